@@ -1,0 +1,6 @@
+// How the installer's process ends, for whoever started it.
+#pragma once
+
+constexpr int kExitComplete = 0;        // every file of the run was written
+constexpr int kExitFileFault = 1;       // a file could not be created, written or deleted
+constexpr int kExitCompiledOutput = 3;  // the compiled output failed its integrity check

@@ -1,0 +1,54 @@
+#include "app/form1.h"
+
+#include "app/exit_status.h"
+#include "documents/driver_documents.h"
+#include "sources/line_source.h"
+#include "sources/train_source.h"
+
+const char kApplicationTitle[] = "Viterbo_Attigliano_7545";
+
+platform::WindowSpec Form1::window_spec() {
+  platform::WindowSpec spec;
+  spec.title = kApplicationTitle;
+  spec.label = "Attendere";
+  spec.client_width = 4200;
+  spec.client_height = 2688;
+  spec.label_left = 960;
+  spec.label_top = 960;
+  spec.label_width = 2652;
+  spec.label_height = 792;
+  spec.font_family = "MS Sans Serif";
+  spec.font_points = 24;
+  spec.font_bold = true;
+  return spec;
+}
+
+void Form1::Form_Load() {
+  scenario_.line_name = kShippedLineName;
+  scenario_.train_number = kShippedTrainNumber;
+  stop_on_fault(platform::executable_directory(&directory_));
+
+  platform::show_window(window_spec());
+
+  // The two sources first, the compiler needs them; then the documents for the driver.
+  stop_on_fault(dati_linea(directory_, scenario_));
+  stop_on_fault(dati_treno(directory_, scenario_));
+  stop_on_fault(dati_note(directory_, scenario_));
+  stop_on_fault(dati_rallentamenti(directory_, scenario_));
+  stop_on_fault(dati_scheda(directory_, scenario_));
+
+  // The compiler is not part of this program yet: the run ends with the sources in place.
+
+  platform::end_process(kExitComplete);
+}
+
+void Form1::errore(const std::string& n) {
+  platform::show_message(kApplicationTitle, " Errore n. " + n);
+  platform::end_process(kExitCompiledOutput);
+}
+
+void Form1::stop_on_fault(const Status& status) {
+  if (status.ok()) return;
+  platform::report_fault(kApplicationTitle, status.message());
+  platform::end_process(kExitFileFault);
+}

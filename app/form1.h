@@ -1,0 +1,32 @@
+// The installer's single window and the run it drives from its load handler: write the
+// scenario's text sources and driver documents beside the executable, compile the sources, end.
+#pragma once
+
+#include <string>
+
+#include "app/platform.h"
+#include "common/scenario_identity.h"
+#include "common/status.h"
+
+// The program's name: the window's title and the caption of its messages.
+extern const char kApplicationTitle[];
+
+class Form1 {
+ public:
+  // The whole run, from the scenario identity to the end of the process. Never returns.
+  [[noreturn]] void Form_Load();
+
+  // Shows " Errore n. " followed by `n` in a message box, then ends the process with a failure
+  // status. Never returns.
+  [[noreturn]] void errore(const std::string& n);
+
+  // The window as designed: a label "Attendere" in a large bold font.
+  static platform::WindowSpec window_spec();
+
+ private:
+  // Ends the run with a report of the fault when `status` failed.
+  void stop_on_fault(const Status& status);
+
+  ScenarioIdentity scenario_;
+  std::string directory_;
+};

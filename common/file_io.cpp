@@ -1,0 +1,45 @@
+#include "common/file_io.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+Status failure(const char* action, const std::string& path, int error) {
+  return Status::Error(std::string("cannot ") + action + " " + path + ": " + std::strerror(error));
+}
+
+}  // namespace
+
+Status touch_file(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "ab");
+  if (file == nullptr) return failure("create", path, errno);
+  if (std::fclose(file) != 0) return failure("create", path, errno);
+  return Status::Ok();
+}
+
+Status delete_file(const std::string& path) {
+  if (std::remove(path.c_str()) != 0) return failure("delete", path, errno);
+  return Status::Ok();
+}
+
+Status write_new_file(const std::string& path, const std::string& bytes) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return failure("create", path, errno);
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  const int write_error = errno;
+  // fclose flushes the buffer: a full disk may only show up here.
+  const bool closed = std::fclose(file) == 0;
+  const int close_error = errno;
+  if (!written) return failure("write", path, write_error);
+  if (!closed) return failure("write", path, close_error);
+  return Status::Ok();
+}
+
+bool file_exists(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0;
+}

@@ -1,0 +1,17 @@
+#include "common/file_path.h"
+
+#ifdef _WIN32
+const char kPathSeparator = '\\';
+#else
+const char kPathSeparator = '/';
+#endif
+
+std::string path_in(const std::string& directory, const std::string& file_name) {
+  return directory + kPathSeparator + file_name;
+}
+
+std::string directory_of(const std::string& path) {
+  const std::string::size_type last = path.find_last_of(kPathSeparator);
+  if (last == std::string::npos) return ".";
+  return path.substr(0, last);
+}

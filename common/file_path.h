@@ -1,0 +1,16 @@
+// Full paths of the files the program reads and writes: always a directory (given without a
+// trailing separator) joined to a plain file name with the platform's separator.
+#pragma once
+
+#include <string>
+
+// The separator between a directory and a file name: "\" on Windows, "/" elsewhere.
+extern const char kPathSeparator;
+
+// `directory`, the separator and `file_name`, concatenated in that order.
+std::string path_in(const std::string& directory, const std::string& file_name);
+
+// The directory part of `path`: everything before its last separator, so without a trailing
+// separator. A path in the root directory gives an empty text, which path_in() joins back to
+// the root. A path with no separator gives ".".
+std::string directory_of(const std::string& path);

@@ -1,0 +1,19 @@
+// Where the compiler records a problem it meets in the sources or the rules: a code (0 for none)
+// and the position along the line, in metres, where it was found. A later problem overwrites an
+// earlier one; neither is ever shown to the installer's user.
+#pragma once
+
+#include <cstdint>
+
+struct ErrorState {
+  int32_t code = 0;
+  int32_t position = 0;
+
+  // Records a problem that has a place on the line.
+  void set(int32_t new_code, int32_t new_position) {
+    code = new_code;
+    position = new_position;
+  }
+  // Records a problem without a place: the position keeps its last value.
+  void set(int32_t new_code) { code = new_code; }
+};

@@ -1,0 +1,20 @@
+#include "test_support/shipped_files.h"
+
+const ShippedFile kLineSourceFile = {
+    "Viterbo_Attigliano_linea.txt", 163, 5576,
+    "0d2be9e8accd9784ece3c9ec7fc8e9463d0484344365159aaa763d58b3da7e33"};
+const ShippedFile kTrainSourceFile = {
+    "Viterbo_Attigliano_7545-.txt", 37, 1497,
+    "e1f76be6899099abc09e8cab7714b99157188e49f770849622b6c07f836eb6d9"};
+const ShippedFile kNotesFile = {"Viterbo_Attigliano_7545_note.txt", 17, 1204,
+                                "7ab0aa97cb8e204a0976a9bb2b886d8ea1ace50db208aa1a0cbd18fc571fb16a"};
+const ShippedFile kSlowdownOrderFile = {
+    "Viterbo_Attigliano_7545_rallentamenti.txt", 47, 3360,
+    "c8f930e7d50a796e5b9b996b24c8491656a7d2be8a01acd55e032f5587b5ba00"};
+const ShippedFile kTrainSheetFile = {
+    "Viterbo_Attigliano_7545_scheda_treno.txt", 54, 4192,
+    "5d0687916ec22d127c6125032f3a0e715c20776faa18647f67ab55511ef7b05e"};
+
+std::vector<ShippedFile> shipped_text_files() {
+  return {kLineSourceFile, kTrainSourceFile, kNotesFile, kSlowdownOrderFile, kTrainSheetFile};
+}
