@@ -39,6 +39,13 @@ Status write_new_file(const std::string& path, const std::string& bytes) {
   return Status::Ok();
 }
 
+Status replace_file(const std::string& path, const std::string& bytes) {
+  Status status = touch_file(path);
+  if (status.ok()) status = delete_file(path);
+  if (status.ok()) status = write_new_file(path, bytes);
+  return status;
+}
+
 bool file_exists(const std::string& path) {
   struct stat info;
   return stat(path.c_str(), &info) == 0;

@@ -16,5 +16,9 @@ Status delete_file(const std::string& path);
 // Creates `path` as a new, empty file (truncating any file of that name) and writes `bytes`.
 Status write_new_file(const std::string& path, const std::string& bytes);
 
+// Replaces the file at `path` by a new file holding `bytes`: the file is created if missing,
+// deleted, then created anew and written, so nothing of an older, longer file survives.
+Status replace_file(const std::string& path, const std::string& bytes);
+
 // Whether a file or directory exists at `path`.
 bool file_exists(const std::string& path);

@@ -37,10 +37,5 @@ Status write_text_document(const std::string& path, const std::vector<std::strin
                            " is the end marker");
     }
   }
-  const std::string bytes = written_form(fill_line_buffer(lines));
-  // Create-then-delete makes sure a new file is made even where the name already exists.
-  Status status = touch_file(path);
-  if (status.ok()) status = delete_file(path);
-  if (status.ok()) status = write_new_file(path, bytes);
-  return status;
+  return replace_file(path, written_form(fill_line_buffer(lines)));
 }

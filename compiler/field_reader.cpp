@@ -1,0 +1,120 @@
+#include "compiler/field_reader.h"
+
+#include <utility>
+
+#include "compiler/checked_math.h"
+
+FieldReader::FieldReader(std::string text) : text_(std::move(text)) { update_eof(); }
+
+void FieldReader::skip_blanks() {
+  while (at_ < text_.size() && text_[at_] == ' ') ++at_;
+}
+
+bool FieldReader::at_line_end() const {
+  return at_ < text_.size() && (text_[at_] == '\r' || text_[at_] == '\n');
+}
+
+void FieldReader::consume_delimiter_if_next() {
+  if (at_ >= text_.size()) return;
+  if (text_[at_] == ',') {
+    ++at_;
+  } else if (text_[at_] == '\r') {
+    ++at_;
+    if (at_ < text_.size() && text_[at_] == '\n') ++at_;
+  } else if (text_[at_] == '\n') {
+    ++at_;
+  }
+}
+
+void FieldReader::update_eof() {
+  size_t rest = at_;
+  while (rest < text_.size() &&
+         (text_[rest] == ' ' || text_[rest] == '\r' || text_[rest] == '\n')) {
+    ++rest;
+  }
+  eof_ = rest >= text_.size();
+}
+
+void FieldReader::begin_field() {
+  if (eof_) throw RunTimeFailure("read past the last field of the file");
+  skip_blanks();
+  field_offset_ = at_;
+}
+
+std::string FieldReader::read_text() {
+  begin_field();
+  std::string field;
+  if (at_ < text_.size() && text_[at_] == '"') {
+    const size_t close = text_.find('"', at_ + 1);
+    if (close == std::string::npos) {
+      // Never closed: the field runs to the line end.
+      size_t end = at_ + 1;
+      while (end < text_.size() && text_[end] != '\r' && text_[end] != '\n') ++end;
+      field = text_.substr(at_ + 1, end - at_ - 1);
+      at_ = end;
+    } else {
+      field = text_.substr(at_ + 1, close - at_ - 1);
+      at_ = close + 1;
+      while (at_ < text_.size() && text_[at_] != ',' && !at_line_end()) ++at_;
+    }
+  } else {
+    const size_t start = at_;
+    while (at_ < text_.size() && text_[at_] != ',' && !at_line_end()) ++at_;
+    size_t end = at_;
+    while (end > start && text_[end - 1] == ' ') --end;
+    field = text_.substr(start, end - start);
+  }
+  consume_delimiter_if_next();
+  update_eof();
+  return field;
+}
+
+int64_t FieldReader::read_number(const char* what) {
+  begin_field();
+  std::string token;
+  if (at_ < text_.size() && text_[at_] == '"') {
+    // A quoted number: the text between the quotes, without its blanks.
+    const size_t close = text_.find('"', at_ + 1);
+    const size_t end = close == std::string::npos ? text_.size() : close;
+    token = text_.substr(at_ + 1, end - at_ - 1);
+    at_ = close == std::string::npos ? end : close + 1;
+    while (!token.empty() && token.front() == ' ') token.erase(0, 1);
+    while (!token.empty() && token.back() == ' ') token.pop_back();
+  } else {
+    const size_t start = at_;
+    while (at_ < text_.size() && text_[at_] != ' ' && text_[at_] != ',' && !at_line_end()) ++at_;
+    token = text_.substr(start, at_ - start);
+  }
+  skip_blanks();
+  consume_delimiter_if_next();
+  update_eof();
+
+  if (token.empty()) return 0;
+  size_t i = 0;
+  const bool negative = token[0] == '-';
+  if (token[0] == '-' || token[0] == '+') ++i;
+  int64_t whole = 0;
+  size_t digits = 0;
+  for (; i < token.size() && token[i] >= '0' && token[i] <= '9'; ++i, ++digits) {
+    // Past this the value fits no target anyway; keep it from overflowing.
+    if (whole < int64_t(1) << 40) whole = whole * 10 + (token[i] - '0');
+  }
+  double fraction = 0;
+  if (i < token.size() && token[i] == '.') {
+    double scale = 0.1;
+    for (++i; i < token.size() && token[i] >= '0' && token[i] <= '9'; ++i, ++digits) {
+      fraction += (token[i] - '0') * scale;
+      scale /= 10;
+    }
+  }
+  if (digits == 0 || i != token.size()) {
+    throw RunTimeFailure(std::string(what) + ": \"" + token + "\" is not a number");
+  }
+  int64_t value = whole;
+  if (fraction != 0) value = static_cast<int64_t>(round_half_even(double(whole) + fraction));
+  return negative ? -value : value;
+}
+
+int32_t FieldReader::read_i32(const char* what) { return fit<int32_t>(read_number(what), what); }
+int16_t FieldReader::read_i16(const char* what) { return fit<int16_t>(read_number(what), what); }
+uint8_t FieldReader::read_u8(const char* what) { return fit<uint8_t>(read_number(what), what); }
