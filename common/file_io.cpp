@@ -50,3 +50,22 @@ bool file_exists(const std::string& path) {
   struct stat info;
   return stat(path.c_str(), &info) == 0;
 }
+
+bool is_regular_file(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+Status read_file(const std::string& path, std::string* bytes) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return failure("read", path, errno);
+  bytes->clear();
+  char buffer[65536];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes->append(buffer, got);
+  const bool failed = std::ferror(file) != 0;
+  const int error = errno;
+  std::fclose(file);
+  if (failed) return failure("read", path, error);
+  return Status::Ok();
+}

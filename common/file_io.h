@@ -22,3 +22,9 @@ Status replace_file(const std::string& path, const std::string& bytes);
 
 // Whether a file or directory exists at `path`.
 bool file_exists(const std::string& path);
+
+// Whether `path` is an existing file that is not a directory.
+bool is_regular_file(const std::string& path);
+
+// The whole content of the file at `path`.
+Status read_file(const std::string& path, std::string* bytes);

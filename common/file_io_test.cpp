@@ -50,3 +50,17 @@ TEST(FileIoTest, ExistsSeesFilesAndDirectories) {
   write_file_bytes(dir.file("f"), "x");
   EXPECT_TRUE(file_exists(dir.file("f")));
 }
+
+TEST(FileIoTest, ReadsWholeFilesAndTellsFilesFromDirectories) {
+  TempDir dir;
+  const std::string bytes = std::string("a\0b\r\n", 5) + std::string(100000, 'z');
+  write_file_bytes(dir.file("f"), bytes);
+  std::string read;
+  ASSERT_TRUE(read_file(dir.file("f"), &read).ok());
+  EXPECT_EQ(read, bytes);
+  EXPECT_TRUE(is_regular_file(dir.file("f")));
+  EXPECT_FALSE(is_regular_file(dir.path()));
+  EXPECT_FALSE(is_regular_file(dir.file("absent")));
+  const Status missing = read_file(dir.file("absent"), &read);
+  EXPECT_EQ(missing.message(), "cannot read " + dir.file("absent") + ": No such file or directory");
+}

@@ -1,0 +1,47 @@
+// The two checksums that tie the compiled files to their scenario: both are computed over the
+// same 25 characters, the train number and the line name in lower case, padded.
+#include <string>
+
+#include "compiler/scenario_compiler.h"
+
+namespace {
+
+const char kChecksumPad[] = "aabbccddeeffgghhiillmmnnoo";
+constexpr size_t kChecksumLength = 25;
+
+// Lower case in the Windows-1252 code page: A-Z, the accented capitals and the four capitals
+// whose small letters lie elsewhere.
+unsigned char lower_windows_1252(unsigned char c) {
+  if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 0x20;
+  switch (c) {
+    case 0x8A: return 0x9A;  // S caron
+    case 0x8C: return 0x9C;  // OE
+    case 0x8E: return 0x9E;  // Z caron
+    case 0x9F: return 0xFF;  // Y diaeresis
+    default: return c;
+  }
+}
+
+std::string checksum_text(const ScenarioTable& table) {
+  std::string text = table[kTrainEntry].text + table[kLineEntry].text;
+  for (char& c : text) c = static_cast<char>(lower_windows_1252(static_cast<unsigned char>(c)));
+  text += kChecksumPad;
+  return text.substr(0, kChecksumLength);
+}
+
+}  // namespace
+
+int32_t ScenarioCompiler::codice_gara_st() const {
+  const std::string text = checksum_text(table);
+  int32_t sum = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    sum += static_cast<int32_t>(i + 1) * static_cast<unsigned char>(text[i]);
+  }
+  return sum;
+}
+
+int32_t ScenarioCompiler::codice_gara_og() const {
+  int32_t sum = 0;
+  for (unsigned char c : checksum_text(table)) sum += c;
+  return sum;
+}

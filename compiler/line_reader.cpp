@@ -1,0 +1,354 @@
+// The line source reader: the first half of the reading step. It reads <line>_linea.txt field
+// by field into the scenario table, the track cells and the line plan.
+#include "common/file_io.h"
+#include "compiler/checked_math.h"
+#include "compiler/error_codes.h"
+#include "compiler/field_reader.h"
+#include "compiler/keywords.h"
+#include "compiler/line_plan_steps.h"
+#include "compiler/binary_layout.h"
+#include "compiler/scenario_compiler.h"
+
+namespace {
+
+// The plan cursor may not pass this metre.
+constexpr int32_t kPlanLimit = 1000000;
+constexpr int32_t kLongestRoute = 1000000;
+
+// A text stored in the scenario table; its length must fit the file's 16-bit count.
+std::string table_text(const std::string& text) {
+  if (text.size() > kMaxTextBytes) {
+    throw RunTimeFailure("a text of " + std::to_string(text.size()) +
+                         " bytes is longer than a table entry holds (65535)");
+  }
+  return text;
+}
+
+// Curvature per metre from the lowest digit 1 to 6 in the keyword field, negated when the field
+// holds an "s"; 0 when there is no such digit.
+double curvature(const std::string& field) {
+  static const double kCurvatures[] = {0.0001, 0.0002, 0.0004, 0.001, 0.002, 0.003};
+  for (int digit = 1; digit <= 6; ++digit) {
+    if (field.find(char('0' + digit)) != std::string::npos) {
+      const double k = kCurvatures[digit - 1];
+      return contains_ignoring_case(field, "s") ? -k : k;
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+// The reading of one line source: its fields, its cursors and what the feature rows share.
+class LineSourceReading {
+ public:
+  LineSourceReading(ScenarioCompiler* compiler, std::string path, std::string text)
+      : c_(*compiler), path_(std::move(path)), in_(std::move(text)) {}
+
+  // Each part returns false when the reading stopped on an error: the line source is gone and
+  // the train source is not read.
+  bool general_section();
+  bool features();
+  void end_of_features();
+
+ private:
+  enum class Row { kNext, kLeaveFeatures, kStop };
+
+  bool route_length();
+  bool repetition();
+  Row feature_rows();
+  Row gradient();
+  Row curve();
+  Row tunnel();
+  Row speed_indicator();
+  Row signboard();
+  // The position test of every feature: whether (p + 100) / 50 stays within the last cell.
+  bool within_cells(int32_t p) const;
+  Row beyond_cells(int32_t p) {
+    c_.error.set(kBeyondCells, p);
+    return Row::kLeaveFeatures;
+  }
+  // Ends the reading with `code`: the line source is deleted.
+  bool stop(int32_t code) {
+    c_.delete_source(path_);
+    c_.error.set(code);
+    return false;
+  }
+  bool write_gradient();
+  bool plan_built() const { return c_.j != 0; }
+
+  ScenarioCompiler& c_;
+  const std::string path_;
+  FieldReader in_;
+  int32_t gradient_cursor_ = 0;
+  int32_t previous_gradient_ = 0;
+  int32_t plan_cursor_ = 2;
+};
+
+ScenarioCompiler::ReadingGoesOn ScenarioCompiler::read_line_source() {
+  table[kLineEntry].text = table_text(scenario.line_name);
+  table[kTrainEntry].text = table_text(scenario.train_number);
+  const std::string path = line_source_path();
+  if (!is_regular_file(path)) {
+    error.set(kNoLineSource);
+    return ReadingGoesOn::kNo;
+  }
+  std::string text;
+  const Status status = read_file(path, &text);
+  if (!status.ok()) throw RunTimeFailure(status.message());
+  LineSourceReading reading(this, path, std::move(text));
+  if (!reading.general_section() || !reading.features()) return ReadingGoesOn::kNo;
+  reading.end_of_features();
+  return ReadingGoesOn::kYes;
+}
+
+bool LineSourceReading::general_section() {
+  // Everything up to the first field holding "[generale]" is passed over.
+  for (;;) {
+    c_.current_field = in_.read_text();
+    if (in_.eof()) return stop(kNoGeneralSection);
+    if (contains_ignoring_case(c_.current_field, "[generale]")) break;
+  }
+  while (!in_.eof()) {
+    c_.current_field = in_.read_text();
+    if (in_.eof()) break;
+    for (int k = 0; k < 10; ++k) {
+      if (contains(c_.current_field, "-")) c_.current_field = in_.read_text();
+    }
+    const std::string& f = c_.current_field;
+    if (contains_ignoring_case(f, "lunghezza") && contains_ignoring_case(f, "percorso") &&
+        !route_length()) {
+      return false;
+    }
+    const struct {
+      const char* keyword;
+      int entry;
+    } chainages[] = {{"tre", kChainageEntry3}, {"due", kChainageEntry2}, {"uno", kChainageEntry1}};
+    for (const auto& r : chainages) {
+      if (contains(f, r.keyword) && contains(f, "progressiva")) {
+        TableEntry& e = c_.table[r.entry];
+        e.start = in_.read_i32("chainage position");
+        e.end = in_.read_i32("chainage value");
+        e.position = in_.read_i32("chainage flag");
+      }
+    }
+    // Background values: "uno" in start, "due" in position, "tre" in end.
+    TableEntry& line = c_.table[kLineEntry];
+    if (contains(f, "sfondo") && contains(f, "uno")) line.start = in_.read_i32("background");
+    if (contains(f, "sfondo") && contains(f, "due")) line.position = in_.read_i32("background");
+    if (contains(f, "sfondo") && contains(f, "tre")) line.end = in_.read_i32("background");
+    if (contains(f, "segnali") && contains(f, "ripetizione") && !repetition()) return false;
+    if (is_section_header(f)) break;
+  }
+  // Features need the track cells, which only a route length makes.
+  if (c_.cells.empty()) return stop(kNoRouteLength);
+  return true;
+}
+
+bool LineSourceReading::route_length() {
+  const int32_t length = in_.read_i32("route length");
+  c_.table[kRouteEntry].end = length;
+  if (length > kLongestRoute) return stop(kRouteTooLong);
+  const int32_t total = add32(length, 7000, "total metres");
+  const int32_t last = nearest<int32_t>(total / 50.0, "last cell");
+  // Cell 1 carries the version word and a checksum: a route needs it.
+  if (last < kHeaderCell) {
+    throw RunTimeFailure("route length " + std::to_string(length) + " leaves no track cells");
+  }
+  c_.total_metres = total;
+  c_.cells.assign(static_cast<size_t>(last) + 1, TrackCell());
+  c_.plan = LinePlan();
+  if (plan_built()) {
+    c_.plan.x.assign(static_cast<size_t>(total) + 1, 0.0);
+    c_.plan.y.assign(static_cast<size_t>(total) + 1, 0.0);
+  }
+  return true;
+}
+
+bool LineSourceReading::repetition() {
+  TableEntry& train = c_.table[kTrainEntry];
+  train.start = in_.read_i32("first repetition distance");
+  train.end = in_.read_i32("second repetition distance");
+  if (train.start % 50 != 0) return stop(kFirstRepetitionNotOn50);
+  if (train.end % 50 != 0) return stop(kSecondRepetitionNotOn50);
+  if (contains(c_.current_field, "4")) {
+    train.position = 4;
+  } else if (contains(c_.current_field, "9")) {
+    train.position = 9;
+  } else {
+    return stop(kRepetitionCodeMissing);
+  }
+  if (train.end == 0) train.position = 0;
+  return true;
+}
+
+bool LineSourceReading::features() {
+  c_.progressive_ordina();
+  c_.tunnel_count = 0;
+  c_.signboard_cursor = kFirstSignboardEntry;
+  if (plan_built()) {
+    // The line leaves the origin heading along +y.
+    c_.plan.x[0] = 0;
+    c_.plan.y[0] = 0;
+    c_.plan.x[1] = 0;
+    c_.plan.y[1] = 1;
+    c_.plan.origin_set = true;
+  }
+  while (!in_.eof()) {
+    c_.current_field = in_.read_text();
+    if (in_.eof()) break;
+    // Up to two separator fields in a row are skipped.
+    if (contains(c_.current_field, "-")) {
+      c_.current_field = in_.read_text();
+      if (in_.eof()) break;
+      if (contains(c_.current_field, "-")) {
+        c_.current_field = in_.read_text();
+        if (in_.eof()) break;
+      }
+    }
+    const Row row = feature_rows();
+    if (row == Row::kStop) return false;
+    if (row == Row::kLeaveFeatures) break;
+  }
+  return true;
+}
+
+LineSourceReading::Row LineSourceReading::feature_rows() {
+  // Every row whose keyword the field holds is carried out, in this order.
+  Row (LineSourceReading::*const rows[])() = {
+      &LineSourceReading::gradient, &LineSourceReading::curve, &LineSourceReading::tunnel,
+      &LineSourceReading::speed_indicator, &LineSourceReading::signboard};
+  for (auto row : rows) {
+    const Row result = (this->*row)();
+    if (result != Row::kNext) return result;
+  }
+  return Row::kNext;
+}
+
+bool LineSourceReading::within_cells(int32_t p) const {
+  return add32(p, 100, "position") / 50.0 <= c_.last_cell();
+}
+
+bool LineSourceReading::write_gradient() {
+  if (gradient_cursor_ > c_.last_cell()) return false;
+  c_.cells[gradient_cursor_].gradient = static_cast<uint8_t>(
+      add32(previous_gradient_, 100, "gradient") & 0xff);
+  ++gradient_cursor_;
+  return true;
+}
+
+LineSourceReading::Row LineSourceReading::gradient() {
+  if (!contains_ignoring_case(c_.current_field, "pendenza")) return Row::kNext;
+  const int32_t p = in_.read_i32("gradient position");
+  const int32_t g = in_.read_i32("gradient");
+  if (!within_cells(p)) return beyond_cells(p);
+  // The previous gradient runs up to the cell before this change's cell.
+  const int32_t cell = area_cell(p);
+  if (cell > 0) {
+    do {
+      // More changes than cells would push the cursor past the last cell.
+      if (!write_gradient()) return beyond_cells(p);
+    } while (gradient_cursor_ < cell);
+  }
+  previous_gradient_ = g;
+  return Row::kNext;
+}
+
+LineSourceReading::Row LineSourceReading::curve() {
+  if (!plan_built() || !contains_ignoring_case(c_.current_field, "curva")) return Row::kNext;
+  const int32_t start = in_.read_i32("curve start");
+  const int32_t length = in_.read_i32("curve length");
+  if (!within_cells(start)) return beyond_cells(start);
+  const double k = curvature(c_.current_field);
+  if (k == 0) {
+    stop(kBadCurve);
+    return Row::kStop;
+  }
+  const int32_t end = add32(start, length, "curve end");
+  LinePlan& plan = c_.plan;
+  // Straight up to the curve's start, then the curve to its end. A curve that runs past the
+  // plan's last metre lies beyond the line.
+  for (int run = 0; run < 2; ++run) {
+    const int32_t until = run == 0 ? start : end;
+    while (plan_cursor_ <= until) {
+      if (plan_cursor_ > plan.last_metre()) return beyond_cells(start);
+      if (run == 0) {
+        straight_step(&plan, plan_cursor_);
+      } else {
+        curve_step(&plan, plan_cursor_, k);
+      }
+      plan.computed_end = ++plan_cursor_;
+      if (plan_cursor_ > kPlanLimit) {
+        stop(kBadCurve);
+        return Row::kStop;
+      }
+    }
+  }
+  return Row::kNext;
+}
+
+LineSourceReading::Row LineSourceReading::tunnel() {
+  if (!contains_ignoring_case(c_.current_field, "montagna")) return Row::kNext;
+  int32_t* n = c_.numbers.data();
+  for (int i = 0; i < 3; ++i) n[i] = in_.read_i32("tunnel");
+  if (!within_cells(n[0])) return beyond_cells(n[0]);
+  c_.memo_montagna(n[0], n[1], n[2]);
+  // The store refuses a tunnel whose cells lie beyond the route.
+  if (c_.error.code == kBeyondCells) return Row::kLeaveFeatures;
+  return Row::kNext;
+}
+
+LineSourceReading::Row LineSourceReading::speed_indicator() {
+  if (!contains_ignoring_case(c_.current_field, "indicatori_v")) return Row::kNext;
+  int32_t* n = c_.numbers.data();
+  for (int i = 0; i < 9; ++i) n[i] = in_.read_i32("speed indicator");
+  const int32_t position = n[0];
+  if (!within_cells(position) || point_cell(position) < 0) return beyond_cells(position);
+  c_.memo_indicatori_v_max(position, n[1], n[2], n[3], n[4], n[5], n[6], n[7], n[8]);
+  if (c_.error.code > 0) {
+    stop(c_.error.code);
+    c_.error.position = position;
+    return Row::kStop;
+  }
+  return Row::kNext;
+}
+
+LineSourceReading::Row LineSourceReading::signboard() {
+  if (!contains_ignoring_case(c_.current_field, "indicat") ||
+      !contains_ignoring_case(c_.current_field, "cartello")) {
+    return Row::kNext;
+  }
+  const int32_t position = c_.numbers[0] = in_.read_i32("signboard position");
+  // The text goes into the current field, so it is never taken for a keyword.
+  c_.current_field = in_.read_text();
+  if (!within_cells(position) || point_cell(position) < 0) return beyond_cells(position);
+  TrackCell& cell = c_.cells[point_cell(position)];
+  if (!is_free(cell)) {
+    stop(kSignboardCellTaken);
+    c_.error.position = position;
+    return Row::kStop;
+  }
+  // Entry 0 is never written: signboard texts fill entries 80 down to 1 at most.
+  if (c_.signboard_cursor < kFirstStationEntry) {
+    throw RunTimeFailure("more signboard texts than the scenario table holds (80)");
+  }
+  c_.table[c_.signboard_cursor].text = table_text(c_.current_field);
+  cell.type = kCellSignboard;
+  cell.value_a = static_cast<int16_t>(c_.signboard_cursor);
+  --c_.signboard_cursor;
+  return Row::kNext;
+}
+
+void LineSourceReading::end_of_features() {
+  c_.delete_source(path_);
+  // The last gradient runs on to the end of the line.
+  do {
+    if (!write_gradient()) break;
+  } while (gradient_cursor_ < c_.last_cell() - 2);
+  if (plan_built()) {
+    LinePlan& plan = c_.plan;
+    // Straight to the end; the last two metres stay unset.
+    for (; plan_cursor_ <= c_.total_metres - 2; ++plan_cursor_) straight_step(&plan, plan_cursor_);
+    plan.computed_end = plan_cursor_;
+  }
+}

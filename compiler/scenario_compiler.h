@@ -1,0 +1,110 @@
+// The scenario compiler: reads the line source and the train source of a scenario from a
+// directory into the compiled records, stamps version words and checksums, and writes the three
+// files the simulator loads into the same directory.
+//
+// Its whole state is public, plain data: the records, the error state and the reading state
+// that the two source readers share. Tests and the authors' tool look at it directly.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/scenario_identity.h"
+#include "common/status.h"
+#include "compiler/error_state.h"
+#include "compiler/records.h"
+
+// How a compilation ended.
+enum class CompileEnd {
+  kWritten,          // the compiled files were written (the error state may hold a code)
+  kNothingCompiled,  // the sources gave no track cells: no file written, earlier ones kept
+  kIntegrityError,   // a version or checksum slot was taken (1250 or 1251): no file written
+  kWriteFailed,      // a compiled file could not be written (see status)
+};
+
+struct CompileResult {
+  CompileEnd end = CompileEnd::kWritten;
+  int integrity_error = 0;  // 1250 or 1251 with kIntegrityError
+  Status status;            // the failure with kWriteFailed
+};
+
+// Compiled file names.
+std::string line_plan_name(const ScenarioIdentity& s);      // <line>_linea.dat
+std::string scenario_table_name(const ScenarioIdentity& s); // <line>_<train>.sim
+std::string track_cells_name(const ScenarioIdentity& s);    // <line>_<train>.dat
+
+class ScenarioCompiler {
+ public:
+  ScenarioCompiler(std::string directory, ScenarioIdentity scenario);
+
+  // Where the sources are read and the compiled files written, and for which scenario.
+  std::string directory;
+  ScenarioIdentity scenario;
+  // The installer's sources are its own and go once read; an author's sources stay.
+  bool delete_sources = true;
+
+  // Non-zero: the line plan is built and written.
+  int32_t j = 0;
+
+  // The compiled records.
+  LinePlan plan;                  // empty unless j is non-zero
+  std::vector<TrackCell> cells;   // cells 0 to last_cell(); empty until a route length is read
+  ScenarioTable table;
+
+  // Tunnels by number from 1; index 0 is unused.
+  static constexpr int kMaxTunnels = 80;
+  std::array<int32_t, kMaxTunnels + 1> tunnel_starts{};
+  std::array<int32_t, kMaxTunnels + 1> tunnel_ends{};
+  int32_t tunnel_count = 0;
+
+  int32_t total_metres = 0;  // route length + 7000
+  ErrorState error;
+  // What the run-time failure behind error 25 was, in words.
+  std::string failure_message;
+
+  // Reading state shared by the two source readers.
+  std::string current_field;
+  int32_t signboard_cursor = kFirstSignboardEntry;
+  // The numbers of tunnel, speed-indicator and signboard lines; the train reader starts with
+  // what the line reader left in them.
+  std::array<int32_t, 9> numbers{};
+
+  // Compiles: clears the records, reads both sources, applies the signal-cell rules, checks
+  // and stamps the version words and checksums, and writes the compiled files.
+  CompileResult memorizza_percorso(int32_t& j);
+
+  // The reading step: the line source, then the train source. A run-time failure anywhere in
+  // it ends it with error 25, both sources deleted.
+  void memorizza_dati();
+
+  // Line feature stores.
+  void progressive_ordina();
+  void memo_montagna(int32_t& inizio, int32_t& fine, int32_t& tipo);
+  void memo_indicatori_v_max(int32_t posizione, int32_t& vas, int32_t& vbs, int32_t& vcs,
+                             int32_t& strisces, int32_t& vad, int32_t& vbd, int32_t& vcd,
+                             int32_t& strisced);
+
+  // Checksums of the train number and line name held in table entries 86 and 85.
+  int32_t codice_gara_st() const;
+  int32_t codice_gara_og() const;
+
+  int32_t last_cell() const { return static_cast<int32_t>(cells.size()) - 1; }
+
+ private:
+  friend class LineSourceReading;
+  enum class ReadingGoesOn { kYes, kNo };
+
+  ReadingGoesOn read_line_source();
+  void read_train_source();
+  void apply_signal_cell_rules();
+  void delete_source(const std::string& name);
+  std::string line_source_path() const;
+  std::string train_source_path() const;
+};
+
+// Cell of a point feature at `position` metres: nearest(position / 50 + 1).
+int32_t point_cell(int32_t position);
+// Cell of an area feature at `position` metres: nearest(position / 50).
+int32_t area_cell(int32_t position);
