@@ -1,6 +1,7 @@
 #include "app/form1.h"
 
 #include "app/exit_status.h"
+#include "compiler/error_codes.h"
 #include "documents/driver_documents.h"
 #include "sources/line_source.h"
 #include "sources/train_source.h"
@@ -37,9 +38,32 @@ void Form1::Form_Load() {
   stop_on_fault(dati_rallentamenti(directory_, scenario_));
   stop_on_fault(dati_scheda(directory_, scenario_));
 
-  // The compiler is not part of this program yet: the run ends with the sources in place.
+  int32_t j = 1;
+  memorizza_percorso(j);
 
   platform::end_process(kExitComplete);
+}
+
+void Form1::memorizza_percorso(int32_t& j) {
+  compiler_.directory = directory_;
+  compiler_.scenario = scenario_;
+  const CompileResult result = compiler_.memorizza_percorso(j);
+  switch (result.end) {
+    case CompileEnd::kWritten:
+      return;
+    case CompileEnd::kIntegrityError:
+      errore(std::to_string(result.integrity_error));
+    case CompileEnd::kWriteFailed:
+      stop_on_fault(result.status);
+      return;
+    case CompileEnd::kNothingCompiled:
+      // Only sources changed behind the program's back can get here; never pass it off as done.
+      platform::report_fault(kApplicationTitle,
+                             "no compiled file written: error " +
+                                 std::to_string(compiler_.error.code) + ": " +
+                                 error_meaning(compiler_.error.code));
+      platform::end_process(kExitNothingCompiled);
+  }
 }
 
 void Form1::errore(const std::string& n) {

@@ -7,6 +7,7 @@
 #include "app/platform.h"
 #include "common/scenario_identity.h"
 #include "common/status.h"
+#include "compiler/scenario_compiler.h"
 
 // The program's name: the window's title and the caption of its messages.
 extern const char kApplicationTitle[];
@@ -20,6 +21,10 @@ class Form1 {
   // status. Never returns.
   [[noreturn]] void errore(const std::string& n);
 
+  // Compiles the two sources beside the executable into the simulator's files; with a
+  // non-zero `j` the line plan too. Ends the run when the compilation cannot complete.
+  void memorizza_percorso(int32_t& j);
+
   // The window as designed: a label "Attendere" in a large bold font.
   static platform::WindowSpec window_spec();
 
@@ -29,4 +34,6 @@ class Form1 {
 
   ScenarioIdentity scenario_;
   std::string directory_;
+  // The compiler's state lives as long as the window.
+  ScenarioCompiler compiler_{"", {}};
 };

@@ -27,9 +27,21 @@ struct InstalledCopy {
   }
 };
 
-void expect_shipped_text_files(const TempDir& folder) {
-  for (const ShippedFile& file : shipped_text_files()) {
-    EXPECT_EQ(sha256_hex(read_file_bytes(folder.file(file.name))), file.sha256) << file.name;
+// What a complete run leaves: the three documents, the compiled files, and (until the train
+// source is compiled) the train source.
+std::vector<ShippedFile> files_of_a_complete_run() {
+  std::vector<ShippedFile> files = shipped_compiled_files();
+  for (const ShippedFile& file : {kTrainSourceFile, kNotesFile, kSlowdownOrderFile, kTrainSheetFile}) {
+    files.push_back(file);
+  }
+  return files;
+}
+
+void expect_files_of_a_complete_run(const TempDir& folder) {
+  for (const ShippedFile& file : files_of_a_complete_run()) {
+    const std::string bytes = read_file_bytes(folder.file(file.name));
+    EXPECT_EQ(bytes.size(), file.bytes) << file.name;
+    EXPECT_EQ(sha256_hex(bytes), file.sha256) << file.name;
   }
 }
 
@@ -44,42 +56,61 @@ TEST(InstallerRunTest, WritesItsFilesBesideTheExecutableOnly) {
   EXPECT_EQ(result.err, "");
 
   std::vector<std::string> expected = {kExecutable};
-  for (const ShippedFile& file : shipped_text_files()) expected.push_back(file.name);
+  for (const ShippedFile& file : files_of_a_complete_run()) expected.push_back(file.name);
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(installed.folder.list(), expected);
-  expect_shipped_text_files(installed.folder);
+  expect_files_of_a_complete_run(installed.folder);
   EXPECT_TRUE(installed.elsewhere.list().empty()) << "wrote into the working directory";
 }
 
 TEST(InstallerRunTest, ASecondRunReplacesEveryFileWithTheSameBytes) {
   InstalledCopy installed;
   // Leftovers from elsewhere: longer than the real files, and one shorter.
-  for (const ShippedFile& file : shipped_text_files()) {
+  for (const ShippedFile& file : files_of_a_complete_run()) {
     write_file_bytes(installed.folder.file(file.name), std::string(2 * file.bytes, '#'));
   }
+  // Sources from elsewhere are replaced by the run's own before they are compiled.
+  write_file_bytes(installed.folder.file(kLineSourceFile.name),
+                   "[generale]\r\nlunghezza percorso, 1000\r\n[fine]\r\n");
   write_file_bytes(installed.folder.file(kTrainSourceFile.name), "[generale]\r\n");
   for (int run = 1; run <= 2; ++run) {
     SCOPED_TRACE("run " + std::to_string(run));
     const ProcessResult result = installed.run();
     EXPECT_EQ(result.exit_status, 0);
-    expect_shipped_text_files(installed.folder);
+    expect_files_of_a_complete_run(installed.folder);
+    EXPECT_FALSE(std::filesystem::exists(installed.folder.file(kLineSourceFile.name)));
   }
 }
 
 TEST(InstallerRunTest, AFileThatCannotBeWrittenEndsTheRunWithItsNameAndReason) {
-  InstalledCopy installed;
-  // A directory where the notes should go: opening it as a file fails.
-  std::filesystem::create_directory(installed.folder.file(kNotesFile.name));
-  const ProcessResult result = installed.run();
-  ASSERT_TRUE(result.exited);
-  EXPECT_EQ(result.exit_status, 1);
-  EXPECT_EQ(result.err, std::string(kExecutable) + ": cannot create " +
-                            installed.folder.file(kNotesFile.name) + ": Is a directory\n");
-  // The files before it are written; none after it.
-  EXPECT_TRUE(std::filesystem::is_regular_file(installed.folder.file(kLineSourceFile.name)));
-  EXPECT_TRUE(std::filesystem::is_regular_file(installed.folder.file(kTrainSourceFile.name)));
-  EXPECT_FALSE(std::filesystem::exists(installed.folder.file(kSlowdownOrderFile.name)));
-  EXPECT_FALSE(std::filesystem::exists(installed.folder.file(kTrainSheetFile.name)));
+  const struct {
+    const char* blocked;                 // a directory stands where this file should go
+    std::vector<const char*> written;    // files the run wrote before it stopped
+    std::vector<const char*> not_written;
+  } cases[] = {
+      {kNotesFile.name,
+       {kLineSourceFile.name, kTrainSourceFile.name},
+       {kSlowdownOrderFile.name, kTrainSheetFile.name, kLinePlanFile.name}},
+      {kScenarioTableFile.name,
+       {kTrainSheetFile.name, kLinePlanFile.name},
+       {kTrackCellsFile.name, kLineSourceFile.name}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.blocked);
+    InstalledCopy installed;
+    std::filesystem::create_directory(installed.folder.file(c.blocked));
+    const ProcessResult result = installed.run();
+    ASSERT_TRUE(result.exited);
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.err, std::string(kExecutable) + ": cannot create " +
+                              installed.folder.file(c.blocked) + ": Is a directory\n");
+    for (const char* name : c.written) {
+      EXPECT_TRUE(std::filesystem::is_regular_file(installed.folder.file(name))) << name;
+    }
+    for (const char* name : c.not_written) {
+      EXPECT_FALSE(std::filesystem::exists(installed.folder.file(name))) << name;
+    }
+  }
 }
 
 TEST(ErrorReportTest, WithoutADisplayTheMessageGoesToStandardErrorAndTheRunFails) {

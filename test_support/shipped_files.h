@@ -21,3 +21,9 @@ extern const ShippedFile kTrainSheetFile;
 
 // All five, in the order the run writes them.
 std::vector<ShippedFile> shipped_text_files();
+
+// The compiled files of the shipped scenario (lines is 0 for these).
+extern const ShippedFile kLinePlanFile;
+extern const ShippedFile kScenarioTableFile;
+extern const ShippedFile kTrackCellsFile;
+std::vector<ShippedFile> shipped_compiled_files();
