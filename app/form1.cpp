@@ -58,10 +58,9 @@ void Form1::memorizza_percorso(int32_t& j) {
       return;
     case CompileEnd::kNothingCompiled:
       // Only sources changed behind the program's back can get here; never pass it off as done.
-      platform::report_fault(kApplicationTitle,
-                             "no compiled file written: error " +
-                                 std::to_string(compiler_.error.code) + ": " +
-                                 error_meaning(compiler_.error.code));
+      platform::report_fault(kApplicationTitle, "no compiled file written: error " +
+                                                    std::to_string(compiler_.error.code) + ": " +
+                                                    error_meaning(compiler_.error.code));
       platform::end_process(kExitNothingCompiled);
   }
 }

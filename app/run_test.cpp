@@ -31,7 +31,8 @@ struct InstalledCopy {
 // source is compiled) the train source.
 std::vector<ShippedFile> files_of_a_complete_run() {
   std::vector<ShippedFile> files = shipped_compiled_files();
-  for (const ShippedFile& file : {kTrainSourceFile, kNotesFile, kSlowdownOrderFile, kTrainSheetFile}) {
+  for (const ShippedFile& file :
+       {kTrainSourceFile, kNotesFile, kSlowdownOrderFile, kTrainSheetFile}) {
     files.push_back(file);
   }
   return files;
@@ -84,8 +85,8 @@ TEST(InstallerRunTest, ASecondRunReplacesEveryFileWithTheSameBytes) {
 
 TEST(InstallerRunTest, AFileThatCannotBeWrittenEndsTheRunWithItsNameAndReason) {
   const struct {
-    const char* blocked;                 // a directory stands where this file should go
-    std::vector<const char*> written;    // files the run wrote before it stopped
+    const char* blocked;               // a directory stands where this file should go
+    std::vector<const char*> written;  // files the run wrote before it stopped
     std::vector<const char*> not_written;
   } cases[] = {
       {kNotesFile.name,

@@ -34,8 +34,8 @@ TEST(BinaryLayoutTest, TrackCellIsFifteenPackedLittleEndianBytes) {
   cell.adhesion = 255;
   const std::string bytes = encode_track_cells({TrackCell(), cell});
   EXPECT_EQ(bytes, std::string(15, '\0') + std::string("\x06\x14\x05\xfe\xff\x34\x12\x14\x00"
-                                                      "\x82\x51\x02\x0e\x55\xff",
-                                                      15));
+                                                       "\x82\x51\x02\x0e\x55\xff",
+                                                       15));
 }
 
 TEST(BinaryLayoutTest, TableEntryIs34BytesPlusItsText) {
@@ -56,11 +56,24 @@ TEST(BinaryLayoutTest, TableEntryIs34BytesPlusItsText) {
   ASSERT_EQ(bytes.size(), 87 * kTableEntryBytes + 13);
   // Entry 0 is all zeros with an empty text (length word 0).
   EXPECT_EQ(bytes.substr(0, 34), std::string(34, '\0'));
-  const std::string expected = std::string("\x0c" "\x38\xff\xff\xff" "\xfa\x00\x00\x00"
-                                           "\x00\x00\x00\x00" "\x01" "\x0d\x00", 16) +
+  const std::string expected = std::string(
+                                   "\x0c"
+                                   "\x38\xff\xff\xff"
+                                   "\xfa\x00\x00\x00"
+                                   "\x00\x00\x00\x00"
+                                   "\x01"
+                                   "\x0d\x00",
+                                   16) +
                                "VITERBO P. F." +
-                               std::string("\x04\x00" "\x00\x00" "\x00\x00" "\x00\x00" "\xff\xff"
-                                           "\x02\x00\x00\x09" "\xb0\xb8\x00\x00", 18);
+                               std::string(
+                                   "\x04\x00"
+                                   "\x00\x00"
+                                   "\x00\x00"
+                                   "\x00\x00"
+                                   "\xff\xff"
+                                   "\x02\x00\x00\x09"
+                                   "\xb0\xb8\x00\x00",
+                                   18);
   EXPECT_EQ(bytes.substr(34, 47), expected);
 }
 

@@ -41,5 +41,9 @@ T nearest(double x, const char* what) {
 }
 
 // Sum and product of 32-bit values in 32 bits, failing on overflow.
-inline int32_t add32(int64_t a, int64_t b, const char* what) { return fit<int32_t>(a + b, what); }
-inline int32_t mul32(int64_t a, int64_t b, const char* what) { return fit<int32_t>(a * b, what); }
+inline int32_t add32(int64_t a, int64_t b, const char* what) {
+  return fit<int32_t>(a + b, what);
+}
+inline int32_t mul32(int64_t a, int64_t b, const char* what) {
+  return fit<int32_t>(a * b, what);
+}

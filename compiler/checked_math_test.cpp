@@ -7,9 +7,10 @@ TEST(CheckedMathTest, NearestRoundsHalvesToTheEvenNeighbour) {
     double x;
     int32_t expected;
   } cases[] = {
-      {0.5, 0},    {1.5, 2},     {2.5, 2},    {-0.5, 0},   {-1.5, -2}, {-2.5, -2},
-      {14.4, 14},  {14.6, 15},   {1140, 1140}, {42.0, 42}, {-0.4, 0},  {2.5000001, 3},
-      {72 / 5.0, 14}, {73 / 5.0, 15},  // a speed of 72 km/h is stored as 14, 73 as 15
+      {0.5, 0},   {1.5, 2},       {2.5, 2},       {-0.5, 0},      {-1.5, -2},
+      {-2.5, -2}, {14.4, 14},     {14.6, 15},     {1140, 1140},   {42.0, 42},
+      {-0.4, 0},  {2.5000001, 3}, {72 / 5.0, 14}, {73 / 5.0, 15},  // a speed of 72 km/h is stored
+                                                                   // as 14, 73 as 15
   };
   for (const auto& c : cases) EXPECT_EQ(nearest<int32_t>(c.x, "x"), c.expected) << c.x;
 }

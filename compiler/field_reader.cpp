@@ -4,7 +4,9 @@
 
 #include "compiler/checked_math.h"
 
-FieldReader::FieldReader(std::string text) : text_(std::move(text)) { update_eof(); }
+FieldReader::FieldReader(std::string text) : text_(std::move(text)) {
+  update_eof();
+}
 
 void FieldReader::skip_blanks() {
   while (at_ < text_.size() && text_[at_] == ' ') ++at_;
@@ -115,6 +117,12 @@ int64_t FieldReader::read_number(const char* what) {
   return negative ? -value : value;
 }
 
-int32_t FieldReader::read_i32(const char* what) { return fit<int32_t>(read_number(what), what); }
-int16_t FieldReader::read_i16(const char* what) { return fit<int16_t>(read_number(what), what); }
-uint8_t FieldReader::read_u8(const char* what) { return fit<uint8_t>(read_number(what), what); }
+int32_t FieldReader::read_i32(const char* what) {
+  return fit<int32_t>(read_number(what), what);
+}
+int16_t FieldReader::read_i16(const char* what) {
+  return fit<int16_t>(read_number(what), what);
+}
+uint8_t FieldReader::read_u8(const char* what) {
+  return fit<uint8_t>(read_number(what), what);
+}

@@ -1,12 +1,12 @@
 // The line source reader: the first half of the reading step. It reads <line>_linea.txt field
 // by field into the scenario table, the track cells and the line plan.
 #include "common/file_io.h"
+#include "compiler/binary_layout.h"
 #include "compiler/checked_math.h"
 #include "compiler/error_codes.h"
 #include "compiler/field_reader.h"
 #include "compiler/keywords.h"
 #include "compiler/line_plan_steps.h"
-#include "compiler/binary_layout.h"
 #include "compiler/scenario_compiler.h"
 
 namespace {
@@ -231,8 +231,8 @@ bool LineSourceReading::within_cells(int32_t p) const {
 
 bool LineSourceReading::write_gradient() {
   if (gradient_cursor_ > c_.last_cell()) return false;
-  c_.cells[gradient_cursor_].gradient = static_cast<uint8_t>(
-      add32(previous_gradient_, 100, "gradient") & 0xff);
+  c_.cells[gradient_cursor_].gradient =
+      static_cast<uint8_t>(add32(previous_gradient_, 100, "gradient") & 0xff);
   ++gradient_cursor_;
   return true;
 }

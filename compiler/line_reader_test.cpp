@@ -53,9 +53,9 @@ TEST(LineReaderTest, ShippedLineSource) {
   // Speed indicators.
   const struct {
     int cell, a, b, c, d;
-  } indicators[] = {{11, 1300, 1400, 1600, 0},      // 500: 65, 70, 80
-                    {135, 1400, 1500, 1500, 20},    // 6700: stripes 2
-                    {789, 2020, 2121, 2222, 0}};    // 39400: 100, 105, 110 twice
+  } indicators[] = {{11, 1300, 1400, 1600, 0},    // 500: 65, 70, 80
+                    {135, 1400, 1500, 1500, 20},  // 6700: stripes 2
+                    {789, 2020, 2121, 2222, 0}};  // 39400: 100, 105, 110 twice
   for (const auto& i : indicators) {
     SCOPED_TRACE(i.cell);
     EXPECT_EQ(c.cells[i.cell].type, kCellSpeedIndicator);
@@ -137,23 +137,25 @@ TEST(LineReaderTest, ErrorCodesAndWhatTheyLeave) {
        CompileEnd::kNothingCompiled, false},
       {"route above 1,000,000 m", small_line_source("", "lunghezza percorso, 1000001\r\n"),
        kRouteTooLong, -1, CompileEnd::kNothingCompiled, false},
-      {"first repetition distance off the grid", small_line_source("", route + rep + ", 120, 0\r\n"),
-       kFirstRepetitionNotOn50, -1, CompileEnd::kWritten, false},
+      {"first repetition distance off the grid",
+       small_line_source("", route + rep + ", 120, 0\r\n"), kFirstRepetitionNotOn50, -1,
+       CompileEnd::kWritten, false},
       {"second repetition distance off the grid",
        small_line_source("", route + rep + ", 100, 130\r\n"), kSecondRepetitionNotOn50, -1,
        CompileEnd::kWritten, false},
-      {"repetition without 4 or 9", small_line_source("", route + "ripetizione segnali, 100, 0\r\n"),
-       kRepetitionCodeMissing, -1, CompileEnd::kWritten, false},
-      {"repetition before any route length",
-       small_line_source("", rep + ", 120, 0\r\n" + route), kFirstRepetitionNotOn50, -1,
-       CompileEnd::kNothingCompiled, false},
-      {"curve without a curvature digit", small_line_source("curva,  500,  300\r\n"), kBadCurve,
-       -1, CompileEnd::kWritten, false},
+      {"repetition without 4 or 9",
+       small_line_source("", route + "ripetizione segnali, 100, 0\r\n"), kRepetitionCodeMissing, -1,
+       CompileEnd::kWritten, false},
+      {"repetition before any route length", small_line_source("", rep + ", 120, 0\r\n" + route),
+       kFirstRepetitionNotOn50, -1, CompileEnd::kNothingCompiled, false},
+      {"curve without a curvature digit", small_line_source("curva,  500,  300\r\n"), kBadCurve, -1,
+       CompileEnd::kWritten, false},
       {"two signboards in one cell",
        small_line_source("cartello_indicatore, 2100, (a)\r\ncartello_indicatore, 2110, (b)\r\n"),
        kSignboardCellTaken, 2110, CompileEnd::kWritten, false},
       {"speed indicator on a signboard",
-       small_line_source("cartello_indicatore, 500, (a)\r\nindicatori_vmax, 500, 65,70,80,0,,,,0\r\n"),
+       small_line_source(
+           "cartello_indicatore, 500, (a)\r\nindicatori_vmax, 500, 65,70,80,0,,,,0\r\n"),
        kIndicatorCellTaken, 500, CompileEnd::kWritten, false},
       {"a feature at 56950 m, past the cells",
        small_line_source("pendenza, 100, 3\r\nmontagna, 56950, 57000, 2\r\npendenza, 200, 5\r\n"),
@@ -167,8 +169,9 @@ TEST(LineReaderTest, ErrorCodesAndWhatTheyLeave) {
       {"an empty line source", "", kRunTimeFailure, -1, CompileEnd::kNothingCompiled, true},
       {"no route length in the general section", small_line_source("pendenza, 0, 0\r\n", ""),
        kNoRouteLength, -1, CompileEnd::kNothingCompiled, false},
-      {"a route too short for the header cell", small_line_source("", "lunghezza percorso, -7000\r\n"),
-       kRunTimeFailure, -1, CompileEnd::kNothingCompiled, true},
+      {"a route too short for the header cell",
+       small_line_source("", "lunghezza percorso, -7000\r\n"), kRunTimeFailure, -1,
+       CompileEnd::kNothingCompiled, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -207,14 +210,14 @@ TEST(LineReaderTest, GeneralSection) {
     int32_t background_start;
   } cases[] = {
       {"scenario's repetition row", "ripetizione segnali 4 codici,    0    ,0\r\n", 0, 0, 0, 0},
-      {"a second distance of 0 zeroes the count", "ripetizione segnali 4 codici, 100, 0\r\n", 100, 0,
-       0, 0},
+      {"a second distance of 0 zeroes the count", "ripetizione segnali 4 codici, 100, 0\r\n", 100,
+       0, 0, 0},
       {"nine codes", "ripetizione segnali 9 codici, 100, 200\r\n", 100, 200, 9, 0},
       {"four codes win over nine", "ripetizione segnali 4 9, 100, 200\r\n", 100, 200, 4, 0},
       {"sfondo is case-sensitive", "Sfondo uno, 5\r\nsfondo uno, 7\r\n", 0, 0, 0, 7},
       {"separator fields are skipped", "-----\r\n---\r\nsfondo uno, 3\r\n", 0, 0, 0, 3},
-      {"a bracketed field beginning with - does not end the section",
-       "-[x]-\r\nsfondo uno, 4\r\n", 0, 0, 0, 4},
+      {"a bracketed field beginning with - does not end the section", "-[x]-\r\nsfondo uno, 4\r\n",
+       0, 0, 0, 4},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -239,7 +242,8 @@ TEST(LineReaderTest, RouteLengthSizesCellsAndPlan) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.length);
     CompilerFixture f;
-    f.compile_line(small_line_source("", "lunghezza percorso, " + std::to_string(c.length) + "\r\n"));
+    f.compile_line(
+        small_line_source("", "lunghezza percorso, " + std::to_string(c.length) + "\r\n"));
     EXPECT_EQ(f.compiler.error.code, 0);
     EXPECT_EQ(f.compiler.last_cell(), c.last_cell);
     EXPECT_EQ(f.compiler.plan.last_metre(), c.last_metre);
@@ -279,8 +283,9 @@ TEST(LineReaderTest, FeaturePositionsAgainstTheCells) {
 
 TEST(LineReaderTest, TablesThatOverflowAreRunTimeFailures) {
   std::string tunnels, signboards, gradients;
-  for (int i = 0; i < 81; ++i) tunnels += "montagna, " + std::to_string(500 * i) + ", " +
-                                          std::to_string(500 * i + 100) + ", 2\r\n";
+  for (int i = 0; i < 81; ++i)
+    tunnels +=
+        "montagna, " + std::to_string(500 * i) + ", " + std::to_string(500 * i + 100) + ", 2\r\n";
   for (int i = 0; i < 81; ++i) {
     signboards += "cartello_indicatore, " + std::to_string(100 * i) + ", (s)\r\n";
   }
@@ -296,8 +301,8 @@ TEST(LineReaderTest, TablesThatOverflowAreRunTimeFailures) {
       {"80 signboard texts", signboards.substr(0, signboards.rfind("cartello")), 0},
       {"a signboard text longer than 65535 bytes",
        "cartello_indicatore, 100, " + std::string(65536, 'x') + "\r\n", kRunTimeFailure},
-      {"a signboard text of 65535 bytes", "cartello_indicatore, 100, " + std::string(65535, 'x') + "\r\n",
-       0},
+      {"a signboard text of 65535 bytes",
+       "cartello_indicatore, 100, " + std::string(65535, 'x') + "\r\n", 0},
       {"more gradient changes than cells", gradients, kBeyondCells},
   };
   for (const auto& c : cases) {
@@ -311,14 +316,16 @@ TEST(LineReaderTest, TablesThatOverflowAreRunTimeFailures) {
 TEST(LineReaderTest, FieldsThatAreNotTested) {
   // A keyword as the very last field has no numbers and is not tested.
   CompilerFixture last;
-  last.compile_line("[generale]\r\nlunghezza percorso, 50000\r\n[x]\r\npendenza, 500, 3\r\npendenza");
+  last.compile_line(
+      "[generale]\r\nlunghezza percorso, 50000\r\n[x]\r\npendenza, 500, 3\r\npendenza");
   EXPECT_EQ(last.compiler.error.code, 0);
   EXPECT_EQ(last.compiler.cells[10].gradient, 103);
 
   // Without the line plan a curve row is not read: its numbers are fields of their own.
   CompilerFixture no_plan;
-  EXPECT_EQ(no_plan.compile_line(small_line_source("curvad4, 500, 300\r\npendenza, 500, 3\r\n"), 0).end,
-            CompileEnd::kWritten);
+  EXPECT_EQ(
+      no_plan.compile_line(small_line_source("curvad4, 500, 300\r\npendenza, 500, 3\r\n"), 0).end,
+      CompileEnd::kWritten);
   EXPECT_EQ(no_plan.compiler.error.code, 0);
   EXPECT_TRUE(no_plan.compiler.plan.x.empty());
   EXPECT_EQ(no_plan.compiler.cells[10].gradient, 103);

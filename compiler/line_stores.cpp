@@ -13,7 +13,9 @@ struct Chainage {
   int32_t flag = 0;
 };
 
-Chainage chainage_of(const TableEntry& e) { return {e.start, e.end, e.position}; }
+Chainage chainage_of(const TableEntry& e) {
+  return {e.start, e.end, e.position};
+}
 
 void store_chainage(const Chainage& c, TableEntry* e) {
   e->start = c.position;
@@ -80,8 +82,7 @@ void ScenarioCompiler::memo_montagna(int32_t& inizio, int32_t& fine, int32_t& ti
   tunnel_starts[tunnel_count] = inizio;
   tunnel_ends[tunnel_count] = fine;
   // A tunnel that follows the previous one within 150 m is of kind 3.
-  if (tunnel_count > 1 &&
-      int64_t(inizio) - tunnel_ends[tunnel_count - 1] <= 150) {
+  if (tunnel_count > 1 && int64_t(inizio) - tunnel_ends[tunnel_count - 1] <= 150) {
     tipo = 3;
   }
   const int32_t last = nearest<int32_t>(fine / 50.0 - 1, "tunnel end cell");
@@ -107,6 +108,6 @@ void ScenarioCompiler::memo_indicatori_v_max(int32_t posizione, int32_t& vas, in
   cell.value_a = nearest<int16_t>(mul32(vas, 20, "speed code") + vad / 5.0, "speed code A");
   cell.value_b = nearest<int16_t>(mul32(vbs, 20, "speed code") + vbd / 5.0, "speed code B");
   cell.value_c = nearest<int16_t>(mul32(vcs, 20, "speed code") + vcd / 5.0, "speed code C");
-  cell.value_d = static_cast<int16_t>(
-      add32(mul32(strisces, 10, "stripes"), strisced, "stripes") & 0xffff);
+  cell.value_d =
+      static_cast<int16_t>(add32(mul32(strisces, 10, "stripes"), strisced, "stripes") & 0xffff);
 }

@@ -21,7 +21,8 @@ std::array<Reference, 3> ordered(Reference r3, Reference r2, Reference r1) {
   }
   c.progressive_ordina();
   std::array<Reference, 3> out;
-  for (int i = 0; i < 3; ++i) out[i] = {c.table[81 + i].start, c.table[81 + i].end, c.table[81 + i].position};
+  for (int i = 0; i < 3; ++i)
+    out[i] = {c.table[81 + i].start, c.table[81 + i].end, c.table[81 + i].position};
   return out;
 }
 
@@ -57,9 +58,15 @@ TEST(LineStoresTest, ChainageReferencesAreOrdered) {
       {"due furthest, uno before tre", {100, 1, 0}, a, b, {a, b, {100, 1, 0}}},
       {"a tie for the greatest", {5000, 1, 0}, {5000, 2, 0}, {100, 3, 0}, {zero, zero, zero}},
       {"all at 0 with no value", zero, zero, {0, 0, 1}, {zero, zero, zero}},
-      {"all at 0, values decide, the last rule wins", {0, 10, 0}, {0, 20, 0}, {0, 30, 0},
+      {"all at 0, values decide, the last rule wins",
+       {0, 10, 0},
+       {0, 20, 0},
+       {0, 30, 0},
        {Reference{0, 30, 0}, Reference{0, 20, 0}, Reference{0, 10, 0}}},
-      {"all at 0, only due has a value", {0, 0, 0}, {0, 20, 1}, zero,
+      {"all at 0, only due has a value",
+       {0, 0, 0},
+       {0, 20, 1},
+       zero,
        {Reference{0, 120, 1}, zero, zero}},
   };
   for (const auto& t : cases) {
@@ -75,11 +82,11 @@ TEST(LineStoresTest, TunnelKindsAndMarkers) {
     int32_t inizio, fine, tipo;
     int32_t kind_after;  // the caller's tipo afterwards
   } tunnels[] = {
-      {6950, 7050, 2, 2},      // cells 139..140
-      {7200, 7400, 12, 3},     // 150 m after the previous end: kind 3, markers kept
-      {7600, 7800, 2, 2},      // 200 m after: keeps its kind
-      {11200, 12000, 12, 2},   // cells 224..239, markers in 227, 231, 235, 239
-      {20000, 19000, 5, 5},    // ends before it starts: listed, marks nothing
+      {6950, 7050, 2, 2},     // cells 139..140
+      {7200, 7400, 12, 3},    // 150 m after the previous end: kind 3, markers kept
+      {7600, 7800, 2, 2},     // 200 m after: keeps its kind
+      {11200, 12000, 12, 2},  // cells 224..239, markers in 227, 231, 235, 239
+      {20000, 19000, 5, 5},   // ends before it starts: listed, marks nothing
   };
   for (auto t : tunnels) {
     c.memo_montagna(t.inizio, t.fine, t.tipo);
@@ -149,7 +156,7 @@ TEST(LineStoresTest, SpeedIndicatorNeedsAFreeCellAndA16BitCode) {
   EXPECT_EQ(c.cells[12].value_a, 0);
 
   int32_t big[8] = {1639, 0, 0, 0, 0, 0, 0, 0};  // 32780 does not fit 16 bits
-  EXPECT_THROW(c.memo_indicatori_v_max(1000, big[0], big[1], big[2], big[3], big[4], big[5],
-                                       big[6], big[7]),
-               RunTimeFailure);
+  EXPECT_THROW(
+      c.memo_indicatori_v_max(1000, big[0], big[1], big[2], big[3], big[4], big[5], big[6], big[7]),
+      RunTimeFailure);
 }

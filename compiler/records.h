@@ -88,8 +88,8 @@ using ScenarioTable = std::array<TableEntry, kTableEntries>;
 struct LinePlan {
   std::vector<double> x;
   std::vector<double> y;
-  bool origin_set = false;  // metres 0 and 1 hold their whole-number values
-  int32_t computed_end = 2; // metres 2 .. computed_end - 1 are computed
+  bool origin_set = false;   // metres 0 and 1 hold their whole-number values
+  int32_t computed_end = 2;  // metres 2 .. computed_end - 1 are computed
 
   int32_t last_metre() const { return static_cast<int32_t>(x.size()) - 1; }
 };

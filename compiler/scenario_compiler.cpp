@@ -8,7 +8,9 @@
 #include "compiler/checked_math.h"
 #include "compiler/error_codes.h"
 
-std::string line_plan_name(const ScenarioIdentity& s) { return s.line_name + "_linea.dat"; }
+std::string line_plan_name(const ScenarioIdentity& s) {
+  return s.line_name + "_linea.dat";
+}
 
 std::string scenario_table_name(const ScenarioIdentity& s) {
   return s.line_name + "_" + s.train_number + ".sim";
@@ -18,9 +20,13 @@ std::string track_cells_name(const ScenarioIdentity& s) {
   return s.line_name + "_" + s.train_number + ".dat";
 }
 
-int32_t point_cell(int32_t position) { return nearest<int32_t>(position / 50.0 + 1, "cell"); }
+int32_t point_cell(int32_t position) {
+  return nearest<int32_t>(position / 50.0 + 1, "cell");
+}
 
-int32_t area_cell(int32_t position) { return nearest<int32_t>(position / 50.0, "cell"); }
+int32_t area_cell(int32_t position) {
+  return nearest<int32_t>(position / 50.0, "cell");
+}
 
 ScenarioCompiler::ScenarioCompiler(std::string directory_in, ScenarioIdentity scenario_in)
     : directory(std::move(directory_in)), scenario(std::move(scenario_in)) {}
@@ -94,15 +100,16 @@ CompileResult ScenarioCompiler::memorizza_percorso(int32_t& j_in) {
   line.time = codice_gara_st();
   header.value_b = static_cast<int16_t>(codice_gara_og());
 
-  if (j != 0) result.status = replace_file(path_in(directory, line_plan_name(scenario)),
-                                           encode_line_plan(plan));
+  if (j != 0)
+    result.status =
+        replace_file(path_in(directory, line_plan_name(scenario)), encode_line_plan(plan));
   if (result.status.ok()) {
     result.status = replace_file(path_in(directory, scenario_table_name(scenario)),
                                  encode_scenario_table(table));
   }
   if (result.status.ok()) {
-    result.status = replace_file(path_in(directory, track_cells_name(scenario)),
-                                 encode_track_cells(cells));
+    result.status =
+        replace_file(path_in(directory, track_cells_name(scenario)), encode_track_cells(cells));
   }
   if (!result.status.ok()) result.end = CompileEnd::kWriteFailed;
   return result;

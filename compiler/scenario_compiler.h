@@ -31,9 +31,9 @@ struct CompileResult {
 };
 
 // Compiled file names.
-std::string line_plan_name(const ScenarioIdentity& s);      // <line>_linea.dat
-std::string scenario_table_name(const ScenarioIdentity& s); // <line>_<train>.sim
-std::string track_cells_name(const ScenarioIdentity& s);    // <line>_<train>.dat
+std::string line_plan_name(const ScenarioIdentity& s);       // <line>_linea.dat
+std::string scenario_table_name(const ScenarioIdentity& s);  // <line>_<train>.sim
+std::string track_cells_name(const ScenarioIdentity& s);     // <line>_<train>.dat
 
 class ScenarioCompiler {
  public:
@@ -49,8 +49,8 @@ class ScenarioCompiler {
   int32_t j = 0;
 
   // The compiled records.
-  LinePlan plan;                  // empty unless j is non-zero
-  std::vector<TrackCell> cells;   // cells 0 to last_cell(); empty until a route length is read
+  LinePlan plan;                 // empty unless j is non-zero
+  std::vector<TrackCell> cells;  // cells 0 to last_cell(); empty until a route length is read
   ScenarioTable table;
 
   // Tunnels by number from 1; index 0 is unused.

@@ -1,0 +1,122 @@
+// Runs scenario-tool as an author would.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "common/file_io.h"
+#include "sources/line_source.h"
+#include "sources/train_source.h"
+#include "test_support/process.h"
+#include "test_support/shipped_files.h"
+#include "test_support/temp_dir.h"
+
+namespace {
+
+// The last line of `text`, without its line end.
+std::string last_line(std::string text) {
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  return text.substr(text.rfind('\n') + 1);  // npos + 1 is 0: a single line
+}
+
+ProcessResult tool(const std::vector<std::string>& args) {
+  std::vector<std::string> argv = {SCENARIO_TOOL_PATH};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return run_process(argv);
+}
+
+}  // namespace
+
+TEST(ScenarioToolTest, CompilesTheShippedSourcesAndKeepsThem) {
+  TempDir dir;
+  const ScenarioIdentity shipped{kShippedLineName, kShippedTrainNumber};
+  ASSERT_TRUE(dati_linea(dir.path(), shipped).ok());
+  ASSERT_TRUE(dati_treno(dir.path(), shipped).ok());
+  const ProcessResult result = tool({"compile", dir.path()});
+  EXPECT_EQ(result.exit_status, 0) << result.out << result.err;
+  EXPECT_EQ(last_line(result.out), "error_code=0 error_position=0");
+  EXPECT_TRUE(file_exists(dir.file(kLineSourceFile.name)));
+  EXPECT_TRUE(file_exists(dir.file(kTrainSourceFile.name)));
+  EXPECT_EQ(read_file_bytes(dir.file(kLinePlanFile.name)).size(), kLinePlanFile.bytes);
+  EXPECT_EQ(read_file_bytes(dir.file(kTrackCellsFile.name)).size(), kTrackCellsFile.bytes);
+}
+
+TEST(ScenarioToolTest, ReportsWhatCameOfAnAuthorsSources) {
+  const std::string general = "[generale]\r\nlunghezza percorso, 50000\r\n[curve]\r\n";
+  const struct {
+    const char* what;
+    std::string line_source;
+    std::vector<std::string> options;
+    int status;
+    std::string last_line;
+    std::vector<const char*> written;
+  } cases[] = {
+      {"a clean source under another name",
+       general + "[fine]\r\n",
+       {"--line", "Roma_Nord", "--train", "12"},
+       0,
+       "error_code=0 error_position=0",
+       {"Roma_Nord_linea.dat", "Roma_Nord_12.sim", "Roma_Nord_12.dat"}},
+      {"without the plan",
+       general + "[fine]\r\n",
+       {"--line", "Roma_Nord", "--no-plan"},
+       0,
+       "error_code=0 error_position=0",
+       {"Roma_Nord_7545.sim", "Roma_Nord_7545.dat"}},
+      {"a feature past the cells",
+       general + "pendenza, 56950, 3\r\n[fine]\r\n",
+       {"--line", "Roma_Nord"},
+       2,
+       "error_code=15 error_position=56950",
+       {"Roma_Nord_linea.dat", "Roma_Nord_7545.sim", "Roma_Nord_7545.dat"}},
+      {"a version slot taken",
+       general + "cartello_indicatore, 0, (x)\r\n[fine]\r\n",
+       {"--line", "Roma_Nord"},
+       3,
+       "errore=1250",
+       {}},
+      {"no general section",
+       "[fine]\r\nx\r\n",
+       {"--line", "Roma_Nord"},
+       2,
+       "error_code=102 error_position=0",
+       {}},
+      {"no line source", "", {"--line", "Altra_Linea"}, 2, "error_code=101 error_position=0", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    write_file_bytes(dir.file("Roma_Nord_linea.txt"), c.line_source);
+    std::vector<std::string> args = {"compile", dir.path()};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const ProcessResult result = tool(args);
+    EXPECT_EQ(result.exit_status, c.status) << result.out << result.err;
+    EXPECT_EQ(last_line(result.out), c.last_line) << result.out;
+    std::vector<std::string> expected(c.written.begin(), c.written.end());
+    expected.push_back("Roma_Nord_linea.txt");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(dir.list(), expected);
+  }
+}
+
+TEST(ScenarioToolTest, BadUsage) {
+  TempDir dir;
+  const std::vector<std::string> cases[] = {
+      {},
+      {"build"},
+      {"compile"},
+      {"compile", dir.file("missing")},
+      {"compile", dir.path(), "--line"},
+      {"compile", dir.path(), "--fast"},
+      {"compile", dir.path(), dir.path()},
+  };
+  for (const auto& args : cases) {
+    const ProcessResult result = tool(args);
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_NE(result.err.find("usage: scenario-tool compile DIR"), std::string::npos);
+    EXPECT_EQ(result.out, "");
+  }
+  EXPECT_TRUE(dir.list().empty());
+  const ProcessResult help = tool({"--help"});
+  EXPECT_EQ(help.exit_status, 0);
+  EXPECT_NE(help.out.find("Exit status"), std::string::npos);
+}
