@@ -27,12 +27,10 @@ struct InstalledCopy {
   }
 };
 
-// What a complete run leaves: the three documents, the compiled files, and (until the train
-// source is compiled) the train source.
+// What a complete run leaves: the three documents and the three compiled files, no source.
 std::vector<ShippedFile> files_of_a_complete_run() {
   std::vector<ShippedFile> files = shipped_compiled_files();
-  for (const ShippedFile& file :
-       {kTrainSourceFile, kNotesFile, kSlowdownOrderFile, kTrainSheetFile}) {
+  for (const ShippedFile& file : {kNotesFile, kSlowdownOrderFile, kTrainSheetFile}) {
     files.push_back(file);
   }
   return files;
@@ -80,6 +78,7 @@ TEST(InstallerRunTest, ASecondRunReplacesEveryFileWithTheSameBytes) {
     EXPECT_EQ(result.exit_status, 0);
     expect_files_of_a_complete_run(installed.folder);
     EXPECT_FALSE(std::filesystem::exists(installed.folder.file(kLineSourceFile.name)));
+    EXPECT_FALSE(std::filesystem::exists(installed.folder.file(kTrainSourceFile.name)));
   }
 }
 

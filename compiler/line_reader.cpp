@@ -15,15 +15,6 @@ namespace {
 constexpr int32_t kPlanLimit = 1000000;
 constexpr int32_t kLongestRoute = 1000000;
 
-// A text stored in the scenario table; its length must fit the file's 16-bit count.
-std::string table_text(const std::string& text) {
-  if (text.size() > kMaxTextBytes) {
-    throw RunTimeFailure("a text of " + std::to_string(text.size()) +
-                         " bytes is longer than a table entry holds (65535)");
-  }
-  return text;
-}
-
 // Curvature per metre from the lowest digit 1 to 6 in the keyword field, negated when the field
 // holds an "s"; 0 when there is no such digit.
 double curvature(const std::string& field) {

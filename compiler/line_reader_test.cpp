@@ -5,17 +5,6 @@
 #include "common/file_io.h"
 #include "compiler/compiler_fixture.h"
 #include "compiler/error_codes.h"
-#include "sources/line_source.h"
-
-namespace {
-
-std::string shipped_line_source() {
-  std::string text;
-  for (const std::string& line : line_source_lines()) text += line + "\r\n";
-  return text;
-}
-
-}  // namespace
 
 TEST(LineReaderTest, ShippedLineSource) {
   CompilerFixture f;
@@ -23,7 +12,7 @@ TEST(LineReaderTest, ShippedLineSource) {
   const ScenarioCompiler& c = f.compiler;
   EXPECT_EQ(c.error.code, 0);
   EXPECT_FALSE(file_exists(f.line_source_path())) << "the line source is deleted once read";
-  EXPECT_TRUE(file_exists(f.train_source_path())) << "the train source is not read yet";
+  EXPECT_FALSE(file_exists(f.train_source_path()));
 
   EXPECT_EQ(c.total_metres, 57000);
   EXPECT_EQ(c.last_cell(), 1140);
@@ -151,8 +140,8 @@ TEST(LineReaderTest, ErrorCodesAndWhatTheyLeave) {
       {"curve without a curvature digit", small_line_source("curva,  500,  300\r\n"), kBadCurve, -1,
        CompileEnd::kWritten, false},
       {"line plan past metre 1,000,000",
-       small_line_source("curvad4, 999000, 5000\r\n", "lunghezza percorso, 1000000\r\n"),
-       kBadCurve, -1, CompileEnd::kWritten, false},
+       small_line_source("curvad4, 999000, 5000\r\n", "lunghezza percorso, 1000000\r\n"), kBadCurve,
+       -1, CompileEnd::kWritten, false},
       {"two signboards in one cell",
        small_line_source("cartello_indicatore, 2100, (a)\r\ncartello_indicatore, 2110, (b)\r\n"),
        kSignboardCellTaken, 2110, CompileEnd::kWritten, false},
@@ -185,8 +174,8 @@ TEST(LineReaderTest, ErrorCodesAndWhatTheyLeave) {
       EXPECT_EQ(f.compiler.error.position, c.position);
     }
     EXPECT_FALSE(file_exists(f.line_source_path()));
-    // The train source is not compiled yet: only the failure handler deletes it.
-    EXPECT_EQ(file_exists(f.train_source_path()), !(c.code == kRunTimeFailure));
+    // The train source is read (and deleted) only when the line source's reading went on.
+    EXPECT_EQ(file_exists(f.train_source_path()), !c.train_source_read_or_deleted);
     // Compiled files exist exactly when something was compiled.
     const bool written = c.end == CompileEnd::kWritten;
     EXPECT_EQ(file_exists(f.dir.file("Viterbo_Attigliano_7545.dat")), written);

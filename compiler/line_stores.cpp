@@ -101,7 +101,7 @@ void ScenarioCompiler::memo_montagna(int32_t& inizio, int32_t& fine, int32_t& ti
 void ScenarioCompiler::memo_indicatori_v_max(int32_t posizione, int32_t& vas, int32_t& vbs,
                                              int32_t& vcs, int32_t& strisces, int32_t& vad,
                                              int32_t& vbd, int32_t& vcd, int32_t& strisced) {
-  TrackCell& cell = cells[point_cell(posizione)];
+  TrackCell& cell = cell_at(point_cell(posizione));
   if (!is_free(cell)) return error.set(kIndicatorCellTaken);
   cell.type = kCellSpeedIndicator;
   // Each speed code: the first board's speed times 20 plus the second board's fifth.

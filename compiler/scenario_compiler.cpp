@@ -20,12 +20,28 @@ std::string track_cells_name(const ScenarioIdentity& s) {
   return s.line_name + "_" + s.train_number + ".dat";
 }
 
+std::string table_text(const std::string& text) {
+  if (text.size() > kMaxTextBytes) {
+    throw RunTimeFailure("a text of " + std::to_string(text.size()) +
+                         " bytes is longer than a table entry holds (65535)");
+  }
+  return text;
+}
+
 int32_t point_cell(int32_t position) {
   return nearest<int32_t>(position / 50.0 + 1, "cell");
 }
 
 int32_t area_cell(int32_t position) {
   return nearest<int32_t>(position / 50.0, "cell");
+}
+
+TrackCell& ScenarioCompiler::cell_at(int64_t index) {
+  if (index < 0 || index > last_cell()) {
+    throw RunTimeFailure("cell " + std::to_string(index) + " lies outside the track cells 0 to " +
+                         std::to_string(last_cell()));
+  }
+  return cells[static_cast<size_t>(index)];
 }
 
 ScenarioCompiler::ScenarioCompiler(std::string directory_in, ScenarioIdentity scenario_in)
@@ -73,6 +89,7 @@ CompileResult ScenarioCompiler::memorizza_percorso(int32_t& j_in) {
   total_metres = 0;
   numbers = {};
   failure_message.clear();
+  rule_problems.clear();
 
   memorizza_dati();
   CompileResult result;
@@ -113,12 +130,4 @@ CompileResult ScenarioCompiler::memorizza_percorso(int32_t& j_in) {
   }
   if (!result.status.ok()) result.end = CompileEnd::kWriteFailed;
   return result;
-}
-
-void ScenarioCompiler::read_train_source() {
-  // The train source is not compiled yet: it stays in the directory as it was written.
-}
-
-void ScenarioCompiler::apply_signal_cell_rules() {
-  // The signal-cell rules place nothing yet.
 }

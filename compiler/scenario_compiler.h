@@ -63,6 +63,8 @@ class ScenarioCompiler {
   ErrorState error;
   // What the run-time failure behind error 25 was, in words.
   std::string failure_message;
+  // Every problem the signal-cell rules met, in order (the error state keeps only the last).
+  std::vector<ErrorState> rule_problems;
 
   // Reading state shared by the two source readers.
   std::string current_field;
@@ -86,14 +88,25 @@ class ScenarioCompiler {
                              int32_t& strisces, int32_t& vad, int32_t& vbd, int32_t& vcd,
                              int32_t& strisced);
 
+  // Train feature stores.
+  void memo_segnale(int32_t posizione, int32_t& sx, int32_t& s1, int32_t& s2, int32_t& s3,
+                    int32_t& rapp, int32_t& dx, int32_t& d1, int32_t& d2, int32_t& d3,
+                    int32_t& tempo);
+  void memo_rallentamento(int32_t x, int32_t& v, int32_t& l, int32_t& f_tt, int32_t f_ta,
+                          int32_t& d_v);
+
   // Checksums of the train number and line name held in table entries 86 and 85.
   int32_t codice_gara_st() const;
   int32_t codice_gara_og() const;
 
   int32_t last_cell() const { return static_cast<int32_t>(cells.size()) - 1; }
 
+  // Cell `index`; an index outside the cells is a run-time failure, never a write elsewhere.
+  TrackCell& cell_at(int64_t index);
+
  private:
   friend class LineSourceReading;
+  friend class TrainSourceReading;
   enum class ReadingGoesOn { kYes, kNo };
 
   ReadingGoesOn read_line_source();
@@ -108,3 +121,8 @@ class ScenarioCompiler {
 int32_t point_cell(int32_t position);
 // Cell of an area feature at `position` metres: nearest(position / 50).
 int32_t area_cell(int32_t position);
+// `text` as stored in a table entry; a text longer than the file's 16-bit length count is a
+// run-time failure.
+std::string table_text(const std::string& text);
+// End cell of a slowdown that starts at `x` and is `l` metres long.
+int32_t slowdown_end_cell(int32_t x, int32_t l);

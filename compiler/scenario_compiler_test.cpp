@@ -8,7 +8,6 @@
 #include "common/file_io.h"
 #include "compiler/compiler_fixture.h"
 #include "compiler/error_codes.h"
-#include "sources/line_source.h"
 
 namespace {
 
@@ -18,12 +17,6 @@ int64_t little_endian_at(const std::string& bytes, size_t at, int size) {
   if (size == 2) return int16_t(value);
   if (size == 4) return int32_t(value);
   return int64_t(value);
-}
-
-std::string shipped_line_source() {
-  std::string text;
-  for (const std::string& line : line_source_lines()) text += line + "\r\n";
-  return text;
 }
 
 // Offset of table entry `index` in a .sim file.

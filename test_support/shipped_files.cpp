@@ -24,11 +24,11 @@ const ShippedFile kLinePlanFile = {
     "Viterbo_Attigliano_linea.dat", 0, 1139964,
     "5ebf88490d36fa3f80c677926b2a0b8cb5f4395cd78970757081452daee8b826"};
 const ShippedFile kScenarioTableFile = {
-    "Viterbo_Attigliano_7545.sim", 0, 3849,
-    "4f6e1055f05dbfb60e095ecebad271869cb801f2379d5a9ffb5ccbe872da36e2"};
+    "Viterbo_Attigliano_7545.sim", 0, 3932,
+    "7224829837f7cb4b4911bcee386072df2ceadb463bfee29ee7b1b55c86cad2d8"};
 const ShippedFile kTrackCellsFile = {
     "Viterbo_Attigliano_7545.dat", 0, 17115,
-    "ffe71c37123bf9be55527a50e89ac41f3068c6573fd82a2fdee1295c10a911e7"};
+    "c6ddd9f45415ba74957e2200541ff770cd6db4e3c6e316a99272bb2e896210f2"};
 
 std::vector<ShippedFile> shipped_compiled_files() {
   return {kLinePlanFile, kScenarioTableFile, kTrackCellsFile};

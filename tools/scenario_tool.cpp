@@ -47,6 +47,11 @@ int usage_error(const std::string& message) {
 }
 
 void print_error_state(const ScenarioCompiler& compiler) {
+  // The rules go on after a problem and the error state keeps only the last: list them all.
+  for (const ErrorState& problem : compiler.rule_problems) {
+    std::printf("signal-cell rules: error %d at %d m: %s\n", problem.code, problem.position,
+                error_meaning(problem.code));
+  }
   const int32_t code = compiler.error.code;
   if (code == 0) {
     std::printf("error code 0: no error\n");

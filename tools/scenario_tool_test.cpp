@@ -86,13 +86,18 @@ TEST(ScenarioToolTest, ReportsWhatCameOfAnAuthorsSources) {
     SCOPED_TRACE(c.what);
     TempDir dir;
     write_file_bytes(dir.file("Roma_Nord_linea.txt"), c.line_source);
+    const std::vector<std::string> sources = {"Roma_Nord_linea.txt", "Roma_Nord_7545-.txt",
+                                              "Roma_Nord_12-.txt"};
+    for (const char* train : {"Roma_Nord_7545-.txt", "Roma_Nord_12-.txt"}) {
+      write_file_bytes(dir.file(train), "[generale]\r\nvelocita, 0, 80\r\n[fine]\r\n");
+    }
     std::vector<std::string> args = {"compile", dir.path()};
     args.insert(args.end(), c.options.begin(), c.options.end());
     const ProcessResult result = tool(args);
     EXPECT_EQ(result.exit_status, c.status) << result.out << result.err;
     EXPECT_EQ(last_line(result.out), c.last_line) << result.out;
     std::vector<std::string> expected(c.written.begin(), c.written.end());
-    expected.push_back("Roma_Nord_linea.txt");
+    expected.insert(expected.end(), sources.begin(), sources.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(dir.list(), expected);
   }

@@ -1,0 +1,324 @@
+// The train source reader: the second half of the reading step. It reads <line>_<train>-.txt
+// field by field into the scenario table and the track cells, handing signals and slowdowns to
+// their stores.
+#include "common/file_io.h"
+#include "compiler/checked_math.h"
+#include "compiler/error_codes.h"
+#include "compiler/field_reader.h"
+#include "compiler/keywords.h"
+#include "compiler/scenario_compiler.h"
+
+namespace {
+
+// The cell a position in metres falls into, as speed limits, adhesion and stations count them.
+int32_t cell_of_metre(int32_t metres) {
+  return nearest<int32_t>(metres / 50.0, "cell");
+}
+
+uint8_t speed_code(int32_t speed) {
+  return nearest<uint8_t>(speed / 5.0, "speed / 5");
+}
+
+}  // namespace
+
+class TrainSourceReading {
+ public:
+  TrainSourceReading(ScenarioCompiler* compiler, std::string path, std::string text)
+      : c_(*compiler), path_(std::move(path)), in_(std::move(text)) {
+    // Before its first point, each list goes on with what the line reader left behind.
+    previous_speed_ = c_.numbers[1];
+    previous_adhesion_ = c_.numbers[4];
+  }
+
+  // Reads the records; false when an error stopped the reading.
+  bool records();
+  void end_of_reading();
+
+ private:
+  enum class Record { kNext, kEndOfReading, kStop };
+
+  Record braked_mass();
+  Record cars();
+  Record speed_limit();
+  Record adhesion();
+  Record clock();
+  Record sand();
+  Record signal();
+  Record slowdown();
+  Record restriction_point();
+  Record station();
+
+  // The position check of every record: whether (p + margin) / 50 stays within the cells.
+  bool within_cells(int32_t p, int32_t margin = 100) const {
+    return add32(p, margin, "position") / 50.0 <= c_.last_cell();
+  }
+  Record beyond_cells(int32_t p) {
+    c_.error.set(kBeyondCells, p);
+    return Record::kEndOfReading;
+  }
+  // Ends the reading with `code`: the train source is deleted, the tails are not written.
+  Record stop(int32_t code) {
+    c_.delete_source(path_);
+    c_.error.set(code);
+    return Record::kStop;
+  }
+  Record stop_at(int32_t code, int32_t position) {
+    stop(code);
+    c_.error.position = position;
+    return Record::kStop;
+  }
+  bool has(const char* keyword) const { return contains_ignoring_case(c_.current_field, keyword); }
+
+  ScenarioCompiler& c_;
+  const std::string path_;
+  FieldReader in_;
+  int32_t station_counter_ = kFirstStationEntry;
+  int32_t speed_cursor_ = 0;
+  int32_t previous_speed_ = 0;
+  int32_t adhesion_cursor_ = 0;
+  int32_t previous_adhesion_ = 0;
+};
+
+void ScenarioCompiler::read_train_source() {
+  const std::string path = train_source_path();
+  std::string text;
+  // A missing or unreadable train source is a run-time failure of the reading step.
+  const Status status = read_file(path, &text);
+  if (!status.ok()) throw RunTimeFailure(status.message());
+  TrainSourceReading reading(this, path, std::move(text));
+  if (reading.records()) reading.end_of_reading();
+}
+
+bool TrainSourceReading::records() {
+  // Everything up to the first field holding "[generale]" is passed over.
+  do {
+    c_.current_field = in_.read_text();
+  } while (!in_.eof() && !has("[generale]"));
+
+  Record (TrainSourceReading::*const tests[])() = {&TrainSourceReading::braked_mass,
+                                                   &TrainSourceReading::cars,
+                                                   &TrainSourceReading::speed_limit,
+                                                   &TrainSourceReading::adhesion,
+                                                   &TrainSourceReading::clock,
+                                                   &TrainSourceReading::sand,
+                                                   &TrainSourceReading::signal,
+                                                   &TrainSourceReading::slowdown,
+                                                   &TrainSourceReading::restriction_point,
+                                                   &TrainSourceReading::station};
+  while (!in_.eof()) {
+    c_.current_field = in_.read_text();
+    if (in_.eof()) break;
+    // Up to two separator fields in a row are skipped.
+    if (contains(c_.current_field, "-")) {
+      c_.current_field = in_.read_text();
+      if (in_.eof()) break;
+      if (contains(c_.current_field, "-")) {
+        c_.current_field = in_.read_text();
+        if (in_.eof()) break;
+      }
+    }
+    // Every test whose keyword the field holds is carried out, in this order.
+    for (auto test : tests) {
+      const Record result = (this->*test)();
+      if (result == Record::kStop) return false;
+      if (result == Record::kEndOfReading) return true;
+    }
+  }
+  return true;
+}
+
+TrainSourceReading::Record TrainSourceReading::braked_mass() {
+  if (has("frenata") && has("massa")) c_.table[kRouteEntry].start = in_.read_i32("braked mass");
+  return Record::kNext;
+}
+
+TrainSourceReading::Record TrainSourceReading::cars() {
+  if (has("vetture")) c_.table[kRouteEntry].position = in_.read_i32("cars");
+  return Record::kNext;
+}
+
+TrainSourceReading::Record TrainSourceReading::speed_limit() {
+  if (!has("velocit")) return Record::kNext;
+  const int32_t p = in_.read_i32("speed limit position");
+  const int32_t speed = in_.read_i32("speed limit");
+  if (!within_cells(p)) return beyond_cells(p);
+  // The previous speed runs from its own cell up to the cell before this point's.
+  const int32_t n = cell_of_metre(p);
+  if (n > 0) {
+    do {
+      if (speed_cursor_ >= c_.last_cell()) break;
+      c_.cells[speed_cursor_].speed = speed_code(previous_speed_);
+      ++speed_cursor_;
+    } while (speed_cursor_ < n);
+  }
+  previous_speed_ = speed;
+  return Record::kNext;
+}
+
+TrainSourceReading::Record TrainSourceReading::adhesion() {
+  if (!has("aderenza")) return Record::kNext;
+  const int32_t p = in_.read_i32("adhesion position");
+  const int32_t value = in_.read_i32("adhesion");
+  if (!within_cells(p)) return beyond_cells(p);
+  const int32_t n = cell_of_metre(p);
+  if (n > 0) {
+    do {
+      // More points than cells would push the cursor past the last cell.
+      if (adhesion_cursor_ > c_.last_cell()) return beyond_cells(p);
+      c_.cells[adhesion_cursor_].adhesion = static_cast<uint8_t>(previous_adhesion_ & 0xff);
+      ++adhesion_cursor_;
+    } while (adhesion_cursor_ < n);
+  }
+  previous_adhesion_ = value;
+  return Record::kNext;
+}
+
+TrainSourceReading::Record TrainSourceReading::clock() {
+  if (!has("orologio")) return Record::kNext;
+  TableEntry& train = c_.table[kTrainEntry];
+  train.value_3 = in_.read_i16("clock hours");
+  train.value_4 = in_.read_i16("clock minutes");
+  train.value_5 = in_.read_i16("clock seconds");
+  return Record::kNext;
+}
+
+TrainSourceReading::Record TrainSourceReading::sand() {
+  if (has("sabbia")) c_.table[kTrainEntry].value_1 = in_.read_i16("sand");
+  return Record::kNext;
+}
+
+TrainSourceReading::Record TrainSourceReading::signal() {
+  if (!has("segnale")) return Record::kNext;
+  int32_t v[11];
+  for (int32_t& value : v) value = in_.read_i32("signal");
+  const int32_t position = v[0];
+  if (!within_cells(position)) return beyond_cells(position);
+  // The signal's four approach markers reach 8 cells back: they must stay on the line.
+  if (point_cell(position) < 8) return beyond_cells(position);
+  c_.memo_segnale(position, v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10]);
+  if (c_.error.code > 0) return stop_at(c_.error.code, position);
+  return Record::kNext;
+}
+
+TrainSourceReading::Record TrainSourceReading::slowdown() {
+  if (!has("rallentamento")) return Record::kNext;
+  int32_t v[6];
+  for (int32_t& value : v) value = in_.read_i32("slowdown");
+  const int32_t x = v[0];
+  if (!within_cells(x)) return beyond_cells(x);
+  // The start and the end must both lie on the cells; the warning cells lie before the start.
+  const int32_t end = slowdown_end_cell(x, v[2]);
+  if (point_cell(x) < 0 || end < 0 || end > c_.last_cell()) return beyond_cells(x);
+  c_.memo_rallentamento(x, v[1], v[2], v[3], v[4], v[5]);
+  if (c_.error.code > 0) return stop_at(c_.error.code, x);
+  return Record::kNext;
+}
+
+TrainSourceReading::Record TrainSourceReading::restriction_point() {
+  if (!has("abbattimento")) return Record::kNext;
+  const int32_t p = in_.read_i32("abbattimento position");
+  const int32_t value = in_.read_i32("abbattimento value");
+  if (!within_cells(p)) return beyond_cells(p);
+  const int32_t c = cell_of_metre(p);
+  if (c < 0) return beyond_cells(p);
+  TrackCell& cell = c_.cells[c];
+  if (!is_free(cell)) return stop_at(kRestrictionCellTaken, p);
+  if (value > 0) {
+    cell.type = kCellSpeedRestriction;
+    cell.value_a = static_cast<int16_t>(static_cast<uint16_t>(value & 0xffff));
+  } else {
+    cell.type = kCellNoRestriction;
+  }
+  return Record::kNext;
+}
+
+TrainSourceReading::Record TrainSourceReading::station() {
+  if (!has("stazione")) return Record::kNext;
+  // Stations fill the table upward and must stay below the signboard texts.
+  if (station_counter_ > c_.signboard_cursor) return stop(kStationsMeetSignboards);
+  TableEntry& e = c_.table[station_counter_];
+  const int32_t p = e.position = in_.read_i32("station position");
+  if (!within_cells(p, 800)) return beyond_cells(p);
+  if (p % 50 != 0) return stop_at(kStationNotOn50, p);
+  const uint8_t kind = e.kind = in_.read_u8("station kind");
+  const int32_t length = in_.read_i32("station length");
+  if (length % 100 != 0) return stop_at(kStationLengthNotOn100, p);
+  e.flag_a = in_.read_u8("station field 4");
+  e.flag_e = in_.read_u8("station field 5");
+  e.flag_d = in_.read_u8("station field 6");
+  e.value_1 = in_.read_i16("station field 7");
+  e.value_2 = in_.read_i16("station field 8");
+  e.flag_b = in_.read_u8("station field 9");
+  e.value_3 = in_.read_i16("station field 10");
+  e.value_4 = in_.read_i16("station field 11");
+  e.value_5 = in_.read_i16("station field 12");
+  e.flag_c = in_.read_u8("station field 13");
+  const int32_t hours = in_.read_i32("station hours");
+  const int32_t minutes = in_.read_i32("station minutes");
+  const int32_t seconds = in_.read_i32("station seconds");
+  e.time =
+      add32(mul32(add32(mul32(hours, 60, "time"), minutes, "time"), 60, "time"), seconds, "time");
+  c_.current_field = in_.read_text();
+  e.text = table_text(c_.current_field);
+
+  if (kind == 5 || kind == 6) {
+    e.end = add32(p, 150, "station end");
+    e.start = add32(p, -int64_t(length), "station start");
+    e.flag_d = 0;
+  } else if (kind == 7 || kind == 8) {
+    e.start = add32(p, -int64_t(length), "station start");
+    e.end = add32(p, length, "station end");
+    e.flag_d = 0;
+  } else {
+    e.start = add32(p, -int64_t(length / 2), "station start");
+    e.end = add32(p, length / 2 + (e.flag_d != 0 ? 50 : 0), "station end");
+  }
+  if (length < 600) e.flag_e = 0;
+  // The first station keeps the 50 m extension of its end, but not its flag.
+  if (station_counter_ == kFirstStationEntry) {
+    e.flag_d = 0;
+    e.flag_e = 0;
+  }
+  if (kind < 25) {
+    const int32_t end_cell = cell_of_metre(e.end) - 1;
+    if (end_cell > c_.last_cell()) return beyond_cells(p);
+    if (kind != 5 && kind != 6) {
+      // Approach markers 81 to 84 in the four cells before the end cell, nearest first.
+      for (int k = 1; k <= 4; ++k) {
+        const int32_t j = cell_of_metre(e.end) - k - 1;
+        if (j > 1) c_.cells[j].marker = static_cast<uint8_t>(80 + k);
+      }
+    }
+    if (end_cell <= 1) return stop(kStationEndTooEarly);
+    c_.cells[end_cell].type = kCellStationEnd;
+    c_.cells[end_cell].value_a = static_cast<int16_t>(station_counter_);
+  }
+  if (station_counter_ > kFirstStationEntry &&
+      int64_t(e.start) - 350 < c_.table[station_counter_ - 1].end) {
+    return stop_at(kStationsTooClose, p);
+  }
+  ++station_counter_;
+  if (station_counter_ >= c_.signboard_cursor) return stop(kStationsMeetSignboards);
+  return Record::kNext;
+}
+
+void TrainSourceReading::end_of_reading() {
+  c_.delete_source(path_);
+  const int32_t last = c_.last_cell();
+  // The last speed and adhesion run on to the end of the line, short of its last two cells.
+  do {
+    if (speed_cursor_ > last) break;
+    c_.cells[speed_cursor_].speed = speed_code(previous_speed_);
+    ++speed_cursor_;
+  } while (speed_cursor_ < last - 2);
+  do {
+    if (adhesion_cursor_ > last) break;
+    c_.cells[adhesion_cursor_].adhesion = static_cast<uint8_t>(previous_adhesion_ & 0xff);
+    ++adhesion_cursor_;
+  } while (adhesion_cursor_ < last - 2);
+  for (int entry : {kChainageEntry3, kChainageEntry2, kChainageEntry1}) {
+    if (c_.table[entry].start % 50 != 0 || c_.table[entry].end % 50 != 0) {
+      c_.error.set(kChainageNotOn50);
+    }
+  }
+}
