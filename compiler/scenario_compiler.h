@@ -95,6 +95,9 @@ class ScenarioCompiler {
   void memo_rallentamento(int32_t x, int32_t& v, int32_t& l, int32_t& f_tt, int32_t f_ta,
                           int32_t& d_v);
 
+  // The rule pass: speed restriction points before signals and around slowdowns.
+  void apply_signal_cell_rules();
+
   // Checksums of the train number and line name held in table entries 86 and 85.
   int32_t codice_gara_st() const;
   int32_t codice_gara_og() const;
@@ -111,7 +114,6 @@ class ScenarioCompiler {
 
   ReadingGoesOn read_line_source();
   void read_train_source();
-  void apply_signal_cell_rules();
   void delete_source(const std::string& name);
   std::string line_source_path() const;
   std::string train_source_path() const;

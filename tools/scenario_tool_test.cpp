@@ -125,3 +125,26 @@ TEST(ScenarioToolTest, BadUsage) {
   EXPECT_EQ(help.exit_status, 0);
   EXPECT_NE(help.out.find("Exit status"), std::string::npos);
 }
+
+TEST(ScenarioToolTest, ListsEveryProblemOfTheSignalCellRules) {
+  TempDir dir;
+  // A slowdown at 5000 m whose approach windows are filled with signboards: the first window
+  // (cells 96 to 94) and the third (cells 83 to 81) find no room.
+  std::string line = "[generale]\r\nlunghezza percorso, 50000\r\n[x]\r\n";
+  for (int cell : {96, 95, 94, 83, 82, 81}) {
+    line += "cartello_indicatore, " + std::to_string((cell - 1) * 50) + ", (s)\r\n";
+  }
+  write_file_bytes(dir.file("Viterbo_Attigliano_linea.txt"), line + "[fine]\r\n");
+  write_file_bytes(dir.file("Viterbo_Attigliano_7545-.txt"),
+                   "[generale]\r\nvelocita, 0, 80\r\nrallentamento, 5000, 30, 200, 0, 0, 0\r\n"
+                   "[fine]\r\n");
+  const ProcessResult result = tool({"compile", dir.path()});
+  EXPECT_EQ(result.exit_status, 2);
+  const std::string window_problem =
+      "signal-cell rules: error 12 at 5050 m: no free cell for a speed restriction point in a "
+      "signal's approach\n";
+  size_t first = result.out.find(window_problem);
+  ASSERT_NE(first, std::string::npos) << result.out;
+  EXPECT_NE(result.out.find(window_problem, first + 1), std::string::npos) << result.out;
+  EXPECT_EQ(last_line(result.out), "error_code=12 error_position=5050");
+}

@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+
+#include "compiler/error_codes.h"
+#include "compiler/scenario_compiler.h"
+
+namespace {
+
+// A compiler with the empty cells of a 50 km route.
+ScenarioCompiler with_cells() {
+  ScenarioCompiler c("", {"l", "t"});
+  c.cells.assign(1141, TrackCell());
+  return c;
+}
+
+struct Signal {
+  int32_t posizione, sx, s1, s2, s3, rapp, dx, d1, d2, d3, tempo;
+};
+
+// Stores `s` and returns the caller's tempo afterwards.
+int32_t store(ScenarioCompiler* c, Signal s) {
+  c->memo_segnale(s.posizione, s.sx, s.s1, s.s2, s.s3, s.rapp, s.dx, s.d1, s.d2, s.d3, s.tempo);
+  return s.tempo;
+}
+
+struct Slowdown {
+  int32_t x, v, l, f_tt, f_ta, d_v;
+};
+
+void store(ScenarioCompiler* c, Slowdown s) {
+  c->memo_rallentamento(s.x, s.v, s.l, s.f_tt, s.f_ta, s.d_v);
+}
+
+}  // namespace
+
+TEST(TrainStoresTest, Signals) {
+  const struct {
+    const char* what;
+    Signal signal;
+    int cell;
+    int16_t a, b, c, d;
+    uint8_t signal_time;
+    int marker_base;  // markers base + 1 .. base + 4 in cells cell - 2 .. cell - 8
+    int32_t tempo_after;
+  } cases[] = {
+      {"first signal of the train source",
+       {10000, 2, 4, 1, 0, 0, 0, 0, 0, 0, 0},
+       201,
+       40,
+       10,
+       0,
+       6,
+       0,
+       60,
+       0},
+      {"waiting time 130",
+       {38100, 2, 3, 1, 0, 0, 0, 0, 0, 0, 130},
+       763,
+       30,
+       10,
+       0,
+       6,
+       130,
+       60,
+       130},
+      {"sx 1: no waiting time",
+       {37000, 1, 3, 1, 0, 0, 0, 0, 0, 0, 130},
+       741,
+       30,
+       10,
+       0,
+       3,
+       0,
+       30,
+       130},
+      {"waiting time 50 is raised to 101",
+       {10000, 2, 4, 1, 0, 0, 0, 0, 0, 0, 50},
+       201,
+       40,
+       10,
+       0,
+       6,
+       101,
+       60,
+       101},
+      {"waiting time 300 keeps its low 8 bits",
+       {10000, 2, 4, 1, 0, 0, 0, 0, 0, 0, 300},
+       201,
+       40,
+       10,
+       0,
+       6,
+       44,
+       60,
+       300},
+      {"every value", {10000, 1, 1, 2, 3, 4, 2, 5, 6, 7, 0}, 201, 15, 26, 37, 45, 0, 50, 0},
+      {"16-bit values wrap",
+       {10000, 0, 3277, 0, 0, 0, 0, 0, 0, 0, 0},
+       201,
+       -32766,
+       0,
+       0,
+       0,
+       0,
+       0,
+       0},
+      {"markers wrap to 8 bits",
+       {10000, 9, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+       201,
+       0,
+       0,
+       0,
+       27,
+       0,
+       270,
+       0},
+  };
+  for (const auto& t : cases) {
+    SCOPED_TRACE(t.what);
+    ScenarioCompiler c = with_cells();
+    EXPECT_EQ(store(&c, t.signal), t.tempo_after);
+    EXPECT_EQ(c.error.code, 0);
+    const TrackCell& cell = c.cells[t.cell];
+    EXPECT_EQ(cell.type, kCellSignal);
+    EXPECT_EQ(cell.value_a, t.a);
+    EXPECT_EQ(cell.value_b, t.b);
+    EXPECT_EQ(cell.value_c, t.c);
+    EXPECT_EQ(cell.value_d, t.d);
+    EXPECT_EQ(cell.signal_time, t.signal_time);
+    for (int k = 1; k <= 4; ++k) {
+      EXPECT_EQ(c.cells[t.cell - 2 * k].marker, uint8_t(t.marker_base + k)) << k;
+      EXPECT_EQ(c.cells[t.cell - 2 * k + 1].marker, 0) << k;
+    }
+  }
+}
+
+TEST(TrainStoresTest, ASignalNeedsAFreeCell) {
+  for (uint8_t type : {kCellSpeedIndicator, kCellSignboard, kCellStationEnd, kCellSlowdownEnd,
+                       kCellSpeedRestriction}) {
+    ScenarioCompiler c = with_cells();
+    c.cells[201].type = type;
+    store(&c, Signal{10000, 2, 4, 1, 0, 0, 0, 0, 0, 0, 0});
+    EXPECT_EQ(c.error.code, kSignalCellTaken) << int(type);
+    EXPECT_EQ(c.cells[201].type, type);
+    EXPECT_EQ(c.cells[199].marker, 0) << "nothing is written";
+  }
+  ScenarioCompiler c = with_cells();
+  c.cells[201].type = kCellTunnelMarker;
+  c.cells[199].type = kCellSignboard;  // markers need no free cell
+  store(&c, Signal{10000, 2, 4, 1, 0, 0, 0, 0, 0, 0, 0});
+  EXPECT_EQ(c.error.code, 0);
+  EXPECT_EQ(c.cells[201].type, kCellSignal);
+  EXPECT_EQ(c.cells[199].marker, 61);
+}
+
+TEST(TrainStoresTest, Slowdowns) {
+  const struct {
+    const char* what;
+    Slowdown slowdown;
+    std::vector<std::vector<int>> cells;  // index, type, value_a, value_b, value_c
+  } cases[] = {
+      {"first slowdown of the train source",
+       {11250, 50, 700, 1, 0, 0},
+       {{202, 4, 50, 0, 0}, {226, 3, 50, 0, 1}, {240, 2, 50, 0, 1}, {201, 0, 0, 0, 0}}},
+      {"with warning boards",
+       {11250, 50, 700, 1, 1, 0},
+       {{202, 4, 50, 0, 0},
+        {201, 5, 1, 0, 0},
+        {200, 5, 2, 0, 0},
+        {199, 5, 3, 0, 0},
+        {198, 5, 4, 0, 0},
+        {197, 0, 0, 0, 0}}},
+      {"with a second speed",
+       {11250, 50, 700, 1, 1, 7},
+       {{202, 4, 50, 7, 0},
+        {226, 3, 50, 7, 1},
+        {240, 2, 50, 7, 1},
+        {201, 5, 1, 1, 0},
+        {198, 5, 4, 4, 0}}},
+      {"at 1500 m: no warning, boards ignored",
+       {1500, 30, 100, 0, 1, 0},
+       {{31, 3, 30, 0, 0}, {33, 2, 30, 0, 0}, {7, 0, 0, 0, 0}, {6, 0, 0, 0, 0}}},
+      {"at 1550 m: warning cell 8, boards 7 to 4",
+       {1550, 30, 100, 0, 1, 0},
+       {{8, 4, 30, 0, 0}, {7, 5, 1, 0, 0}, {4, 5, 4, 0, 0}, {3, 0, 0, 0, 0}}},
+      {"length 0: the start wins its shared cell",
+       {5000, 40, 0, 2, 0, 0},
+       {{101, 3, 40, 0, 2}, {77, 4, 40, 0, 0}}},
+  };
+  for (const auto& t : cases) {
+    SCOPED_TRACE(t.what);
+    ScenarioCompiler c = with_cells();
+    store(&c, t.slowdown);
+    EXPECT_EQ(c.error.code, 0);
+    for (const auto& e : t.cells) {
+      const TrackCell& cell = c.cells[e[0]];
+      EXPECT_EQ(cell.type, e[1]) << "cell " << e[0];
+      EXPECT_EQ(cell.value_a, e[2]) << "cell " << e[0];
+      EXPECT_EQ(cell.value_b, e[3]) << "cell " << e[0];
+      EXPECT_EQ(cell.value_c, e[4]) << "cell " << e[0];
+    }
+  }
+}
+
+TEST(TrainStoresTest, ASlowdownNeedsItsCellsFree) {
+  const struct {
+    int occupied;
+    int32_t code;
+    std::vector<int> written;  // cells written before the refusal
+  } cases[] = {
+      {202, kWarningCellTaken, {}},
+      {226, kSlowdownStartCellTaken, {}},
+      {240, kSlowdownEndCellTaken, {}},
+      {199, kWarningBoardCellTaken, {202, 226, 240}},
+  };
+  for (const auto& t : cases) {
+    SCOPED_TRACE(t.occupied);
+    ScenarioCompiler c = with_cells();
+    c.cells[t.occupied].type = kCellSignal;
+    store(&c, Slowdown{11250, 50, 700, 1, 1, 0});
+    EXPECT_EQ(c.error.code, t.code);
+    int written = 0;
+    for (int i = 190; i <= 245; ++i) written += c.cells[i].type != 0 && i != t.occupied;
+    EXPECT_EQ(written, int(t.written.size()));
+    for (int i : t.written) EXPECT_NE(c.cells[i].type, 0) << i;
+  }
+}
