@@ -296,6 +296,13 @@ TEST(TrainReaderTest, WhatTheLineSourceLeaves) {
   EXPECT_FALSE(file_exists(missing.line_source_path()));
 }
 
+TEST(TrainReaderTest, TheLastFieldIsNeverExamined) {
+  CompilerFixture f;
+  f.compile(small_line_source(""), "[generale]\r\nvelocita, 0, 70\r\nsegnale");
+  EXPECT_EQ(f.compiler.error.code, 0);
+  EXPECT_EQ(f.compiler.cells[0].speed, 14);
+}
+
 TEST(TrainReaderTest, AbbattimentoPoints) {
   CompilerFixture f;
   f.compile(small_line_source(""), train("abbattimento, 5000, 60\r\nabbattimento, 6000, 0\r\n"
