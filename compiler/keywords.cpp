@@ -26,3 +26,11 @@ bool is_section_header(const std::string& field) {
   return contains(field, "[") && contains(field, "]") &&
          !(first != std::string::npos && field[first] == '-');
 }
+
+bool next_keyword_field(FieldReader* in, std::string* field) {
+  *field = in->read_text();
+  for (int skipped = 0; !in->eof() && skipped < 2 && contains(*field, "-"); ++skipped) {
+    *field = in->read_text();
+  }
+  return !in->eof();
+}

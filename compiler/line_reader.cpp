@@ -185,18 +185,7 @@ bool LineSourceReading::features() {
     c_.plan.y[1] = 1;
     c_.plan.origin_set = true;
   }
-  while (!in_.eof()) {
-    c_.current_field = in_.read_text();
-    if (in_.eof()) break;
-    // Up to two separator fields in a row are skipped.
-    if (contains(c_.current_field, "-")) {
-      c_.current_field = in_.read_text();
-      if (in_.eof()) break;
-      if (contains(c_.current_field, "-")) {
-        c_.current_field = in_.read_text();
-        if (in_.eof()) break;
-      }
-    }
+  while (!in_.eof() && next_keyword_field(&in_, &c_.current_field)) {
     const Row row = feature_rows();
     if (row == Row::kStop) return false;
     if (row == Row::kLeaveFeatures) break;

@@ -105,18 +105,7 @@ bool TrainSourceReading::records() {
                                                    &TrainSourceReading::slowdown,
                                                    &TrainSourceReading::restriction_point,
                                                    &TrainSourceReading::station};
-  while (!in_.eof()) {
-    c_.current_field = in_.read_text();
-    if (in_.eof()) break;
-    // Up to two separator fields in a row are skipped.
-    if (contains(c_.current_field, "-")) {
-      c_.current_field = in_.read_text();
-      if (in_.eof()) break;
-      if (contains(c_.current_field, "-")) {
-        c_.current_field = in_.read_text();
-        if (in_.eof()) break;
-      }
-    }
+  while (!in_.eof() && next_keyword_field(&in_, &c_.current_field)) {
     // Every test whose keyword the field holds is carried out, in this order.
     for (auto test : tests) {
       const Record result = (this->*test)();
