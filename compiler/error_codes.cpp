@@ -27,7 +27,7 @@ const char* error_meaning(int32_t code) {
     case kNoRoomBeforeSignal:
       return "no room for a speed restriction point before a signal near a slowdown warning";
     case kNoFreeApproachCell:
-      return "no free cell for a speed restriction point in a signal's approach";
+      return "no free cell for a speed restriction point in an approach window before a slowdown";
     case kNoFreeSpacingCell:
       return "no free cell for a speed restriction point inside or after a slowdown";
     case kBeyondCells:

@@ -57,13 +57,24 @@ class LineSourceReading {
   bool within_cells(int32_t p) const;
   Row beyond_cells(int32_t p) {
     c_.error.set(kBeyondCells, p);
+    record(true);
     return Row::kLeaveFeatures;
   }
   // Ends the reading with `code`: the line source is deleted.
   bool stop(int32_t code) {
     c_.delete_source(path_);
     c_.error.set(code);
+    record(false);
     return false;
+  }
+  Row stop_at(int32_t code, int32_t position, int32_t cell = -1) {
+    c_.delete_source(path_);
+    c_.error.set(code, position);
+    record(true, cell);
+    return Row::kStop;
+  }
+  void record(bool positioned, int32_t cell = -1) {
+    c_.record_problem(ProblemSource::kLineSource, record_offset_, positioned, cell);
   }
   bool write_gradient();
   bool plan_built() const { return c_.j != 0; }
@@ -74,6 +85,11 @@ class LineSourceReading {
   int32_t gradient_cursor_ = 0;
   int32_t previous_gradient_ = 0;
   int32_t plan_cursor_ = 2;
+  // Where the field being acted on begins: a keyword field, or the text of a general row.
+  size_t record_offset_ = Problem::kNoOffset;
+
+ public:
+  size_t failure_offset() const { return in_.field_offset(); }
 };
 
 ScenarioCompiler::ReadingGoesOn ScenarioCompiler::read_line_source() {
@@ -82,14 +98,21 @@ ScenarioCompiler::ReadingGoesOn ScenarioCompiler::read_line_source() {
   const std::string path = line_source_path();
   if (!is_regular_file(path)) {
     error.set(kNoLineSource);
+    record_problem(ProblemSource::kLineSource, Problem::kNoOffset, false);
     return ReadingGoesOn::kNo;
   }
   std::string text;
   const Status status = read_file(path, &text);
   if (!status.ok()) throw RunTimeFailure(status.message());
   LineSourceReading reading(this, path, std::move(text));
-  if (!reading.general_section() || !reading.features()) return ReadingGoesOn::kNo;
-  reading.end_of_features();
+  try {
+    if (!reading.general_section() || !reading.features()) return ReadingGoesOn::kNo;
+    reading.end_of_features();
+  } catch (const RunTimeFailure&) {
+    failure_source_ = ProblemSource::kLineSource;
+    failure_offset_ = reading.failure_offset();
+    throw;
+  }
   return ReadingGoesOn::kYes;
 }
 
@@ -97,7 +120,10 @@ bool LineSourceReading::general_section() {
   // Everything up to the first field holding "[generale]" is passed over.
   for (;;) {
     c_.current_field = in_.read_text();
-    if (in_.eof()) return stop(kNoGeneralSection);
+    if (in_.eof()) {
+      record_offset_ = Problem::kNoOffset;
+      return stop(kNoGeneralSection);
+    }
     if (contains_ignoring_case(c_.current_field, "[generale]")) break;
   }
   while (!in_.eof()) {
@@ -106,6 +132,7 @@ bool LineSourceReading::general_section() {
     for (int k = 0; k < 10; ++k) {
       if (contains(c_.current_field, "-")) c_.current_field = in_.read_text();
     }
+    record_offset_ = in_.field_offset();
     const std::string& f = c_.current_field;
     if (contains_ignoring_case(f, "lunghezza") && contains_ignoring_case(f, "percorso") &&
         !route_length()) {
@@ -186,6 +213,7 @@ bool LineSourceReading::features() {
     c_.plan.origin_set = true;
   }
   while (!in_.eof() && next_keyword_field(&in_, &c_.current_field)) {
+    record_offset_ = in_.field_offset();
     const Row row = feature_rows();
     if (row == Row::kStop) return false;
     if (row == Row::kLeaveFeatures) break;
@@ -274,7 +302,10 @@ LineSourceReading::Row LineSourceReading::tunnel() {
   if (!within_cells(n[0])) return beyond_cells(n[0]);
   c_.memo_montagna(n[0], n[1], n[2]);
   // The store refuses a tunnel whose cells lie beyond the route.
-  if (c_.error.code == kBeyondCells) return Row::kLeaveFeatures;
+  if (c_.error.code == kBeyondCells) {
+    record(true);
+    return Row::kLeaveFeatures;
+  }
   return Row::kNext;
 }
 
@@ -285,11 +316,7 @@ LineSourceReading::Row LineSourceReading::speed_indicator() {
   const int32_t position = n[0];
   if (!within_cells(position) || point_cell(position) < 0) return beyond_cells(position);
   c_.memo_indicatori_v_max(position, n[1], n[2], n[3], n[4], n[5], n[6], n[7], n[8]);
-  if (c_.error.code > 0) {
-    stop(c_.error.code);
-    c_.error.position = position;
-    return Row::kStop;
-  }
+  if (c_.error.code > 0) return stop_at(c_.error.code, position);
   return Row::kNext;
 }
 
@@ -303,11 +330,7 @@ LineSourceReading::Row LineSourceReading::signboard() {
   c_.current_field = in_.read_text();
   if (!within_cells(position) || point_cell(position) < 0) return beyond_cells(position);
   TrackCell& cell = c_.cells[point_cell(position)];
-  if (!is_free(cell)) {
-    stop(kSignboardCellTaken);
-    c_.error.position = position;
-    return Row::kStop;
-  }
+  if (!is_free(cell)) return stop_at(kSignboardCellTaken, position, point_cell(position));
   // Entry 0 is never written: signboard texts fill entries 80 down to 1 at most.
   if (c_.signboard_cursor < kFirstStationEntry) {
     throw RunTimeFailure("more signboard texts than the scenario table holds (80)");

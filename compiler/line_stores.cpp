@@ -102,7 +102,7 @@ void ScenarioCompiler::memo_indicatori_v_max(int32_t posizione, int32_t& vas, in
                                              int32_t& vcs, int32_t& strisces, int32_t& vad,
                                              int32_t& vbd, int32_t& vcd, int32_t& strisced) {
   TrackCell& cell = cell_at(point_cell(posizione));
-  if (!is_free(cell)) return error.set(kIndicatorCellTaken);
+  if (!is_free(cell)) return refuse(kIndicatorCellTaken, point_cell(posizione));
   cell.type = kCellSpeedIndicator;
   // Each speed code: the first board's speed times 20 plus the second board's fifth.
   cell.value_a = nearest<int16_t>(mul32(vas, 20, "speed code") + vad / 5.0, "speed code A");

@@ -44,6 +44,19 @@ TrackCell& ScenarioCompiler::cell_at(int64_t index) {
   return cells[static_cast<size_t>(index)];
 }
 
+void ScenarioCompiler::record_problem(ProblemSource source, size_t offset, bool positioned,
+                                      int32_t cell) {
+  Problem problem;
+  problem.code = error.code;
+  problem.position = error.position;
+  problem.positioned = positioned;
+  problem.source = source;
+  problem.offset = offset;
+  problem.cell = cell >= 0 ? cell : refused_cell;
+  problems.push_back(problem);
+  refused_cell = -1;
+}
+
 ScenarioCompiler::ScenarioCompiler(std::string directory_in, ScenarioIdentity scenario_in)
     : directory(std::move(directory_in)), scenario(std::move(scenario_in)) {}
 
@@ -75,6 +88,7 @@ void ScenarioCompiler::memorizza_dati() {
       }
     }
     error.set(kRunTimeFailure);
+    record_problem(failure_source_, failure_offset_, false);
   }
 }
 
@@ -89,7 +103,10 @@ CompileResult ScenarioCompiler::memorizza_percorso(int32_t& j_in) {
   total_metres = 0;
   numbers = {};
   failure_message.clear();
-  rule_problems.clear();
+  problems.clear();
+  refused_cell = -1;
+  failure_source_ = ProblemSource::kNone;
+  failure_offset_ = Problem::kNoOffset;
 
   memorizza_dati();
   CompileResult result;
@@ -116,6 +133,7 @@ CompileResult ScenarioCompiler::memorizza_percorso(int32_t& j_in) {
   }
   line.time = codice_gara_st();
   header.value_b = static_cast<int16_t>(codice_gara_og());
+  if (!write_files) return result;
 
   if (j != 0)
     result.status =

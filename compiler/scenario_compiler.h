@@ -30,6 +30,22 @@ struct CompileResult {
   Status status;            // the failure with kWriteFailed
 };
 
+// Where a recorded problem was met.
+enum class ProblemSource { kNone, kLineSource, kTrainSource, kTrackCells };
+
+// One problem the compiler recorded, with what an author needs to find it. The error state
+// keeps only the last one; the list keeps them all, in order.
+struct Problem {
+  int32_t code = 0;
+  int32_t position = 0;     // metres along the line
+  bool positioned = false;  // whether `position` belongs to this problem
+  ProblemSource source = ProblemSource::kNone;
+  size_t offset = kNoOffset;  // byte offset in the source of the field the reader was on
+  int32_t cell = -1;          // the cell in question: an occupied one, or the rules' cell
+
+  static constexpr size_t kNoOffset = static_cast<size_t>(-1);
+};
+
 // Compiled file names.
 std::string line_plan_name(const ScenarioIdentity& s);       // <line>_linea.dat
 std::string scenario_table_name(const ScenarioIdentity& s);  // <line>_<train>.sim
@@ -44,6 +60,8 @@ class ScenarioCompiler {
   ScenarioIdentity scenario;
   // The installer's sources are its own and go once read; an author's sources stay.
   bool delete_sources = true;
+  // False: compile in memory only, writing no compiled file.
+  bool write_files = true;
 
   // Non-zero: the line plan is built and written.
   int32_t j = 0;
@@ -63,8 +81,10 @@ class ScenarioCompiler {
   ErrorState error;
   // What the run-time failure behind error 25 was, in words.
   std::string failure_message;
-  // Every problem the signal-cell rules met, in order (the error state keeps only the last).
-  std::vector<ErrorState> rule_problems;
+  // Every problem recorded, in order.
+  std::vector<Problem> problems;
+  // The cell a store refused as occupied, for the problem it leads to; -1 when none.
+  int32_t refused_cell = -1;
 
   // Reading state shared by the two source readers.
   std::string current_field;
@@ -104,6 +124,15 @@ class ScenarioCompiler {
 
   int32_t last_cell() const { return static_cast<int32_t>(cells.size()) - 1; }
 
+  // A store's refusal: records `code` in the error state and remembers the occupied cell.
+  void refuse(int32_t code, int32_t cell) {
+    error.set(code);
+    refused_cell = cell;
+  }
+
+  // Adds the error state's current code to the list of problems, with where it was met.
+  void record_problem(ProblemSource source, size_t offset, bool positioned, int32_t cell = -1);
+
   // Cell `index`; an index outside the cells is a run-time failure, never a write elsewhere.
   TrackCell& cell_at(int64_t index);
 
@@ -116,6 +145,9 @@ class ScenarioCompiler {
   void read_train_source();
   void delete_source(const std::string& name);
   std::string line_source_path() const;
+  // Where a run-time failure of the reading step happened.
+  ProblemSource failure_source_ = ProblemSource::kNone;
+  size_t failure_offset_ = Problem::kNoOffset;
   std::string train_source_path() const;
 };
 

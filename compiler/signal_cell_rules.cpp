@@ -42,7 +42,7 @@ class RulePass {
   }
   void problem(int32_t code, int32_t cell) {
     c_.error.set(code, cell * 50);
-    c_.rule_problems.push_back(c_.error);
+    c_.record_problem(ProblemSource::kTrackCells, Problem::kNoOffset, true, cell);
   }
   // A point there already: lower it to at most 180.
   void lower(int32_t i) {

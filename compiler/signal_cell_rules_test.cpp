@@ -31,7 +31,7 @@ class RulesFixture {
     return points;
   }
   const ErrorState& error() const { return c_.error; }
-  const std::vector<ErrorState>& problems() const { return c_.rule_problems; }
+  const std::vector<Problem>& problems() const { return c_.problems; }
 
  private:
   ScenarioCompiler c_{"", {"l", "t"}};

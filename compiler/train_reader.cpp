@@ -54,18 +54,24 @@ class TrainSourceReading {
   }
   Record beyond_cells(int32_t p) {
     c_.error.set(kBeyondCells, p);
+    record(true);
     return Record::kEndOfReading;
   }
   // Ends the reading with `code`: the train source is deleted, the tails are not written.
   Record stop(int32_t code) {
     c_.delete_source(path_);
     c_.error.set(code);
+    record(false);
     return Record::kStop;
   }
-  Record stop_at(int32_t code, int32_t position) {
-    stop(code);
-    c_.error.position = position;
+  Record stop_at(int32_t code, int32_t position, int32_t cell = -1) {
+    c_.delete_source(path_);
+    c_.error.set(code, position);
+    record(true, cell);
     return Record::kStop;
+  }
+  void record(bool positioned, int32_t cell = -1) {
+    c_.record_problem(ProblemSource::kTrainSource, record_offset_, positioned, cell);
   }
   bool has(const char* keyword) const { return contains_ignoring_case(c_.current_field, keyword); }
 
@@ -77,6 +83,11 @@ class TrainSourceReading {
   int32_t previous_speed_ = 0;
   int32_t adhesion_cursor_ = 0;
   int32_t previous_adhesion_ = 0;
+  // Where the keyword field of the record being read begins.
+  size_t record_offset_ = Problem::kNoOffset;
+
+ public:
+  size_t failure_offset() const { return in_.field_offset(); }
 };
 
 void ScenarioCompiler::read_train_source() {
@@ -84,9 +95,18 @@ void ScenarioCompiler::read_train_source() {
   std::string text;
   // A missing or unreadable train source is a run-time failure of the reading step.
   const Status status = read_file(path, &text);
-  if (!status.ok()) throw RunTimeFailure(status.message());
+  if (!status.ok()) {
+    failure_source_ = ProblemSource::kTrainSource;
+    throw RunTimeFailure(status.message());
+  }
   TrainSourceReading reading(this, path, std::move(text));
-  if (reading.records()) reading.end_of_reading();
+  try {
+    if (reading.records()) reading.end_of_reading();
+  } catch (const RunTimeFailure&) {
+    failure_source_ = ProblemSource::kTrainSource;
+    failure_offset_ = reading.failure_offset();
+    throw;
+  }
 }
 
 bool TrainSourceReading::records() {
@@ -106,6 +126,7 @@ bool TrainSourceReading::records() {
                                                    &TrainSourceReading::restriction_point,
                                                    &TrainSourceReading::station};
   while (!in_.eof() && next_keyword_field(&in_, &c_.current_field)) {
+    record_offset_ = in_.field_offset();
     // Every test whose keyword the field holds is carried out, in this order.
     for (auto test : tests) {
       const Record result = (this->*test)();
@@ -211,7 +232,7 @@ TrainSourceReading::Record TrainSourceReading::restriction_point() {
   const int32_t c = cell_of_metre(p);
   if (c < 0) return beyond_cells(p);
   TrackCell& cell = c_.cells[c];
-  if (!is_free(cell)) return stop_at(kRestrictionCellTaken, p);
+  if (!is_free(cell)) return stop_at(kRestrictionCellTaken, p, c);
   if (value > 0) {
     cell.type = kCellSpeedRestriction;
     cell.value_a = static_cast<int16_t>(static_cast<uint16_t>(value & 0xffff));
@@ -308,6 +329,7 @@ void TrainSourceReading::end_of_reading() {
   for (int entry : {kChainageEntry3, kChainageEntry2, kChainageEntry1}) {
     if (c_.table[entry].start % 50 != 0 || c_.table[entry].end % 50 != 0) {
       c_.error.set(kChainageNotOn50);
+      c_.record_problem(ProblemSource::kLineSource, Problem::kNoOffset, false);
     }
   }
 }

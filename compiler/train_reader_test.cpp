@@ -27,7 +27,7 @@ TEST(TrainReaderTest, ShippedScenario) {
   ASSERT_EQ(f.compile(shipped_line_source(), shipped_train_source()).end, CompileEnd::kWritten);
   const ScenarioCompiler& c = f.compiler;
   EXPECT_EQ(c.error.code, 0);
-  EXPECT_TRUE(c.rule_problems.empty());
+  EXPECT_TRUE(c.problems.empty());
   EXPECT_FALSE(file_exists(f.train_source_path()));
 
   EXPECT_EQ(c.table[kRouteEntry].start, 100);   // braked mass

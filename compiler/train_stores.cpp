@@ -24,7 +24,7 @@ void ScenarioCompiler::memo_segnale(int32_t posizione, int32_t& sx, int32_t& s1,
                                     int32_t& d2, int32_t& d3, int32_t& tempo) {
   const int32_t c = point_cell(posizione);
   TrackCell& cell = cell_at(c);
-  if (!is_free(cell)) return error.set(kSignalCellTaken);
+  if (!is_free(cell)) return refuse(kSignalCellTaken, c);
   cell.type = kCellSignal;
   cell.value_d = low16(int64_t(rapp) * 10 + int64_t(sx) * 3 + dx);
   cell.value_a = low16(int64_t(s1) * 10 + d1);
@@ -49,12 +49,12 @@ void ScenarioCompiler::memo_rallentamento(int32_t x, int32_t& v, int32_t& l, int
   if (!warned) {
     f_ta = 0;
   } else if (!is_free(cell_at(warning))) {
-    return error.set(kWarningCellTaken);
+    return refuse(kWarningCellTaken, warning);
   }
   const int32_t start = point_cell(x);
-  if (!is_free(cell_at(start))) return error.set(kSlowdownStartCellTaken);
+  if (!is_free(cell_at(start))) return refuse(kSlowdownStartCellTaken, start);
   const int32_t end = slowdown_end_cell(x, l);
-  if (!is_free(cell_at(end))) return error.set(kSlowdownEndCellTaken);
+  if (!is_free(cell_at(end))) return refuse(kSlowdownEndCellTaken, end);
 
   // In this order, so that a slowdown whose start and end share a cell ends up a start.
   cells[end].type = kCellSlowdownEnd;
@@ -75,7 +75,7 @@ void ScenarioCompiler::memo_rallentamento(int32_t x, int32_t& v, int32_t& l, int
   // The four warning boards just before the warning point, counted 1 (nearest) to 4.
   const int32_t h = area_cell(add32(x, -1200, "warning"));
   for (int k = 0; k < 4; ++k) {
-    if (!is_free(cell_at(h - k))) return error.set(kWarningBoardCellTaken);
+    if (!is_free(cell_at(h - k))) return refuse(kWarningBoardCellTaken, h - k);
   }
   for (int k = 0; k < 4; ++k) {
     cells[h - k].type = kCellSlowdownBoards;

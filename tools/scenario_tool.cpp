@@ -1,98 +1,178 @@
 // scenario-tool: the scenario authors' command-line tool. It compiles an author's sources with
-// the installer's own compiler and says what came of them; it never shows a window and never
-// deletes the author's sources.
+// the installer's own compiler and says what came of them, in the shape compilers use; it dumps
+// and plots compiled files. It never shows a window and never deletes the author's sources.
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "common/file_io.h"
+#include "common/file_path.h"
 #include "common/scenario_identity.h"
 #include "compiler/error_codes.h"
 #include "compiler/scenario_compiler.h"
+#include "tools/diagnostics.h"
+#include "tools/dump.h"
+#include "tools/plot.h"
+#include "tools/source_lint.h"
 
 namespace {
 
 // Exit statuses, for scripts.
-constexpr int kExitClean = 0;        // compiled, error code 0
+constexpr int kExitClean = 0;        // done; for compile and check: error code 0
 constexpr int kExitUsage = 1;        // bad command line
 constexpr int kExitSourceError = 2;  // the readers or rules recorded an error code
 constexpr int kExitIntegrity = 3;    // Errore n. 1250 or 1251: nothing written
-constexpr int kExitFileFault = 4;    // a compiled file could not be written
+constexpr int kExitFileFault = 4;    // a file could not be read or written
 
 const char kUsage[] =
     "usage: scenario-tool compile DIR [--line NAME] [--train NUMBER] [--no-plan]\n"
-    "       scenario-tool --help\n";
+    "       scenario-tool check DIR [--line NAME] [--train NUMBER] [--no-plan]\n"
+    "       scenario-tool dump DIR [--line NAME] [--train NUMBER] [--json]\n"
+    "       scenario-tool plot DIR [--line NAME] [--train NUMBER] -o FILE.svg\n"
+    "       scenario-tool help [COMMAND]\n";
 
 const char kHelp[] =
     "scenario-tool compiles a scenario's two text sources into the three files the simulator\n"
-    "loads, with the installer's own compiler.\n"
+    "loads, with the installer's own compiler, and shows what came of them.\n"
     "\n"
-    "  compile DIR       read <line>_linea.txt and <line>_<train>-.txt in DIR and write\n"
-    "                    <line>_linea.dat, <line>_<train>.sim and <line>_<train>.dat into DIR.\n"
-    "                    The sources stay where they are.\n"
-    "    --line NAME     the line name (default Viterbo_Attigliano)\n"
-    "    --train NUMBER  the train number (default 7545)\n"
-    "    --no-plan       do not build or write the line plan <line>_linea.dat\n"
+    "commands:\n"
+    "  compile  compile the sources in DIR and write the compiled files there\n"
+    "  check    the same, in memory only: nothing is written or deleted\n"
+    "  dump     show the compiled files in DIR for people, or as JSON\n"
+    "  plot     draw the compiled line as an SVG picture\n"
+    "  help     this text, or a command's own: scenario-tool help compile\n"
     "\n"
-    "The last line printed is, for scripts, 'error_code=<N> error_position=<P>', or\n"
-    "'errore=<N>' when the compiled output failed its integrity check (1250, 1251).\n"
+    "The sources are <line>_linea.txt and <line>_<train>-.txt; the compiled files are\n"
+    "<line>_linea.dat (line plan), <line>_<train>.sim (scenario table) and <line>_<train>.dat\n"
+    "(track cells). Every command takes --line NAME (default Viterbo_Attigliano) and\n"
+    "--train NUMBER (default 7545).\n";
+
+const char kCompileHelp[] =
+    "usage: scenario-tool compile DIR [--line NAME] [--train NUMBER] [--no-plan]\n"
+    "       scenario-tool check DIR [--line NAME] [--train NUMBER] [--no-plan]\n"
     "\n"
-    "Exit status: 0 compiled with error code 0; 1 bad usage; 2 the sources gave an error\n"
-    "code; 3 integrity check failed, nothing written; 4 a compiled file could not be written.\n";
+    "Compiles <line>_linea.txt and <line>_<train>-.txt in DIR. compile writes <line>_linea.dat,\n"
+    "<line>_<train>.sim and <line>_<train>.dat into DIR; check writes nothing. The sources stay.\n"
+    "  --no-plan  do not build (or write) the line plan\n"
+    "\n"
+    "Each problem is reported as FILE:LINE:COLUMN: error CODE: what is wrong, at METRES m\n"
+    "(km CHAINAGE), with the source line and a caret under the field; problems of the\n"
+    "signal-cell rules name the cell and the objects around it. Warnings, for what compiles\n"
+    "but is rarely meant (a misspelt keyword, rows out of order, overlaps, a station without\n"
+    "its name), have the same shape and never change what is compiled.\n"
+    "\n"
+    "The last line is, for scripts, 'error_code=N error_position=P', or 'errore=N' when the\n"
+    "compiled output failed its integrity check (1250, 1251).\n"
+    "Exit status: 0 error code 0; 1 bad usage; 2 the sources gave an error code; 3 integrity\n"
+    "check failed, nothing written; 4 a compiled file could not be written.\n";
+
+const char kDumpHelp[] =
+    "usage: scenario-tool dump DIR [--line NAME] [--train NUMBER] [--json]\n"
+    "\n"
+    "Reads the three compiled files in DIR back and shows them: the scenario table by role\n"
+    "(stations with their times, signboard texts, chainage references, route, line and train\n"
+    "settings, version word and checksum, and whether the checksums match), the track cells\n"
+    "that hold anything, and runs of the gradient, speed, adhesion and tunnel fields.\n"
+    "  --json  the same as JSON, for scripts\n"
+    "Exit status: 0 shown; 1 bad usage; 4 a file is missing, cut short or not of its kind.\n";
+
+const char kPlotHelp[] =
+    "usage: scenario-tool plot DIR [--line NAME] [--train NUMBER] -o FILE.svg\n"
+    "\n"
+    "Draws the compiled line in DIR as one SVG picture: the plan view from the line plan (north\n"
+    "up, with km marks), and below it, along the line, the gradient profile, the line speed,\n"
+    "the stations, signals, slowdowns and speed restriction points.\n"
+    "Exit status: 0 drawn; 1 bad usage; 4 a file is missing, cut short or not of its kind, or\n"
+    "there is no line plan.\n";
 
 int usage_error(const std::string& message) {
   std::fprintf(stderr, "scenario-tool: %s\n%s", message.c_str(), kUsage);
   return kExitUsage;
 }
 
-void print_error_state(const ScenarioCompiler& compiler) {
-  // The rules go on after a problem and the error state keeps only the last: list them all.
-  for (const ErrorState& problem : compiler.rule_problems) {
-    std::printf("signal-cell rules: error %d at %d m: %s\n", problem.code, problem.position,
-                error_meaning(problem.code));
-  }
-  const int32_t code = compiler.error.code;
-  if (code == 0) {
-    std::printf("error code 0: no error\n");
-  } else {
-    std::printf("error code %d (position %d m): %s\n", code, compiler.error.position,
-                error_meaning(code));
-    if (code == kRunTimeFailure && !compiler.failure_message.empty()) {
-      std::printf("  what failed: %s\n", compiler.failure_message.c_str());
-    }
-  }
-  std::printf("error_code=%d error_position=%d\n", code, compiler.error.position);
+int file_fault(const std::string& message) {
+  std::fprintf(stderr, "scenario-tool: %s\n", message.c_str());
+  return kExitFileFault;
 }
 
-int compile(const std::vector<std::string>& args) {
+// The command line of one command.
+struct Arguments {
   std::string directory;
   ScenarioIdentity scenario{kShippedLineName, kShippedTrainNumber};
-  int32_t j = 1;
+  bool no_plan = false;
+  bool json = false;
+  std::string output;
+  bool help = false;
+};
+
+// Parses `args`, allowing the flags named in `allowed` besides --line and --train. Returns an
+// empty text on success, else what is wrong.
+std::string parse(const std::vector<std::string>& args, const std::string& allowed, Arguments* a) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (arg == "--line" || arg == "--train") {
-      if (i + 1 >= args.size()) return usage_error(arg + " needs a value");
-      (arg == "--line" ? scenario.line_name : scenario.train_number) = args[++i];
-    } else if (arg == "--no-plan") {
-      j = 0;
+    const bool takes_value = arg == "--line" || arg == "--train" ||
+                             (arg == "-o" && allowed.find("-o") != std::string::npos);
+    if (takes_value) {
+      if (i + 1 >= args.size()) return arg + " needs a value";
+      const std::string& value = args[++i];
+      if (arg == "--line") a->scenario.line_name = value;
+      if (arg == "--train") a->scenario.train_number = value;
+      if (arg == "-o") a->output = value;
+    } else if (arg == "--help" || arg == "-h") {
+      a->help = true;
     } else if (!arg.empty() && arg[0] == '-') {
-      return usage_error("unknown option " + arg);
-    } else if (directory.empty()) {
-      directory = arg;
+      if (allowed.find(arg) == std::string::npos) return "unknown option " + arg;
+      if (arg == "--no-plan") a->no_plan = true;
+      if (arg == "--json") a->json = true;
+    } else if (a->directory.empty()) {
+      a->directory = arg;
     } else {
-      return usage_error("one directory only");
+      return "one directory only";
     }
   }
-  if (directory.empty()) return usage_error("compile needs a directory");
-  if (!file_exists(directory) || is_regular_file(directory)) {
-    return usage_error(directory + " is not a directory");
+  if (a->help) return "";
+  if (a->directory.empty()) return "a directory is needed";
+  if (!file_exists(a->directory) || is_regular_file(a->directory)) {
+    return a->directory + " is not a directory";
   }
-  while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+  while (a->directory.size() > 1 && a->directory.back() == '/') a->directory.pop_back();
+  return "";
+}
 
-  ScenarioCompiler compiler(directory, scenario);
+ShownSource shown(const std::string& directory, const std::string& name) {
+  ShownSource source{path_in(directory, name), ""};
+  read_file(source.path, &source.text);
+  return source;
+}
+
+int compile(const std::vector<std::string>& args, bool write) {
+  Arguments a;
+  const std::string wrong = parse(args, "--no-plan", &a);
+  if (!wrong.empty()) return usage_error(wrong);
+  if (a.help) {
+    std::fputs(kCompileHelp, stdout);
+    return kExitClean;
+  }
+  // The sources as they are before the compiler reads them, for the report.
+  const ShownSource line = shown(a.directory, line_source_name(a.scenario));
+  const ShownSource train = shown(a.directory, train_source_name(a.scenario));
+  for (const SourceWarning& w : lint_line_source(line.text)) {
+    std::fputs(format_warning(w, line).c_str(), stdout);
+  }
+  for (const SourceWarning& w : lint_train_source(train.text)) {
+    std::fputs(format_warning(w, train).c_str(), stdout);
+  }
+
+  ScenarioCompiler compiler(a.directory, a.scenario);
   compiler.delete_sources = false;
+  compiler.write_files = write;
+  int32_t j = a.no_plan ? 0 : 1;
   const CompileResult result = compiler.memorizza_percorso(j);
+  const std::string cells_path = path_in(a.directory, track_cells_name(a.scenario));
+  for (const Problem& problem : compiler.problems) {
+    std::fputs(format_problem(compiler, problem, line, train, cells_path).c_str(), stdout);
+  }
   switch (result.end) {
     case CompileEnd::kIntegrityError:
       std::printf("Errore n. %d: %s; no compiled file written\n", result.integrity_error,
@@ -103,19 +183,82 @@ int compile(const std::vector<std::string>& args) {
       return kExitIntegrity;
     case CompileEnd::kWriteFailed:
       std::fprintf(stderr, "scenario-tool: %s\n", result.status.message().c_str());
-      print_error_state(compiler);
-      return kExitFileFault;
+      break;
     case CompileEnd::kNothingCompiled:
       std::printf("nothing compiled: no compiled file written\n");
       break;
     case CompileEnd::kWritten:
-      std::printf("wrote %s%s, %s in %s\n", j != 0 ? (line_plan_name(scenario) + ", ").c_str() : "",
-                  scenario_table_name(scenario).c_str(), track_cells_name(scenario).c_str(),
-                  directory.c_str());
+      if (write) {
+        std::printf("wrote %s%s, %s in %s\n",
+                    j != 0 ? (line_plan_name(a.scenario) + ", ").c_str() : "",
+                    scenario_table_name(a.scenario).c_str(), track_cells_name(a.scenario).c_str(),
+                    a.directory.c_str());
+      } else {
+        std::printf("checked in memory: nothing written\n");
+      }
       break;
   }
-  print_error_state(compiler);
-  return compiler.error.code == 0 ? kExitClean : kExitSourceError;
+  const int32_t code = compiler.error.code;
+  std::printf("error code %d (position %d m): %s\n", code, compiler.error.position,
+              error_meaning(code));
+  std::printf("error_code=%d error_position=%d\n", code, compiler.error.position);
+  if (result.end == CompileEnd::kWriteFailed) return kExitFileFault;
+  return code == 0 ? kExitClean : kExitSourceError;
+}
+
+int dump(const std::vector<std::string>& args) {
+  Arguments a;
+  const std::string wrong = parse(args, "--json", &a);
+  if (!wrong.empty()) return usage_error(wrong);
+  if (a.help) {
+    std::fputs(kDumpHelp, stdout);
+    return kExitClean;
+  }
+  CompiledScenario compiled;
+  const Status status = load_compiled(a.directory, a.scenario, &compiled);
+  if (!status.ok()) return file_fault(status.message());
+  const std::string text =
+      a.json ? dump_json(compiled, a.scenario) : dump_text(compiled, a.scenario);
+  std::fputs(text.c_str(), stdout);
+  return kExitClean;
+}
+
+int plot(const std::vector<std::string>& args) {
+  Arguments a;
+  const std::string wrong = parse(args, "-o", &a);
+  if (!wrong.empty()) return usage_error(wrong);
+  if (a.help) {
+    std::fputs(kPlotHelp, stdout);
+    return kExitClean;
+  }
+  if (a.output.empty()) return usage_error("plot needs -o FILE.svg");
+  CompiledScenario compiled;
+  const Status status = load_compiled(a.directory, a.scenario, &compiled);
+  if (!status.ok()) return file_fault(status.message());
+  const std::string svg = plot_svg(compiled, a.scenario);
+  if (svg.empty()) return file_fault("no line plan to draw: compile without --no-plan");
+  const Status written = write_new_file(a.output, svg);
+  if (!written.ok()) return file_fault(written.message());
+  std::printf("drew %s\n", a.output.c_str());
+  return kExitClean;
+}
+
+int help(const std::vector<std::string>& args) {
+  const std::string topic = args.empty() ? "" : args[0];
+  if (topic == "compile" || topic == "check") {
+    std::fputs(kCompileHelp, stdout);
+  } else if (topic == "dump") {
+    std::fputs(kDumpHelp, stdout);
+  } else if (topic == "plot") {
+    std::fputs(kPlotHelp, stdout);
+  } else if (topic.empty()) {
+    std::fputs(kHelp, stdout);
+    std::fputs("\n", stdout);
+    std::fputs(kUsage, stdout);
+  } else {
+    return usage_error("no help on " + topic);
+  }
+  return kExitClean;
 }
 
 }  // namespace
@@ -123,10 +266,12 @@ int compile(const std::vector<std::string>& args) {
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) return usage_error("no command");
-  if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-    std::fputs(kHelp, stdout);
-    return kExitClean;
-  }
-  if (args[0] == "compile") return compile({args.begin() + 1, args.end()});
-  return usage_error("unknown command " + args[0]);
+  const std::string& command = args[0];
+  const std::vector<std::string> rest(args.begin() + 1, args.end());
+  if (command == "--help" || command == "-h" || command == "help") return help(rest);
+  if (command == "compile") return compile(rest, true);
+  if (command == "check") return compile(rest, false);
+  if (command == "dump") return dump(rest);
+  if (command == "plot") return plot(rest);
+  return usage_error("unknown command " + command);
 }

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <tuple>
 
 #include "common/file_io.h"
 #include "sources/line_source.h"
@@ -9,29 +11,12 @@
 #include "test_support/process.h"
 #include "test_support/shipped_files.h"
 #include "test_support/temp_dir.h"
-
-namespace {
-
-// The last line of `text`, without its line end.
-std::string last_line(std::string text) {
-  while (!text.empty() && text.back() == '\n') text.pop_back();
-  return text.substr(text.rfind('\n') + 1);  // npos + 1 is 0: a single line
-}
-
-ProcessResult tool(const std::vector<std::string>& args) {
-  std::vector<std::string> argv = {SCENARIO_TOOL_PATH};
-  argv.insert(argv.end(), args.begin(), args.end());
-  return run_process(argv);
-}
-
-}  // namespace
+#include "tools/tool_fixture.h"
 
 TEST(ScenarioToolTest, CompilesTheShippedSourcesAndKeepsThem) {
   TempDir dir;
-  const ScenarioIdentity shipped{kShippedLineName, kShippedTrainNumber};
-  ASSERT_TRUE(dati_linea(dir.path(), shipped).ok());
-  ASSERT_TRUE(dati_treno(dir.path(), shipped).ok());
-  const ProcessResult result = tool({"compile", dir.path()});
+  write_shipped_sources(dir);
+  const ProcessResult result = run_tool({"compile", dir.path()});
   EXPECT_EQ(result.exit_status, 0) << result.out << result.err;
   EXPECT_EQ(last_line(result.out), "error_code=0 error_position=0");
   EXPECT_TRUE(file_exists(dir.file(kLineSourceFile.name)));
@@ -93,7 +78,7 @@ TEST(ScenarioToolTest, ReportsWhatCameOfAnAuthorsSources) {
     }
     std::vector<std::string> args = {"compile", dir.path()};
     args.insert(args.end(), c.options.begin(), c.options.end());
-    const ProcessResult result = tool(args);
+    const ProcessResult result = run_tool(args);
     EXPECT_EQ(result.exit_status, c.status) << result.out << result.err;
     EXPECT_EQ(last_line(result.out), c.last_line) << result.out;
     std::vector<std::string> expected(c.written.begin(), c.written.end());
@@ -113,17 +98,34 @@ TEST(ScenarioToolTest, BadUsage) {
       {"compile", dir.path(), "--line"},
       {"compile", dir.path(), "--fast"},
       {"compile", dir.path(), dir.path()},
+      {"check", dir.path(), "--json"},
+      {"dump", dir.path(), "--no-plan"},
+      {"plot", dir.path()},
+      {"plot", dir.path(), "-o"},
+      {"help", "build"},
   };
   for (const auto& args : cases) {
-    const ProcessResult result = tool(args);
+    const ProcessResult result = run_tool(args);
     EXPECT_EQ(result.exit_status, 1);
-    EXPECT_NE(result.err.find("usage: scenario-tool compile DIR"), std::string::npos);
+    EXPECT_NE(result.err.find("usage: scenario-tool compile DIR"), std::string::npos) << result.err;
     EXPECT_EQ(result.out, "");
   }
   EXPECT_TRUE(dir.list().empty());
-  const ProcessResult help = tool({"--help"});
-  EXPECT_EQ(help.exit_status, 0);
-  EXPECT_NE(help.out.find("Exit status"), std::string::npos);
+  const struct {
+    std::vector<std::string> args;
+    const char* says;
+  } helps[] = {
+      {{"--help"}, "commands:"},
+      {{"help", "compile"}, "Exit status: 0 error code 0"},
+      {{"check", "--help"}, "check writes nothing"},
+      {{"dump", "--help"}, "--json"},
+      {{"help", "plot"}, "-o FILE.svg"},
+  };
+  for (const auto& h : helps) {
+    const ProcessResult help = run_tool(h.args);
+    EXPECT_EQ(help.exit_status, 0);
+    EXPECT_NE(help.out.find(h.says), std::string::npos) << help.out;
+  }
 }
 
 TEST(ScenarioToolTest, ListsEveryProblemOfTheSignalCellRules) {
@@ -138,13 +140,48 @@ TEST(ScenarioToolTest, ListsEveryProblemOfTheSignalCellRules) {
   write_file_bytes(dir.file("Viterbo_Attigliano_7545-.txt"),
                    "[generale]\r\nvelocita, 0, 80\r\nrallentamento, 5000, 30, 200, 0, 0, 0\r\n"
                    "[fine]\r\n");
-  const ProcessResult result = tool({"compile", dir.path()});
+  const ProcessResult result = run_tool({"compile", dir.path()});
   EXPECT_EQ(result.exit_status, 2);
   const std::string window_problem =
-      "signal-cell rules: error 12 at 5050 m: no free cell for a speed restriction point in a "
-      "signal's approach\n";
-  size_t first = result.out.find(window_problem);
+      dir.path() +
+      "/Viterbo_Attigliano_7545.dat: cell 101: error 12: no free "
+      "cell for a speed restriction point in an approach window before a slowdown, "
+      "at 5050 m\n";
+  const size_t first = result.out.find(window_problem);
   ASSERT_NE(first, std::string::npos) << result.out;
   EXPECT_NE(result.out.find(window_problem, first + 1), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("    cells around 101: 81 signboard, 82 signboard, 83 signboard, "
+                            "90 speed restriction point, 94 signboard"),
+            std::string::npos)
+      << result.out;
   EXPECT_EQ(last_line(result.out), "error_code=12 error_position=5050");
+}
+
+TEST(ScenarioToolTest, CheckLeavesTheDirectoryAsItWas) {
+  const auto listing = [](const TempDir& dir) {
+    std::vector<std::tuple<std::string, uintmax_t, std::filesystem::file_time_type>> entries;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+      entries.emplace_back(e.path().filename(), e.file_size(), e.last_write_time());
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+  };
+  for (const bool broken : {false, true}) {
+    SCOPED_TRACE(broken ? "sources with an error" : "the shipped sources");
+    TempDir dir;
+    write_shipped_sources(dir);
+    if (broken) {
+      write_file_bytes(dir.file("Viterbo_Attigliano_linea.txt"),
+                       "[generale]\r\nlunghezza percorso, x\r\n[fine]\r\n");
+    }
+    const auto before = listing(dir);
+    const ProcessResult result = run_tool({"check", dir.path()});
+    EXPECT_EQ(result.exit_status, broken ? 2 : 0);
+    EXPECT_NE(result.out.find(broken ? "nothing compiled: no compiled file written\n"
+                                     : "checked in memory: nothing written\n"),
+              std::string::npos);
+    EXPECT_EQ(last_line(result.out),
+              broken ? "error_code=25 error_position=0" : "error_code=0 error_position=0");
+    EXPECT_EQ(listing(dir), before);
+  }
 }

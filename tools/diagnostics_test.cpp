@@ -1,0 +1,159 @@
+// What scenario-tool says about broken sources: one case per error code an author can cause,
+// each with the exact first line expected, file, line and column included.
+#include "tools/diagnostics.h"
+
+#include <gtest/gtest.h>
+
+#include "test_support/temp_dir.h"
+#include "tools/tool_fixture.h"
+
+namespace {
+
+const std::string kLine = "DIR/Viterbo_Attigliano_linea.txt";
+const std::string kTrain = "DIR/Viterbo_Attigliano_7545-.txt";
+
+std::string line_source(const std::string& features,
+                        const std::string& general = "lunghezza percorso, 50000\r\n") {
+  return "[generale]\r\n" + general + "[curve]\r\n" + features + "[fine]\r\n";
+}
+
+std::string train_source(const std::string& records) {
+  return "[generale]\r\nvelocita, 0, 70\r\n" + records + "[fine]\r\n";
+}
+
+// The tool's output for the two sources (either may be absent), with the directory as "DIR".
+std::string report(const std::string* line, const std::string& train) {
+  TempDir dir;
+  if (line != nullptr) write_file_bytes(dir.file("Viterbo_Attigliano_linea.txt"), *line);
+  write_file_bytes(dir.file("Viterbo_Attigliano_7545-.txt"), train);
+  return replace_all(run_tool({"check", dir.path()}).out, dir.path(), "DIR");
+}
+
+}  // namespace
+
+TEST(DiagnosticsTest, EachErrorAnAuthorCanCause) {
+  const std::string signal = "segnale, 10000, 2, 4, 1, 0, 0, 0, 0, 0, 0, 0\r\n";
+  const std::string station = "stazione, 1000, 12, 400, 0,0,0, 0,0,0, 0,0,0, 0, 10,0,0, A\r\n";
+  const struct {
+    const char* what;
+    std::string line;
+    std::string train;
+    std::string first;  // the first line of the report
+  } cases[] = {
+      {"no [generale]", "[fine]\r\nx\r\n", train_source(""),
+       kLine + ": error 102: the line source has no [generale] section"},
+      {"route too long", line_source("", "lunghezza percorso, 1000001\r\n"), train_source(""),
+       kLine + ":2:1: error 1: route length above 1,000,000 m"},
+      {"repetition off the grid",
+       line_source("", "lunghezza percorso, 50000\r\nripetizione segnali 4, 120, 0\r\n"),
+       train_source(""),
+       kLine + ":3:1: error 3: first signal repetition distance is not a multiple of 50 m"},
+      {"second repetition off the grid",
+       line_source("", "lunghezza percorso, 50000\r\nripetizione segnali 4, 100, 30\r\n"),
+       train_source(""),
+       kLine + ":3:1: error 4: second signal repetition distance is not a multiple of 50 m"},
+      {"repetition count missing",
+       line_source("", "lunghezza percorso, 50000\r\n  ripetizione segnali, 100, 0\r\n"),
+       train_source(""),
+       kLine + ":3:3: error 5: signal repetition keyword names neither 4 nor 9 codes"},
+      {"no route length", line_source("", "sfondo uno, 0\r\n"), train_source(""),
+       kLine + ":3:1: error 104: the general section of the line source gives no route length"},
+      {"curve without digit", line_source("pendenza, 0, 0\r\ncurva, 500, 300\r\n"),
+       train_source(""),
+       kLine + ":5:1: error 103: a curve keyword has no curvature digit 1 to 6, or the line plan "
+               "passes 1,000,000 m"},
+      {"two signboards in one cell",
+       line_source("cartello_indicatore, 2100, (a)\r\ncartello_indicatore, 2110, (b)\r\n"),
+       train_source(""),
+       kLine + ":5:1: error 6: two objects in the same 50 m cell: signboard at 2110 m meets "
+               "signboard (cell 43); move one of them by 50 m or more, at 2110 m"},
+      {"indicator on a signboard",
+       line_source("cartello_indicatore, 500, (a)\r\nindicatori_vmax, 500, 65,70,80,0,,,,0\r\n"),
+       train_source(""),
+       kLine + ":5:1: error 21: two objects in the same 50 m cell: speed indicator at 500 m meets "
+               "signboard (cell 11); move one of them by 50 m or more, at 500 m"},
+      {"a feature past the cells", line_source("pendenza, 56950, 3\r\n"), train_source(""),
+       kLine +
+           ":4:1: error 15: position 56950 m lies beyond the track cells, which cover 0 to "
+           "57000 m for a route of 50000 m (with what it needs before or after it), at 56950 m"},
+      {"a number that is not one", line_source("montagna,   100,  x, 2\r\n"), train_source(""),
+       kLine + ":4:19: error 25: the reading stopped: tunnel: \"x\" is not a number"},
+      {"chainage off the grid",
+       line_source("",
+                   "lunghezza percorso, 50000\r\nprogressiva chilometrica uno, 0, 39025, 0\r\n"),
+       train_source(""),
+       kLine + ": error 2: a chainage reference has a position or value that is not a multiple of "
+               "50 m"},
+      {"signal on warning boards", line_source(""),
+       train_source("rallentamento, 11250, 50, 700, 1, 1, 0\r\n" + signal),
+       kTrain + ":4:1: error 16: two objects in the same 50 m cell: signal at 10000 m meets "
+                "slowdown warning boards (cell 201); move one of them by 50 m or more, at 10000 m"},
+      {"warning boards on a signal", line_source(""),
+       train_source(signal + "rallentamento, 11250, 50, 700, 1, 1, 0\r\n"),
+       kTrain + ":4:1: error 20: two objects in the same 50 m cell: a warning board of the "
+                "slowdown at 11250 m meets signal (cell 201); move one of them by 50 m or more, "
+                "at 11250 m"},
+      {"a slowdown start on a signal", line_source(""),
+       train_source("segnale, 11250, 2, 4, 1, 0, 0, 0, 0, 0, 0, 0\r\n"
+                    "rallentamento, 11250, 50, 700, 1, 0, 0\r\n"),
+       kTrain + ":4:1: error 18: two objects in the same 50 m cell: the start of the slowdown at "
+                "11250 m meets signal (cell 226); move one of them by 50 m or more, at 11250 m"},
+      {"abbattimento on a signal", line_source(""),
+       train_source(signal + "abbattimento, 10050, 5\r\n"),
+       kTrain + ":4:1: error 7: two objects in the same 50 m cell: 'abbattimento' point at 10050 m "
+                "meets signal (cell 201); move one of them by 50 m or more, at 10050 m"},
+      {"station off the grid", line_source(""),
+       train_source(replace_all(station, "1000,", "1025,")),
+       kTrain + ":3:1: error 8: a station position is not a multiple of 50 m, at 1025 m"},
+      {"station length off the grid", line_source(""),
+       train_source(replace_all(station, "400,", "450,")),
+       kTrain + ":3:1: error 9: a station length is not a multiple of 100 m, at 1000 m"},
+      {"stations too close", line_source(""),
+       train_source(station + replace_all(station, "1000,", "1700,")),
+       kTrain + ":4:1: error 22: a station starts less than 350 m after the end of the previous "
+                "one, at 1700 m"},
+      {"a station ending too early", line_source(""),
+       train_source(replace_all(replace_all(station, "1000,", "0,"), "400,", "0,")),
+       kTrain + ":3:1: error 24: a station ends at 100 m or earlier"},
+      {"a station lacking a number", line_source(""),
+       train_source("stazione, 1000, 12, 400, 0,0,0, 0,0,0, 0,0,0, 0, 10,0, Alfa\r\n"),
+       kTrain + ":3:56: error 25: the reading stopped: station seconds: \"Alfa\" is not a number"},
+      {"a speed past the cells", line_source(""), train_source("velocita, 57000, 10\r\n"),
+       kTrain +
+           ":3:1: error 15: position 57000 m lies beyond the track cells, which cover 0 to "
+           "57000 m for a route of 50000 m (with what it needs before or after it), at 57000 m"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string out = report(&c.line, c.train);
+    EXPECT_EQ(out.substr(0, out.find('\n')), c.first) << out;
+  }
+}
+
+TEST(DiagnosticsTest, TheSourceLineAndACaretUnderTheField) {
+  const std::string line = line_source("montagna,   100,  x, 2\r\n");
+  const std::string out = report(&line, train_source(""));
+  EXPECT_NE(out.find("\n    montagna,   100,  x, 2\n                      ^\n"), std::string::npos)
+      << out;
+}
+
+TEST(DiagnosticsTest, NoLineSource) {
+  const std::string out = report(nullptr, train_source(""));
+  EXPECT_EQ(out.substr(0, out.find('\n')), kLine + ": error 101: no line source file");
+}
+
+TEST(DiagnosticsTest, LineAndColumnCountEveryKindOfLineEnd) {
+  const struct {
+    std::string text;
+    size_t offset;
+    int line, column;
+  } cases[] = {
+      {"abc", 0, 1, 1},          {"abc", 2, 1, 3},        {"a\r\nbc", 4, 2, 2},
+      {"a\nb\rc\r\nd", 7, 4, 1}, {"a\r\n\r\nb", 5, 3, 1},
+  };
+  for (const auto& c : cases) {
+    const LineAndColumn at = locate(c.text, c.offset);
+    EXPECT_EQ(at.line, c.line) << c.offset;
+    EXPECT_EQ(at.column, c.column) << c.offset;
+  }
+}

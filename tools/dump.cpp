@@ -1,0 +1,323 @@
+#include "tools/dump.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <functional>
+
+#include "common/file_io.h"
+#include "common/file_path.h"
+#include "compiler/scenario_compiler.h"
+#include "tools/compiled_files.h"
+#include "tools/words.h"
+
+namespace {
+
+std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
+std::string format(const char* pattern, ...) {
+  char buffer[512];
+  va_list args;
+  va_start(args, pattern);
+  std::vsnprintf(buffer, sizeof buffer, pattern, args);
+  va_end(args);
+  return buffer;
+}
+
+// Whether the checksums in the files are those of the line name and train number they hold.
+bool checksums_match(const CompiledScenario& compiled) {
+  ScenarioCompiler compiler("", {});
+  compiler.table = compiled.table;
+  return compiled.table[kLineEntry].time == compiler.codice_gara_st() &&
+         compiled.cells.size() > kHeaderCell &&
+         compiled.cells[kHeaderCell].value_b == int16_t(compiler.codice_gara_og());
+}
+
+bool holds_anything(const TrackCell& c, size_t index) {
+  return c.type != 0 || c.marker != 0 || c.signal_time != 0 || index == kHeaderCell;
+}
+
+std::string table_text_of(const ScenarioTable& table, int entry) {
+  if (entry < 0 || entry >= kTableEntries) return "?";
+  return utf8_from_windows_1252(table[entry].text);
+}
+
+// The object of a cell and its values, in words.
+std::string describe_cell(const CompiledScenario& compiled, size_t index) {
+  const TrackCell& c = compiled.cells[index];
+  std::string text;
+  switch (c.type) {
+    case kCellEmpty:
+      break;
+    case kCellSignal:
+      text = format("signal, values %d %d %d %d, waiting time %d", c.value_a, c.value_b, c.value_c,
+                    c.value_d, c.signal_time);
+      break;
+    case kCellSlowdownEnd:
+    case kCellSlowdownStart:
+      text = format("%s, %d km/h, second speed %d, f_tt %d", cell_type_name(c.type).c_str(),
+                    c.value_a, c.value_b, c.value_c);
+      break;
+    case kCellSlowdownWarning:
+      text = format("slowdown warning point, %d km/h, second speed %d", c.value_a, c.value_b);
+      break;
+    case kCellSlowdownBoards:
+      text = format("slowdown warning board %d", c.value_a);
+      break;
+    case kCellSpeedIndicator:
+      text = format("speed indicator, speed codes %d %d %d, stripes %d", c.value_a, c.value_b,
+                    c.value_c, c.value_d);
+      break;
+    case kCellStationEnd:
+      text = format("station end of entry %d (", c.value_a) +
+             table_text_of(compiled.table, c.value_a) + ")";
+      break;
+    case kCellSpeedRestriction:
+      text = format("speed restriction point, %d", c.value_a);
+      break;
+    case kCellSignboard:
+      text = format("signboard, entry %d: ", c.value_a) + table_text_of(compiled.table, c.value_a);
+      break;
+    default:
+      text = cell_type_name(c.type);
+  }
+  if (index == kHeaderCell) {
+    text += std::string(text.empty() ? "" : "; ") +
+            format("header: version word %d, checksum %d", c.value_a, c.value_b);
+  }
+  if (c.marker != 0)
+    text += std::string(text.empty() ? "" : "; ") + format("approach marker %d", c.marker);
+  if (c.signal_time != 0 && c.type != kCellSignal) {
+    text += std::string(text.empty() ? "" : "; ") + format("waiting time %d", c.signal_time);
+  }
+  return text;
+}
+
+struct Run {
+  size_t from, to;
+  int value;
+};
+
+// Runs of equal values of one field over the cells.
+std::vector<Run> runs(const std::vector<TrackCell>& cells,
+                      const std::function<int(const TrackCell&)>& field) {
+  std::vector<Run> out;
+  for (size_t i = 0; i < cells.size(); ++i) {
+    const int value = field(cells[i]);
+    if (!out.empty() && out.back().value == value && out.back().to + 1 == i) {
+      out.back().to = i;
+    } else {
+      out.push_back({i, i, value});
+    }
+  }
+  return out;
+}
+
+struct RunField {
+  const char* name;
+  const char* unit;
+  std::function<int(const TrackCell&)> value;
+  bool skip_zero;
+};
+
+const std::vector<RunField>& run_fields() {
+  static const std::vector<RunField> fields = {
+      {"gradient", "per mille", [](const TrackCell& c) { return int(c.gradient) - 100; }, false},
+      {"speed", "km/h", [](const TrackCell& c) { return int(c.speed) * 5; }, false},
+      {"adhesion", "", [](const TrackCell& c) { return int(c.adhesion); }, false},
+      {"tunnel", "kind", [](const TrackCell& c) { return int(c.tunnel_kind); }, true},
+  };
+  return fields;
+}
+
+std::string json_string(const std::string& text) {
+  std::string out = "\"";
+  for (unsigned char c : utf8_from_windows_1252(text)) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += char(c);
+    } else if (c < 0x20) {
+      out += format("\\u%04x", c);
+    } else {
+      out += char(c);
+    }
+  }
+  return out + "\"";
+}
+
+std::string role_of(const CompiledScenario& compiled, int index) {
+  const TableEntry& e = compiled.table[index];
+  if (index >= kChainageEntry3 && index <= kChainageEntry1) return "chainage";
+  if (index == kRouteEntry) return "route";
+  if (index == kLineEntry) return "line";
+  if (index == kTrainEntry) return "train";
+  // Signboard texts are the entries that signboard cells point at.
+  for (const TrackCell& c : compiled.cells) {
+    if (c.type == kCellSignboard && c.value_a == index) return "signboard";
+  }
+  const bool empty =
+      e.kind == 0 && e.start == 0 && e.end == 0 && e.position == 0 && e.text.empty() && e.time == 0;
+  if (empty) return "empty";
+  return index >= kFirstStationEntry && index < kFirstSignboardEntry ? "station" : "other";
+}
+
+}  // namespace
+
+std::string clock_text(int64_t seconds) {
+  return format("%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
+                static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
+}
+
+Status load_compiled(const std::string& directory, const ScenarioIdentity& scenario,
+                     CompiledScenario* compiled) {
+  Status status =
+      read_scenario_table(path_in(directory, scenario_table_name(scenario)), &compiled->table);
+  if (!status.ok()) return status;
+  status = read_track_cells(path_in(directory, track_cells_name(scenario)), &compiled->cells);
+  if (!status.ok()) return status;
+  const std::string plan = path_in(directory, line_plan_name(scenario));
+  compiled->has_plan = file_exists(plan);
+  if (compiled->has_plan) return read_line_plan(plan, &compiled->plan);
+  return Status::Ok();
+}
+
+std::string dump_text(const CompiledScenario& compiled, const ScenarioIdentity& scenario) {
+  const ScenarioTable& t = compiled.table;
+  const TableEntry& line = t[kLineEntry];
+  const TableEntry& train = t[kTrainEntry];
+  const TableEntry& route = t[kRouteEntry];
+  const bool match = checksums_match(compiled);
+  std::string out = "scenario table " + scenario_table_name(scenario) + "\n";
+  out += "  line      " + utf8_from_windows_1252(line.text) +
+         format(", backgrounds %d %d %d\n", line.start, line.position, line.end);
+  out +=
+      "  train     " + utf8_from_windows_1252(train.text) +
+      format(", sand %d, start clock %02d:%02d:%02d, signal repetition %d m and %d m, %d codes\n",
+             train.value_1, train.value_3, train.value_4, train.value_5, train.start, train.end,
+             train.position);
+  out += format("  route     %d m, braked mass %d %%, %d cars\n", route.end, route.start,
+                route.position);
+  out += format("  version   %d, checksum %d (%s)\n", line.value_1, line.time,
+                match ? "matches the line name and train number" : "DOES NOT MATCH");
+  for (int e = kChainageEntry3; e <= kChainageEntry1; ++e) {
+    if (t[e].start == 0 && t[e].end == 0 && t[e].position == 0) continue;
+    out += format("  chainage  entry %d: at %d m, chainage %d m, flag %d\n", e, t[e].start,
+                  t[e].end, t[e].position);
+  }
+  out += "  stations\n";
+  for (int e = kFirstStationEntry; e <= kFirstSignboardEntry; ++e) {
+    if (role_of(compiled, e) != "station") continue;
+    const TableEntry& s = t[e];
+    out +=
+        format("    %2d  ", e) + utf8_from_windows_1252(s.text) +
+        format(": kind %d, at %d m, from %d to %d m, time ", s.kind, s.position, s.start, s.end) +
+        clock_text(s.time) +
+        format(", flags %d %d %d %d %d, values %d %d %d %d %d\n", s.flag_a, s.flag_b, s.flag_c,
+               s.flag_d, s.flag_e, s.value_1, s.value_2, s.value_3, s.value_4, s.value_5);
+  }
+  out += "  signboard texts\n";
+  for (int e = kFirstSignboardEntry; e >= kFirstStationEntry; --e) {
+    if (role_of(compiled, e) != "signboard") continue;
+    out += format("    %2d  ", e) + utf8_from_windows_1252(t[e].text) + "\n";
+  }
+
+  const std::vector<TrackCell>& cells = compiled.cells;
+  out += "track cells " + track_cells_name(scenario) +
+         format(": %zu cells, 0 to %zu, checksum %s\n", cells.size(), cells.size() - 1,
+                match ? "matches" : "DOES NOT MATCH");
+  for (size_t i = 0; i < cells.size(); ++i) {
+    if (!holds_anything(cells[i], i)) continue;
+    const std::string chainage = chainage_text(t, int64_t(i) * 50);
+    out += format("  cell %4zu  %6zu m  ", i, i * 50) + (chainage.empty() ? "" : chainage + "  ") +
+           describe_cell(compiled, i) + "\n";
+  }
+  for (const RunField& field : run_fields()) {
+    out += format("  %-9s", field.name);
+    const char* separator = " ";
+    for (const Run& r : runs(cells, field.value)) {
+      if (field.skip_zero && r.value == 0) continue;
+      const bool before = std::string(field.unit) == "kind";
+      out += format("%scells %zu-%zu: %s%s%d%s%s", separator, r.from, r.to,
+                    before ? field.unit : "", before ? " " : "", r.value,
+                    !before && *field.unit ? " " : "", before ? "" : field.unit);
+      separator = "; ";
+    }
+    out += "\n";
+  }
+
+  if (compiled.has_plan) {
+    const LinePlan& p = compiled.plan;
+    out += "line plan " + line_plan_name(scenario) +
+           format(": metres 0 to %d, set up to metre %d", p.last_metre(), p.computed_end - 1);
+    if (p.computed_end > 2) {
+      const auto x = std::minmax_element(p.x.begin(), p.x.begin() + p.computed_end);
+      const auto y = std::minmax_element(p.y.begin(), p.y.begin() + p.computed_end);
+      out += format(", x from %.1f to %.1f m, y from %.1f to %.1f m", *x.first, *x.second, *y.first,
+                    *y.second);
+    }
+    out += "\n";
+  } else {
+    out += "line plan " + line_plan_name(scenario) + ": none\n";
+  }
+  return out;
+}
+
+std::string dump_json(const CompiledScenario& compiled, const ScenarioIdentity& scenario) {
+  std::string out =
+      "{\n  \"scenario_table\": {\n    \"file\": " + json_string(scenario_table_name(scenario)) +
+      ",\n";
+  out += std::string("    \"checksums_match\": ") + (checksums_match(compiled) ? "true" : "false") +
+         ",\n    \"entries\": [\n";
+  for (int e = 0; e < kTableEntries; ++e) {
+    const TableEntry& x = compiled.table[e];
+    out += format(
+               "      {\"index\": %d, \"role\": \"%s\", \"kind\": %d, \"start\": %d, \"end\": %d, "
+               "\"position\": %d, \"flag_a\": %d, \"text\": ",
+               e, role_of(compiled, e).c_str(), x.kind, x.start, x.end, x.position, x.flag_a) +
+           json_string(x.text) +
+           format(
+               ", \"value_1\": %d, \"value_2\": %d, \"value_3\": %d, \"value_4\": %d, "
+               "\"value_5\": %d, \"flag_b\": %d, \"flag_c\": %d, \"flag_d\": %d, \"flag_e\": %d, "
+               "\"time\": %d}%s\n",
+               x.value_1, x.value_2, x.value_3, x.value_4, x.value_5, x.flag_b, x.flag_c, x.flag_d,
+               x.flag_e, x.time, e + 1 < kTableEntries ? "," : "");
+  }
+  out += "    ]\n  },\n  \"track_cells\": {\n    \"file\": " +
+         json_string(track_cells_name(scenario)) +
+         format(",\n    \"count\": %zu,\n    \"objects\": [\n", compiled.cells.size());
+  bool first = true;
+  for (size_t i = 0; i < compiled.cells.size(); ++i) {
+    const TrackCell& c = compiled.cells[i];
+    if (!holds_anything(c, i)) continue;
+    out += std::string(first ? "" : ",\n") +
+           format("      {\"cell\": %zu, \"metres\": %zu, \"type\": %d, \"object\": ", i, i * 50,
+                  c.type) +
+           json_string(cell_type_name(c.type)) +
+           format(
+               ", \"value_a\": %d, \"value_b\": %d, \"value_c\": %d, \"value_d\": %d, "
+               "\"signal_time\": %d, \"marker\": %d}",
+               c.value_a, c.value_b, c.value_c, c.value_d, c.signal_time, c.marker);
+    first = false;
+  }
+  out += "\n    ],\n    \"runs\": {\n";
+  for (size_t f = 0; f < run_fields().size(); ++f) {
+    const RunField& field = run_fields()[f];
+    out += format("      \"%s\": [", field.name);
+    bool first_run = true;
+    for (const Run& r : runs(compiled.cells, field.value)) {
+      if (field.skip_zero && r.value == 0) continue;
+      out += format("%s{\"from\": %zu, \"to\": %zu, \"value\": %d}", first_run ? "" : ", ", r.from,
+                    r.to, r.value);
+      first_run = false;
+    }
+    out += std::string("]") + (f + 1 < run_fields().size() ? "," : "") + "\n";
+  }
+  out += "    }\n  },\n  \"line_plan\": ";
+  if (compiled.has_plan) {
+    out += "{\"file\": " + json_string(line_plan_name(scenario)) +
+           format(", \"last_metre\": %d, \"set_until\": %d}", compiled.plan.last_metre(),
+                  compiled.plan.computed_end - 1);
+  } else {
+    out += "null";
+  }
+  return out + "\n}\n";
+}

@@ -1,0 +1,27 @@
+// scenario-tool dump: the three compiled files read back and shown for people (or as JSON for
+// scripts): the scenario table by role, every track cell that holds anything, and compact runs
+// of the gradient, speed, adhesion and tunnel fields.
+#pragma once
+
+#include <string>
+
+#include "common/scenario_identity.h"
+#include "common/status.h"
+#include "compiler/records.h"
+
+struct CompiledScenario {
+  ScenarioTable table;
+  std::vector<TrackCell> cells;
+  LinePlan plan;
+  bool has_plan = false;  // the line plan is optional: compiled without it, it is absent
+};
+
+// Reads the compiled files of `scenario` in `directory`.
+Status load_compiled(const std::string& directory, const ScenarioIdentity& scenario,
+                     CompiledScenario* compiled);
+
+std::string dump_text(const CompiledScenario& compiled, const ScenarioIdentity& scenario);
+std::string dump_json(const CompiledScenario& compiled, const ScenarioIdentity& scenario);
+
+// "13:08:00" for seconds since midnight.
+std::string clock_text(int64_t seconds);

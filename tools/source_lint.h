@@ -1,0 +1,20 @@
+// Warnings for scenario authors: what the compiler accepts without a word but an author almost
+// never means. A misspelt keyword is passed over silently by the readers, rows out of order or
+// overlapping are compiled as they come, and a station without its name swallows the next
+// record. The warnings never change what is compiled.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+struct SourceWarning {
+  size_t offset;  // where the field in question begins
+  std::string message;
+};
+
+std::vector<SourceWarning> lint_line_source(const std::string& text);
+std::vector<SourceWarning> lint_train_source(const std::string& text);
+
+// Levenshtein distance between two texts, ignoring ASCII letter case.
+size_t edit_distance(const std::string& a, const std::string& b);

@@ -1,0 +1,90 @@
+#include "tools/source_lint.h"
+
+#include <gtest/gtest.h>
+
+#include "common/file_io.h"
+#include "sources/line_source.h"
+#include "sources/train_source.h"
+#include "test_support/temp_dir.h"
+#include "tools/tool_fixture.h"
+
+namespace {
+
+std::string as_file(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text;
+}
+
+}  // namespace
+
+TEST(SourceLintTest, TheShippedSourcesGiveNoWarning) {
+  EXPECT_TRUE(lint_line_source(as_file(line_source_lines())).empty());
+  EXPECT_TRUE(lint_train_source(as_file(train_source_lines())).empty());
+}
+
+TEST(SourceLintTest, EachWarningInTheToolsReport) {
+  const std::string general = "[generale]\r\nlunghezza percorso, 50000\r\n[curve]\r\n";
+  const std::string train_start = "[generale]\r\nvelocita, 0, 70\r\n";
+  const struct {
+    const char* what;
+    std::string line;
+    std::string train;
+    std::string expected;  // a line of the report
+  } cases[] = {
+      {"a misspelt keyword", general + "pendenze, 500, 3\r\n[fine]\r\n", train_start + "[fine]\r\n",
+       "DIR/Viterbo_Attigliano_linea.txt:4:1: warning: field 'pendenze' matches no keyword and is "
+       "passed over; did you mean 'pendenza'?"},
+      {"a misspelt general keyword",
+       "[generale]\r\nlunghezza percorso, 50000\r\nsfondo un0, 1\r\n[x]\r\n[fine]\r\n",
+       train_start + "[fine]\r\n",
+       "DIR/Viterbo_Attigliano_linea.txt:3:1: warning: field 'sfondo un0' matches no keyword and "
+       "is passed over; did you mean 'sfondo uno'?"},
+      {"a field far from any keyword", general + "zzz\r\n[fine]\r\n", train_start + "[fine]\r\n",
+       "DIR/Viterbo_Attigliano_linea.txt:4:1: warning: field 'zzz' matches no keyword and is "
+       "passed over"},
+      {"gradients out of order", general + "pendenza, 500, 3\r\npendenza, 400, 0\r\n[fine]\r\n",
+       train_start + "[fine]\r\n",
+       "DIR/Viterbo_Attigliano_linea.txt:5:1: warning: gradient at 400 m is out of order: the one "
+       "before is at 500 m"},
+      {"overlapping curves", general + "curvad4, 500, 300\r\ncurvas4, 700, 100\r\n[fine]\r\n",
+       train_start + "[fine]\r\n",
+       "DIR/Viterbo_Attigliano_linea.txt:5:1: warning: curve from 700 m overlaps the previous one, "
+       "which ends at 800 m"},
+      {"overlapping tunnels",
+       general + "montagna, 500, 900, 2\r\nmontagna, 800, 1000, 2\r\n[fine]\r\n",
+       train_start + "[fine]\r\n",
+       "DIR/Viterbo_Attigliano_linea.txt:5:1: warning: tunnel from 800 m overlaps the previous one, "
+       "which ends at 900 m"},
+      {"a misspelt train keyword", general + "[fine]\r\n", train_start + "sabia, 100\r\n[fine]\r\n",
+       "DIR/Viterbo_Attigliano_7545-.txt:3:1: warning: field 'sabia' matches no keyword and is "
+       "passed over; did you mean 'sabbia'?"},
+      {"signals out of order", general + "[fine]\r\n",
+       train_start +
+           "segnale, 20000, 2,4,1,0,0,0,0,0,0,0\r\nsegnale, 10000, 2,4,1,0,0,0,0,0,0,0\r\n[fine]\r\n",
+       "DIR/Viterbo_Attigliano_7545-.txt:4:1: warning: signal at 10000 m is out of order: the one "
+       "before is at 20000 m"},
+      {"a station without its name", general + "[fine]\r\n",
+       train_start +
+           "stazione, 1000, 12, 400, 0,0,0, 0,0,0, 0,0,0, 0, 10,0,0\r\nvelocita, 2000, 80\r\n[fine]\r\n",
+       "DIR/Viterbo_Attigliano_7545-.txt:4:1: warning: the station's name 'velocita' is a record "
+       "keyword: the station lacks its name and swallowed the next record, which is lost"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    write_file_bytes(dir.file("Viterbo_Attigliano_linea.txt"), c.line);
+    write_file_bytes(dir.file("Viterbo_Attigliano_7545-.txt"), c.train);
+    const ProcessResult result = run_tool({"check", dir.path()});
+    const std::string out = replace_all(result.out, dir.path(), "DIR");
+    EXPECT_NE(out.find(c.expected + "\n"), std::string::npos) << out;
+    EXPECT_EQ(result.exit_status, 0) << "warnings change nothing: " << out;
+  }
+}
+
+TEST(SourceLintTest, EditDistance) {
+  EXPECT_EQ(edit_distance("pendenze", "pendenza"), 1u);
+  EXPECT_EQ(edit_distance("PENDENZA", "pendenza"), 0u);
+  EXPECT_EQ(edit_distance("", "abc"), 3u);
+  EXPECT_EQ(edit_distance("sabia", "sabbia"), 1u);
+}

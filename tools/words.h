@@ -1,0 +1,19 @@
+// Words for people: what the objects of the track cells are called, positions as chainage,
+// and the sources' Windows-1252 text as UTF-8 for a terminal.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "compiler/records.h"
+
+// "signal", "slowdown start", ... for a TrackCell::type; "object 7" for a code not in use.
+std::string cell_type_name(uint8_t type);
+
+// "km 37+050" for `metres` along the line, counted from the line's chainage references (table
+// entries 81 to 83: the nearest one at or before the position, the chainage running down the
+// line as on the shipped one); empty when the line has no reference.
+std::string chainage_text(const ScenarioTable& table, int64_t metres);
+
+// Windows-1252 bytes as UTF-8.
+std::string utf8_from_windows_1252(const std::string& text);
