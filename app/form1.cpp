@@ -53,7 +53,7 @@ void Form1::memorizza_percorso(int32_t& j) {
       return;
     case CompileEnd::kIntegrityError:
       errore(std::to_string(result.integrity_error));
-    case CompileEnd::kWriteFailed:
+    case CompileEnd::kFileFault:
       stop_on_fault(result.status);
       return;
     case CompileEnd::kNothingCompiled:

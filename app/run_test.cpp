@@ -102,7 +102,7 @@ TEST(InstallerRunTest, AFileThatCannotBeWrittenEndsTheRunWithItsNameAndReason) {
     const ProcessResult result = installed.run();
     ASSERT_TRUE(result.exited);
     EXPECT_EQ(result.exit_status, 1);
-    EXPECT_EQ(result.err, std::string(kExecutable) + ": cannot create " +
+    EXPECT_EQ(result.err, std::string(kExecutable) + ": cannot replace " +
                               installed.folder.file(c.blocked) + ": Is a directory\n");
     for (const char* name : c.written) {
       EXPECT_TRUE(std::filesystem::is_regular_file(installed.folder.file(name))) << name;

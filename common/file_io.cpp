@@ -7,10 +7,27 @@
 #include <cstring>
 
 #ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
 #include "common/windows_text.h"
 #endif
 
 namespace {
+
+FileFaultHook g_fault_hook = nullptr;
+
+// Whether the test seam makes this operation fail; sets errno when it does.
+bool injected_fault(FileOperation operation, const std::string& path) {
+  if (g_fault_hook == nullptr) return false;
+  const int error = g_fault_hook(operation, path);
+  if (error == 0) return false;
+  errno = error;
+  return true;
+}
 
 // The C library's file calls, by UTF-8 path; on Windows through the wide-character API, so
 // that any folder name works.
@@ -20,6 +37,14 @@ std::FILE* open_path(const std::string& path, const char* mode) {
 }
 int remove_path(const std::string& path) {
   return _wremove(to_wide(path).c_str());
+}
+int rename_path(const std::string& from, const std::string& to) {
+  if (MoveFileExW(to_wide(from).c_str(), to_wide(to).c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return 0;
+  }
+  errno = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
+  return -1;
 }
 bool stat_path(const std::string& path, bool* directory) {
   struct _stat64 info;
@@ -34,6 +59,9 @@ std::FILE* open_path(const std::string& path, const char* mode) {
 int remove_path(const std::string& path) {
   return std::remove(path.c_str());
 }
+int rename_path(const std::string& from, const std::string& to) {
+  return std::rename(from.c_str(), to.c_str());
+}
 bool stat_path(const std::string& path, bool* directory) {
   struct stat info;
   if (stat(path.c_str(), &info) != 0) return false;
@@ -42,42 +70,63 @@ bool stat_path(const std::string& path, bool* directory) {
 }
 #endif
 
+std::FILE* open_file(const std::string& path, const char* mode) {
+  if (injected_fault(FileOperation::kOpen, path)) return nullptr;
+  return open_path(path, mode);
+}
+
 Status failure(const char* action, const std::string& path, int error) {
   return Status::Error(std::string("cannot ") + action + " " + path + ": " + std::strerror(error));
 }
 
+// Writes `bytes` to a new file at `path`; on failure the file is removed again.
+Status write_whole_file(const std::string& path, const std::string& shown_path,
+                        const std::string& bytes) {
+  std::FILE* file = open_file(path, "wb");
+  if (file == nullptr) return failure("create", shown_path, errno);
+  bool written = !injected_fault(FileOperation::kWrite, path);
+  int error = errno;
+  if (written) {
+    written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    error = errno;
+  }
+  // fclose flushes the buffer: a full disk may only show up here.
+  const bool closed = std::fclose(file) == 0;
+  if (written && !closed) error = errno;
+  if (!written || !closed) {
+    remove_path(path);
+    return failure("write", shown_path, error);
+  }
+  return Status::Ok();
+}
+
 }  // namespace
 
-Status touch_file(const std::string& path) {
-  std::FILE* file = open_path(path, "ab");
-  if (file == nullptr) return failure("create", path, errno);
-  if (std::fclose(file) != 0) return failure("create", path, errno);
+void set_file_fault_hook(FileFaultHook hook) {
+  g_fault_hook = hook;
+}
+
+std::string temporary_path_for(const std::string& path) {
+  return path + ".scenario-tmp";
+}
+
+Status replace_file(const std::string& path, const std::string& bytes) {
+  const std::string temporary = temporary_path_for(path);
+  Status status = write_whole_file(temporary, path, bytes);
+  if (!status.ok()) return status;
+  if (injected_fault(FileOperation::kRename, path) || rename_path(temporary, path) != 0) {
+    const int error = errno;
+    remove_path(temporary);
+    return failure("replace", path, error);
+  }
   return Status::Ok();
 }
 
 Status delete_file(const std::string& path) {
-  if (remove_path(path) != 0) return failure("delete", path, errno);
+  if (injected_fault(FileOperation::kDelete, path) || remove_path(path) != 0) {
+    return failure("delete", path, errno);
+  }
   return Status::Ok();
-}
-
-Status write_new_file(const std::string& path, const std::string& bytes) {
-  std::FILE* file = open_path(path, "wb");
-  if (file == nullptr) return failure("create", path, errno);
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  const int write_error = errno;
-  // fclose flushes the buffer: a full disk may only show up here.
-  const bool closed = std::fclose(file) == 0;
-  const int close_error = errno;
-  if (!written) return failure("write", path, write_error);
-  if (!closed) return failure("write", path, close_error);
-  return Status::Ok();
-}
-
-Status replace_file(const std::string& path, const std::string& bytes) {
-  Status status = touch_file(path);
-  if (status.ok()) status = delete_file(path);
-  if (status.ok()) status = write_new_file(path, bytes);
-  return status;
 }
 
 bool file_exists(const std::string& path) {
@@ -91,7 +140,7 @@ bool is_regular_file(const std::string& path) {
 }
 
 Status read_file(const std::string& path, std::string* bytes) {
-  std::FILE* file = open_path(path, "rb");
+  std::FILE* file = open_file(path, "rb");
   if (file == nullptr) return failure("read", path, errno);
   bytes->clear();
   char buffer[65536];

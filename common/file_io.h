@@ -6,19 +6,17 @@
 
 #include "common/status.h"
 
-// Opens `path` for appending and closes it at once: creates an empty file when there is none
-// and leaves an existing file unchanged.
-Status touch_file(const std::string& path);
+// Replaces the file at `path` by one holding exactly `bytes`. The bytes go to a temporary file
+// in the same directory first, which is then renamed over `path` in one step: whatever happens
+// in between (a full disk, a crash, a kill), `path` holds either its earlier content whole or
+// the new content whole, and a failure leaves no temporary file behind.
+Status replace_file(const std::string& path, const std::string& bytes);
+
+// The temporary file replace_file() writes before renaming it over `path`.
+std::string temporary_path_for(const std::string& path);
 
 // Deletes the file at `path`; a missing file is a failure.
 Status delete_file(const std::string& path);
-
-// Creates `path` as a new, empty file (truncating any file of that name) and writes `bytes`.
-Status write_new_file(const std::string& path, const std::string& bytes);
-
-// Replaces the file at `path` by a new file holding `bytes`: the file is created if missing,
-// deleted, then created anew and written, so nothing of an older, longer file survives.
-Status replace_file(const std::string& path, const std::string& bytes);
 
 // Whether a file or directory exists at `path`.
 bool file_exists(const std::string& path);
@@ -28,3 +26,9 @@ bool is_regular_file(const std::string& path);
 
 // The whole content of the file at `path`.
 Status read_file(const std::string& path, std::string* bytes);
+
+// Test-only seam: when a hook is set, it is asked before every file operation, and a non-zero
+// answer makes that operation fail with that value as its errno. The program never sets one.
+enum class FileOperation { kOpen, kWrite, kRename, kDelete };
+using FileFaultHook = int (*)(FileOperation operation, const std::string& path);
+void set_file_fault_hook(FileFaultHook hook);

@@ -5,6 +5,12 @@
 #include "compiler/checked_math.h"
 
 FieldReader::FieldReader(std::string text) : text_(std::move(text)) {
+  // Everything after the last character that is not a blank or a line end forms no field.
+  content_end_ = text_.size();
+  while (content_end_ > 0 && (text_[content_end_ - 1] == ' ' || text_[content_end_ - 1] == '\r' ||
+                              text_[content_end_ - 1] == '\n')) {
+    --content_end_;
+  }
   update_eof();
 }
 
@@ -29,12 +35,7 @@ void FieldReader::consume_delimiter_if_next() {
 }
 
 void FieldReader::update_eof() {
-  size_t rest = at_;
-  while (rest < text_.size() &&
-         (text_[rest] == ' ' || text_[rest] == '\r' || text_[rest] == '\n')) {
-    ++rest;
-  }
-  eof_ = rest >= text_.size();
+  eof_ = at_ >= content_end_;
 }
 
 void FieldReader::begin_field() {

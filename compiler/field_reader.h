@@ -48,6 +48,7 @@ class FieldReader {
 
   std::string text_;
   size_t at_ = 0;
+  size_t content_end_ = 0;  // one past the last character that can belong to a field
   size_t field_offset_ = 0;
   bool eof_ = false;
 };

@@ -96,14 +96,13 @@ ScenarioCompiler::ReadingGoesOn ScenarioCompiler::read_line_source() {
   table[kLineEntry].text = table_text(scenario.line_name);
   table[kTrainEntry].text = table_text(scenario.train_number);
   const std::string path = line_source_path();
-  if (!is_regular_file(path)) {
+  bool exists;
+  std::string text = source_text(line_source_text, path, &exists);
+  if (!exists) {
     error.set(kNoLineSource);
     record_problem(ProblemSource::kLineSource, Problem::kNoOffset, false);
     return ReadingGoesOn::kNo;
   }
-  std::string text;
-  const Status status = read_file(path, &text);
-  if (!status.ok()) throw RunTimeFailure(status.message());
   LineSourceReading reading(this, path, std::move(text));
   try {
     if (!reading.general_section() || !reading.features()) return ReadingGoesOn::kNo;

@@ -68,27 +68,57 @@ std::string ScenarioCompiler::train_source_path() const {
   return path_in(directory, train_source_name(scenario));
 }
 
+namespace {
+
+// A file operation that failed while the sources were read: not a problem of the sources, so
+// the reading step's handler lets it through, and the compilation ends with it.
+class SourceFileFault {
+ public:
+  explicit SourceFileFault(Status status) : status(std::move(status)) {}
+  Status status;
+};
+
+}  // namespace
+
 void ScenarioCompiler::delete_source(const std::string& path) {
-  if (!delete_sources) return;
+  if (!delete_sources || line_source_text || train_source_text) return;
   const Status status = delete_file(path);
-  if (!status.ok()) throw RunTimeFailure(status.message());
+  if (!status.ok()) throw SourceFileFault(status);
+}
+
+std::string ScenarioCompiler::source_text(const std::optional<std::string>& in_memory,
+                                          const std::string& path, bool* exists) {
+  if (in_memory) {
+    *exists = true;
+    return *in_memory;
+  }
+  std::string text;
+  *exists = is_regular_file(path);
+  if (!*exists) return text;
+  const Status status = read_file(path, &text);
+  if (!status.ok()) throw SourceFileFault(status);
+  return text;
 }
 
 void ScenarioCompiler::memorizza_dati() {
   try {
     if (read_line_source() == ReadingGoesOn::kNo) return;
     read_train_source();
+  } catch (const SourceFileFault& fault) {
+    file_fault_ = fault.status;
   } catch (const RunTimeFailure& failure) {
     // The one handler of the reading step: whatever failed, both sources go and the reading
     // ends with error 25. Every source is read whole, so no file is left open.
     failure_message = failure.what();
-    if (delete_sources) {
-      for (const std::string& path : {line_source_path(), train_source_path()}) {
-        if (is_regular_file(path)) delete_file(path);
-      }
-    }
     error.set(kRunTimeFailure);
     record_problem(failure_source_, failure_offset_, false);
+    try {
+      for (const std::string& path : {line_source_path(), train_source_path()}) {
+        if (is_regular_file(path)) delete_source(path);
+      }
+    } catch (const SourceFileFault& fault) {
+      file_fault_ = fault.status;
+    }
   }
 }
 
@@ -108,8 +138,14 @@ CompileResult ScenarioCompiler::memorizza_percorso(int32_t& j_in) {
   failure_source_ = ProblemSource::kNone;
   failure_offset_ = Problem::kNoOffset;
 
+  file_fault_ = Status::Ok();
   memorizza_dati();
   CompileResult result;
+  if (!file_fault_.ok()) {
+    result.end = CompileEnd::kFileFault;
+    result.status = file_fault_;
+    return result;
+  }
   // Without a header cell there is nothing the simulator could load: keep the files it has.
   if (last_cell() < kHeaderCell) {
     result.end = CompileEnd::kNothingCompiled;
@@ -146,6 +182,6 @@ CompileResult ScenarioCompiler::memorizza_percorso(int32_t& j_in) {
     result.status =
         replace_file(path_in(directory, track_cells_name(scenario)), encode_track_cells(cells));
   }
-  if (!result.status.ok()) result.end = CompileEnd::kWriteFailed;
+  if (!result.status.ok()) result.end = CompileEnd::kFileFault;
   return result;
 }

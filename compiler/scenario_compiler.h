@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,13 +22,14 @@ enum class CompileEnd {
   kWritten,          // the compiled files were written (the error state may hold a code)
   kNothingCompiled,  // the sources gave no track cells: no file written, earlier ones kept
   kIntegrityError,   // a version or checksum slot was taken (1250 or 1251): no file written
-  kWriteFailed,      // a compiled file could not be written (see status)
+  kFileFault,        // a file could not be read, deleted or written (see status); the run
+                     // stops there, and compiled files are never half written
 };
 
 struct CompileResult {
   CompileEnd end = CompileEnd::kWritten;
   int integrity_error = 0;  // 1250 or 1251 with kIntegrityError
-  Status status;            // the failure with kWriteFailed
+  Status status;            // the failure with kFileFault
 };
 
 // Where a recorded problem was met.
@@ -62,6 +64,10 @@ class ScenarioCompiler {
   bool delete_sources = true;
   // False: compile in memory only, writing no compiled file.
   bool write_files = true;
+  // When set, the sources are these texts instead of files: nothing is read from disk or
+  // deleted. With write_files false, a compilation touches no file at all.
+  std::optional<std::string> line_source_text;
+  std::optional<std::string> train_source_text;
 
   // Non-zero: the line plan is built and written.
   int32_t j = 0;
@@ -145,6 +151,11 @@ class ScenarioCompiler {
   void read_train_source();
   void delete_source(const std::string& name);
   std::string line_source_path() const;
+  // Reads a source, from memory when given there; a file that cannot be read is a file fault.
+  std::string source_text(const std::optional<std::string>& in_memory, const std::string& path,
+                          bool* exists);
+  // A file operation of the reading step that failed: it ends the compilation.
+  Status file_fault_;
   // Where a run-time failure of the reading step happened.
   ProblemSource failure_source_ = ProblemSource::kNone;
   size_t failure_offset_ = Problem::kNoOffset;

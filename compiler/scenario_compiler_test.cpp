@@ -141,9 +141,9 @@ TEST(ScenarioCompilerTest, ACompiledFileThatCannotBeWrittenIsReported) {
   CompilerFixture f;
   std::filesystem::create_directory(f.dir.file("Viterbo_Attigliano_7545.sim"));
   const CompileResult result = f.compile_line(shipped_line_source());
-  EXPECT_EQ(result.end, CompileEnd::kWriteFailed);
+  EXPECT_EQ(result.end, CompileEnd::kFileFault);
   EXPECT_EQ(result.status.message(),
-            "cannot create " + f.dir.file("Viterbo_Attigliano_7545.sim") + ": Is a directory");
+            "cannot replace " + f.dir.file("Viterbo_Attigliano_7545.sim") + ": Is a directory");
   EXPECT_TRUE(file_exists(f.dir.file("Viterbo_Attigliano_linea.dat")));
   EXPECT_FALSE(file_exists(f.dir.file("Viterbo_Attigliano_7545.dat")));
 }

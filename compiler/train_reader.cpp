@@ -92,12 +92,12 @@ class TrainSourceReading {
 
 void ScenarioCompiler::read_train_source() {
   const std::string path = train_source_path();
-  std::string text;
-  // A missing or unreadable train source is a run-time failure of the reading step.
-  const Status status = read_file(path, &text);
-  if (!status.ok()) {
+  bool exists;
+  std::string text = source_text(train_source_text, path, &exists);
+  // A missing train source is a run-time failure of the reading step.
+  if (!exists) {
     failure_source_ = ProblemSource::kTrainSource;
-    throw RunTimeFailure(status.message());
+    throw RunTimeFailure("no train source " + path);
   }
   TrainSourceReading reading(this, path, std::move(text));
   try {

@@ -1,7 +1,8 @@
 # The Debian packages the project needs; sourced by the other scripts.
 # To build the installer: compiler, CMake, and the X11 and Xft headers for its window.
 BUILD_PACKAGES=(cmake make g++ pkg-config libx11-dev libxft-dev fonts-dejavu-core)
-# To build and run the tests as well: GoogleTest, a virtual X display and the X tools, and the
-# Windows cross-compiler with Wine to run the Windows executable.
+# To build and run the tests as well: GoogleTest, a virtual X display and the X tools, the
+# Windows cross-compiler with Wine to run the Windows executable, and clang with its libFuzzer
+# runtime for the compiler's fuzzer.
 TEST_PACKAGES=("${BUILD_PACKAGES[@]}" libgtest-dev xvfb xauth x11-utils
-               g++-mingw-w64-x86-64-posix wine wine64)
+               g++-mingw-w64-x86-64-posix wine wine64 clang libclang-rt-14-dev)

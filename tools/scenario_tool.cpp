@@ -181,7 +181,7 @@ int compile(const std::vector<std::string>& args, bool write) {
                       : "the checksum slot of table entry 85 or of track cell 1 is already taken");
       std::printf("errore=%d\n", result.integrity_error);
       return kExitIntegrity;
-    case CompileEnd::kWriteFailed:
+    case CompileEnd::kFileFault:
       std::fprintf(stderr, "scenario-tool: %s\n", result.status.message().c_str());
       break;
     case CompileEnd::kNothingCompiled:
@@ -202,7 +202,7 @@ int compile(const std::vector<std::string>& args, bool write) {
   std::printf("error code %d (position %d m): %s\n", code, compiler.error.position,
               error_meaning(code));
   std::printf("error_code=%d error_position=%d\n", code, compiler.error.position);
-  if (result.end == CompileEnd::kWriteFailed) return kExitFileFault;
+  if (result.end == CompileEnd::kFileFault) return kExitFileFault;
   return code == 0 ? kExitClean : kExitSourceError;
 }
 
@@ -237,7 +237,7 @@ int plot(const std::vector<std::string>& args) {
   if (!status.ok()) return file_fault(status.message());
   const std::string svg = plot_svg(compiled, a.scenario);
   if (svg.empty()) return file_fault("no line plan to draw: compile without --no-plan");
-  const Status written = write_new_file(a.output, svg);
+  const Status written = replace_file(a.output, svg);
   if (!written.ok()) return file_fault(written.message());
   std::printf("drew %s\n", a.output.c_str());
   return kExitClean;
