@@ -79,16 +79,19 @@ Status failure(const char* action, const std::string& path, int error) {
   return Status::Error(std::string("cannot ") + action + " " + path + ": " + std::strerror(error));
 }
 
-// Writes `bytes` to a new file at `path`; on failure the file is removed again.
+// Writes the pieces of `produce` to a new file at `path`; on failure the file is removed again.
 Status write_whole_file(const std::string& path, const std::string& shown_path,
-                        const std::string& bytes) {
+                        const std::function<bool(const PieceWriter&)>& produce) {
   std::FILE* file = open_file(path, "wb");
   if (file == nullptr) return failure("create", shown_path, errno);
   bool written = !injected_fault(FileOperation::kWrite, path);
   int error = errno;
   if (written) {
-    written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    error = errno;
+    written = produce([file, &error](const std::string& piece) {
+      if (std::fwrite(piece.data(), 1, piece.size(), file) == piece.size()) return true;
+      error = errno;
+      return false;
+    });
   }
   // fclose flushes the buffer: a full disk may only show up here.
   const bool closed = std::fclose(file) == 0;
@@ -111,8 +114,13 @@ std::string temporary_path_for(const std::string& path) {
 }
 
 Status replace_file(const std::string& path, const std::string& bytes) {
+  return replace_file_in_pieces(path, [&bytes](const PieceWriter& write) { return write(bytes); });
+}
+
+Status replace_file_in_pieces(const std::string& path,
+                              const std::function<bool(const PieceWriter& write)>& produce) {
   const std::string temporary = temporary_path_for(path);
-  Status status = write_whole_file(temporary, path, bytes);
+  Status status = write_whole_file(temporary, path, produce);
   if (!status.ok()) return status;
   if (injected_fault(FileOperation::kRename, path) || rename_path(temporary, path) != 0) {
     const int error = errno;

@@ -2,6 +2,7 @@
 // whose message names the file and the operating system's reason.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "common/status.h"
@@ -11,6 +12,12 @@
 // in between (a full disk, a crash, a kill), `path` holds either its earlier content whole or
 // the new content whole, and a failure leaves no temporary file behind.
 Status replace_file(const std::string& path, const std::string& bytes);
+
+// The same, with the bytes handed over piece by piece: `produce` calls `write` with each piece
+// in order and returns what the last call returned (false stops it: the file cannot be written).
+using PieceWriter = std::function<bool(const std::string& piece)>;
+Status replace_file_in_pieces(const std::string& path,
+                              const std::function<bool(const PieceWriter& write)>& produce);
 
 // The temporary file replace_file() writes before renaming it over `path`.
 std::string temporary_path_for(const std::string& path);

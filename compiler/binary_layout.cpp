@@ -4,34 +4,51 @@
 
 namespace {
 
-// One coordinate of every point, metre 0 first. `whole` gives the whole-number value of
-// metres 0 and 1.
-void encode_coordinate(const LinePlan& plan, const std::vector<double>& values,
-                       const int16_t whole[2], LittleEndianWriter* out) {
+constexpr size_t kPieceBytes = 1 << 20;
+
+// One coordinate of every point, metre 0 first, emitted piece by piece. `whole` gives the
+// whole-number value of metres 0 and 1.
+bool encode_coordinate(const LinePlan& plan, const std::vector<double>& values,
+                       const int16_t whole[2], std::string* piece,
+                       const std::function<bool(const std::string&)>& emit) {
+  LittleEndianWriter out(piece);
   for (int32_t metre = 0; metre <= plan.last_metre(); ++metre) {
     if (metre < 2 && plan.origin_set) {
-      out->u16(kPointWhole);
-      out->i16(whole[metre]);
+      out.u16(kPointWhole);
+      out.i16(whole[metre]);
     } else if (metre >= 2 && metre < plan.computed_end) {
-      out->u16(kPointDouble);
-      out->f64(values[metre]);
+      out.u16(kPointDouble);
+      out.f64(values[metre]);
     } else {
-      out->u16(kPointUnset);
+      out.u16(kPointUnset);
+    }
+    if (piece->size() >= kPieceBytes) {
+      if (!emit(*piece)) return false;
+      piece->clear();
     }
   }
+  return true;
 }
 
 }  // namespace
 
-std::string encode_line_plan(const LinePlan& plan) {
-  std::string bytes;
-  bytes.reserve(2 * plan.x.size() * 10);
-  LittleEndianWriter out(&bytes);
+bool encode_line_plan(const LinePlan& plan, const std::function<bool(const std::string&)>& emit) {
+  std::string piece;
+  piece.reserve(kPieceBytes + 16);
   // The line leaves the origin along +y: metre 0 at (0, 0), metre 1 at (0, 1).
   const int16_t origin_x[2] = {0, 0};
   const int16_t origin_y[2] = {0, 1};
-  encode_coordinate(plan, plan.x, origin_x, &out);
-  encode_coordinate(plan, plan.y, origin_y, &out);
+  return encode_coordinate(plan, plan.x, origin_x, &piece, emit) &&
+         encode_coordinate(plan, plan.y, origin_y, &piece, emit) &&
+         (piece.empty() || emit(piece));
+}
+
+std::string encode_line_plan(const LinePlan& plan) {
+  std::string bytes;
+  encode_line_plan(plan, [&bytes](const std::string& piece) {
+    bytes += piece;
+    return true;
+  });
   return bytes;
 }
 

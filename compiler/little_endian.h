@@ -18,7 +18,9 @@ class LittleEndianWriter {
 
  private:
   void unsigned_bytes(uint64_t value, int count) {
-    for (int i = 0; i < count; ++i) out_->push_back(static_cast<char>((value >> (8 * i)) & 0xff));
+    char bytes[8];
+    for (int i = 0; i < count; ++i) bytes[i] = static_cast<char>((value >> (8 * i)) & 0xff);
+    out_->append(bytes, count);
   }
 
   std::string* out_;

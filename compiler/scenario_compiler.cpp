@@ -171,9 +171,12 @@ CompileResult ScenarioCompiler::memorizza_percorso(int32_t& j_in) {
   header.value_b = static_cast<int16_t>(codice_gara_og());
   if (!write_files) return result;
 
-  if (j != 0)
-    result.status =
-        replace_file(path_in(directory, line_plan_name(scenario)), encode_line_plan(plan));
+  if (j != 0) {
+    // The plan goes out piece by piece: the longest route's takes 20 MB.
+    result.status = replace_file_in_pieces(
+        path_in(directory, line_plan_name(scenario)),
+        [this](const PieceWriter& write) { return encode_line_plan(plan, write); });
+  }
   if (result.status.ok()) {
     result.status = replace_file(path_in(directory, scenario_table_name(scenario)),
                                  encode_scenario_table(table));
