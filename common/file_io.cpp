@@ -87,8 +87,8 @@ Status write_whole_file(const std::string& path, const std::string& shown_path,
   bool written = !injected_fault(FileOperation::kWrite, path);
   int error = errno;
   if (written) {
-    written = produce([file, &error](const std::string& piece) {
-      if (std::fwrite(piece.data(), 1, piece.size(), file) == piece.size()) return true;
+    written = produce([file, &error](const char* data, size_t size) {
+      if (std::fwrite(data, 1, size, file) == size) return true;
       error = errno;
       return false;
     });
@@ -114,7 +114,8 @@ std::string temporary_path_for(const std::string& path) {
 }
 
 Status replace_file(const std::string& path, const std::string& bytes) {
-  return replace_file_in_pieces(path, [&bytes](const PieceWriter& write) { return write(bytes); });
+  return replace_file_in_pieces(
+      path, [&bytes](const PieceWriter& write) { return write(bytes.data(), bytes.size()); });
 }
 
 Status replace_file_in_pieces(const std::string& path,

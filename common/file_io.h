@@ -15,7 +15,7 @@ Status replace_file(const std::string& path, const std::string& bytes);
 
 // The same, with the bytes handed over piece by piece: `produce` calls `write` with each piece
 // in order and returns what the last call returned (false stops it: the file cannot be written).
-using PieceWriter = std::function<bool(const std::string& piece)>;
+using PieceWriter = std::function<bool(const char* data, size_t size)>;
 Status replace_file_in_pieces(const std::string& path,
                               const std::function<bool(const PieceWriter& write)>& produce);
 

@@ -25,7 +25,8 @@ constexpr size_t kMaxTextBytes = 65535;  // the text length is a 16-bit count
 // The line plan's bytes, handed to `emit` in pieces of about 1 MiB, so that the plan of the
 // longest route (20 MB) is never held whole a second time. Stops, returning false, as soon as
 // `emit` returns false.
-bool encode_line_plan(const LinePlan& plan, const std::function<bool(const std::string&)>& emit);
+bool encode_line_plan(const LinePlan& plan,
+                      const std::function<bool(const char* data, size_t size)>& emit);
 // The same bytes in one text.
 std::string encode_line_plan(const LinePlan& plan);
 // Every text must be at most kMaxTextBytes long; the compiler refuses longer ones when it reads.

@@ -1,5 +1,7 @@
 // The line source reader: the first half of the reading step. It reads <line>_linea.txt field
 // by field into the scenario table, the track cells and the line plan.
+#include <algorithm>
+
 #include "common/file_io.h"
 #include "compiler/binary_layout.h"
 #include "compiler/checked_math.h"
@@ -77,6 +79,8 @@ class LineSourceReading {
     c_.record_problem(ProblemSource::kLineSource, record_offset_, positioned, cell);
   }
   bool write_gradient();
+  // Steps of the line plan from the plan cursor to `last`: straight when k is 0, else curving.
+  void run_steps(int32_t last, double k);
   bool plan_built() const { return c_.j != 0; }
 
   ScenarioCompiler& c_;
@@ -272,26 +276,32 @@ LineSourceReading::Row LineSourceReading::curve() {
     return Row::kStop;
   }
   const int32_t end = add32(start, length, "curve end");
-  LinePlan& plan = c_.plan;
-  // Straight up to the curve's start, then the curve to its end. A curve that runs past the
-  // plan's last metre lies beyond the line.
+  // Straight up to the curve's start, then the curve to its end.
   for (int run = 0; run < 2; ++run) {
     const int32_t until = run == 0 ? start : end;
-    while (plan_cursor_ <= until) {
-      if (plan_cursor_ > plan.last_metre()) return beyond_cells(start);
-      if (run == 0) {
-        straight_step(&plan, plan_cursor_);
-      } else {
-        curve_step(&plan, plan_cursor_, k);
-      }
-      plan.computed_end = ++plan_cursor_;
-      if (plan_cursor_ > kPlanLimit) {
-        stop(kBadCurve);
-        return Row::kStop;
-      }
+    if (plan_cursor_ > until) continue;
+    // Steps run up to the plan's last metre and the cursor's limit; past either, the curve
+    // lies beyond the line (15) or the plan too far (103, which a step at the limit meets).
+    const int32_t last = std::min({until, c_.plan.last_metre(), kPlanLimit});
+    run_steps(last, run == 0 ? 0.0 : k);
+    if (plan_cursor_ > kPlanLimit) {
+      stop(kBadCurve);
+      return Row::kStop;
     }
+    if (plan_cursor_ <= until) return beyond_cells(start);
   }
   return Row::kNext;
+}
+
+void LineSourceReading::run_steps(int32_t last, double k) {
+  LinePlan& plan = c_.plan;
+  if (k == 0) {
+    for (int32_t m = plan_cursor_; m <= last; ++m) straight_step(&plan, m);
+  } else {
+    for (int32_t m = plan_cursor_; m <= last; ++m) curve_step(&plan, m, k);
+  }
+  plan_cursor_ = std::max(plan_cursor_, last + 1);
+  plan.computed_end = plan_cursor_;
 }
 
 LineSourceReading::Row LineSourceReading::tunnel() {
@@ -348,9 +358,7 @@ void LineSourceReading::end_of_features() {
     if (!write_gradient()) break;
   } while (gradient_cursor_ < c_.last_cell() - 2);
   if (plan_built()) {
-    LinePlan& plan = c_.plan;
     // Straight to the end; the last two metres stay unset.
-    for (; plan_cursor_ <= c_.total_metres - 2; ++plan_cursor_) straight_step(&plan, plan_cursor_);
-    plan.computed_end = plan_cursor_;
+    run_steps(c_.total_metres - 2, 0);
   }
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "common/large_block_allocator.h"
+
 // One 50-metre stretch of track. Written packed, 15 bytes, in this field order.
 struct TrackCell {
   uint8_t type = 0;  // the object in the cell: a CellType, 0 for none
@@ -86,8 +88,9 @@ using ScenarioTable = std::array<TableEntry, kTableEntries>;
 // one metre along +y), then metres 2 up to the plan cursor are computed in double precision.
 // Points past the cursor, among them always the last two metres, are unset.
 struct LinePlan {
-  std::vector<double> x;
-  std::vector<double> y;
+  using Coordinates = std::vector<double, LargeBlockAllocator<double>>;
+  Coordinates x;
+  Coordinates y;
   bool origin_set = false;   // metres 0 and 1 hold their whole-number values
   int32_t computed_end = 2;  // metres 2 .. computed_end - 1 are computed
 

@@ -217,8 +217,20 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
     RowOrder speeds("speed limit"), adhesions("adhesion point"), signals("signal"),
         slowdowns("slowdown"), restrictions("'abbattimento' point"), stations("station");
     std::string f;
-    while (!in.eof() && next_keyword_field(&in, &f)) {
-      const size_t offset = in.field_offset();
+    // A field read ahead after a station's name, to be tested next as the compiler would.
+    std::string ahead;
+    size_t ahead_offset = 0;
+    bool have_ahead = false;
+    while (true) {
+      size_t offset;
+      if (have_ahead) {
+        f = ahead;
+        offset = ahead_offset;
+        have_ahead = false;
+      } else {
+        if (in.eof() || !next_keyword_field(&in, &f)) break;
+        offset = in.field_offset();
+      }
       bool matched = false;
       auto numbers = [&](int count, RowOrder* order) {
         matched = true;
@@ -240,13 +252,19 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
         numbers(16, &stations);
         const std::string name = in.read_text();
         const size_t name_offset = in.field_offset();
-        for (const char* keyword : kRecordKeywords) {
-          if (contains_ignoring_case(name, keyword)) {
+        bool keyword_name = false;
+        for (const char* keyword : kRecordKeywords)
+          keyword_name |= contains_ignoring_case(name, keyword);
+        // A name holding a keyword is a swallowed record when numbers follow it.
+        if (keyword_name && !in.eof()) {
+          ahead = in.read_text();
+          ahead_offset = in.field_offset();
+          if (without_letters(ahead)) {
             out.push_back({name_offset, "the station's name '" + name +
                                             "' is a record keyword: the station lacks its name "
                                             "and swallowed the next record, which is lost"});
-            break;
           }
+          have_ahead = !in.eof();
         }
       }
       if (!matched && !is_section_header(f) && !without_letters(f))

@@ -1,0 +1,141 @@
+// Google Benchmark targets: the shipped and the maximal scenario compiled in memory and with
+// their files, the line plan alone (per metre), and the rule pass alone.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <filesystem>
+
+#include "bench/maximal_scenario.h"
+#include "common/file_io.h"
+#include "common/file_path.h"
+#include "compiler/line_plan_steps.h"
+#include "compiler/scenario_compiler.h"
+#include "sources/line_source.h"
+#include "sources/train_source.h"
+
+namespace {
+
+const ScenarioIdentity kScenario{"Viterbo_Attigliano", "7545"};
+
+std::string as_file(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text;
+}
+
+const ScenarioSources& shipped() {
+  static const ScenarioSources sources{as_file(line_source_lines()), as_file(train_source_lines())};
+  return sources;
+}
+
+const ScenarioSources& maximal() {
+  static const ScenarioSources sources = maximal_scenario(1);
+  return sources;
+}
+
+void in_memory(benchmark::State& state, const ScenarioSources& sources) {
+  for (auto _ : state) {
+    ScenarioCompiler compiler("", kScenario);
+    compiler.write_files = false;
+    compiler.line_source_text = sources.line_source;
+    compiler.train_source_text = sources.train_source;
+    int32_t j = 1;
+    compiler.memorizza_percorso(j);
+    if (compiler.error.code != 0) state.SkipWithError("the scenario did not compile cleanly");
+    benchmark::DoNotOptimize(compiler.cells.data());
+  }
+}
+
+// Writes the sources into a fresh folder and compiles them there, as the installer does.
+void with_files(benchmark::State& state, const ScenarioSources& sources) {
+  std::string folder = (std::filesystem::temp_directory_path() / "bench-XXXXXX").string();
+  if (mkdtemp(folder.data()) == nullptr) return state.SkipWithError("no temporary folder");
+  for (auto _ : state) {
+    replace_file(path_in(folder, line_source_name(kScenario)), sources.line_source);
+    replace_file(path_in(folder, train_source_name(kScenario)), sources.train_source);
+    ScenarioCompiler compiler(folder, kScenario);
+    int32_t j = 1;
+    const CompileResult result = compiler.memorizza_percorso(j);
+    if (result.end != CompileEnd::kWritten || compiler.error.code != 0) {
+      state.SkipWithError("the scenario did not compile cleanly");
+    }
+  }
+  std::filesystem::remove_all(folder);
+}
+
+void BM_ShippedInMemory(benchmark::State& state) {
+  in_memory(state, shipped());
+}
+void BM_ShippedWithFiles(benchmark::State& state) {
+  with_files(state, shipped());
+}
+void BM_MaximalInMemory(benchmark::State& state) {
+  in_memory(state, maximal());
+}
+void BM_MaximalWithFiles(benchmark::State& state) {
+  with_files(state, maximal());
+}
+
+// The line plan of the longest route alone: curves of 1500 m every 2500 m, as in the maximal
+// scenario. Items are metres.
+void BM_LinePlanPerMetre(benchmark::State& state) {
+  constexpr int32_t kMetres = 1007000;
+  LinePlan plan;
+  plan.x.assign(kMetres + 1, 0);
+  plan.y.assign(kMetres + 1, 0);
+  plan.y[1] = 1;
+  for (auto _ : state) {
+    for (int32_t m = 2; m <= kMetres - 2; ++m) {
+      if (m % 2500 >= 300 && m % 2500 < 1800) {
+        curve_step(&plan, m, (m / 2500) % 2 ? -0.0004 : 0.0004);
+      } else {
+        straight_step(&plan, m);
+      }
+    }
+    benchmark::DoNotOptimize(plan.x.data());
+  }
+  state.SetItemsProcessed(state.iterations() * (kMetres - 3));
+}
+
+// The rule pass alone over the maximal scenario's cells as the readers leave them.
+void BM_RulePass(benchmark::State& state) {
+  ScenarioCompiler compiler("", kScenario);
+  compiler.write_files = false;
+  compiler.line_source_text = maximal().line_source;
+  compiler.train_source_text = maximal().train_source;
+  int32_t j = 0;
+  compiler.memorizza_percorso(j);
+  // Take the points the pass placed out again.
+  std::vector<TrackCell> before = compiler.cells;
+  for (TrackCell& cell : before) {
+    if (cell.type == kCellSpeedRestriction)
+      cell = TrackCell{0,
+                       0,
+                       0,
+                       0,
+                       0,
+                       cell.signal_time,
+                       cell.marker,
+                       cell.tunnel_kind,
+                       cell.speed,
+                       cell.gradient,
+                       cell.adhesion};
+  }
+  for (auto _ : state) {
+    state.PauseTiming();
+    compiler.cells = before;
+    state.ResumeTiming();
+    compiler.apply_signal_cell_rules();
+  }
+  state.SetItemsProcessed(state.iterations() * int64_t(before.size()));
+}
+
+}  // namespace
+
+BENCHMARK(BM_ShippedInMemory)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ShippedWithFiles)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MaximalInMemory)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MaximalWithFiles)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LinePlanPerMetre)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RulePass)->Unit(benchmark::kMicrosecond);
+BENCHMARK_MAIN();
