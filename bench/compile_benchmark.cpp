@@ -11,20 +11,16 @@
 #include "compiler/line_plan_steps.h"
 #include "compiler/scenario_compiler.h"
 #include "sources/line_source.h"
+#include "sources/text_writer.h"
 #include "sources/train_source.h"
 
 namespace {
 
 const ScenarioIdentity kScenario{"Viterbo_Attigliano", "7545"};
 
-std::string as_file(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
-  return text;
-}
-
 const ScenarioSources& shipped() {
-  static const ScenarioSources sources{as_file(line_source_lines()), as_file(train_source_lines())};
+  static const ScenarioSources sources{document_bytes(line_source_lines()),
+                                       document_bytes(train_source_lines())};
   return sources;
 }
 

@@ -26,6 +26,10 @@ std::string written_form(const std::vector<std::string>& buffer) {
 
 }  // namespace
 
+std::string document_bytes(const std::vector<std::string>& lines) {
+  return written_form(fill_line_buffer(lines));
+}
+
 Status write_text_document(const std::string& path, const std::vector<std::string>& lines) {
   if (lines.size() > kMaxDocumentLines) {
     return Status::Error("cannot write " + path + ": more than 1000 lines");
@@ -37,5 +41,5 @@ Status write_text_document(const std::string& path, const std::vector<std::strin
                            " is the end marker");
     }
   }
-  return replace_file(path, written_form(fill_line_buffer(lines)));
+  return replace_file(path, document_bytes(lines));
 }

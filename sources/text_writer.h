@@ -16,6 +16,9 @@ extern const char kEndMarker[];
 // A document holds at most this many lines: its buffer has one more slot, for the end marker.
 constexpr size_t kMaxDocumentLines = 1000;
 
+// The bytes of a document as written: each line followed by CR LF, up to the end marker.
+std::string document_bytes(const std::vector<std::string>& lines);
+
 // Writes `lines` as the text file at `path`: the file is created if missing, deleted, created
 // anew and written. A document longer than kMaxDocumentLines or holding the end marker as a line
 // is refused before the file is touched.

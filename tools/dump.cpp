@@ -13,16 +13,6 @@
 
 namespace {
 
-std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char* pattern, ...) {
-  char buffer[512];
-  va_list args;
-  va_start(args, pattern);
-  std::vsnprintf(buffer, sizeof buffer, pattern, args);
-  va_end(args);
-  return buffer;
-}
-
 // Whether the checksums in the files are those of the line name and train number they hold.
 bool checksums_match(const CompiledScenario& compiled) {
   ScenarioCompiler compiler("", {});
@@ -49,45 +39,46 @@ std::string describe_cell(const CompiledScenario& compiled, size_t index) {
     case kCellEmpty:
       break;
     case kCellSignal:
-      text = format("signal, values %d %d %d %d, waiting time %d", c.value_a, c.value_b, c.value_c,
-                    c.value_d, c.signal_time);
+      text = formatted("signal, values %d %d %d %d, waiting time %d", c.value_a, c.value_b,
+                       c.value_c, c.value_d, c.signal_time);
       break;
     case kCellSlowdownEnd:
     case kCellSlowdownStart:
-      text = format("%s, %d km/h, second speed %d, f_tt %d", cell_type_name(c.type).c_str(),
-                    c.value_a, c.value_b, c.value_c);
+      text = formatted("%s, %d km/h, second speed %d, f_tt %d", cell_type_name(c.type).c_str(),
+                       c.value_a, c.value_b, c.value_c);
       break;
     case kCellSlowdownWarning:
-      text = format("slowdown warning point, %d km/h, second speed %d", c.value_a, c.value_b);
+      text = formatted("slowdown warning point, %d km/h, second speed %d", c.value_a, c.value_b);
       break;
     case kCellSlowdownBoards:
-      text = format("slowdown warning board %d", c.value_a);
+      text = formatted("slowdown warning board %d", c.value_a);
       break;
     case kCellSpeedIndicator:
-      text = format("speed indicator, speed codes %d %d %d, stripes %d", c.value_a, c.value_b,
-                    c.value_c, c.value_d);
+      text = formatted("speed indicator, speed codes %d %d %d, stripes %d", c.value_a, c.value_b,
+                       c.value_c, c.value_d);
       break;
     case kCellStationEnd:
-      text = format("station end of entry %d (", c.value_a) +
+      text = formatted("station end of entry %d (", c.value_a) +
              table_text_of(compiled.table, c.value_a) + ")";
       break;
     case kCellSpeedRestriction:
-      text = format("speed restriction point, %d", c.value_a);
+      text = formatted("speed restriction point, %d", c.value_a);
       break;
     case kCellSignboard:
-      text = format("signboard, entry %d: ", c.value_a) + table_text_of(compiled.table, c.value_a);
+      text =
+          formatted("signboard, entry %d: ", c.value_a) + table_text_of(compiled.table, c.value_a);
       break;
     default:
       text = cell_type_name(c.type);
   }
   if (index == kHeaderCell) {
     text += std::string(text.empty() ? "" : "; ") +
-            format("header: version word %d, checksum %d", c.value_a, c.value_b);
+            formatted("header: version word %d, checksum %d", c.value_a, c.value_b);
   }
   if (c.marker != 0)
-    text += std::string(text.empty() ? "" : "; ") + format("approach marker %d", c.marker);
+    text += std::string(text.empty() ? "" : "; ") + formatted("approach marker %d", c.marker);
   if (c.signal_time != 0 && c.type != kCellSignal) {
-    text += std::string(text.empty() ? "" : "; ") + format("waiting time %d", c.signal_time);
+    text += std::string(text.empty() ? "" : "; ") + formatted("waiting time %d", c.signal_time);
   }
   return text;
 }
@@ -136,7 +127,7 @@ std::string json_string(const std::string& text) {
       out += '\\';
       out += char(c);
     } else if (c < 0x20) {
-      out += format("\\u%04x", c);
+      out += formatted("\\u%04x", c);
     } else {
       out += char(c);
     }
@@ -163,8 +154,8 @@ std::string role_of(const CompiledScenario& compiled, int index) {
 }  // namespace
 
 std::string clock_text(int64_t seconds) {
-  return format("%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
-                static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
+  return formatted("%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
+                   static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
 }
 
 Status load_compiled(const std::string& directory, const ScenarioIdentity& scenario,
@@ -188,57 +179,58 @@ std::string dump_text(const CompiledScenario& compiled, const ScenarioIdentity& 
   const bool match = checksums_match(compiled);
   std::string out = "scenario table " + scenario_table_name(scenario) + "\n";
   out += "  line      " + utf8_from_windows_1252(line.text) +
-         format(", backgrounds %d %d %d\n", line.start, line.position, line.end);
-  out +=
-      "  train     " + utf8_from_windows_1252(train.text) +
-      format(", sand %d, start clock %02d:%02d:%02d, signal repetition %d m and %d m, %d codes\n",
+         formatted(", backgrounds %d %d %d\n", line.start, line.position, line.end);
+  out += "  train     " + utf8_from_windows_1252(train.text) +
+         formatted(
+             ", sand %d, start clock %02d:%02d:%02d, signal repetition %d m and %d m, %d codes\n",
              train.value_1, train.value_3, train.value_4, train.value_5, train.start, train.end,
              train.position);
-  out += format("  route     %d m, braked mass %d %%, %d cars\n", route.end, route.start,
-                route.position);
-  out += format("  version   %d, checksum %d (%s)\n", line.value_1, line.time,
-                match ? "matches the line name and train number" : "DOES NOT MATCH");
+  out += formatted("  route     %d m, braked mass %d %%, %d cars\n", route.end, route.start,
+                   route.position);
+  out += formatted("  version   %d, checksum %d (%s)\n", line.value_1, line.time,
+                   match ? "matches the line name and train number" : "DOES NOT MATCH");
   for (int e = kChainageEntry3; e <= kChainageEntry1; ++e) {
     if (t[e].start == 0 && t[e].end == 0 && t[e].position == 0) continue;
-    out += format("  chainage  entry %d: at %d m, chainage %d m, flag %d\n", e, t[e].start,
-                  t[e].end, t[e].position);
+    out += formatted("  chainage  entry %d: at %d m, chainage %d m, flag %d\n", e, t[e].start,
+                     t[e].end, t[e].position);
   }
   out += "  stations\n";
   for (int e = kFirstStationEntry; e <= kFirstSignboardEntry; ++e) {
     if (role_of(compiled, e) != "station") continue;
     const TableEntry& s = t[e];
     out +=
-        format("    %2d  ", e) + utf8_from_windows_1252(s.text) +
-        format(": kind %d, at %d m, from %d to %d m, time ", s.kind, s.position, s.start, s.end) +
+        formatted("    %2d  ", e) + utf8_from_windows_1252(s.text) +
+        formatted(": kind %d, at %d m, from %d to %d m, time ", s.kind, s.position, s.start,
+                  s.end) +
         clock_text(s.time) +
-        format(", flags %d %d %d %d %d, values %d %d %d %d %d\n", s.flag_a, s.flag_b, s.flag_c,
-               s.flag_d, s.flag_e, s.value_1, s.value_2, s.value_3, s.value_4, s.value_5);
+        formatted(", flags %d %d %d %d %d, values %d %d %d %d %d\n", s.flag_a, s.flag_b, s.flag_c,
+                  s.flag_d, s.flag_e, s.value_1, s.value_2, s.value_3, s.value_4, s.value_5);
   }
   out += "  signboard texts\n";
   for (int e = kFirstSignboardEntry; e >= kFirstStationEntry; --e) {
     if (role_of(compiled, e) != "signboard") continue;
-    out += format("    %2d  ", e) + utf8_from_windows_1252(t[e].text) + "\n";
+    out += formatted("    %2d  ", e) + utf8_from_windows_1252(t[e].text) + "\n";
   }
 
   const std::vector<TrackCell>& cells = compiled.cells;
   out += "track cells " + track_cells_name(scenario) +
-         format(": %zu cells, 0 to %zu, checksum %s\n", cells.size(), cells.size() - 1,
-                match ? "matches" : "DOES NOT MATCH");
+         formatted(": %zu cells, 0 to %zu, checksum %s\n", cells.size(), cells.size() - 1,
+                   match ? "matches" : "DOES NOT MATCH");
   for (size_t i = 0; i < cells.size(); ++i) {
     if (!holds_anything(cells[i], i)) continue;
     const std::string chainage = chainage_text(t, int64_t(i) * 50);
-    out += format("  cell %4zu  %6zu m  ", i, i * 50) + (chainage.empty() ? "" : chainage + "  ") +
-           describe_cell(compiled, i) + "\n";
+    out += formatted("  cell %4zu  %6zu m  ", i, i * 50) +
+           (chainage.empty() ? "" : chainage + "  ") + describe_cell(compiled, i) + "\n";
   }
   for (const RunField& field : run_fields()) {
-    out += format("  %-9s", field.name);
+    out += formatted("  %-9s", field.name);
     const char* separator = " ";
     for (const Run& r : runs(cells, field.value)) {
       if (field.skip_zero && r.value == 0) continue;
       const bool before = std::string(field.unit) == "kind";
-      out += format("%scells %zu-%zu: %s%s%d%s%s", separator, r.from, r.to,
-                    before ? field.unit : "", before ? " " : "", r.value,
-                    !before && *field.unit ? " " : "", before ? "" : field.unit);
+      out += formatted("%scells %zu-%zu: %s%s%d%s%s", separator, r.from, r.to,
+                       before ? field.unit : "", before ? " " : "", r.value,
+                       !before && *field.unit ? " " : "", before ? "" : field.unit);
       separator = "; ";
     }
     out += "\n";
@@ -247,12 +239,12 @@ std::string dump_text(const CompiledScenario& compiled, const ScenarioIdentity& 
   if (compiled.has_plan) {
     const LinePlan& p = compiled.plan;
     out += "line plan " + line_plan_name(scenario) +
-           format(": metres 0 to %d, set up to metre %d", p.last_metre(), p.computed_end - 1);
+           formatted(": metres 0 to %d, set up to metre %d", p.last_metre(), p.computed_end - 1);
     if (p.computed_end > 2) {
       const auto x = std::minmax_element(p.x.begin(), p.x.begin() + p.computed_end);
       const auto y = std::minmax_element(p.y.begin(), p.y.begin() + p.computed_end);
-      out += format(", x from %.1f to %.1f m, y from %.1f to %.1f m", *x.first, *x.second, *y.first,
-                    *y.second);
+      out += formatted(", x from %.1f to %.1f m, y from %.1f to %.1f m", *x.first, *x.second,
+                       *y.first, *y.second);
     }
     out += "\n";
   } else {
@@ -269,12 +261,12 @@ std::string dump_json(const CompiledScenario& compiled, const ScenarioIdentity& 
          ",\n    \"entries\": [\n";
   for (int e = 0; e < kTableEntries; ++e) {
     const TableEntry& x = compiled.table[e];
-    out += format(
+    out += formatted(
                "      {\"index\": %d, \"role\": \"%s\", \"kind\": %d, \"start\": %d, \"end\": %d, "
                "\"position\": %d, \"flag_a\": %d, \"text\": ",
                e, role_of(compiled, e).c_str(), x.kind, x.start, x.end, x.position, x.flag_a) +
            json_string(x.text) +
-           format(
+           formatted(
                ", \"value_1\": %d, \"value_2\": %d, \"value_3\": %d, \"value_4\": %d, "
                "\"value_5\": %d, \"flag_b\": %d, \"flag_c\": %d, \"flag_d\": %d, \"flag_e\": %d, "
                "\"time\": %d}%s\n",
@@ -283,16 +275,16 @@ std::string dump_json(const CompiledScenario& compiled, const ScenarioIdentity& 
   }
   out += "    ]\n  },\n  \"track_cells\": {\n    \"file\": " +
          json_string(track_cells_name(scenario)) +
-         format(",\n    \"count\": %zu,\n    \"objects\": [\n", compiled.cells.size());
+         formatted(",\n    \"count\": %zu,\n    \"objects\": [\n", compiled.cells.size());
   bool first = true;
   for (size_t i = 0; i < compiled.cells.size(); ++i) {
     const TrackCell& c = compiled.cells[i];
     if (!holds_anything(c, i)) continue;
     out += std::string(first ? "" : ",\n") +
-           format("      {\"cell\": %zu, \"metres\": %zu, \"type\": %d, \"object\": ", i, i * 50,
-                  c.type) +
+           formatted("      {\"cell\": %zu, \"metres\": %zu, \"type\": %d, \"object\": ", i, i * 50,
+                     c.type) +
            json_string(cell_type_name(c.type)) +
-           format(
+           formatted(
                ", \"value_a\": %d, \"value_b\": %d, \"value_c\": %d, \"value_d\": %d, "
                "\"signal_time\": %d, \"marker\": %d}",
                c.value_a, c.value_b, c.value_c, c.value_d, c.signal_time, c.marker);
@@ -301,12 +293,12 @@ std::string dump_json(const CompiledScenario& compiled, const ScenarioIdentity& 
   out += "\n    ],\n    \"runs\": {\n";
   for (size_t f = 0; f < run_fields().size(); ++f) {
     const RunField& field = run_fields()[f];
-    out += format("      \"%s\": [", field.name);
+    out += formatted("      \"%s\": [", field.name);
     bool first_run = true;
     for (const Run& r : runs(compiled.cells, field.value)) {
       if (field.skip_zero && r.value == 0) continue;
-      out += format("%s{\"from\": %zu, \"to\": %zu, \"value\": %d}", first_run ? "" : ", ", r.from,
-                    r.to, r.value);
+      out += formatted("%s{\"from\": %zu, \"to\": %zu, \"value\": %d}", first_run ? "" : ", ",
+                       r.from, r.to, r.value);
       first_run = false;
     }
     out += std::string("]") + (f + 1 < run_fields().size() ? "," : "") + "\n";
@@ -314,8 +306,8 @@ std::string dump_json(const CompiledScenario& compiled, const ScenarioIdentity& 
   out += "    }\n  },\n  \"line_plan\": ";
   if (compiled.has_plan) {
     out += "{\"file\": " + json_string(line_plan_name(scenario)) +
-           format(", \"last_metre\": %d, \"set_until\": %d}", compiled.plan.last_metre(),
-                  compiled.plan.computed_end - 1);
+           formatted(", \"last_metre\": %d, \"set_until\": %d}", compiled.plan.last_metre(),
+                     compiled.plan.computed_end - 1);
   } else {
     out += "null";
   }

@@ -18,16 +18,6 @@ constexpr double kSpeedTop = 850;
 constexpr double kObjectsTop = 1020, kObjectsHeight = 170;
 constexpr double kHeight = 1230;
 
-std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char* pattern, ...) {
-  char buffer[512];
-  va_list args;
-  va_start(args, pattern);
-  std::vsnprintf(buffer, sizeof buffer, pattern, args);
-  va_end(args);
-  return buffer;
-}
-
 std::string escaped(const std::string& text) {
   std::string out;
   for (char c : utf8_from_windows_1252(text)) {
@@ -72,13 +62,13 @@ std::string plan_view(const CompiledScenario& c) {
   auto sx = [&](double x) { return left + (x - min_x) * scale; };
   auto sy = [&](double y) { return kPlanTop + kPlanHeight - (y - min_y) * scale; };
 
-  std::string out = "<g id=\"plan-view\">\n<text x=\"" + format("%.0f", kMargin) +
+  std::string out = "<g id=\"plan-view\">\n<text x=\"" + formatted("%.0f", kMargin) +
                     "\" y=\"40\" class=\"title\">Plan view (north up)</text>\n";
   // Thinned evenly: every step-th metre, and the last one.
   const int32_t step = std::max<int32_t>(1, (last + kMaxPlanPoints - 1) / (kMaxPlanPoints - 1));
   out += "<polyline id=\"plan\" class=\"line\" points=\"";
-  for (int32_t m = 0; m <= last; m += step) out += format("%.1f,%.1f ", sx(p.x[m]), sy(p.y[m]));
-  if (last % step != 0) out += format("%.1f,%.1f", sx(p.x[last]), sy(p.y[last]));
+  for (int32_t m = 0; m <= last; m += step) out += formatted("%.1f,%.1f ", sx(p.x[m]), sy(p.y[m]));
+  if (last % step != 0) out += formatted("%.1f,%.1f", sx(p.x[last]), sy(p.y[last]));
   out += "\"/>\n";
   // A mark at every whole kilometre of chainage (or of distance, without a reference).
   for (int32_t m = 0; m <= last; m += 50) {
@@ -87,13 +77,13 @@ std::string plan_view(const CompiledScenario& c) {
                            ? m % 1000 == 0
                            : chainage.size() > 4 && chainage.substr(chainage.size() - 4) == "+000";
     if (!whole) continue;
-    const std::string label = chainage.empty() ? format("%d", m / 1000) : chainage.substr(3);
-    out +=
-        format("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"2.5\" class=\"km\"/>", sx(p.x[m]), sy(p.y[m]));
+    const std::string label = chainage.empty() ? formatted("%d", m / 1000) : chainage.substr(3);
+    out += formatted("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"2.5\" class=\"km\"/>", sx(p.x[m]),
+                     sy(p.y[m]));
     // Every fifth kilometre gets its number.
     if (std::atoi(label.c_str()) % 5 == 0) {
-      out += format("<text x=\"%.1f\" y=\"%.1f\" class=\"small\">km ", sx(p.x[m]) + 6,
-                    sy(p.y[m]) + 3) +
+      out += formatted("<text x=\"%.1f\" y=\"%.1f\" class=\"small\">km ", sx(p.x[m]) + 6,
+                       sy(p.y[m]) + 3) +
              escaped(label) + "</text>";
     }
     out += "\n";
@@ -107,11 +97,12 @@ std::string profile(const CompiledScenario& c, const DistanceAxis& axis, double 
     return top + kBandHeight -
            (double(std::clamp(v, low, high)) - low) / (high - low) * kBandHeight;
   };
-  std::string out = format("<g id=\"%s\">\n<text x=\"%.0f\" y=\"%.0f\" class=\"title\">%s</text>\n",
-                           id, kMargin, top - 8, title);
-  out += format("<line x1=\"%.0f\" y1=\"%.1f\" x2=\"%.0f\" y2=\"%.1f\" class=\"axis\"/>\n", kMargin,
-                y(low < 0 ? 0 : low), kWidth - kMargin, y(low < 0 ? 0 : low));
-  out += format(
+  std::string out =
+      formatted("<g id=\"%s\">\n<text x=\"%.0f\" y=\"%.0f\" class=\"title\">%s</text>\n", id,
+                kMargin, top - 8, title);
+  out += formatted("<line x1=\"%.0f\" y1=\"%.1f\" x2=\"%.0f\" y2=\"%.1f\" class=\"axis\"/>\n",
+                   kMargin, y(low < 0 ? 0 : low), kWidth - kMargin, y(low < 0 ? 0 : low));
+  out += formatted(
       "<text x=\"10\" y=\"%.1f\" class=\"small\">%d</text><text x=\"10\" y=\"%.1f\" "
       "class=\"small\">%d</text>\n",
       y(high) + 10, high, y(low), low);
@@ -123,32 +114,32 @@ std::string profile(const CompiledScenario& c, const DistanceAxis& axis, double 
   out += "<polyline class=\"profile\" points=\"";
   for (size_t i = 0; i < written; ++i) {
     const int v = value(c.cells[i]);
-    out += format("%.1f,%.1f %.1f,%.1f ", axis.x(i * 50.0), y(v), axis.x(i * 50.0 + 50), y(v));
+    out += formatted("%.1f,%.1f %.1f,%.1f ", axis.x(i * 50.0), y(v), axis.x(i * 50.0 + 50), y(v));
   }
   return out + "\"/>\n</g>\n";
 }
 
 std::string objects(const CompiledScenario& c, const DistanceAxis& axis) {
   const double base = kObjectsTop + kObjectsHeight;
-  std::string out = format(
+  std::string out = formatted(
       "<g id=\"objects\">\n<text x=\"%.0f\" y=\"%.0f\" class=\"title\">"
       "Stations, signals (S), slowdowns (W warning, start to end) and "
       "speed restriction points (R)</text>\n",
       kMargin, kObjectsTop - 8);
-  out += format("<line x1=\"%.0f\" y1=\"%.0f\" x2=\"%.0f\" y2=\"%.0f\" class=\"axis\"/>\n", kMargin,
-                base, kWidth - kMargin, base);
+  out += formatted("<line x1=\"%.0f\" y1=\"%.0f\" x2=\"%.0f\" y2=\"%.0f\" class=\"axis\"/>\n",
+                   kMargin, base, kWidth - kMargin, base);
   for (double km = 0; km * 1000 <= axis.metres; km += 5) {
-    out += format("<text x=\"%.1f\" y=\"%.0f\" class=\"small\">%.0f km</text>\n", axis.x(km * 1000),
-                  base + 16, km);
+    out += formatted("<text x=\"%.1f\" y=\"%.0f\" class=\"small\">%.0f km</text>\n",
+                     axis.x(km * 1000), base + 16, km);
   }
   // Stations: their extent and name.
   for (int e = kFirstStationEntry; e < kFirstSignboardEntry; ++e) {
     const TableEntry& s = c.table[e];
     if (s.text.empty() || (s.start == 0 && s.end == 0 && s.time == 0)) continue;
     const double x = axis.x(s.position);
-    out += format("<rect x=\"%.1f\" y=\"%.0f\" width=\"%.1f\" height=\"8\" class=\"station\"/>",
-                  axis.x(s.start), base - 8, std::max(1.0, axis.x(s.end) - axis.x(s.start)));
-    out += format(
+    out += formatted("<rect x=\"%.1f\" y=\"%.0f\" width=\"%.1f\" height=\"8\" class=\"station\"/>",
+                     axis.x(s.start), base - 8, std::max(1.0, axis.x(s.end) - axis.x(s.start)));
+    out += formatted(
                "<text x=\"%.1f\" y=\"%.0f\" transform=\"rotate(-60 %.1f %.0f)\" "
                "class=\"name\">",
                x, base - 12, x, base - 12) +
@@ -159,24 +150,25 @@ std::string objects(const CompiledScenario& c, const DistanceAxis& axis) {
     const double x = axis.x(i * 50.0);
     switch (cell.type) {
       case kCellSignal:
-        out += format("<text x=\"%.1f\" y=\"%.0f\" class=\"signal\">S</text>\n", x - 3, base - 40);
+        out +=
+            formatted("<text x=\"%.1f\" y=\"%.0f\" class=\"signal\">S</text>\n", x - 3, base - 40);
         break;
       case kCellSlowdownWarning:
-        out +=
-            format("<text x=\"%.1f\" y=\"%.0f\" class=\"slowdown\">W</text>\n", x - 4, base - 60);
+        out += formatted("<text x=\"%.1f\" y=\"%.0f\" class=\"slowdown\">W</text>\n", x - 4,
+                         base - 60);
         break;
       case kCellSlowdownStart: {
         size_t end = i + 1;
         while (end < c.cells.size() && c.cells[end].type != kCellSlowdownEnd) ++end;
-        out += format(
+        out += formatted(
             "<rect x=\"%.1f\" y=\"%.0f\" width=\"%.1f\" height=\"6\" class=\"slowdown\"/>"
             "<text x=\"%.1f\" y=\"%.0f\" class=\"small\">%d km/h</text>\n",
             x, base - 72, std::max(2.0, axis.x(end * 50.0) - x), x, base - 78, cell.value_a);
         break;
       }
       case kCellSpeedRestriction:
-        out += format("<text x=\"%.1f\" y=\"%.0f\" class=\"restriction\">R</text>\n", x - 3,
-                      base - 24);
+        out += formatted("<text x=\"%.1f\" y=\"%.0f\" class=\"restriction\">R</text>\n", x - 3,
+                         base - 24);
         break;
       default:
         break;
@@ -192,7 +184,7 @@ std::string plot_svg(const CompiledScenario& c, const ScenarioIdentity& scenario
   const double route =
       c.table[kRouteEntry].end > 0 ? c.table[kRouteEntry].end : (c.cells.size() - 1) * 50.0;
   const DistanceAxis axis{std::max(route, (c.cells.size()) * 50.0)};
-  std::string out = format(
+  std::string out = formatted(
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" "
       "height=\"%.0f\" viewBox=\"0 0 %.0f %.0f\">\n",

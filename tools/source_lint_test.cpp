@@ -4,23 +4,14 @@
 
 #include "common/file_io.h"
 #include "sources/line_source.h"
+#include "sources/text_writer.h"
 #include "sources/train_source.h"
 #include "test_support/temp_dir.h"
 #include "tools/tool_fixture.h"
 
-namespace {
-
-std::string as_file(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
-  return text;
-}
-
-}  // namespace
-
 TEST(SourceLintTest, TheShippedSourcesGiveNoWarning) {
-  EXPECT_TRUE(lint_line_source(as_file(line_source_lines())).empty());
-  EXPECT_TRUE(lint_train_source(as_file(train_source_lines())).empty());
+  EXPECT_TRUE(lint_line_source(document_bytes(line_source_lines())).empty());
+  EXPECT_TRUE(lint_train_source(document_bytes(train_source_lines())).empty());
 }
 
 TEST(SourceLintTest, EachWarningInTheToolsReport) {

@@ -1,7 +1,17 @@
 #include "tools/words.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+
+std::string formatted(const char* pattern, ...) {
+  char buffer[512];
+  va_list args;
+  va_start(args, pattern);
+  std::vsnprintf(buffer, sizeof buffer, pattern, args);
+  va_end(args);
+  return buffer;
+}
 
 std::string cell_type_name(uint8_t type) {
   switch (type) {

@@ -15,5 +15,8 @@ std::string cell_type_name(uint8_t type);
 // line as on the shipped one); empty when the line has no reference.
 std::string chainage_text(const ScenarioTable& table, int64_t metres);
 
+// printf into a text (at most 511 characters).
+std::string formatted(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
+
 // Windows-1252 bytes as UTF-8.
 std::string utf8_from_windows_1252(const std::string& text);
