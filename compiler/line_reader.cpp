@@ -180,8 +180,9 @@ bool LineSourceReading::route_length() {
   c_.cells.assign(static_cast<size_t>(last) + 1, TrackCell());
   c_.plan = LinePlan();
   if (plan_built()) {
-    c_.plan.x.assign(static_cast<size_t>(total) + 1, 0.0);
-    c_.plan.y.assign(static_cast<size_t>(total) + 1, 0.0);
+    // Made without values: each point is written by its step before anything reads it.
+    c_.plan.x.resize(static_cast<size_t>(total) + 1);
+    c_.plan.y.resize(static_cast<size_t>(total) + 1);
   }
   return true;
 }

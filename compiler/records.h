@@ -86,7 +86,8 @@ using ScenarioTable = std::array<TableEntry, kTableEntries>;
 // The plan view of the track centre line, one point a metre from metre 0 to the total metres,
 // x and y in metres. Points are set in order: metres 0 and 1 are whole numbers (the origin and
 // one metre along +y), then metres 2 up to the plan cursor are computed in double precision.
-// Points past the cursor, among them always the last two metres, are unset.
+// Points past the cursor, among them always the last two metres, are unset, and their values
+// in the arrays are not to be read (the arrays are not zeroed when made).
 struct LinePlan {
   using Coordinates = std::vector<double, LargeBlockAllocator<double>>;
   Coordinates x;
