@@ -73,6 +73,12 @@ class TrainSourceReading {
   void record(bool positioned, int32_t cell = -1) {
     c_.record_problem(ProblemSource::kTrainSource, record_offset_, positioned, cell);
   }
+  // The previous speed (its fifth) and adhesion (its low 8 bits) into the cell at each cursor;
+  // the callers keep the cursors within the cells.
+  void write_speed() { c_.cells[speed_cursor_++].speed = speed_code(previous_speed_); }
+  void write_adhesion() {
+    c_.cells[adhesion_cursor_++].adhesion = static_cast<uint8_t>(previous_adhesion_ & 0xff);
+  }
   bool has(const char* keyword) const { return contains_ignoring_case(c_.current_field, keyword); }
 
   ScenarioCompiler& c_;
@@ -157,8 +163,7 @@ TrainSourceReading::Record TrainSourceReading::speed_limit() {
   if (n > 0) {
     do {
       if (speed_cursor_ >= c_.last_cell()) break;
-      c_.cells[speed_cursor_].speed = speed_code(previous_speed_);
-      ++speed_cursor_;
+      write_speed();
     } while (speed_cursor_ < n);
   }
   previous_speed_ = speed;
@@ -175,8 +180,7 @@ TrainSourceReading::Record TrainSourceReading::adhesion() {
     do {
       // More points than cells would push the cursor past the last cell.
       if (adhesion_cursor_ > c_.last_cell()) return beyond_cells(p);
-      c_.cells[adhesion_cursor_].adhesion = static_cast<uint8_t>(previous_adhesion_ & 0xff);
-      ++adhesion_cursor_;
+      write_adhesion();
     } while (adhesion_cursor_ < n);
   }
   previous_adhesion_ = value;
@@ -295,7 +299,7 @@ TrainSourceReading::Record TrainSourceReading::station() {
     if (kind != 5 && kind != 6) {
       // Approach markers 81 to 84 in the four cells before the end cell, nearest first.
       for (int k = 1; k <= 4; ++k) {
-        const int32_t j = cell_of_metre(e.end) - k - 1;
+        const int32_t j = end_cell - k;
         if (j > 1) c_.cells[j].marker = static_cast<uint8_t>(80 + k);
       }
     }
@@ -318,13 +322,11 @@ void TrainSourceReading::end_of_reading() {
   // The last speed and adhesion run on to the end of the line, short of its last two cells.
   do {
     if (speed_cursor_ > last) break;
-    c_.cells[speed_cursor_].speed = speed_code(previous_speed_);
-    ++speed_cursor_;
+    write_speed();
   } while (speed_cursor_ < last - 2);
   do {
     if (adhesion_cursor_ > last) break;
-    c_.cells[adhesion_cursor_].adhesion = static_cast<uint8_t>(previous_adhesion_ & 0xff);
-    ++adhesion_cursor_;
+    write_adhesion();
   } while (adhesion_cursor_ < last - 2);
   for (int entry : {kChainageEntry3, kChainageEntry2, kChainageEntry1}) {
     if (c_.table[entry].start % 50 != 0 || c_.table[entry].end % 50 != 0) {

@@ -66,23 +66,24 @@ LineAndColumn locate(const std::string& text, size_t offset) {
 }
 
 std::string problem_meaning(const ScenarioCompiler& c, const Problem& p) {
+  // A store refused a cell that already held something: say what met what.
+  static const struct {
+    int32_t code;
+    const char* what;
+  } kRefusals[] = {
+      {kSignboardCellTaken, "signboard"},
+      {kRestrictionCellTaken, "'abbattimento' point"},
+      {kSignalCellTaken, "signal"},
+      {kWarningCellTaken, "the warning point (1200 m before) of the slowdown"},
+      {kSlowdownStartCellTaken, "the start of the slowdown"},
+      {kSlowdownEndCellTaken, "the end of the slowdown"},
+      {kWarningBoardCellTaken, "a warning board of the slowdown"},
+      {kIndicatorCellTaken, "speed indicator"},
+  };
+  for (const auto& refusal : kRefusals) {
+    if (refusal.code == p.code) return same_cell(refusal.what, p, occupant(c, p.cell));
+  }
   switch (p.code) {
-    case kSignboardCellTaken:
-      return same_cell("signboard", p, occupant(c, p.cell));
-    case kRestrictionCellTaken:
-      return same_cell("'abbattimento' point", p, occupant(c, p.cell));
-    case kSignalCellTaken:
-      return same_cell("signal", p, occupant(c, p.cell));
-    case kWarningCellTaken:
-      return same_cell("the warning point (1200 m before) of the slowdown", p, occupant(c, p.cell));
-    case kSlowdownStartCellTaken:
-      return same_cell("the start of the slowdown", p, occupant(c, p.cell));
-    case kSlowdownEndCellTaken:
-      return same_cell("the end of the slowdown", p, occupant(c, p.cell));
-    case kWarningBoardCellTaken:
-      return same_cell("a warning board of the slowdown", p, occupant(c, p.cell));
-    case kIndicatorCellTaken:
-      return same_cell("speed indicator", p, occupant(c, p.cell));
     case kBeyondCells:
       if (p.source == ProblemSource::kTrackCells) {
         return "the slowdown starting in this cell has no end before the last cell";
