@@ -3,8 +3,14 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <limits>
+#include <mutex>
+#include <thread>
+#include <utility>
 
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
@@ -79,19 +85,18 @@ Status failure(const char* action, const std::string& path, int error) {
   return Status::Error(std::string("cannot ") + action + " " + path + ": " + std::strerror(error));
 }
 
-// Writes the pieces of `produce` to a new file at `path`; on failure the file is removed again.
+// Fills a new file at `path` by `fill`, which returns false with the reason in `error` when it
+// cannot; on failure the file is removed again.
 Status write_whole_file(const std::string& path, const std::string& shown_path,
-                        const std::function<bool(const PieceWriter&)>& produce) {
+                        const std::function<bool(std::FILE* file, int* error)>& fill) {
   std::FILE* file = open_file(path, "wb");
   if (file == nullptr) return failure("create", shown_path, errno);
+  int error = 0;
   bool written = !injected_fault(FileOperation::kWrite, path);
-  int error = errno;
   if (written) {
-    written = produce([file, &error](const char* data, size_t size) {
-      if (std::fwrite(data, 1, size, file) == size) return true;
-      error = errno;
-      return false;
-    });
+    written = fill(file, &error);
+  } else {
+    error = errno;
   }
   // fclose flushes the buffer: a full disk may only show up here.
   const bool closed = std::fclose(file) == 0;
@@ -102,6 +107,113 @@ Status write_whole_file(const std::string& path, const std::string& shown_path,
   }
   return Status::Ok();
 }
+
+// Writes the file to a temporary one beside `path`, then renames it over `path`.
+Status replace_through_temporary(const std::string& path,
+                                 const std::function<bool(std::FILE* file, int* error)>& fill) {
+  const std::string temporary = temporary_path_for(path);
+  Status status = write_whole_file(temporary, path, fill);
+  if (!status.ok()) return status;
+  if (injected_fault(FileOperation::kRename, path) || rename_path(temporary, path) != 0) {
+    const int error = errno;
+    remove_path(temporary);
+    return failure("replace", path, error);
+  }
+  return Status::Ok();
+}
+
+// Writes placed pieces to an open file on its own thread, in the order they are put. Pieces
+// cycle: a written one goes back to the spares that take() hands out, and take() waits while
+// all kMaxPieces are out, so the producer never runs more than a few pieces ahead.
+class BackgroundPieceWriter : public PlacedPieceSink {
+ public:
+  BackgroundPieceWriter(std::FILE* file, const std::string& path)
+      : file_(file), path_(path), thread_([this] { run(); }) {}
+  ~BackgroundPieceWriter() override { finish(); }
+
+  PlacedPiece take() override {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return !spare_.empty() || made_ < kMaxPieces || failed_; });
+    PlacedPiece piece;
+    if (!spare_.empty()) {
+      piece = std::move(spare_.back());
+      spare_.pop_back();
+    } else {
+      // Also after a failure with every piece out: the producer learns of it at its next put.
+      ++made_;
+      lock.unlock();
+      piece.bytes.reset(new char[PlacedPiece::kCapacity]);
+    }
+    piece.offset = 0;
+    piece.size = 0;
+    return piece;
+  }
+
+  bool put(PlacedPiece piece) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (failed_) return false;
+    queued_.push_back(std::move(piece));
+    changed_.notify_all();
+    return true;
+  }
+
+  // Writes what is queued and ends the thread. Returns whether every piece was written, with
+  // the reason of the first failure in `error`.
+  bool finish(int* error = nullptr) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      finishing_ = true;
+      changed_.notify_all();
+    }
+    if (thread_.joinable()) thread_.join();
+    if (error != nullptr) *error = error_;
+    return !failed_;
+  }
+
+ private:
+  static constexpr int kMaxPieces = 4;
+
+  void run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return !queued_.empty() || finishing_; });
+      if (queued_.empty()) return;
+      PlacedPiece piece = std::move(queued_.front());
+      queued_.pop_front();
+      const bool skip = failed_;
+      lock.unlock();
+      const int error = skip ? 0 : write(piece);
+      lock.lock();
+      if (error != 0) {
+        failed_ = true;
+        error_ = error;
+      }
+      spare_.push_back(std::move(piece));
+      changed_.notify_all();
+    }
+  }
+
+  // 0, or the errno of the failed seek or write.
+  int write(PlacedPiece& piece) {
+    if (injected_fault(FileOperation::kWrite, path_)) return errno;
+    if (piece.offset > uint64_t(std::numeric_limits<long>::max())) return EFBIG;
+    if (std::fseek(file_, static_cast<long>(piece.offset), SEEK_SET) != 0) return errno;
+    if (std::fwrite(piece.data(), 1, piece.size, file_) != piece.size) return errno;
+    return 0;
+  }
+
+  std::FILE* file_;
+  const std::string& path_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<PlacedPiece> queued_;
+  std::vector<PlacedPiece> spare_;
+  int made_ = 0;
+  bool finishing_ = false;
+  bool failed_ = false;
+  int error_ = 0;
+  std::thread thread_;  // last: starts once the members it uses are made
+};
 
 }  // namespace
 
@@ -120,15 +232,28 @@ Status replace_file(const std::string& path, const std::string& bytes) {
 
 Status replace_file_in_pieces(const std::string& path,
                               const std::function<bool(const PieceWriter& write)>& produce) {
+  return replace_through_temporary(path, [&produce](std::FILE* file, int* error) {
+    return produce([file, error](const char* data, size_t size) {
+      if (std::fwrite(data, 1, size, file) == size) return true;
+      *error = errno;
+      return false;
+    });
+  });
+}
+
+Status replace_file_in_placed_pieces(const std::string& path,
+                                     const std::function<bool(PlacedPieceSink& sink)>& produce) {
   const std::string temporary = temporary_path_for(path);
-  Status status = write_whole_file(temporary, path, produce);
-  if (!status.ok()) return status;
-  if (injected_fault(FileOperation::kRename, path) || rename_path(temporary, path) != 0) {
-    const int error = errno;
-    remove_path(temporary);
-    return failure("replace", path, error);
-  }
-  return Status::Ok();
+  return replace_through_temporary(path, [&](std::FILE* file, int* error) {
+    // Pieces are large and go out whole: no need for the stream's own buffer.
+    std::setvbuf(file, nullptr, _IONBF, 0);
+    BackgroundPieceWriter writer(file, temporary);
+    const bool produced = produce(writer);
+    const bool written = writer.finish(error);
+    // A producer only stops early when the writer refused a piece, which sets the error.
+    if (!produced && written) *error = EIO;
+    return produced && written;
+  });
 }
 
 Status delete_file(const std::string& path) {

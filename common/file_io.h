@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "common/placed_pieces.h"
 #include "common/status.h"
 
 // Replaces the file at `path` by one holding exactly `bytes`. The bytes go to a temporary file
@@ -18,6 +19,12 @@ Status replace_file(const std::string& path, const std::string& bytes);
 using PieceWriter = std::function<bool(const char* data, size_t size)>;
 Status replace_file_in_pieces(const std::string& path,
                               const std::function<bool(const PieceWriter& write)>& produce);
+
+// The same, for a file produced as placed pieces. A second thread writes each piece while
+// `produce` fills the next one, so producing and writing a long file overlap. `produce` returns
+// false when it stopped because the sink refused a piece.
+Status replace_file_in_placed_pieces(const std::string& path,
+                                     const std::function<bool(PlacedPieceSink& sink)>& produce);
 
 // The temporary file replace_file() writes before renaming it over `path`.
 std::string temporary_path_for(const std::string& path);
@@ -36,6 +43,8 @@ Status read_file(const std::string& path, std::string* bytes);
 
 // Test-only seam: when a hook is set, it is asked before every file operation, and a non-zero
 // answer makes that operation fail with that value as its errno. The program never sets one.
+// A file written in placed pieces asks once more before each piece, from its writing thread;
+// no other file operation runs meanwhile.
 enum class FileOperation { kOpen, kWrite, kRename, kDelete };
 using FileFaultHook = int (*)(FileOperation operation, const std::string& path);
 void set_file_fault_hook(FileFaultHook hook);

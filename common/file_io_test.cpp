@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "test_support/temp_dir.h"
 
@@ -68,6 +69,74 @@ TEST(FileIoTest, AnInjectedFaultLeavesTheEarlierFileWhole) {
               std::string("cannot ") + c.verb + " " + dir.file("f") + ": No space left on device");
     EXPECT_EQ(read_file_bytes(dir.file("f")), "earlier");
     EXPECT_EQ(dir.list(), std::vector<std::string>{"f"}) << c.verb;
+  }
+}
+
+namespace {
+
+// Fills `count` pieces with bytes that tell their place, the halves of the file side by side
+// (each piece i of the first half, then piece i of the second), as the line plan does. Stops
+// when the sink refuses a piece.
+bool two_halves(PlacedPieceSink& sink, int count, int* refused_at) {
+  const uint64_t half = uint64_t(count) * PlacedPiece::kCapacity;
+  for (int i = 0; i < count; ++i) {
+    for (uint64_t start : {uint64_t(0), half}) {
+      PlacedPiece piece = sink.take();
+      piece.offset = start + uint64_t(i) * PlacedPiece::kCapacity;
+      piece.size = PlacedPiece::kCapacity;
+      for (size_t b = 0; b < piece.size; b += 4096)
+        piece.data()[b] = char((piece.offset + b) >> 12);
+      if (!sink.put(std::move(piece))) {
+        *refused_at = i;
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+int g_writes = 0;
+int g_failing_write = 0;
+int fail_the_nth_write(FileOperation operation, const std::string&) {
+  if (operation != FileOperation::kWrite) return 0;
+  return ++g_writes == g_failing_write ? ENOSPC : 0;
+}
+
+}  // namespace
+
+TEST(FileIoTest, PlacedPiecesLandAtTheirPlaces) {
+  TempDir dir;
+  int refused_at = -1;
+  const int count = 7;  // more pieces than are ever out at once
+  const Status status = replace_file_in_placed_pieces(
+      dir.file("f"), [&](PlacedPieceSink& sink) { return two_halves(sink, count, &refused_at); });
+  ASSERT_TRUE(status.ok()) << status.message();
+  const std::string bytes = read_file_bytes(dir.file("f"));
+  ASSERT_EQ(bytes.size(), 2 * count * PlacedPiece::kCapacity);
+  for (size_t b = 0; b < bytes.size(); b += 4096) ASSERT_EQ(bytes[b], char(b >> 12)) << b;
+  EXPECT_EQ(refused_at, -1);
+}
+
+// A disk filling up in the middle of a long file: the writer refuses the next piece, the
+// producer stops, and the earlier file stays whole.
+TEST(FileIoTest, AFailingPieceStopsTheProducerAndLeavesTheEarlierFile) {
+  for (int failing : {1, 2, 3, 9}) {  // 1 is the check before any piece
+    SCOPED_TRACE(failing);
+    TempDir dir;
+    write_file_bytes(dir.file("f"), "earlier");
+    g_writes = 0;
+    g_failing_write = failing;
+    set_file_fault_hook(fail_the_nth_write);
+    int refused_at = -1;
+    const Status status = replace_file_in_placed_pieces(
+        dir.file("f"), [&](PlacedPieceSink& sink) { return two_halves(sink, 20, &refused_at); });
+    set_file_fault_hook(nullptr);
+    EXPECT_EQ(status.message(), "cannot write " + dir.file("f") + ": No space left on device");
+    EXPECT_EQ(read_file_bytes(dir.file("f")), "earlier");
+    EXPECT_EQ(dir.list(), std::vector<std::string>{"f"});
+    if (failing > 1) {
+      EXPECT_GE(refused_at, 0) << "the producer was told to stop";
+    }
   }
 }
 

@@ -1,12 +1,13 @@
 #include "compiler/binary_layout.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
+#include "compiler/line_plan.h"
 #include "compiler/little_endian.h"
 
 namespace {
-
-constexpr size_t kPieceBytes = 1 << 20;
 
 // Little-endian stores into a byte buffer; compilers turn these into single stores.
 char* put_u16(char* p, uint16_t value) {
@@ -22,51 +23,127 @@ char* put_f64(char* p, double value) {
   return p + 8;
 }
 
-// One coordinate of every point, metre 0 first, emitted a piece at a time from `piece` (room
-// for kPieceBytes and one point more). `whole` gives the whole-number value of metres 0 and 1.
-bool encode_coordinate(const LinePlan& plan, const LinePlan::Coordinates& values,
-                       const int16_t whole[2], char* piece, char** end,
-                       const std::function<bool(const char*, size_t)>& emit) {
-  char* p = *end;
-  for (int32_t metre = 0; metre <= plan.last_metre(); ++metre) {
-    if (metre >= 2 && metre < plan.computed_end) {
-      p = put_f64(put_u16(p, kPointDouble), values[metre]);
-    } else if (metre < 2 && plan.origin_set) {
-      p = put_u16(put_u16(p, kPointWhole), static_cast<uint16_t>(whole[metre]));
-    } else {
-      p = put_u16(p, kPointUnset);
-    }
-    if (size_t(p - piece) >= kPieceBytes) {
-      if (!emit(piece, size_t(p - piece))) return false;
-      p = piece;
-    }
+constexpr size_t kPointBytes = 10;  // a tag and a double
+
+// One half of the line plan file (the x or the y of every point) as it is filled, a piece at a
+// time, each handed to the sink when full. Points are stored through a local pointer in the
+// loops that fill a piece, so the writer's own state is only touched between pieces.
+class HalfWriter {
+ public:
+  HalfWriter(PlacedPieceSink* sink, uint64_t offset) : sink_(sink), offset_(offset) { next(); }
+
+  char* at() const { return p_; }
+  void moved_to(char* p) { p_ = p; }
+  // How many more points of kPointBytes fit in the piece.
+  size_t room() const { return static_cast<size_t>(end_ - p_) / kPointBytes; }
+
+  // Hands the piece over and starts the next one; false when the sink refused it.
+  bool hand_over() {
+    piece_.size = static_cast<size_t>(p_ - piece_.data());
+    offset_ += piece_.size;
+    if (!sink_->put(std::move(piece_))) return false;
+    next();
+    return true;
   }
-  *end = p;
+  // Hands over what the last piece holds.
+  bool finish() { return p_ == piece_.data() || hand_over(); }
+
+ private:
+  void next() {
+    piece_ = sink_->take();
+    piece_.offset = offset_;
+    p_ = piece_.data();
+    end_ = p_ + PlacedPiece::kCapacity;
+  }
+
+  PlacedPieceSink* sink_;
+  uint64_t offset_;
+  PlacedPiece piece_;
+  char* p_ = nullptr;
+  char* end_ = nullptr;
+};
+
+// Makes room for at least one point in both halves.
+bool make_room(HalfWriter* x, HalfWriter* y) {
+  return (x->room() > 0 || x->hand_over()) && (y->room() > 0 || y->hand_over());
+}
+
+// Both halves get the same run of `count` unset points.
+bool put_unset(HalfWriter* x, HalfWriter* y, int64_t count) {
+  for (int64_t i = 0; i < count; ++i) {
+    if (!make_room(x, y)) return false;
+    x->moved_to(put_u16(x->at(), kPointUnset));
+    y->moved_to(put_u16(y->at(), kPointUnset));
+  }
+  return true;
+}
+
+// Lays the metres of `run` and puts each point into both halves.
+template <bool kStraight>
+bool put_run(const PlanRun& run, PlanStepper* stepper, HalfWriter* x, HalfWriter* y) {
+  PlanStepper s = *stepper;
+  const double k = run.k;
+  int64_t left = int64_t(run.last) - run.first + 1;
+  while (left > 0) {
+    if (!make_room(x, y)) return false;
+    const int64_t count = std::min<int64_t>(left, int64_t(std::min(x->room(), y->room())));
+    char* px = x->at();
+    char* py = y->at();
+    for (int64_t i = 0; i < count; ++i) {
+      if (kStraight) {
+        s.straight();
+      } else {
+        s.curve(k);
+      }
+      px = put_f64(put_u16(px, kPointDouble), s.x1);
+      py = put_f64(put_u16(py, kPointDouble), s.y1);
+    }
+    x->moved_to(px);
+    y->moved_to(py);
+    left -= count;
+  }
+  *stepper = s;
   return true;
 }
 
 }  // namespace
 
-bool encode_line_plan(const LinePlan& plan,
-                      const std::function<bool(const char* data, size_t size)>& emit) {
-  std::vector<char> buffer(kPieceBytes + 16);
-  char* piece = buffer.data();
-  char* end = piece;
-  // The line leaves the origin along +y: metre 0 at (0, 0), metre 1 at (0, 1).
-  const int16_t origin_x[2] = {0, 0};
-  const int16_t origin_y[2] = {0, 1};
-  return encode_coordinate(plan, plan.x, origin_x, piece, &end, emit) &&
-         encode_coordinate(plan, plan.y, origin_y, piece, &end, emit) &&
-         (end == piece || emit(piece, size_t(end - piece)));
+uint64_t line_plan_half_bytes(const LinePlan& plan) {
+  const int64_t points = plan.points;
+  const int64_t origin = std::min<int64_t>(points, 2);
+  const int64_t computed = std::max<int64_t>(0, std::min<int64_t>(plan.computed_end, points) - 2);
+  const int64_t unset = points - origin - computed;
+  return uint64_t(origin * (plan.origin_set ? 4 : 2) + computed * 10 + unset * 2);
+}
+
+bool encode_line_plan(const LinePlan& plan, PlacedPieceSink* sink) {
+  if (plan.points <= 0) return true;
+  HalfWriter x(sink, 0);
+  HalfWriter y(sink, line_plan_half_bytes(plan));
+  const int64_t origin = std::min<int64_t>(plan.points, 2);
+  if (plan.origin_set) {
+    // The line leaves the origin along +y: metre 0 at (0, 0), metre 1 at (0, 1).
+    for (int metre = 0; metre < origin; ++metre) {
+      x.moved_to(put_u16(put_u16(x.at(), kPointWhole), 0));
+      y.moved_to(put_u16(put_u16(y.at(), kPointWhole), static_cast<uint16_t>(metre)));
+    }
+  } else if (!put_unset(&x, &y, origin)) {
+    return false;
+  }
+  PlanStepper stepper;
+  for (const PlanRun& run : plan.runs) {
+    const bool put =
+        run.k == 0 ? put_run<true>(run, &stepper, &x, &y) : put_run<false>(run, &stepper, &x, &y);
+    if (!put) return false;
+  }
+  const int64_t laid = origin + std::max<int64_t>(0, plan.computed_end - 2);
+  return put_unset(&x, &y, plan.points - laid) && x.finish() && y.finish();
 }
 
 std::string encode_line_plan(const LinePlan& plan) {
-  std::string bytes;
-  encode_line_plan(plan, [&bytes](const char* data, size_t size) {
-    bytes.append(data, size);
-    return true;
-  });
-  return bytes;
+  TextPieceSink sink;
+  encode_line_plan(plan, &sink);
+  return std::move(sink.text);
 }
 
 std::string encode_scenario_table(const ScenarioTable& table) {

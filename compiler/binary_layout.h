@@ -7,10 +7,11 @@
 // - track cells (<line>_<train>.dat): every cell in order, 15 bytes each.
 #pragma once
 
-#include <functional>
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "common/placed_pieces.h"
 #include "compiler/records.h"
 
 // Type tags of line plan points.
@@ -22,11 +23,13 @@ constexpr size_t kTrackCellBytes = 15;
 constexpr size_t kTableEntryBytes = 34;  // plus the text's own bytes
 constexpr size_t kMaxTextBytes = 65535;  // the text length is a 16-bit count
 
-// The line plan's bytes, handed to `emit` in pieces of about 1 MiB, so that the plan of the
-// longest route (20 MB) is never held whole a second time. Stops, returning false, as soon as
-// `emit` returns false.
-bool encode_line_plan(const LinePlan& plan,
-                      const std::function<bool(const char* data, size_t size)>& emit);
+// The line plan's bytes, computed point by point and handed to `sink` in pieces, so that the
+// plan of the longest route (20 MB) is never held whole: the x half and the y half side by
+// side, each piece at its place in the file. Stops, returning false, as soon as the sink
+// refuses a piece.
+bool encode_line_plan(const LinePlan& plan, PlacedPieceSink* sink);
+// The size of each half of the line plan file.
+uint64_t line_plan_half_bytes(const LinePlan& plan);
 // The same bytes in one text.
 std::string encode_line_plan(const LinePlan& plan);
 // Every text must be at most kMaxTextBytes long; the compiler refuses longer ones when it reads.

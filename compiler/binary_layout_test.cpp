@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
+
+#include "compiler/line_plan.h"
 
 namespace {
 
@@ -79,17 +82,15 @@ TEST(BinaryLayoutTest, TableEntryIs34BytesPlusItsText) {
 
 TEST(BinaryLayoutTest, LinePlanHoldsTaggedXsThenYs) {
   LinePlan plan;
-  plan.x.assign(6, 0);  // metres 0 to 5
-  plan.y.assign(6, 0);
+  plan.points = 6;  // metres 0 to 5
   plan.origin_set = true;
-  plan.x[2] = 0.001;
-  plan.y[2] = 2;
-  plan.x[3] = -0.5;
-  plan.y[3] = 3;
-  plan.computed_end = 4;  // metres 4 and 5 are unset
+  lay_run(&plan, 2, 0.001);  // metre 2 turns off +y: x = 0 + 0 + 0.001 * 1
+  lay_run(&plan, 3, 0);      // metre 3 goes straight on
+  // metres 4 and 5 are unset
   const std::string bytes = encode_line_plan(plan);
   // Per coordinate: two whole points (4 bytes each), two doubles (10 each), two unset (2 each).
   ASSERT_EQ(bytes.size(), 2 * (4 + 4 + 10 + 10 + 2 + 2));
+  ASSERT_EQ(line_plan_half_bytes(plan), bytes.size() / 2);
   const size_t y = bytes.size() / 2;
   EXPECT_EQ(u16_at(bytes, 0), kPointWhole);
   EXPECT_EQ(u16_at(bytes, 2), 0);
@@ -97,12 +98,64 @@ TEST(BinaryLayoutTest, LinePlanHoldsTaggedXsThenYs) {
   EXPECT_EQ(u16_at(bytes, y + 6), 1);  // metre 1 lies at (0, 1)
   EXPECT_EQ(u16_at(bytes, 8), kPointDouble);
   EXPECT_EQ(f64_at(bytes, 10), 0.001);
-  EXPECT_EQ(f64_at(bytes, 20), -0.5);
+  EXPECT_EQ(f64_at(bytes, y + 10), 2.0);
+  EXPECT_EQ(f64_at(bytes, 20), 0.002);
   EXPECT_EQ(f64_at(bytes, y + 20), 3.0);
   EXPECT_EQ(bytes.substr(28, 4), std::string(4, '\0'));  // two unset x points: tags alone
   EXPECT_EQ(bytes.substr(bytes.size() - 4), std::string(4, '\0'));
 
-  plan.origin_set = false;  // a plan whose reading stopped before its first points
-  plan.computed_end = 2;
-  EXPECT_EQ(encode_line_plan(plan), std::string(2 * 6 * 2, '\0'));
+  LinePlan stopped;  // a plan whose reading stopped before its first points
+  stopped.points = 6;
+  EXPECT_EQ(encode_line_plan(stopped), std::string(2 * 6 * 2, '\0'));
+  EXPECT_EQ(encode_line_plan(LinePlan()), "");  // no plan built
+}
+
+// The halves are produced side by side in pieces; a long plan spans many of them, and the
+// bytes must not depend on where a piece ends.
+TEST(BinaryLayoutTest, LongPlanIsTheSameAcrossPieceBoundaries) {
+  LinePlan plan;
+  plan.points = 250000;
+  plan.origin_set = true;
+  lay_run(&plan, 100000, 0);
+  lay_run(&plan, 180000, 0.0004);
+  lay_run(&plan, 249997, 0);
+  const std::string bytes = encode_line_plan(plan);
+  ASSERT_EQ(bytes.size(), 2 * line_plan_half_bytes(plan));
+  ASSERT_GT(bytes.size(), 4 * PlacedPiece::kCapacity);
+  const std::vector<PlanPoint> points = plan_points(plan);
+  const size_t half = bytes.size() / 2;
+  for (int32_t m = 2; m < plan.computed_end; m += 997) {
+    const size_t at = 8 + size_t(m - 2) * 10;
+    ASSERT_EQ(u16_at(bytes, at), kPointDouble) << m;
+    ASSERT_EQ(f64_at(bytes, at + 2), points[m].x) << m;
+    ASSERT_EQ(f64_at(bytes, half + at + 2), points[m].y) << m;
+  }
+  EXPECT_EQ(u16_at(bytes, half - 2), kPointUnset);
+  EXPECT_EQ(u16_at(bytes, bytes.size() - 2), kPointUnset);
+}
+
+// A sink that refuses its n-th piece, like a disk filling up.
+class RefusingSink : public TextPieceSink {
+ public:
+  explicit RefusingSink(int refused) : left_(refused) {}
+  bool put(PlacedPiece piece) override {
+    if (--left_ == 0) return false;
+    return TextPieceSink::put(std::move(piece));
+  }
+
+ private:
+  int left_;
+};
+
+TEST(BinaryLayoutTest, LinePlanStopsWhenThePiecesAreRefused) {
+  LinePlan plan;
+  plan.points = 300000;
+  plan.origin_set = true;
+  lay_run(&plan, 299997, 0.0001);
+  for (int refused : {1, 2, 5}) {
+    RefusingSink sink(refused);
+    EXPECT_FALSE(encode_line_plan(plan, &sink)) << refused;
+  }
+  TextPieceSink all;
+  EXPECT_TRUE(encode_line_plan(plan, &all));
 }

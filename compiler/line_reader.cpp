@@ -8,7 +8,7 @@
 #include "compiler/error_codes.h"
 #include "compiler/field_reader.h"
 #include "compiler/keywords.h"
-#include "compiler/line_plan_steps.h"
+#include "compiler/line_plan.h"
 #include "compiler/scenario_compiler.h"
 
 namespace {
@@ -179,11 +179,7 @@ bool LineSourceReading::route_length() {
   c_.total_metres = total;
   c_.cells.assign(static_cast<size_t>(last) + 1, TrackCell());
   c_.plan = LinePlan();
-  if (plan_built()) {
-    // Made without values: each point is written by its step before anything reads it.
-    c_.plan.x.resize(static_cast<size_t>(total) + 1);
-    c_.plan.y.resize(static_cast<size_t>(total) + 1);
-  }
+  if (plan_built()) c_.plan.points = total + 1;
   return true;
 }
 
@@ -209,11 +205,7 @@ bool LineSourceReading::features() {
   c_.tunnel_count = 0;
   c_.signboard_cursor = kFirstSignboardEntry;
   if (plan_built()) {
-    // The line leaves the origin heading along +y.
-    c_.plan.x[0] = 0;
-    c_.plan.y[0] = 0;
-    c_.plan.x[1] = 0;
-    c_.plan.y[1] = 1;
+    // The line leaves the origin heading along +y: (0, 0), then (0, 1).
     c_.plan.origin_set = true;
   }
   while (!in_.eof() && next_keyword_field(&in_, &c_.current_field)) {
@@ -295,14 +287,8 @@ LineSourceReading::Row LineSourceReading::curve() {
 }
 
 void LineSourceReading::run_steps(int32_t last, double k) {
-  LinePlan& plan = c_.plan;
-  if (k == 0) {
-    for (int32_t m = plan_cursor_; m <= last; ++m) straight_step(&plan, m);
-  } else {
-    for (int32_t m = plan_cursor_; m <= last; ++m) curve_step(&plan, m, k);
-  }
+  lay_run(&c_.plan, last, k);
   plan_cursor_ = std::max(plan_cursor_, last + 1);
-  plan.computed_end = plan_cursor_;
 }
 
 LineSourceReading::Row LineSourceReading::tunnel() {

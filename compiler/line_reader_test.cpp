@@ -5,6 +5,7 @@
 #include "common/file_io.h"
 #include "compiler/compiler_fixture.h"
 #include "compiler/error_codes.h"
+#include "compiler/line_plan.h"
 
 TEST(LineReaderTest, ShippedLineSource) {
   CompilerFixture f;
@@ -78,16 +79,17 @@ TEST(LineReaderTest, ShippedLineSource) {
   // The plan: straight along +y to metre 500, then curvad4 from 500 for 300 m.
   ASSERT_TRUE(c.plan.origin_set);
   EXPECT_EQ(c.plan.computed_end, 56999);  // metres 56999 and 57000 stay unset
-  EXPECT_EQ(c.plan.x[500], 0.0);
-  EXPECT_EQ(c.plan.y[500], 500.0);
-  EXPECT_DOUBLE_EQ(c.plan.x[501], 0.001);
-  EXPECT_DOUBLE_EQ(c.plan.y[501], 501.0);
-  EXPECT_NEAR(c.plan.x[800], 44.816, 0.0005);
-  EXPECT_NEAR(c.plan.y[800], 795.520, 0.0005);
-  const double heading = std::atan2(c.plan.x[800] - c.plan.x[799], c.plan.y[800] - c.plan.y[799]);
+  const std::vector<PlanPoint> p = plan_points(c.plan);
+  ASSERT_EQ(p.size(), 56999u);
+  EXPECT_EQ(p[500].x, 0.0);
+  EXPECT_EQ(p[500].y, 500.0);
+  EXPECT_DOUBLE_EQ(p[501].x, 0.001);
+  EXPECT_DOUBLE_EQ(p[501].y, 501.0);
+  EXPECT_NEAR(p[800].x, 44.816, 0.0005);
+  EXPECT_NEAR(p[800].y, 795.520, 0.0005);
+  const double heading = std::atan2(p[800].x - p[799].x, p[800].y - p[799].y);
   EXPECT_NEAR(heading, 0.3, 0.001);
-  EXPECT_NEAR(std::hypot(c.plan.x[800] - c.plan.x[799], c.plan.y[800] - c.plan.y[799]), 1.00015,
-              0.00001);
+  EXPECT_NEAR(std::hypot(p[800].x - p[799].x, p[800].y - p[799].y), 1.00015, 0.00001);
 }
 
 TEST(LineReaderTest, CurvesTurnEachWayByTheirDigit) {
@@ -100,13 +102,14 @@ TEST(LineReaderTest, CurvesTurnEachWayByTheirDigit) {
     CompilerFixture f;
     f.compile_line(small_line_source(std::string(k.keyword) + ",  500,  300\r\n"));
     EXPECT_EQ(f.compiler.error.code, 0);
-    EXPECT_NEAR(f.compiler.plan.x[800], k.x800, 0.0005);
-    EXPECT_NEAR(f.compiler.plan.y[800], 795.520, 0.0005);
+    const std::vector<PlanPoint> p = plan_points(f.compiler.plan);
+    EXPECT_NEAR(p.at(800).x, k.x800, 0.0005);
+    EXPECT_NEAR(p.at(800).y, 795.520, 0.0005);
   }
   // The lowest digit decides: "curva61" turns by 0.0001 a metre.
   CompilerFixture f;
   f.compile_line(small_line_source("curva61,  0,  100\r\n"));
-  EXPECT_NEAR(f.compiler.plan.x[102], 0.0001 * 100 * 101 / 2, 0.01);
+  EXPECT_NEAR(plan_points(f.compiler.plan).at(102).x, 0.0001 * 100 * 101 / 2, 0.01);
 }
 
 TEST(LineReaderTest, ErrorCodesAndWhatTheyLeave) {
@@ -319,7 +322,7 @@ TEST(LineReaderTest, FieldsThatAreNotTested) {
       no_plan.compile_line(small_line_source("curvad4, 500, 300\r\npendenza, 500, 3\r\n"), 0).end,
       CompileEnd::kWritten);
   EXPECT_EQ(no_plan.compiler.error.code, 0);
-  EXPECT_TRUE(no_plan.compiler.plan.x.empty());
+  EXPECT_EQ(no_plan.compiler.plan.points, 0);
   EXPECT_EQ(no_plan.compiler.cells[10].gradient, 103);
   EXPECT_FALSE(file_exists(no_plan.dir.file("Viterbo_Attigliano_linea.dat")));
 

@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "common/large_block_allocator.h"
-
 // One 50-metre stretch of track. Written packed, 15 bytes, in this field order.
 struct TrackCell {
   uint8_t type = 0;  // the object in the cell: a CellType, 0 for none
@@ -83,17 +81,25 @@ constexpr int kLineEntry = 85;
 constexpr int kTrainEntry = 86;
 using ScenarioTable = std::array<TableEntry, kTableEntries>;
 
-// The plan view of the track centre line, one point a metre from metre 0 to the total metres,
-// x and y in metres. Points are set in order: metres 0 and 1 are whole numbers (the origin and
-// one metre along +y), then metres 2 up to the plan cursor are computed in double precision.
-// Points past the cursor, among them always the last two metres, are unset, and their values
-// in the arrays are not to be read (the arrays are not zeroed when made).
-struct LinePlan {
-  using Coordinates = std::vector<double, LargeBlockAllocator<double>>;
-  Coordinates x;
-  Coordinates y;
-  bool origin_set = false;   // metres 0 and 1 hold their whole-number values
-  int32_t computed_end = 2;  // metres 2 .. computed_end - 1 are computed
+// A stretch of the line plan, metres `first` to `last`, laid by one rule: k == 0 a straight,
+// otherwise a curve turning by about k radians a metre (see line_plan.h).
+struct PlanRun {
+  int32_t first = 0;
+  int32_t last = 0;
+  double k = 0;
+};
 
-  int32_t last_metre() const { return static_cast<int32_t>(x.size()) - 1; }
+// The plan view of the track centre line, one point a metre from metre 0 to the last metre,
+// x and y in metres. Metres 0 and 1 are whole numbers (the origin and one metre along +y); then
+// metres 2 up to the plan cursor are computed in double precision, each from the two before it,
+// by the runs in order. Points past the cursor, among them always the last two metres, are
+// unset. The points themselves are not kept: they are computed again where they are written,
+// so that the longest route's plan takes a few runs instead of 16 MB.
+struct LinePlan {
+  int32_t points = 0;         // metres 0 to points - 1; 0 when no plan is built
+  bool origin_set = false;    // metres 0 and 1 hold their whole-number values
+  int32_t computed_end = 2;   // metres 2 .. computed_end - 1 are computed
+  std::vector<PlanRun> runs;  // back to back from metre 2 up to computed_end - 1
+
+  int32_t last_metre() const { return points - 1; }
 };

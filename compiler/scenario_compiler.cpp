@@ -172,10 +172,10 @@ CompileResult ScenarioCompiler::memorizza_percorso(int32_t& j_in) {
   if (!write_files) return result;
 
   if (j != 0) {
-    // The plan goes out piece by piece: the longest route's takes 20 MB.
-    result.status = replace_file_in_pieces(
+    // The plan goes out piece by piece as it is computed: the longest route's takes 20 MB.
+    result.status = replace_file_in_placed_pieces(
         path_in(directory, line_plan_name(scenario)),
-        [this](const PieceWriter& write) { return encode_line_plan(plan, write); });
+        [this](PlacedPieceSink& sink) { return encode_line_plan(plan, &sink); });
   }
   if (result.status.ok()) {
     result.status = replace_file(path_in(directory, scenario_table_name(scenario)),

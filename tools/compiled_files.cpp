@@ -111,7 +111,7 @@ Status read_scenario_table(const std::string& path, ScenarioTable* table) {
   return Status::Ok();
 }
 
-Status read_line_plan(const std::string& path, LinePlan* plan) {
+Status read_line_plan(const std::string& path, LinePlanPoints* plan) {
   std::string bytes;
   Status status = read_file(path, &bytes);
   if (!status.ok()) return status;

@@ -237,7 +237,7 @@ std::string dump_text(const CompiledScenario& compiled, const ScenarioIdentity& 
   }
 
   if (compiled.has_plan) {
-    const LinePlan& p = compiled.plan;
+    const LinePlanPoints& p = compiled.plan;
     out += "line plan " + line_plan_name(scenario) +
            formatted(": metres 0 to %d, set up to metre %d", p.last_metre(), p.computed_end - 1);
     if (p.computed_end > 2) {

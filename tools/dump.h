@@ -8,11 +8,12 @@
 #include "common/scenario_identity.h"
 #include "common/status.h"
 #include "compiler/records.h"
+#include "tools/compiled_files.h"
 
 struct CompiledScenario {
   ScenarioTable table;
   std::vector<TrackCell> cells;
-  LinePlan plan;
+  LinePlanPoints plan;
   bool has_plan = false;  // the line plan is optional: compiled without it, it is absent
 };
 

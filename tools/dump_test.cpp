@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/file_io.h"
+#include "compiler/line_plan.h"
 #include "compiler/scenario_compiler.h"
 #include "test_support/temp_dir.h"
 #include "tools/tool_fixture.h"
@@ -46,9 +47,11 @@ TEST(DumpTest, ReadsBackExactlyWhatTheCompilerHeld) {
   ASSERT_TRUE(compiled.has_plan);
   EXPECT_EQ(compiled.plan.computed_end, compiler.plan.computed_end);
   EXPECT_TRUE(compiled.plan.origin_set);
+  const std::vector<PlanPoint> points = plan_points(compiler.plan);
+  ASSERT_EQ(points.size(), size_t(compiler.plan.computed_end));
   for (int32_t m = 0; m < compiler.plan.computed_end; ++m) {
-    ASSERT_EQ(compiled.plan.x[m], compiler.plan.x[m]) << m;
-    ASSERT_EQ(compiled.plan.y[m], compiler.plan.y[m]) << m;
+    ASSERT_EQ(compiled.plan.x[m], points[m].x) << m;
+    ASSERT_EQ(compiled.plan.y[m], points[m].y) << m;
   }
 }
 

@@ -48,7 +48,7 @@ struct DistanceAxis {
 };
 
 std::string plan_view(const CompiledScenario& c) {
-  const LinePlan& p = c.plan;
+  const LinePlanPoints& p = c.plan;
   const int32_t last = p.computed_end - 1;
   if (last < 1) return "";
   const double min_x = *std::min_element(p.x.begin(), p.x.begin() + last + 1);

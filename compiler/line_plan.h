@@ -1,0 +1,63 @@
+// Laying the line plan metre by metre. Each point continues from the two before it: a straight
+// step repeats the last step, a curve step turns it by about k radians (positive k from +y
+// towards +x). Steps are not renormalised, and the arithmetic is done in double precision in
+// exactly this order (and built without fused multiply-add), since the simulator's files hold
+// the results bit for bit.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "compiler/records.h"
+
+struct PlanPoint {
+  double x = 0;
+  double y = 0;
+};
+
+// Extends the plan by metres plan->computed_end to `last` with the rule of `k`.
+void lay_run(LinePlan* plan, int32_t last, double k);
+
+// The last two points laid, and the step that lays the next one from them. The line leaves the
+// origin along +y: metre 0 at (0, 0), metre 1 at (0, 1).
+struct PlanStepper {
+  double x0 = 0, y0 = 0;  // metre m - 2
+  double x1 = 0, y1 = 1;  // metre m - 1, then the point just laid
+
+  void straight() {
+    const double dx = x1 - x0;
+    const double dy = y1 - y0;
+    x0 = x1;
+    y0 = y1;
+    x1 = x0 + dx;
+    y1 = y0 + dy;
+  }
+  void curve(double k) {
+    const double dx = x1 - x0;
+    const double dy = y1 - y0;
+    x0 = x1;
+    y0 = y1;
+    x1 = x0 + dx + k * dy;
+    y1 = y0 + dy - k * dx;
+  }
+};
+
+// Calls visit(metre, x, y) for every computed metre, 2 up to computed_end - 1, in order.
+template <typename Visit>
+void replay_line_plan(const LinePlan& plan, Visit&& visit) {
+  PlanStepper s;
+  for (const PlanRun& run : plan.runs) {
+    const double k = run.k;
+    for (int32_t m = run.first; m <= run.last; ++m) {
+      if (k == 0) {
+        s.straight();
+      } else {
+        s.curve(k);
+      }
+      visit(m, s.x1, s.y1);
+    }
+  }
+}
+
+// The points of metres 0 up to computed_end - 1 (none when the origin is not set).
+std::vector<PlanPoint> plan_points(const LinePlan& plan);
