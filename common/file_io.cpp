@@ -1,6 +1,11 @@
 #include "common/file_io.h"
 
 #include <sys/stat.h>
+#ifdef __linux__
+#include <fcntl.h>
+#include <pthread.h>
+#include <sched.h>
+#endif
 
 #include <cerrno>
 #include <condition_variable>
@@ -122,13 +127,52 @@ Status replace_through_temporary(const std::string& path,
   return Status::Ok();
 }
 
+// Keeps `thread` off the CPU the calling thread runs on, when the process may use another one.
+// The scheduler tends to start a short-lived thread on its creator's CPU and then run the two in
+// turn, which would undo the point of writing beside the producer; a writer kept elsewhere runs
+// at the same time. Elsewhere than on Linux, the scheduler's own choice stands.
+void keep_off_this_cpu(std::thread& thread) {
+#ifdef __linux__
+  const int cpu = sched_getcpu();
+  cpu_set_t allowed;
+  if (cpu < 0 || cpu >= CPU_SETSIZE || sched_getaffinity(0, sizeof allowed, &allowed) != 0) return;
+  if (!CPU_ISSET(cpu, &allowed) || CPU_COUNT(&allowed) < 2) return;
+  CPU_CLR(cpu, &allowed);
+  pthread_setaffinity_np(thread.native_handle(), sizeof allowed, &allowed);
+#else
+  (void)thread;
+#endif
+}
+
+// Reserves `size` bytes of disk for `file` where the file system can, so that a disk too full
+// for it fails before anything is written, and the writes that follow only fill blocks already
+// there (on Linux file systems, that is also markedly faster than allocating them as they
+// come). Where it cannot, the file grows as it is written, and a full disk shows then.
+bool reserve_space(std::FILE* file, uint64_t size, int* error) {
+#ifdef __linux__
+  if (size == 0 || size > uint64_t(std::numeric_limits<off_t>::max())) return true;
+  if (fallocate(fileno(file), 0, 0, static_cast<off_t>(size)) == 0) return true;
+  if (errno == ENOSPC || errno == EFBIG || errno == EDQUOT) {
+    *error = errno;
+    return false;
+  }
+#else
+  (void)file;
+  (void)size;
+  (void)error;
+#endif
+  return true;
+}
+
 // Writes placed pieces to an open file on its own thread, in the order they are put. Pieces
 // cycle: a written one goes back to the spares that take() hands out, and take() waits while
 // all kMaxPieces are out, so the producer never runs more than a few pieces ahead.
 class BackgroundPieceWriter : public PlacedPieceSink {
  public:
   BackgroundPieceWriter(std::FILE* file, const std::string& path)
-      : file_(file), path_(path), thread_([this] { run(); }) {}
+      : file_(file), path_(path), thread_([this] { run(); }) {
+    keep_off_this_cpu(thread_);
+  }
   ~BackgroundPieceWriter() override { finish(); }
 
   PlacedPiece take() override {
@@ -241,12 +285,13 @@ Status replace_file_in_pieces(const std::string& path,
   });
 }
 
-Status replace_file_in_placed_pieces(const std::string& path,
+Status replace_file_in_placed_pieces(const std::string& path, uint64_t size,
                                      const std::function<bool(PlacedPieceSink& sink)>& produce) {
   const std::string temporary = temporary_path_for(path);
   return replace_through_temporary(path, [&](std::FILE* file, int* error) {
     // Pieces are large and go out whole: no need for the stream's own buffer.
     std::setvbuf(file, nullptr, _IONBF, 0);
+    if (!reserve_space(file, size, error)) return false;
     BackgroundPieceWriter writer(file, temporary);
     const bool produced = produce(writer);
     const bool written = writer.finish(error);

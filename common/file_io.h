@@ -2,6 +2,7 @@
 // whose message names the file and the operating system's reason.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -20,10 +21,12 @@ using PieceWriter = std::function<bool(const char* data, size_t size)>;
 Status replace_file_in_pieces(const std::string& path,
                               const std::function<bool(const PieceWriter& write)>& produce);
 
-// The same, for a file produced as placed pieces. A second thread writes each piece while
-// `produce` fills the next one, so producing and writing a long file overlap. `produce` returns
-// false when it stopped because the sink refused a piece.
-Status replace_file_in_placed_pieces(const std::string& path,
+// The same, for a file of `size` bytes produced as placed pieces that cover it. The space is
+// reserved first where the file system can (a full disk fails before anything is written), and
+// a second thread writes each piece while `produce` fills the next one, so producing and
+// writing a long file overlap. `produce` returns false when it stopped because the sink refused
+// a piece.
+Status replace_file_in_placed_pieces(const std::string& path, uint64_t size,
                                      const std::function<bool(PlacedPieceSink& sink)>& produce);
 
 // The temporary file replace_file() writes before renaming it over `path`.

@@ -1,8 +1,12 @@
 #include "common/file_io.h"
 
 #include <gtest/gtest.h>
+#ifdef __linux__
+#include <sys/resource.h>
+#endif
 
 #include <cerrno>
+#include <csignal>
 #include <utility>
 
 #include "test_support/temp_dir.h"
@@ -109,7 +113,8 @@ TEST(FileIoTest, PlacedPiecesLandAtTheirPlaces) {
   int refused_at = -1;
   const int count = 7;  // more pieces than are ever out at once
   const Status status = replace_file_in_placed_pieces(
-      dir.file("f"), [&](PlacedPieceSink& sink) { return two_halves(sink, count, &refused_at); });
+      dir.file("f"), 2 * count * PlacedPiece::kCapacity,
+      [&](PlacedPieceSink& sink) { return two_halves(sink, count, &refused_at); });
   ASSERT_TRUE(status.ok()) << status.message();
   const std::string bytes = read_file_bytes(dir.file("f"));
   ASSERT_EQ(bytes.size(), 2 * count * PlacedPiece::kCapacity);
@@ -129,7 +134,8 @@ TEST(FileIoTest, AFailingPieceStopsTheProducerAndLeavesTheEarlierFile) {
     set_file_fault_hook(fail_the_nth_write);
     int refused_at = -1;
     const Status status = replace_file_in_placed_pieces(
-        dir.file("f"), [&](PlacedPieceSink& sink) { return two_halves(sink, 20, &refused_at); });
+        dir.file("f"), 40 * PlacedPiece::kCapacity,
+        [&](PlacedPieceSink& sink) { return two_halves(sink, 20, &refused_at); });
     set_file_fault_hook(nullptr);
     EXPECT_EQ(status.message(), "cannot write " + dir.file("f") + ": No space left on device");
     EXPECT_EQ(read_file_bytes(dir.file("f")), "earlier");
@@ -139,6 +145,30 @@ TEST(FileIoTest, AFailingPieceStopsTheProducerAndLeavesTheEarlierFile) {
     }
   }
 }
+
+#ifdef __linux__
+// The space of a file in placed pieces is taken before anything is produced: a file larger than
+// the process may write (as a disk too full for it) fails at once.
+TEST(FileIoTest, APlacedFileTooLargeFailsBeforeAnyPieceIsMade) {
+  TempDir dir;
+  write_file_bytes(dir.file("f"), "earlier");
+  struct rlimit before;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+  struct rlimit limit = before;
+  limit.rlim_cur = 4 * PlacedPiece::kCapacity;
+  const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+  bool produced = false;
+  const Status status = replace_file_in_placed_pieces(
+      dir.file("f"), 8 * PlacedPiece::kCapacity, [&](PlacedPieceSink&) { return produced = true; });
+  setrlimit(RLIMIT_FSIZE, &before);
+  std::signal(SIGXFSZ, old_handler);
+  EXPECT_EQ(status.message(), "cannot write " + dir.file("f") + ": File too large");
+  EXPECT_FALSE(produced);
+  EXPECT_EQ(read_file_bytes(dir.file("f")), "earlier");
+  EXPECT_EQ(dir.list(), std::vector<std::string>{"f"});
+}
+#endif
 
 TEST(FileIoTest, ReadsWholeFilesAndTellsFilesFromDirectories) {
   TempDir dir;

@@ -9,20 +9,6 @@
 
 namespace {
 
-// Little-endian stores into a byte buffer; compilers turn these into single stores.
-char* put_u16(char* p, uint16_t value) {
-  p[0] = static_cast<char>(value & 0xff);
-  p[1] = static_cast<char>(value >> 8);
-  return p + 2;
-}
-
-char* put_f64(char* p, double value) {
-  uint64_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  for (int i = 0; i < 8; ++i) p[i] = static_cast<char>((bits >> (8 * i)) & 0xff);
-  return p + 8;
-}
-
 constexpr size_t kPointBytes = 10;  // a tag and a double
 
 // One half of the line plan file (the x or the y of every point) as it is filled, a piece at a
@@ -72,8 +58,8 @@ bool make_room(HalfWriter* x, HalfWriter* y) {
 bool put_unset(HalfWriter* x, HalfWriter* y, int64_t count) {
   for (int64_t i = 0; i < count; ++i) {
     if (!make_room(x, y)) return false;
-    x->moved_to(put_u16(x->at(), kPointUnset));
-    y->moved_to(put_u16(y->at(), kPointUnset));
+    x->moved_to(store_u16(x->at(), kPointUnset));
+    y->moved_to(store_u16(y->at(), kPointUnset));
   }
   return true;
 }
@@ -95,8 +81,8 @@ bool put_run(const PlanRun& run, PlanStepper* stepper, HalfWriter* x, HalfWriter
       } else {
         s.curve(k);
       }
-      px = put_f64(put_u16(px, kPointDouble), s.x1);
-      py = put_f64(put_u16(py, kPointDouble), s.y1);
+      px = store_f64(store_u16(px, kPointDouble), s.x1);
+      py = store_f64(store_u16(py, kPointDouble), s.y1);
     }
     x->moved_to(px);
     y->moved_to(py);
@@ -124,8 +110,8 @@ bool encode_line_plan(const LinePlan& plan, PlacedPieceSink* sink) {
   if (plan.origin_set) {
     // The line leaves the origin along +y: metre 0 at (0, 0), metre 1 at (0, 1).
     for (int metre = 0; metre < origin; ++metre) {
-      x.moved_to(put_u16(put_u16(x.at(), kPointWhole), 0));
-      y.moved_to(put_u16(put_u16(y.at(), kPointWhole), static_cast<uint16_t>(metre)));
+      x.moved_to(store_u16(store_u16(x.at(), kPointWhole), 0));
+      y.moved_to(store_u16(store_u16(y.at(), kPointWhole), static_cast<uint16_t>(metre)));
     }
   } else if (!put_unset(&x, &y, origin)) {
     return false;
@@ -172,21 +158,20 @@ std::string encode_scenario_table(const ScenarioTable& table) {
 }
 
 std::string encode_track_cells(const std::vector<TrackCell>& cells) {
-  std::string bytes;
-  bytes.reserve(cells.size() * kTrackCellBytes);
-  LittleEndianWriter out(&bytes);
+  std::string bytes(cells.size() * kTrackCellBytes, '\0');
+  char* p = &bytes[0];
   for (const TrackCell& c : cells) {
-    out.u8(c.type);
-    out.i16(c.value_a);
-    out.i16(c.value_b);
-    out.i16(c.value_c);
-    out.i16(c.value_d);
-    out.u8(c.signal_time);
-    out.u8(c.marker);
-    out.u8(c.tunnel_kind);
-    out.u8(c.speed);
-    out.u8(c.gradient);
-    out.u8(c.adhesion);
+    p = store_u8(p, c.type);
+    p = store_i16(p, c.value_a);
+    p = store_i16(p, c.value_b);
+    p = store_i16(p, c.value_c);
+    p = store_i16(p, c.value_d);
+    p = store_u8(p, c.signal_time);
+    p = store_u8(p, c.marker);
+    p = store_u8(p, c.tunnel_kind);
+    p = store_u8(p, c.speed);
+    p = store_u8(p, c.gradient);
+    p = store_u8(p, c.adhesion);
   }
   return bytes;
 }

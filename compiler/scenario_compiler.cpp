@@ -174,7 +174,7 @@ CompileResult ScenarioCompiler::memorizza_percorso(int32_t& j_in) {
   if (j != 0) {
     // The plan goes out piece by piece as it is computed: the longest route's takes 20 MB.
     result.status = replace_file_in_placed_pieces(
-        path_in(directory, line_plan_name(scenario)),
+        path_in(directory, line_plan_name(scenario)), 2 * line_plan_half_bytes(plan),
         [this](PlacedPieceSink& sink) { return encode_line_plan(plan, &sink); });
   }
   if (result.status.ok()) {
