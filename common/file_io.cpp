@@ -14,6 +14,7 @@
 #include <deque>
 #include <limits>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -169,9 +170,13 @@ bool reserve_space(std::FILE* file, uint64_t size, int* error) {
 // all kMaxPieces are out, so the producer never runs more than a few pieces ahead.
 class BackgroundPieceWriter : public PlacedPieceSink {
  public:
-  BackgroundPieceWriter(std::FILE* file, const std::string& path)
-      : file_(file), path_(path), thread_([this] { run(); }) {
-    keep_off_this_cpu(thread_);
+  BackgroundPieceWriter(std::FILE* file, const std::string& path) : file_(file), path_(path) {
+    try {
+      thread_ = std::thread([this] { run(); });
+      keep_off_this_cpu(thread_);
+    } catch (const std::system_error&) {
+      // No thread to be had (a process at its limit): put() then writes each piece itself.
+    }
   }
   ~BackgroundPieceWriter() override { finish(); }
 
@@ -196,6 +201,11 @@ class BackgroundPieceWriter : public PlacedPieceSink {
   bool put(PlacedPiece piece) override {
     std::lock_guard<std::mutex> lock(mutex_);
     if (failed_) return false;
+    if (!thread_.joinable()) {
+      const int error = write(piece);
+      written(std::move(piece), error);
+      return !failed_;
+    }
     queued_.push_back(std::move(piece));
     changed_.notify_all();
     return true;
@@ -228,13 +238,19 @@ class BackgroundPieceWriter : public PlacedPieceSink {
       lock.unlock();
       const int error = skip ? 0 : write(piece);
       lock.lock();
-      if (error != 0) {
-        failed_ = true;
-        error_ = error;
-      }
-      spare_.push_back(std::move(piece));
-      changed_.notify_all();
+      written(std::move(piece), error);
     }
+  }
+
+  // Takes a piece back after its write, which failed with `error` unless it is 0. Called with
+  // the mutex held.
+  void written(PlacedPiece piece, int error) {
+    if (error != 0 && !failed_) {
+      failed_ = true;
+      error_ = error;
+    }
+    spare_.push_back(std::move(piece));
+    changed_.notify_all();
   }
 
   // 0, or the errno of the failed seek or write.
@@ -256,7 +272,7 @@ class BackgroundPieceWriter : public PlacedPieceSink {
   bool finishing_ = false;
   bool failed_ = false;
   int error_ = 0;
-  std::thread thread_;  // last: starts once the members it uses are made
+  std::thread thread_;  // not joinable when no thread could be started
 };
 
 }  // namespace
