@@ -17,6 +17,16 @@ std::vector<PlanPoint> plan_points(const LinePlan& plan) {
   points.reserve(static_cast<size_t>(plan.computed_end));
   points.push_back({0, 0});
   points.push_back({0, 1});
-  replay_line_plan(plan, [&points](int32_t, double x, double y) { points.push_back({x, y}); });
+  PlanStepper s;
+  for (const PlanRun& run : plan.runs) {
+    for (int32_t m = run.first; m <= run.last; ++m) {
+      if (run.k == 0) {
+        s.straight();
+      } else {
+        s.curve(run.k);
+      }
+      points.push_back({s.x1, s.y1});
+    }
+  }
   return points;
 }

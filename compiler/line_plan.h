@@ -42,22 +42,5 @@ struct PlanStepper {
   }
 };
 
-// Calls visit(metre, x, y) for every computed metre, 2 up to computed_end - 1, in order.
-template <typename Visit>
-void replay_line_plan(const LinePlan& plan, Visit&& visit) {
-  PlanStepper s;
-  for (const PlanRun& run : plan.runs) {
-    const double k = run.k;
-    for (int32_t m = run.first; m <= run.last; ++m) {
-      if (k == 0) {
-        s.straight();
-      } else {
-        s.curve(k);
-      }
-      visit(m, s.x1, s.y1);
-    }
-  }
-}
-
 // The points of metres 0 up to computed_end - 1 (none when the origin is not set).
 std::vector<PlanPoint> plan_points(const LinePlan& plan);
