@@ -102,19 +102,27 @@ int64_t FieldReader::read_number(const char* what) {
     // Past this the value fits no target anyway; keep it from overflowing.
     if (whole < int64_t(1) << 40) whole = whole * 10 + (token[i] - '0');
   }
-  double fraction = 0;
+  // A fraction rounds the whole part from its digits alone: below one half down, above it
+  // up, exactly one half to the even neighbour.
+  int first_fraction_digit = 0;
+  bool more_after_first = false;
   if (i < token.size() && token[i] == '.') {
-    double scale = 0.1;
-    for (++i; i < token.size() && token[i] >= '0' && token[i] <= '9'; ++i, ++digits) {
-      fraction += (token[i] - '0') * scale;
-      scale /= 10;
+    for (size_t place = 0; ++i < token.size() && token[i] >= '0' && token[i] <= '9';
+         ++place, ++digits) {
+      if (place == 0) {
+        first_fraction_digit = token[i] - '0';
+      } else if (token[i] != '0') {
+        more_after_first = true;
+      }
     }
   }
   if (digits == 0 || i != token.size()) {
     throw RunTimeFailure(std::string(what) + ": \"" + token + "\" is not a number");
   }
-  int64_t value = whole;
-  if (fraction != 0) value = static_cast<int64_t>(round_half_even(double(whole) + fraction));
+  const bool half = first_fraction_digit == 5 && !more_after_first;
+  const bool up = first_fraction_digit > 5 || (first_fraction_digit == 5 && more_after_first) ||
+                  (half && whole % 2 == 1);
+  const int64_t value = up ? whole + 1 : whole;
   return negative ? -value : value;
 }
 

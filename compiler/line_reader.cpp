@@ -97,8 +97,8 @@ class LineSourceReading {
 };
 
 ScenarioCompiler::ReadingGoesOn ScenarioCompiler::read_line_source() {
-  table[kLineEntry].text = table_text(scenario.line_name);
-  table[kTrainEntry].text = table_text(scenario.train_number);
+  table[kLineEntry].text = table_text(scenario_text(scenario.line_name));
+  table[kTrainEntry].text = table_text(scenario_text(scenario.train_number));
   const std::string path = line_source_path();
   bool exists;
   std::string text = source_text(line_source_text, path, &exists);
@@ -230,13 +230,15 @@ LineSourceReading::Row LineSourceReading::feature_rows() {
 }
 
 bool LineSourceReading::within_cells(int32_t p) const {
-  return add32(p, 100, "position") / 50.0 <= c_.last_cell();
+  // In floating point: a position near the 32-bit limit simply fails the test.
+  return (double(p) + 100) / 50 <= c_.last_cell();
 }
 
 bool LineSourceReading::write_gradient() {
   if (gradient_cursor_ > c_.last_cell()) return false;
+  // The low 8 bits of gradient + 100, whatever the gradient: no range check.
   c_.cells[gradient_cursor_].gradient =
-      static_cast<uint8_t>(add32(previous_gradient_, 100, "gradient") & 0xff);
+      static_cast<uint8_t>((int64_t(previous_gradient_) + 100) & 0xff);
   ++gradient_cursor_;
   return true;
 }
@@ -268,10 +270,11 @@ LineSourceReading::Row LineSourceReading::curve() {
     stop(kBadCurve);
     return Row::kStop;
   }
-  const int32_t end = add32(start, length, "curve end");
-  // Straight up to the curve's start, then the curve to its end.
+  // Straight up to the curve's start, then the curve to its end. The end is looked at only
+  // once the straight run is laid: an end past the 32-bit range then fails with those metres
+  // kept.
   for (int run = 0; run < 2; ++run) {
-    const int32_t until = run == 0 ? start : end;
+    const int32_t until = run == 0 ? start : add32(start, length, "curve end");
     if (plan_cursor_ > until) continue;
     // Steps run up to the plan's last metre and the cursor's limit; past either, the curve
     // lies beyond the line (15) or the plan too far (103, which a step at the limit meets).

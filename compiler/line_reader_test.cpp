@@ -261,7 +261,12 @@ TEST(LineReaderTest, FeaturePositionsAgainstTheCells) {
       {"signboard before the start", "cartello_indicatore, -80, (x)\r\n", kBeyondCells, -80},
       {"curve past the plan's end", "curvad4, 50000, 8000\r\n", kBeyondCells, 50000},
       {"curve to the plan's very last metre", "curvad4, 50000, 7000\r\n", 0, 0},
-      {"tunnel ending past the last cell", "montagna, 56000, 60000, 2\r\n", kBeyondCells, 60000},
+      {"tunnel ending past the last cell: at its start", "montagna, 56000, 60000, 2\r\n",
+       kBeyondCells, 56000},
+      {"a position near the 32-bit limit fails the test, no overflow",
+       "pendenza, 2147483600, 3\r\n", kBeyondCells, 2147483600},
+      {"the same for a signboard", "cartello_indicatore, 2147483647, (x)\r\n", kBeyondCells,
+       2147483647},
       {"tunnel starting before the route", "montagna, -500, 300, 2\r\n", kBeyondCells, -500},
       {"tunnel ending before it starts marks nothing", "montagna, 3000, 2000, 12\r\n", 0, 0},
   };
@@ -330,4 +335,27 @@ TEST(LineReaderTest, FieldsThatAreNotTested) {
   CompilerFixture dashes;
   dashes.compile_line(small_line_source("---,---,pendenza-x, 500, 3\r\n"));
   EXPECT_EQ(dashes.compiler.cells[10].gradient, 103);
+}
+
+TEST(LineReaderTest, SumsThatWrapWithoutARangeCheck) {
+  // A gradient of 2147483600 is stored as the low 8 bits of 2147483700.
+  CompilerFixture f;
+  f.compile_line(small_line_source("pendenza, 0, 2147483600\r\npendenza, 1000, -2147483648\r\n"));
+  EXPECT_EQ(f.compiler.error.code, 0);
+  EXPECT_EQ(f.compiler.cells[10].gradient, 2147483700 % 256);
+  EXPECT_EQ(f.compiler.cells[30].gradient, (int64_t(-2147483648) + 100) & 0xff);
+}
+
+TEST(LineReaderTest, CurveWhoseEndOverflowsKeepsItsStraightRun) {
+  // The straight run up to the curve's start is laid before its end is computed; the end's
+  // overflow is then a run-time failure, and the straight metres stay.
+  CompilerFixture f;
+  EXPECT_EQ(f.compile_line(small_line_source("curvad4, 1000, 2147483647\r\n")).end,
+            CompileEnd::kWritten);
+  EXPECT_EQ(f.compiler.error.code, kRunTimeFailure);
+  EXPECT_EQ(f.compiler.plan.computed_end, 1001);
+  const std::vector<PlanPoint> p = plan_points(f.compiler.plan);
+  ASSERT_EQ(p.size(), 1001u);
+  EXPECT_EQ(p[1000].x, 0.0);
+  EXPECT_EQ(p[1000].y, 1000.0);
 }

@@ -64,10 +64,13 @@ void ScenarioCompiler::progressive_ordina() {
       ordered[2] = r3;
     }
   }
+  // All three are stored first; then each flagged one gets its 100 m, entry by entry, so a sum
+  // that overflows leaves the entries after it ordered but without their 100 m.
   const int entries[3] = {kChainageEntry3, kChainageEntry2, kChainageEntry1};
-  for (int i = 0; i < 3; ++i) {
-    if (ordered[i].flag == 1) ordered[i].value = add32(ordered[i].value, 100, "chainage value");
-    store_chainage(ordered[i], &table[entries[i]]);
+  for (int i = 0; i < 3; ++i) store_chainage(ordered[i], &table[entries[i]]);
+  for (int entry : entries) {
+    if (table[entry].position == 1)
+      table[entry].end = add32(table[entry].end, 100, "chainage value");
   }
 }
 
@@ -90,7 +93,8 @@ void ScenarioCompiler::memo_montagna(int32_t& inizio, int32_t& fine, int32_t& ti
   if (first > last) return;
   // Never mark a cell the route does not have.
   if (first < 0) return error.set(kBeyondCells, inizio);
-  if (last > last_cell()) return error.set(kBeyondCells, fine);
+  // The tunnel's own position is its start, wherever its end falls.
+  if (last > last_cell()) return error.set(kBeyondCells, inizio);
   for (int32_t i = first, k = 1; i <= last; ++i, ++k) {
     TrackCell& cell = cells[i];
     cell.tunnel_kind = static_cast<uint8_t>(tipo);
@@ -108,6 +112,7 @@ void ScenarioCompiler::memo_indicatori_v_max(int32_t posizione, int32_t& vas, in
   cell.value_a = nearest<int16_t>(mul32(vas, 20, "speed code") + vad / 5.0, "speed code A");
   cell.value_b = nearest<int16_t>(mul32(vbs, 20, "speed code") + vbd / 5.0, "speed code B");
   cell.value_c = nearest<int16_t>(mul32(vcs, 20, "speed code") + vcd / 5.0, "speed code C");
+  // The stripes wrap to 16 bits, whatever their size.
   cell.value_d =
-      static_cast<int16_t>(add32(mul32(strisces, 10, "stripes"), strisced, "stripes") & 0xffff);
+      static_cast<int16_t>(static_cast<uint16_t>((int64_t(strisces) * 10 + strisced) & 0xffff));
 }

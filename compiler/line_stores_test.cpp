@@ -76,6 +76,43 @@ TEST(LineStoresTest, ChainageReferencesAreOrdered) {
   }
 }
 
+TEST(LineStoresTest, ChainageOverflowLeavesTheOrderedEntries) {
+  // The three ordered references are stored first, then each flagged one gets 100 m: a sum that
+  // overflows stops there, with the entries after it ordered but without their 100 m.
+  const int32_t near_limit = 2147483600;
+  const struct {
+    const char* what;
+    Reference r3, r2, r1;
+    std::array<Reference, 3> expected;
+  } cases[] = {
+      {"entry 81 overflows",
+       {0, 30000, 0},
+       {5000, 20000, 0},
+       {12000, near_limit, 1},
+       {Reference{12000, near_limit, 1}, Reference{5000, 20000, 0}, Reference{0, 30000, 0}}},
+      {"entry 82 overflows after 81 got its 100 m",
+       {0, 30000, 1},
+       {5000, near_limit, 1},
+       {12000, 39050, 1},
+       {Reference{12000, 39150, 1}, Reference{5000, near_limit, 1}, Reference{0, 30000, 1}}},
+  };
+  for (const auto& t : cases) {
+    SCOPED_TRACE(t.what);
+    ScenarioCompiler c("", {"l", "t"});
+    const Reference in[3] = {t.r3, t.r2, t.r1};
+    for (int i = 0; i < 3; ++i) {
+      c.table[81 + i].start = in[i].position;
+      c.table[81 + i].end = in[i].value;
+      c.table[81 + i].position = in[i].flag;
+    }
+    EXPECT_THROW(c.progressive_ordina(), RunTimeFailure);
+    for (int i = 0; i < 3; ++i) {
+      const Reference got{c.table[81 + i].start, c.table[81 + i].end, c.table[81 + i].position};
+      EXPECT_EQ(got, t.expected[i]) << "entry " << 81 + i;
+    }
+  }
+}
+
 TEST(LineStoresTest, TunnelKindsAndMarkers) {
   ScenarioCompiler c = with_cells();
   const struct {
@@ -127,6 +164,8 @@ TEST(LineStoresTest, SpeedIndicators) {
       {"stripes", {70, 75, 75, 2, 0, 0, 0, 3}, 1400, 1500, 1500, 23},
       {"second speeds add their fifth, rounded", {1, 1, 1, 0, 12, 13, 17, 0}, 22, 23, 23, 0},
       {"stripes wrap to 16 bits", {0, 0, 0, 3277, 0, 0, 0, 0}, 0, 0, 0, -32766},
+      {"stripes wrap whatever their size", {0, 0, 0, 2147483647, 0, 0, 0, 5}, 0, 0, 0, -5},
+      {"negative stripes wrap the same way", {0, 0, 0, -2147483647 - 1, 0, 0, 0, -1}, 0, 0, 0, -1},
   };
   for (const auto& t : cases) {
     SCOPED_TRACE(t.what);

@@ -4,6 +4,7 @@
 
 #include "common/file_io.h"
 #include "common/file_path.h"
+#include "common/windows_1252.h"
 #include "compiler/binary_layout.h"
 #include "compiler/checked_math.h"
 #include "compiler/error_codes.h"
@@ -26,6 +27,12 @@ std::string table_text(const std::string& text) {
                          " bytes is longer than a table entry holds (65535)");
   }
   return text;
+}
+
+std::string scenario_text(const std::string& name) {
+  std::optional<std::string> bytes = windows_1252_from_utf8(name);
+  if (!bytes) throw RunTimeFailure("the name \"" + name + "\" has no Windows-1252 form");
+  return *bytes;
 }
 
 int32_t point_cell(int32_t position) {

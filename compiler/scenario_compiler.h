@@ -169,5 +169,9 @@ int32_t area_cell(int32_t position);
 // `text` as stored in a table entry; a text longer than the file's 16-bit length count is a
 // run-time failure.
 std::string table_text(const std::string& text);
+// A name of the scenario identity (UTF-8, as file names are built from it) as the table holds
+// it: Windows-1252 bytes. A name Windows-1252 cannot hold is a run-time failure; callers that
+// take names from people refuse such a name before compiling.
+std::string scenario_text(const std::string& name);
 // End cell of a slowdown that starts at `x` and is `l` metres long.
 int32_t slowdown_end_cell(int32_t x, int32_t l);

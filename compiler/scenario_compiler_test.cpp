@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "common/file_io.h"
+#include "compiler/checked_math.h"
 #include "compiler/compiler_fixture.h"
 #include "compiler/error_codes.h"
 
@@ -91,6 +92,38 @@ TEST(ScenarioCompilerTest, ChecksumsOfTheTrainNumberAndLineName) {
   a.table[kTrainEntry].text = "\xC8";
   b.table[kTrainEntry].text = "\xE8";
   EXPECT_EQ(a.codice_gara_og(), b.codice_gara_og());
+}
+
+TEST(ScenarioCompilerTest, NamesGoIntoTheTableInWindows1252) {
+  // The identity is UTF-8, as file names are built from it; the table holds one Windows-1252
+  // byte a character, and the checksums count those bytes.
+  TempDir dir;
+  const ScenarioIdentity scenario{"Citt\xC3\xA0_\xC3\x80lta", "7545\xC3\x91"};
+  write_file_bytes(dir.file("Citt\xC3\xA0_\xC3\x80lta_linea.txt"), small_line_source(""));
+  write_file_bytes(dir.file("Citt\xC3\xA0_\xC3\x80lta_7545\xC3\x91-.txt"),
+                   "[generale]\r\nvelocita, 0, 70\r\n[fine]\r\n");
+  ScenarioCompiler compiler(dir.path(), scenario);
+  int32_t j = 0;
+  ASSERT_EQ(compiler.memorizza_percorso(j).end, CompileEnd::kWritten);
+  EXPECT_EQ(compiler.error.code, 0);
+  const std::string sim = read_file_bytes(dir.file("Citt\xC3\xA0_\xC3\x80lta_7545\xC3\x91.sim"));
+  const size_t line = entry_offset(sim, kLineEntry);
+  EXPECT_EQ(little_endian_at(sim, line + 14, 2), 10);
+  EXPECT_EQ(sim.substr(line + 16, 10), "Citt\xE0_\xC0lta");
+  EXPECT_EQ(sim.substr(entry_offset(sim, kTrainEntry) + 16, 5), "7545\xD1");
+  // "7545ñcittà_àlta" and the pad: each accented letter counts as its one byte.
+  EXPECT_EQ(compiler.table[kLineEntry].time, 35826);
+  EXPECT_EQ(compiler.cells[kHeaderCell].value_b, 2744);
+
+  // Without the accented train number: the figures of the line name alone.
+  ScenarioCompiler plain("", {"Citt\xC3\xA0_\xC3\x80lta", "7545"});
+  plain.table[kLineEntry].text = scenario_text(plain.scenario.line_name);
+  plain.table[kTrainEntry].text = scenario_text(plain.scenario.train_number);
+  EXPECT_EQ(plain.codice_gara_st(), 34881);
+  EXPECT_EQ(plain.codice_gara_og(), 2605);
+
+  // A name Windows-1252 cannot hold is a run-time failure, never bytes of another encoding.
+  EXPECT_THROW(scenario_text("\xD0\x9C\xD0\xBE\xD1\x81"), RunTimeFailure);
 }
 
 TEST(ScenarioCompilerTest, TakenVersionOrChecksumSlotsWriteNothing) {

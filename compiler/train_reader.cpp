@@ -50,7 +50,8 @@ class TrainSourceReading {
 
   // The position check of every record: whether (p + margin) / 50 stays within the cells.
   bool within_cells(int32_t p, int32_t margin = 100) const {
-    return add32(p, margin, "position") / 50.0 <= c_.last_cell();
+    // In floating point: a position near the 32-bit limit simply fails the check.
+    return (double(p) + margin) / 50 <= c_.last_cell();
   }
   Record beyond_cells(int32_t p) {
     c_.error.set(kBeyondCells, p);
@@ -270,10 +271,12 @@ TrainSourceReading::Record TrainSourceReading::station() {
   const int32_t hours = in_.read_i32("station hours");
   const int32_t minutes = in_.read_i32("station minutes");
   const int32_t seconds = in_.read_i32("station seconds");
-  e.time =
-      add32(mul32(add32(mul32(hours, 60, "time"), minutes, "time"), 60, "time"), seconds, "time");
+  // The name is read before the time is computed: a record cut short before its name, or a
+  // time that overflows, leaves the entry as far as it was read.
   c_.current_field = in_.read_text();
   e.text = table_text(c_.current_field);
+  e.time =
+      add32(mul32(add32(mul32(hours, 60, "time"), minutes, "time"), 60, "time"), seconds, "time");
 
   if (kind == 5 || kind == 6) {
     e.end = add32(p, 150, "station end");

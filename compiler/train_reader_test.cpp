@@ -314,3 +314,43 @@ TEST(TrainReaderTest, AbbattimentoPoints) {
   EXPECT_EQ(f.compiler.cells[120].value_a, 0);
   EXPECT_EQ(f.compiler.cells[140].value_a, 70000 - 65536);  // low 16 bits
 }
+
+TEST(TrainReaderTest, StationNameIsReadBeforeItsTime) {
+  // Cut short before its name at the end of the file: 25, and the entry holds no time.
+  CompilerFixture cut;
+  cut.compile(small_line_source(""),
+              "[generale]\r\nstazione, 1000, 12, 400, 0,0,0, 0,0,0, 0,0,0, 0, 13,8,0\r\n");
+  EXPECT_EQ(cut.compiler.error.code, kRunTimeFailure);
+  EXPECT_EQ(cut.compiler.table[1].position, 1000);
+  EXPECT_EQ(cut.compiler.table[1].time, 0);
+
+  // A time that overflows 32 bits: 25, with the name already stored.
+  CompilerFixture overflow;
+  overflow.compile(small_line_source(""),
+                   train("stazione, 1000, 12, 400, 0,0,0, 0,0,0, 0,0,0, 0, 1000000,0,0, Orte\r\n"));
+  EXPECT_EQ(overflow.compiler.error.code, kRunTimeFailure);
+  EXPECT_EQ(overflow.compiler.table[1].text, "Orte");
+  EXPECT_EQ(overflow.compiler.table[1].time, 0);
+}
+
+TEST(TrainReaderTest, PositionsNearThe32BitLimitFailTheCheck) {
+  // The check is made in floating point: the record ends the reading with 15 at its position,
+  // the tails are written.
+  const struct {
+    const char* what;
+    std::string records;
+    int32_t position;
+  } cases[] = {
+      {"speed limit", "velocita, 2147483600, 70\r\n", 2147483600},
+      {"station, with its margin of 800", station(2147483000, 12, 400), 2147483000},
+      {"signal", "segnale, 2147483647, 2, 4, 1, 0, 0, 0, 0,0,0, 0\r\n", 2147483647},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    CompilerFixture f;
+    f.compile(small_line_source(""), train("velocita, 0, 70\r\n" + c.records));
+    EXPECT_EQ(f.compiler.error.code, kBeyondCells);
+    EXPECT_EQ(f.compiler.error.position, c.position);
+    EXPECT_EQ(f.compiler.cells[1137].speed, 14) << "the tails are written";
+  }
+}

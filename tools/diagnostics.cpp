@@ -88,6 +88,16 @@ std::string problem_meaning(const ScenarioCompiler& c, const Problem& p) {
       if (p.source == ProblemSource::kTrackCells) {
         return "the slowdown starting in this cell has no end before the last cell";
       }
+      // A tunnel is placed by its start; when only its end falls past the cells, say so.
+      if (p.source == ProblemSource::kLineSource && c.tunnel_count > 0 &&
+          c.tunnel_starts[c.tunnel_count] == p.position &&
+          (double(p.position) + 100) / 50 <= c.last_cell()) {
+        return "the tunnel starting at " + std::to_string(p.position) + " m ends at " +
+               std::to_string(c.tunnel_ends[c.tunnel_count]) +
+               " m, beyond the track cells, which cover 0 to " +
+               std::to_string(c.last_cell() * 50) + " m for a route of " +
+               std::to_string(c.table[kRouteEntry].end) + " m";
+      }
       return "position " + std::to_string(p.position) + " m lies beyond the track cells, which " +
              "cover 0 to " + std::to_string(c.last_cell() * 50) + " m for a route of " +
              std::to_string(c.table[kRouteEntry].end) +

@@ -76,6 +76,10 @@ TEST(DiagnosticsTest, EachErrorAnAuthorCanCause) {
        kLine +
            ":4:1: error 15: position 56950 m lies beyond the track cells, which cover 0 to "
            "57000 m for a route of 50000 m (with what it needs before or after it), at 56950 m"},
+      {"a tunnel whose end lies past the cells", line_source("montagna, 56000, 60000, 2\r\n"),
+       train_source(""),
+       kLine + ":4:1: error 15: the tunnel starting at 56000 m ends at 60000 m, beyond the track "
+               "cells, which cover 0 to 57000 m for a route of 50000 m, at 56000 m"},
       {"a number that is not one", line_source("montagna,   100,  x, 2\r\n"), train_source(""),
        kLine + ":4:19: error 25: the reading stopped: tunnel: \"x\" is not a number"},
       {"chainage off the grid",

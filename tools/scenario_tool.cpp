@@ -9,6 +9,7 @@
 #include "common/file_io.h"
 #include "common/file_path.h"
 #include "common/scenario_identity.h"
+#include "common/windows_1252.h"
 #include "compiler/error_codes.h"
 #include "compiler/scenario_compiler.h"
 #include "tools/diagnostics.h"
@@ -132,6 +133,21 @@ std::string parse(const std::vector<std::string>& args, const std::string& allow
     }
   }
   if (a->help) return "";
+  // The names go into the scenario table as Windows-1252, the simulator's code page; file
+  // names keep the platform's own form.
+  const struct {
+    const char* option;
+    const std::string& name;
+  } names[] = {{"--line", a->scenario.line_name}, {"--train", a->scenario.train_number}};
+  for (const auto& n : names) {
+    if (windows_1252_from_utf8(n.name)) continue;
+    if (!is_utf8(n.name)) {
+      return std::string(n.option) + " \"" + n.name + "\" is not UTF-8 text";
+    }
+    return std::string(n.option) + " \"" + n.name +
+           "\" holds a character that Windows-1252, the code page of the simulator's files, " +
+           "cannot represent";
+  }
   if (a->directory.empty()) return "a directory is needed";
   if (!file_exists(a->directory) || is_regular_file(a->directory)) {
     return a->directory + " is not a directory";

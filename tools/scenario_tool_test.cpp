@@ -185,3 +185,36 @@ TEST(ScenarioToolTest, CheckLeavesTheDirectoryAsItWas) {
     EXPECT_EQ(listing(dir), before);
   }
 }
+
+TEST(ScenarioToolTest, NamesOutsideAsciiAreStoredInWindows1252) {
+  // File names keep the platform's UTF-8; the table holds Windows-1252 bytes.
+  TempDir dir;
+  const std::string line = "Citt\xC3\xA0_\xC3\x80lta";
+  write_file_bytes(dir.file(line + "_linea.txt"),
+                   "[generale]\r\nlunghezza percorso, 50000\r\n[fine]\r\nx\r\n");
+  write_file_bytes(dir.file(line + "_7545-.txt"), "[generale]\r\nvelocita, 0, 70\r\n[fine]\r\n");
+  const ProcessResult compiled = run_tool({"compile", dir.path(), "--line", line});
+  EXPECT_EQ(compiled.exit_status, 0) << compiled.err;
+  const std::string sim = read_file_bytes(dir.file(line + "_7545.sim"));
+  EXPECT_NE(sim.find(std::string("\x0a\x00", 2) + "Citt\xE0_\xC0lta"), std::string::npos);
+
+  // A name Windows-1252 cannot represent, or that is not UTF-8, is refused before anything is
+  // read or written.
+  const struct {
+    const char* option;
+    std::string name;
+    const char* says;
+  } refused[] = {
+      {"--line", "\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0", "cannot represent"},
+      {"--train", "7545\xE2\x86\x92", "cannot represent"},
+      {"--line", "Citt\xE0", "is not UTF-8"},
+  };
+  for (const auto& r : refused) {
+    SCOPED_TRACE(r.name);
+    const std::vector<std::string> before = dir.list();
+    const ProcessResult result = run_tool({"compile", dir.path(), r.option, r.name});
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_NE(result.err.find(r.says), std::string::npos) << result.err;
+    EXPECT_EQ(dir.list(), before);
+  }
+}

@@ -61,27 +61,3 @@ std::string chainage_text(const ScenarioTable& table, int64_t metres) {
                 static_cast<long long>(std::llabs(chainage) % 1000));
   return text;
 }
-
-std::string utf8_from_windows_1252(const std::string& text) {
-  // Code points of 0x80 to 0x9F; 0 where Windows-1252 leaves the byte undefined.
-  static const uint16_t kHigh[32] = {
-      0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-      0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-  std::string out;
-  for (unsigned char c : text) {
-    uint32_t code = c;
-    if (c >= 0x80 && c < 0xA0) code = kHigh[c - 0x80] != 0 ? kHigh[c - 0x80] : 0xFFFD;
-    if (code < 0x80) {
-      out.push_back(char(code));
-    } else if (code < 0x800) {
-      out.push_back(char(0xC0 | (code >> 6)));
-      out.push_back(char(0x80 | (code & 0x3F)));
-    } else {
-      out.push_back(char(0xE0 | (code >> 12)));
-      out.push_back(char(0x80 | ((code >> 6) & 0x3F)));
-      out.push_back(char(0x80 | (code & 0x3F)));
-    }
-  }
-  return out;
-}

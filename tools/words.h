@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/windows_1252.h"
 #include "compiler/records.h"
 
 // "signal", "slowdown start", ... for a TrackCell::type; "object 7" for a code not in use.
@@ -17,6 +18,3 @@ std::string chainage_text(const ScenarioTable& table, int64_t metres);
 
 // printf into a text (at most 511 characters).
 std::string formatted(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
-
-// Windows-1252 bytes as UTF-8.
-std::string utf8_from_windows_1252(const std::string& text);
