@@ -11,6 +11,8 @@
 #include <thread>
 
 #include "app/form1.h"
+#include "sources/line_source.h"
+#include "sources/train_source.h"
 #include "test_support/process.h"
 #include "test_support/sha256.h"
 #include "test_support/shipped_files.h"
@@ -138,4 +140,64 @@ TEST_F(WineTest, ErrorReportShowsItsMessageAndEndsTheRun) {
   ASSERT_TRUE(probe.wait(20000, &result)) << "OK did not close the box";
   ASSERT_TRUE(result.exited);
   EXPECT_EQ(result.exit_status, 3);
+}
+
+namespace {
+
+// A Linux path as the Windows programs under Wine see it.
+std::string windows_path(const std::string& path) {
+  std::string out = "Z:" + path;
+  std::replace(out.begin(), out.end(), '/', '\\');
+  return out;
+}
+
+// Output with `folder` (in either form) as DIR, one separator and one line end for all.
+std::string normalised(std::string text, const std::string& folder) {
+  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+  for (const std::string& from : {windows_path(folder), folder}) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at)) {
+      text.replace(at, from.size(), "DIR");
+    }
+  }
+  std::replace(text.begin(), text.end(), '\\', '/');
+  return text;
+}
+
+}  // namespace
+
+TEST_F(WineTest, AuthorsToolDoesOnWindowsWhatItDoesOnLinux) {
+  TempDir root;
+  const std::string folder = root.file("Scenari \xC3\xA8 \xD0\x9F\xD1\x80\xD0\xB8");
+  std::filesystem::create_directory(folder);
+  const std::string tool = kWindowsBuild + "/tools/scenario-tool.exe";
+  ProcessOptions o = options();
+  o.set_environment.push_back({"LC_ALL", "C.UTF-8"});
+
+  // The shipped sources compile to the shipped bytes, and stay.
+  const ScenarioIdentity shipped{kShippedLineName, kShippedTrainNumber};
+  ASSERT_TRUE(dati_linea(folder, shipped).ok());
+  ASSERT_TRUE(dati_treno(folder, shipped).ok());
+  const ProcessResult compiled = run_process({wine_, tool, "compile", windows_path(folder)}, o);
+  ASSERT_TRUE(compiled.exited);
+  EXPECT_EQ(compiled.exit_status, 0) << compiled.out << compiled.err;
+  for (const ShippedFile& f : shipped_compiled_files()) {
+    EXPECT_EQ(sha256_hex(read_file_bytes(folder + "/" + f.name)), f.sha256) << f.name;
+  }
+  EXPECT_TRUE(std::filesystem::exists(folder + "/Viterbo_Attigliano_linea.txt"));
+
+  // An author's mistakes, under a name outside ASCII: the same report, word for word.
+  const std::string line = "Citt\xC3\xA0";
+  write_file_bytes(
+      folder + "/" + line + "_linea.txt",
+      "[generale]\r\nlunghezza percorso, 50000\r\n[x]\r\npendenze, 500, 3\r\n"
+      "cartello_indicatore, 2100, (a)\r\ncartello_indicatore, 2110, (b)\r\n[fine]\r\n");
+  write_file_bytes(folder + "/" + line + "_7545-.txt",
+                   "[generale]\r\nvelocita, 0, 70\r\n[fine]\r\n");
+  const ProcessResult on_windows =
+      run_process({wine_, tool, "check", windows_path(folder), "--line", line}, o);
+  const ProcessResult on_linux = run_process({SCENARIO_TOOL_PATH, "check", folder, "--line", line});
+  EXPECT_EQ(on_windows.exit_status, 2);
+  EXPECT_EQ(on_linux.exit_status, 2);
+  EXPECT_EQ(normalised(on_windows.out, folder), normalised(on_linux.out, folder));
+  EXPECT_NE(on_windows.out.find("error 6:"), std::string::npos) << on_windows.out;
 }

@@ -14,3 +14,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 # GoogleTest is a Linux-side affair: the tests drive the .exe through Wine.
 set(BUILD_TESTING OFF CACHE BOOL "Build the tests" FORCE)
+# printf and its family as C99 has them (%zu, %lld), not the older msvcrt's.
+add_compile_definitions(__USE_MINGW_ANSI_STDIO=1)

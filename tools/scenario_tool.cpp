@@ -6,6 +6,12 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include "common/windows_text.h"
+#endif
+
 #include "common/file_io.h"
 #include "common/file_path.h"
 #include "common/scenario_identity.h"
@@ -152,7 +158,12 @@ std::string parse(const std::vector<std::string>& args, const std::string& allow
   if (!file_exists(a->directory) || is_regular_file(a->directory)) {
     return a->directory + " is not a directory";
   }
-  while (a->directory.size() > 1 && a->directory.back() == '/') a->directory.pop_back();
+  // Trailing separators go, but not the one of a root ("/", "C:\\").
+  while (a->directory.size() > 1 &&
+         (a->directory.back() == '/' || a->directory.back() == kPathSeparator) &&
+         a->directory[a->directory.size() - 2] != ':') {
+    a->directory.pop_back();
+  }
   return "";
 }
 
@@ -279,8 +290,7 @@ int help(const std::vector<std::string>& args) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
+int run(const std::vector<std::string>& args) {
   if (args.empty()) return usage_error("no command");
   const std::string& command = args[0];
   const std::vector<std::string> rest(args.begin() + 1, args.end());
@@ -291,3 +301,18 @@ int main(int argc, char** argv) {
   if (command == "plot") return plot(rest);
   return usage_error("unknown command " + command);
 }
+
+#ifdef _WIN32
+// Windows hands the command line over in UTF-16, whatever the code page: names and folders
+// outside it arrive whole. The tool's texts are UTF-8, and so is what it prints to a console.
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.push_back(from_wide(argv[i]));
+  SetConsoleOutputCP(CP_UTF8);
+  return run(args);
+}
+#else
+int main(int argc, char** argv) {
+  return run(std::vector<std::string>(argv + 1, argv + argc));
+}
+#endif

@@ -17,4 +17,10 @@ std::string cell_type_name(uint8_t type);
 std::string chainage_text(const ScenarioTable& table, int64_t metres);
 
 // printf into a text (at most 511 characters).
+// On Windows the C99 formats (%zu, %lld) come from MinGW's own printf family, which the build
+// selects; the compiler checks the patterns against that family.
+#if defined(__MINGW32__)
+std::string formatted(const char* pattern, ...) __attribute__((format(gnu_printf, 1, 2)));
+#else
 std::string formatted(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
+#endif
