@@ -177,21 +177,26 @@ CompileResult ScenarioCompiler::memorizza_percorso(int32_t& j_in) {
   line.time = codice_gara_st();
   header.value_b = static_cast<int16_t>(codice_gara_og());
   if (!write_files) return result;
+  result.status = write_compiled_files();
+  if (!result.status.ok()) result.end = CompileEnd::kFileFault;
+  return result;
+}
 
+Status ScenarioCompiler::write_compiled_files() const {
+  Status status;
   if (j != 0) {
     // The plan goes out piece by piece as it is computed: the longest route's takes 20 MB.
-    result.status = replace_file_in_placed_pieces(
+    status = replace_file_in_placed_pieces(
         path_in(directory, line_plan_name(scenario)), 2 * line_plan_half_bytes(plan),
         [this](PlacedPieceSink& sink) { return encode_line_plan(plan, &sink); });
   }
-  if (result.status.ok()) {
-    result.status = replace_file(path_in(directory, scenario_table_name(scenario)),
-                                 encode_scenario_table(table));
+  if (status.ok()) {
+    status = replace_file(path_in(directory, scenario_table_name(scenario)),
+                          encode_scenario_table(table));
   }
-  if (result.status.ok()) {
-    result.status =
+  if (status.ok()) {
+    status =
         replace_file(path_in(directory, track_cells_name(scenario)), encode_track_cells(cells));
   }
-  if (!result.status.ok()) result.end = CompileEnd::kFileFault;
-  return result;
+  return status;
 }

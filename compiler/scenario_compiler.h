@@ -103,6 +103,11 @@ class ScenarioCompiler {
   // and stamps the version words and checksums, and writes the compiled files.
   CompileResult memorizza_percorso(int32_t& j);
 
+  // Writes the three compiled files (the line plan only when j is non-zero) from the records
+  // of a compilation that ended with kWritten; memorizza_percorso calls it unless write_files
+  // is false, and the authors' tool calls it itself once it has seen the error code.
+  Status write_compiled_files() const;
+
   // The reading step: the line source, then the train source. A run-time failure anywhere in
   // it ends it with error 25, both sources deleted.
   void memorizza_dati();

@@ -9,6 +9,7 @@
 #include "common/file_path.h"
 #include "compiler/scenario_compiler.h"
 #include "tools/compiled_files.h"
+#include "tools/failed_compilation.h"
 #include "tools/words.h"
 
 namespace {
@@ -177,7 +178,11 @@ std::string dump_text(const CompiledScenario& compiled, const ScenarioIdentity& 
   const TableEntry& train = t[kTrainEntry];
   const TableEntry& route = t[kRouteEntry];
   const bool match = checksums_match(compiled);
-  std::string out = "scenario table " + scenario_table_name(scenario) + "\n";
+  std::string out;
+  for (const std::string& sign : signs_of_failed_compilation(compiled)) {
+    out += "signs of a failed compilation: " + sign + "\n";
+  }
+  out += "scenario table " + scenario_table_name(scenario) + "\n";
   out += "  line      " + utf8_from_windows_1252(line.text) +
          formatted(", backgrounds %d %d %d\n", line.start, line.position, line.end);
   out += "  train     " + utf8_from_windows_1252(train.text) +
@@ -254,8 +259,11 @@ std::string dump_text(const CompiledScenario& compiled, const ScenarioIdentity& 
 }
 
 std::string dump_json(const CompiledScenario& compiled, const ScenarioIdentity& scenario) {
-  std::string out =
-      "{\n  \"scenario_table\": {\n    \"file\": " + json_string(scenario_table_name(scenario)) +
+  std::string out = "{\n  \"signs_of_failed_compilation\": [";
+  const std::vector<std::string> signs = signs_of_failed_compilation(compiled);
+  for (size_t i = 0; i < signs.size(); ++i) out += (i ? ", " : "") + json_string(signs[i]);
+  out +=
+      "],\n  \"scenario_table\": {\n    \"file\": " + json_string(scenario_table_name(scenario)) +
       ",\n";
   out += std::string("    \"checksums_match\": ") + (checksums_match(compiled) ? "true" : "false") +
          ",\n    \"entries\": [\n";

@@ -136,3 +136,59 @@ TEST(DumpTest, RefusesFilesThatAreCutShortOrForeign) {
     write_file_bytes(c.path, original);
   }
 }
+
+TEST(DumpTest, SaysWhenTheFilesComeFromAFailedCompilation) {
+  const std::string line_start = "[generale]\r\nlunghezza percorso, 50000\r\n";
+  const std::string train_start = "[generale]\r\nvelocita, 0, 70\r\n";
+  const struct {
+    const char* what;
+    std::string line, train;
+    std::vector<std::string> signs;  // a piece of each expected sign, in order
+  } cases[] = {
+      {"a clean compilation", line_start + "[x]\r\npendenza, 0, 3\r\n[fine]\r\n",
+       train_start + "[fine]\r\n", {}},
+      {"a feature beyond the cells leaves the rest whole",
+       line_start + "[x]\r\npendenza, 56950, 3\r\n[fine]\r\n", train_start + "[fine]\r\n", {}},
+      {"the train source stopped by a station off the grid", line_start + "[fine]\r\nx\r\n",
+       train_start + "stazione, 1010, 12, 400, 0,0,0, 0,0,0, 0,0,0, 0, 10,0,0, A\r\n[fine]\r\n",
+       {"no cell holds a line speed, short of cell 1137"}},
+      {"the line source stopped by two signboards in one cell",
+       line_start + "[x]\r\npendenza, 0, 3\r\ncartello_indicatore, 2100, (a)\r\n"
+                    "cartello_indicatore, 2110, (b)\r\n[fine]\r\n",
+       train_start + "[fine]\r\n",
+       {"no cell holds a gradient", "no cell holds a line speed",
+        "the line plan stops at metre 1 of 56998"}},
+      {"a chainage reference off the grid",
+       line_start + "progressiva chilometrica uno, 0, 39025, 0\r\n[fine]\r\nx\r\n",
+       train_start + "[fine]\r\n", {"table entry 81 (0 m, chainage 39025 m) is off the 50 m grid"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    write_file_bytes(dir.file("Viterbo_Attigliano_linea.txt"), c.line);
+    write_file_bytes(dir.file("Viterbo_Attigliano_7545-.txt"), c.train);
+    run_tool({"compile", dir.path(), "--force"});
+    const ProcessResult dump = run_tool({"dump", dir.path()});
+    const ProcessResult json = run_tool({"dump", dir.path(), "--json"});
+    const ProcessResult plot = run_tool({"plot", dir.path(), "-o", dir.file("plot.svg")});
+    EXPECT_EQ(dump.exit_status, 0);
+    // A plan that stopped at its origin leaves nothing to draw: plot says so, with the signs.
+    const bool drawn = plot.exit_status == 0;
+    EXPECT_EQ(drawn, c.signs.empty() || c.signs.back().find("line plan") == std::string::npos);
+    const std::string svg = drawn ? read_file_bytes(dir.file("plot.svg")) : "";
+    size_t at = 0;
+    for (const std::string& sign : c.signs) {
+      at = dump.out.find(sign, at);
+      EXPECT_NE(at, std::string::npos) << sign << "\n" << dump.out;
+      EXPECT_NE(dump.err.find(sign), std::string::npos) << dump.err;
+      EXPECT_NE(json.out.find(sign), std::string::npos) << sign;
+      EXPECT_NE(drawn ? svg.find(sign) : plot.err.find(sign), std::string::npos) << sign;
+    }
+    if (c.signs.empty()) {
+      EXPECT_EQ(dump.out.find("signs of a failed compilation"), std::string::npos) << dump.out;
+      EXPECT_EQ(dump.err, "");
+      EXPECT_NE(json.out.find("\"signs_of_failed_compilation\": []"), std::string::npos);
+      EXPECT_EQ(svg.find("class=\"failed\""), std::string::npos);
+    }
+  }
+}

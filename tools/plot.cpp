@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "tools/failed_compilation.h"
 #include "tools/words.h"
 
 namespace {
@@ -196,7 +197,8 @@ std::string plot_svg(const CompiledScenario& c, const ScenarioIdentity& scenario
       ".line{fill:none;stroke:#1f4e99;stroke-width:2}.km{fill:#c00}"
       ".axis{stroke:#999;stroke-width:1}.profile{fill:none;stroke:#2a7b2a;stroke-width:1.2}"
       ".station{fill:#1f4e99}.signal{fill:#b00;font-weight:bold}.slowdown{fill:#e08000;"
-      "font-weight:bold}.restriction{fill:#800080;font-size:11px}</style>\n";
+      "font-weight:bold}.restriction{fill:#800080;font-size:11px}"
+      ".failed{fill:#c00;font-weight:bold;text-anchor:end}</style>\n";
   out += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
   out += plan_view(c);
   out += profile(
@@ -206,5 +208,12 @@ std::string plot_svg(const CompiledScenario& c, const ScenarioIdentity& scenario
       c, axis, kSpeedTop, "speed", "Line speed (km/h)",
       [](const TrackCell& t) { return int(t.speed) * 5; }, 0, 160);
   out += objects(c, axis);
+  // Files that a stopped compilation wrote are not drawn as if sound.
+  double y = 20;
+  for (const std::string& sign : signs_of_failed_compilation(c)) {
+    out += formatted("<text x=\"%.0f\" y=\"%.0f\" class=\"failed\">", kWidth - 12, y) +
+           escaped("Signs of a failed compilation: " + sign) + "</text>\n";
+    y += 18;
+  }
   return out + "</svg>\n";
 }

@@ -20,6 +20,7 @@
 #include "compiler/scenario_compiler.h"
 #include "tools/diagnostics.h"
 #include "tools/dump.h"
+#include "tools/failed_compilation.h"
 #include "tools/plot.h"
 #include "tools/source_lint.h"
 
@@ -33,7 +34,7 @@ constexpr int kExitIntegrity = 3;    // Errore n. 1250 or 1251: nothing written
 constexpr int kExitFileFault = 4;    // a file could not be read or written
 
 const char kUsage[] =
-    "usage: scenario-tool compile DIR [--line NAME] [--train NUMBER] [--no-plan]\n"
+    "usage: scenario-tool compile DIR [--line NAME] [--train NUMBER] [--no-plan] [--force]\n"
     "       scenario-tool check DIR [--line NAME] [--train NUMBER] [--no-plan]\n"
     "       scenario-tool dump DIR [--line NAME] [--train NUMBER] [--json]\n"
     "       scenario-tool plot DIR [--line NAME] [--train NUMBER] -o FILE.svg\n"
@@ -56,12 +57,16 @@ const char kHelp[] =
     "--train NUMBER (default 7545).\n";
 
 const char kCompileHelp[] =
-    "usage: scenario-tool compile DIR [--line NAME] [--train NUMBER] [--no-plan]\n"
+    "usage: scenario-tool compile DIR [--line NAME] [--train NUMBER] [--no-plan] [--force]\n"
     "       scenario-tool check DIR [--line NAME] [--train NUMBER] [--no-plan]\n"
     "\n"
-    "Compiles <line>_linea.txt and <line>_<train>-.txt in DIR. compile writes <line>_linea.dat,\n"
-    "<line>_<train>.sim and <line>_<train>.dat into DIR; check writes nothing. The sources stay.\n"
+    "Compiles <line>_linea.txt and <line>_<train>-.txt in DIR. When they compile with error\n"
+    "code 0, compile writes <line>_linea.dat, <line>_<train>.sim and <line>_<train>.dat into\n"
+    "DIR; otherwise it writes nothing and the compiled files already there stay.\n"
+    "check writes nothing. The sources stay.\n"
     "  --no-plan  do not build (or write) the line plan\n"
+    "  --force    compile: write the files whatever the error code, exactly as the installer\n"
+    "             would from the same sources\n"
     "\n"
     "Each problem is reported as FILE:LINE:COLUMN: error CODE: what is wrong, at METRES m\n"
     "(km CHAINAGE), with the source line and a caret under the field; problems of the\n"
@@ -71,8 +76,9 @@ const char kCompileHelp[] =
     "\n"
     "The last line is, for scripts, 'error_code=N error_position=P', or 'errore=N' when the\n"
     "compiled output failed its integrity check (1250, 1251).\n"
-    "Exit status: 0 error code 0; 1 bad usage; 2 the sources gave an error code; 3 integrity\n"
-    "check failed, nothing written; 4 a compiled file could not be written.\n";
+    "Exit status: 0 error code 0; 1 bad usage; 2 the sources gave an error code (nothing\n"
+    "written unless --force); 3 integrity check failed, nothing written; 4 a compiled file\n"
+    "could not be written.\n";
 
 const char kDumpHelp[] =
     "usage: scenario-tool dump DIR [--line NAME] [--train NUMBER] [--json]\n"
@@ -108,6 +114,7 @@ struct Arguments {
   std::string directory;
   ScenarioIdentity scenario{kShippedLineName, kShippedTrainNumber};
   bool no_plan = false;
+  bool force = false;  // compile: write the files whatever the error code
   bool json = false;
   std::string output;
   bool help = false;
@@ -116,10 +123,14 @@ struct Arguments {
 // Parses `args`, allowing the flags named in `allowed` besides --line and --train. Returns an
 // empty text on success, else what is wrong.
 std::string parse(const std::vector<std::string>& args, const std::string& allowed, Arguments* a) {
+  // Options are matched whole: "--no" or "--js" is no abbreviation, it is unknown.
+  const auto is_allowed = [&allowed](const std::string& option) {
+    return (" " + allowed + " ").find(" " + option + " ") != std::string::npos;
+  };
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    const bool takes_value = arg == "--line" || arg == "--train" ||
-                             (arg == "-o" && allowed.find("-o") != std::string::npos);
+    const bool takes_value =
+        arg == "--line" || arg == "--train" || (arg == "-o" && is_allowed(arg));
     if (takes_value) {
       if (i + 1 >= args.size()) return arg + " needs a value";
       const std::string& value = args[++i];
@@ -129,8 +140,9 @@ std::string parse(const std::vector<std::string>& args, const std::string& allow
     } else if (arg == "--help" || arg == "-h") {
       a->help = true;
     } else if (!arg.empty() && arg[0] == '-') {
-      if (allowed.find(arg) == std::string::npos) return "unknown option " + arg;
+      if (!is_allowed(arg)) return "unknown option " + arg;
       if (arg == "--no-plan") a->no_plan = true;
+      if (arg == "--force") a->force = true;
       if (arg == "--json") a->json = true;
     } else if (a->directory.empty()) {
       a->directory = arg;
@@ -175,7 +187,7 @@ ShownSource shown(const std::string& directory, const std::string& name) {
 
 int compile(const std::vector<std::string>& args, bool write) {
   Arguments a;
-  const std::string wrong = parse(args, "--no-plan", &a);
+  const std::string wrong = parse(args, write ? "--no-plan --force" : "--no-plan", &a);
   if (!wrong.empty()) return usage_error(wrong);
   if (a.help) {
     std::fputs(kCompileHelp, stdout);
@@ -191,11 +203,19 @@ int compile(const std::vector<std::string>& args, bool write) {
     std::fputs(format_warning(w, train).c_str(), stdout);
   }
 
+  // Compiled in memory first: the files are written only from sources that compile cleanly
+  // (or when asked to with --force), so broken sources never replace good compiled files.
   ScenarioCompiler compiler(a.directory, a.scenario);
   compiler.delete_sources = false;
-  compiler.write_files = write;
+  compiler.write_files = false;
   int32_t j = a.no_plan ? 0 : 1;
-  const CompileResult result = compiler.memorizza_percorso(j);
+  CompileResult result = compiler.memorizza_percorso(j);
+  bool wrote = false;
+  if (write && result.end == CompileEnd::kWritten && (compiler.error.code == 0 || a.force)) {
+    result.status = compiler.write_compiled_files();
+    if (!result.status.ok()) result.end = CompileEnd::kFileFault;
+    wrote = result.status.ok();
+  }
   const std::string cells_path = path_in(a.directory, track_cells_name(a.scenario));
   for (const Problem& problem : compiler.problems) {
     std::fputs(format_problem(compiler, problem, line, train, cells_path).c_str(), stdout);
@@ -215,11 +235,16 @@ int compile(const std::vector<std::string>& args, bool write) {
       std::printf("nothing compiled: no compiled file written\n");
       break;
     case CompileEnd::kWritten:
-      if (write) {
+      if (wrote) {
         std::printf("wrote %s%s, %s in %s\n",
                     j != 0 ? (line_plan_name(a.scenario) + ", ").c_str() : "",
                     scenario_table_name(a.scenario).c_str(), track_cells_name(a.scenario).c_str(),
                     a.directory.c_str());
+      } else if (write) {
+        std::printf(
+            "no compiled file written: the sources gave an error; the compiled files already "
+            "in %s are kept (compile --force writes what the installer would)\n",
+            a.directory.c_str());
       } else {
         std::printf("checked in memory: nothing written\n");
       }
@@ -233,6 +258,16 @@ int compile(const std::vector<std::string>& args, bool write) {
   return code == 0 ? kExitClean : kExitSourceError;
 }
 
+// Says on standard error when the compiled files look like the output of a stopped compilation.
+void warn_of_failed_compilation(const CompiledScenario& compiled, const std::string& directory) {
+  for (const std::string& sign : signs_of_failed_compilation(compiled)) {
+    std::fprintf(stderr,
+                 "scenario-tool: warning: the compiled files in %s show signs of a failed "
+                 "compilation: %s; 'scenario-tool check' on their sources shows the error\n",
+                 directory.c_str(), sign.c_str());
+  }
+}
+
 int dump(const std::vector<std::string>& args) {
   Arguments a;
   const std::string wrong = parse(args, "--json", &a);
@@ -244,6 +279,7 @@ int dump(const std::vector<std::string>& args) {
   CompiledScenario compiled;
   const Status status = load_compiled(a.directory, a.scenario, &compiled);
   if (!status.ok()) return file_fault(status.message());
+  warn_of_failed_compilation(compiled, a.directory);
   const std::string text =
       a.json ? dump_json(compiled, a.scenario) : dump_text(compiled, a.scenario);
   std::fputs(text.c_str(), stdout);
@@ -262,6 +298,7 @@ int plot(const std::vector<std::string>& args) {
   CompiledScenario compiled;
   const Status status = load_compiled(a.directory, a.scenario, &compiled);
   if (!status.ok()) return file_fault(status.message());
+  warn_of_failed_compilation(compiled, a.directory);
   const std::string svg = plot_svg(compiled, a.scenario);
   if (svg.empty()) return file_fault("no line plan to draw: compile without --no-plan");
   const Status written = replace_file(a.output, svg);

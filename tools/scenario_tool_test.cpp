@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "common/file_io.h"
+#include "compiler/scenario_compiler.h"
 #include "sources/line_source.h"
 #include "sources/train_source.h"
 #include "test_support/process.h"
@@ -47,9 +48,15 @@ TEST(ScenarioToolTest, ReportsWhatCameOfAnAuthorsSources) {
        0,
        "error_code=0 error_position=0",
        {"Roma_Nord_7545.sim", "Roma_Nord_7545.dat"}},
-      {"a feature past the cells",
+      {"a feature past the cells: nothing written",
        general + "pendenza, 56950, 3\r\n[fine]\r\n",
        {"--line", "Roma_Nord"},
+       2,
+       "error_code=15 error_position=56950",
+       {}},
+      {"a feature past the cells, forced: written as the installer would",
+       general + "pendenza, 56950, 3\r\n[fine]\r\n",
+       {"--line", "Roma_Nord", "--force"},
        2,
        "error_code=15 error_position=56950",
        {"Roma_Nord_linea.dat", "Roma_Nord_7545.sim", "Roma_Nord_7545.dat"}},
@@ -97,6 +104,10 @@ TEST(ScenarioToolTest, BadUsage) {
       {"compile", dir.file("missing")},
       {"compile", dir.path(), "--line"},
       {"compile", dir.path(), "--fast"},
+      {"compile", dir.path(), "-p"},
+      {"check", dir.path(), "--no"},
+      {"check", dir.path(), "--force"},
+      {"dump", dir.path(), "--js"},
       {"compile", dir.path(), dir.path()},
       {"check", dir.path(), "--json"},
       {"dump", dir.path(), "--no-plan"},
@@ -216,5 +227,42 @@ TEST(ScenarioToolTest, NamesOutsideAsciiAreStoredInWindows1252) {
     EXPECT_EQ(result.exit_status, 1);
     EXPECT_NE(result.err.find(r.says), std::string::npos) << result.err;
     EXPECT_EQ(dir.list(), before);
+  }
+}
+
+TEST(ScenarioToolTest, BrokenSourcesNeverReplaceGoodCompiledFiles) {
+  TempDir dir;
+  write_shipped_sources(dir);
+  ASSERT_EQ(run_tool({"compile", dir.path()}).exit_status, 0);
+  const std::vector<std::string> names = {
+      "Viterbo_Attigliano_linea.dat", "Viterbo_Attigliano_7545.sim", "Viterbo_Attigliano_7545.dat"};
+  std::vector<std::string> good;
+  for (const std::string& name : names) good.push_back(read_file_bytes(dir.file(name)));
+
+  // A signboard moved onto another one's cell: error 6, and the good files stay.
+  const std::string line_path = dir.file("Viterbo_Attigliano_linea.txt");
+  const std::string broken = replace_all(read_file_bytes(line_path), "cartello_indicatore,  3050,",
+                                         "cartello_indicatore,  3010,");
+  ASSERT_NE(broken, read_file_bytes(line_path));
+  write_file_bytes(line_path, broken);
+  const ProcessResult refused = run_tool({"compile", dir.path()});
+  EXPECT_EQ(refused.exit_status, 2);
+  EXPECT_NE(refused.out.find("no compiled file written"), std::string::npos) << refused.out;
+  for (size_t i = 0; i < names.size(); ++i) {
+    EXPECT_EQ(read_file_bytes(dir.file(names[i])), good[i]) << names[i];
+  }
+
+  // --force writes what the installer's compiler writes from the same sources.
+  EXPECT_EQ(run_tool({"compile", dir.path(), "--force"}).exit_status, 2);
+  TempDir same;
+  write_file_bytes(same.file("Viterbo_Attigliano_linea.txt"), broken);
+  write_file_bytes(same.file("Viterbo_Attigliano_7545-.txt"),
+                   read_file_bytes(dir.file("Viterbo_Attigliano_7545-.txt")));
+  ScenarioCompiler installer_compiler(same.path(), {kShippedLineName, kShippedTrainNumber});
+  int32_t j = 1;
+  installer_compiler.memorizza_percorso(j);
+  EXPECT_EQ(installer_compiler.error.code, 6);
+  for (const std::string& name : names) {
+    EXPECT_EQ(read_file_bytes(dir.file(name)), read_file_bytes(same.file(name))) << name;
   }
 }
