@@ -12,8 +12,10 @@
 std::string cell_type_name(uint8_t type);
 
 // "km 37+050" for `metres` along the line, counted from the line's chainage references (table
-// entries 81 to 83: the nearest one at or before the position, the chainage running down the
-// line as on the shipped one); empty when the line has no reference.
+// entries 81 to 83: the nearest one at or before the position). The chainage runs down the line
+// as on the shipped one, unless the references show it running up (the farthest holds the
+// greatest value). Empty when the line has no reference, or where the chainage would be
+// negative.
 std::string chainage_text(const ScenarioTable& table, int64_t metres);
 
 // printf into a text (at most 511 characters).
