@@ -22,6 +22,7 @@
 #include "tools/dump.h"
 #include "tools/failed_compilation.h"
 #include "tools/plot.h"
+#include "tools/source_format.h"
 #include "tools/source_lint.h"
 
 namespace {
@@ -38,7 +39,7 @@ const char kUsage[] =
     "       scenario-tool check DIR [--line NAME] [--train NUMBER] [--no-plan]\n"
     "       scenario-tool dump DIR [--line NAME] [--train NUMBER] [--json]\n"
     "       scenario-tool plot DIR [--line NAME] [--train NUMBER] -o FILE.svg\n"
-    "       scenario-tool help [COMMAND]\n";
+    "       scenario-tool help [COMMAND | format]\n";
 
 const char kHelp[] =
     "scenario-tool compiles a scenario's two text sources into the three files the simulator\n"
@@ -49,7 +50,8 @@ const char kHelp[] =
     "  check    the same, in memory only: nothing is written or deleted\n"
     "  dump     show the compiled files in DIR for people, or as JSON\n"
     "  plot     draw the compiled line as an SVG picture\n"
-    "  help     this text, or a command's own: scenario-tool help compile\n"
+    "  help     this text, or a command's own: scenario-tool help compile; or the source\n"
+    "           format, every row and field with its limits: scenario-tool help format\n"
     "\n"
     "The sources are <line>_linea.txt and <line>_<train>-.txt; the compiled files are\n"
     "<line>_linea.dat (line plan), <line>_<train>.sim (scenario table) and <line>_<train>.dat\n"
@@ -315,6 +317,8 @@ int help(const std::vector<std::string>& args) {
     std::fputs(kDumpHelp, stdout);
   } else if (topic == "plot") {
     std::fputs(kPlotHelp, stdout);
+  } else if (topic == "format") {
+    std::fputs(kSourceFormatPage, stdout);
   } else if (topic.empty()) {
     std::fputs(kHelp, stdout);
     std::fputs("\n", stdout);

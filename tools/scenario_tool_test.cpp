@@ -131,6 +131,7 @@ TEST(ScenarioToolTest, BadUsage) {
       {{"check", "--help"}, "check writes nothing"},
       {{"dump", "--help"}, "--json"},
       {{"help", "plot"}, "-o FILE.svg"},
+      {{"help", "format"}, "| `pendenza, P, G` | position m, gradient per mille |"},
   };
   for (const auto& h : helps) {
     const ProcessResult help = run_tool(h.args);
