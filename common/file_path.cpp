@@ -15,3 +15,8 @@ std::string directory_of(const std::string& path) {
   if (last == std::string::npos) return ".";
   return path.substr(0, last);
 }
+
+std::string file_name_of(const std::string& path) {
+  const std::string::size_type last = path.find_last_of(std::string("/") + kPathSeparator);
+  return last == std::string::npos ? path : path.substr(last + 1);
+}

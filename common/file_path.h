@@ -14,3 +14,7 @@ std::string path_in(const std::string& directory, const std::string& file_name);
 // separator. A path in the root directory gives an empty text, which path_in() joins back to
 // the root. A path with no separator gives ".".
 std::string directory_of(const std::string& path);
+
+// The last part of `path`: the file's own name, after the last separator ('/' as well on
+// Windows, where both separate).
+std::string file_name_of(const std::string& path);

@@ -1,6 +1,7 @@
 // The line source reader: the first half of the reading step. It reads <line>_linea.txt field
 // by field into the scenario table, the track cells and the line plan.
 #include <algorithm>
+#include <cmath>
 
 #include "common/file_io.h"
 #include "compiler/binary_layout.h"
@@ -77,6 +78,11 @@ class LineSourceReading {
   }
   void record(bool positioned, int32_t cell = -1) {
     c_.record_problem(ProblemSource::kLineSource, record_offset_, positioned, cell);
+  }
+  void stored(RowKind kind, int32_t position, int32_t a = 0, int32_t b = 0) {
+    if (c_.keep_rows) {
+      c_.rows.push_back({kind, ProblemSource::kLineSource, record_offset_, position, a, b});
+    }
   }
   bool write_gradient();
   // Steps of the line plan from the plan cursor to `last`: straight when k is 0, else curving.
@@ -257,6 +263,7 @@ LineSourceReading::Row LineSourceReading::gradient() {
     } while (gradient_cursor_ < cell);
   }
   previous_gradient_ = g;
+  stored(RowKind::kGradient, p, g);
   return Row::kNext;
 }
 
@@ -286,6 +293,7 @@ LineSourceReading::Row LineSourceReading::curve() {
     }
     if (plan_cursor_ <= until) return beyond_cells(start);
   }
+  stored(RowKind::kCurve, start, length, static_cast<int32_t>(std::lround(k * 10000)));
   return Row::kNext;
 }
 
@@ -305,6 +313,7 @@ LineSourceReading::Row LineSourceReading::tunnel() {
     record(true);
     return Row::kLeaveFeatures;
   }
+  stored(RowKind::kTunnel, n[0], n[1], n[2]);
   return Row::kNext;
 }
 
@@ -316,6 +325,7 @@ LineSourceReading::Row LineSourceReading::speed_indicator() {
   if (!within_cells(position) || point_cell(position) < 0) return beyond_cells(position);
   c_.memo_indicatori_v_max(position, n[1], n[2], n[3], n[4], n[5], n[6], n[7], n[8]);
   if (c_.error.code > 0) return stop_at(c_.error.code, position);
+  stored(RowKind::kSpeedIndicator, position, point_cell(position));
   return Row::kNext;
 }
 
@@ -337,6 +347,7 @@ LineSourceReading::Row LineSourceReading::signboard() {
   c_.table[c_.signboard_cursor].text = table_text(c_.current_field);
   cell.type = kCellSignboard;
   cell.value_a = static_cast<int16_t>(c_.signboard_cursor);
+  stored(RowKind::kSignboard, position, point_cell(position), c_.signboard_cursor);
   --c_.signboard_cursor;
   return Row::kNext;
 }

@@ -141,6 +141,7 @@ CompileResult ScenarioCompiler::memorizza_percorso(int32_t& j_in) {
   numbers = {};
   failure_message.clear();
   problems.clear();
+  rows.clear();
   refused_cell = -1;
   failure_source_ = ProblemSource::kNone;
   failure_offset_ = Problem::kNoOffset;

@@ -48,6 +48,31 @@ struct Problem {
   static constexpr size_t kNoOffset = static_cast<size_t>(-1);
 };
 
+// A row of a source that the readers stored, and where it stands: what lets the authors' tools
+// lead from a compiled object back to its source line.
+enum class RowKind {
+  kGradient,          // position, a = gradient
+  kCurve,             // start, a = length, b = curvature in 1/10000 a metre, negative to the left
+  kTunnel,            // start, a = end, b = kind as stored
+  kSpeedIndicator,    // position, a = its cell
+  kSignboard,         // position, a = its cell, b = its table entry
+  kSpeedLimit,        // position, a = speed in km/h
+  kAdhesion,          // position, a = adhesion
+  kSignal,            // position, a = its cell
+  kSlowdown,          // start, a = speed in km/h, b = length
+  kRestrictionPoint,  // position, a = value, b = its cell
+  kStation,           // position, a = its table entry, b = kind
+};
+
+struct SourceRow {
+  RowKind kind = RowKind::kGradient;
+  ProblemSource source = ProblemSource::kNone;
+  size_t offset = 0;  // byte offset of the row's keyword field in its source
+  int32_t position = 0;
+  int32_t a = 0;
+  int32_t b = 0;
+};
+
 // Compiled file names.
 std::string line_plan_name(const ScenarioIdentity& s);       // <line>_linea.dat
 std::string scenario_table_name(const ScenarioIdentity& s);  // <line>_<train>.sim
@@ -89,6 +114,10 @@ class ScenarioCompiler {
   std::string failure_message;
   // Every problem recorded, in order.
   std::vector<Problem> problems;
+  // With keep_rows set, every row the readers stored, in the order read. Off by default: a
+  // hostile source of millions of rows would hold as many here.
+  bool keep_rows = false;
+  std::vector<SourceRow> rows;
   // The cell a store refused as occupied, for the problem it leads to; -1 when none.
   int32_t refused_cell = -1;
 

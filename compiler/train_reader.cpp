@@ -74,6 +74,11 @@ class TrainSourceReading {
   void record(bool positioned, int32_t cell = -1) {
     c_.record_problem(ProblemSource::kTrainSource, record_offset_, positioned, cell);
   }
+  void stored(RowKind kind, int32_t position, int32_t a = 0, int32_t b = 0) {
+    if (c_.keep_rows) {
+      c_.rows.push_back({kind, ProblemSource::kTrainSource, record_offset_, position, a, b});
+    }
+  }
   // The previous speed (its fifth) and adhesion (its low 8 bits) into the cell at each cursor;
   // the callers keep the cursors within the cells.
   void write_speed() { c_.cells[speed_cursor_++].speed = speed_code(previous_speed_); }
@@ -168,6 +173,7 @@ TrainSourceReading::Record TrainSourceReading::speed_limit() {
     } while (speed_cursor_ < n);
   }
   previous_speed_ = speed;
+  stored(RowKind::kSpeedLimit, p, speed);
   return Record::kNext;
 }
 
@@ -185,6 +191,7 @@ TrainSourceReading::Record TrainSourceReading::adhesion() {
     } while (adhesion_cursor_ < n);
   }
   previous_adhesion_ = value;
+  stored(RowKind::kAdhesion, p, value);
   return Record::kNext;
 }
 
@@ -212,6 +219,7 @@ TrainSourceReading::Record TrainSourceReading::signal() {
   if (point_cell(position) < 8) return beyond_cells(position);
   c_.memo_segnale(position, v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10]);
   if (c_.error.code > 0) return stop_at(c_.error.code, position);
+  stored(RowKind::kSignal, position, point_cell(position));
   return Record::kNext;
 }
 
@@ -226,6 +234,7 @@ TrainSourceReading::Record TrainSourceReading::slowdown() {
   if (point_cell(x) < 0 || end < 0 || end > c_.last_cell()) return beyond_cells(x);
   c_.memo_rallentamento(x, v[1], v[2], v[3], v[4], v[5]);
   if (c_.error.code > 0) return stop_at(c_.error.code, x);
+  stored(RowKind::kSlowdown, x, v[1], v[2]);
   return Record::kNext;
 }
 
@@ -244,6 +253,7 @@ TrainSourceReading::Record TrainSourceReading::restriction_point() {
   } else {
     cell.type = kCellNoRestriction;
   }
+  stored(RowKind::kRestrictionPoint, p, value, c);
   return Record::kNext;
 }
 
@@ -314,6 +324,7 @@ TrainSourceReading::Record TrainSourceReading::station() {
       int64_t(e.start) - 350 < c_.table[station_counter_ - 1].end) {
     return stop_at(kStationsTooClose, p);
   }
+  stored(RowKind::kStation, p, station_counter_, kind);
   ++station_counter_;
   if (station_counter_ >= c_.signboard_cursor) return stop(kStationsMeetSignboards);
   return Record::kNext;

@@ -122,18 +122,7 @@ const std::vector<RunField>& run_fields() {
 }
 
 std::string json_string(const std::string& text) {
-  std::string out = "\"";
-  for (unsigned char c : utf8_from_windows_1252(text)) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += char(c);
-    } else if (c < 0x20) {
-      out += formatted("\\u%04x", c);
-    } else {
-      out += char(c);
-    }
-  }
-  return out + "\"";
+  return json_quoted(utf8_from_windows_1252(text));
 }
 
 std::string role_of(const CompiledScenario& compiled, int index) {

@@ -145,11 +145,16 @@ TEST(DumpTest, SaysWhenTheFilesComeFromAFailedCompilation) {
     std::string line, train;
     std::vector<std::string> signs;  // a piece of each expected sign, in order
   } cases[] = {
-      {"a clean compilation", line_start + "[x]\r\npendenza, 0, 3\r\n[fine]\r\n",
-       train_start + "[fine]\r\n", {}},
+      {"a clean compilation",
+       line_start + "[x]\r\npendenza, 0, 3\r\n[fine]\r\n",
+       train_start + "[fine]\r\n",
+       {}},
       {"a feature beyond the cells leaves the rest whole",
-       line_start + "[x]\r\npendenza, 56950, 3\r\n[fine]\r\n", train_start + "[fine]\r\n", {}},
-      {"the train source stopped by a station off the grid", line_start + "[fine]\r\nx\r\n",
+       line_start + "[x]\r\npendenza, 56950, 3\r\n[fine]\r\n",
+       train_start + "[fine]\r\n",
+       {}},
+      {"the train source stopped by a station off the grid",
+       line_start + "[fine]\r\nx\r\n",
        train_start + "stazione, 1010, 12, 400, 0,0,0, 0,0,0, 0,0,0, 0, 10,0,0, A\r\n[fine]\r\n",
        {"no cell holds a line speed, short of cell 1137"}},
       {"the line source stopped by two signboards in one cell",
@@ -160,7 +165,8 @@ TEST(DumpTest, SaysWhenTheFilesComeFromAFailedCompilation) {
         "the line plan stops at metre 1 of 56998"}},
       {"a chainage reference off the grid",
        line_start + "progressiva chilometrica uno, 0, 39025, 0\r\n[fine]\r\nx\r\n",
-       train_start + "[fine]\r\n", {"table entry 81 (0 m, chainage 39025 m) is off the 50 m grid"}},
+       train_start + "[fine]\r\n",
+       {"table entry 81 (0 m, chainage 39025 m) is off the 50 m grid"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

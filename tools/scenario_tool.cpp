@@ -1,9 +1,14 @@
 // scenario-tool: the scenario authors' command-line tool. It compiles an author's sources with
 // the installer's own compiler and says what came of them, in the shape compilers use; it dumps
 // and plots compiled files. It never shows a window and never deletes the author's sources.
+#include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #ifdef _WIN32
@@ -24,6 +29,8 @@
 #include "tools/plot.h"
 #include "tools/source_format.h"
 #include "tools/source_lint.h"
+#include "tools/view.h"
+#include "tools/words.h"
 
 namespace {
 
@@ -39,6 +46,8 @@ const char kUsage[] =
     "       scenario-tool check DIR [--line NAME] [--train NUMBER] [--no-plan]\n"
     "       scenario-tool dump DIR [--line NAME] [--train NUMBER] [--json]\n"
     "       scenario-tool plot DIR [--line NAME] [--train NUMBER] -o FILE.svg\n"
+    "       scenario-tool view DIR [--line NAME] [--train NUMBER] -o FILE.html [--from KM]\n"
+    "                              [--to KM] [--watch]\n"
     "       scenario-tool help [COMMAND | format]\n";
 
 const char kHelp[] =
@@ -50,6 +59,8 @@ const char kHelp[] =
     "  check    the same, in memory only: nothing is written or deleted\n"
     "  dump     show the compiled files in DIR for people, or as JSON\n"
     "  plot     draw the compiled line as an SVG picture\n"
+    "  view     an interactive page of the line, made from the sources; --watch keeps it up to\n"
+    "           date as you edit them\n"
     "  help     this text, or a command's own: scenario-tool help compile; or the source\n"
     "           format, every row and field with its limits: scenario-tool help format\n"
     "\n"
@@ -81,6 +92,23 @@ const char kCompileHelp[] =
     "Exit status: 0 error code 0; 1 bad usage; 2 the sources gave an error code (nothing\n"
     "written unless --force); 3 integrity check failed, nothing written; 4 a compiled file\n"
     "could not be written.\n";
+
+const char kViewHelp[] =
+    "usage: scenario-tool view DIR [--line NAME] [--train NUMBER] -o FILE.html [--from KM]\n"
+    "                              [--to KM] [--watch]\n"
+    "\n"
+    "Compiles the sources in DIR in memory (nothing is written there) and makes FILE.html, one\n"
+    "page that opens from disk in any current browser, with nothing fetched: the plan of the\n"
+    "line with its stations, tunnels, boards, signals and slowdowns; under it the gradient,\n"
+    "line speed and adhesion and a lane for each kind of object, on one chainage axis; every\n"
+    "object's values and source line on hover or click; the problems (click one to go there);\n"
+    "and the timetable against the least running time at the line speed. Wheel or +/- zooms,\n"
+    "drag or the arrows pan, Home shows the whole line.\n"
+    "  --from KM, --to KM  show that stretch first, in the line's own kilometres (37.5 or\n"
+    "                      37+500); without chainage references, kilometres from the start\n"
+    "  --watch             make the page again each time a source is saved, and list the\n"
+    "                      problems again; the open page reloads itself and keeps its place\n"
+    "Exit status: 0 page written; 1 bad usage; 4 a file could not be read or written.\n";
 
 const char kDumpHelp[] =
     "usage: scenario-tool dump DIR [--line NAME] [--train NUMBER] [--json]\n"
@@ -119,6 +147,8 @@ struct Arguments {
   bool force = false;  // compile: write the files whatever the error code
   bool json = false;
   std::string output;
+  std::string from_km, to_km;  // view: the range shown first, in the line's kilometres
+  bool watch = false;          // view: build the page again whenever a source changes
   bool help = false;
 };
 
@@ -131,19 +161,22 @@ std::string parse(const std::vector<std::string>& args, const std::string& allow
   };
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    const bool takes_value =
-        arg == "--line" || arg == "--train" || (arg == "-o" && is_allowed(arg));
+    const bool takes_value = arg == "--line" || arg == "--train" ||
+                             ((arg == "-o" || arg == "--from" || arg == "--to") && is_allowed(arg));
     if (takes_value) {
       if (i + 1 >= args.size()) return arg + " needs a value";
       const std::string& value = args[++i];
       if (arg == "--line") a->scenario.line_name = value;
       if (arg == "--train") a->scenario.train_number = value;
       if (arg == "-o") a->output = value;
+      if (arg == "--from") a->from_km = value;
+      if (arg == "--to") a->to_km = value;
     } else if (arg == "--help" || arg == "-h") {
       a->help = true;
     } else if (!arg.empty() && arg[0] == '-') {
       if (!is_allowed(arg)) return "unknown option " + arg;
       if (arg == "--no-plan") a->no_plan = true;
+      if (arg == "--watch") a->watch = true;
       if (arg == "--force") a->force = true;
       if (arg == "--json") a->json = true;
     } else if (a->directory.empty()) {
@@ -309,6 +342,118 @@ int plot(const std::vector<std::string>& args) {
   return kExitClean;
 }
 
+// A kilometre given on the command line ("37", "37.250", "37+250") in metres.
+std::optional<int64_t> kilometre_in_metres(const std::string& text) {
+  const size_t plus = text.find('+');
+  char* end = nullptr;
+  if (plus != std::string::npos) {
+    const std::string km = text.substr(0, plus), m = text.substr(plus + 1);
+    const long whole = std::strtol(km.c_str(), &end, 10);
+    if (km.empty() || *end != '\0' || whole < 0) return std::nullopt;
+    const long metres = std::strtol(m.c_str(), &end, 10);
+    if (m.empty() || *end != '\0' || metres < 0 || metres > 999) return std::nullopt;
+    return int64_t(whole) * 1000 + metres;
+  }
+  const double km = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != '\0' || !(km >= 0 && km <= 1e6)) return std::nullopt;
+  return std::llround(km * 1000);
+}
+
+// Builds the route view of the sources in a.directory into a.output; with a stamp, for a page
+// that 'view --watch' keeps up to date. Prints the problems as check does, in short.
+Status write_view(const Arguments& a, const std::string& stamp) {
+  const ShownSource line = shown(a.directory, line_source_name(a.scenario));
+  const ShownSource train = shown(a.directory, train_source_name(a.scenario));
+  ScenarioCompiler compiler(a.directory, a.scenario);
+  compiler.delete_sources = false;
+  compiler.write_files = false;
+  compiler.keep_rows = true;
+  int32_t j = 1;
+  const CompileResult result = compiler.memorizza_percorso(j);
+  if (result.end == CompileEnd::kFileFault) return result.status;
+  std::vector<ViewProblem> problems = view_problems(compiler, line, train);
+  if (result.end == CompileEnd::kIntegrityError) {
+    problems.push_back({"error", "compiled output",
+                        "Errore n. " + std::to_string(result.integrity_error) +
+                            ": a version or checksum slot of table entry 85 or cell 1 is taken",
+                        int64_t(50)});
+  }
+  ViewOptions options;
+  const Chainage chainage = chainage_of_line(compiler.table);
+  const auto metres_of = [&chainage](const std::string& km) -> std::optional<int64_t> {
+    if (km.empty()) return std::nullopt;
+    const int64_t value = *kilometre_in_metres(km);
+    return chainage.references.empty() ? value : chainage.metres_at(value);
+  };
+  options.from_metres = metres_of(a.from_km);
+  options.to_metres = metres_of(a.to_km);
+  if (options.from_metres && options.to_metres && *options.from_metres > *options.to_metres) {
+    std::swap(options.from_metres, options.to_metres);
+  }
+  if (!stamp.empty()) {
+    options.watch_script = file_name_of(a.output) + ".stamp.js";
+    options.watch_stamp = stamp;
+  }
+  const Status written =
+      replace_file(a.output, view_page(compiler, line, train, problems, options));
+  if (!written.ok()) return written;
+  size_t errors = 0;
+  for (const ViewProblem& p : problems) {
+    if (p.level == "error") ++errors;
+    std::printf("%s: %s: %s\n", p.where.c_str(), p.level.c_str(), p.text.c_str());
+  }
+  std::printf("wrote %s: %zu error%s, %zu warning%s; error_code=%d error_position=%d\n",
+              a.output.c_str(), errors, errors == 1 ? "" : "s", problems.size() - errors,
+              problems.size() - errors == 1 ? "" : "s", compiler.error.code,
+              compiler.error.position);
+  std::fflush(stdout);
+  return Status::Ok();
+}
+
+int view(const std::vector<std::string>& args) {
+  Arguments a;
+  const std::string wrong = parse(args, "-o --from --to --watch", &a);
+  if (!wrong.empty()) return usage_error(wrong);
+  if (a.help) {
+    std::fputs(kViewHelp, stdout);
+    return kExitClean;
+  }
+  if (a.output.empty()) return usage_error("view needs -o FILE.html");
+  for (const std::string* km : {&a.from_km, &a.to_km}) {
+    if (!km->empty() && !kilometre_in_metres(*km)) {
+      return usage_error("'" + *km + "' is not a kilometre (37, 37.25 or 37+250)");
+    }
+  }
+  if (!a.watch) {
+    const Status status = write_view(a, "");
+    return status.ok() ? kExitClean : file_fault(status.message());
+  }
+  // Watching: the page again, and its stamp beside it, each time a source changes; the page
+  // polls the stamp and reloads itself, keeping its place.
+  const std::string stamp_path = a.output + ".stamp.js";
+  std::string seen;
+  for (long build = 1;; ++build) {
+    const ShownSource line = shown(a.directory, line_source_name(a.scenario));
+    const ShownSource train = shown(a.directory, train_source_name(a.scenario));
+    seen = line.text + '\0' + train.text;
+    const std::string stamp = std::to_string(build);
+    Status status = write_view(a, stamp);
+    if (status.ok()) {
+      status = replace_file(stamp_path,
+                            "window.__viewStamp && window.__viewStamp(\"" + stamp + "\");\n");
+    }
+    if (!status.ok()) return file_fault(status.message());
+    std::printf("watching %s for changes (Ctrl+C ends)\n", a.directory.c_str());
+    std::fflush(stdout);
+    for (;;) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      const ShownSource now_line = shown(a.directory, line_source_name(a.scenario));
+      const ShownSource now_train = shown(a.directory, train_source_name(a.scenario));
+      if (now_line.text + '\0' + now_train.text != seen) break;
+    }
+  }
+}
+
 int help(const std::vector<std::string>& args) {
   const std::string topic = args.empty() ? "" : args[0];
   if (topic == "compile" || topic == "check") {
@@ -317,6 +462,8 @@ int help(const std::vector<std::string>& args) {
     std::fputs(kDumpHelp, stdout);
   } else if (topic == "plot") {
     std::fputs(kPlotHelp, stdout);
+  } else if (topic == "view") {
+    std::fputs(kViewHelp, stdout);
   } else if (topic == "format") {
     std::fputs(kSourceFormatPage, stdout);
   } else if (topic.empty()) {
@@ -340,6 +487,7 @@ int run(const std::vector<std::string>& args) {
   if (command == "check") return compile(rest, false);
   if (command == "dump") return dump(rest);
   if (command == "plot") return plot(rest);
+  if (command == "view") return view(rest);
   return usage_error("unknown command " + command);
 }
 

@@ -44,31 +44,76 @@ std::string cell_type_name(uint8_t type) {
   }
 }
 
-std::string chainage_text(const ScenarioTable& table, int64_t metres) {
-  // The references that are given: entries 81 to 83 hold them by descending position.
-  const TableEntry* given[3];
-  int count = 0;
+Chainage chainage_of_line(const ScenarioTable& table) {
+  Chainage chainage;
+  // Entries 81 to 83 hold the references by descending position; empty ones are not given.
   for (int entry : {kChainageEntry3, kChainageEntry2, kChainageEntry1}) {
     const TableEntry& e = table[entry];
-    if (e.start != 0 || e.end != 0 || e.position != 0) given[count++] = &e;
+    if (e.start != 0 || e.end != 0 || e.position != 0) {
+      chainage.references.push_back({e.start, e.end});
+    }
   }
-  if (count == 0) return "";
   // The chainage runs down the line unless the references say it runs up: the farthest one
   // then carries the greater value.
-  const TableEntry& farthest = *given[0];
-  const TableEntry& nearest = *given[count - 1];
-  const int direction = farthest.start > nearest.start && farthest.end > nearest.end ? 1 : -1;
-  // Counted from the nearest reference at or before the position, else from the first one.
-  const TableEntry* reference = given[count - 1];
-  for (int i = 0; i < count; ++i) {
-    if (given[i]->start <= metres) {
-      reference = given[i];
+  if (chainage.references.size() > 1) {
+    const Chainage::Reference& farthest = chainage.references.front();
+    const Chainage::Reference& nearest = chainage.references.back();
+    if (farthest.at > nearest.at && farthest.value > nearest.value) chainage.direction = 1;
+  }
+  return chainage;
+}
+
+std::optional<int64_t> Chainage::at_metres(int64_t metres) const {
+  if (references.empty()) return std::nullopt;
+  // Counted from the nearest reference at or before the position, else from the nearest one.
+  const Reference* reference = &references.back();
+  for (const Reference& r : references) {
+    if (r.at <= metres) {
+      reference = &r;
       break;
     }
   }
-  const int64_t chainage = int64_t(reference->end) + direction * (metres - reference->start);
+  const int64_t value = int64_t(reference->value) + direction * (metres - reference->at);
+  if (value < 0) return std::nullopt;
+  return value;
+}
+
+std::optional<int64_t> Chainage::metres_at(int64_t value) const {
+  if (references.empty()) return std::nullopt;
+  // The position whose chainage, counted as at_metres() counts it, is `value`.
+  for (const Reference& r : references) {
+    const int64_t metres = r.at + direction * (value - int64_t(r.value));
+    if (metres >= r.at) return metres;
+  }
+  const Reference& nearest = references.back();
+  return nearest.at + direction * (value - int64_t(nearest.value));
+}
+
+std::string chainage_text(const ScenarioTable& table, int64_t metres) {
+  const std::optional<int64_t> chainage = chainage_of_line(table).at_metres(metres);
   // Before the chainage's origin there is no kilometre to name.
-  if (chainage < 0) return "";
-  return formatted("km %lld+%03lld", static_cast<long long>(chainage / 1000),
-                   static_cast<long long>(chainage % 1000));
+  if (!chainage) return "";
+  return formatted("km %lld+%03lld", static_cast<long long>(*chainage / 1000),
+                   static_cast<long long>(*chainage % 1000));
+}
+
+std::string json_quoted(const std::string& utf8) {
+  std::string out = "\"";
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(utf8[i]);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += char(c);
+    } else if (c < 0x20 || c == '<' || c == '>' || c == '&') {
+      out += formatted("\\u%04x", c);
+    } else if (c == 0xE2 && i + 2 < utf8.size() && utf8[i + 1] == '\x80' &&
+               (utf8[i + 2] == '\xA8' || utf8[i + 2] == '\xA9')) {
+      // U+2028 and U+2029 end a line in a script, though not in JSON.
+      out += utf8[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
+      i += 2;
+    } else {
+      out += char(c);
+    }
+  }
+  return out + "\"";
 }

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "common/windows_1252.h"
 #include "compiler/records.h"
@@ -18,6 +20,22 @@ std::string cell_type_name(uint8_t type);
 // negative.
 std::string chainage_text(const ScenarioTable& table, int64_t metres);
 
+// The line's chainage: its references, farthest first, and the way it runs.
+struct Chainage {
+  struct Reference {
+    int32_t at;     // metres along the route
+    int32_t value;  // chainage there, metres
+  };
+  std::vector<Reference> references;
+  int direction = -1;  // -1: the chainage falls along the line; 1: it rises
+
+  // The chainage at `metres`; nothing without references or where it would be negative.
+  std::optional<int64_t> at_metres(int64_t metres) const;
+  // The metres along the route where the chainage is `value`; nothing without references.
+  std::optional<int64_t> metres_at(int64_t value) const;
+};
+Chainage chainage_of_line(const ScenarioTable& table);
+
 // printf into a text (at most 511 characters).
 // On Windows the C99 formats (%zu, %lld) come from MinGW's own printf family, which the build
 // selects; the compiler checks the patterns against that family.
@@ -26,3 +44,6 @@ std::string formatted(const char* pattern, ...) __attribute__((format(gnu_printf
 #else
 std::string formatted(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
 #endif
+
+// `utf8` as a JSON string, safe inside an HTML script too (<, > and & escaped).
+std::string json_quoted(const std::string& utf8);

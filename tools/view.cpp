@@ -1,0 +1,310 @@
+#include "tools/view.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "common/file_path.h"
+#include "compiler/line_plan.h"
+#include "compiler/records.h"
+#include "tools/source_lint.h"
+#include "tools/view_page.h"
+#include "tools/words.h"
+
+namespace {
+
+// Line numbers of byte offsets in a source, from the line starts indexed once.
+class LineNumbers {
+ public:
+  explicit LineNumbers(const std::string& text) {
+    starts_.push_back(0);
+    for (size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) {
+        starts_.push_back(i + 1);
+      }
+    }
+  }
+  int line_of(size_t offset) const {
+    return static_cast<int>(std::upper_bound(starts_.begin(), starts_.end(), offset) -
+                            starts_.begin());
+  }
+
+ private:
+  std::vector<size_t> starts_;
+};
+
+// One object of the page: its kind, where it lies, what the tooltip says, its source line.
+struct Mark {
+  std::string kind;
+  int64_t metres = 0;
+  std::string title;
+  std::string info;
+  std::string source;  // file name; empty for what the rules placed
+  int line = 0;
+  std::string extra;  // further JSON members, each with its leading comma
+};
+
+std::string json_mark(const Mark& m) {
+  std::string out = "{\"kind\":" + json_quoted(m.kind) + ",\"m\":" + std::to_string(m.metres) +
+                    ",\"title\":" + json_quoted(m.title) + ",\"info\":" + json_quoted(m.info);
+  if (!m.source.empty()) {
+    out += ",\"src\":" + json_quoted(m.source) + ",\"line\":" + std::to_string(m.line);
+  }
+  return out + m.extra + "}";
+}
+
+std::string speed_board_info(const TrackCell& cell) {
+  // Each speed code is the first board's speed times 20 plus the second board's fifth.
+  const auto speeds = [](int16_t code) {
+    return formatted("%d", code / 20) + (code % 20 != 0 ? formatted("/%d", code % 20 * 5) : "");
+  };
+  return "speeds A " + speeds(cell.value_a) + ", B " + speeds(cell.value_b) + ", C " +
+         speeds(cell.value_c) + " km/h; stripes " + formatted("%d", cell.value_d);
+}
+
+}  // namespace
+
+std::vector<ViewProblem> view_problems(const ScenarioCompiler& compiler,
+                                       const ShownSource& line_source,
+                                       const ShownSource& train_source) {
+  const LineNumbers line_numbers(line_source.text), train_numbers(train_source.text);
+  std::vector<ViewProblem> problems;
+  // A warning's place on the line: the last stored row of its source at or before it.
+  const auto place_of = [&compiler](ProblemSource source, size_t offset) {
+    std::optional<int64_t> metres;
+    for (const SourceRow& row : compiler.rows) {
+      if (row.source == source && row.offset <= offset) metres = row.position;
+    }
+    return metres;
+  };
+  const auto where = [](const ShownSource& s, const LineNumbers& numbers, size_t offset) {
+    const int line = numbers.line_of(offset);
+    return file_name_of(s.path) + ":" + std::to_string(line);
+  };
+  for (const SourceWarning& w : lint_line_source(line_source.text)) {
+    problems.push_back({"warning", where(line_source, line_numbers, w.offset),
+                        utf8_from_windows_1252(w.message),
+                        place_of(ProblemSource::kLineSource, w.offset)});
+  }
+  for (const SourceWarning& w : lint_train_source(train_source.text)) {
+    problems.push_back({"warning", where(train_source, train_numbers, w.offset),
+                        utf8_from_windows_1252(w.message),
+                        place_of(ProblemSource::kTrainSource, w.offset)});
+  }
+  for (const Problem& p : compiler.problems) {
+    ViewProblem v;
+    v.level = "error";
+    v.text = "error " + std::to_string(p.code) + ": " + problem_meaning(compiler, p);
+    if (p.positioned) v.metres = p.position;
+    if (p.source == ProblemSource::kTrackCells) {
+      v.where = "cell " + std::to_string(p.cell);
+      v.metres = int64_t(p.cell) * 50;
+    } else {
+      const bool line = p.source == ProblemSource::kLineSource;
+      const ShownSource& s = line ? line_source : train_source;
+      v.where = file_name_of(s.path);
+      if (p.offset != Problem::kNoOffset && p.offset <= s.text.size()) {
+        v.where = where(s, line ? line_numbers : train_numbers, p.offset);
+      }
+    }
+    problems.push_back(v);
+  }
+  return problems;
+}
+
+std::string view_page(const ScenarioCompiler& c, const ShownSource& line_source,
+                      const ShownSource& train_source, const std::vector<ViewProblem>& problems,
+                      const ViewOptions& options) {
+  const LineNumbers line_numbers(line_source.text), train_numbers(train_source.text);
+  const std::string line_file = file_name_of(line_source.path);
+  const std::string train_file = file_name_of(train_source.path);
+  const ScenarioTable& t = c.table;
+  const int64_t total = c.total_metres;
+
+  std::vector<Mark> marks;
+  std::vector<Mark> out_of_range;
+  std::vector<bool> from_a_row(c.cells.size(), false);
+  for (const SourceRow& row : c.rows) {
+    Mark m;
+    m.metres = row.position;
+    const bool line = row.source == ProblemSource::kLineSource;
+    m.source = line ? line_file : train_file;
+    m.line = (line ? line_numbers : train_numbers).line_of(row.offset);
+    const auto cell_at = [&c](int32_t index) -> const TrackCell* {
+      return index >= 0 && index <= c.last_cell() ? &c.cells[index] : nullptr;
+    };
+    switch (row.kind) {
+      case RowKind::kGradient:
+        if (row.a < -100 || row.a > 155) {
+          m.kind = "out-of-range";
+          m.title = formatted("gradient %d per mille does not fit its cell field", row.a);
+          m.info = formatted("stored as %d", int((int64_t(row.a) + 100) & 0xff) - 100);
+          out_of_range.push_back(m);
+        }
+        continue;
+      case RowKind::kAdhesion:
+        if (row.a < 0 || row.a > 255) {
+          m.kind = "out-of-range";
+          m.title = formatted("adhesion %d does not fit its cell field", row.a);
+          m.info = formatted("stored as %d", int(row.a & 0xff));
+          out_of_range.push_back(m);
+        }
+        continue;
+      case RowKind::kSpeedLimit:
+      case RowKind::kCurve:
+        continue;
+      case RowKind::kTunnel:
+        m.kind = "tunnel";
+        m.title = formatted("tunnel, kind %d", row.b);
+        m.info = formatted("%d m long, to %s", row.a - row.position,
+                           (std::to_string(row.a) + " m").c_str());
+        m.extra = ",\"to\":" + std::to_string(std::max(row.a, row.position));
+        break;
+      case RowKind::kSpeedIndicator: {
+        m.kind = "speed-indicator";
+        m.title = "speed board";
+        if (const TrackCell* cell = cell_at(row.a)) m.info = speed_board_info(*cell);
+        if (row.a >= 0 && size_t(row.a) < from_a_row.size()) from_a_row[row.a] = true;
+        break;
+      }
+      case RowKind::kSignboard:
+        m.kind = "signboard";
+        m.title = "signboard";
+        if (row.b >= 1 && row.b < kTableEntries) m.info = utf8_from_windows_1252(t[row.b].text);
+        break;
+      case RowKind::kSignal: {
+        m.kind = "signal";
+        m.title = "signal";
+        if (const TrackCell* cell = cell_at(row.a)) {
+          m.info = formatted("aspects %d %d %d, code %d, waiting time %d", cell->value_a,
+                             cell->value_b, cell->value_c, cell->value_d, cell->signal_time);
+        }
+        break;
+      }
+      case RowKind::kSlowdown: {
+        // Its start and end; and, past 1500 m, its warning point 1200 m before.
+        const std::string speed = formatted("%d km/h over %d m", row.a, row.b);
+        Mark start = m;
+        start.kind = "slowdown-start";
+        start.title = "slowdown start";
+        start.info = speed;
+        start.extra = ",\"to\":" + std::to_string(int64_t(row.position) + row.b);
+        marks.push_back(start);
+        Mark end = m;
+        end.kind = "slowdown-end";
+        end.title = "slowdown end";
+        end.metres = int64_t(row.position) + row.b;
+        end.info = speed;
+        marks.push_back(end);
+        if (row.position > 1500) {
+          m.kind = "slowdown-warning";
+          m.title = "slowdown warning point";
+          m.metres = int64_t(row.position) - 1200;
+          m.info = speed;
+          break;
+        }
+        continue;
+      }
+      case RowKind::kRestrictionPoint:
+        m.kind = "abbattimento";
+        m.title = row.a > 0 ? "speed restriction point ('abbattimento')"
+                            : "'abbattimento' point without restriction";
+        m.info = formatted("value %d", row.a);
+        if (row.b >= 0 && size_t(row.b) < from_a_row.size()) from_a_row[row.b] = true;
+        break;
+      case RowKind::kStation: {
+        if (row.a < 1 || row.a >= kTableEntries) continue;
+        const TableEntry& e = t[row.a];
+        m.kind = "station";
+        m.title = "station " + utf8_from_windows_1252(e.text);
+        m.info = formatted("kind %d, from %d m to %d m, at ", e.kind, e.start, e.end) +
+                 formatted("%02d:%02d:%02d", e.time / 3600 % 24, e.time / 60 % 60, e.time % 60);
+        m.extra = ",\"name\":" + json_quoted(utf8_from_windows_1252(e.text)) +
+                  ",\"entry\":" + std::to_string(row.a) + ",\"start\":" + std::to_string(e.start) +
+                  ",\"end\":" + std::to_string(e.end) + ",\"time\":" + std::to_string(e.time);
+        break;
+      }
+    }
+    marks.push_back(m);
+  }
+  // Speed restriction points the signal-cell rules placed: no source line of their own.
+  for (size_t i = 0; i < c.cells.size(); ++i) {
+    if (c.cells[i].type != kCellSpeedRestriction || from_a_row[i]) continue;
+    Mark m;
+    m.kind = "restriction";
+    m.metres = int64_t(i) * 50;
+    m.title = "speed restriction point";
+    m.info = formatted("value %d, cell %zu", c.cells[i].value_a, i);
+    marks.push_back(m);
+  }
+  std::stable_sort(marks.begin(), marks.end(),
+                   [](const Mark& a, const Mark& b) { return a.metres < b.metres; });
+
+  std::string data =
+      "{\"title\":" + json_quoted(c.scenario.line_name + " " + c.scenario.train_number);
+  data += ",\"route\":" + std::to_string(t[kRouteEntry].end) +
+          ",\"total\":" + std::to_string(total) + ",\"errorCode\":" + std::to_string(c.error.code) +
+          ",\"errorPosition\":" + std::to_string(c.error.position);
+  const Chainage chainage = chainage_of_line(t);
+  data += ",\"chainageDirection\":" + std::to_string(chainage.direction) + ",\"chainage\":[";
+  for (size_t i = 0; i < chainage.references.size(); ++i) {
+    data += formatted("%s{\"at\":%d,\"value\":%d}", i ? "," : "", chainage.references[i].at,
+                      chainage.references[i].value);
+  }
+  const int64_t from = std::max<int64_t>(0, options.from_metres.value_or(0));
+  const int64_t to =
+      std::min<int64_t>(std::max<int64_t>(total, 1), options.to_metres.value_or(total));
+  data += formatted("],\"range\":[%lld,%lld]", static_cast<long long>(std::min(from, to)),
+                    static_cast<long long>(std::max(from + 200, to)));
+
+  // The plan, one point every `step` metres (at most about 100,000 points), in whole
+  // decimetres, each the difference from the one before.
+  const std::vector<PlanPoint> points = plan_points(c.plan);
+  const size_t step = std::max<size_t>(1, (points.size() + 99999) / 100000);
+  std::string xs, ys;
+  long long px = 0, py = 0;
+  for (size_t i = 0; i < points.size(); i += step) {
+    const long long x = std::llround(points[i].x * 10), y = std::llround(points[i].y * 10);
+    xs += (i ? "," : "") + std::to_string(x - px);
+    ys += (i ? "," : "") + std::to_string(y - py);
+    px = x;
+    py = y;
+  }
+  data += ",\"plan\":{\"step\":" + std::to_string(step) + ",\"x\":[" + xs + "],\"y\":[" + ys + "]}";
+
+  std::string gradient, speed, adhesion;
+  for (size_t i = 0; i < c.cells.size(); ++i) {
+    const char* comma = i ? "," : "";
+    gradient += comma + std::to_string(int(c.cells[i].gradient) - 100);
+    speed += comma + std::to_string(int(c.cells[i].speed) * 5);
+    adhesion += comma + std::to_string(int(c.cells[i].adhesion));
+  }
+  data += ",\"cells\":{\"gradient\":[" + gradient + "],\"speed\":[" + speed + "],\"adhesion\":[" +
+          adhesion + "]}";
+
+  data += ",\"marks\":[";
+  for (size_t i = 0; i < marks.size(); ++i) data += (i ? ",\n" : "") + json_mark(marks[i]);
+  data += "],\"outOfRange\":[";
+  for (size_t i = 0; i < out_of_range.size(); ++i) {
+    data += (i ? "," : "") + json_mark(out_of_range[i]);
+  }
+  data += "],\"problems\":[";
+  for (size_t i = 0; i < problems.size(); ++i) {
+    const ViewProblem& p = problems[i];
+    data += std::string(i ? ",\n" : "") + "{\"level\":" + json_quoted(p.level) +
+            ",\"where\":" + json_quoted(p.where) + ",\"text\":" + json_quoted(p.text) +
+            ",\"m\":" + (p.metres ? std::to_string(*p.metres) : std::string("null")) + "}";
+  }
+  data += "],\"watchScript\":" + json_quoted(options.watch_script) +
+          ",\"watchStamp\":" + json_quoted(options.watch_stamp) + "}";
+
+  // The page: its template with the title and the data put in their places, each once.
+  const std::string page = kViewPage;
+  const size_t title_at = page.find("__VIEW_TITLE__");
+  const size_t data_at = page.find("__VIEW_DATA__");
+  std::string title;
+  for (char ch : c.scenario.line_name + " " + c.scenario.train_number) {
+    title += ch == '<' ? "&lt;" : ch == '&' ? "&amp;" : std::string(1, ch);
+  }
+  return page.substr(0, title_at) + title + page.substr(title_at + 14, data_at - title_at - 14) +
+         data + page.substr(data_at + 13);
+}

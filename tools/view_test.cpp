@@ -1,0 +1,191 @@
+// The route view in a real browser: headless Chromium opens the page that 'scenario-tool view'
+// made and runs the page's own self-test (#selftest): it counts the marks of each kind, hovers
+// over the first signal and zooms, and writes what it found into the page, which Chromium then
+// prints. In CI the browser must be there; elsewhere a missing one skips these tests.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <thread>
+
+#include "bench/maximal_scenario.h"
+#include "test_support/process.h"
+#include "test_support/temp_dir.h"
+#include "tools/tool_fixture.h"
+
+namespace {
+
+std::string find_on_path(const std::vector<std::string>& names) {
+  const char* path = std::getenv("PATH");
+  const std::string dirs = path ? path : "";
+  for (const std::string& name : names) {
+    size_t start = 0;
+    while (start <= dirs.size()) {
+      const size_t end = std::min(dirs.find(':', start), dirs.size());
+      const std::string candidate = dirs.substr(start, end - start) + "/" + name;
+      if (access(candidate.c_str(), X_OK) == 0) return candidate;
+      start = end + 1;
+    }
+  }
+  return "";
+}
+
+// The lines of the page's self-test report, as Chromium printed the page after running it.
+std::string self_test_report(const std::string& dom) {
+  const size_t open = dom.find("<pre id=\"selftest\">");
+  if (open == std::string::npos) return "";
+  const size_t from = open + 19;
+  return dom.substr(from, dom.find("</pre>", from) - from);
+}
+
+class ViewTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    browser_ = find_on_path({"chromium", "chromium-browser"});
+    if (browser_.empty()) {
+      const char* ci = std::getenv("CI");
+      if (ci != nullptr && std::string(ci) == "true") FAIL() << "no chromium in CI";
+      GTEST_SKIP() << "no browser (Debian package chromium): the page is not tested";
+    }
+  }
+
+  // Chromium's run of `url`, with the extra `flags`: what it printed.
+  std::string browse(const std::string& url, const std::vector<std::string>& flags) {
+    std::vector<std::string> argv = {browser_,
+                                     "--headless",
+                                     "--no-sandbox",
+                                     "--disable-gpu",
+                                     "--user-data-dir=" + profile_.path(),
+                                     "--window-size=1400,1300",
+                                     "--hide-scrollbars",
+                                     "--virtual-time-budget=20000"};
+    argv.insert(argv.end(), flags.begin(), flags.end());
+    argv.push_back(url);
+    ChildProcess chromium(argv, {});
+    ProcessResult result;
+    if (!chromium.wait(120000, &result)) {
+      ADD_FAILURE() << "the browser did not finish";
+      return "";
+    }
+    return result.out;
+  }
+
+  // Makes the page of the sources in `dir`, opens it with its self-test and saves a screenshot.
+  std::string page_report(const TempDir& dir, const std::vector<std::string>& options,
+                          const std::string& screenshot) {
+    std::vector<std::string> args = {"view", dir.path(), "-o", dir.file("view.html")};
+    args.insert(args.end(), options.begin(), options.end());
+    const ProcessResult made = run_tool(args);
+    EXPECT_EQ(made.exit_status, 0) << made.out << made.err;
+    const std::string url = "file://" + dir.file("view.html");
+    std::filesystem::create_directories(SCREENSHOT_DIR);
+    browse(url, {"--screenshot=" + std::string(SCREENSHOT_DIR) + "/" + screenshot});
+    return self_test_report(browse(url + "#selftest", {"--dump-dom"}));
+  }
+
+  std::string browser_;
+  TempDir profile_;
+};
+
+}  // namespace
+
+TEST_F(ViewTest, ShippedScenarioShowsEveryStationTunnelAndSignalWithItsSourceLine) {
+  TempDir dir;
+  write_shipped_sources(dir);
+  const std::string report = page_report(dir, {}, "view_shipped.png");
+  EXPECT_NE(report.find("count station 6 of 6"), std::string::npos) << report;
+  EXPECT_NE(report.find("count tunnel 5 of 5"), std::string::npos) << report;
+  EXPECT_NE(report.find("count signal 8 of 8"), std::string::npos) << report;
+  // The first signal of the train source is its line 28.
+  EXPECT_NE(report.find("hover-signal Viterbo_Attigliano_7545-.txt:28"), std::string::npos)
+      << report;
+  // A zoom narrows the chainage shown, both panels following.
+  std::smatch zoom;
+  ASSERT_TRUE(std::regex_search(report, zoom, std::regex("zoom (\\d+)-(\\d+) -&gt; (\\d+)-(\\d+)")))
+      << report;
+  EXPECT_LT(std::stol(zoom[4]) - std::stol(zoom[3]), std::stol(zoom[2]) - std::stol(zoom[1]));
+
+  // The stations by name and the timetable, in the page as it is.
+  const std::string page = read_file_bytes(dir.file("view.html"));
+  for (const char* name : {"VITERBO P. F.", "Montefiascone", "Grotte S. Stefano",
+                           "Sipicciano S. Nicola", "Sipicciano", "ATTIGLIANO"}) {
+    EXPECT_NE(page.find(std::string("\"name\":\"") + name + "\""), std::string::npos) << name;
+  }
+}
+
+TEST_F(ViewTest, TheLongestRouteStaysWhole) {
+  TempDir dir;
+  const ScenarioSources maximal = maximal_scenario(1);
+  write_file_bytes(dir.file("Massimo_linea.txt"), maximal.line_source);
+  write_file_bytes(dir.file("Massimo_1-.txt"), maximal.train_source);
+  const std::string report =
+      page_report(dir, {"--line", "Massimo", "--train", "1"}, "view_maximal.png");
+  for (const char* kind : {"station", "tunnel", "signal"}) {
+    std::smatch count;
+    ASSERT_TRUE(std::regex_search(report, count,
+                                  std::regex(std::string("count ") + kind + " (\\d+) of (\\d+)")))
+        << report;
+    EXPECT_EQ(count[1], count[2]) << kind;
+    EXPECT_GT(std::stol(count[2]), 30) << kind;
+  }
+  std::smatch paint;
+  ASSERT_TRUE(std::regex_search(report, paint, std::regex("first-paint-ms ([0-9.]+)")));
+  std::printf("first paint of the longest route's page: %s ms\n", paint[1].str().c_str());
+}
+
+TEST(ViewPageTest, SelfContainedAndRefusingBadRanges) {
+  TempDir dir;
+  write_shipped_sources(dir);
+  const ProcessResult made =
+      run_tool({"view", dir.path(), "-o", dir.file("v.html"), "--from", "37+000", "--to", "30"});
+  ASSERT_EQ(made.exit_status, 0) << made.err;
+  const std::string page = read_file_bytes(dir.file("v.html"));
+  // Nothing fetched: no link, no source address, no address but the SVG namespace.
+  EXPECT_EQ(page.find("<link"), std::string::npos);
+  EXPECT_EQ(page.find("https://"), std::string::npos);
+  EXPECT_EQ(std::regex_replace(page, std::regex("http://www.w3.org/2000/svg"), "").find("http"),
+            std::string::npos);
+  // km 37+000 and km 30 of a chainage that falls from 39+150 at the start.
+  EXPECT_NE(page.find("\"range\":[2150,9150]"), std::string::npos);
+
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"view", dir.path()},
+        {"view", dir.path(), "-o", dir.file("w.html"), "--from", "x"},
+        {"view", dir.path(), "-o", dir.file("w.html"), "--to", "3+1000"}}) {
+    const ProcessResult bad = run_tool(args);
+    EXPECT_EQ(bad.exit_status, 1);
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.file("w.html")));
+}
+
+TEST(ViewPageTest, WatchBuildsThePageAgainWhenASourceIsSaved) {
+  TempDir dir;
+  write_shipped_sources(dir);
+  ChildProcess watching(
+      {SCENARIO_TOOL_PATH, "view", dir.path(), "-o", dir.file("w.html"), "--watch"}, {});
+  const auto wait_for = [&dir](const std::string& stamp) {
+    for (int i = 0; i < 200; ++i) {
+      std::error_code ignored;
+      if (std::filesystem::exists(dir.file("w.html.stamp.js"), ignored) &&
+          read_file_bytes(dir.file("w.html.stamp.js")).find("(\"" + stamp + "\")") !=
+              std::string::npos) {
+        return true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+  };
+  ASSERT_TRUE(wait_for("1"));
+  EXPECT_NE(read_file_bytes(dir.file("w.html")).find("\"watchStamp\":\"1\""), std::string::npos);
+  // A station renamed in the train source: the page follows, with a new stamp.
+  const std::string train = dir.file("Viterbo_Attigliano_7545-.txt");
+  write_file_bytes(train, replace_all(read_file_bytes(train), "Montefiascone", "Montefiasco"));
+  ASSERT_TRUE(wait_for("2"));
+  const std::string page = read_file_bytes(dir.file("w.html"));
+  EXPECT_NE(page.find("\"name\":\"Montefiasco\""), std::string::npos);
+  EXPECT_NE(page.find("\"watchStamp\":\"2\""), std::string::npos);
+  watching.kill();
+}
