@@ -1,6 +1,8 @@
 #include "app/form1.h"
 
 #include "app/exit_status.h"
+#include "common/file_io.h"
+#include "common/file_path.h"
 #include "compiler/error_codes.h"
 #include "documents/driver_documents.h"
 #include "sources/line_source.h"
@@ -8,9 +10,9 @@
 
 const char kApplicationTitle[] = "Viterbo_Attigliano_7545";
 
-platform::WindowSpec Form1::window_spec() {
+platform::WindowSpec Form1::window_spec(const std::string& title) {
   platform::WindowSpec spec;
-  spec.title = kApplicationTitle;
+  spec.title = title;
   spec.label = "Attendere";
   spec.client_width = 4200;
   spec.client_height = 2688;
@@ -27,16 +29,37 @@ platform::WindowSpec Form1::window_spec() {
 void Form1::Form_Load() {
   scenario_.line_name = kShippedLineName;
   scenario_.train_number = kShippedTrainNumber;
-  stop_on_fault(platform::executable_directory(&directory_));
+  std::string executable;
+  stop_on_fault(platform::executable_path(&executable));
+  directory_ = directory_of(executable);
 
-  platform::show_window(window_spec());
+  // A scenario packaged with this installer takes the place of the built-in one; a damaged one
+  // stops the run before anything is written.
+  uint64_t size = 0;
+  std::string unused;
+  stop_on_fault(read_file_part(executable, 0, 0, &unused, &size));
+  const ExecutableReader read = [&executable](uint64_t offset, size_t count, std::string* bytes) {
+    uint64_t ignored;
+    return read_file_part(executable, offset, count, bytes, &ignored).ok();
+  };
+  ScenarioPayload payload;
+  std::string why;
+  switch (find_payload(read, size, &payload, &why)) {
+    case PayloadFound::kNone:
+      break;
+    case PayloadFound::kFound:
+      payload_ = std::move(payload);
+      scenario_ = payload_->scenario;
+      break;
+    case PayloadFound::kDamaged:
+      platform::report_fault(kApplicationTitle, " Errore n. 1260: installer damaged: " + why);
+      platform::end_process(kExitDamagedInstaller);
+  }
+
+  platform::show_window(window_spec(title()));
 
   // The two sources first, the compiler needs them; then the documents for the driver.
-  stop_on_fault(dati_linea(directory_, scenario_));
-  stop_on_fault(dati_treno(directory_, scenario_));
-  stop_on_fault(dati_note(directory_, scenario_));
-  stop_on_fault(dati_rallentamenti(directory_, scenario_));
-  stop_on_fault(dati_scheda(directory_, scenario_));
+  write_texts();
 
   int32_t j = 1;
   memorizza_percorso(j);
@@ -58,20 +81,46 @@ void Form1::memorizza_percorso(int32_t& j) {
       return;
     case CompileEnd::kNothingCompiled:
       // Only sources changed behind the program's back can get here; never pass it off as done.
-      platform::report_fault(kApplicationTitle, "no compiled file written: error " +
-                                                    std::to_string(compiler_.error.code) + ": " +
-                                                    error_meaning(compiler_.error.code));
+      platform::report_fault(title(), "no compiled file written: error " +
+                                          std::to_string(compiler_.error.code) + ": " +
+                                          error_meaning(compiler_.error.code));
       platform::end_process(kExitNothingCompiled);
   }
 }
 
+std::string Form1::title() const {
+  return scenario_.line_name + "_" + scenario_.train_number;
+}
+
+void Form1::write_texts() {
+  if (!payload_) {
+    stop_on_fault(dati_linea(directory_, scenario_));
+    stop_on_fault(dati_treno(directory_, scenario_));
+    stop_on_fault(dati_note(directory_, scenario_));
+    stop_on_fault(dati_rallentamenti(directory_, scenario_));
+    stop_on_fault(dati_scheda(directory_, scenario_));
+    return;
+  }
+  // The packaged texts are already in their written form: Windows-1252, CR LF.
+  const struct {
+    std::string name;
+    const std::string& bytes;
+  } texts[] = {{line_source_name(scenario_), payload_->line_source},
+               {train_source_name(scenario_), payload_->train_source},
+               {notes_name(scenario_), payload_->notes},
+               {slowdown_order_name(scenario_), payload_->slowdown_order},
+               {train_sheet_name(scenario_), payload_->train_sheet}};
+  for (const auto& text : texts)
+    stop_on_fault(replace_file(path_in(directory_, text.name), text.bytes));
+}
+
 void Form1::errore(const std::string& n) {
-  platform::show_message(kApplicationTitle, " Errore n. " + n);
+  platform::show_message(title(), " Errore n. " + n);
   platform::end_process(kExitCompiledOutput);
 }
 
 void Form1::stop_on_fault(const Status& status) {
   if (status.ok()) return;
-  platform::report_fault(kApplicationTitle, status.message());
+  platform::report_fault(title(), status.message());
   platform::end_process(kExitFileFault);
 }

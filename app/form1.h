@@ -2,10 +2,12 @@
 // scenario's text sources and driver documents beside the executable, compile the sources, end.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "app/platform.h"
 #include "common/scenario_identity.h"
+#include "common/scenario_payload.h"
 #include "common/status.h"
 #include "compiler/scenario_compiler.h"
 
@@ -25,15 +27,22 @@ class Form1 {
   // non-zero `j` the line plan too. Ends the run when the compilation cannot complete.
   void memorizza_percorso(int32_t& j);
 
-  // The window as designed: a label "Attendere" in a large bold font.
-  static platform::WindowSpec window_spec();
+  // The window as designed: a label "Attendere" in a large bold font, titled `title`.
+  static platform::WindowSpec window_spec(const std::string& title = kApplicationTitle);
 
  private:
   // Ends the run with a report of the fault when `status` failed.
   void stop_on_fault(const Status& status);
 
-  ScenarioIdentity scenario_;
+  // The program's title for this scenario: "<line>_<train>".
+  std::string title() const;
+  // The five texts: the built-in ones, or those of a scenario packaged with the installer.
+  void write_texts();
+
+  ScenarioIdentity scenario_{kShippedLineName, kShippedTrainNumber};
   std::string directory_;
+  // A scenario that 'scenario-tool package' appended to this installer, when there is one.
+  std::optional<ScenarioPayload> payload_;
   // The compiler's state lives as long as the window.
   ScenarioCompiler compiler_{"", {}};
 };

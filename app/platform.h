@@ -31,6 +31,10 @@ inline int twips_to_pixels(int twips) {
   return (twips + 7) / 15;
 }
 
+// The full path of the running executable, from the system, never from argv[0] or the working
+// directory.
+Status executable_path(std::string* path);
+
 // The directory that holds the running executable, without a trailing separator; never the
 // working directory.
 Status executable_directory(std::string* directory);

@@ -10,24 +10,19 @@
 
 #include "app/platform.h"
 #include "common/file_path.h"
+#include "common/own_executable.h"
 
 namespace platform {
 
+Status executable_path(std::string* path) {
+  return own_executable_path(path);
+}
+
 Status executable_directory(std::string* directory) {
-  // The kernel keeps the executable's own path; the working directory and argv[0] may lie.
-  std::vector<char> buffer(256);
-  for (;;) {
-    const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
-    if (length < 0) {
-      return Status::Error(std::string("cannot find the executable's directory: ") +
-                           std::strerror(errno));
-    }
-    if (static_cast<size_t>(length) < buffer.size()) {
-      *directory = directory_of(std::string(buffer.data(), static_cast<size_t>(length)));
-      return Status::Ok();
-    }
-    buffer.resize(buffer.size() * 2);
-  }
+  std::string path;
+  const Status status = executable_path(&path);
+  if (status.ok()) *directory = directory_of(path);
+  return status;
 }
 
 void end_process(int status) {

@@ -12,6 +12,7 @@
 
 #include "app/platform.h"
 #include "common/file_path.h"
+#include "common/own_executable.h"
 #include "common/windows_text.h"
 
 namespace platform {
@@ -32,22 +33,15 @@ int from_twips(int twips, int dots_per_inch) {
 
 }  // namespace
 
+Status executable_path(std::string* path) {
+  return own_executable_path(path);
+}
+
 Status executable_directory(std::string* directory) {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, &path[0], DWORD(path.size()));
-    if (length == 0) {
-      return Status::Error("cannot find the executable's directory: error " +
-                           std::to_string(GetLastError()));
-    }
-    if (length < path.size()) {
-      path.resize(length);
-      break;
-    }
-    path.resize(path.size() * 2);
-  }
-  *directory = directory_of(from_wide(path));
-  return Status::Ok();
+  std::string path;
+  const Status status = executable_path(&path);
+  if (status.ok()) *directory = directory_of(path);
+  return status;
 }
 
 void show_window(const WindowSpec& spec) {

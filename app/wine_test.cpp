@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "app/form1.h"
+#include "documents/driver_documents.h"
 #include "sources/line_source.h"
 #include "sources/train_source.h"
 #include "test_support/process.h"
@@ -200,4 +201,30 @@ TEST_F(WineTest, AuthorsToolDoesOnWindowsWhatItDoesOnLinux) {
   EXPECT_EQ(on_linux.exit_status, 2);
   EXPECT_EQ(normalised(on_windows.out, folder), normalised(on_linux.out, folder));
   EXPECT_NE(on_windows.out.find("error 6:"), std::string::npos) << on_windows.out;
+}
+
+TEST_F(WineTest, PackagedInstallerWritesTheShippedBytesOnWindows) {
+  TempDir sources, documents, root;
+  const ScenarioIdentity shipped{kShippedLineName, kShippedTrainNumber};
+  ASSERT_TRUE(dati_linea(sources.path(), shipped).ok());
+  ASSERT_TRUE(dati_treno(sources.path(), shipped).ok());
+  ASSERT_TRUE(dati_note(documents.path(), shipped).ok());
+  ASSERT_TRUE(dati_scheda(documents.path(), shipped).ok());
+  ASSERT_TRUE(dati_rallentamenti(documents.path(), shipped).ok());
+  const std::string folder = root.file("Pacchetto \xC3\xA8");
+  std::filesystem::create_directory(folder);
+  const ProcessResult made = run_process(
+      {SCENARIO_TOOL_PATH, "package", sources.path(), "--notes", documents.file(kNotesFile.name),
+       "--sheet", documents.file(kTrainSheetFile.name), "--slowdowns",
+       documents.file(kSlowdownOrderFile.name), "-o", folder + "/Viterbo_Attigliano_7545.exe",
+       "--installer", windows_program("Viterbo_Attigliano_7545.exe")});
+  ASSERT_EQ(made.exit_status, 0) << made.out << made.err;
+  const ProcessResult ran =
+      run_process({wine_, folder + "/Viterbo_Attigliano_7545.exe"}, options(root.path()));
+  EXPECT_EQ(ran.exit_status, 0) << ran.err;
+  std::vector<ShippedFile> files = shipped_compiled_files();
+  for (const ShippedFile& f : {kNotesFile, kSlowdownOrderFile, kTrainSheetFile}) files.push_back(f);
+  for (const ShippedFile& f : files) {
+    EXPECT_EQ(sha256_hex(read_file_bytes(folder + "/" + f.name)), f.sha256) << f.name;
+  }
 }

@@ -347,3 +347,45 @@ Status read_file(const std::string& path, std::string* bytes) {
   if (failed) return failure("read", path, error);
   return Status::Ok();
 }
+
+Status read_file_part(const std::string& path, uint64_t offset, size_t size, std::string* bytes,
+                      uint64_t* file_size) {
+  std::FILE* file = open_file(path, "rb");
+  if (file == nullptr) return failure("read", path, errno);
+#ifdef _WIN32
+  const bool sought = _fseeki64(file, 0, SEEK_END) == 0;
+  const int64_t end = sought ? _ftelli64(file) : -1;
+  const bool placed = end >= 0 && _fseeki64(file, static_cast<int64_t>(offset), SEEK_SET) == 0;
+#else
+  const bool sought = fseeko(file, 0, SEEK_END) == 0;
+  const int64_t end = sought ? static_cast<int64_t>(ftello(file)) : -1;
+  const bool placed = end >= 0 && fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+  if (!placed) {
+    const int error = errno;
+    std::fclose(file);
+    return failure("read", path, error);
+  }
+  *file_size = static_cast<uint64_t>(end);
+  bytes->assign(offset < *file_size ? std::min<uint64_t>(size, *file_size - offset) : 0, '\0');
+  const size_t got = bytes->empty() ? 0 : std::fread(&(*bytes)[0], 1, bytes->size(), file);
+  const int error = errno;
+  const bool failed = std::ferror(file) != 0 || got != bytes->size();
+  std::fclose(file);
+  if (failed) return failure("read", path, error);
+  return Status::Ok();
+}
+
+Status make_executable(const std::string& path) {
+#ifdef _WIN32
+  (void)path;  // Windows runs a file by its name
+  return Status::Ok();
+#else
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0) return failure("read", path, errno);
+  const mode_t readable = info.st_mode & (S_IRUSR | S_IRGRP | S_IROTH);
+  // Whoever may read it may run it.
+  if (chmod(path.c_str(), info.st_mode | readable >> 2) != 0) return failure("write", path, errno);
+  return Status::Ok();
+#endif
+}

@@ -44,6 +44,14 @@ bool is_regular_file(const std::string& path);
 // The whole content of the file at `path`.
 Status read_file(const std::string& path, std::string* bytes);
 
+// Lets whoever may read the file at `path` run it as a program (POSIX); nothing on Windows.
+Status make_executable(const std::string& path);
+
+// Up to `size` bytes of the file at `path` from `offset` (fewer where the file ends first), and
+// the file's whole size.
+Status read_file_part(const std::string& path, uint64_t offset, size_t size, std::string* bytes,
+                      uint64_t* file_size);
+
 // Test-only seam: when a hook is set, it is asked before every file operation, and a non-zero
 // answer makes that operation fail with that value as its errno. The program never sets one.
 // A file written in placed pieces asks once more before each piece, from its writing thread;

@@ -19,6 +19,7 @@
 
 #include "common/file_io.h"
 #include "common/file_path.h"
+#include "common/own_executable.h"
 #include "common/scenario_identity.h"
 #include "common/windows_1252.h"
 #include "compiler/error_codes.h"
@@ -26,6 +27,7 @@
 #include "tools/diagnostics.h"
 #include "tools/dump.h"
 #include "tools/failed_compilation.h"
+#include "tools/package.h"
 #include "tools/plot.h"
 #include "tools/source_format.h"
 #include "tools/source_lint.h"
@@ -48,6 +50,9 @@ const char kUsage[] =
     "       scenario-tool plot DIR [--line NAME] [--train NUMBER] -o FILE.svg\n"
     "       scenario-tool view DIR [--line NAME] [--train NUMBER] -o FILE.html [--from KM]\n"
     "                              [--to KM] [--watch]\n"
+    "       scenario-tool package DIR [--line NAME] [--train NUMBER] --notes FILE --sheet FILE\n"
+    "                                 --slowdowns FILE [-o OUT] [--target windows|linux]\n"
+    "                                 [--installer PROGRAM] [--werror]\n"
     "       scenario-tool help [COMMAND | format]\n";
 
 const char kHelp[] =
@@ -61,6 +66,7 @@ const char kHelp[] =
     "  plot     draw the compiled line as an SVG picture\n"
     "  view     an interactive page of the line, made from the sources; --watch keeps it up to\n"
     "           date as you edit them\n"
+    "  package  make an installer of your scenario for its drivers, like the shipped one\n"
     "  help     this text, or a command's own: scenario-tool help compile; or the source\n"
     "           format, every row and field with its limits: scenario-tool help format\n"
     "\n"
@@ -110,6 +116,30 @@ const char kViewHelp[] =
     "                      problems again; the open page reloads itself and keeps its place\n"
     "Exit status: 0 page written; 1 bad usage; 4 a file could not be read or written.\n";
 
+const char kPackageHelp[] =
+    "usage: scenario-tool package DIR [--line NAME] [--train NUMBER] --notes FILE --sheet FILE\n"
+    "                                 --slowdowns FILE [-o OUT] [--target windows|linux]\n"
+    "                                 [--installer PROGRAM] [--werror]\n"
+    "\n"
+    "Makes an installer of the scenario in DIR for its drivers: run once, it behaves exactly as\n"
+    "the shipped installer does (the window 'Attendere', the same steps, faults and exit\n"
+    "statuses) with your texts: it writes the two sources and the three documents beside\n"
+    "itself, compiles the sources into the simulator's three files and deletes the sources.\n"
+    "The documents are your three text files (--notes, --sheet, --slowdowns), UTF-8 or\n"
+    "Windows-1252, written as Windows-1252 with CR LF under the names <line>_<train>_note.txt,\n"
+    "<line>_<train>_scheda_treno.txt and <line>_<train>_rallentamenti.txt. A character that\n"
+    "Windows-1252 cannot hold is refused here, with its file:line:column.\n"
+    "Sources that do not compile with error code 0 are refused with their problems; with\n"
+    "--werror, sources with a warning too.\n"
+    "  -o OUT               the installer to make (default <line>_<train>.exe, or <line>_<train>\n"
+    "                       for Linux, in the current folder); never the sources' folder\n"
+    "  --target             windows (default) or linux\n"
+    "  --installer PROGRAM  the shipped installer to start from; by default\n"
+    "                       Viterbo_Attigliano_7545.exe (or Viterbo_Attigliano_7545 for Linux)\n"
+    "                       beside scenario-tool\n"
+    "Exit status: 0 installer made; 1 bad usage; 2 the sources or a text were refused;\n"
+    "3 integrity check failed; 4 a file could not be read or written.\n";
+
 const char kDumpHelp[] =
     "usage: scenario-tool dump DIR [--line NAME] [--train NUMBER] [--json]\n"
     "\n"
@@ -148,7 +178,10 @@ struct Arguments {
   bool json = false;
   std::string output;
   std::string from_km, to_km;  // view: the range shown first, in the line's kilometres
-  bool watch = false;          // view: build the page again whenever a source changes
+  // package: the three documents, the kind of installer, the installer program to start from.
+  std::string notes, sheet, slowdowns, target = "windows", installer;
+  bool werror = false;  // package: a warning refuses the sources too
+  bool watch = false;   // view: build the page again whenever a source changes
   bool help = false;
 };
 
@@ -161,8 +194,11 @@ std::string parse(const std::vector<std::string>& args, const std::string& allow
   };
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    const bool takes_value = arg == "--line" || arg == "--train" ||
-                             ((arg == "-o" || arg == "--from" || arg == "--to") && is_allowed(arg));
+    const bool takes_value =
+        arg == "--line" || arg == "--train" ||
+        ((arg == "-o" || arg == "--from" || arg == "--to" || arg == "--notes" || arg == "--sheet" ||
+          arg == "--slowdowns" || arg == "--target" || arg == "--installer") &&
+         is_allowed(arg));
     if (takes_value) {
       if (i + 1 >= args.size()) return arg + " needs a value";
       const std::string& value = args[++i];
@@ -171,12 +207,18 @@ std::string parse(const std::vector<std::string>& args, const std::string& allow
       if (arg == "-o") a->output = value;
       if (arg == "--from") a->from_km = value;
       if (arg == "--to") a->to_km = value;
+      if (arg == "--notes") a->notes = value;
+      if (arg == "--sheet") a->sheet = value;
+      if (arg == "--slowdowns") a->slowdowns = value;
+      if (arg == "--target") a->target = value;
+      if (arg == "--installer") a->installer = value;
     } else if (arg == "--help" || arg == "-h") {
       a->help = true;
     } else if (!arg.empty() && arg[0] == '-') {
       if (!is_allowed(arg)) return "unknown option " + arg;
       if (arg == "--no-plan") a->no_plan = true;
       if (arg == "--watch") a->watch = true;
+      if (arg == "--werror") a->werror = true;
       if (arg == "--force") a->force = true;
       if (arg == "--json") a->json = true;
     } else if (a->directory.empty()) {
@@ -454,6 +496,138 @@ int view(const std::vector<std::string>& args) {
   }
 }
 
+// The shipped installer program for `windows` or Linux: given, or beside this tool, or in the
+// build tree's app folder next to the tool's folder.
+std::string installer_program(const Arguments& a, bool windows) {
+  if (!a.installer.empty()) return a.installer;
+  const std::string name =
+      std::string(kShippedLineName) + "_" + kShippedTrainNumber + (windows ? ".exe" : "");
+  std::string tool;
+  if (!own_executable_path(&tool).ok()) return name;
+  const std::string here = directory_of(tool);
+  for (const std::string& candidate :
+       {path_in(here, name), path_in(path_in(directory_of(here), "app"), name)}) {
+    if (is_regular_file(candidate)) return candidate;
+  }
+  return path_in(here, name);
+}
+
+int package(const std::vector<std::string>& args) {
+  Arguments a;
+  const std::string wrong =
+      parse(args, "-o --notes --sheet --slowdowns --target --installer --werror --no-plan", &a);
+  if (!wrong.empty()) return usage_error(wrong);
+  if (a.help) {
+    std::fputs(kPackageHelp, stdout);
+    return kExitClean;
+  }
+  if (a.notes.empty() || a.sheet.empty() || a.slowdowns.empty()) {
+    return usage_error("package needs --notes FILE, --sheet FILE and --slowdowns FILE");
+  }
+  if (a.target != "windows" && a.target != "linux") {
+    return usage_error("--target is windows or linux, not " + a.target);
+  }
+  const bool windows = a.target == "windows";
+  const std::string output =
+      !a.output.empty()
+          ? a.output
+          : a.scenario.line_name + "_" + a.scenario.train_number + (windows ? ".exe" : "");
+  // Run in the sources' folder, the installer would write its sources over them, then delete
+  // them: it never goes there.
+  if (directory_of(output) == a.directory ||
+      (directory_of(output) == "." && (a.directory == "." || a.directory == "./"))) {
+    return usage_error(
+        "the installer would lie beside the sources it carries, and running it "
+        "there would replace and then delete them: give -o a path in another "
+        "folder");
+  }
+
+  // Every text in the form the installer writes; a character it cannot hold is refused here.
+  ScenarioPayload payload;
+  payload.scenario = a.scenario;
+  const struct {
+    std::string path;
+    std::string* written;
+  } texts[] = {{path_in(a.directory, line_source_name(a.scenario)), &payload.line_source},
+               {path_in(a.directory, train_source_name(a.scenario)), &payload.train_source},
+               {a.notes, &payload.notes},
+               {a.slowdowns, &payload.slowdown_order},
+               {a.sheet, &payload.train_sheet}};
+  bool refused = false;
+  for (const auto& text : texts) {
+    std::string bytes;
+    const Status read = read_file(text.path, &bytes);
+    if (!read.ok()) return file_fault(read.message());
+    TextProblem problem;
+    const std::optional<std::string> written = text_as_written(bytes, &problem);
+    if (!written) {
+      std::fprintf(stderr, "%s:%d:%d: error: %s\n", text.path.c_str(), problem.line, problem.column,
+                   problem.message.c_str());
+      refused = true;
+      continue;
+    }
+    *text.written = *written;
+  }
+  if (refused) {
+    std::printf("not packaged: a text cannot be written as the installer writes it\n");
+    return kExitSourceError;
+  }
+
+  // The sources as the installer will write them must compile cleanly.
+  const ShownSource line{texts[0].path, payload.line_source};
+  const ShownSource train{texts[1].path, payload.train_source};
+  size_t warnings = 0;
+  for (const SourceWarning& w : lint_line_source(line.text)) {
+    std::fputs(format_warning(w, line).c_str(), stdout);
+    ++warnings;
+  }
+  for (const SourceWarning& w : lint_train_source(train.text)) {
+    std::fputs(format_warning(w, train).c_str(), stdout);
+    ++warnings;
+  }
+  ScenarioCompiler compiler(a.directory, a.scenario);
+  compiler.write_files = false;
+  compiler.line_source_text = payload.line_source;
+  compiler.train_source_text = payload.train_source;
+  int32_t j = 1;
+  const CompileResult result = compiler.memorizza_percorso(j);
+  for (const Problem& problem : compiler.problems) {
+    std::fputs(format_problem(compiler, problem, line, train,
+                              path_in(a.directory, track_cells_name(a.scenario)))
+                   .c_str(),
+               stdout);
+  }
+  if (result.end == CompileEnd::kIntegrityError) {
+    std::printf("not packaged: Errore n. %d\nerrore=%d\n", result.integrity_error,
+                result.integrity_error);
+    return kExitIntegrity;
+  }
+  if (compiler.error.code != 0 || result.end != CompileEnd::kWritten) {
+    std::printf("not packaged: the sources gave error code %d (position %d m): %s\n",
+                compiler.error.code, compiler.error.position, error_meaning(compiler.error.code));
+    std::printf("error_code=%d error_position=%d\n", compiler.error.code, compiler.error.position);
+    return kExitSourceError;
+  }
+  if (a.werror && warnings > 0) {
+    std::printf("not packaged: %zu warning%s, and --werror makes each an error\n", warnings,
+                warnings == 1 ? "" : "s");
+    return kExitSourceError;
+  }
+
+  std::string installer;
+  const Status made = make_installer(installer_program(a, windows), windows, payload, &installer);
+  if (!made.ok()) return file_fault(made.message());
+  const Status written = replace_file(output, installer);
+  if (!written.ok()) return file_fault(written.message());
+  if (!windows) {
+    const Status executable = make_executable(output);
+    if (!executable.ok()) return file_fault(executable.message());
+  }
+  std::printf("made %s: the %s installer of %s %s\n", output.c_str(), windows ? "Windows" : "Linux",
+              a.scenario.line_name.c_str(), a.scenario.train_number.c_str());
+  return kExitClean;
+}
+
 int help(const std::vector<std::string>& args) {
   const std::string topic = args.empty() ? "" : args[0];
   if (topic == "compile" || topic == "check") {
@@ -464,6 +638,8 @@ int help(const std::vector<std::string>& args) {
     std::fputs(kPlotHelp, stdout);
   } else if (topic == "view") {
     std::fputs(kViewHelp, stdout);
+  } else if (topic == "package") {
+    std::fputs(kPackageHelp, stdout);
   } else if (topic == "format") {
     std::fputs(kSourceFormatPage, stdout);
   } else if (topic.empty()) {
@@ -488,6 +664,7 @@ int run(const std::vector<std::string>& args) {
   if (command == "dump") return dump(rest);
   if (command == "plot") return plot(rest);
   if (command == "view") return view(rest);
+  if (command == "package") return package(rest);
   return usage_error("unknown command " + command);
 }
 

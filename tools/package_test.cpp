@@ -1,0 +1,188 @@
+// An author's installer made with 'scenario-tool package' and run as a driver would run it.
+#include "tools/package.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+
+#include "common/file_io.h"
+#include "documents/driver_documents.h"
+#include "test_support/process.h"
+#include "test_support/sha256.h"
+#include "test_support/shipped_files.h"
+#include "test_support/temp_dir.h"
+#include "tools/tool_fixture.h"
+
+namespace {
+
+const ScenarioIdentity kShipped{kShippedLineName, kShippedTrainNumber};
+
+// Runs the installer `program` copied into a fresh folder, without a display.
+ProcessResult run_installer_in(const std::string& program, const TempDir& folder) {
+  const std::string copy = folder.file("installer");
+  std::filesystem::copy_file(program, copy);
+  EXPECT_TRUE(make_executable(copy).ok());
+  ProcessOptions options;
+  options.unset_environment = {"DISPLAY", "WAYLAND_DISPLAY"};
+  return run_process({copy}, options);
+}
+
+// The shipped sources and documents in `dir`; the documents' paths.
+std::vector<std::string> write_shipped_texts(const TempDir& sources, const TempDir& documents) {
+  write_shipped_sources(sources);
+  EXPECT_TRUE(dati_note(documents.path(), kShipped).ok());
+  EXPECT_TRUE(dati_scheda(documents.path(), kShipped).ok());
+  EXPECT_TRUE(dati_rallentamenti(documents.path(), kShipped).ok());
+  return {documents.file(kNotesFile.name), documents.file(kTrainSheetFile.name),
+          documents.file(kSlowdownOrderFile.name)};
+}
+
+ProcessResult package(const TempDir& sources, const std::vector<std::string>& documents,
+                      const std::string& output, std::vector<std::string> more = {}) {
+  std::vector<std::string> args = {"package",     sources.path(), "--notes",     documents[0],
+                                   "--sheet",     documents[1],   "--slowdowns", documents[2],
+                                   "-o",          output,         "--target",    "linux",
+                                   "--installer", INSTALLER_PATH};
+  args.insert(args.end(), more.begin(), more.end());
+  return run_tool(args);
+}
+
+}  // namespace
+
+TEST(PackageTest, TheShippedScenarioPackagedWritesTheShippedBytes) {
+  TempDir sources, documents, out, run;
+  const std::vector<std::string> texts = write_shipped_texts(sources, documents);
+  const ProcessResult made = package(sources, texts, out.file("Viterbo_Attigliano_7545"));
+  ASSERT_EQ(made.exit_status, 0) << made.out << made.err;
+
+  const ProcessResult ran = run_installer_in(out.file("Viterbo_Attigliano_7545"), run);
+  EXPECT_EQ(ran.exit_status, 0) << ran.err;
+  std::vector<ShippedFile> files = shipped_compiled_files();
+  for (const ShippedFile& f : {kNotesFile, kSlowdownOrderFile, kTrainSheetFile}) files.push_back(f);
+  std::vector<std::string> expected = {"installer"};
+  for (const ShippedFile& f : files) {
+    expected.push_back(f.name);
+    EXPECT_EQ(sha256_hex(read_file_bytes(run.file(f.name))), f.sha256) << f.name;
+  }
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(run.list(), expected);
+}
+
+TEST(PackageTest, AnAuthorsScenarioUnderItsOwnName) {
+  TempDir sources, documents, out, run, compiled;
+  write_shipped_texts(sources, documents);
+  // Another line and train, a station renamed, documents in UTF-8 with LF line ends.
+  const std::string line = "Citt\xC3\xA0_\xC3\x80lta", train = "2301";
+  const std::string line_source = read_file_bytes(sources.file("Viterbo_Attigliano_linea.txt"));
+  const std::string train_source = replace_all(
+      read_file_bytes(sources.file("Viterbo_Attigliano_7545-.txt")), "Montefiascone", "Orte");
+  write_file_bytes(sources.file(line + "_linea.txt"), line_source);
+  write_file_bytes(sources.file(line + "_2301-.txt"), train_source);
+  const std::vector<std::string> texts = {documents.file("note.txt"), documents.file("sheet.txt"),
+                                          documents.file("slow.txt")};
+  write_file_bytes(texts[0], "Linea per Citt\xC3\xA0 \xE2\x82\xAC\nseconda riga");
+  write_file_bytes(texts[1], "Scheda\r\n");
+  write_file_bytes(texts[2], "Rallentamenti \xE8\n");  // already Windows-1252
+  const ProcessResult made =
+      package(sources, texts, out.file("inst"), {"--line", line, "--train", train});
+  ASSERT_EQ(made.exit_status, 0) << made.out << made.err;
+  const ProcessResult ran = run_installer_in(out.file("inst"), run);
+  EXPECT_EQ(ran.exit_status, 0) << ran.err;
+
+  // The compiled files are those 'compile' makes of the same sources.
+  write_file_bytes(compiled.file(line + "_linea.txt"), line_source);
+  write_file_bytes(compiled.file(line + "_2301-.txt"), train_source);
+  ASSERT_EQ(run_tool({"compile", compiled.path(), "--line", line, "--train", train}).exit_status,
+            0);
+  for (const std::string& name : {line + "_linea.dat", line + "_2301.sim", line + "_2301.dat"}) {
+    EXPECT_EQ(read_file_bytes(run.file(name)), read_file_bytes(compiled.file(name))) << name;
+  }
+  EXPECT_EQ(read_file_bytes(run.file(line + "_2301_note.txt")),
+            "Linea per Citt\xE0 \x80\r\nseconda riga\r\n");
+  EXPECT_EQ(read_file_bytes(run.file(line + "_2301_scheda_treno.txt")), "Scheda\r\n");
+  EXPECT_EQ(read_file_bytes(run.file(line + "_2301_rallentamenti.txt")), "Rallentamenti \xE8\r\n");
+  EXPECT_FALSE(std::filesystem::exists(run.file(line + "_linea.txt")));
+  EXPECT_FALSE(std::filesystem::exists(run.file(line + "_2301-.txt")));
+}
+
+TEST(PackageTest, ADamagedInstallerWritesNothing) {
+  TempDir sources, documents, out;
+  const std::vector<std::string> texts = write_shipped_texts(sources, documents);
+  ASSERT_EQ(package(sources, texts, out.file("inst")).exit_status, 0);
+  const std::string whole = read_file_bytes(out.file("inst"));
+  const struct {
+    const char* what;
+    std::string bytes;
+  } cases[] = {
+      {"cut short by a byte", whole.substr(0, whole.size() - 1)},
+      {"cut in its texts", whole.substr(0, whole.size() - 3000)},
+      {"a byte changed",
+       [&] {
+         std::string b = whole;
+         b[b.size() - 200] ^= 0x20;
+         return b;
+       }()},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir damaged, run;
+    write_file_bytes(damaged.file("inst"), c.bytes);
+    const ProcessResult ran = run_installer_in(damaged.file("inst"), run);
+    EXPECT_EQ(ran.exit_status, 4);
+    EXPECT_NE(ran.err.find(" Errore n. 1260: installer damaged"), std::string::npos) << ran.err;
+    EXPECT_EQ(run.list(), std::vector<std::string>{"installer"});
+  }
+}
+
+TEST(PackageTest, RefusesWhatItCannotPackage) {
+  TempDir sources, documents, out;
+  const std::vector<std::string> texts = write_shipped_texts(sources, documents);
+  const struct {
+    const char* what;
+    std::function<void()> change;
+    std::vector<std::string> more;
+    int status;
+    const char* says;
+  } cases[] = {
+      {"a document character outside Windows-1252",
+       [&] { write_file_bytes(texts[0], "riga\r\nvia \xE2\x86\x92 Orte\r\n"); },
+       {},
+       2,
+       ":2:5: error: '\xE2\x86\x92' has no Windows-1252 form"},
+      {"sources with an error",
+       [&] {
+         write_file_bytes(sources.file("Viterbo_Attigliano_7545-.txt"),
+                          "[generale]\r\nvelocita, 90000, 70\r\n[fine]\r\n");
+       },
+       {},
+       2,
+       "not packaged: the sources gave error code 15"},
+      {"a warning with --werror",
+       [&] {
+         const std::string path = sources.file("Viterbo_Attigliano_linea.txt");
+         write_file_bytes(path,
+                          replace_all(read_file_bytes(path), "[fine]", "pendenze, 0, 1\r\n[fine]"));
+       },
+       {"--werror"},
+       2,
+       "--werror makes each an error"},
+      {"the installer beside its own sources",
+       [] {},
+       {"-o", sources.file("inst")},
+       1,
+       "replace and then delete them"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    write_shipped_texts(sources, documents);
+    c.change();
+    std::vector<std::string> more = c.more;
+    const ProcessResult result = package(sources, texts, out.file("inst"), more);
+    EXPECT_EQ(result.exit_status, c.status);
+    EXPECT_NE((result.out + result.err).find(c.says), std::string::npos)
+        << result.out << result.err;
+    EXPECT_TRUE(out.list().empty());
+  }
+}
