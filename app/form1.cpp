@@ -38,13 +38,20 @@ void Form1::Form_Load() {
   uint64_t size = 0;
   std::string unused;
   stop_on_fault(read_file_part(executable, 0, 0, &unused, &size));
-  const ExecutableReader read = [&executable](uint64_t offset, size_t count, std::string* bytes) {
+  // A read that fails is a file fault like any other, never taken for a damaged installer.
+  Status read_status;
+  const ExecutableReader read = [&executable, &read_status](uint64_t offset, size_t count,
+                                                            std::string* bytes) {
     uint64_t ignored;
-    return read_file_part(executable, offset, count, bytes, &ignored).ok();
+    const Status status = read_file_part(executable, offset, count, bytes, &ignored);
+    if (!status.ok() && read_status.ok()) read_status = status;
+    return status.ok();
   };
   ScenarioPayload payload;
   std::string why;
-  switch (find_payload(read, size, &payload, &why)) {
+  const PayloadFound found = find_payload(read, size, &payload, &why);
+  stop_on_fault(read_status);
+  switch (found) {
     case PayloadFound::kNone:
       break;
     case PayloadFound::kFound:
