@@ -3,8 +3,10 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "app/platform.h"
+#include "common/folder_lock.h"
 #include "common/scenario_identity.h"
 #include "common/status.h"
 #include "compiler/scenario_compiler.h"
@@ -28,9 +30,19 @@ class Form1 {
   // The window as designed: a label "Attendere" in a large bold font.
   static platform::WindowSpec window_spec();
 
+  // How long the run waits for another run working in its folder (the test probes shorten it).
+  int lock_wait_milliseconds = kLockWaitMilliseconds;
+
  private:
   // Ends the run with a report of the fault when `status` failed.
   void stop_on_fault(const Status& status);
+
+  // The names of every file the run writes, sources included.
+  std::vector<std::string> written_file_names() const;
+
+  // Held from before the first file is written until the run ends; let go before any message
+  // box, so that a run waiting in the folder need not wait for the user.
+  FolderLock lock_;
 
   ScenarioIdentity scenario_;
   std::string directory_;

@@ -31,7 +31,7 @@ TEST(FileIoTest, FailuresNameTheFileAndTheReasonAndLeaveNothingBehind) {
     std::string message;
   } cases[] = {
       {"a file in a missing directory", replace_file(missing_dir, "x"),
-       "cannot create " + missing_dir + ": No such file or directory"},
+       "cannot create " + temporary_path_for(missing_dir, 0) + ": No such file or directory"},
       {"a directory in the file's place", replace_file(dir.path(), "x"),
        "cannot replace " + dir.path() + ": Is a directory"},
       {"deleting a missing file", delete_file(dir.file("absent")),
@@ -69,8 +69,11 @@ TEST(FileIoTest, AnInjectedFaultLeavesTheEarlierFileWhole) {
     set_file_fault_hook(fail_one_kind);
     const Status status = replace_file(dir.file("f"), "new content");
     set_file_fault_hook(nullptr);
+    // A file that cannot be created is named as it is: the temporary one.
+    const std::string named =
+        c.operation == FileOperation::kOpen ? temporary_path_for(dir.file("f"), 0) : dir.file("f");
     EXPECT_EQ(status.message(),
-              std::string("cannot ") + c.verb + " " + dir.file("f") + ": No space left on device");
+              std::string("cannot ") + c.verb + " " + named + ": No space left on device");
     EXPECT_EQ(read_file_bytes(dir.file("f")), "earlier");
     EXPECT_EQ(dir.list(), std::vector<std::string>{"f"}) << c.verb;
   }

@@ -2,12 +2,14 @@
 // the installer's own compiler and says what came of them, in the shape compilers use; it dumps
 // and plots compiled files. It never shows a window and never deletes the author's sources.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "common/file_io.h"
 #include "common/file_path.h"
+#include "common/folder_lock.h"
 #include "common/scenario_identity.h"
 #include "compiler/error_codes.h"
 #include "compiler/scenario_compiler.h"
@@ -26,7 +28,7 @@ constexpr int kExitIntegrity = 3;    // Errore n. 1250 or 1251: nothing written
 constexpr int kExitFileFault = 4;    // a file could not be read or written
 
 const char kUsage[] =
-    "usage: scenario-tool compile DIR [--line NAME] [--train NUMBER] [--no-plan]\n"
+    "usage: scenario-tool compile DIR [--line NAME] [--train NUMBER] [--no-plan] [--wait S]\n"
     "       scenario-tool check DIR [--line NAME] [--train NUMBER] [--no-plan]\n"
     "       scenario-tool dump DIR [--line NAME] [--train NUMBER] [--json]\n"
     "       scenario-tool plot DIR [--line NAME] [--train NUMBER] -o FILE.svg\n"
@@ -49,12 +51,14 @@ const char kHelp[] =
     "--train NUMBER (default 7545).\n";
 
 const char kCompileHelp[] =
-    "usage: scenario-tool compile DIR [--line NAME] [--train NUMBER] [--no-plan]\n"
+    "usage: scenario-tool compile DIR [--line NAME] [--train NUMBER] [--no-plan] [--wait S]\n"
     "       scenario-tool check DIR [--line NAME] [--train NUMBER] [--no-plan]\n"
     "\n"
     "Compiles <line>_linea.txt and <line>_<train>-.txt in DIR. compile writes <line>_linea.dat,\n"
     "<line>_<train>.sim and <line>_<train>.dat into DIR; check writes nothing. The sources stay.\n"
     "  --no-plan  do not build (or write) the line plan\n"
+    "  --wait S   how long compile waits, in seconds, while another run (the installer or\n"
+    "             another compile) works on the same line in DIR; default 5\n"
     "\n"
     "Each problem is reported as FILE:LINE:COLUMN: error CODE: what is wrong, at METRES m\n"
     "(km CHAINAGE), with the source line and a caret under the field; problems of the\n"
@@ -65,7 +69,8 @@ const char kCompileHelp[] =
     "The last line is, for scripts, 'error_code=N error_position=P', or 'errore=N' when the\n"
     "compiled output failed its integrity check (1250, 1251).\n"
     "Exit status: 0 error code 0; 1 bad usage; 2 the sources gave an error code; 3 integrity\n"
-    "check failed, nothing written; 4 a compiled file could not be written.\n";
+    "check failed, nothing written; 4 a source could not be read or a compiled file written,\n"
+    "or another run kept working on the same line in DIR.\n";
 
 const char kDumpHelp[] =
     "usage: scenario-tool dump DIR [--line NAME] [--train NUMBER] [--json]\n"
@@ -103,6 +108,7 @@ struct Arguments {
   bool no_plan = false;
   bool json = false;
   std::string output;
+  int wait_milliseconds = kLockWaitMilliseconds;
   bool help = false;
 };
 
@@ -111,14 +117,23 @@ struct Arguments {
 std::string parse(const std::vector<std::string>& args, const std::string& allowed, Arguments* a) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    const bool takes_value = arg == "--line" || arg == "--train" ||
-                             (arg == "-o" && allowed.find("-o") != std::string::npos);
+    const bool takes_value =
+        arg == "--line" || arg == "--train" ||
+        ((arg == "-o" || arg == "--wait") && allowed.find(arg) != std::string::npos);
     if (takes_value) {
       if (i + 1 >= args.size()) return arg + " needs a value";
       const std::string& value = args[++i];
       if (arg == "--line") a->scenario.line_name = value;
       if (arg == "--train") a->scenario.train_number = value;
       if (arg == "-o") a->output = value;
+      if (arg == "--wait") {
+        char* end = nullptr;
+        const double seconds = std::strtod(value.c_str(), &end);
+        if (end == value.c_str() || *end != '\0' || !(seconds >= 0 && seconds <= 3600)) {
+          return "--wait needs a number of seconds from 0 to 3600";
+        }
+        a->wait_milliseconds = static_cast<int>(seconds * 1000);
+      }
     } else if (arg == "--help" || arg == "-h") {
       a->help = true;
     } else if (!arg.empty() && arg[0] == '-') {
@@ -148,11 +163,23 @@ ShownSource shown(const std::string& directory, const std::string& name) {
 
 int compile(const std::vector<std::string>& args, bool write) {
   Arguments a;
-  const std::string wrong = parse(args, "--no-plan", &a);
+  const std::string wrong = parse(args, write ? "--no-plan --wait" : "--no-plan", &a);
   if (!wrong.empty()) return usage_error(wrong);
   if (a.help) {
     std::fputs(kCompileHelp, stdout);
     return kExitClean;
+  }
+  // Compiling writes: one run at a time on the line's files in the folder, from before the
+  // sources are read until the last file is written, so that the files written are those of
+  // the sources read, even with the installer or another compile started in the same folder.
+  FolderLock lock;
+  if (write) {
+    const Status locked =
+        lock.acquire(path_in(a.directory, lock_file_name(a.scenario)), a.wait_milliseconds);
+    if (!locked.ok()) return file_fault(locked.message());
+    remove_leftover_temporaries(a.directory,
+                                {line_plan_name(a.scenario), scenario_table_name(a.scenario),
+                                 track_cells_name(a.scenario)});
   }
   // The sources as they are before the compiler reads them, for the report.
   const ShownSource line = shown(a.directory, line_source_name(a.scenario));
@@ -264,6 +291,7 @@ int help(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  report_oversized_writes_as_failures();
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) return usage_error("no command");
   const std::string& command = args[0];
