@@ -411,32 +411,30 @@ Status replace_file(const std::string& path, const std::string& bytes) {
 
 Status replace_file_in_pieces(const std::string& path,
                               const std::function<bool(const PieceWriter& write)>& produce) {
-  return replace_through_temporary(path,
-                                   [&produce](std::FILE* file, const std::string&, int* error) {
-                                     return produce([file, error](const char* data, size_t size) {
-                                       if (std::fwrite(data, 1, size, file) == size) return true;
-                                       *error = errno;
-                                       return false;
-                                     });
-                                   });
+  const FileFiller fill = [&produce](std::FILE* file, const std::string&, int* error) {
+    return produce([file, error](const char* data, size_t size) {
+      if (std::fwrite(data, 1, size, file) == size) return true;
+      *error = errno;
+      return false;
+    });
+  };
+  return replace_through_temporary(path, fill);
 }
 
 Status replace_file_in_placed_pieces(const std::string& path, uint64_t size,
                                      const std::function<bool(PlacedPieceSink& sink)>& produce) {
-  return replace_through_temporary(path,
-                                   [&](std::FILE* file, const std::string& temporary, int* error) {
-                                     // Pieces are large and go out whole: no need for the stream's
-                                     // own buffer.
-                                     std::setvbuf(file, nullptr, _IONBF, 0);
-                                     if (!reserve_space(file, size, error)) return false;
-                                     BackgroundPieceWriter writer(file, temporary);
-                                     const bool produced = produce(writer);
-                                     const bool written = writer.finish(error);
-                                     // A producer only stops early when the writer refused a piece,
-                                     // which sets the error.
-                                     if (!produced && written) *error = EIO;
-                                     return produced && written;
-                                   });
+  const FileFiller fill = [&](std::FILE* file, const std::string& temporary, int* error) {
+    // Pieces are large and go out whole: no need for the stream's own buffer.
+    std::setvbuf(file, nullptr, _IONBF, 0);
+    if (!reserve_space(file, size, error)) return false;
+    BackgroundPieceWriter writer(file, temporary);
+    const bool produced = produce(writer);
+    const bool written = writer.finish(error);
+    // A producer only stops early when the writer refused a piece, which sets the error.
+    if (!produced && written) *error = EIO;
+    return produced && written;
+  };
+  return replace_through_temporary(path, fill);
 }
 
 Status delete_file(const std::string& path) {
