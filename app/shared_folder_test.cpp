@@ -345,7 +345,9 @@ TEST(SharedFolderTest, TwoRunsInOneFolderNeverMixTheirFiles) {
     // after a complete installer run, which deletes the sources.
     if (installed) {
       EXPECT_TRUE(now == outputs[0]) << "not the shipped compiled files";
-      if (!any_killed) EXPECT_EQ(folder.list(), complete_installation);
+      if (!any_killed) {
+        EXPECT_EQ(folder.list(), complete_installation);
+      }
     }
     if (kind == 1 && !any_killed) {
       // Whichever compile went last read the source after it was saved anew.
