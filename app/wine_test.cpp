@@ -141,11 +141,14 @@ TEST_F(WineTest, ErrorReportShowsItsMessageAndEndsTheRun) {
 }
 
 // A double double-click: two runs started together in one folder. The second waits for the
-// first; both end well, and the folder holds the files of a complete run and no lock file.
+// first; both end well, and the folder holds the files of a complete run, no lock file and no
+// temporary file.
 TEST_F(WineTest, TwoInstallersStartedTogetherBothEndWell) {
   TempDir folder, elsewhere;
   const std::string exe = folder.file("Viterbo_Attigliano_7545.exe");
   std::filesystem::copy_file(windows_program("Viterbo_Attigliano_7545.exe"), exe);
+  // What a killed run left: the first run to hold the folder deletes it.
+  write_file_bytes(folder.file("Viterbo_Attigliano_linea.dat.scenario-tmp-999-0"), "left");
   ChildProcess first({wine_, exe}, options(elsewhere.path()));
   ChildProcess second({wine_, exe}, options(elsewhere.path()));
   for (ChildProcess* run : {&first, &second}) {
