@@ -26,7 +26,14 @@ platform::WindowSpec Form1::window_spec(const std::string& title) {
   return spec;
 }
 
+std::vector<std::string> Form1::written_file_names() const {
+  return {line_source_name(scenario_),    train_source_name(scenario_), notes_name(scenario_),
+          slowdown_order_name(scenario_), train_sheet_name(scenario_),  line_plan_name(scenario_),
+          scenario_table_name(scenario_), track_cells_name(scenario_)};
+}
+
 void Form1::Form_Load() {
+  report_oversized_writes_as_failures();
   scenario_.line_name = kShippedLineName;
   scenario_.train_number = kShippedTrainNumber;
   std::string executable;
@@ -65,12 +72,20 @@ void Form1::Form_Load() {
 
   platform::show_window(window_spec(title()));
 
+  // One run at a time in the folder (a double double-click starts two): the second waits here
+  // until the first has ended. Holding the lock, the run may clear away the temporary files of
+  // a run that was killed.
+  stop_on_fault(
+      lock_.acquire(path_in(directory_, lock_file_name(scenario_)), lock_wait_milliseconds));
+  remove_leftover_temporaries(directory_, written_file_names());
+
   // The two sources first, the compiler needs them; then the documents for the driver.
   write_texts();
 
   int32_t j = 1;
   memorizza_percorso(j);
 
+  lock_.release();
   platform::end_process(kExitComplete);
 }
 
@@ -88,6 +103,7 @@ void Form1::memorizza_percorso(int32_t& j) {
       return;
     case CompileEnd::kNothingCompiled:
       // Only sources changed behind the program's back can get here; never pass it off as done.
+      lock_.release();
       platform::report_fault(title(), "no compiled file written: error " +
                                           std::to_string(compiler_.error.code) + ": " +
                                           error_meaning(compiler_.error.code));
@@ -122,12 +138,14 @@ void Form1::write_texts() {
 }
 
 void Form1::errore(const std::string& n) {
+  lock_.release();
   platform::show_message(title(), " Errore n. " + n);
   platform::end_process(kExitCompiledOutput);
 }
 
 void Form1::stop_on_fault(const Status& status) {
   if (status.ok()) return;
+  lock_.release();
   platform::report_fault(title(), status.message());
   platform::end_process(kExitFileFault);
 }

@@ -4,8 +4,10 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/platform.h"
+#include "common/folder_lock.h"
 #include "common/scenario_identity.h"
 #include "common/scenario_payload.h"
 #include "common/status.h"
@@ -30,6 +32,9 @@ class Form1 {
   // The window as designed: a label "Attendere" in a large bold font, titled `title`.
   static platform::WindowSpec window_spec(const std::string& title = kApplicationTitle);
 
+  // How long the run waits for another run working in its folder (the test probes shorten it).
+  int lock_wait_milliseconds = kLockWaitMilliseconds;
+
  private:
   // Ends the run with a report of the fault when `status` failed.
   void stop_on_fault(const Status& status);
@@ -38,6 +43,12 @@ class Form1 {
   std::string title() const;
   // The five texts: the built-in ones, or those of a scenario packaged with the installer.
   void write_texts();
+  // The names of every file the run writes, sources included.
+  std::vector<std::string> written_file_names() const;
+
+  // Held from before the first file is written until the run ends; let go before any message
+  // box, so that a run waiting in the folder need not wait for the user.
+  FolderLock lock_;
 
   ScenarioIdentity scenario_{kShippedLineName, kShippedTrainNumber};
   std::string directory_;

@@ -228,3 +228,57 @@ TEST_F(WineTest, PackagedInstallerWritesTheShippedBytesOnWindows) {
     EXPECT_EQ(sha256_hex(read_file_bytes(folder + "/" + f.name)), f.sha256) << f.name;
   }
 }
+
+// A double double-click: two runs started together in one folder. The second waits for the
+// first; both end well, and the folder holds the files of a complete run, no lock file and no
+// temporary file.
+TEST_F(WineTest, TwoInstallersStartedTogetherBothEndWell) {
+  TempDir folder, elsewhere;
+  const std::string exe = folder.file("Viterbo_Attigliano_7545.exe");
+  std::filesystem::copy_file(windows_program("Viterbo_Attigliano_7545.exe"), exe);
+  // What a killed run left: the first run to hold the folder deletes it.
+  write_file_bytes(folder.file("Viterbo_Attigliano_linea.dat.scenario-tmp-999-0"), "left");
+  ChildProcess first({wine_, exe}, options(elsewhere.path()));
+  ChildProcess second({wine_, exe}, options(elsewhere.path()));
+  for (ChildProcess* run : {&first, &second}) {
+    ProcessResult result;
+    ASSERT_TRUE(run->wait(120000, &result)) << "a run did not end";
+    EXPECT_EQ(result.exit_status, 0) << result.err;
+  }
+  std::vector<ShippedFile> files = shipped_compiled_files();
+  for (const ShippedFile& f : {kNotesFile, kSlowdownOrderFile, kTrainSheetFile}) files.push_back(f);
+  std::vector<std::string> expected = {"Viterbo_Attigliano_7545.exe"};
+  for (const ShippedFile& f : files) {
+    expected.push_back(f.name);
+    EXPECT_EQ(sha256_hex(read_file_bytes(folder.file(f.name))), f.sha256) << f.name;
+  }
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(folder.list(), expected);
+}
+
+// While another process holds the folder's lock, a run waits, then says so in its message box
+// and ends with a failure, having written nothing.
+TEST_F(WineTest, ARunThatFindsTheFolderBusySaysSo) {
+  TempDir folder;
+  std::filesystem::copy_file(windows_program("fault_probe.exe"), folder.file("probe.exe"));
+  ChildProcess holder(
+      {wine_, windows_program("lock_holder.exe"), "Viterbo_Attigliano.scenario-lock", "60000"},
+      options(folder.path()));
+  for (int i = 0; i < 300 && folder.list().size() < 2; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_EQ(folder.list(),
+            (std::vector<std::string>{"Viterbo_Attigliano.scenario-lock", "probe.exe"}));
+  // No file fails; the run waits 0.3 s for the folder.
+  ChildProcess probe({wine_, folder.file("probe.exe"), "0", "300"}, options());
+  ASSERT_NE(screen_.find(kApplicationTitle, 30), 0u) << "the message box did not appear";
+  const ProcessResult reader =
+      run_process({wine_, windows_program("message_box_reader.exe"), kApplicationTitle}, options());
+  EXPECT_EQ(reader.exit_status, 0);
+  EXPECT_NE(reader.out.find("another run is already working in "), std::string::npos) << reader.out;
+  ProcessResult result;
+  ASSERT_TRUE(probe.wait(20000, &result)) << "OK did not close the box";
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(folder.list(),
+            (std::vector<std::string>{"Viterbo_Attigliano.scenario-lock", "probe.exe"}));
+}

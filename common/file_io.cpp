@@ -1,14 +1,19 @@
 #include "common/file_io.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #ifdef __linux__
-#include <fcntl.h>
 #include <pthread.h>
 #include <sched.h>
+#endif
+#ifndef _WIN32
+#include <dirent.h>
+#include <unistd.h>
 #endif
 
 #include <cerrno>
 #include <condition_variable>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -23,10 +28,13 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+#include <io.h>
 #include <windows.h>
 
 #include "common/windows_text.h"
 #endif
+
+#include "common/file_path.h"
 
 namespace {
 
@@ -41,12 +49,9 @@ bool injected_fault(FileOperation operation, const std::string& path) {
   return true;
 }
 
-// The C library's file calls, by UTF-8 path; on Windows through the wide-character API, so
-// that any folder name works.
+// The file calls the program makes, by UTF-8 path; on Windows through the wide-character API,
+// so that any folder name works.
 #ifdef _WIN32
-std::FILE* open_path(const std::string& path, const char* mode) {
-  return _wfopen(to_wide(path).c_str(), to_wide(mode).c_str());
-}
 int remove_path(const std::string& path) {
   return _wremove(to_wide(path).c_str());
 }
@@ -64,10 +69,41 @@ bool stat_path(const std::string& path, bool* directory) {
   *directory = (info.st_mode & _S_IFDIR) != 0;
   return true;
 }
-#else
-std::FILE* open_path(const std::string& path, const char* mode) {
-  return std::fopen(path.c_str(), mode);
+// A new file at `path`, open for writing; fails with EEXIST when anything is there already
+// (CREATE_NEW, which opens no existing file and follows no link).
+std::FILE* create_new_file(const std::string& path) {
+  const int fd =
+      _wopen(to_wide(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+             _S_IREAD | _S_IWRITE);
+  if (fd < 0) return nullptr;
+  std::FILE* file = _fdopen(fd, "wb");
+  if (file == nullptr) {
+    const int error = errno;
+    _close(fd);
+    errno = error;
+  }
+  return file;
 }
+int open_for_reading(const std::string& path) {
+  return _wopen(to_wide(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+}
+bool inspect_open_file(int fd, bool* regular, uint64_t* size) {
+  struct _stat64 info;
+  if (_fstat64(fd, &info) != 0) return false;
+  *regular = (info.st_mode & _S_IFMT) == _S_IFREG;
+  *size = info.st_size < 0 ? 0 : uint64_t(info.st_size);
+  return true;
+}
+long read_some(int fd, char* buffer, unsigned size) {
+  return _read(fd, buffer, size);
+}
+void close_file(int fd) {
+  _close(fd);
+}
+unsigned long process_id() {
+  return GetCurrentProcessId();
+}
+#else
 int remove_path(const std::string& path) {
   return std::remove(path.c_str());
 }
@@ -80,27 +116,78 @@ bool stat_path(const std::string& path, bool* directory) {
   *directory = S_ISDIR(info.st_mode);
   return true;
 }
+// A new file at `path`, open for writing; fails with EEXIST when anything is there already,
+// a link included (O_EXCL, and O_NOFOLLOW where the system has it).
+std::FILE* create_new_file(const std::string& path) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  std::FILE* file = fdopen(fd, "wb");
+  if (file == nullptr) {
+    const int error = errno;
+    close(fd);
+    errno = error;
+  }
+  return file;
+}
+// Without waiting for a writer when `path` is a FIFO: what it is gets checked once it is open.
+int open_for_reading(const std::string& path) {
+  return open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+}
+bool inspect_open_file(int fd, bool* regular, uint64_t* size) {
+  struct stat info;
+  if (fstat(fd, &info) != 0) return false;
+  *regular = S_ISREG(info.st_mode);
+  *size = info.st_size < 0 ? 0 : uint64_t(info.st_size);
+  return true;
+}
+long read_some(int fd, char* buffer, unsigned size) {
+  for (;;) {
+    const ssize_t got = read(fd, buffer, size);
+    if (got >= 0 || errno != EINTR) return long(got);
+  }
+}
+void close_file(int fd) {
+  close(fd);
+}
+unsigned long process_id() {
+  return static_cast<unsigned long>(getpid());
+}
 #endif
 
-std::FILE* open_file(const std::string& path, const char* mode) {
-  if (injected_fault(FileOperation::kOpen, path)) return nullptr;
-  return open_path(path, mode);
+// How many names a temporary file tries before the failure to create one is reported.
+constexpr unsigned kTemporaryAttempts = 100;
+
+// A new temporary file beside `path`, created by this call: a name already taken by anything
+// (another process's temporary, or a link, FIFO or directory put there) is passed over for the
+// next. `temporary` is the last name tried.
+std::FILE* create_temporary(const std::string& path, std::string* temporary) {
+  for (unsigned attempt = 0;; ++attempt) {
+    *temporary = temporary_path_for(path, attempt);
+    if (injected_fault(FileOperation::kOpen, *temporary)) return nullptr;
+    std::FILE* file = create_new_file(*temporary);
+    if (file != nullptr || errno != EEXIST || attempt + 1 == kTemporaryAttempts) return file;
+  }
 }
 
 Status failure(const char* action, const std::string& path, int error) {
   return Status::Error(std::string("cannot ") + action + " " + path + ": " + std::strerror(error));
 }
 
-// Fills a new file at `path` by `fill`, which returns false with the reason in `error` when it
-// cannot; on failure the file is removed again.
-Status write_whole_file(const std::string& path, const std::string& shown_path,
-                        const std::function<bool(std::FILE* file, int* error)>& fill) {
-  std::FILE* file = open_file(path, "wb");
-  if (file == nullptr) return failure("create", shown_path, errno);
+// How a file's bytes are put into its open temporary file (named `temporary`): false, with the
+// reason in `error`, when they cannot be.
+using FileFiller = std::function<bool(std::FILE* file, const std::string& temporary, int* error)>;
+
+// Writes the file to a new temporary one beside `path`, then renames it over `path`. On failure
+// the temporary file is removed again.
+Status replace_through_temporary(const std::string& path, const FileFiller& fill) {
+  std::string temporary;
+  std::FILE* file = create_temporary(path, &temporary);
+  // The name that could not be created is the one reported: it is what stands in the way.
+  if (file == nullptr) return failure("create", temporary, errno);
   int error = 0;
-  bool written = !injected_fault(FileOperation::kWrite, path);
+  bool written = !injected_fault(FileOperation::kWrite, temporary);
   if (written) {
-    written = fill(file, &error);
+    written = fill(file, temporary, &error);
   } else {
     error = errno;
   }
@@ -108,20 +195,11 @@ Status write_whole_file(const std::string& path, const std::string& shown_path,
   const bool closed = std::fclose(file) == 0;
   if (written && !closed) error = errno;
   if (!written || !closed) {
-    remove_path(path);
-    return failure("write", shown_path, error);
+    remove_path(temporary);
+    return failure("write", path, error);
   }
-  return Status::Ok();
-}
-
-// Writes the file to a temporary one beside `path`, then renames it over `path`.
-Status replace_through_temporary(const std::string& path,
-                                 const std::function<bool(std::FILE* file, int* error)>& fill) {
-  const std::string temporary = temporary_path_for(path);
-  Status status = write_whole_file(temporary, path, fill);
-  if (!status.ok()) return status;
   if (injected_fault(FileOperation::kRename, path) || rename_path(temporary, path) != 0) {
-    const int error = errno;
+    error = errno;
     remove_path(temporary);
     return failure("replace", path, error);
   }
@@ -281,8 +359,49 @@ void set_file_fault_hook(FileFaultHook hook) {
   g_fault_hook = hook;
 }
 
-std::string temporary_path_for(const std::string& path) {
-  return path + ".scenario-tmp";
+std::string temporary_path_for(const std::string& path, unsigned attempt) {
+  return path + ".scenario-tmp-" + std::to_string(process_id()) + "-" + std::to_string(attempt);
+}
+
+void remove_leftover_temporaries(const std::string& directory,
+                                 const std::vector<std::string>& names) {
+  const auto is_leftover = [&names](const std::string& entry) {
+    for (const std::string& name : names) {
+      const std::string prefix = name + ".scenario-tmp";
+      if (entry.compare(0, prefix.size(), prefix) == 0) return true;
+    }
+    return false;
+  };
+#ifdef _WIN32
+  for (const std::string& name : names) {
+    WIN32_FIND_DATAW found;
+    const HANDLE search =
+        FindFirstFileW(to_wide(path_in(directory, name + ".scenario-tmp*")).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) continue;
+    do {
+      const std::string entry = from_wide(found.cFileName);
+      // The pattern also matches short 8.3 names: only the long name counts.
+      if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && is_leftover(entry)) {
+        DeleteFileW(to_wide(path_in(directory, entry)).c_str());
+      }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+#else
+  DIR* listing = opendir(directory.c_str());
+  if (listing == nullptr) return;
+  while (const struct dirent* entry = readdir(listing)) {
+    // unlink deletes a link itself, not what it points to, and leaves directories alone.
+    if (is_leftover(entry->d_name)) unlink(path_in(directory, entry->d_name).c_str());
+  }
+  closedir(listing);
+#endif
+}
+
+void report_oversized_writes_as_failures() {
+#ifndef _WIN32
+  std::signal(SIGXFSZ, SIG_IGN);
+#endif
 }
 
 Status replace_file(const std::string& path, const std::string& bytes) {
@@ -292,19 +411,19 @@ Status replace_file(const std::string& path, const std::string& bytes) {
 
 Status replace_file_in_pieces(const std::string& path,
                               const std::function<bool(const PieceWriter& write)>& produce) {
-  return replace_through_temporary(path, [&produce](std::FILE* file, int* error) {
+  const FileFiller fill = [&produce](std::FILE* file, const std::string&, int* error) {
     return produce([file, error](const char* data, size_t size) {
       if (std::fwrite(data, 1, size, file) == size) return true;
       *error = errno;
       return false;
     });
-  });
+  };
+  return replace_through_temporary(path, fill);
 }
 
 Status replace_file_in_placed_pieces(const std::string& path, uint64_t size,
                                      const std::function<bool(PlacedPieceSink& sink)>& produce) {
-  const std::string temporary = temporary_path_for(path);
-  return replace_through_temporary(path, [&](std::FILE* file, int* error) {
+  const FileFiller fill = [&](std::FILE* file, const std::string& temporary, int* error) {
     // Pieces are large and go out whole: no need for the stream's own buffer.
     std::setvbuf(file, nullptr, _IONBF, 0);
     if (!reserve_space(file, size, error)) return false;
@@ -314,7 +433,8 @@ Status replace_file_in_placed_pieces(const std::string& path, uint64_t size,
     // A producer only stops early when the writer refused a piece, which sets the error.
     if (!produced && written) *error = EIO;
     return produced && written;
-  });
+  };
+  return replace_through_temporary(path, fill);
 }
 
 Status delete_file(const std::string& path) {
@@ -335,44 +455,77 @@ bool is_regular_file(const std::string& path) {
 }
 
 Status read_file(const std::string& path, std::string* bytes) {
-  std::FILE* file = open_file(path, "rb");
-  if (file == nullptr) return failure("read", path, errno);
+  if (injected_fault(FileOperation::kOpen, path)) return failure("read", path, errno);
+  const int fd = open_for_reading(path);
+  if (fd < 0) return failure("read", path, errno);
+  bool regular = false;
+  uint64_t size = 0;
+  if (!inspect_open_file(fd, &regular, &size)) {
+    const int error = errno;
+    close_file(fd);
+    return failure("read", path, error);
+  }
+  const std::string too_large = "cannot read " + path + ": over " +
+                                std::to_string(kMaxReadBytes >> 20) +
+                                " MiB, too large for a scenario file";
+  if (!regular) {
+    close_file(fd);
+    return Status::Error("cannot read " + path + ": not a regular file");
+  }
+  if (size > kMaxReadBytes) {
+    close_file(fd);
+    return Status::Error(too_large);
+  }
   bytes->clear();
+  bytes->reserve(static_cast<size_t>(size));
   char buffer[65536];
-  size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes->append(buffer, got);
-  const bool failed = std::ferror(file) != 0;
-  const int error = errno;
-  std::fclose(file);
-  if (failed) return failure("read", path, error);
+  for (;;) {
+    const long got = read_some(fd, buffer, sizeof buffer);
+    if (got < 0) {
+      const int error = errno;
+      close_file(fd);
+      return failure("read", path, error);
+    }
+    if (got == 0) break;
+    // A file that grows while it is read is held to the same bound.
+    if (bytes->size() + size_t(got) > kMaxReadBytes) {
+      close_file(fd);
+      return Status::Error(too_large);
+    }
+    bytes->append(buffer, size_t(got));
+  }
+  close_file(fd);
   return Status::Ok();
 }
 
 Status read_file_part(const std::string& path, uint64_t offset, size_t size, std::string* bytes,
                       uint64_t* file_size) {
-  std::FILE* file = open_file(path, "rb");
-  if (file == nullptr) return failure("read", path, errno);
-#ifdef _WIN32
-  const bool sought = _fseeki64(file, 0, SEEK_END) == 0;
-  const int64_t end = sought ? _ftelli64(file) : -1;
-  const bool placed = end >= 0 && _fseeki64(file, static_cast<int64_t>(offset), SEEK_SET) == 0;
-#else
-  const bool sought = fseeko(file, 0, SEEK_END) == 0;
-  const int64_t end = sought ? static_cast<int64_t>(ftello(file)) : -1;
-  const bool placed = end >= 0 && fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
-#endif
-  if (!placed) {
-    const int error = errno;
-    std::fclose(file);
+  if (injected_fault(FileOperation::kOpen, path)) return failure("read", path, errno);
+  const int fd = open_for_reading(path);
+  if (fd < 0) return failure("read", path, errno);
+  bool regular = false;
+  if (!inspect_open_file(fd, &regular, file_size) || !regular) {
+    const int error = regular ? errno : EINVAL;
+    close_file(fd);
+    if (!regular) return Status::Error("cannot read " + path + ": not a regular file");
     return failure("read", path, error);
   }
-  *file_size = static_cast<uint64_t>(end);
   bytes->assign(offset < *file_size ? std::min<uint64_t>(size, *file_size - offset) : 0, '\0');
-  const size_t got = bytes->empty() ? 0 : std::fread(&(*bytes)[0], 1, bytes->size(), file);
+#ifdef _WIN32
+  const bool placed = bytes->empty() || _lseeki64(fd, static_cast<int64_t>(offset), SEEK_SET) >= 0;
+#else
+  const bool placed = bytes->empty() || lseek(fd, static_cast<off_t>(offset), SEEK_SET) >= 0;
+#endif
+  size_t got = 0;
+  while (placed && got < bytes->size()) {
+    const long part = read_some(
+        fd, &(*bytes)[got], static_cast<unsigned>(std::min<size_t>(bytes->size() - got, 1 << 20)));
+    if (part <= 0) break;
+    got += static_cast<size_t>(part);
+  }
   const int error = errno;
-  const bool failed = std::ferror(file) != 0 || got != bytes->size();
-  std::fclose(file);
-  if (failed) return failure("read", path, error);
+  close_file(fd);
+  if (!placed || got != bytes->size()) return failure("read", path, error ? error : EIO);
   return Status::Ok();
 }
 

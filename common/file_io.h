@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "common/placed_pieces.h"
 #include "common/status.h"
@@ -12,7 +13,10 @@
 // Replaces the file at `path` by one holding exactly `bytes`. The bytes go to a temporary file
 // in the same directory first, which is then renamed over `path` in one step: whatever happens
 // in between (a full disk, a crash, a kill), `path` holds either its earlier content whole or
-// the new content whole, and a failure leaves no temporary file behind.
+// the new content whole, and a failure leaves no temporary file behind. The temporary file is
+// always a new one, created by this call and never found already there (a file, a link, a FIFO
+// or a directory at its name makes the next name be tried), so two processes never write into
+// one temporary file and nothing planted at its name is followed or written through.
 Status replace_file(const std::string& path, const std::string& bytes);
 
 // The same, with the bytes handed over piece by piece: `produce` calls `write` with each piece
@@ -29,8 +33,21 @@ Status replace_file_in_pieces(const std::string& path,
 Status replace_file_in_placed_pieces(const std::string& path, uint64_t size,
                                      const std::function<bool(PlacedPieceSink& sink)>& produce);
 
-// The temporary file replace_file() writes before renaming it over `path`.
-std::string temporary_path_for(const std::string& path);
+// The temporary file replace_file() tries `attempt`-th (from 0) for `path`: beside it, named
+// after it and after the process, <path>.scenario-tmp-<process id>-<attempt>.
+std::string temporary_path_for(const std::string& path, unsigned attempt);
+
+// Deletes whatever temporary files of the files `names` in `directory` a killed process left
+// behind (links and FIFOs included, never following them; never a directory). Only for a caller
+// that holds the folder's lock, so that no other process is writing them; files that cannot be
+// deleted are left.
+void remove_leftover_temporaries(const std::string& directory,
+                                 const std::vector<std::string>& names);
+
+// Makes a write past the process's file-size limit (ulimit -f) fail with "File too large", to be
+// reported like any failed write, instead of ending the process silently by SIGXFSZ. Called once
+// at the start of a program that writes files.
+void report_oversized_writes_as_failures();
 
 // Deletes the file at `path`; a missing file is a failure.
 Status delete_file(const std::string& path);
@@ -41,7 +58,13 @@ bool file_exists(const std::string& path);
 // Whether `path` is an existing file that is not a directory.
 bool is_regular_file(const std::string& path);
 
-// The whole content of the file at `path`.
+// The most read_file() reads: far above any real scenario source (well under 1 MiB) or compiled
+// file (about 20 MB for the longest line plan), and low enough for memory to hold.
+constexpr uint64_t kMaxReadBytes = uint64_t{256} << 20;
+
+// The whole content of the file at `path`, which must be a regular file (checked on the opened
+// file: a FIFO, a device or a directory is refused at once, never waited on or read) of at most
+// kMaxReadBytes.
 Status read_file(const std::string& path, std::string* bytes);
 
 // Lets whoever may read the file at `path` run it as a program (POSIX); nothing on Windows.

@@ -1,12 +1,19 @@
 #include "common/file_io.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #ifdef __linux__
 #include <sys/resource.h>
 #endif
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <filesystem>
+#include <thread>
 #include <utility>
 
 #include "test_support/temp_dir.h"
@@ -31,7 +38,7 @@ TEST(FileIoTest, FailuresNameTheFileAndTheReasonAndLeaveNothingBehind) {
     std::string message;
   } cases[] = {
       {"a file in a missing directory", replace_file(missing_dir, "x"),
-       "cannot create " + missing_dir + ": No such file or directory"},
+       "cannot create " + temporary_path_for(missing_dir, 0) + ": No such file or directory"},
       {"a directory in the file's place", replace_file(dir.path(), "x"),
        "cannot replace " + dir.path() + ": Is a directory"},
       {"deleting a missing file", delete_file(dir.file("absent")),
@@ -69,8 +76,11 @@ TEST(FileIoTest, AnInjectedFaultLeavesTheEarlierFileWhole) {
     set_file_fault_hook(fail_one_kind);
     const Status status = replace_file(dir.file("f"), "new content");
     set_file_fault_hook(nullptr);
+    // A file that cannot be created is named as it is: the temporary one.
+    const std::string named =
+        c.operation == FileOperation::kOpen ? temporary_path_for(dir.file("f"), 0) : dir.file("f");
     EXPECT_EQ(status.message(),
-              std::string("cannot ") + c.verb + " " + dir.file("f") + ": No space left on device");
+              std::string("cannot ") + c.verb + " " + named + ": No space left on device");
     EXPECT_EQ(read_file_bytes(dir.file("f")), "earlier");
     EXPECT_EQ(dir.list(), std::vector<std::string>{"f"}) << c.verb;
   }
@@ -182,4 +192,80 @@ TEST(FileIoTest, ReadsWholeFilesAndTellsFilesFromDirectories) {
   EXPECT_FALSE(is_regular_file(dir.file("absent")));
   EXPECT_TRUE(file_exists(dir.path()));
   EXPECT_FALSE(file_exists(dir.file("absent")));
+}
+
+// Whatever lies at a temporary file's name, put there by a killed run or by someone else, is
+// neither opened nor followed: the next name is taken and the file is written all the same.
+TEST(FileIoTest, NothingAtATemporaryNameIsOpenedOrFollowed) {
+  TempDir dir;
+  write_file_bytes(dir.file("victim"), "victim");
+  write_file_bytes(dir.file("f"), "earlier");
+  const std::string f = dir.file("f");
+  std::filesystem::create_symlink(dir.file("victim"), temporary_path_for(f, 0));
+  ASSERT_EQ(mkfifo(temporary_path_for(f, 1).c_str(), 0600), 0);
+  std::filesystem::create_directory(temporary_path_for(f, 2));
+  std::filesystem::create_symlink(dir.file("nowhere"), temporary_path_for(f, 3));
+  write_file_bytes(temporary_path_for(f, 4), "another process's temporary");
+
+  const Status status = replace_file(f, "new content");
+  ASSERT_TRUE(status.ok()) << status.message();
+  EXPECT_EQ(read_file_bytes(f), "new content");
+  EXPECT_EQ(read_file_bytes(dir.file("victim")), "victim");
+  EXPECT_EQ(read_file_bytes(temporary_path_for(f, 4)), "another process's temporary");
+  EXPECT_FALSE(std::filesystem::exists(dir.file("nowhere")));
+  EXPECT_EQ(dir.list().size(), 7u);
+}
+
+TEST(FileIoTest, LeftoverTemporariesOfTheNamedFilesAloneAreRemoved) {
+  TempDir dir;
+  write_file_bytes(dir.file("victim"), "victim");
+  for (const char* name : {"a", "a.txt", "b.scenario-tmp", "a.scenario-tmp-12-0",
+                           "c.scenario-tmp-12-0", "ab.scenario-tmp-12-0"}) {
+    write_file_bytes(dir.file(name), name);
+  }
+  std::filesystem::create_symlink(dir.file("victim"), dir.file("a.scenario-tmp-13-0"));
+  ASSERT_EQ(mkfifo(dir.file("b.scenario-tmp-14-2").c_str(), 0600), 0);
+  std::filesystem::create_directory(dir.file("a.scenario-tmp-15-0"));
+
+  remove_leftover_temporaries(dir.path(), {"a", "b"});
+  EXPECT_EQ(dir.list(),
+            (std::vector<std::string>{"a", "a.scenario-tmp-15-0", "a.txt", "ab.scenario-tmp-12-0",
+                                      "c.scenario-tmp-12-0", "victim"}));
+  EXPECT_EQ(read_file_bytes(dir.file("victim")), "victim");
+}
+
+// Only regular files are read, and none beyond the bound: a FIFO is not waited on, a device
+// and a huge (sparse) file are not read until memory runs out.
+TEST(FileIoTest, ReadingRefusesWhatIsNoRegularFileOrTooLarge) {
+  TempDir dir;
+  ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
+  std::filesystem::create_symlink("/dev/zero", dir.file("zero"));
+  const int sparse = open(dir.file("sparse").c_str(), O_WRONLY | O_CREAT, 0600);
+  ASSERT_GE(sparse, 0);
+  ASSERT_EQ(ftruncate(sparse, off_t{3} << 30), 0);
+  close(sparse);
+  // Should reading the FIFO wait for a writer after all, this gives it one, so that the test
+  // fails instead of hanging.
+  std::atomic<bool> done{false};
+  std::thread unblocker([&] {
+    for (int i = 0; i < 1000 && !done; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (done) return;
+    const int writer = open(dir.file("fifo").c_str(), O_WRONLY | O_NONBLOCK);
+    if (writer >= 0) close(writer);
+  });
+  const struct {
+    const char* name;
+    const char* reason;
+  } cases[] = {{"fifo", "not a regular file"},
+               {"zero", "not a regular file"},
+               {"sparse", "over 256 MiB, too large for a scenario file"},
+               {".", "not a regular file"}};
+  for (const auto& c : cases) {
+    std::string bytes = "before";
+    const Status status = read_file(dir.file(c.name), &bytes);
+    EXPECT_EQ(status.message(), "cannot read " + dir.file(c.name) + ": " + c.reason) << c.name;
+  }
+  done = true;
+  unblocker.join();
 }

@@ -19,6 +19,10 @@ std::string train_source_name(const ScenarioIdentity& s) {
   return s.line_name + "_" + s.train_number + "-.txt";
 }
 
+std::string lock_file_name(const ScenarioIdentity& s) {
+  return s.line_name + ".scenario-lock";
+}
+
 std::string notes_name(const ScenarioIdentity& s) {
   return document_name(s, "note.txt");
 }

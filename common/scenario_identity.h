@@ -17,6 +17,10 @@ extern const char kShippedTrainNumber[];  // "7545"
 std::string line_source_name(const ScenarioIdentity& s);   // <line>_linea.txt
 std::string train_source_name(const ScenarioIdentity& s);  // <line>_<train>-.txt
 
+// The lock file a run holds in the folder while it works there. One for the whole line: the
+// line source and the line plan are shared by every train of the line.
+std::string lock_file_name(const ScenarioIdentity& s);  // <line>.scenario-lock
+
 // Documents for the driver.
 std::string notes_name(const ScenarioIdentity& s);           // <line>_<train>_note.txt
 std::string slowdown_order_name(const ScenarioIdentity& s);  // <line>_<train>_rallentamenti.txt

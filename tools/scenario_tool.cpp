@@ -19,6 +19,7 @@
 
 #include "common/file_io.h"
 #include "common/file_path.h"
+#include "common/folder_lock.h"
 #include "common/own_executable.h"
 #include "common/scenario_identity.h"
 #include "common/windows_1252.h"
@@ -45,6 +46,7 @@ constexpr int kExitFileFault = 4;    // a file could not be read or written
 
 const char kUsage[] =
     "usage: scenario-tool compile DIR [--line NAME] [--train NUMBER] [--no-plan] [--force]\n"
+    "                                 [--wait S]\n"
     "       scenario-tool check DIR [--line NAME] [--train NUMBER] [--no-plan]\n"
     "       scenario-tool dump DIR [--line NAME] [--train NUMBER] [--json]\n"
     "       scenario-tool plot DIR [--line NAME] [--train NUMBER] -o FILE.svg\n"
@@ -77,6 +79,7 @@ const char kHelp[] =
 
 const char kCompileHelp[] =
     "usage: scenario-tool compile DIR [--line NAME] [--train NUMBER] [--no-plan] [--force]\n"
+    "                                 [--wait S]\n"
     "       scenario-tool check DIR [--line NAME] [--train NUMBER] [--no-plan]\n"
     "\n"
     "Compiles <line>_linea.txt and <line>_<train>-.txt in DIR. When they compile with error\n"
@@ -86,6 +89,8 @@ const char kCompileHelp[] =
     "  --no-plan  do not build (or write) the line plan\n"
     "  --force    compile: write the files whatever the error code, exactly as the installer\n"
     "             would from the same sources\n"
+    "  --wait S   how long compile waits, in seconds, while another run (the installer or\n"
+    "             another compile) works on the same line in DIR; default 5\n"
     "\n"
     "Each problem is reported as FILE:LINE:COLUMN: error CODE: what is wrong, at METRES m\n"
     "(km CHAINAGE), with the source line and a caret under the field; problems of the\n"
@@ -96,8 +101,8 @@ const char kCompileHelp[] =
     "The last line is, for scripts, 'error_code=N error_position=P', or 'errore=N' when the\n"
     "compiled output failed its integrity check (1250, 1251).\n"
     "Exit status: 0 error code 0; 1 bad usage; 2 the sources gave an error code (nothing\n"
-    "written unless --force); 3 integrity check failed, nothing written; 4 a compiled file\n"
-    "could not be written.\n";
+    "written unless --force); 3 integrity check failed, nothing written; 4 a source could not\n"
+    "be read or a compiled file written, or another run kept working on the same line in DIR.\n";
 
 const char kViewHelp[] =
     "usage: scenario-tool view DIR [--line NAME] [--train NUMBER] -o FILE.html [--from KM]\n"
@@ -182,6 +187,7 @@ struct Arguments {
   std::string notes, sheet, slowdowns, target = "windows", installer;
   bool werror = false;  // package: a warning refuses the sources too
   bool watch = false;   // view: build the page again whenever a source changes
+  int wait_milliseconds = kLockWaitMilliseconds;
   bool help = false;
 };
 
@@ -197,7 +203,7 @@ std::string parse(const std::vector<std::string>& args, const std::string& allow
     const bool takes_value =
         arg == "--line" || arg == "--train" ||
         ((arg == "-o" || arg == "--from" || arg == "--to" || arg == "--notes" || arg == "--sheet" ||
-          arg == "--slowdowns" || arg == "--target" || arg == "--installer") &&
+          arg == "--slowdowns" || arg == "--target" || arg == "--installer" || arg == "--wait") &&
          is_allowed(arg));
     if (takes_value) {
       if (i + 1 >= args.size()) return arg + " needs a value";
@@ -212,6 +218,14 @@ std::string parse(const std::vector<std::string>& args, const std::string& allow
       if (arg == "--slowdowns") a->slowdowns = value;
       if (arg == "--target") a->target = value;
       if (arg == "--installer") a->installer = value;
+      if (arg == "--wait") {
+        char* end = nullptr;
+        const double seconds = std::strtod(value.c_str(), &end);
+        if (end == value.c_str() || *end != '\0' || !(seconds >= 0 && seconds <= 3600)) {
+          return "--wait needs a number of seconds from 0 to 3600";
+        }
+        a->wait_milliseconds = static_cast<int>(seconds * 1000);
+      }
     } else if (arg == "--help" || arg == "-h") {
       a->help = true;
     } else if (!arg.empty() && arg[0] == '-') {
@@ -264,11 +278,23 @@ ShownSource shown(const std::string& directory, const std::string& name) {
 
 int compile(const std::vector<std::string>& args, bool write) {
   Arguments a;
-  const std::string wrong = parse(args, write ? "--no-plan --force" : "--no-plan", &a);
+  const std::string wrong = parse(args, write ? "--no-plan --force --wait" : "--no-plan", &a);
   if (!wrong.empty()) return usage_error(wrong);
   if (a.help) {
     std::fputs(kCompileHelp, stdout);
     return kExitClean;
+  }
+  // Compiling writes: one run at a time on the line's files in the folder, from before the
+  // sources are read until the last file is written, so that the files written are those of
+  // the sources read, even with the installer or another compile started in the same folder.
+  FolderLock lock;
+  if (write) {
+    const Status locked =
+        lock.acquire(path_in(a.directory, lock_file_name(a.scenario)), a.wait_milliseconds);
+    if (!locked.ok()) return file_fault(locked.message());
+    remove_leftover_temporaries(a.directory,
+                                {line_plan_name(a.scenario), scenario_table_name(a.scenario),
+                                 track_cells_name(a.scenario)});
   }
   // The sources as they are before the compiler reads them, for the report.
   const ShownSource line = shown(a.directory, line_source_name(a.scenario));
@@ -675,10 +701,12 @@ int wmain(int argc, wchar_t** argv) {
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.push_back(from_wide(argv[i]));
   SetConsoleOutputCP(CP_UTF8);
+  report_oversized_writes_as_failures();
   return run(args);
 }
 #else
 int main(int argc, char** argv) {
+  report_oversized_writes_as_failures();
   return run(std::vector<std::string>(argv + 1, argv + argc));
 }
 #endif

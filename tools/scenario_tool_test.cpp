@@ -1,5 +1,8 @@
 // Runs scenario-tool as an author would.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -108,6 +111,9 @@ TEST(ScenarioToolTest, BadUsage) {
       {"check", dir.path(), "--no"},
       {"check", dir.path(), "--force"},
       {"dump", dir.path(), "--js"},
+      {"compile", dir.path(), "--wait"},
+      {"compile", dir.path(), "--wait", "soon"},
+      {"check", dir.path(), "--wait", "1"},
       {"compile", dir.path(), dir.path()},
       {"check", dir.path(), "--json"},
       {"dump", dir.path(), "--no-plan"},
@@ -265,5 +271,45 @@ TEST(ScenarioToolTest, BrokenSourcesNeverReplaceGoodCompiledFiles) {
   EXPECT_EQ(installer_compiler.error.code, 6);
   for (const std::string& name : names) {
     EXPECT_EQ(read_file_bytes(dir.file(name)), read_file_bytes(same.file(name))) << name;
+  }
+}
+// A source must be a regular file of a sane size: a FIFO is not waited on, a link to a device
+// or a huge sparse file is not read until memory runs out. One line names the file and the
+// reason, and nothing is written.
+TEST(ScenarioToolTest, ASourceThatIsNoRegularFileOrTooLargeIsRefused) {
+  enum Kind { kFifo, kLinkToDevice, kSparseFile };
+  const struct {
+    Kind what;
+    const char* source;  // which source is replaced
+    std::string reason;
+  } cases[] = {
+      {kFifo, "Viterbo_Attigliano_linea.txt", "not a regular file"},
+      {kLinkToDevice, "Viterbo_Attigliano_linea.txt", "not a regular file"},
+      {kSparseFile, "Viterbo_Attigliano_7545-.txt", "over 256 MiB, too large for a scenario file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    write_shipped_sources(dir);
+    const std::string path = dir.file(c.source);
+    std::filesystem::remove(path);
+    if (c.what == kFifo) {
+      ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    } else if (c.what == kLinkToDevice) {
+      std::filesystem::create_symlink("/dev/zero", path);
+    } else {
+      // 3 GB that take no room on the disk.
+      const int fd = open(path.c_str(), O_WRONLY | O_CREAT, 0600);
+      ASSERT_GE(fd, 0);
+      ASSERT_EQ(ftruncate(fd, off_t{3} << 30), 0);
+      close(fd);
+    }
+    const std::vector<std::string> before = dir.list();
+    ChildProcess tool({SCENARIO_TOOL_PATH, "compile", dir.path()}, {});
+    ProcessResult result;
+    ASSERT_TRUE(tool.wait(60000, &result)) << "the tool did not end within a minute";
+    EXPECT_EQ(result.exit_status, 4);
+    EXPECT_EQ(result.err, "scenario-tool: cannot read " + path + ": " + c.reason + "\n");
+    EXPECT_EQ(dir.list(), before);
   }
 }
