@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,5 +40,29 @@ class TextPieceSink : public PlacedPieceSink {
   std::string text;
 
  private:
+  std::vector<PlacedPiece> spare_;
+};
+
+// Hands the pieces on to `write` in file order, on the producer's own thread: a piece whose
+// place has come is written at once, one that comes early is held until every byte before it
+// is written. For a file short enough that holding part of it costs less than a writing thread.
+class InOrderPieceSink : public PlacedPieceSink {
+ public:
+  using Write = std::function<bool(const char* data, size_t size)>;
+  explicit InOrderPieceSink(Write write) : write_(std::move(write)) {}
+
+  PlacedPiece take() override;
+  // False once a write failed, or when the piece overlaps bytes already written.
+  bool put(PlacedPiece piece) override;
+  // Whether every piece put so far has been written: none failed, none waits behind a gap.
+  bool complete() const { return !failed_ && held_.empty(); }
+
+ private:
+  bool write_piece(PlacedPiece piece);
+
+  Write write_;
+  uint64_t written_ = 0;
+  bool failed_ = false;
+  std::map<uint64_t, PlacedPiece> held_;  // by offset
   std::vector<PlacedPiece> spare_;
 };

@@ -8,6 +8,11 @@
 #include "compiler/checked_math.h"
 #include "compiler/error_codes.h"
 
+// Up to this size the line plan is written in file order by the computing thread, rather than
+// by a second thread into space reserved first: for a file this short, starting the thread,
+// handing the pieces over and reserving the space cost more than they save.
+constexpr uint64_t kLinePlanWrittenInOrder = uint64_t{4} << 20;
+
 std::string line_plan_name(const ScenarioIdentity& s) {
   return s.line_name + "_linea.dat";
 }
@@ -172,10 +177,20 @@ CompileResult ScenarioCompiler::memorizza_percorso(int32_t& j_in) {
   if (!write_files) return result;
 
   if (j != 0) {
-    // The plan goes out piece by piece as it is computed: the longest route's takes 20 MB.
-    result.status = replace_file_in_placed_pieces(
-        path_in(directory, line_plan_name(scenario)), 2 * line_plan_half_bytes(plan),
-        [this](PlacedPieceSink& sink) { return encode_line_plan(plan, &sink); });
+    const std::string path = path_in(directory, line_plan_name(scenario));
+    const uint64_t size = 2 * line_plan_half_bytes(plan);
+    if (size <= kLinePlanWrittenInOrder) {
+      // A short plan is written as it is computed, in file order, by this thread alone: its
+      // y half waits in memory while the x half goes out.
+      result.status = replace_file_in_pieces(path, [this](const PieceWriter& write) {
+        InOrderPieceSink sink(write);
+        return encode_line_plan(plan, &sink) && sink.complete();
+      });
+    } else {
+      // A long one goes out piece by piece as it is computed: the longest route's takes 20 MB.
+      result.status = replace_file_in_placed_pieces(
+          path, size, [this](PlacedPieceSink& sink) { return encode_line_plan(plan, &sink); });
+    }
   }
   if (result.status.ok()) {
     result.status = replace_file(path_in(directory, scenario_table_name(scenario)),
