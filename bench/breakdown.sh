@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Where the installer's run (shipped scenario, no display) spends its time, step by step, from
-# the fork that starts it to the moment its parent learns that it ended. Needs root: it places
+# the spawn that starts it to the moment its parent learns that it ended. Needs root: it places
 # uprobes on the installer's own functions and traces a few system calls and scheduler events
 # through the kernel's tracefs, then runs the installer RUNS times (default 100), each time
 # hard-linked into a fresh folder, and prints the median of each step.
@@ -38,7 +38,7 @@ functions=(
   "replace_file=replace_file("
   "end_process=platform::end_process("
 )
-syscalls=(execve rename fallocate clone3 wait4)
+syscalls=(execve rename fallocate clone3 wait4 write)
 
 cleanup() {
   echo 0 >"$tracing/tracing_on" || true
@@ -90,15 +90,22 @@ for e in sched_process_fork sched_process_exec sched_process_exit; do
   echo 1 >"$tracing/events/sched/$e/enable"
 done
 
-# The runs, from a shell of their own whose descendants alone are traced.
-run_all() {
-  for ((i = 0; i < $1; i++)); do
-    rm -rf "$work/run" && mkdir "$work/run" && ln "$binary" "$work/run/Viterbo_Attigliano_7545"
-    "$work/run/Viterbo_Attigliano_7545"
-  done
-}
-bash -c "echo \$\$ >$tracing/set_event_pid; echo 1 >$tracing/tracing_on; $(declare -f run_all);
-         work=$work binary=$binary; run_all $runs; echo 0 >$tracing/tracing_on"
+# The runs, started as hyperfine starts a program (posix_spawn) by a process of their own whose
+# descendants alone are traced; each run's folder is made afresh in between, without a process.
+python3 - "$tracing" "$work" "$binary" "$runs" <<'EOF'
+import os, shutil, sys
+tracing, work, binary, runs = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
+folder = os.path.join(work, "run")
+program = os.path.join(folder, "Viterbo_Attigliano_7545")
+open(os.path.join(tracing, "set_event_pid"), "w").write(str(os.getpid()))
+open(os.path.join(tracing, "tracing_on"), "w").write("1")
+for _ in range(runs):
+    shutil.rmtree(folder, ignore_errors=True)
+    os.mkdir(folder)
+    os.link(binary, program)
+    os.waitpid(os.posix_spawn(program, [program], dict(os.environ)), 0)
+open(os.path.join(tracing, "tracing_on"), "w").write("0")
+EOF
 cp "$tracing/trace" "$work/trace.txt"
 [ -z "${BREAKDOWN_TRACE:-}" ] || cp "$work/trace.txt" "$BREAKDOWN_TRACE"
 
@@ -112,8 +119,15 @@ timed() {
 with_probes=$(timed with)
 for e in "$tracing/events/$group"/*/enable; do echo 0 >"$e"; done
 without_probes=$(timed without)
+# Page faults of a whole run, and of one cp of the same six files (the run's own as reference).
+faults=$(cd "$work/run" && /usr/bin/time -f %R ./Viterbo_Attigliano_7545 2>&1 >/dev/null | tail -n 1)
+mkdir "$work/copy"
+copy_faults=$(cd "$work/run" && /usr/bin/time -f %R cp Viterbo_Attigliano_7545_note.txt \
+  Viterbo_Attigliano_7545_rallentamenti.txt Viterbo_Attigliano_7545_scheda_treno.txt \
+  Viterbo_Attigliano_linea.dat Viterbo_Attigliano_7545.sim Viterbo_Attigliano_7545.dat \
+  "$work/copy/" 2>&1 >/dev/null | tail -n 1)
 
-python3 - "$work/trace.txt" "$with_probes" "$without_probes" <<'EOF'
+python3 - "$work/trace.txt" "$with_probes" "$without_probes" "$faults" "$copy_faults" <<'EOF'
 import re, statistics, sys
 from collections import defaultdict
 
@@ -154,8 +168,9 @@ for p, r in runs.items():
                 r['end'] = t
 
 steps = [
-    ('process start: fork and exec', 'start'),
-    ('loading: shared libraries, relocation, C/C++ runtime start', 'load'),
+    ('process start: spawn, until the child calls execve', 'spawn'),
+    ('process start: execve, the kernel maps the executable', 'exec'),
+    ('loading: the C library, relocation, C/C++ runtime start', 'load'),
     ('finding the folder (main until the first file)', 'folder'),
     ('writing the two sources (without their renames)', 'sources'),
     ('writing the three documents (without their renames)', 'documents'),
@@ -165,6 +180,7 @@ steps = [
     ('writing the line plan, 1.1 MB (without its rename)', 'plan'),
     ('  of which reserving its space (fallocate)', 'fallocate'),
     ('  of which starting the writer thread (clone3)', 'clone'),
+    ('  of which write system calls', 'plan_writes'),
     ('encoding and writing .sim and .dat (without their renames)', 'tables'),
     ('renames of the seven temporary files', 'renames'),
     ('ending: exit handlers until the process exits', 'exit'),
@@ -195,7 +211,9 @@ for p, r in runs.items():
         exit_t = min(e[0] for e in ev if e[3] == 'sched_process_exit' and e[1] == p)
         hits = sum(1 for e in ev if e[3].endswith('_in') or e[3].endswith('_out'))
         v = {}
-        v['start'] = r['exec'] - r['fork']
+        execve = min(e[0] for e in ev if e[3] == 'sys_enter_execve' and e[1] == p)
+        v['spawn'] = execve - r['fork']
+        v['exec'] = r['exec'] - execve
         v['load'] = first['main_in'] - r['exec']
         v['folder'] = first['dati_linea_in'] - first['main_in']
         v['renames'] = spans['rename']
@@ -222,6 +240,14 @@ for p, r in runs.items():
         b = min(t for t in marks[started[:-len('_in')] + '_end'] if t > a)
         v['compiling'] = a - first['memorizza_dati_in'] - v['reading'] - v['deleting']
         v['plan'] = b - a - renames_between(a, b)
+        write_enter = None
+        v['plan_writes'] = 0.0
+        for t, pid, tgid, name, args in ev:
+            if a <= t <= b and name == 'sys_enter_write':
+                write_enter = t
+            elif a <= t <= b and name == 'sys_exit_write' and write_enter is not None:
+                v['plan_writes'] += t - write_enter
+                write_enter = None
         v['fallocate'] = spans['fallocate']
         v['clone'] = spans['clone3']
         a, b = b, first['end_process_in']
@@ -241,7 +267,8 @@ for label, key in steps:
     print(f"  {label:<62} {statistics.median(values[key]):6.3f}")
 print(f"  {'sum of the medians above (sub-items not counted)':<62} "
       f"{sum(statistics.median(values[k]) for l, k in steps if not l.startswith('  ')):6.3f}")
-print(f"  {'median of the traced runs, fork to wait':<62} {statistics.median(totals):6.3f}")
+print(f"  {'median of the traced runs, spawn to wait':<62} {statistics.median(totals):6.3f}")
 print(f"Probe hits per run: {int(statistics.median(probe_hits))}; hyperfine median with the probes "
       f"{sys.argv[2]} ms, without {sys.argv[3]} ms")
+print(f"Page faults of a run: {sys.argv[4]} (one cp of the same six files: {sys.argv[5]})")
 EOF

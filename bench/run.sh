@@ -9,14 +9,15 @@
 #  (c) the peak resident memory of (b) against the size of its line plan file;
 #  (d) instructions per metre of the line plan, from callgrind (repeatable on a noisy machine).
 # Times are medians of repeated runs (hyperfine), each program measured side by side with its
-# baseline in one hyperfine call. Then, when run as root, where the installer's run goes step
+# baseline, in rounds that take turns. Then, when run as root, where the installer's run goes step
 # by step (bench/breakdown.sh), and the Google Benchmark targets.
 # Installs what it needs from Debian's packages when missing. A benchmark, not a test: it fails
 # on nothing but a broken build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
-bash scripts/install-deps.sh "${BUILD_PACKAGES[@]}" libbenchmark-dev hyperfine valgrind time
+bash scripts/install-deps.sh "${BUILD_PACKAGES[@]}" libbenchmark-dev hyperfine valgrind time \
+  python3
 
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
 cmake --build build-bench -j "$(nproc)" --target installer scenario-tool generate-maximal \
@@ -27,7 +28,25 @@ trap 'rm -rf "$work"' EXIT
 installer="$PWD/build-bench/app/Viterbo_Attigliano_7545"
 tool="$PWD/build-bench/tools/scenario-tool"
 
-median() { awk -F, -v row="$2" 'NR == row + 1 { print $4 }' "$1"; }  # hyperfine's CSV: median in column 4
+# Runs hyperfine ROUNDS times over the same commands (the other arguments), so that a program
+# and its baseline take turns and a change in the machine's load touches both alike; prints
+# each command's median over all rounds, in seconds, on one line.
+side_by_side() {
+  local rounds=$1
+  shift
+  for ((r = 0; r < rounds; r++)); do
+    hyperfine -N --export-json "$work/round$r.json" "$@" >/dev/null
+  done
+  python3 - "$work"/round*.json <<'EOF'
+import json, statistics, sys
+times = {}
+for path in sys.argv[1:]:
+    for i, result in enumerate(json.load(open(path))["results"]):
+        times.setdefault(i, []).extend(result["times"])
+print(" ".join(str(statistics.median(times[i])) for i in sorted(times)))
+EOF
+  rm -f "$work"/round*.json
+}
 
 # (a) The installer against one cp of its six final files, each into a fresh folder.
 mkdir "$work/ref" && cp "$installer" "$work/ref/" && "$work/ref/Viterbo_Attigliano_7545"
@@ -36,10 +55,10 @@ six=(Viterbo_Attigliano_7545_note.txt Viterbo_Attigliano_7545_rallentamenti.txt
      Viterbo_Attigliano_7545.sim Viterbo_Attigliano_7545.dat)
 copy_six="cp"
 for f in "${six[@]}"; do copy_six+=" $work/ref/$f"; done
-hyperfine -N --warmup 10 --runs 200 --export-csv "$work/a.csv" \
+read -r a_run a_copy < <(side_by_side 5 --warmup 5 --runs 40 \
   --prepare "sh -c 'rm -rf $work/a && mkdir $work/a && cp $installer $work/a/'" \
   "$work/a/Viterbo_Attigliano_7545" \
-  --prepare "sh -c 'rm -rf $work/c && mkdir $work/c'" "$copy_six $work/c/" >/dev/null
+  --prepare "sh -c 'rm -rf $work/c && mkdir $work/c'" "$copy_six $work/c/")
 
 # (b) scenario-tool compile of the maximal scenario against one cp of its three outputs.
 # Both write into a fresh folder each time (the compile's holds the two sources).
@@ -52,10 +71,10 @@ three=(Massimo_linea.dat Massimo_1.sim Massimo_1.dat)
 copy_three="cp"
 for f in "${three[@]}"; do copy_three+=" $work/max/$f"; done
 fresh=("$tool" compile "$work/e" --line Massimo --train 1)
-hyperfine -N --warmup 3 --runs 40 --export-csv "$work/b.csv" \
+read -r b_run b_copy < <(side_by_side 4 --warmup 2 --runs 10 \
   --prepare "sh -c 'rm -rf $work/e && mkdir $work/e && cp $work/sources/* $work/e/'" \
   "${fresh[*]}" \
-  --prepare "sh -c 'rm -rf $work/d && mkdir $work/d'" "$copy_three $work/d/" >/dev/null
+  --prepare "sh -c 'rm -rf $work/d && mkdir $work/d'" "$copy_three $work/d/")
 
 # (c) Peak resident memory of (b).
 peak_kib=$(/usr/bin/time -f %M "${compile[@]}" 2>&1 >/dev/null | tail -n 1)
@@ -70,11 +89,11 @@ with_plan=$(instructions "${compile[@]}")
 without_plan=$(instructions "${compile[@]}" --no-plan)
 metres=1007001
 
-echo "Measured on $(uname -n), $(date -u +%Y-%m-%d), $(nproc) cores"
-awk -v run="$(median "$work/a.csv" 1)" -v copy="$(median "$work/a.csv" 2)" 'BEGIN {
+echo "Measured on $(uname -n), $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, load average $(cut -d ' ' -f 1-3 /proc/loadavg)"
+awk -v run="$a_run" -v copy="$a_copy" 'BEGIN {
   printf "(a) installer, shipped scenario: %.2f ms; one cp of its six files: %.2f ms; ratio %.2f (target <= 1.5)\n",
          run * 1000, copy * 1000, run / copy }'
-awk -v run="$(median "$work/b.csv" 1)" -v copy="$(median "$work/b.csv" 2)" 'BEGIN {
+awk -v run="$b_run" -v copy="$b_copy" 'BEGIN {
   printf "(b) scenario-tool compile, maximal scenario: %.2f ms; one cp of its three outputs: %.2f ms; ratio %.2f (target <= 1.3)\n",
          run * 1000, copy * 1000, run / copy }'
 awk -v peak="$peak_kib" -v plan="$plan_bytes" 'BEGIN {
