@@ -113,7 +113,7 @@ cp "$tracing/trace" "$work/trace.txt"
 timed() {
   hyperfine -N --warmup 10 --runs "$runs" --export-csv "$work/$1.csv" \
     --prepare "sh -c 'rm -rf $work/run && mkdir $work/run && ln $binary $work/run/Viterbo_Attigliano_7545'" \
-    "$work/run/Viterbo_Attigliano_7545" >/dev/null
+    "$work/run/Viterbo_Attigliano_7545" >/dev/null 2>&1
   awk -F, 'NR == 2 { printf "%.2f", $4 * 1000 }' "$work/$1.csv"
 }
 with_probes=$(timed with)
@@ -143,7 +143,7 @@ for line in open(sys.argv[1]):
         name = ('sys_exit_' if args.lstrip().startswith('->') else 'sys_enter_') + name[4:]
     events.append((float(m.group(4)) * 1000.0, int(m.group(2)), m.group(3), name, args))
 
-# Each run: its pid, from the fork that made it to its parent's wait that saw it end.
+# Each run: its pid, from the spawn (a fork event) that made it to its parent's wait that saw it end.
 runs = {}
 for t, pid, tgid, name, args in events:
     if name == 'sched_process_fork':
@@ -153,7 +153,6 @@ for t, pid, tgid, name, args in events:
     if name == 'sched_process_exec' and 'Viterbo_Attigliano_7545' in args and pid in runs:
         runs[pid]['exec'] = t
 runs = {p: r for p, r in runs.items() if 'exec' in r}
-by_tgid = defaultdict(list)
 for e in events:
     owner = int(e[2]) if e[2].isdigit() else e[1]
     if owner in runs:

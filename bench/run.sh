@@ -35,7 +35,8 @@ side_by_side() {
   local rounds=$1
   shift
   for ((r = 0; r < rounds; r++)); do
-    hyperfine -N --export-json "$work/round$r.json" "$@" >/dev/null
+    # (Its warnings about outliers are the machine being shared; the medians take them in.)
+    hyperfine -N --export-json "$work/round$r.json" "$@" >/dev/null 2>&1
   done
   python3 - "$work"/round*.json <<'EOF'
 import json, statistics, sys
