@@ -40,6 +40,12 @@ functions=(
 )
 syscalls=(execve rename fallocate clone3 wait4 write)
 
+# The tracer's settings this script changes, to be put back as they were.
+saved_on=$(cat "$tracing/tracing_on")
+saved_clock=$(sed 's/.*\[\(.*\)\].*/\1/' "$tracing/trace_clock")
+saved_buffer=$(sed 's/ .*//' "$tracing/buffer_size_kb")
+saved_tgid=$(cat "$tracing/options/record-tgid")
+
 cleanup() {
   echo 0 >"$tracing/tracing_on" || true
   for e in "$tracing/events/$group"/*/enable; do [ -f "$e" ] && echo 0 >"$e"; done
@@ -53,6 +59,11 @@ cleanup() {
     while read -r probe; do echo "$probe" >>"$tracing/uprobe_events"; done
   echo >"$tracing/set_event_pid" || true
   echo 0 >"$tracing/options/event-fork" || true
+  echo "$saved_tgid" >"$tracing/options/record-tgid" || true
+  echo "$saved_clock" >"$tracing/trace_clock" || true
+  echo "$saved_buffer" >"$tracing/buffer_size_kb" || true
+  echo >"$tracing/trace" || true
+  echo "$saved_on" >"$tracing/tracing_on" || true
   rm -rf "$work"
 }
 trap cleanup EXIT
