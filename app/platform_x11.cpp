@@ -1,11 +1,16 @@
 // The window and the message box on X11, drawn with Xlib and Xft (for a scalable bold sans font
 // that every desktop has through fontconfig). Without a display both fall back quietly: the
 // window is skipped and messages go to standard error.
+//
+// Xlib and Xft are not linked in: they are loaded when a display is named, at the first call
+// that needs one. A run without a display then never maps them (nor fontconfig, freetype and
+// the rest they pull in), which would otherwise cost more than the run's own work.
 #include <X11/Xatom.h>
 #include <X11/Xft/Xft.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
+#include <dlfcn.h>
 #include <poll.h>
 // Xlib names its own int result type Status; this program has a Status class of its own.
 #undef Status
@@ -13,6 +18,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "app/platform.h"
@@ -27,13 +33,93 @@ int points_to_pixels(int points) {
   return (points * 96 + 36) / 72;
 }
 
-// One connection for the whole run, opened at first use; null when there is no display.
+// Every Xlib and Xft function this file calls, with the type its header declares.
+#define XLIB_FUNCTIONS(F) \
+  F(XAllocClassHint)      \
+  F(XAllocColor)          \
+  F(XAllocSizeHints)      \
+  F(XAllocWMHints)        \
+  F(XChangeProperty)      \
+  F(XClearWindow)         \
+  F(XCreateSimpleWindow)  \
+  F(XDestroyWindow)       \
+  F(XDrawLine)            \
+  F(XFlush)               \
+  F(XFree)                \
+  F(XInternAtom)          \
+  F(XLookupKeysym)        \
+  F(XMapRaised)           \
+  F(XMapWindow)           \
+  F(XNextEvent)           \
+  F(XOpenDisplay)         \
+  F(XParseColor)          \
+  F(XPending)             \
+  F(XSelectInput)         \
+  F(XSetClassHint)        \
+  F(XSetForeground)       \
+  F(XSetTransientForHint) \
+  F(XSetWMHints)          \
+  F(XSetWMNormalHints)    \
+  F(XSetWMProtocols)      \
+  F(XStoreName)           \
+  F(XSync)
+#define XFT_FUNCTIONS(F)      \
+  F(XftColorAllocName)        \
+  F(XftColorFree)             \
+  F(XftDrawCreate)            \
+  F(XftDrawDestroy)           \
+  F(XftDrawSetClipRectangles) \
+  F(XftDrawString8)           \
+  F(XftFontClose)             \
+  F(XftFontOpenName)          \
+  F(XftTextExtents8)
+
+// The two libraries' functions, resolved at run time: x11.XOpenDisplay(...) and so on.
+struct XFunctions {
+#define DECLARE_POINTER(name) decltype(&::name) name = nullptr;
+  XLIB_FUNCTIONS(DECLARE_POINTER)
+  XFT_FUNCTIONS(DECLARE_POINTER)
+#undef DECLARE_POINTER
+};
+XFunctions x11;
+
+// Points `pointer` at the function `name` of `library`; false when the library has none.
+template <typename Pointer>
+bool resolve(void* library, const char* name, Pointer* pointer) {
+  *pointer = reinterpret_cast<Pointer>(dlsym(library, name));
+  return *pointer != nullptr;
+}
+
+// Loads libX11 and libXft and resolves every function in the table. When either library or
+// any function is missing, nothing stays loaded and the run goes on as without a display.
+bool load_x_libraries() {
+  void* xlib = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
+  void* xft = xlib != nullptr ? dlopen("libXft.so.2", RTLD_NOW | RTLD_LOCAL) : nullptr;
+  bool complete = xft != nullptr;
+#define RESOLVE_XLIB(name) complete = complete && resolve(xlib, #name, &x11.name);
+#define RESOLVE_XFT(name) complete = complete && resolve(xft, #name, &x11.name);
+  XLIB_FUNCTIONS(RESOLVE_XLIB)
+  XFT_FUNCTIONS(RESOLVE_XFT)
+#undef RESOLVE_XLIB
+#undef RESOLVE_XFT
+  if (complete) return true;
+  x11 = XFunctions();
+  if (xft != nullptr) dlclose(xft);
+  if (xlib != nullptr) dlclose(xlib);
+  return false;
+}
+
+// One connection for the whole run, opened at first use; null when there is no display. With
+// no display named, Xlib could not open one either: the libraries are not even loaded then.
 Display* display() {
   static bool tried = false;
   static Display* connection = nullptr;
   if (!tried) {
     tried = true;
-    connection = XOpenDisplay(nullptr);
+    const char* name = std::getenv("DISPLAY");
+    if (name != nullptr && name[0] != '\0' && load_x_libraries()) {
+      connection = x11.XOpenDisplay(nullptr);
+    }
   }
   return connection;
 }
@@ -43,7 +129,8 @@ Window g_main_window = 0;
 unsigned long colour_pixel(Display* dpy, const char* name) {
   XColor colour;
   const Colormap map = DefaultColormap(dpy, DefaultScreen(dpy));
-  if (XParseColor(dpy, map, name, &colour) && XAllocColor(dpy, map, &colour)) return colour.pixel;
+  if (x11.XParseColor(dpy, map, name, &colour) && x11.XAllocColor(dpy, map, &colour))
+    return colour.pixel;
   return WhitePixel(dpy, DefaultScreen(dpy));
 }
 
@@ -53,26 +140,26 @@ Window create_fixed_window(Display* dpy, int width, int height, const std::strin
   const int x = std::max(0, (DisplayWidth(dpy, screen) - width) / 2);
   const int y = std::max(0, (DisplayHeight(dpy, screen) - height) / 2);
   const Window window =
-      XCreateSimpleWindow(dpy, RootWindow(dpy, screen), x, y, width, height, 0,
-                          BlackPixel(dpy, screen), colour_pixel(dpy, kFaceColour));
-  XSizeHints* size = XAllocSizeHints();
+      x11.XCreateSimpleWindow(dpy, RootWindow(dpy, screen), x, y, width, height, 0,
+                              BlackPixel(dpy, screen), colour_pixel(dpy, kFaceColour));
+  XSizeHints* size = x11.XAllocSizeHints();
   size->flags = PPosition | PMinSize | PMaxSize;
   size->x = x;
   size->y = y;
   size->min_width = size->max_width = width;
   size->min_height = size->max_height = height;
-  XSetWMNormalHints(dpy, window, size);
-  XFree(size);
-  XStoreName(dpy, window, title.c_str());
-  XChangeProperty(dpy, window, XInternAtom(dpy, "_NET_WM_NAME", False),
-                  XInternAtom(dpy, "UTF8_STRING", False), 8, PropModeReplace,
-                  reinterpret_cast<const unsigned char*>(title.data()), int(title.size()));
-  XClassHint* hint = XAllocClassHint();
+  x11.XSetWMNormalHints(dpy, window, size);
+  x11.XFree(size);
+  x11.XStoreName(dpy, window, title.c_str());
+  x11.XChangeProperty(dpy, window, x11.XInternAtom(dpy, "_NET_WM_NAME", False),
+                      x11.XInternAtom(dpy, "UTF8_STRING", False), 8, PropModeReplace,
+                      reinterpret_cast<const unsigned char*>(title.data()), int(title.size()));
+  XClassHint* hint = x11.XAllocClassHint();
   std::string name = title;
   hint->res_name = name.data();
   hint->res_class = name.data();
-  XSetClassHint(dpy, window, hint);
-  XFree(hint);
+  x11.XSetClassHint(dpy, window, hint);
+  x11.XFree(hint);
   return window;
 }
 
@@ -82,8 +169,8 @@ void wait_for_first_expose(Display* dpy, Window window) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
   XEvent event;
   for (;;) {
-    while (XPending(dpy) > 0) {
-      XNextEvent(dpy, &event);
+    while (x11.XPending(dpy) > 0) {
+      x11.XNextEvent(dpy, &event);
       if (event.type == Expose && event.xexpose.window == window) return;
     }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -99,16 +186,17 @@ class TextPainter {
  public:
   TextPainter(Display* dpy, Window window, const std::string& font_pattern) : dpy_(dpy) {
     const int screen = DefaultScreen(dpy);
-    font_ = XftFontOpenName(dpy, screen, font_pattern.c_str());
-    draw_ = XftDrawCreate(dpy, window, DefaultVisual(dpy, screen), DefaultColormap(dpy, screen));
-    XftColorAllocName(dpy, DefaultVisual(dpy, screen), DefaultColormap(dpy, screen), "black",
-                      &colour_);
+    font_ = x11.XftFontOpenName(dpy, screen, font_pattern.c_str());
+    draw_ =
+        x11.XftDrawCreate(dpy, window, DefaultVisual(dpy, screen), DefaultColormap(dpy, screen));
+    x11.XftColorAllocName(dpy, DefaultVisual(dpy, screen), DefaultColormap(dpy, screen), "black",
+                          &colour_);
   }
   ~TextPainter() {
     const int screen = DefaultScreen(dpy_);
-    XftColorFree(dpy_, DefaultVisual(dpy_, screen), DefaultColormap(dpy_, screen), &colour_);
-    if (draw_ != nullptr) XftDrawDestroy(draw_);
-    if (font_ != nullptr) XftFontClose(dpy_, font_);
+    x11.XftColorFree(dpy_, DefaultVisual(dpy_, screen), DefaultColormap(dpy_, screen), &colour_);
+    if (draw_ != nullptr) x11.XftDrawDestroy(draw_);
+    if (font_ != nullptr) x11.XftFontClose(dpy_, font_);
   }
   TextPainter(const TextPainter&) = delete;
   TextPainter& operator=(const TextPainter&) = delete;
@@ -118,16 +206,16 @@ class TextPainter {
   int height() const { return font_->ascent + font_->descent; }
   int width(const std::string& text) const {
     XGlyphInfo extents;
-    XftTextExtents8(dpy_, font_, reinterpret_cast<const FcChar8*>(text.data()), int(text.size()),
-                    &extents);
+    x11.XftTextExtents8(dpy_, font_, reinterpret_cast<const FcChar8*>(text.data()),
+                        int(text.size()), &extents);
     return extents.xOff;
   }
   // Draws `text` with its top-left corner at x, y, clipped to the box x, y, width, height.
   void draw(const std::string& text, int x, int y, int width, int height) {
     XRectangle clip = {short(x), short(y), (unsigned short)width, (unsigned short)height};
-    XftDrawSetClipRectangles(draw_, 0, 0, &clip, 1);
-    XftDrawString8(draw_, &colour_, font_, x, y + font_->ascent,
-                   reinterpret_cast<const FcChar8*>(text.data()), int(text.size()));
+    x11.XftDrawSetClipRectangles(draw_, 0, 0, &clip, 1);
+    x11.XftDrawString8(draw_, &colour_, font_, x, y + font_->ascent,
+                       reinterpret_cast<const FcChar8*>(text.data()), int(text.size()));
   }
 
  private:
@@ -162,26 +250,27 @@ class MessageBox {
     button_x_ = (width_ - kButtonWidth) / 2;
     button_y_ = height_ - 12 - kButtonHeight;
     window_ = create_fixed_window(dpy, width_, height_, caption);
-    if (g_main_window != 0) XSetTransientForHint(dpy, window_, g_main_window);
-    const Atom type = XInternAtom(dpy, "_NET_WM_WINDOW_TYPE", False);
-    const Atom dialog = XInternAtom(dpy, "_NET_WM_WINDOW_TYPE_DIALOG", False);
-    XChangeProperty(dpy, window_, type, XA_ATOM, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(&dialog), 1);
-    delete_window_ = XInternAtom(dpy, "WM_DELETE_WINDOW", False);
-    XSetWMProtocols(dpy, window_, &delete_window_, 1);
-    XWMHints* hints = XAllocWMHints();
+    if (g_main_window != 0) x11.XSetTransientForHint(dpy, window_, g_main_window);
+    const Atom type = x11.XInternAtom(dpy, "_NET_WM_WINDOW_TYPE", False);
+    const Atom dialog = x11.XInternAtom(dpy, "_NET_WM_WINDOW_TYPE_DIALOG", False);
+    x11.XChangeProperty(dpy, window_, type, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&dialog), 1);
+    delete_window_ = x11.XInternAtom(dpy, "WM_DELETE_WINDOW", False);
+    x11.XSetWMProtocols(dpy, window_, &delete_window_, 1);
+    XWMHints* hints = x11.XAllocWMHints();
     hints->flags = InputHint;
     hints->input = True;
-    XSetWMHints(dpy, window_, hints);
-    XFree(hints);
-    XSelectInput(dpy, window_, ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask);
+    x11.XSetWMHints(dpy, window_, hints);
+    x11.XFree(hints);
+    x11.XSelectInput(dpy, window_,
+                     ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask);
     painter_ =
         std::make_unique<TextPainter>(dpy, window_, font_pattern("MS Sans Serif", 13, false));
   }
   ~MessageBox() {
     painter_.reset();
-    XDestroyWindow(dpy_, window_);
-    XSync(dpy_, False);
+    x11.XDestroyWindow(dpy_, window_);
+    x11.XSync(dpy_, False);
   }
   MessageBox(const MessageBox&) = delete;
   MessageBox& operator=(const MessageBox&) = delete;
@@ -189,17 +278,17 @@ class MessageBox {
   // Shows the box and handles its events until the user closes it by OK, Enter, Escape, the
   // space bar or the window manager's close button.
   void run() {
-    XMapRaised(dpy_, window_);
+    x11.XMapRaised(dpy_, window_);
     bool pressed_on_button = false;
     XEvent event;
     for (;;) {
-      XNextEvent(dpy_, &event);
+      x11.XNextEvent(dpy_, &event);
       switch (event.type) {
         case Expose:
           if (event.xexpose.count == 0) paint();
           break;
         case KeyPress: {
-          const KeySym key = XLookupKeysym(&event.xkey, 0);
+          const KeySym key = x11.XLookupKeysym(&event.xkey, 0);
           if (key == XK_Return || key == XK_KP_Enter || key == XK_Escape || key == XK_space) return;
           break;
         }
@@ -231,24 +320,25 @@ class MessageBox {
   }
 
   void paint() {
-    XClearWindow(dpy_, window_);
+    x11.XClearWindow(dpy_, window_);
     const GC gc = DefaultGC(dpy_, DefaultScreen(dpy_));
     // The button: a raised frame, white on the top and left, dark on the bottom and right.
-    XSetForeground(dpy_, gc, colour_pixel(dpy_, "#FFFFFF"));
-    XDrawLine(dpy_, window_, gc, button_x_, button_y_, button_x_ + kButtonWidth - 1, button_y_);
-    XDrawLine(dpy_, window_, gc, button_x_, button_y_, button_x_, button_y_ + kButtonHeight - 1);
-    XSetForeground(dpy_, gc, colour_pixel(dpy_, "#404040"));
-    XDrawLine(dpy_, window_, gc, button_x_, button_y_ + kButtonHeight - 1,
-              button_x_ + kButtonWidth - 1, button_y_ + kButtonHeight - 1);
-    XDrawLine(dpy_, window_, gc, button_x_ + kButtonWidth - 1, button_y_,
-              button_x_ + kButtonWidth - 1, button_y_ + kButtonHeight - 1);
+    x11.XSetForeground(dpy_, gc, colour_pixel(dpy_, "#FFFFFF"));
+    x11.XDrawLine(dpy_, window_, gc, button_x_, button_y_, button_x_ + kButtonWidth - 1, button_y_);
+    x11.XDrawLine(dpy_, window_, gc, button_x_, button_y_, button_x_,
+                  button_y_ + kButtonHeight - 1);
+    x11.XSetForeground(dpy_, gc, colour_pixel(dpy_, "#404040"));
+    x11.XDrawLine(dpy_, window_, gc, button_x_, button_y_ + kButtonHeight - 1,
+                  button_x_ + kButtonWidth - 1, button_y_ + kButtonHeight - 1);
+    x11.XDrawLine(dpy_, window_, gc, button_x_ + kButtonWidth - 1, button_y_,
+                  button_x_ + kButtonWidth - 1, button_y_ + kButtonHeight - 1);
     if (painter_->ready()) {
       painter_->draw(text_, kMargin, kMargin, width_ - 2 * kMargin, text_height_);
       const int ok_width = painter_->width("OK");
       painter_->draw("OK", button_x_ + (kButtonWidth - ok_width) / 2,
                      button_y_ + (kButtonHeight - text_height_) / 2, kButtonWidth, kButtonHeight);
     }
-    XFlush(dpy_);
+    x11.XFlush(dpy_);
   }
 
   Display* dpy_;
@@ -272,8 +362,8 @@ void show_window(const WindowSpec& spec) {
   const Window window = create_fixed_window(dpy, twips_to_pixels(spec.client_width),
                                             twips_to_pixels(spec.client_height), spec.title);
   g_main_window = window;
-  XSelectInput(dpy, window, ExposureMask);
-  XMapWindow(dpy, window);
+  x11.XSelectInput(dpy, window, ExposureMask);
+  x11.XMapWindow(dpy, window);
   wait_for_first_expose(dpy, window);
   const int label_width = twips_to_pixels(spec.label_width);
   int pixels = points_to_pixels(spec.font_points);
@@ -291,8 +381,8 @@ void show_window(const WindowSpec& spec) {
                   label_width, twips_to_pixels(spec.label_height));
   }
   // Nothing reads the window's events from here on: stop the server from queueing them.
-  XSelectInput(dpy, window, NoEventMask);
-  XSync(dpy, False);
+  x11.XSelectInput(dpy, window, NoEventMask);
+  x11.XSync(dpy, False);
 }
 
 void show_message(const std::string& caption, const std::string& text) {

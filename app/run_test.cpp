@@ -19,10 +19,12 @@ struct InstalledCopy {
   TempDir elsewhere;
 
   InstalledCopy() { std::filesystem::copy_file(INSTALLER_PATH, folder.file(kExecutable)); }
-  ProcessResult run() const {
+  // Without a display, unless `environment` names one.
+  ProcessResult run(std::vector<std::pair<std::string, std::string>> environment = {}) const {
     ProcessOptions options;
     options.working_directory = elsewhere.path();
     options.unset_environment = {"DISPLAY", "WAYLAND_DISPLAY"};
+    options.set_environment = std::move(environment);
     return run_process({folder.file(kExecutable)}, options);
   }
 };
@@ -60,6 +62,31 @@ TEST(InstallerRunTest, WritesItsFilesBesideTheExecutableOnly) {
   EXPECT_EQ(installed.folder.list(), expected);
   expect_files_of_a_complete_run(installed.folder);
   EXPECT_TRUE(installed.elsewhere.list().empty()) << "wrote into the working directory";
+}
+
+TEST(InstallerRunTest, ADisplayThatCannotBeOpenedMakesARunWithoutWindow) {
+  // An empty name, and a display no server listens on.
+  for (const char* display : {"", ":65000"}) {
+    SCOPED_TRACE(std::string("DISPLAY=") + display);
+    InstalledCopy installed;
+    const ProcessResult result = installed.run({{"DISPLAY", display}});
+    ASSERT_TRUE(result.exited);
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(result.err, "");
+    expect_files_of_a_complete_run(installed.folder);
+  }
+}
+
+TEST(InstallerRunTest, WithoutADisplayTheWindowLibrariesAreNeverLoaded) {
+  // The dynamic loader names every library it loads, at start or later, on standard error.
+  InstalledCopy installed;
+  const ProcessResult result = installed.run({{"LD_DEBUG", "files"}});
+  ASSERT_TRUE(result.exited);
+  EXPECT_EQ(result.exit_status, 0);
+  ASSERT_NE(result.err.find("libc.so"), std::string::npos) << "the loader reported nothing";
+  for (const char* library : {"libX11", "libXft", "libfontconfig", "libfreetype"}) {
+    EXPECT_EQ(result.err.find(library), std::string::npos) << library << " was loaded";
+  }
 }
 
 TEST(InstallerRunTest, ASecondRunReplacesEveryFileWithTheSameBytes) {

@@ -119,24 +119,31 @@ int fail_the_nth_write(FileOperation operation, const std::string&) {
 }  // namespace
 
 TEST(FileIoTest, PlacedPiecesLandAtTheirPlaces) {
-  TempDir dir;
-  int refused_at = -1;
-  const int count = 7;  // more pieces than are ever out at once
-  const Status status = replace_file_in_placed_pieces(
-      dir.file("f"), 2 * count * PlacedPiece::kCapacity,
-      [&](PlacedPieceSink& sink) { return two_halves(sink, count, &refused_at); });
-  ASSERT_TRUE(status.ok()) << status.message();
-  const std::string bytes = read_file_bytes(dir.file("f"));
-  ASSERT_EQ(bytes.size(), 2 * count * PlacedPiece::kCapacity);
-  for (size_t b = 0; b < bytes.size(); b += 4096) ASSERT_EQ(bytes[b], char(b >> 12)) << b;
-  EXPECT_EQ(refused_at, -1);
+  // More pieces than are ever out at once: 3.5 MiB written by the producer's own thread, 5 MiB
+  // by a second one.
+  for (const int count : {7, 10}) {
+    SCOPED_TRACE(count);
+    TempDir dir;
+    int refused_at = -1;
+    const Status status = replace_file_in_placed_pieces(
+        dir.file("f"), 2 * count * PlacedPiece::kCapacity,
+        [&](PlacedPieceSink& sink) { return two_halves(sink, count, &refused_at); });
+    ASSERT_TRUE(status.ok()) << status.message();
+    const std::string bytes = read_file_bytes(dir.file("f"));
+    ASSERT_EQ(bytes.size(), 2 * count * PlacedPiece::kCapacity);
+    for (size_t b = 0; b < bytes.size(); b += 4096) ASSERT_EQ(bytes[b], char(b >> 12)) << b;
+    EXPECT_EQ(refused_at, -1);
+  }
 }
 
 // A disk filling up in the middle of a long file: the writer refuses the next piece, the
 // producer stops, and the earlier file stays whole.
 TEST(FileIoTest, AFailingPieceStopsTheProducerAndLeavesTheEarlierFile) {
-  for (int failing : {1, 2, 3, 9}) {  // 1 is the check before any piece
-    SCOPED_TRACE(failing);
+  // 1 is the check before any piece; a 3 MiB file is written on the producer's thread, a
+  // 10 MiB one by a second thread.
+  for (const auto& [failing, pieces] :
+       std::vector<std::pair<int, int>>{{1, 20}, {2, 20}, {3, 20}, {9, 20}, {2, 6}, {5, 6}}) {
+    SCOPED_TRACE(std::to_string(failing) + " of " + std::to_string(2 * pieces));
     TempDir dir;
     write_file_bytes(dir.file("f"), "earlier");
     g_writes = 0;
@@ -144,8 +151,8 @@ TEST(FileIoTest, AFailingPieceStopsTheProducerAndLeavesTheEarlierFile) {
     set_file_fault_hook(fail_the_nth_write);
     int refused_at = -1;
     const Status status = replace_file_in_placed_pieces(
-        dir.file("f"), 40 * PlacedPiece::kCapacity,
-        [&](PlacedPieceSink& sink) { return two_halves(sink, 20, &refused_at); });
+        dir.file("f"), 2 * pieces * PlacedPiece::kCapacity,
+        [&](PlacedPieceSink& sink) { return two_halves(sink, pieces, &refused_at); });
     set_file_fault_hook(nullptr);
     EXPECT_EQ(status.message(), "cannot write " + dir.file("f") + ": No space left on device");
     EXPECT_EQ(read_file_bytes(dir.file("f")), "earlier");

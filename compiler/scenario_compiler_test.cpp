@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "common/file_io.h"
+#include "compiler/binary_layout.h"
 #include "compiler/checked_math.h"
 #include "compiler/compiler_fixture.h"
 #include "compiler/error_codes.h"
@@ -28,6 +29,20 @@ size_t entry_offset(const std::string& sim, int index) {
 }
 
 }  // namespace
+
+// A short plan is written by the computing thread in file order, a long one by a second thread
+// at its pieces' places: either way the file holds the encoded plan.
+TEST(ScenarioCompilerTest, ThePlanFileHoldsTheEncodedPlanForShortAndLongRoutes) {
+  for (const char* metres : {"50000", "300000"}) {
+    SCOPED_TRACE(metres);
+    CompilerFixture f;
+    const std::string general = std::string("lunghezza percorso, ") + metres + "\r\n";
+    ASSERT_EQ(f.compile_line(small_line_source("", general)).end, CompileEnd::kWritten);
+    const std::string plan = read_file_bytes(f.dir.file("Viterbo_Attigliano_linea.dat"));
+    EXPECT_EQ(plan.size(), 2 * line_plan_half_bytes(f.compiler.plan));
+    EXPECT_TRUE(plan == encode_line_plan(f.compiler.plan)) << "the file differs from the plan";
+  }
+}
 
 TEST(ScenarioCompilerTest, ShippedLineWritesThreeFilesWithVersionWordsAndChecksums) {
   CompilerFixture f;
