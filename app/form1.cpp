@@ -42,13 +42,17 @@ void Form1::Form_Load() {
 
   // A scenario packaged with this installer takes the place of the built-in one; a damaged one
   // stops the run before anything is written.
+  // Its first bytes hold its headers, and answer most of what is asked of it.
   uint64_t size = 0;
-  std::string unused;
-  stop_on_fault(read_file_part(executable, 0, 0, &unused, &size));
+  std::string head;
+  stop_on_fault(read_file_part(executable, 0, 4096, &head, &size));
   // A read that fails is a file fault like any other, never taken for a damaged installer.
   Status read_status;
-  const ExecutableReader read = [&executable, &read_status](uint64_t offset, size_t count,
-                                                            std::string* bytes) {
+  const ExecutableReader read = [&](uint64_t offset, size_t count, std::string* bytes) {
+    if (offset + count <= head.size()) {
+      *bytes = head.substr(static_cast<size_t>(offset), count);
+      return true;
+    }
     uint64_t ignored;
     const Status status = read_file_part(executable, offset, count, bytes, &ignored);
     if (!status.ok() && read_status.ok()) read_status = status;
