@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/file_io.h"
@@ -26,8 +27,8 @@ constexpr int kExitIntegrity = 3;    // Errore n. 1250 or 1251: nothing written
 constexpr int kExitFileFault = 4;    // a file could not be read or written
 
 const char kUsage[] =
-    "usage: scenario-tool compile DIR [--line NAME] [--train NUMBER] [--no-plan]\n"
-    "       scenario-tool check DIR [--line NAME] [--train NUMBER] [--no-plan]\n"
+    "usage: scenario-tool compile DIR [--line NAME] [--train NUMBER] [--no-plan] [--max-warnings N]\n"
+    "       scenario-tool check DIR [--line NAME] [--train NUMBER] [--no-plan] [--max-warnings N]\n"
     "       scenario-tool dump DIR [--line NAME] [--train NUMBER] [--json]\n"
     "       scenario-tool plot DIR [--line NAME] [--train NUMBER] -o FILE.svg\n"
     "       scenario-tool help [COMMAND]\n";
@@ -49,18 +50,21 @@ const char kHelp[] =
     "--train NUMBER (default 7545).\n";
 
 const char kCompileHelp[] =
-    "usage: scenario-tool compile DIR [--line NAME] [--train NUMBER] [--no-plan]\n"
-    "       scenario-tool check DIR [--line NAME] [--train NUMBER] [--no-plan]\n"
+    "usage: scenario-tool compile DIR [--line NAME] [--train NUMBER] [--no-plan] [--max-warnings N]\n"
+    "       scenario-tool check DIR [--line NAME] [--train NUMBER] [--no-plan] [--max-warnings N]\n"
     "\n"
     "Compiles <line>_linea.txt and <line>_<train>-.txt in DIR. compile writes <line>_linea.dat,\n"
     "<line>_<train>.sim and <line>_<train>.dat into DIR; check writes nothing. The sources stay.\n"
-    "  --no-plan  do not build (or write) the line plan\n"
+    "  --no-plan          do not build (or write) the line plan\n"
+    "  --max-warnings N   show at most N warnings of each kind and count the rest in one line\n"
+    "                     per kind (default 20; 0 shows all); errors are always all shown\n"
     "\n"
     "Each problem is reported as FILE:LINE:COLUMN: error CODE: what is wrong, at METRES m\n"
     "(km CHAINAGE), with the source line and a caret under the field; problems of the\n"
     "signal-cell rules name the cell and the objects around it. Warnings, for what compiles\n"
     "but is rarely meant (a misspelt keyword, rows out of order, overlaps, a station without\n"
-    "its name), have the same shape and never change what is compiled.\n"
+    "its name), have the same shape and never change what is compiled. A source line longer\n"
+    "than the screen is shown as an excerpt around the column, marked with \"...\".\n"
     "\n"
     "The last line is, for scripts, 'error_code=N error_position=P', or 'errore=N' when the\n"
     "compiled output failed its integrity check (1250, 1251).\n"
@@ -101,6 +105,7 @@ struct Arguments {
   std::string directory;
   ScenarioIdentity scenario{kShippedLineName, kShippedTrainNumber};
   bool no_plan = false;
+  size_t max_warnings = kDefaultMaxWarnings;
   bool json = false;
   std::string output;
   bool help = false;
@@ -111,14 +116,22 @@ struct Arguments {
 std::string parse(const std::vector<std::string>& args, const std::string& allowed, Arguments* a) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    const bool takes_value = arg == "--line" || arg == "--train" ||
-                             (arg == "-o" && allowed.find("-o") != std::string::npos);
+    const bool takes_value =
+        arg == "--line" || arg == "--train" ||
+        ((arg == "-o" || arg == "--max-warnings") && allowed.find(arg) != std::string::npos);
     if (takes_value) {
       if (i + 1 >= args.size()) return arg + " needs a value";
       const std::string& value = args[++i];
       if (arg == "--line") a->scenario.line_name = value;
       if (arg == "--train") a->scenario.train_number = value;
       if (arg == "-o") a->output = value;
+      if (arg == "--max-warnings") {
+        if (value.empty() || value.size() > 9 ||
+            value.find_first_not_of("0123456789") != std::string::npos) {
+          return "--max-warnings needs a count (0 for all)";
+        }
+        a->max_warnings = std::stoul(value);
+      }
     } else if (arg == "--help" || arg == "-h") {
       a->help = true;
     } else if (!arg.empty() && arg[0] == '-') {
@@ -141,14 +154,15 @@ std::string parse(const std::vector<std::string>& args, const std::string& allow
 }
 
 ShownSource shown(const std::string& directory, const std::string& name) {
-  ShownSource source{path_in(directory, name), ""};
-  read_file(source.path, &source.text);
-  return source;
+  const std::string path = path_in(directory, name);
+  std::string text;
+  read_file(path, &text);
+  return ShownSource(path, std::move(text));
 }
 
 int compile(const std::vector<std::string>& args, bool write) {
   Arguments a;
-  const std::string wrong = parse(args, "--no-plan", &a);
+  const std::string wrong = parse(args, "--no-plan --max-warnings", &a);
   if (!wrong.empty()) return usage_error(wrong);
   if (a.help) {
     std::fputs(kCompileHelp, stdout);
@@ -157,12 +171,9 @@ int compile(const std::vector<std::string>& args, bool write) {
   // The sources as they are before the compiler reads them, for the report.
   const ShownSource line = shown(a.directory, line_source_name(a.scenario));
   const ShownSource train = shown(a.directory, train_source_name(a.scenario));
-  for (const SourceWarning& w : lint_line_source(line.text)) {
-    std::fputs(format_warning(w, line).c_str(), stdout);
-  }
-  for (const SourceWarning& w : lint_train_source(train.text)) {
-    std::fputs(format_warning(w, train).c_str(), stdout);
-  }
+  std::fputs(format_warnings(lint_line_source(line.text()), line, a.max_warnings).c_str(), stdout);
+  std::fputs(format_warnings(lint_train_source(train.text()), train, a.max_warnings).c_str(),
+             stdout);
 
   ScenarioCompiler compiler(a.directory, a.scenario);
   compiler.delete_sources = false;

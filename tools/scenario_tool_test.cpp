@@ -99,6 +99,10 @@ TEST(ScenarioToolTest, BadUsage) {
       {"compile", dir.path(), "--fast"},
       {"compile", dir.path(), dir.path()},
       {"check", dir.path(), "--json"},
+      {"check", dir.path(), "--max-warnings"},
+      {"check", dir.path(), "--max-warnings", "-1"},
+      {"compile", dir.path(), "--max-warnings", "few"},
+      {"dump", dir.path(), "--max-warnings", "3"},
       {"dump", dir.path(), "--no-plan"},
       {"plot", dir.path()},
       {"plot", dir.path(), "-o"},
@@ -118,6 +122,7 @@ TEST(ScenarioToolTest, BadUsage) {
       {{"--help"}, "commands:"},
       {{"help", "compile"}, "Exit status: 0 error code 0"},
       {{"check", "--help"}, "check writes nothing"},
+      {{"help", "check"}, "--max-warnings N"},
       {{"dump", "--help"}, "--json"},
       {{"help", "plot"}, "-o FILE.svg"},
   };

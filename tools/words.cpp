@@ -13,6 +13,11 @@ std::string formatted(const char* pattern, ...) {
   return buffer;
 }
 
+std::string elided(const std::string& text, size_t head, size_t tail) {
+  if (text.size() <= head + tail) return text;
+  return text.substr(0, head) + "..." + text.substr(text.size() - tail);
+}
+
 std::string cell_type_name(uint8_t type) {
   switch (type) {
     case kCellEmpty:

@@ -2,6 +2,7 @@
 // and the sources' Windows-1252 text as UTF-8 for a terminal.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -17,6 +18,10 @@ std::string chainage_text(const ScenarioTable& table, int64_t metres);
 
 // printf into a text (at most 511 characters).
 std::string formatted(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
+
+// `text` itself when it has at most head + tail characters, else its first `head` and its last
+// `tail` characters with "..." between them: what a message quotes of a source stays short.
+std::string elided(const std::string& text, size_t head, size_t tail);
 
 // Windows-1252 bytes as UTF-8.
 std::string utf8_from_windows_1252(const std::string& text);
