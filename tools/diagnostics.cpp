@@ -126,7 +126,7 @@ std::string problem_meaning(const ScenarioCompiler& c, const Problem& p) {
       // The message may quote a whole field of the source: its middle is left out.
       return c.failure_message.empty()
                  ? error_meaning(p.code)
-                 : "the reading stopped: " + elided(c.failure_message, 160, 40);
+                 : "the reading stopped: " + printable(elided(c.failure_message, 160, 40));
     default:
       return error_meaning(p.code);
   }

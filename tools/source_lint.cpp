@@ -29,7 +29,7 @@ bool without_letters(const std::string& field) {
 
 // A field quoted in a warning: a long one is cut short.
 std::string quoted(const std::string& field) {
-  return "'" + elided(field, 40, 10) + "'";
+  return "'" + printable(elided(field, 40, 10)) + "'";
 }
 
 // How far from `keyword` a field may be to count as a misspelling of it.

@@ -31,6 +31,10 @@ TEST(SourceLintTest, EachWarningInTheToolsReport) {
        train_start + "[fine]\r\n",
        "DIR/Viterbo_Attigliano_linea.txt:3:1: warning: field 'sfondo un0' matches no keyword and "
        "is passed over; did you mean 'sfondo uno'?"},
+      {"a quoted field over two lines, quoted on one", general + "\"zz\r\nzz\", 3\r\n[fine]\r\n",
+       train_start + "[fine]\r\n",
+       "DIR/Viterbo_Attigliano_linea.txt:4:1: warning: field 'zz\\r\\nzz' matches no keyword and "
+       "is passed over"},
       {"a field far from any keyword", general + "zzz\r\n[fine]\r\n", train_start + "[fine]\r\n",
        "DIR/Viterbo_Attigliano_linea.txt:4:1: warning: field 'zzz' matches no keyword and is "
        "passed over"},

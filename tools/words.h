@@ -23,5 +23,9 @@ std::string formatted(const char* pattern, ...) __attribute__((format(printf, 1,
 // `tail` characters with "..." between them: what a message quotes of a source stays short.
 std::string elided(const std::string& text, size_t head, size_t tail);
 
+// `text` with its control characters written out ("\r", "\n", "\t", "\x1b"): what a message
+// quotes of a source (a quoted field may run over line ends) stays on the message's line.
+std::string printable(const std::string& text);
+
 // Windows-1252 bytes as UTF-8.
 std::string utf8_from_windows_1252(const std::string& text);
