@@ -79,10 +79,13 @@ int64_t FieldReader::read_number(const char* what) {
     // A quoted number: the text between the quotes, without its blanks.
     const size_t close = text_.find('"', at_ + 1);
     const size_t end = close == std::string::npos ? text_.size() : close;
-    token = text_.substr(at_ + 1, end - at_ - 1);
+    // Without its blanks, cut once: a quoted number may hold any number of them.
+    size_t first = at_ + 1;
+    size_t last = end;
+    while (first < last && text_[first] == ' ') ++first;
+    while (last > first && text_[last - 1] == ' ') --last;
+    token = text_.substr(first, last - first);
     at_ = close == std::string::npos ? end : close + 1;
-    while (!token.empty() && token.front() == ' ') token.erase(0, 1);
-    while (!token.empty() && token.back() == ' ') token.pop_back();
   } else {
     const size_t start = at_;
     while (at_ < text_.size() && text_[at_] != ' ' && text_[at_] != ',' && !at_line_end()) ++at_;

@@ -5,8 +5,9 @@
 #     window and the message box are tested too, and the Windows executable under Wine;
 #  3. the same tests again built with AddressSanitizer and UndefinedBehaviorSanitizer, in
 #     build-sanitize/;
-#  4. the compiler's fuzzer (libFuzzer, clang) for a bounded run of about two minutes, from the
-#     seed corpus in fuzz/corpus/, in build-fuzz/: any crash, hang or sanitizer report fails.
+#  4. the fuzzers (libFuzzer, clang) of the compiler, of the tool's check and of its readers of
+#     compiled files, for about two minutes between them, from their seed corpora in
+#     fuzz/corpus/, in build-fuzz/: any crash, hang or sanitizer report fails.
 # Screenshots land in build/screenshots/. Installs the Debian packages it needs first when they
 # are missing.
 set -euo pipefail
@@ -49,20 +50,34 @@ ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:pr
   UBSAN_OPTIONS=print_stacktrace=1 \
   run_suite build-sanitize -DCMAKE_BUILD_TYPE=Debug -DSANITIZE=ON
 
-# The fuzzer works on a copy of the seed corpus, which it grows; a crash leaves its input in
-# build-fuzz/ (crash-*, timeout-*, leak-*) and fails the run.
+# Each harness works on a copy of its seed corpus (fuzz/corpus/<harness>/), which it grows, for
+# its share of about two minutes, on inputs of up to 1 MiB; a crash, a hang, a sanitizer report
+# or a broken bound of the tool's output leaves its input in build-fuzz/ (crash-*, timeout-*,
+# leak-*) and fails the run. A hang is an input taking over 5 s: 1 MiB takes at most about 1 s
+# in the slowest harness, and time growing with the square of the input takes far longer.
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DFUZZING=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-fuzz -j "$(nproc)"
-rm -rf build-fuzz/corpus
-mkdir -p build-fuzz/corpus
-cp fuzz/corpus/* build-fuzz/corpus/
-echo "Fuzzing the compiler for 110 s"
-if ! (cd build-fuzz && ./fuzz/compiler_fuzzer -max_total_time=110 -timeout=1 -rss_limit_mb=4096 \
-        -print_final_stats=1 corpus > fuzz.log 2>&1); then
-  tail -n 40 build-fuzz/fuzz.log
-  echo "the fuzzer found a problem: see build-fuzz/fuzz.log"
-  exit 1
-fi
-grep -E "^(#[0-9]+ +DONE|stat::number_of_executed_units|stat::average_exec_per_sec)" build-fuzz/fuzz.log
-echo "fuzzing: 0 crashes, corpus of $(ls build-fuzz/corpus | wc -l) inputs"
-echo "all: $((passed + 1)) passed, 0 failed"
+fuzzed=0
+for share in compiler:50 check:35 compiled_files:25; do
+  harness=${share%%:*}
+  seconds=${share##*:}
+  rm -rf "build-fuzz/corpus-$harness"
+  mkdir -p "build-fuzz/corpus-$harness"
+  cp "fuzz/corpus/$harness"/* "build-fuzz/corpus-$harness/"
+  # The sources' keywords help the harnesses that read sources; the compiled files have none.
+  dictionary=()
+  if [ "$harness" != compiled_files ]; then dictionary=(-dict=../fuzz/keywords.dict); fi
+  echo "Fuzzing $harness for $seconds s"
+  if ! (cd build-fuzz && "./fuzz/${harness}_fuzzer" -max_total_time="$seconds" -timeout=5 \
+          -rss_limit_mb=4096 -max_len=1048576 -len_control=0 "${dictionary[@]}" \
+          -print_final_stats=1 "corpus-$harness" > "fuzz-$harness.log" 2>&1); then
+    tail -n 40 "build-fuzz/fuzz-$harness.log"
+    echo "the $harness fuzzer found a problem: see build-fuzz/fuzz-$harness.log"
+    exit 1
+  fi
+  grep -E "^(#[0-9]+ +DONE|stat::number_of_executed_units|stat::average_exec_per_sec)" \
+    "build-fuzz/fuzz-$harness.log"
+  echo "fuzzing $harness: 0 crashes, corpus of $(ls "build-fuzz/corpus-$harness" | wc -l) inputs"
+  fuzzed=$((fuzzed + 1))
+done
+echo "all: $((passed + fuzzed)) passed, 0 failed"

@@ -51,8 +51,13 @@ Status refuse(const std::string& path, const std::string& why) {
 
 Status read_track_cells(const std::string& path, std::vector<TrackCell>* cells) {
   std::string bytes;
-  Status status = read_file(path, &bytes);
+  const Status status = read_file(path, &bytes);
   if (!status.ok()) return status;
+  return parse_track_cells(bytes, path, cells);
+}
+
+Status parse_track_cells(const std::string& bytes, const std::string& path,
+                         std::vector<TrackCell>* cells) {
   if (bytes.empty() || bytes.size() % kTrackCellBytes != 0) {
     return refuse(
         path, std::to_string(bytes.size()) + " bytes is not a whole number of 15-byte track cells");
@@ -77,8 +82,13 @@ Status read_track_cells(const std::string& path, std::vector<TrackCell>* cells) 
 
 Status read_scenario_table(const std::string& path, ScenarioTable* table) {
   std::string bytes;
-  Status status = read_file(path, &bytes);
+  const Status status = read_file(path, &bytes);
   if (!status.ok()) return status;
+  return parse_scenario_table(bytes, path, table);
+}
+
+Status parse_scenario_table(const std::string& bytes, const std::string& path,
+                            ScenarioTable* table) {
   LittleEndianReader in(bytes);
   for (int index = 0; index < kTableEntries; ++index) {
     TableEntry& e = (*table)[index];
@@ -113,8 +123,12 @@ Status read_scenario_table(const std::string& path, ScenarioTable* table) {
 
 Status read_line_plan(const std::string& path, LinePlanPoints* plan) {
   std::string bytes;
-  Status status = read_file(path, &bytes);
+  const Status status = read_file(path, &bytes);
   if (!status.ok()) return status;
+  return parse_line_plan(bytes, path, plan);
+}
+
+Status parse_line_plan(const std::string& bytes, const std::string& path, LinePlanPoints* plan) {
   LittleEndianReader in(bytes);
   // Every point: whether it is set, and its value.
   std::vector<double> values;

@@ -21,3 +21,10 @@ struct LinePlanPoints {
 };
 
 Status read_line_plan(const std::string& path, LinePlanPoints* plan);
+
+// The same from a file's bytes already read; `name` names the file in the messages.
+Status parse_track_cells(const std::string& bytes, const std::string& name,
+                         std::vector<TrackCell>* cells);
+Status parse_scenario_table(const std::string& bytes, const std::string& name,
+                            ScenarioTable* table);
+Status parse_line_plan(const std::string& bytes, const std::string& name, LinePlanPoints* plan);

@@ -1,5 +1,9 @@
 #include "tools/diagnostics.h"
 
+#include <algorithm>
+#include <map>
+#include <utility>
+
 #include "compiler/error_codes.h"
 #include "compiler/keywords.h"
 #include "tools/words.h"
@@ -17,16 +21,12 @@ std::string same_cell(const std::string& what, const Problem& p, const std::stri
          " m meets " + met + "; move one of them by 50 m or more";
 }
 
-// The source line holding `offset`, and a caret under the offset's column.
-std::string source_excerpt(const std::string& text, size_t offset) {
-  size_t start = offset;
-  while (start > 0 && text[start - 1] != '\n' && text[start - 1] != '\r') --start;
-  size_t end = offset;
-  while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
-  const std::string line = text.substr(start, end - start);
+// The excerpt of the line holding `offset`, and a caret under the offset's column.
+std::string excerpt_lines(const ShownSource& source, size_t offset) {
+  const Excerpt shown = source.excerpt(offset);
   std::string caret;
-  for (size_t i = start; i < offset; ++i) caret.push_back(text[i] == '\t' ? '\t' : ' ');
-  return "    " + utf8_from_windows_1252(line) + "\n    " + caret + "^\n";
+  for (size_t i = 0; i < shown.caret; ++i) caret.push_back(shown.text[i] == '\t' ? '\t' : ' ');
+  return "    " + utf8_from_windows_1252(shown.text) + "\n    " + caret + "^\n";
 }
 
 std::string at_position(const ScenarioCompiler& compiler, const Problem& problem) {
@@ -51,18 +51,48 @@ std::string cells_around(const ScenarioCompiler& compiler, int32_t cell) {
 
 }  // namespace
 
-LineAndColumn locate(const std::string& text, size_t offset) {
-  LineAndColumn at = {1, 1};
-  for (size_t i = 0; i < offset && i < text.size(); ++i) {
-    if (text[i] == '\r' || text[i] == '\n') {
-      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n' && i + 1 < offset) ++i;
-      ++at.line;
-      at.column = 1;
-    } else {
-      ++at.column;
-    }
+ShownSource::ShownSource(std::string path, std::string text)
+    : path_(std::move(path)), text_(std::move(text)) {
+  line_starts_.push_back(0);
+  for (size_t i = 0; i < text_.size(); ++i) {
+    const bool crlf = text_[i] == '\r' && i + 1 < text_.size() && text_[i + 1] == '\n';
+    if ((text_[i] == '\r' && !crlf) || text_[i] == '\n') line_starts_.push_back(i + 1);
   }
-  return at;
+}
+
+size_t ShownSource::line_index(size_t offset) const {
+  return size_t(std::upper_bound(line_starts_.begin(), line_starts_.end(), offset) -
+                line_starts_.begin()) -
+         1;
+}
+
+LineAndColumn ShownSource::locate(size_t offset) const {
+  offset = std::min(offset, text_.size());
+  const size_t line = line_index(offset);
+  return {int(line + 1), int(offset - line_starts_[line] + 1)};
+}
+
+Excerpt ShownSource::excerpt(size_t offset) const {
+  offset = std::min(offset, text_.size());
+  const size_t line = line_index(offset);
+  const size_t start = line_starts_[line];
+  size_t end = line + 1 < line_starts_.size() ? line_starts_[line + 1] : text_.size();
+  if (end > start && text_[end - 1] == '\n') --end;
+  if (end > start && text_[end - 1] == '\r') --end;
+  // An offset on the line end itself is shown just after the line's last character.
+  const size_t at = std::min(offset, end);
+  const size_t from = at - start > kExcerptReach ? at - kExcerptReach : start;
+  const size_t to = end - at > kExcerptReach ? at + kExcerptReach : end;
+  Excerpt shown;
+  if (from > start) shown.text = "...";
+  shown.caret = shown.text.size() + (at - from);
+  shown.text.append(text_, from, to - from);
+  if (to < end) shown.text += "...";
+  return shown;
+}
+
+LineAndColumn locate(const std::string& text, size_t offset) {
+  return ShownSource("", text).locate(offset);
 }
 
 std::string problem_meaning(const ScenarioCompiler& c, const Problem& p) {
@@ -103,8 +133,10 @@ std::string problem_meaning(const ScenarioCompiler& c, const Problem& p) {
              std::to_string(c.table[kRouteEntry].end) +
              " m (with what it needs before or after it)";
     case kRunTimeFailure:
-      return c.failure_message.empty() ? error_meaning(p.code)
-                                       : "the reading stopped: " + c.failure_message;
+      // The message may quote a whole field of the source: its middle is left out.
+      return c.failure_message.empty()
+                 ? error_meaning(p.code)
+                 : "the reading stopped: " + printable(elided(c.failure_message, 160, 40));
     default:
       return error_meaning(p.code);
   }
@@ -123,17 +155,39 @@ std::string format_problem(const ScenarioCompiler& compiler, const Problem& prob
                               : problem.source == ProblemSource::kTrainSource ? &train_source
                                                                               : nullptr;
   if (source == nullptr) return what + "\n";
-  if (problem.offset == Problem::kNoOffset || problem.offset > source->text.size()) {
-    return source->path + ": " + what + "\n";
+  if (problem.offset == Problem::kNoOffset || problem.offset > source->text().size()) {
+    return source->path() + ": " + what + "\n";
   }
-  const LineAndColumn at = locate(source->text, problem.offset);
-  return source->path + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) + ": " +
-         what + "\n" + source_excerpt(source->text, problem.offset);
+  const LineAndColumn at = source->locate(problem.offset);
+  return source->path() + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) + ": " +
+         what + "\n" + excerpt_lines(*source, problem.offset);
 }
 
 std::string format_warning(const SourceWarning& warning, const ShownSource& source) {
-  const LineAndColumn at = locate(source.text, warning.offset);
-  return source.path + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) +
+  const LineAndColumn at = source.locate(warning.offset);
+  return source.path() + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) +
          ": warning: " + utf8_from_windows_1252(warning.message) + "\n" +
-         source_excerpt(source.text, warning.offset);
+         excerpt_lines(source, warning.offset);
+}
+
+std::string format_warnings(const std::vector<SourceWarning>& warnings, const ShownSource& source,
+                            size_t max_per_kind) {
+  // Each kind with its count, in the order of their first warning.
+  std::vector<std::pair<const std::string*, size_t>> kinds;
+  std::map<std::string, size_t> kind_index;
+  std::string out;
+  for (const SourceWarning& warning : warnings) {
+    const auto found = kind_index.emplace(warning.kind, kinds.size());
+    if (found.second) kinds.emplace_back(&found.first->first, 0);
+    const size_t count = ++kinds[found.first->second].second;
+    if (max_per_kind == 0 || count <= max_per_kind) out += format_warning(warning, source);
+  }
+  for (const auto& kind : kinds) {
+    if (max_per_kind == 0 || kind.second <= max_per_kind) continue;
+    out += source.path() + ": warning: " + std::to_string(kind.second - max_per_kind) +
+           " more warnings of the kind '" + *kind.first + "' not shown (--max-warnings " +
+           std::to_string(max_per_kind) + " shows " + std::to_string(max_per_kind) +
+           " of each kind, 0 shows all)\n";
+  }
+  return out;
 }

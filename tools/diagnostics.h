@@ -7,26 +7,59 @@
 //
 // Problems of the signal-cell rules, which have no source line, name the cell and the objects
 // around it instead.
+//
+// Every report is bounded whatever the source: a long source line is shown as an excerpt around
+// the column, texts quoted from the source are cut short, and warnings of one kind beyond a
+// limit are counted in one line instead of shown. Lines are located through an index of line
+// starts made once per source, so the time of a report grows with the size of the source, not
+// with its square.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
 #include "compiler/scenario_compiler.h"
 #include "tools/source_lint.h"
 
-// A source as the tool read it: its path as shown, and its bytes (empty when missing).
-struct ShownSource {
-  std::string path;
-  std::string text;
-};
-
 struct LineAndColumn {
   int line;    // from 1
   int column;  // from 1, in characters (one byte each)
 };
 
-// Line and column of the byte at `offset`; CR LF, lone LF and lone CR each end a line.
+// At most this many characters of a source line are shown either side of the column.
+constexpr size_t kExcerptReach = 60;
+
+// What is shown of the source line holding an offset: `text` holds its bytes, with "..." where
+// the line was cut; `caret` is the index in `text` of the byte at the offset (the line's length
+// when the offset is at its end).
+struct Excerpt {
+  std::string text;
+  size_t caret;
+};
+
+// A source as the tool read it: its path as shown, its bytes (empty when missing), and where each
+// of its lines starts. CR LF, lone LF and lone CR each end a line.
+class ShownSource {
+ public:
+  ShownSource(std::string path, std::string text);
+
+  const std::string& path() const { return path_; }
+  const std::string& text() const { return text_; }
+
+  // Line and column of the byte at `offset` (offsets past the end count as the end).
+  LineAndColumn locate(size_t offset) const;
+  Excerpt excerpt(size_t offset) const;
+
+ private:
+  size_t line_index(size_t offset) const;  // from 0
+
+  std::string path_;
+  std::string text_;
+  std::vector<size_t> line_starts_;
+};
+
+// Line and column of the byte at `offset` of `text`.
 LineAndColumn locate(const std::string& text, size_t offset);
 
 // The meaning of a problem in plain words, with what it met where it says so.
@@ -39,3 +72,11 @@ std::string format_problem(const ScenarioCompiler& compiler, const Problem& prob
                            const std::string& cells_path);
 
 std::string format_warning(const SourceWarning& warning, const ShownSource& source);
+
+// Warnings of one kind shown in full by default before the rest are only counted.
+constexpr size_t kDefaultMaxWarnings = 20;
+
+// The warnings of one source in order, at most `max_per_kind` of each kind in full (0: all),
+// then for each kind that had more, one line saying how many were left out.
+std::string format_warnings(const std::vector<SourceWarning>& warnings, const ShownSource& source,
+                            size_t max_per_kind);

@@ -82,6 +82,9 @@ TEST(DiagnosticsTest, EachErrorAnAuthorCanCause) {
                "cells, which cover 0 to 57000 m for a route of 50000 m, at 56000 m"},
       {"a number that is not one", line_source("montagna,   100,  x, 2\r\n"), train_source(""),
        kLine + ":4:19: error 25: the reading stopped: tunnel: \"x\" is not a number"},
+      {"a quoted number over two lines", line_source("montagna, 100, \"x\r\ny\", 2\r\n"),
+       train_source(""),
+       kLine + ":4:16: error 25: the reading stopped: tunnel: \"x\\r\\ny\" is not a number"},
       {"chainage off the grid",
        line_source("",
                    "lunghezza percorso, 50000\r\nprogressiva chilometrica uno, 0, 39025, 0\r\n"),
@@ -160,4 +163,60 @@ TEST(DiagnosticsTest, LineAndColumnCountEveryKindOfLineEnd) {
     EXPECT_EQ(at.line, c.line) << c.offset;
     EXPECT_EQ(at.column, c.column) << c.offset;
   }
+}
+
+TEST(DiagnosticsTest, ALongLineIsShownAroundTheColumn) {
+  std::string digits;
+  for (int i = 0; i < 50; ++i) digits += "0123456789";  // a line of 500 characters
+  const std::string text = "x\r\n" + digits + "\r\ny";
+  const size_t line = 3;  // where the long line starts
+  const struct {
+    const char* what;
+    size_t offset;
+    bool cut_before, cut_after;
+  } cases[] = {
+      {"near its start", line + 5, false, true}, {"in its middle", line + 250, true, true},
+      {"near its end", line + 470, true, false}, {"on its line end", line + 500, true, false},
+      {"a short line", 0, false, false},         {"the end of the text", text.size(), false, false},
+  };
+  const ShownSource source("path", text);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Excerpt shown = source.excerpt(c.offset);
+    EXPECT_LE(shown.text.size(), 2 * kExcerptReach + 6);
+    EXPECT_EQ(shown.text.compare(0, 3, "...") == 0, c.cut_before) << shown.text;
+    EXPECT_EQ(shown.text.size() > 3 && shown.text.compare(shown.text.size() - 3, 3, "...") == 0,
+              c.cut_after)
+        << shown.text;
+    ASSERT_LE(shown.caret, shown.text.size());
+    // The caret stands under the very byte at the offset, or just past the line.
+    if (c.offset < text.size() && text[c.offset] != '\r') {
+      EXPECT_EQ(shown.text[shown.caret], text[c.offset]);
+      const size_t shown_after = shown.text.size() - (c.cut_after ? 3 : 0) - shown.caret;
+      EXPECT_EQ(shown.text.compare(shown.caret, shown_after, text, c.offset, shown_after), 0)
+          << shown.text;
+    } else {
+      EXPECT_EQ(shown.caret, shown.text.size() - (c.cut_after ? 3 : 0));
+    }
+  }
+}
+
+TEST(DiagnosticsTest, TheCaretOfALongLineStandsUnderTheField) {
+  // A misspelt keyword 3,000 characters into one line of gradients.
+  std::string row;
+  for (int i = 0; i < 200; ++i) row += "pendenza, " + std::to_string(i * 100) + ", 0, ";
+  const size_t at = row.find("pendenza", 3000);
+  row.insert(at, "pendXnza, ");
+  const std::string line = line_source(row + "\r\n");
+  const std::string out = report(&line, train_source(""));
+  const size_t excerpt = out.find("\n    ...");
+  ASSERT_NE(excerpt, std::string::npos) << out;
+  const size_t caret_line = out.find('\n', excerpt + 1) + 1;
+  const size_t caret = out.find('^', caret_line);
+  ASSERT_NE(caret, std::string::npos);
+  const size_t column = caret - caret_line;
+  EXPECT_EQ(out.compare(excerpt + 1 + column, 8, "pendXnza"), 0) << out;
+  EXPECT_NE(out.find(":4:" + std::to_string(at + 1) + ": warning: field 'pendXnza'"),
+            std::string::npos)
+      << out;
 }

@@ -1,6 +1,7 @@
 #include "tools/dump.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdarg>
 #include <cstdio>
 #include <functional>
@@ -125,16 +126,31 @@ std::string json_string(const std::string& text) {
   return json_quoted(utf8_from_windows_1252(text));
 }
 
-std::string role_of(const CompiledScenario& compiled, int index) {
-  const TableEntry& e = compiled.table[index];
+// The role of each table entry. Signboard texts are the entries that signboard cells point at:
+// the cells are gone through once for all the entries.
+class Roles {
+ public:
+  explicit Roles(const CompiledScenario& compiled) : compiled_(compiled) {
+    for (const TrackCell& c : compiled.cells) {
+      if (c.type == kCellSignboard && c.value_a >= 0 && c.value_a < kTableEntries) {
+        signboard_[size_t(c.value_a)] = true;
+      }
+    }
+  }
+  std::string of(int index) const;
+
+ private:
+  const CompiledScenario& compiled_;
+  std::array<bool, kTableEntries> signboard_{};
+};
+
+std::string Roles::of(int index) const {
+  const TableEntry& e = compiled_.table[index];
   if (index >= kChainageEntry3 && index <= kChainageEntry1) return "chainage";
   if (index == kRouteEntry) return "route";
   if (index == kLineEntry) return "line";
   if (index == kTrainEntry) return "train";
-  // Signboard texts are the entries that signboard cells point at.
-  for (const TrackCell& c : compiled.cells) {
-    if (c.type == kCellSignboard && c.value_a == index) return "signboard";
-  }
+  if (signboard_[size_t(index)]) return "signboard";
   const bool empty =
       e.kind == 0 && e.start == 0 && e.end == 0 && e.position == 0 && e.text.empty() && e.time == 0;
   if (empty) return "empty";
@@ -189,8 +205,9 @@ std::string dump_text(const CompiledScenario& compiled, const ScenarioIdentity& 
                      t[e].end, t[e].position);
   }
   out += "  stations\n";
+  const Roles roles(compiled);
   for (int e = kFirstStationEntry; e <= kFirstSignboardEntry; ++e) {
-    if (role_of(compiled, e) != "station") continue;
+    if (roles.of(e) != "station") continue;
     const TableEntry& s = t[e];
     out +=
         formatted("    %2d  ", e) + utf8_from_windows_1252(s.text) +
@@ -202,7 +219,7 @@ std::string dump_text(const CompiledScenario& compiled, const ScenarioIdentity& 
   }
   out += "  signboard texts\n";
   for (int e = kFirstSignboardEntry; e >= kFirstStationEntry; --e) {
-    if (role_of(compiled, e) != "signboard") continue;
+    if (roles.of(e) != "signboard") continue;
     out += formatted("    %2d  ", e) + utf8_from_windows_1252(t[e].text) + "\n";
   }
 
@@ -256,12 +273,13 @@ std::string dump_json(const CompiledScenario& compiled, const ScenarioIdentity& 
       ",\n";
   out += std::string("    \"checksums_match\": ") + (checksums_match(compiled) ? "true" : "false") +
          ",\n    \"entries\": [\n";
+  const Roles roles(compiled);
   for (int e = 0; e < kTableEntries; ++e) {
     const TableEntry& x = compiled.table[e];
     out += formatted(
                "      {\"index\": %d, \"role\": \"%s\", \"kind\": %d, \"start\": %d, \"end\": %d, "
                "\"position\": %d, \"flag_a\": %d, \"text\": ",
-               e, role_of(compiled, e).c_str(), x.kind, x.start, x.end, x.position, x.flag_a) +
+               e, roles.of(e).c_str(), x.kind, x.start, x.end, x.position, x.flag_a) +
            json_string(x.text) +
            formatted(
                ", \"value_1\": %d, \"value_2\": %d, \"value_3\": %d, \"value_4\": %d, "

@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "tools/failed_compilation.h"
 #include "tools/words.h"
@@ -129,7 +130,11 @@ std::string objects(const CompiledScenario& c, const DistanceAxis& axis) {
       kMargin, kObjectsTop - 8);
   out += formatted("<line x1=\"%.0f\" y1=\"%.0f\" x2=\"%.0f\" y2=\"%.0f\" class=\"axis\"/>\n",
                    kMargin, base, kWidth - kMargin, base);
-  for (double km = 0; km * 1000 <= axis.metres; km += 5) {
+  // A label every 5 km, or every 10, 20, 40 ... km on a longer axis: at most 40 labels whatever
+  // route length the scenario table gives.
+  double label_km = 5;
+  while (axis.metres / (label_km * 1000) > 40) label_km *= 2;
+  for (double km = 0; km * 1000 <= axis.metres; km += label_km) {
     out += formatted("<text x=\"%.1f\" y=\"%.0f\" class=\"small\">%.0f km</text>\n",
                      axis.x(km * 1000), base + 16, km);
   }
@@ -146,6 +151,13 @@ std::string objects(const CompiledScenario& c, const DistanceAxis& axis) {
                x, base - 12, x, base - 12) +
            escaped(s.text) + "</text>\n";
   }
+  // The first slowdown end after each cell, found in one pass from the last cell, so that a
+  // start is drawn to its end without searching (many starts without ends would otherwise each
+  // search to the last cell).
+  std::vector<size_t> next_end(c.cells.size() + 1, c.cells.size());
+  for (size_t i = c.cells.size(); i-- > 0;) {
+    next_end[i] = c.cells[i].type == kCellSlowdownEnd ? i : next_end[i + 1];
+  }
   for (size_t i = 0; i < c.cells.size(); ++i) {
     const TrackCell& cell = c.cells[i];
     const double x = axis.x(i * 50.0);
@@ -159,8 +171,7 @@ std::string objects(const CompiledScenario& c, const DistanceAxis& axis) {
                          base - 60);
         break;
       case kCellSlowdownStart: {
-        size_t end = i + 1;
-        while (end < c.cells.size() && c.cells[end].type != kCellSlowdownEnd) ++end;
+        const size_t end = next_end[i + 1];
         out += formatted(
             "<rect x=\"%.1f\" y=\"%.0f\" width=\"%.1f\" height=\"6\" class=\"slowdown\"/>"
             "<text x=\"%.1f\" y=\"%.0f\" class=\"small\">%d km/h</text>\n",

@@ -128,3 +128,26 @@ TEST(PlotTest, NeedsALinePlan) {
   EXPECT_NE(result.err.find("no line plan"), std::string::npos) << result.err;
   EXPECT_FALSE(file_exists(dir.file("x.svg")));
 }
+
+TEST(PlotTest, DistanceLabelsStayFewOnAnyRoute) {
+  TempDir dir;
+  write_file_bytes(dir.file("Viterbo_Attigliano_linea.txt"),
+                   "[generale]\r\nlunghezza percorso, 1000\r\n[curve]\r\n[fine]\r\n");
+  write_file_bytes(dir.file("Viterbo_Attigliano_7545-.txt"), "[generale]\r\n[fine]\r\n");
+  ASSERT_EQ(run_tool({"compile", dir.path()}).exit_status, 0);
+  CompiledScenario compiled;
+  ASSERT_TRUE(load_compiled(dir.path(), {"Viterbo_Attigliano", "7545"}, &compiled).ok());
+  // The route's length as a scenario table may give it, up to the largest it can hold.
+  for (const int32_t route : {1000, 1000000, 2147483647}) {
+    SCOPED_TRACE(route);
+    compiled.table[kRouteEntry].end = route;
+    const std::string svg = plot_svg(compiled, {"Viterbo_Attigliano", "7545"});
+    size_t labels = 0;
+    for (size_t at = svg.find(" km</text>"); at != std::string::npos;
+         at = svg.find(" km</text>", at + 1)) {
+      ++labels;
+    }
+    EXPECT_GE(labels, 1u);
+    EXPECT_LE(labels, 41u);
+  }
+}

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #ifdef _WIN32
@@ -46,8 +47,8 @@ constexpr int kExitFileFault = 4;    // a file could not be read or written
 
 const char kUsage[] =
     "usage: scenario-tool compile DIR [--line NAME] [--train NUMBER] [--no-plan] [--force]\n"
-    "                                 [--wait S]\n"
-    "       scenario-tool check DIR [--line NAME] [--train NUMBER] [--no-plan]\n"
+    "                                 [--wait S] [--max-warnings N]\n"
+    "       scenario-tool check DIR [--line NAME] [--train NUMBER] [--no-plan] [--max-warnings N]\n"
     "       scenario-tool dump DIR [--line NAME] [--train NUMBER] [--json]\n"
     "       scenario-tool plot DIR [--line NAME] [--train NUMBER] -o FILE.svg\n"
     "       scenario-tool view DIR [--line NAME] [--train NUMBER] -o FILE.html [--from KM]\n"
@@ -79,24 +80,27 @@ const char kHelp[] =
 
 const char kCompileHelp[] =
     "usage: scenario-tool compile DIR [--line NAME] [--train NUMBER] [--no-plan] [--force]\n"
-    "                                 [--wait S]\n"
-    "       scenario-tool check DIR [--line NAME] [--train NUMBER] [--no-plan]\n"
+    "                                 [--wait S] [--max-warnings N]\n"
+    "       scenario-tool check DIR [--line NAME] [--train NUMBER] [--no-plan] [--max-warnings N]\n"
     "\n"
     "Compiles <line>_linea.txt and <line>_<train>-.txt in DIR. When they compile with error\n"
     "code 0, compile writes <line>_linea.dat, <line>_<train>.sim and <line>_<train>.dat into\n"
     "DIR; otherwise it writes nothing and the compiled files already there stay.\n"
     "check writes nothing. The sources stay.\n"
-    "  --no-plan  do not build (or write) the line plan\n"
-    "  --force    compile: write the files whatever the error code, exactly as the installer\n"
-    "             would from the same sources\n"
-    "  --wait S   how long compile waits, in seconds, while another run (the installer or\n"
-    "             another compile) works on the same line in DIR; default 5\n"
+    "  --no-plan          do not build (or write) the line plan\n"
+    "  --force            compile: write the files whatever the error code, exactly as the\n"
+    "                     installer would from the same sources\n"
+    "  --wait S           how long compile waits, in seconds, while another run (the installer\n"
+    "                     or another compile) works on the same line in DIR; default 5\n"
+    "  --max-warnings N   show at most N warnings of each kind and count the rest in one line\n"
+    "                     per kind (default 20; 0 shows all); errors are always all shown\n"
     "\n"
     "Each problem is reported as FILE:LINE:COLUMN: error CODE: what is wrong, at METRES m\n"
     "(km CHAINAGE), with the source line and a caret under the field; problems of the\n"
     "signal-cell rules name the cell and the objects around it. Warnings, for what compiles\n"
     "but is rarely meant (a misspelt keyword, rows out of order, overlaps, a station without\n"
-    "its name), have the same shape and never change what is compiled.\n"
+    "its name), have the same shape and never change what is compiled. Of a long source\n"
+    "line, 60 characters either side of the column are shown, with \"...\" where it is cut.\n"
     "\n"
     "The last line is, for scripts, 'error_code=N error_position=P', or 'errore=N' when the\n"
     "compiled output failed its integrity check (1250, 1251).\n"
@@ -180,6 +184,7 @@ struct Arguments {
   ScenarioIdentity scenario{kShippedLineName, kShippedTrainNumber};
   bool no_plan = false;
   bool force = false;  // compile: write the files whatever the error code
+  size_t max_warnings = kDefaultMaxWarnings;
   bool json = false;
   std::string output;
   std::string from_km, to_km;  // view: the range shown first, in the line's kilometres
@@ -203,7 +208,8 @@ std::string parse(const std::vector<std::string>& args, const std::string& allow
     const bool takes_value =
         arg == "--line" || arg == "--train" ||
         ((arg == "-o" || arg == "--from" || arg == "--to" || arg == "--notes" || arg == "--sheet" ||
-          arg == "--slowdowns" || arg == "--target" || arg == "--installer" || arg == "--wait") &&
+          arg == "--slowdowns" || arg == "--target" || arg == "--installer" || arg == "--wait" ||
+          arg == "--max-warnings") &&
          is_allowed(arg));
     if (takes_value) {
       if (i + 1 >= args.size()) return arg + " needs a value";
@@ -225,6 +231,13 @@ std::string parse(const std::vector<std::string>& args, const std::string& allow
           return "--wait needs a number of seconds from 0 to 3600";
         }
         a->wait_milliseconds = static_cast<int>(seconds * 1000);
+      }
+      if (arg == "--max-warnings") {
+        if (value.empty() || value.size() > 9 ||
+            value.find_first_not_of("0123456789") != std::string::npos) {
+          return "--max-warnings needs a count (0 for all)";
+        }
+        a->max_warnings = std::stoul(value);
       }
     } else if (arg == "--help" || arg == "-h") {
       a->help = true;
@@ -271,14 +284,16 @@ std::string parse(const std::vector<std::string>& args, const std::string& allow
 }
 
 ShownSource shown(const std::string& directory, const std::string& name) {
-  ShownSource source{path_in(directory, name), ""};
-  read_file(source.path, &source.text);
-  return source;
+  const std::string path = path_in(directory, name);
+  std::string text;
+  read_file(path, &text);
+  return ShownSource(path, std::move(text));
 }
 
 int compile(const std::vector<std::string>& args, bool write) {
   Arguments a;
-  const std::string wrong = parse(args, write ? "--no-plan --force --wait" : "--no-plan", &a);
+  const std::string wrong = parse(
+      args, write ? "--no-plan --force --wait --max-warnings" : "--no-plan --max-warnings", &a);
   if (!wrong.empty()) return usage_error(wrong);
   if (a.help) {
     std::fputs(kCompileHelp, stdout);
@@ -299,12 +314,9 @@ int compile(const std::vector<std::string>& args, bool write) {
   // The sources as they are before the compiler reads them, for the report.
   const ShownSource line = shown(a.directory, line_source_name(a.scenario));
   const ShownSource train = shown(a.directory, train_source_name(a.scenario));
-  for (const SourceWarning& w : lint_line_source(line.text)) {
-    std::fputs(format_warning(w, line).c_str(), stdout);
-  }
-  for (const SourceWarning& w : lint_train_source(train.text)) {
-    std::fputs(format_warning(w, train).c_str(), stdout);
-  }
+  std::fputs(format_warnings(lint_line_source(line.text()), line, a.max_warnings).c_str(), stdout);
+  std::fputs(format_warnings(lint_train_source(train.text()), train, a.max_warnings).c_str(),
+             stdout);
 
   // Compiled in memory first: the files are written only from sources that compile cleanly
   // (or when asked to with --force), so broken sources never replace good compiled files.
@@ -503,7 +515,7 @@ int view(const std::vector<std::string>& args) {
   for (long build = 1;; ++build) {
     const ShownSource line = shown(a.directory, line_source_name(a.scenario));
     const ShownSource train = shown(a.directory, train_source_name(a.scenario));
-    seen = line.text + '\0' + train.text;
+    seen = line.text() + '\0' + train.text();
     const std::string stamp = std::to_string(build);
     Status status = write_view(a, stamp);
     if (status.ok()) {
@@ -517,7 +529,7 @@ int view(const std::vector<std::string>& args) {
       std::this_thread::sleep_for(std::chrono::milliseconds(300));
       const ShownSource now_line = shown(a.directory, line_source_name(a.scenario));
       const ShownSource now_train = shown(a.directory, train_source_name(a.scenario));
-      if (now_line.text + '\0' + now_train.text != seen) break;
+      if (now_line.text() + '\0' + now_train.text() != seen) break;
     }
   }
 }
@@ -540,8 +552,8 @@ std::string installer_program(const Arguments& a, bool windows) {
 
 int package(const std::vector<std::string>& args) {
   Arguments a;
-  const std::string wrong =
-      parse(args, "-o --notes --sheet --slowdowns --target --installer --werror --no-plan", &a);
+  const std::string wrong = parse(
+      args, "-o --notes --sheet --slowdowns --target --installer --werror --max-warnings", &a);
   if (!wrong.empty()) return usage_error(wrong);
   if (a.help) {
     std::fputs(kPackageHelp, stdout);
@@ -600,17 +612,13 @@ int package(const std::vector<std::string>& args) {
   }
 
   // The sources as the installer will write them must compile cleanly.
-  const ShownSource line{texts[0].path, payload.line_source};
-  const ShownSource train{texts[1].path, payload.train_source};
-  size_t warnings = 0;
-  for (const SourceWarning& w : lint_line_source(line.text)) {
-    std::fputs(format_warning(w, line).c_str(), stdout);
-    ++warnings;
-  }
-  for (const SourceWarning& w : lint_train_source(train.text)) {
-    std::fputs(format_warning(w, train).c_str(), stdout);
-    ++warnings;
-  }
+  const ShownSource line(texts[0].path, payload.line_source);
+  const ShownSource train(texts[1].path, payload.train_source);
+  const std::vector<SourceWarning> line_warnings = lint_line_source(line.text());
+  const std::vector<SourceWarning> train_warnings = lint_train_source(train.text());
+  const size_t warnings = line_warnings.size() + train_warnings.size();
+  std::fputs(format_warnings(line_warnings, line, a.max_warnings).c_str(), stdout);
+  std::fputs(format_warnings(train_warnings, train, a.max_warnings).c_str(), stdout);
   ScenarioCompiler compiler(a.directory, a.scenario);
   compiler.write_files = false;
   compiler.line_source_text = payload.line_source;

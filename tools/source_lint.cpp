@@ -4,10 +4,12 @@
 #include <cctype>
 #include <cstdint>
 #include <functional>
+#include <unordered_map>
 
 #include "compiler/checked_math.h"
 #include "compiler/field_reader.h"
 #include "compiler/keywords.h"
+#include "tools/words.h"
 
 namespace {
 
@@ -25,8 +27,25 @@ bool without_letters(const std::string& field) {
   return true;
 }
 
+// A field quoted in a warning: a long one is cut short.
+std::string quoted(const std::string& field) {
+  return "'" + printable(elided(field, 40, 10)) + "'";
+}
+
+// How far from `keyword` a field may be to count as a misspelling of it.
+size_t misspelling_reach(const std::string& keyword) {
+  return std::max<size_t>(2, keyword.size() / 4);
+}
+
 // "did you mean 'X'?" for the closest keyword, when it is close enough to be a misspelling.
 std::string suggestion(const std::string& field, const std::vector<std::string>& keywords) {
+  // The distance is at least the difference of the lengths: a field much longer than every
+  // keyword misspells none, and its distances, which cost its length each, are not needed.
+  size_t reach = 0;
+  for (const std::string& keyword : keywords) {
+    reach = std::max(reach, keyword.size() + misspelling_reach(keyword));
+  }
+  if (field.size() > reach) return "";
   size_t best = std::string::npos;
   std::string best_keyword;
   for (const std::string& keyword : keywords) {
@@ -36,7 +55,7 @@ std::string suggestion(const std::string& field, const std::vector<std::string>&
       best_keyword = keyword;
     }
   }
-  if (best <= std::max<size_t>(2, best_keyword.size() / 4)) {
+  if (best <= misspelling_reach(best_keyword)) {
     return "; did you mean '" + best_keyword + "'?";
   }
   return "";
@@ -48,9 +67,10 @@ class RowOrder {
   explicit RowOrder(std::string name) : name_(std::move(name)) {}
   void check(int32_t position, size_t offset, std::vector<SourceWarning>* out) {
     if (seen_ && position <= previous_) {
-      out->push_back({offset, name_ + " at " + std::to_string(position) +
-                                  " m is out of order: the one before is at " +
-                                  std::to_string(previous_) + " m"});
+      out->push_back({offset, name_ + " out of order",
+                      name_ + " at " + std::to_string(position) +
+                          " m is out of order: the one before is at " + std::to_string(previous_) +
+                          " m"});
     }
     seen_ = true;
     previous_ = position;
@@ -68,9 +88,10 @@ class Overlap {
   explicit Overlap(std::string name) : name_(std::move(name)) {}
   void check(int64_t start, int64_t end, size_t offset, std::vector<SourceWarning>* out) {
     if (seen_ && start < previous_end_) {
-      out->push_back({offset, name_ + " from " + std::to_string(start) +
-                                  " m overlaps the previous one, which ends at " +
-                                  std::to_string(previous_end_) + " m"});
+      out->push_back({offset, name_ + " overlapping the previous one",
+                      name_ + " from " + std::to_string(start) +
+                          " m overlaps the previous one, which ends at " +
+                          std::to_string(previous_end_) + " m"});
     }
     seen_ = true;
     previous_end_ = std::max(previous_end_, end);
@@ -91,11 +112,25 @@ bool skip_to_general(FieldReader* in) {
   }
 }
 
-void unknown_field(const std::string& field, size_t offset,
-                   const std::vector<std::string>& keywords, std::vector<SourceWarning>* out) {
-  out->push_back({offset, "field '" + field + "' matches no keyword and is passed over" +
-                              suggestion(field, keywords)});
-}
+// Warns of fields that match no keyword. A source that misspells a keyword mostly misspells it
+// the same way on many rows: each field's suggestion is worked out once.
+class UnknownFields {
+ public:
+  explicit UnknownFields(const std::vector<std::string>& keywords) : keywords_(keywords) {}
+  void warn(const std::string& field, size_t offset, std::vector<SourceWarning>* out) {
+    auto found = suggestions_.find(field);
+    if (found == suggestions_.end()) {
+      found = suggestions_.emplace(field, suggestion(field, keywords_)).first;
+    }
+    out->push_back(
+        {offset, "field matching no keyword",
+         "field " + quoted(field) + " matches no keyword and is passed over" + found->second});
+  }
+
+ private:
+  const std::vector<std::string>& keywords_;
+  std::unordered_map<std::string, std::string> suggestions_;
+};
 
 }  // namespace
 
@@ -131,6 +166,7 @@ std::vector<SourceWarning> lint_line_source(const std::string& text) {
                                                      "indicatori_vmax",
                                                      "cartello_indicatore"};
   std::vector<SourceWarning> out;
+  UnknownFields unknown(kKeywords);
   FieldReader in(text);
   try {
     if (!skip_to_general(&in)) return out;
@@ -150,8 +186,7 @@ std::vector<SourceWarning> lint_line_source(const std::string& text) {
       if (contains(f, "segnali") && contains(f, "ripetizione")) numbers += 2;
       for (int i = 0; i < numbers; ++i) in.read_i32("number");
       if (is_section_header(f)) break;
-      if (numbers == 0 && !without_letters(f) && !contains(f, "-"))
-        unknown_field(f, offset, kKeywords, &out);
+      if (numbers == 0 && !without_letters(f) && !contains(f, "-")) unknown.warn(f, offset, &out);
     }
     // The feature part.
     RowOrder gradients("gradient"), curves("curve"), tunnels("tunnel"),
@@ -192,8 +227,7 @@ std::vector<SourceWarning> lint_line_source(const std::string& text) {
         signboards.check(in.read_i32("position"), offset, &out);
         in.read_text();
       }
-      if (!matched && !is_section_header(f) && !without_letters(f))
-        unknown_field(f, offset, kKeywords, &out);
+      if (!matched && !is_section_header(f) && !without_letters(f)) unknown.warn(f, offset, &out);
     }
   } catch (const RunTimeFailure&) {
     // The compiler reports what made the reading fail; the warnings stop there.
@@ -211,6 +245,7 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
       "frenata", "vetture", "velocit",       "aderenza",     "orologio",
       "sabbia",  "segnale", "rallentamento", "abbattimento", "stazione"};
   std::vector<SourceWarning> out;
+  UnknownFields unknown(kKeywords);
   FieldReader in(text);
   try {
     if (!skip_to_general(&in)) return out;
@@ -260,15 +295,15 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
           ahead = in.read_text();
           ahead_offset = in.field_offset();
           if (without_letters(ahead)) {
-            out.push_back({name_offset, "the station's name '" + name +
-                                            "' is a record keyword: the station lacks its name "
-                                            "and swallowed the next record, which is lost"});
+            out.push_back({name_offset, "station name that is a record keyword",
+                           "the station's name " + quoted(name) +
+                               " is a record keyword: the station lacks its name and swallowed "
+                               "the next record, which is lost"});
           }
           have_ahead = !in.eof();
         }
       }
-      if (!matched && !is_section_header(f) && !without_letters(f))
-        unknown_field(f, offset, kKeywords, &out);
+      if (!matched && !is_section_header(f) && !without_letters(f)) unknown.warn(f, offset, &out);
     }
   } catch (const RunTimeFailure&) {
     // The compiler reports what made the reading fail; the warnings stop there.

@@ -9,7 +9,8 @@
 #include <vector>
 
 struct SourceWarning {
-  size_t offset;  // where the field in question begins
+  size_t offset;     // where the field in question begins
+  std::string kind;  // what kind of warning, in a few words; warnings of a kind share it
   std::string message;
 };
 

@@ -31,6 +31,10 @@ TEST(SourceLintTest, EachWarningInTheToolsReport) {
        train_start + "[fine]\r\n",
        "DIR/Viterbo_Attigliano_linea.txt:3:1: warning: field 'sfondo un0' matches no keyword and "
        "is passed over; did you mean 'sfondo uno'?"},
+      {"a quoted field over two lines, quoted on one", general + "\"zz\r\nzz\", 3\r\n[fine]\r\n",
+       train_start + "[fine]\r\n",
+       "DIR/Viterbo_Attigliano_linea.txt:4:1: warning: field 'zz\\r\\nzz' matches no keyword and "
+       "is passed over"},
       {"a field far from any keyword", general + "zzz\r\n[fine]\r\n", train_start + "[fine]\r\n",
        "DIR/Viterbo_Attigliano_linea.txt:4:1: warning: field 'zzz' matches no keyword and is "
        "passed over"},
@@ -78,4 +82,65 @@ TEST(SourceLintTest, EditDistance) {
   EXPECT_EQ(edit_distance("PENDENZA", "pendenza"), 0u);
   EXPECT_EQ(edit_distance("", "abc"), 3u);
   EXPECT_EQ(edit_distance("sabia", "sabbia"), 1u);
+}
+
+TEST(SourceLintTest, WarningsOfAKindBeyondTheLimitAreCounted) {
+  // 30 misspelt keywords and 29 gradients out of order, mixed, then an error.
+  std::string line = "[generale]\r\nlunghezza percorso, 50000\r\n[curve]\r\n";
+  for (int i = 0; i < 30; ++i) {
+    line += "pendenze, 500, 3\r\npendenza, " + std::to_string(10000 - i * 100) + ", 0\r\n";
+  }
+  line += "montagna, 100, x, 2\r\n[fine]\r\n";
+  const struct {
+    std::vector<std::string> options;
+    size_t misspelt_shown, disorder_shown;
+    const char* summary;  // of the misspelt ones, or none
+  } cases[] = {
+      {{}, 20, 20, "10 more warnings of the kind 'field matching no keyword' not shown"},
+      {{"--max-warnings", "3"}, 3, 3, "27 more warnings of the kind 'field matching no keyword'"},
+      {{"--max-warnings", "29"}, 29, 29, "1 more warnings of the kind 'field matching no keyword'"},
+      {{"--max-warnings", "30"}, 30, 29, nullptr},
+      {{"--max-warnings", "0"}, 30, 29, nullptr},
+  };
+  const auto count = [](const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.options.empty() ? "default" : c.options[1]);
+    TempDir dir;
+    write_file_bytes(dir.file("Viterbo_Attigliano_linea.txt"), line);
+    write_file_bytes(dir.file("Viterbo_Attigliano_7545-.txt"), "[generale]\r\n[fine]\r\n");
+    std::vector<std::string> args = {"check", dir.path()};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const ProcessResult result = run_tool(args);
+    EXPECT_EQ(count(result.out, "warning: field 'pendenze'"), c.misspelt_shown) << result.out;
+    EXPECT_EQ(count(result.out, "m is out of order"), c.disorder_shown);
+    EXPECT_EQ(count(result.out, "more warnings of the kind"),
+              size_t(c.summary != nullptr) + (c.disorder_shown < 29 ? 1 : 0));
+    if (c.summary != nullptr) {
+      EXPECT_NE(
+          result.out.find(dir.path() + "/Viterbo_Attigliano_linea.txt: warning: " + c.summary),
+          std::string::npos)
+          << result.out;
+    }
+    // Errors are never left out.
+    EXPECT_EQ(count(result.out, ": error 25: "), 1u);
+    EXPECT_EQ(result.exit_status, 2);
+  }
+}
+
+TEST(SourceLintTest, AQuotedFieldIsCutShort) {
+  const std::string field = "pendenze" + std::string(5000, 'x');
+  TempDir dir;
+  write_file_bytes(
+      dir.file("Viterbo_Attigliano_linea.txt"),
+      "[generale]\r\nlunghezza percorso, 50000\r\n[curve]\r\n" + field + "\r\n[fine]\r\n");
+  write_file_bytes(dir.file("Viterbo_Attigliano_7545-.txt"), "[generale]\r\n[fine]\r\n");
+  const std::string out = run_tool({"check", dir.path()}).out;
+  EXPECT_NE(out.find("warning: field '" + field.substr(0, 40) + "..." + std::string(10, 'x') +
+                     "' matches no keyword and is passed over\n"),
+            std::string::npos)
+      << out;
 }

@@ -12,26 +12,6 @@
 
 namespace {
 
-// Line numbers of byte offsets in a source, from the line starts indexed once.
-class LineNumbers {
- public:
-  explicit LineNumbers(const std::string& text) {
-    starts_.push_back(0);
-    for (size_t i = 0; i < text.size(); ++i) {
-      if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) {
-        starts_.push_back(i + 1);
-      }
-    }
-  }
-  int line_of(size_t offset) const {
-    return static_cast<int>(std::upper_bound(starts_.begin(), starts_.end(), offset) -
-                            starts_.begin());
-  }
-
- private:
-  std::vector<size_t> starts_;
-};
-
 // One object of the page: its kind, where it lies, what the tooltip says, its source line.
 struct Mark {
   std::string kind;
@@ -66,7 +46,6 @@ std::string speed_board_info(const TrackCell& cell) {
 std::vector<ViewProblem> view_problems(const ScenarioCompiler& compiler,
                                        const ShownSource& line_source,
                                        const ShownSource& train_source) {
-  const LineNumbers line_numbers(line_source.text), train_numbers(train_source.text);
   std::vector<ViewProblem> problems;
   // A warning's place on the line: the last stored row of its source at or before it.
   const auto place_of = [&compiler](ProblemSource source, size_t offset) {
@@ -76,18 +55,15 @@ std::vector<ViewProblem> view_problems(const ScenarioCompiler& compiler,
     }
     return metres;
   };
-  const auto where = [](const ShownSource& s, const LineNumbers& numbers, size_t offset) {
-    const int line = numbers.line_of(offset);
-    return file_name_of(s.path) + ":" + std::to_string(line);
+  const auto where = [](const ShownSource& s, size_t offset) {
+    return file_name_of(s.path()) + ":" + std::to_string(s.locate(offset).line);
   };
-  for (const SourceWarning& w : lint_line_source(line_source.text)) {
-    problems.push_back({"warning", where(line_source, line_numbers, w.offset),
-                        utf8_from_windows_1252(w.message),
+  for (const SourceWarning& w : lint_line_source(line_source.text())) {
+    problems.push_back({"warning", where(line_source, w.offset), utf8_from_windows_1252(w.message),
                         place_of(ProblemSource::kLineSource, w.offset)});
   }
-  for (const SourceWarning& w : lint_train_source(train_source.text)) {
-    problems.push_back({"warning", where(train_source, train_numbers, w.offset),
-                        utf8_from_windows_1252(w.message),
+  for (const SourceWarning& w : lint_train_source(train_source.text())) {
+    problems.push_back({"warning", where(train_source, w.offset), utf8_from_windows_1252(w.message),
                         place_of(ProblemSource::kTrainSource, w.offset)});
   }
   for (const Problem& p : compiler.problems) {
@@ -101,9 +77,9 @@ std::vector<ViewProblem> view_problems(const ScenarioCompiler& compiler,
     } else {
       const bool line = p.source == ProblemSource::kLineSource;
       const ShownSource& s = line ? line_source : train_source;
-      v.where = file_name_of(s.path);
-      if (p.offset != Problem::kNoOffset && p.offset <= s.text.size()) {
-        v.where = where(s, line ? line_numbers : train_numbers, p.offset);
+      v.where = file_name_of(s.path());
+      if (p.offset != Problem::kNoOffset && p.offset <= s.text().size()) {
+        v.where = where(s, p.offset);
       }
     }
     problems.push_back(v);
@@ -114,9 +90,8 @@ std::vector<ViewProblem> view_problems(const ScenarioCompiler& compiler,
 std::string view_page(const ScenarioCompiler& c, const ShownSource& line_source,
                       const ShownSource& train_source, const std::vector<ViewProblem>& problems,
                       const ViewOptions& options) {
-  const LineNumbers line_numbers(line_source.text), train_numbers(train_source.text);
-  const std::string line_file = file_name_of(line_source.path);
-  const std::string train_file = file_name_of(train_source.path);
+  const std::string line_file = file_name_of(line_source.path());
+  const std::string train_file = file_name_of(train_source.path());
   const ScenarioTable& t = c.table;
   const int64_t total = c.total_metres;
 
@@ -128,7 +103,7 @@ std::string view_page(const ScenarioCompiler& c, const ShownSource& line_source,
     m.metres = row.position;
     const bool line = row.source == ProblemSource::kLineSource;
     m.source = line ? line_file : train_file;
-    m.line = (line ? line_numbers : train_numbers).line_of(row.offset);
+    m.line = (line ? line_source : train_source).locate(row.offset).line;
     const auto cell_at = [&c](int32_t index) -> const TrackCell* {
       return index >= 0 && index <= c.last_cell() ? &c.cells[index] : nullptr;
     };

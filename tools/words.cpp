@@ -13,6 +13,29 @@ std::string formatted(const char* pattern, ...) {
   return buffer;
 }
 
+std::string elided(const std::string& text, size_t head, size_t tail) {
+  if (text.size() <= head + tail) return text;
+  return text.substr(0, head) + "..." + text.substr(text.size() - tail);
+}
+
+std::string printable(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c < 0x20 || c == 0x7F) {
+      out += formatted("\\x%02x", c);
+    } else {
+      out.push_back(char(c));
+    }
+  }
+  return out;
+}
+
 std::string cell_type_name(uint8_t type) {
   switch (type) {
     case kCellEmpty:

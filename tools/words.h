@@ -2,6 +2,7 @@
 // and the sources' Windows-1252 text as UTF-8 for a terminal.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -47,3 +48,11 @@ std::string formatted(const char* pattern, ...) __attribute__((format(printf, 1,
 
 // `utf8` as a JSON string, safe inside an HTML script too (<, > and & escaped).
 std::string json_quoted(const std::string& utf8);
+
+// `text` itself when it has at most head + tail characters, else its first `head` and its last
+// `tail` characters with "..." between them: what a message quotes of a source stays short.
+std::string elided(const std::string& text, size_t head, size_t tail);
+
+// `text` with its control characters written out ("\r", "\n", "\t", "\x1b"): what a message
+// quotes of a source (a quoted field may run over line ends) stays on the message's line.
+std::string printable(const std::string& text);

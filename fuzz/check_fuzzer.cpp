@@ -1,0 +1,106 @@
+// libFuzzer harness for scenario-tool's check: arbitrary bytes as a line source and a train
+// source (split at the first NUL byte, as for the compiler's harness), linted and compiled in
+// memory, every warning and problem formatted as the tool prints them. Besides no crash and no
+// sanitizer report, what the tool prints must stay bounded whatever the sources: each excerpt a
+// window around its column with the caret under the very byte of the field, every printed line
+// short, and at most the limit of warnings of each kind in full, the rest counted in one line.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "compiler/scenario_compiler.h"
+#include "tools/diagnostics.h"
+#include "tools/source_lint.h"
+
+namespace {
+
+// Small, so that the lines counting what is left out come often.
+constexpr size_t kMaxWarnings = 3;
+
+// Stops the run with the condition that failed.
+void require(bool condition, const char* what) {
+  if (condition) return;
+  std::fprintf(stderr, "failed: %s\n", what);
+  std::abort();
+}
+#define REQUIRE(condition) require(condition, #condition)
+
+size_t longest_line(const std::string& text, size_t* lines) {
+  size_t longest = 0;
+  *lines = 0;
+  for (size_t at = 0; at < text.size(); ++*lines) {
+    const size_t end = std::min(text.find('\n', at), text.size());
+    longest = std::max(longest, end - at);
+    at = end + 1;
+  }
+  return longest;
+}
+
+bool line_end(char c) {
+  return c == '\r' || c == '\n';
+}
+
+// What the report shows of each warning's place: a bounded excerpt with the caret under the
+// field's first byte, and (for the first few, by a plain scan back to the line's start) the
+// column.
+void check_places(const std::vector<SourceWarning>& warnings, const ShownSource& source) {
+  const std::string& text = source.text();
+  size_t scanned = 0;
+  for (const SourceWarning& w : warnings) {
+    REQUIRE(w.offset <= text.size());
+    const Excerpt shown = source.excerpt(w.offset);
+    REQUIRE(shown.text.size() <= 2 * kExcerptReach + 6 && shown.caret <= shown.text.size());
+    if (w.offset == text.size() || line_end(text[w.offset])) continue;
+    REQUIRE(shown.caret < shown.text.size() && shown.text[shown.caret] == text[w.offset]);
+    if (scanned++ < 16) {
+      size_t start = w.offset;
+      while (start > 0 && !line_end(text[start - 1])) --start;
+      REQUIRE(source.locate(w.offset).column == int(w.offset - start + 1));
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string input(reinterpret_cast<const char*>(data), size);
+  const size_t split = input.find('\0');
+  const ShownSource line("L", input.substr(0, split));
+  const ShownSource train("T",
+                          split == std::string::npos ? std::string() : input.substr(split + 1));
+
+  std::string report;
+  for (const ShownSource* source : {&line, &train}) {
+    const std::vector<SourceWarning> warnings =
+        source == &line ? lint_line_source(line.text()) : lint_train_source(train.text());
+    check_places(warnings, *source);
+    std::set<std::string> kinds;
+    for (const SourceWarning& w : warnings) kinds.insert(w.kind);
+    const std::string shown = format_warnings(warnings, *source, kMaxWarnings);
+    // Three lines for each warning shown, one for each kind that had more.
+    size_t lines;
+    longest_line(shown, &lines);
+    REQUIRE(lines <= kinds.size() * (3 * kMaxWarnings + 1));
+    report += shown;
+  }
+
+  ScenarioCompiler compiler("", {"Viterbo_Attigliano", "7545"});
+  compiler.write_files = false;
+  compiler.delete_sources = false;
+  compiler.line_source_text = line.text();
+  compiler.train_source_text = train.text();
+  int32_t j = 1;
+  compiler.memorizza_percorso(j);
+  for (const Problem& problem : compiler.problems) {
+    report += format_problem(compiler, problem, line, train, "C");
+  }
+  // The longest is a list of the objects around a cell.
+  size_t lines;
+  REQUIRE(longest_line(report, &lines) <= 2048);
+  return 0;
+}

@@ -1,0 +1,59 @@
+// libFuzzer harness for the readers of compiled files behind scenario-tool's dump and plot.
+// The input holds the three files: a 2-byte and a 4-byte length (little-endian) of the scenario
+// table and the track cells, the table, the cells, and the rest as the line plan (none when
+// empty). Each file is read back; when all three are accepted, the dump as text and as JSON
+// and the plot are made. Whatever the bytes: no crash, no sanitizer report, and what is shown
+// grows at most in proportion to the files.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "tools/compiled_files.h"
+#include "tools/dump.h"
+#include "tools/plot.h"
+
+namespace {
+
+// Stops the run with the condition that failed.
+void require(bool condition, const char* what) {
+  if (condition) return;
+  std::fprintf(stderr, "failed: %s\n", what);
+  std::abort();
+}
+#define REQUIRE(condition) require(condition, #condition)
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 6) return 0;
+  const std::string input(reinterpret_cast<const char*>(data), size);
+  size_t table_bytes = data[0] | data[1] << 8;
+  size_t cell_bytes = uint32_t(data[2] | data[3] << 8 | data[4] << 16 | uint32_t(data[5]) << 24);
+  size_t at = 6;
+  table_bytes = std::min(table_bytes, size - at);
+  const std::string table = input.substr(at, table_bytes);
+  at += table_bytes;
+  cell_bytes = std::min(cell_bytes, size - at);
+  const std::string cells = input.substr(at, cell_bytes);
+  at += cell_bytes;
+  const std::string plan = input.substr(at);
+
+  CompiledScenario compiled;
+  const bool table_read = parse_scenario_table(table, "S", &compiled.table).ok();
+  const bool cells_read = parse_track_cells(cells, "D", &compiled.cells).ok();
+  compiled.has_plan = !plan.empty();
+  const bool plan_read = !compiled.has_plan || parse_line_plan(plan, "L", &compiled.plan).ok();
+  if (!table_read || !cells_read || !plan_read) return 0;
+
+  const ScenarioIdentity scenario{"Viterbo_Attigliano", "7545"};
+  // A track cell is 15 bytes and a point of the plan at least 2: a few hundred bytes of text
+  // for each is plenty.
+  const size_t bound = 64 * 1024 + 100 * size;
+  REQUIRE(dump_text(compiled, scenario).size() <= bound);
+  REQUIRE(dump_json(compiled, scenario).size() <= bound);
+  REQUIRE(plot_svg(compiled, scenario).size() <= bound);
+  return 0;
+}
