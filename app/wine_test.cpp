@@ -200,7 +200,8 @@ TEST_F(WineTest, AuthorsToolDoesOnWindowsWhatItDoesOnLinux) {
   EXPECT_EQ(on_windows.exit_status, 2);
   EXPECT_EQ(on_linux.exit_status, 2);
   EXPECT_EQ(normalised(on_windows.out, folder), normalised(on_linux.out, folder));
-  EXPECT_NE(on_windows.out.find("error 6:"), std::string::npos) << on_windows.out;
+  EXPECT_EQ(normalised(on_windows.err, folder), normalised(on_linux.err, folder));
+  EXPECT_NE(on_windows.err.find("error 6:"), std::string::npos) << on_windows.err;
 }
 
 TEST_F(WineTest, PackagedInstallerWritesTheShippedBytesOnWindows) {

@@ -100,6 +100,7 @@ class LineSourceReading {
 
  public:
   size_t failure_offset() const { return in_.field_offset(); }
+  size_t row_offset() const { return record_offset_; }
 };
 
 ScenarioCompiler::ReadingGoesOn ScenarioCompiler::read_line_source() {
@@ -120,6 +121,7 @@ ScenarioCompiler::ReadingGoesOn ScenarioCompiler::read_line_source() {
   } catch (const RunTimeFailure&) {
     failure_source_ = ProblemSource::kLineSource;
     failure_offset_ = reading.failure_offset();
+    failure_row_offset_ = reading.row_offset();
     throw;
   }
   return ReadingGoesOn::kYes;
@@ -157,6 +159,7 @@ bool LineSourceReading::general_section() {
         e.start = in_.read_i32("chainage position");
         e.end = in_.read_i32("chainage value");
         e.position = in_.read_i32("chainage flag");
+        stored(RowKind::kChainage, e.start, e.end, e.position);
       }
     }
     // Background values: "uno" in start, "due" in position, "tre" in end.

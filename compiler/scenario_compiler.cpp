@@ -52,13 +52,14 @@ TrackCell& ScenarioCompiler::cell_at(int64_t index) {
 }
 
 void ScenarioCompiler::record_problem(ProblemSource source, size_t offset, bool positioned,
-                                      int32_t cell) {
+                                      int32_t cell, size_t field_offset) {
   Problem problem;
   problem.code = error.code;
   problem.position = error.position;
   problem.positioned = positioned;
   problem.source = source;
   problem.offset = offset;
+  problem.field_offset = field_offset;
   problem.cell = cell >= 0 ? cell : refused_cell;
   problems.push_back(problem);
   refused_cell = -1;
@@ -119,6 +120,7 @@ void ScenarioCompiler::memorizza_dati() {
     failure_message = failure.what();
     error.set(kRunTimeFailure);
     record_problem(failure_source_, failure_offset_, false);
+    problems.back().row_offset = failure_row_offset_;
     try {
       for (const std::string& path : {line_source_path(), train_source_path()}) {
         if (is_regular_file(path)) delete_source(path);
@@ -145,6 +147,7 @@ CompileResult ScenarioCompiler::memorizza_percorso(int32_t& j_in) {
   refused_cell = -1;
   failure_source_ = ProblemSource::kNone;
   failure_offset_ = Problem::kNoOffset;
+  failure_row_offset_ = Problem::kNoOffset;
 
   file_fault_ = Status::Ok();
   memorizza_dati();

@@ -43,6 +43,10 @@ struct Problem {
   bool positioned = false;  // whether `position` belongs to this problem
   ProblemSource source = ProblemSource::kNone;
   size_t offset = kNoOffset;  // byte offset in the source of the field the reader was on
+  // The field at fault when it is one of the row's values (a station's position or length)
+  // rather than its keyword; for a run-time failure, the keyword of the row it happened in.
+  size_t field_offset = kNoOffset;
+  size_t row_offset = kNoOffset;
   int32_t cell = -1;          // the cell in question: an occupied one, or the rules' cell
 
   static constexpr size_t kNoOffset = static_cast<size_t>(-1);
@@ -62,6 +66,7 @@ enum class RowKind {
   kSlowdown,          // start, a = speed in km/h, b = length
   kRestrictionPoint,  // position, a = value, b = its cell
   kStation,           // position, a = its table entry, b = kind
+  kChainage,          // position, a = chainage value, b = flag (a general row)
 };
 
 struct SourceRow {
@@ -171,7 +176,8 @@ class ScenarioCompiler {
   }
 
   // Adds the error state's current code to the list of problems, with where it was met.
-  void record_problem(ProblemSource source, size_t offset, bool positioned, int32_t cell = -1);
+  void record_problem(ProblemSource source, size_t offset, bool positioned, int32_t cell = -1,
+                      size_t field_offset = Problem::kNoOffset);
 
   // Cell `index`; an index outside the cells is a run-time failure, never a write elsewhere.
   TrackCell& cell_at(int64_t index);
@@ -193,6 +199,7 @@ class ScenarioCompiler {
   // Where a run-time failure of the reading step happened.
   ProblemSource failure_source_ = ProblemSource::kNone;
   size_t failure_offset_ = Problem::kNoOffset;
+  size_t failure_row_offset_ = Problem::kNoOffset;
   std::string train_source_path() const;
 };
 

@@ -65,14 +65,16 @@ class TrainSourceReading {
     record(false);
     return Record::kStop;
   }
-  Record stop_at(int32_t code, int32_t position, int32_t cell = -1) {
+  // `field`: the value at fault, when it is not the keyword.
+  Record stop_at(int32_t code, int32_t position, int32_t cell = -1,
+                 size_t field = Problem::kNoOffset) {
     c_.delete_source(path_);
     c_.error.set(code, position);
-    record(true, cell);
+    record(true, cell, field);
     return Record::kStop;
   }
-  void record(bool positioned, int32_t cell = -1) {
-    c_.record_problem(ProblemSource::kTrainSource, record_offset_, positioned, cell);
+  void record(bool positioned, int32_t cell = -1, size_t field = Problem::kNoOffset) {
+    c_.record_problem(ProblemSource::kTrainSource, record_offset_, positioned, cell, field);
   }
   void stored(RowKind kind, int32_t position, int32_t a = 0, int32_t b = 0) {
     if (c_.keep_rows) {
@@ -100,6 +102,7 @@ class TrainSourceReading {
 
  public:
   size_t failure_offset() const { return in_.field_offset(); }
+  size_t row_offset() const { return record_offset_; }
 };
 
 void ScenarioCompiler::read_train_source() {
@@ -117,6 +120,7 @@ void ScenarioCompiler::read_train_source() {
   } catch (const RunTimeFailure&) {
     failure_source_ = ProblemSource::kTrainSource;
     failure_offset_ = reading.failure_offset();
+    failure_row_offset_ = reading.row_offset();
     throw;
   }
 }
@@ -263,11 +267,12 @@ TrainSourceReading::Record TrainSourceReading::station() {
   if (station_counter_ > c_.signboard_cursor) return stop(kStationsMeetSignboards);
   TableEntry& e = c_.table[station_counter_];
   const int32_t p = e.position = in_.read_i32("station position");
+  const size_t position_field = in_.field_offset();
   if (!within_cells(p, 800)) return beyond_cells(p);
-  if (p % 50 != 0) return stop_at(kStationNotOn50, p);
+  if (p % 50 != 0) return stop_at(kStationNotOn50, p, -1, position_field);
   const uint8_t kind = e.kind = in_.read_u8("station kind");
   const int32_t length = in_.read_i32("station length");
-  if (length % 100 != 0) return stop_at(kStationLengthNotOn100, p);
+  if (length % 100 != 0) return stop_at(kStationLengthNotOn100, p, -1, in_.field_offset());
   e.flag_a = in_.read_u8("station field 4");
   e.flag_e = in_.read_u8("station field 5");
   e.flag_d = in_.read_u8("station field 6");

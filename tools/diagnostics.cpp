@@ -1,10 +1,15 @@
 #include "tools/diagnostics.h"
 
 #include <algorithm>
+#include <cctype>
 #include <map>
+#include <optional>
 #include <utility>
 
+#include "common/file_path.h"
+#include "compiler/checked_math.h"
 #include "compiler/error_codes.h"
+#include "compiler/field_reader.h"
 #include "compiler/keywords.h"
 #include "tools/words.h"
 
@@ -19,14 +24,6 @@ std::string occupant(const ScenarioCompiler& compiler, int32_t cell) {
 std::string same_cell(const std::string& what, const Problem& p, const std::string& met) {
   return "two objects in the same 50 m cell: " + what + " at " + std::to_string(p.position) +
          " m meets " + met + "; move one of them by 50 m or more";
-}
-
-// The excerpt of the line holding `offset`, and a caret under the offset's column.
-std::string excerpt_lines(const ShownSource& source, size_t offset) {
-  const Excerpt shown = source.excerpt(offset);
-  std::string caret;
-  for (size_t i = 0; i < shown.caret; ++i) caret.push_back(shown.text[i] == '\t' ? '\t' : ' ');
-  return "    " + utf8_from_windows_1252(shown.text) + "\n    " + caret + "^\n";
 }
 
 std::string at_position(const ScenarioCompiler& compiler, const Problem& problem) {
@@ -47,6 +44,145 @@ std::string cells_around(const ScenarioCompiler& compiler, int32_t cell) {
   }
   return "    cells around " + std::to_string(cell) + ": " + (text.empty() ? "all empty" : text) +
          "\n";
+}
+
+// The field that starts at `offset` of `text`, up to its comma or line end (at most 200 bytes).
+std::string field_at(const std::string& text, size_t offset) {
+  size_t end = offset;
+  while (end < text.size() && end - offset < 200 && text[end] != ',' && text[end] != '\r' &&
+         text[end] != '\n') {
+    ++end;
+  }
+  return offset < text.size() ? text.substr(offset, end - offset) : "";
+}
+
+// What each kind of row takes, for a note on a row that was read wrong: its keyword test and
+// its values in order.
+struct RowShape {
+  const char* keyword;
+  const char* also;  // a second word the field must hold, or ""
+  int values;
+  const char* names;
+};
+const RowShape kRowShapes[] = {
+    {"pendenza", "", 2, "position, gradient"},
+    {"curva", "", 2, "start, length"},
+    {"montagna", "", 3, "start, end, kind"},
+    {"indicatori_v", "", 9, "position, three speeds, stripes, three second speeds, second stripes"},
+    {"cartello", "indicat", 2, "position, text"},
+    {"lunghezza", "percorso", 1, "route length"},
+    {"progressiva", "", 3, "position, chainage value, flag"},
+    {"sfondo", "", 1, "background value"},
+    {"ripetizione", "segnali", 2, "two repetition distances"},
+    {"frenata", "massa", 1, "braked mass"},
+    {"vetture", "", 1, "number of cars"},
+    {"velocit", "", 2, "position, speed"},
+    {"aderenza", "", 2, "position, adhesion"},
+    {"orologio", "", 3, "hours, minutes, seconds"},
+    {"sabbia", "", 1, "sand"},
+    {"segnale", "", 11, "position and ten signal values"},
+    {"rallentamento", "", 6, "start, speed, length and three flags"},
+    {"abbattimento", "", 2, "position, value"},
+    {"stazione", "", 17,
+     "position, kind, length, ten values for the simulator, hours, minutes, seconds, name"},
+};
+
+const RowShape* shape_of(const std::string& keyword_field) {
+  for (const RowShape& shape : kRowShapes) {
+    if (contains_ignoring_case(keyword_field, shape.keyword) &&
+        contains_ignoring_case(keyword_field, shape.also)) {
+      return &shape;
+    }
+  }
+  return nullptr;
+}
+
+// The first number of the row whose keyword field starts at `offset`: its position, for a
+// problem that did not record one.
+std::optional<int32_t> row_position(const ShownSource& source, size_t offset) {
+  if (offset >= source.text().size()) return std::nullopt;
+  FieldReader row(source.text().substr(offset, 4096) + "\r\nx");
+  try {
+    row.read_text();
+    return row.read_i32("position");
+  } catch (const RunTimeFailure&) {
+    return std::nullopt;
+  }
+}
+
+const ShownSource* source_of(const Problem& p, const ShownSource& line, const ShownSource& train) {
+  return p.source == ProblemSource::kLineSource    ? &line
+         : p.source == ProblemSource::kTrainSource ? &train
+                                                   : nullptr;
+}
+
+std::string row_place(const ShownSource& source, size_t offset) {
+  return file_name_of(source.path()) + ":" + std::to_string(source.locate(offset).line);
+}
+
+// Further lines that lead from a problem to its cause.
+std::vector<std::string> problem_notes(const ScenarioCompiler& c, const Problem& p,
+                                       const ShownSource& line, const ShownSource& train) {
+  std::vector<std::string> notes;
+  const ShownSource* source = source_of(p, line, train);
+  if (p.code == kRunTimeFailure && source != nullptr && p.row_offset != Problem::kNoOffset &&
+      p.row_offset < p.offset && p.offset != Problem::kNoOffset) {
+    const std::string keyword = field_at(source->text(), p.row_offset);
+    const RowShape* shape = shape_of(keyword);
+    std::string note = "the row began at line " +
+                       std::to_string(source->locate(p.row_offset).line) + " with '" +
+                       utf8_from_windows_1252(printable(elided(keyword, 40, 10))) + "'";
+    if (shape != nullptr) {
+      note +=
+          formatted(", which takes %d value%s: ", shape->values, shape->values == 1 ? "" : "s") +
+          shape->names;
+    }
+    notes.push_back(note);
+    const std::string at_fault = field_at(source->text(), p.offset);
+    const size_t blank = keyword.find(' ');
+    if (shape != nullptr && blank != std::string::npos &&
+        keyword.find_first_of("0123456789", blank) != std::string::npos) {
+      notes.push_back(
+          "is a comma missing after the keyword? its field holds a number too, so "
+          "the row's values were read one field on");
+    } else if (shape_of(at_fault) != nullptr || (!at_fault.empty() && at_fault[0] == '[')) {
+      notes.push_back(
+          "a number was expected where the next row's keyword stands: the row has a "
+          "field too few");
+    }
+  }
+  if (!p.positioned && source != nullptr && p.offset != Problem::kNoOffset) {
+    if (const std::optional<int32_t> at = row_position(*source, p.offset)) {
+      notes.push_back(formatted("the row stands at %d m", *at));
+    }
+  }
+  if (p.source == ProblemSource::kTrackCells) {
+    // The rows of the signals and slowdowns around the cell, by their source lines.
+    std::string around;
+    for (const SourceRow& row : c.rows) {
+      if (row.kind != RowKind::kSignal && row.kind != RowKind::kSlowdown) continue;
+      const int64_t first = int64_t(row.position) / 50 - 30, last = int64_t(row.position) / 50 + 30;
+      if (p.cell < first || p.cell > last) continue;
+      const ShownSource& s = row.source == ProblemSource::kLineSource ? line : train;
+      around += std::string(around.empty() ? "" : ", ") +
+                (row.kind == RowKind::kSignal ? "signal" : "slowdown") + " at " +
+                std::to_string(row.position) + " m (" + row_place(s, row.offset) + ")";
+    }
+    if (!around.empty()) notes.push_back("near it: " + around);
+  }
+  return notes;
+}
+
+// The line and column of `offset` in `source`, and the excerpt shown under the diagnostic.
+void place_at(const ShownSource& source, size_t offset, Diagnostic* d) {
+  const LineAndColumn at = source.locate(offset);
+  d->line = at.line;
+  d->column = at.column;
+  const Excerpt shown = source.excerpt(offset);
+  d->excerpt = utf8_from_windows_1252(shown.text);
+  d->excerpt_bytes = shown.text;
+  d->caret = shown.caret;
+  d->has_excerpt = true;
 }
 
 }  // namespace
@@ -128,10 +264,25 @@ std::string problem_meaning(const ScenarioCompiler& c, const Problem& p) {
                std::to_string(c.last_cell() * 50) + " m for a route of " +
                std::to_string(c.table[kRouteEntry].end) + " m";
       }
-      return "position " + std::to_string(p.position) + " m lies beyond the track cells, which " +
-             "cover 0 to " + std::to_string(c.last_cell() * 50) + " m for a route of " +
-             std::to_string(c.table[kRouteEntry].end) +
-             " m (with what it needs before or after it)";
+      // A signal or slowdown that only shows the line source's own 15 through.
+      if (p.source == ProblemSource::kTrainSource &&
+          (double(p.position) + 100) / 50 <= c.last_cell()) {
+        for (const Problem& earlier : c.problems) {
+          if (&earlier == &p) break;
+          if (earlier.code == kBeyondCells && earlier.source == ProblemSource::kLineSource) {
+            return "the reading of the train source stops here only because the line source "
+                   "ended with error 15 (at " +
+                   std::to_string(earlier.position) +
+                   " m, reported above): the compiler stops at the first signal or slowdown "
+                   "after it; mend that one";
+          }
+        }
+      }
+      return "position " + std::to_string(p.position) + " m lies beyond the track cells: on a " +
+             "route of " + std::to_string(c.table[kRouteEntry].end) +
+             " m the last position a feature may take is " +
+             std::to_string(int64_t(c.last_cell()) * 50 - 100) + " m (a station's, " +
+             std::to_string(int64_t(c.last_cell()) * 50 - 800) + " m)";
     case kRunTimeFailure:
       // The message may quote a whole field of the source: its middle is left out.
       return c.failure_message.empty()
@@ -142,52 +293,211 @@ std::string problem_meaning(const ScenarioCompiler& c, const Problem& p) {
   }
 }
 
-std::string format_problem(const ScenarioCompiler& compiler, const Problem& problem,
-                           const ShownSource& line_source, const ShownSource& train_source,
-                           const std::string& cells_path) {
-  const std::string what = "error " + std::to_string(problem.code) + ": " +
-                           problem_meaning(compiler, problem) + at_position(compiler, problem);
+Diagnostic problem_diagnostic(const ScenarioCompiler& compiler, const Problem& problem,
+                              const ShownSource& line_source, const ShownSource& train_source,
+                              const std::string& cells_path) {
+  Diagnostic d;
+  d.level = Diagnostic::Level::kError;
+  d.code = std::to_string(problem.code);
+  d.message = problem_meaning(compiler, problem) + at_position(compiler, problem);
+  d.notes = problem_notes(compiler, problem, line_source, train_source);
   if (problem.source == ProblemSource::kTrackCells) {
-    return cells_path + ": cell " + std::to_string(problem.cell) + ": " + what + "\n" +
-           cells_around(compiler, problem.cell);
+    d.file = cells_path;
+    d.place = "cell " + std::to_string(problem.cell);
+    d.after = cells_around(compiler, problem.cell);
+    return d;
   }
   const ShownSource* source = problem.source == ProblemSource::kLineSource    ? &line_source
                               : problem.source == ProblemSource::kTrainSource ? &train_source
                                                                               : nullptr;
-  if (source == nullptr) return what + "\n";
-  if (problem.offset == Problem::kNoOffset || problem.offset > source->text().size()) {
-    return source->path() + ": " + what + "\n";
+  // A chainage reference off the grid is found after the reading: point at its row.
+  if (problem.code == kChainageNotOn50) {
+    for (const SourceRow& row : compiler.rows) {
+      const int64_t value = int64_t(row.a) + (row.b == 1 ? 100 : 0);
+      if (row.kind != RowKind::kChainage || (row.position % 50 == 0 && value % 50 == 0)) continue;
+      d.file = line_source.path();
+      d.message = formatted("chainage reference at %d m with the value %lld m: ", row.position,
+                            static_cast<long long>(value)) +
+                  "its position and its value (100 m added when its flag is 1) must be "
+                  "multiples of 50 m";
+      place_at(line_source, row.offset, &d);
+      return d;
+    }
   }
-  const LineAndColumn at = source->locate(problem.offset);
-  return source->path() + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) + ": " +
-         what + "\n" + excerpt_lines(*source, problem.offset);
+  if (source == nullptr) return d;
+  d.file = source->path();
+  const size_t offset =
+      problem.field_offset != Problem::kNoOffset ? problem.field_offset : problem.offset;
+  if (offset == Problem::kNoOffset || offset > source->text().size()) return d;
+  place_at(*source, offset, &d);
+  return d;
 }
 
-std::string format_warning(const SourceWarning& warning, const ShownSource& source) {
-  const LineAndColumn at = source.locate(warning.offset);
-  return source.path() + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) +
-         ": warning: " + utf8_from_windows_1252(warning.message) + "\n" +
-         excerpt_lines(source, warning.offset);
+Diagnostic warning_diagnostic(const SourceWarning& warning, const ShownSource& source) {
+  Diagnostic d;
+  d.level = Diagnostic::Level::kWarning;
+  d.code = warning.kind;
+  d.message = utf8_from_windows_1252(warning.message);
+  d.file = source.path();
+  place_at(source, warning.offset, &d);
+  return d;
 }
 
-std::string format_warnings(const std::vector<SourceWarning>& warnings, const ShownSource& source,
-                            size_t max_per_kind) {
+std::vector<Diagnostic> warning_diagnostics(const std::vector<SourceWarning>& warnings,
+                                            const ShownSource& source, size_t max_per_kind) {
   // Each kind with its count, in the order of their first warning.
   std::vector<std::pair<const std::string*, size_t>> kinds;
   std::map<std::string, size_t> kind_index;
-  std::string out;
+  std::vector<Diagnostic> out;
   for (const SourceWarning& warning : warnings) {
     const auto found = kind_index.emplace(warning.kind, kinds.size());
     if (found.second) kinds.emplace_back(&found.first->first, 0);
     const size_t count = ++kinds[found.first->second].second;
-    if (max_per_kind == 0 || count <= max_per_kind) out += format_warning(warning, source);
+    if (max_per_kind == 0 || count <= max_per_kind) {
+      out.push_back(warning_diagnostic(warning, source));
+    }
   }
   for (const auto& kind : kinds) {
     if (max_per_kind == 0 || kind.second <= max_per_kind) continue;
-    out += source.path() + ": warning: " + std::to_string(kind.second - max_per_kind) +
-           " more warnings of the kind '" + *kind.first + "' not shown (--max-warnings " +
-           std::to_string(max_per_kind) + " shows " + std::to_string(max_per_kind) +
-           " of each kind, 0 shows all)\n";
+    Diagnostic d;
+    d.level = Diagnostic::Level::kWarning;
+    d.code = *kind.first;
+    d.file = source.path();
+    d.message = std::to_string(kind.second - max_per_kind) + " more warnings of the kind '" +
+                *kind.first + "' not shown (--max-warnings " + std::to_string(max_per_kind) +
+                " shows " + std::to_string(max_per_kind) + " of each kind, 0 shows all)";
+    out.push_back(d);
+  }
+  return out;
+}
+
+std::string render_text(const Diagnostic& d, bool color) {
+  const auto paint = [color](const char* code, const std::string& text) {
+    return color ? std::string("\033[") + code + "m" + text + "\033[0m" : text;
+  };
+  std::string head;
+  if (!d.file.empty()) {
+    head = d.file;
+    if (d.line > 0) head += ":" + std::to_string(d.line) + ":" + std::to_string(d.column);
+    head += ": ";
+  }
+  if (!d.place.empty()) head += d.place + ": ";
+  const std::string level = d.level == Diagnostic::Level::kError
+                                ? paint("1;31", "error " + d.code + ":")
+                                : paint("1;35", std::string("warning:"));
+  std::string out = paint("1", head.empty() ? head : head.substr(0, head.size() - 1)) +
+                    (head.empty() ? "" : " ") + level + " " + d.message + "\n";
+  if (d.has_excerpt) {
+    std::string caret;
+    for (size_t i = 0; i < d.caret; ++i)
+      caret.push_back(i < d.excerpt_bytes.size() && d.excerpt_bytes[i] == '\t' ? '\t' : ' ');
+    out += "    " + d.excerpt + "\n    " + caret + paint("1;32", "^") + "\n";
+  }
+  for (const std::string& note : d.notes)
+    out += "    " + paint("1;36", "note:") + " " + note + "\n";
+  return out + d.after;
+}
+
+namespace {
+
+std::string json_list(const std::vector<std::string>& items) {
+  std::string out = "[";
+  for (size_t i = 0; i < items.size(); ++i) out += (i ? ", " : "") + json_quoted(items[i]);
+  return out + "]";
+}
+
+// A path as a URI for SARIF: file:// and the path with every byte outside the unreserved set
+// written as %XX; Windows paths with forward slashes.
+std::string file_uri(const std::string& path) {
+  std::string p = path;
+  std::replace(p.begin(), p.end(), '\\', '/');
+  const bool absolute = !p.empty() && (p[0] == '/' || (p.size() > 1 && p[1] == ':'));
+  std::string out = absolute ? (p[0] == '/' ? "file://" : "file:///") : "";
+  for (unsigned char c : p) {
+    if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~' ||
+        (c == ':' && absolute)) {
+      out.push_back(char(c));
+    } else {
+      out += formatted("%%%02X", c);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string render_json(const std::vector<Diagnostic>& diagnostics, int32_t error_code,
+                        int32_t error_position) {
+  size_t errors = 0;
+  std::string items;
+  for (const Diagnostic& d : diagnostics) {
+    const bool error = d.level == Diagnostic::Level::kError;
+    if (error) ++errors;
+    items += std::string(items.empty() ? "\n    " : ",\n    ") +
+             "{\"level\": " + (error ? "\"error\"" : "\"warning\"") +
+             ", \"file\": " + json_quoted(d.file) +
+             formatted(", \"line\": %d, \"column\": %d, ", d.line, d.column) +
+             "\"code\": " + json_quoted(d.code) + ", \"message\": " + json_quoted(d.message) +
+             ", \"notes\": " + json_list(d.notes) +
+             ", \"past_first_error\": " + (d.past_first_error ? "true" : "false") + "}";
+  }
+  return "{\n  \"diagnostics\": [" + items + (items.empty() ? "" : "\n  ") + "],\n" +
+         formatted(
+             "  \"errors\": %zu,\n  \"warnings\": %zu,\n  \"error_code\": %d,\n"
+             "  \"error_position\": %d\n}\n",
+             errors, diagnostics.size() - errors, error_code, error_position);
+}
+
+std::string render_sarif(const std::vector<Diagnostic>& diagnostics, const std::string& version) {
+  std::string results;
+  for (const Diagnostic& d : diagnostics) {
+    const bool error = d.level == Diagnostic::Level::kError;
+    std::string text = d.message;
+    for (const std::string& note : d.notes) text += "\n" + note;
+    std::string result = std::string("{\"ruleId\": ") +
+                         json_quoted(error ? "error-" + d.code : "warning/" + d.code) +
+                         ", \"level\": " + (error ? "\"error\"" : "\"warning\"") +
+                         ", \"message\": {\"text\": " + json_quoted(text) + "}";
+    if (!d.file.empty()) {
+      result += ", \"locations\": [{\"physicalLocation\": {\"artifactLocation\": {\"uri\": " +
+                json_quoted(file_uri(d.file)) + "}";
+      if (d.line > 0) {
+        result +=
+            formatted(", \"region\": {\"startLine\": %d, \"startColumn\": %d}", d.line, d.column);
+      }
+      result += "}";
+      if (!d.place.empty()) {
+        result += ", \"logicalLocations\": [{\"name\": " + json_quoted(d.place) + "}]";
+      }
+      result += "}]";
+    }
+    result += std::string(", \"properties\": {\"notes\": ") + json_list(d.notes) +
+              ", \"pastFirstError\": " + (d.past_first_error ? "true" : "false") + "}}";
+    results += (results.empty() ? "\n        " : ",\n        ") + result;
+  }
+  return "{\n  \"$schema\": \"https://json.schemastore.org/sarif-2.1.0.json\",\n"
+         "  \"version\": \"2.1.0\",\n  \"runs\": [{\n"
+         "      \"tool\": {\"driver\": {\"name\": \"scenario-tool\", \"version\": " +
+         json_quoted(version) + "}},\n      \"results\": [" + results +
+         (results.empty() ? "" : "\n      ") + "]\n  }]\n}\n";
+}
+
+std::string format_problem(const ScenarioCompiler& compiler, const Problem& problem,
+                           const ShownSource& line_source, const ShownSource& train_source,
+                           const std::string& cells_path) {
+  return render_text(problem_diagnostic(compiler, problem, line_source, train_source, cells_path),
+                     false);
+}
+
+std::string format_warning(const SourceWarning& warning, const ShownSource& source) {
+  return render_text(warning_diagnostic(warning, source), false);
+}
+
+std::string format_warnings(const std::vector<SourceWarning>& warnings, const ShownSource& source,
+                            size_t max_per_kind) {
+  std::string out;
+  for (const Diagnostic& d : warning_diagnostics(warnings, source, max_per_kind)) {
+    out += render_text(d, false);
   }
   return out;
 }

@@ -59,6 +59,47 @@ class ShownSource {
   std::vector<size_t> line_starts_;
 };
 
+// One diagnostic, whatever it came from (a problem the compiler recorded, a warning of the
+// lint), in the form every output takes it from: text for people, JSON, SARIF.
+struct Diagnostic {
+  enum class Level { kError, kWarning };
+  Level level = Level::kError;
+  std::string file;          // the path as shown; empty when the diagnostic has no file
+  int line = 0;              // from 1; 0 when it has no place in the file
+  int column = 0;            // from 1, in characters
+  std::string code;          // an error's number ("6"), a warning's kind
+  std::string message;       // UTF-8, one line
+  std::vector<std::string> notes;  // further lines of explanation, UTF-8
+  bool past_first_error = false;   // found after the compiler had stopped at its first error
+  // For people: the source line (UTF-8, an excerpt) with its caret, or lines in its place.
+  std::string excerpt;
+  std::string excerpt_bytes;  // the same as the source holds it, for the caret's tabs
+  size_t caret = 0;
+  bool has_excerpt = false;
+  std::string place;  // what stands before the level when there is no line: "cell 101"
+  std::string after;  // lines shown after the excerpt ("    cells around ...")
+};
+
+Diagnostic problem_diagnostic(const ScenarioCompiler& compiler, const Problem& problem,
+                              const ShownSource& line_source, const ShownSource& train_source,
+                              const std::string& cells_path);
+Diagnostic warning_diagnostic(const SourceWarning& warning, const ShownSource& source);
+
+// The warnings of one source in order, at most `max_per_kind` of each kind (0: all), then for
+// each kind that had more, one diagnostic saying how many were left out.
+std::vector<Diagnostic> warning_diagnostics(const std::vector<SourceWarning>& warnings,
+                                            const ShownSource& source, size_t max_per_kind);
+
+// A diagnostic as people read it, ended by a line end; with `color`, in the colours of the
+// terminal (bold place, red errors, magenta warnings, green caret).
+std::string render_text(const Diagnostic& diagnostic, bool color);
+
+// All the diagnostics of a run as one JSON document, with the compiler's final code.
+std::string render_json(const std::vector<Diagnostic>& diagnostics, int32_t error_code,
+                        int32_t error_position);
+// The same as a SARIF 2.1.0 log, the form editors and CI systems read.
+std::string render_sarif(const std::vector<Diagnostic>& diagnostics, const std::string& version);
+
 // Line and column of the byte at `offset` of `text`.
 LineAndColumn locate(const std::string& text, size_t offset);
 

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
 #include "test_support/temp_dir.h"
 #include "tools/tool_fixture.h"
 
@@ -26,7 +29,10 @@ std::string report(const std::string* line, const std::string& train) {
   TempDir dir;
   if (line != nullptr) write_file_bytes(dir.file("Viterbo_Attigliano_linea.txt"), *line);
   write_file_bytes(dir.file("Viterbo_Attigliano_7545-.txt"), train);
-  return replace_all(run_tool({"check", dir.path()}).out, dir.path(), "DIR");
+  // The diagnostics (standard error) before the results (standard output), as a terminal shows
+  // them.
+  const ProcessResult result = run_tool({"check", dir.path()});
+  return replace_all(result.err + result.out, dir.path(), "DIR");
 }
 
 }  // namespace
@@ -74,8 +80,8 @@ TEST(DiagnosticsTest, EachErrorAnAuthorCanCause) {
                "signboard (cell 11); move one of them by 50 m or more, at 500 m"},
       {"a feature past the cells", line_source("pendenza, 56950, 3\r\n"), train_source(""),
        kLine +
-           ":4:1: error 15: position 56950 m lies beyond the track cells, which cover 0 to "
-           "57000 m for a route of 50000 m (with what it needs before or after it), at 56950 m"},
+           ":4:1: error 15: position 56950 m lies beyond the track cells: on a route of 50000 m "
+           "the last position a feature may take is 56900 m (a station's, 56200 m), at 56950 m"},
       {"a tunnel whose end lies past the cells", line_source("montagna, 56000, 60000, 2\r\n"),
        train_source(""),
        kLine + ":4:1: error 15: the tunnel starting at 56000 m ends at 60000 m, beyond the track "
@@ -89,8 +95,8 @@ TEST(DiagnosticsTest, EachErrorAnAuthorCanCause) {
        line_source("",
                    "lunghezza percorso, 50000\r\nprogressiva chilometrica uno, 0, 39025, 0\r\n"),
        train_source(""),
-       kLine + ": error 2: a chainage reference has a position or value that is not a multiple of "
-               "50 m"},
+       kLine + ":3:1: error 2: chainage reference at 0 m with the value 39025 m: its position and "
+               "its value (100 m added when its flag is 1) must be multiples of 50 m"},
       {"signal on warning boards", line_source(""),
        train_source("rallentamento, 11250, 50, 700, 1, 1, 0\r\n" + signal),
        kTrain + ":4:1: error 16: two objects in the same 50 m cell: signal at 10000 m meets "
@@ -111,10 +117,10 @@ TEST(DiagnosticsTest, EachErrorAnAuthorCanCause) {
                 "meets signal (cell 201); move one of them by 50 m or more, at 10050 m"},
       {"station off the grid", line_source(""),
        train_source(replace_all(station, "1000,", "1025,")),
-       kTrain + ":3:1: error 8: a station position is not a multiple of 50 m, at 1025 m"},
+       kTrain + ":3:11: error 8: a station position is not a multiple of 50 m, at 1025 m"},
       {"station length off the grid", line_source(""),
        train_source(replace_all(station, "400,", "450,")),
-       kTrain + ":3:1: error 9: a station length is not a multiple of 100 m, at 1000 m"},
+       kTrain + ":3:21: error 9: a station length is not a multiple of 100 m, at 1000 m"},
       {"stations too close", line_source(""),
        train_source(station + replace_all(station, "1000,", "1700,")),
        kTrain + ":4:1: error 22: a station starts less than 350 m after the end of the previous "
@@ -127,8 +133,8 @@ TEST(DiagnosticsTest, EachErrorAnAuthorCanCause) {
        kTrain + ":3:56: error 25: the reading stopped: station seconds: \"Alfa\" is not a number"},
       {"a speed past the cells", line_source(""), train_source("velocita, 57000, 10\r\n"),
        kTrain +
-           ":3:1: error 15: position 57000 m lies beyond the track cells, which cover 0 to "
-           "57000 m for a route of 50000 m (with what it needs before or after it), at 57000 m"},
+           ":3:1: error 15: position 57000 m lies beyond the track cells: on a route of 50000 m "
+           "the last position a feature may take is 56900 m (a station's, 56200 m), at 57000 m"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -219,4 +225,113 @@ TEST(DiagnosticsTest, TheCaretOfALongLineStandsUnderTheField) {
   EXPECT_NE(out.find(":4:" + std::to_string(at + 1) + ": warning: field 'pendXnza'"),
             std::string::npos)
       << out;
+}
+
+TEST(DiagnosticsTest, RootCausesAndEveryProblemInOneRun) {
+  const std::string signal = "segnale, 10000, 2, 4, 1, 0, 0, 0, 0, 0, 0, 0\r\n";
+  const struct {
+    const char* what;
+    std::string line;
+    std::string train;
+    std::vector<std::string> lines;  // pieces of the report, in order
+  } cases[] = {
+      {"two mistakes: both, the second past the first error",
+       line_source("cartello_indicatore, 2100, (a)\r\ncartello_indicatore, 2110, (b)\r\n"
+                   "cartello_indicatore, 3000, (c)\r\ncartello_indicatore, 3010, (d)\r\n"),
+       train_source(""),
+       {kLine + ":5:1: error 6:", kLine + ":7:1: error 6:", "note: past the first error",
+        "2 errors, 0 warnings", "error_code=6 error_position=2110"}},
+      {"a train problem that is only the line source's 15 showing through",
+       line_source("pendenza, 56950, 1\r\n"),
+       train_source(signal),
+       {kLine + ":4:1: error 15:", kTrain + ":3:1: error 15: the reading of the train source "
+                                            "stops here only because the line source ended"}},
+      {"a missing comma after the keyword",
+       line_source("pendenza  500,   3\r\n"),
+       train_source(""),
+       {"error 25:", "note: the row began at line 4 with 'pendenza  500', which takes 2 values",
+        "note: is a comma missing after the keyword?"}},
+      {"a row with a field too few",
+       line_source(""),
+       train_source("stazione, 1000, 12, 400, 0,0,0, 0,0,0, 0,0,0, 0, 10\r\nvelocita, 0, 70\r\n"),
+       {kTrain +
+            ":4:1: error 25: the reading stopped: station minutes: \"velocita\" is not a number",
+        "note: the row began at line 3 with 'stazione', which takes 17 values",
+        "note: a number was expected where the next row's keyword stands"}},
+      {"a problem without a position names its row's",
+       line_source(""),
+       train_source("stazione, 0, 12, 100, 0,0,0, 0,0,0, 0,0,0, 0, 10,0,0, A\r\n"),
+       {kTrain + ":3:1: error 24:", "note: the row stands at 0 m"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string out = report(&c.line, c.train);
+    size_t at = 0;
+    for (const std::string& piece : c.lines) {
+      at = out.find(piece, at);
+      ASSERT_NE(at, std::string::npos) << piece << "\n" << out;
+    }
+  }
+}
+
+TEST(DiagnosticsTest, JsonSarifColourWerrorAndVersion) {
+  TempDir dir;
+  write_file_bytes(dir.file("Viterbo_Attigliano_linea.txt"),
+                   line_source("pendenze, 500, 3\r\ncartello_indicatore, 2100, (a)\r\n"
+                               "cartello_indicatore, 2110, (b)\r\n"));
+  write_file_bytes(dir.file("Viterbo_Attigliano_7545-.txt"), train_source(""));
+
+  const ProcessResult json = run_tool({"check", dir.path(), "--format=json"});
+  EXPECT_EQ(json.exit_status, 2);
+  EXPECT_EQ(json.err, "");
+  const nlohmann::json doc = nlohmann::json::parse(json.out);
+  ASSERT_EQ(doc["diagnostics"].size(), 2u);
+  const auto& warning = doc["diagnostics"][0];
+  EXPECT_EQ(warning["level"], "warning");
+  EXPECT_EQ(warning["file"], dir.file("Viterbo_Attigliano_linea.txt"));
+  EXPECT_EQ(warning["line"], 4);
+  EXPECT_EQ(warning["column"], 1);
+  EXPECT_EQ(warning["code"], "field matching no keyword");
+  const auto& error = doc["diagnostics"][1];
+  EXPECT_EQ(error["level"], "error");
+  EXPECT_EQ(error["code"], "6");
+  EXPECT_EQ(error["line"], 6);
+  EXPECT_TRUE(error["notes"].is_array());
+  EXPECT_EQ(doc["error_code"], 6);
+  EXPECT_EQ(doc["errors"], 1);
+  EXPECT_EQ(doc["warnings"], 1);
+
+  const ProcessResult sarif = run_tool({"check", dir.path(), "--format", "sarif"});
+  const nlohmann::json log = nlohmann::json::parse(sarif.out);
+  EXPECT_EQ(log["version"], "2.1.0");
+  const auto& run = log["runs"][0];
+  EXPECT_EQ(run["tool"]["driver"]["name"], "scenario-tool");
+  ASSERT_EQ(run["results"].size(), 2u);
+  const auto& result = run["results"][1];
+  EXPECT_EQ(result["ruleId"], "error-6");
+  EXPECT_EQ(result["level"], "error");
+  EXPECT_NE(result["message"]["text"].get<std::string>().find("two objects"), std::string::npos);
+  const auto& place = result["locations"][0]["physicalLocation"];
+  EXPECT_EQ(place["artifactLocation"]["uri"], "file://" + dir.file("Viterbo_Attigliano_linea.txt"));
+  EXPECT_EQ(place["region"]["startLine"], 6);
+  EXPECT_EQ(place["region"]["startColumn"], 1);
+
+  const ProcessResult coloured = run_tool({"check", dir.path(), "--color=always"});
+  EXPECT_NE(coloured.err.find("\033[1;31merror 6:\033[0m"), std::string::npos) << coloured.err;
+  EXPECT_EQ(run_tool({"check", dir.path(), "--color=never"}).err.find('\033'), std::string::npos);
+  EXPECT_EQ(run_tool({"check", dir.path(), "--color=sometimes"}).exit_status, 1);
+
+  // --werror: a warning alone is an error, and compile writes nothing.
+  write_file_bytes(dir.file("Viterbo_Attigliano_linea.txt"), line_source("pendenze, 500, 3\r\n"));
+  EXPECT_EQ(run_tool({"compile", dir.path()}).exit_status, 0);
+  std::filesystem::remove(dir.file("Viterbo_Attigliano_7545.sim"));
+  const ProcessResult werror = run_tool({"compile", dir.path(), "--werror"});
+  EXPECT_EQ(werror.exit_status, 2);
+  EXPECT_NE(werror.err.find("error werror: (--werror) field 'pendenze'"), std::string::npos)
+      << werror.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.file("Viterbo_Attigliano_7545.sim")));
+
+  const ProcessResult version = run_tool({"--version"});
+  EXPECT_EQ(version.exit_status, 0);
+  EXPECT_EQ(version.out.compare(0, 14, "scenario-tool "), 0) << version.out;
 }

@@ -6,16 +6,21 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #ifdef _WIN32
+#include <io.h>
 #include <windows.h>
 
 #include "common/windows_text.h"
+#else
+#include <unistd.h>
 #endif
 
 #include "common/file_io.h"
@@ -39,6 +44,9 @@
 namespace {
 
 // Exit statuses, for scripts.
+// The tool's version, for --version and the SARIF log.
+const char kToolVersion[] = "1.1.0";
+
 constexpr int kExitClean = 0;        // done; for compile and check: error code 0
 constexpr int kExitUsage = 1;        // bad command line
 constexpr int kExitSourceError = 2;  // the readers or rules recorded an error code
@@ -185,6 +193,8 @@ struct Arguments {
   bool no_plan = false;
   bool force = false;  // compile: write the files whatever the error code
   size_t max_warnings = kDefaultMaxWarnings;
+  std::string color = "auto";   // --color: auto, always, never
+  std::string format = "text";  // --format: text, json, sarif
   bool json = false;
   std::string output;
   std::string from_km, to_km;  // view: the range shown first, in the line's kilometres
@@ -203,13 +213,25 @@ std::string parse(const std::vector<std::string>& args, const std::string& allow
   const auto is_allowed = [&allowed](const std::string& option) {
     return (" " + allowed + " ").find(" " + option + " ") != std::string::npos;
   };
-  for (size_t i = 0; i < args.size(); ++i) {
+  // "--opt=value" stands for "--opt value".
+  std::vector<std::string> split;
+  for (const std::string& arg : args) {
+    const size_t equals = arg.find('=');
+    if (arg.compare(0, 2, "--") == 0 && equals != std::string::npos) {
+      split.push_back(arg.substr(0, equals));
+      split.push_back(arg.substr(equals + 1));
+    } else {
+      split.push_back(arg);
+    }
+  }
+  for (size_t i = 0; i < split.size(); ++i) {
+    const std::vector<std::string>& args = split;
     const std::string& arg = args[i];
     const bool takes_value =
         arg == "--line" || arg == "--train" ||
         ((arg == "-o" || arg == "--from" || arg == "--to" || arg == "--notes" || arg == "--sheet" ||
           arg == "--slowdowns" || arg == "--target" || arg == "--installer" || arg == "--wait" ||
-          arg == "--max-warnings") &&
+          arg == "--max-warnings" || arg == "--color" || arg == "--format") &&
          is_allowed(arg));
     if (takes_value) {
       if (i + 1 >= args.size()) return arg + " needs a value";
@@ -231,6 +253,18 @@ std::string parse(const std::vector<std::string>& args, const std::string& allow
           return "--wait needs a number of seconds from 0 to 3600";
         }
         a->wait_milliseconds = static_cast<int>(seconds * 1000);
+      }
+      if (arg == "--color") {
+        if (value != "auto" && value != "always" && value != "never") {
+          return "--color is auto, always or never";
+        }
+        a->color = value;
+      }
+      if (arg == "--format") {
+        if (value != "text" && value != "json" && value != "sarif") {
+          return "--format is text, json or sarif";
+        }
+        a->format = value;
       }
       if (arg == "--max-warnings") {
         if (value.empty() || value.size() > 9 ||
@@ -290,10 +324,102 @@ ShownSource shown(const std::string& directory, const std::string& name) {
   return ShownSource(path, std::move(text));
 }
 
+// Where a problem's row lies, to leave it out: its first and last byte (whole lines).
+bool row_span(const Problem& p, const std::string& text, size_t* from, size_t* to) {
+  size_t first = p.row_offset != Problem::kNoOffset ? p.row_offset : p.offset;
+  size_t last = std::max(p.offset, p.field_offset != Problem::kNoOffset ? p.field_offset : 0);
+  if (first == Problem::kNoOffset || first > text.size()) return false;
+  last = std::min(std::max(last, first), text.size());
+  while (first > 0 && text[first - 1] != '\n' && text[first - 1] != '\r') --first;
+  while (last < text.size() && text[last] != '\n' && text[last] != '\r') ++last;
+  *from = first;
+  *to = last;
+  return true;
+}
+
+// What tells one problem from another across compilations of the same sources.
+std::string problem_key(const Problem& p) {
+  return formatted("%d/%d/%zu/%zu/%d", p.code, int(p.source), p.offset, p.field_offset, p.cell);
+}
+
+// The problems the compiler never reached: it stops at its first error, so each round leaves
+// out the lines of the row it stopped at (blanks in their place, so that every offset and line
+// stays where it was) and compiles again in memory, until the sources compile or the stop has
+// no row. Bounded: at most 30 rounds, for sources of at most 2 MiB.
+std::vector<Diagnostic> further_problems(const Arguments& a, const ScenarioCompiler& first,
+                                         const ShownSource& line, const ShownSource& train,
+                                         const std::string& cells_path) {
+  std::vector<Diagnostic> found;
+  if (first.error.code == 0 || line.text().size() + train.text().size() > (size_t(2) << 20)) {
+    return found;
+  }
+  std::set<std::string> seen;
+  for (const Problem& p : first.problems) seen.insert(problem_key(p));
+  std::string texts[2] = {line.text(), train.text()};
+  const ScenarioCompiler* previous = &first;
+  std::unique_ptr<ScenarioCompiler> round;
+  for (int k = 0; k < 30 && previous->error.code != 0; ++k) {
+    // The row that stopped the reading: the last problem met in a source.
+    const Problem* stop = nullptr;
+    for (const Problem& p : previous->problems) {
+      if (p.source == ProblemSource::kLineSource || p.source == ProblemSource::kTrainSource)
+        stop = &p;
+    }
+    if (stop == nullptr) break;
+    std::string& text = texts[stop->source == ProblemSource::kLineSource ? 0 : 1];
+    size_t from, to;
+    if (!row_span(*stop, text, &from, &to)) break;
+    bool changed = false;
+    for (size_t i = from; i < to; ++i) {
+      if (text[i] != ' ') changed = true;
+      text[i] = ' ';
+    }
+    if (!changed) break;
+    auto next = std::make_unique<ScenarioCompiler>(a.directory, a.scenario);
+    next->write_files = false;
+    next->keep_rows = true;
+    next->line_source_text = texts[0];
+    next->train_source_text = texts[1];
+    int32_t j = a.no_plan ? 0 : 1;
+    next->memorizza_percorso(j);
+    for (const Problem& p : next->problems) {
+      if (!seen.insert(problem_key(p)).second) continue;
+      Diagnostic d = problem_diagnostic(*next, p, line, train, cells_path);
+      d.past_first_error = true;
+      d.notes.insert(d.notes.begin(),
+                     "past the first error: the compiler stops before this; it is met once the "
+                     "rows at fault before it are mended");
+      found.push_back(d);
+    }
+    round = std::move(next);
+    previous = round.get();
+  }
+  return found;
+}
+
+// Whether diagnostics on standard error may be coloured.
+bool colour_wanted(const std::string& mode) {
+  if (mode == "always") return true;
+  if (mode == "never") return false;
+  if (std::getenv("NO_COLOR") != nullptr) return false;
+#ifdef _WIN32
+  HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+  DWORD console_mode = 0;
+  if (!_isatty(_fileno(stderr)) || !GetConsoleMode(err, &console_mode)) return false;
+  return SetConsoleMode(err, console_mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+#else
+  const char* term = std::getenv("TERM");
+  return isatty(fileno(stderr)) && term != nullptr && std::string(term) != "dumb";
+#endif
+}
+
 int compile(const std::vector<std::string>& args, bool write) {
   Arguments a;
-  const std::string wrong = parse(
-      args, write ? "--no-plan --force --wait --max-warnings" : "--no-plan --max-warnings", &a);
+  const std::string wrong =
+      parse(args,
+            write ? "--no-plan --force --wait --max-warnings --werror --color --format"
+                  : "--no-plan --max-warnings --werror --color --format",
+            &a);
   if (!wrong.empty()) return usage_error(wrong);
   if (a.help) {
     std::fputs(kCompileHelp, stdout);
@@ -314,63 +440,109 @@ int compile(const std::vector<std::string>& args, bool write) {
   // The sources as they are before the compiler reads them, for the report.
   const ShownSource line = shown(a.directory, line_source_name(a.scenario));
   const ShownSource train = shown(a.directory, train_source_name(a.scenario));
-  std::fputs(format_warnings(lint_line_source(line.text()), line, a.max_warnings).c_str(), stdout);
-  std::fputs(format_warnings(lint_train_source(train.text()), train, a.max_warnings).c_str(),
-             stdout);
+  std::vector<Diagnostic> diagnostics =
+      warning_diagnostics(lint_line_source(line.text()), line, a.max_warnings);
+  for (Diagnostic& d :
+       warning_diagnostics(lint_train_source(train.text()), train, a.max_warnings)) {
+    diagnostics.push_back(std::move(d));
+  }
+  size_t warnings = diagnostics.size();
 
   // Compiled in memory first: the files are written only from sources that compile cleanly
   // (or when asked to with --force), so broken sources never replace good compiled files.
   ScenarioCompiler compiler(a.directory, a.scenario);
   compiler.delete_sources = false;
   compiler.write_files = false;
+  // The rows lead problems back to their source lines; a hostile source of millions of rows
+  // is compiled without them.
+  compiler.keep_rows = line.text().size() + train.text().size() <= (size_t(16) << 20);
   int32_t j = a.no_plan ? 0 : 1;
   CompileResult result = compiler.memorizza_percorso(j);
+  const int32_t code = compiler.error.code;
+  const bool refused = a.werror && warnings > 0;
   bool wrote = false;
-  if (write && result.end == CompileEnd::kWritten && (compiler.error.code == 0 || a.force)) {
+  if (write && result.end == CompileEnd::kWritten && !refused && (code == 0 || a.force)) {
     result.status = compiler.write_compiled_files();
     if (!result.status.ok()) result.end = CompileEnd::kFileFault;
     wrote = result.status.ok();
   }
   const std::string cells_path = path_in(a.directory, track_cells_name(a.scenario));
   for (const Problem& problem : compiler.problems) {
-    std::fputs(format_problem(compiler, problem, line, train, cells_path).c_str(), stdout);
+    diagnostics.push_back(problem_diagnostic(compiler, problem, line, train, cells_path));
   }
+  for (Diagnostic& d : further_problems(a, compiler, line, train, cells_path)) {
+    diagnostics.push_back(std::move(d));
+  }
+  if (a.werror) {
+    for (Diagnostic& d : diagnostics) {
+      if (d.level != Diagnostic::Level::kWarning) continue;
+      d.level = Diagnostic::Level::kError;
+      d.code = "werror";
+      d.message = "(--werror) " + d.message;
+    }
+    warnings = 0;
+  }
+  const size_t errors = diagnostics.size() - warnings;
+
+  // Results on standard output; diagnostics on standard error, or the whole report as JSON or
+  // SARIF on standard output.
+  std::string results;
   switch (result.end) {
     case CompileEnd::kIntegrityError:
-      std::printf("Errore n. %d: %s; no compiled file written\n", result.integrity_error,
-                  result.integrity_error == 1250
-                      ? "the version slot of table entry 85 or of track cell 1 is already taken"
-                      : "the checksum slot of table entry 85 or of track cell 1 is already taken");
-      std::printf("errore=%d\n", result.integrity_error);
-      return kExitIntegrity;
+      results += formatted(
+          "Errore n. %d: %s; no compiled file written\n", result.integrity_error,
+          result.integrity_error == 1250
+              ? "the version slot of table entry 85 or of track cell 1 is already taken"
+              : "the checksum slot of table entry 85 or of track cell 1 is already taken");
+      break;
     case CompileEnd::kFileFault:
       std::fprintf(stderr, "scenario-tool: %s\n", result.status.message().c_str());
       break;
     case CompileEnd::kNothingCompiled:
-      std::printf("nothing compiled: no compiled file written\n");
+      results += "nothing compiled: no compiled file written\n";
       break;
     case CompileEnd::kWritten:
       if (wrote) {
-        std::printf("wrote %s%s, %s in %s\n",
-                    j != 0 ? (line_plan_name(a.scenario) + ", ").c_str() : "",
-                    scenario_table_name(a.scenario).c_str(), track_cells_name(a.scenario).c_str(),
-                    a.directory.c_str());
+        results += "wrote " + (j != 0 ? line_plan_name(a.scenario) + ", " : std::string()) +
+                   scenario_table_name(a.scenario) + ", " + track_cells_name(a.scenario) + " in " +
+                   a.directory + "\n";
       } else if (write) {
-        std::printf(
-            "no compiled file written: the sources gave an error; the compiled files already "
-            "in %s are kept (compile --force writes what the installer would)\n",
-            a.directory.c_str());
+        results +=
+            "no compiled file written: the sources gave " +
+            std::string(refused && code == 0 ? "warnings, and --werror refuses them" : "an error") +
+            "; the compiled files already in " + a.directory +
+            " are kept (compile --force writes what the installer would)\n";
       } else {
-        std::printf("checked in memory: nothing written\n");
+        results += "checked in memory: nothing written\n";
       }
       break;
   }
-  const int32_t code = compiler.error.code;
-  std::printf("error code %d (position %d m): %s\n", code, compiler.error.position,
-              error_meaning(code));
-  std::printf("error_code=%d error_position=%d\n", code, compiler.error.position);
+  if (a.format == "json") {
+    std::fputs(render_json(diagnostics, code, compiler.error.position).c_str(), stdout);
+  } else if (a.format == "sarif") {
+    std::fputs(render_sarif(diagnostics, kToolVersion).c_str(), stdout);
+  } else {
+    const bool colour = colour_wanted(a.color);
+    std::string report;
+    for (const Diagnostic& d : diagnostics) report += render_text(d, colour);
+    if (!diagnostics.empty()) {
+      report += formatted("%zu error%s, %zu warning%s\n", errors, errors == 1 ? "" : "s", warnings,
+                          warnings == 1 ? "" : "s");
+    }
+    std::fputs(report.c_str(), stderr);
+    std::fflush(stderr);
+    std::fputs(results.c_str(), stdout);
+    if (result.end == CompileEnd::kIntegrityError) {
+      std::printf("errore=%d\n", result.integrity_error);
+    } else {
+      std::printf("error code %d (position %d m): %s\n", code, compiler.error.position,
+                  error_meaning(code));
+      std::printf("error_code=%d error_position=%d\n", code, compiler.error.position);
+    }
+  }
+  if (result.end == CompileEnd::kIntegrityError) return kExitIntegrity;
   if (result.end == CompileEnd::kFileFault) return kExitFileFault;
-  return code == 0 ? kExitClean : kExitSourceError;
+  return code == 0 && !refused ? kExitClean : kExitSourceError;
 }
 
 // Says on standard error when the compiled files look like the output of a stopped compilation.
@@ -692,6 +864,10 @@ int run(const std::vector<std::string>& args) {
   if (args.empty()) return usage_error("no command");
   const std::string& command = args[0];
   const std::vector<std::string> rest(args.begin() + 1, args.end());
+  if (command == "--version") {
+    std::printf("scenario-tool %s\n", kToolVersion);
+    return kExitClean;
+  }
   if (command == "--help" || command == "-h" || command == "help") return help(rest);
   if (command == "compile") return compile(rest, true);
   if (command == "check") return compile(rest, false);

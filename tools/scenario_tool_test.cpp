@@ -170,13 +170,13 @@ TEST(ScenarioToolTest, ListsEveryProblemOfTheSignalCellRules) {
       "/Viterbo_Attigliano_7545.dat: cell 101: error 12: no free "
       "cell for a speed restriction point in an approach window before a slowdown, "
       "at 5050 m\n";
-  const size_t first = result.out.find(window_problem);
-  ASSERT_NE(first, std::string::npos) << result.out;
-  EXPECT_NE(result.out.find(window_problem, first + 1), std::string::npos) << result.out;
-  EXPECT_NE(result.out.find("    cells around 101: 81 signboard, 82 signboard, 83 signboard, "
+  const size_t first = result.err.find(window_problem);
+  ASSERT_NE(first, std::string::npos) << result.err;
+  EXPECT_NE(result.err.find(window_problem, first + 1), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("    cells around 101: 81 signboard, 82 signboard, 83 signboard, "
                             "90 speed restriction point, 94 signboard"),
             std::string::npos)
-      << result.out;
+      << result.err;
   EXPECT_EQ(last_line(result.out), "error_code=12 error_position=5050");
 }
 

@@ -71,7 +71,7 @@ TEST(SourceLintTest, EachWarningInTheToolsReport) {
     write_file_bytes(dir.file("Viterbo_Attigliano_linea.txt"), c.line);
     write_file_bytes(dir.file("Viterbo_Attigliano_7545-.txt"), c.train);
     const ProcessResult result = run_tool({"check", dir.path()});
-    const std::string out = replace_all(result.out, dir.path(), "DIR");
+    const std::string out = replace_all(result.err + result.out, dir.path(), "DIR");
     EXPECT_NE(out.find(c.expected + "\n"), std::string::npos) << out;
     EXPECT_EQ(result.exit_status, 0) << "warnings change nothing: " << out;
   }
@@ -115,18 +115,18 @@ TEST(SourceLintTest, WarningsOfAKindBeyondTheLimitAreCounted) {
     std::vector<std::string> args = {"check", dir.path()};
     args.insert(args.end(), c.options.begin(), c.options.end());
     const ProcessResult result = run_tool(args);
-    EXPECT_EQ(count(result.out, "warning: field 'pendenze'"), c.misspelt_shown) << result.out;
-    EXPECT_EQ(count(result.out, "m is out of order"), c.disorder_shown);
-    EXPECT_EQ(count(result.out, "more warnings of the kind"),
+    EXPECT_EQ(count(result.err, "warning: field 'pendenze'"), c.misspelt_shown) << result.err;
+    EXPECT_EQ(count(result.err, "m is out of order"), c.disorder_shown);
+    EXPECT_EQ(count(result.err, "more warnings of the kind"),
               size_t(c.summary != nullptr) + (c.disorder_shown < 29 ? 1 : 0));
     if (c.summary != nullptr) {
       EXPECT_NE(
-          result.out.find(dir.path() + "/Viterbo_Attigliano_linea.txt: warning: " + c.summary),
+          result.err.find(dir.path() + "/Viterbo_Attigliano_linea.txt: warning: " + c.summary),
           std::string::npos)
-          << result.out;
+          << result.err;
     }
     // Errors are never left out.
-    EXPECT_EQ(count(result.out, ": error 25: "), 1u);
+    EXPECT_EQ(count(result.err, ": error 25: "), 1u);
     EXPECT_EQ(result.exit_status, 2);
   }
 }
@@ -138,7 +138,8 @@ TEST(SourceLintTest, AQuotedFieldIsCutShort) {
       dir.file("Viterbo_Attigliano_linea.txt"),
       "[generale]\r\nlunghezza percorso, 50000\r\n[curve]\r\n" + field + "\r\n[fine]\r\n");
   write_file_bytes(dir.file("Viterbo_Attigliano_7545-.txt"), "[generale]\r\n[fine]\r\n");
-  const std::string out = run_tool({"check", dir.path()}).out;
+  const ProcessResult result = run_tool({"check", dir.path()});
+  const std::string out = result.err + result.out;
   EXPECT_NE(out.find("warning: field '" + field.substr(0, 40) + "..." + std::string(10, 'x') +
                      "' matches no keyword and is passed over\n"),
             std::string::npos)

@@ -126,6 +126,7 @@ std::string view_page(const ScenarioCompiler& c, const ShownSource& line_source,
         continue;
       case RowKind::kSpeedLimit:
       case RowKind::kCurve:
+      case RowKind::kChainage:
         continue;
       case RowKind::kTunnel:
         m.kind = "tunnel";
