@@ -151,7 +151,9 @@ std::vector<std::string> problem_notes(const ScenarioCompiler& c, const Problem&
           "field too few");
     }
   }
-  if (!p.positioned && source != nullptr && p.offset != Problem::kNoOffset) {
+  // (Not for a row that failed to read: its numbers are what went wrong.)
+  if (!p.positioned && p.code != kRunTimeFailure && source != nullptr &&
+      p.offset != Problem::kNoOffset) {
     if (const std::optional<int32_t> at = row_position(*source, p.offset)) {
       notes.push_back(formatted("the row stands at %d m", *at));
     }

@@ -543,8 +543,18 @@ int compile(const std::vector<std::string>& args, bool write) {
     if (result.end == CompileEnd::kIntegrityError) {
       std::printf("errore=%d\n", result.integrity_error);
     } else {
-      std::printf("error code %d (position %d m): %s\n", code, compiler.error.position,
-                  error_meaning(code));
+      // A code that carries no position of its own shows none: its position would be what
+      // an earlier problem left.
+      bool positioned = false;
+      for (const Problem& p : compiler.problems) {
+        if (p.code == code) positioned = p.positioned;
+      }
+      if (positioned) {
+        std::printf("error code %d (position %d m): %s\n", code, compiler.error.position,
+                    error_meaning(code));
+      } else {
+        std::printf("error code %d: %s\n", code, error_meaning(code));
+      }
       std::printf("error_code=%d error_position=%d\n", code, compiler.error.position);
     }
   }
