@@ -288,9 +288,11 @@ std::string plan_view(const CompiledScenario& c, const DistanceAxis& axis, const
     out += "\n";
   }
   const double metres = std::max(1.0, double(last - first));
+  // A dot at every whole kilometre, or every 2, 5, 10 ... on a long line: at most about 100.
   const int64_t spacing = label_spacing(metres, 8);
+  const int64_t dot_spacing = label_spacing(metres, 100);
   std::set<std::pair<int, int>> dots;
-  for (const auto& [m, value] : chainage_marks(chainage, first, last, 1000)) {
+  for (const auto& [m, value] : chainage_marks(chainage, first, last, dot_spacing)) {
     const int32_t at = static_cast<int32_t>(std::lround(m));
     if (!dots.insert({int(sx(at)), int(sy(at))}).second) continue;
     out += formatted("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"2\" class=\"km\"/>", sx(at), sy(at));
