@@ -125,7 +125,7 @@ struct ChainagePiece {
 std::vector<ChainagePiece> chainage_pieces(const Chainage& chainage, double from, double to) {
   if (chainage.references.empty()) return {{from, to, from, 1}};
   // As Chainage::at_metres counts: from the nearest reference at or before the position (the
-  // references come farthest first), before the nearest one from that one.
+  // references come farthest first); positions before the nearest reference count from it.
   std::vector<ChainagePiece> pieces;
   double end = to;
   for (size_t i = 0; i < chainage.references.size(); ++i) {

@@ -406,6 +406,7 @@ int dump(const std::vector<std::string>& args) {
   return kExitClean;
 }
 
+// A kilometre given on the command line in metres; defined with view's options below.
 std::optional<int64_t> kilometre_in_metres(const std::string& text);
 
 int plot(const std::vector<std::string>& args) {
