@@ -58,7 +58,8 @@ const char kUsage[] =
     "                                 [--wait S] [--max-warnings N]\n"
     "       scenario-tool check DIR [--line NAME] [--train NUMBER] [--no-plan] [--max-warnings N]\n"
     "       scenario-tool dump DIR [--line NAME] [--train NUMBER] [--json]\n"
-    "       scenario-tool plot DIR [--line NAME] [--train NUMBER] -o FILE.svg\n"
+    "       scenario-tool plot DIR [--line NAME] [--train NUMBER] -o FILE.svg [--from KM]\n"
+    "                              [--to KM]\n"
     "       scenario-tool view DIR [--line NAME] [--train NUMBER] -o FILE.html [--from KM]\n"
     "                              [--to KM] [--watch]\n"
     "       scenario-tool package DIR [--line NAME] [--train NUMBER] --notes FILE --sheet FILE\n"
@@ -176,11 +177,15 @@ const char kDumpHelp[] =
     "Exit status: 0 shown; 1 bad usage; 4 a file is missing, cut short or not of its kind.\n";
 
 const char kPlotHelp[] =
-    "usage: scenario-tool plot DIR [--line NAME] [--train NUMBER] -o FILE.svg\n"
+    "usage: scenario-tool plot DIR [--line NAME] [--train NUMBER] -o FILE.svg [--from KM]\n"
+    "                              [--to KM]\n"
     "\n"
     "Draws the compiled line in DIR as one SVG picture: the plan view from the line plan (north\n"
-    "up, with km marks), and below it, along the line, the gradient profile, the line speed,\n"
-    "the stations, signals, slowdowns and speed restriction points.\n"
+    "up, with km marks, stations, tunnels, signals and slowdowns), and below it, along the line,\n"
+    "the gradient profile, the line speed, the stations, signals, slowdowns and speed\n"
+    "restriction points.\n"
+    "  --from KM, --to KM  draw only that stretch, in the line's own kilometres (37, 37.25 or\n"
+    "                      37+250); without chainage references, kilometres from the start\n"
     "Exit status: 0 drawn; 1 bad usage; 4 a file is missing, cut short or not of its kind, or\n"
     "there is no line plan.\n";
 
@@ -591,20 +596,32 @@ int dump(const std::vector<std::string>& args) {
   return kExitClean;
 }
 
+// A kilometre given on the command line in metres; defined with view's options below.
+std::optional<int64_t> kilometre_in_metres(const std::string& text);
+
 int plot(const std::vector<std::string>& args) {
   Arguments a;
-  const std::string wrong = parse(args, "-o", &a);
+  const std::string wrong = parse(args, "-o --from --to", &a);
   if (!wrong.empty()) return usage_error(wrong);
   if (a.help) {
     std::fputs(kPlotHelp, stdout);
     return kExitClean;
   }
   if (a.output.empty()) return usage_error("plot needs -o FILE.svg");
+  std::optional<int64_t> from, to;
+  for (auto [km, metres] : {std::pair(&a.from_km, &from), std::pair(&a.to_km, &to)}) {
+    if (km->empty()) continue;
+    *metres = kilometre_in_metres(*km);
+    if (!*metres) return usage_error("'" + *km + "' is not a kilometre (37, 37.25 or 37+250)");
+  }
   CompiledScenario compiled;
   const Status status = load_compiled(a.directory, a.scenario, &compiled);
   if (!status.ok()) return file_fault(status.message());
+  PlotStretch stretch;
+  const std::string no_stretch = plot_stretch(compiled, from, to, &stretch);
+  if (!no_stretch.empty()) return usage_error(no_stretch);
   warn_of_failed_compilation(compiled, a.directory);
-  const std::string svg = plot_svg(compiled, a.scenario);
+  const std::string svg = plot_svg(compiled, a.scenario, stretch);
   if (svg.empty()) return file_fault("no line plan to draw: compile without --no-plan");
   const Status written = replace_file(a.output, svg);
   if (!written.ok()) return file_fault(written.message());
