@@ -263,9 +263,12 @@ class Fields {
     last_number_.offset = std::string::npos;
     if (!next_keyword_field(&in_, field)) return false;
     check_tab(*field);
-    if (before.offset != std::string::npos && is_digits(*field) &&
-        in_.field_offset() == before_end + 1 && before_end < text_.size() &&
-        text_[before_end] == ',') {
+    // Only in a row written with blanks after its commas: in "2,4,1,0" a field too many is more
+    // likely a number too many than a fraction.
+    const bool spaced = before.offset != std::string::npos &&
+                        (before.offset == 0 || text_[before.offset - 1] != ',');
+    if (spaced && is_digits(*field) && in_.field_offset() == before_end + 1 &&
+        before_end < text_.size() && text_[before_end] == ',') {
       const std::string written = text_.substr(before.offset, before_end - before.offset);
       const std::string meant = written + "." + *field;
       FieldReader rounding(meant + ",");

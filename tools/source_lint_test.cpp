@@ -103,6 +103,7 @@ TEST(SourceLintTest, WhatCompilesButIsRarelyMeant) {
       {true, "pendenza, 500, 3,5\r\n", "decimal comma", 4, 16,
        "'3,5' is read as 3 followed by a stray field '5', which is passed over"},
       {true, "pendenza, 500, 3, 5\r\n", nullptr, 0, 0, ""},
+      {true, "pendenza, 500,3,5\r\n", nullptr, 0, 0, ""},
       {true, "pendenza, 500, 2.5\r\n", "fraction rounded away", 4, 16, "is read as 2 "},
       {true, "pendenza, 500, 3.00\r\n", nullptr, 0, 0, ""},
       {true, "montagna, 1000, 900, 2\r\n", "tunnel ending before it starts", 4, 1,
