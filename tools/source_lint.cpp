@@ -235,8 +235,7 @@ class Fields {
         token.find_first_of("123456789", point) != std::string::npos) {
       out_.push_back({in_.field_offset(), "fraction rounded away",
                       "the number " + quoted(token) +
-                          " has a fraction, which is rounded away: it "
-                          "is read as " +
+                          " has a fraction, which is rounded away: it is read as " +
                           std::to_string(value) +
                           " (whole numbers only; halves go to the even one)"});
     }
