@@ -132,6 +132,185 @@ class UnknownFields {
   std::unordered_map<std::string, std::string> suggestions_;
 };
 
+// A value with the offset of its field.
+struct Number {
+  int32_t value;
+  size_t offset;
+};
+
+bool is_digits(const std::string& field) {
+  if (field.empty()) return false;
+  for (char c : field) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+// Whether a field reads as a number: an optional sign, digits, an optional fraction.
+bool looks_like_number(const std::string& field) {
+  size_t i = field.empty() || (field[0] != '-' && field[0] != '+') ? 0 : 1;
+  const size_t digits_from = i;
+  while (i < field.size() && field[i] >= '0' && field[i] <= '9') ++i;
+  bool any = i > digits_from;
+  if (i < field.size() && field[i] == '.') {
+    const size_t fraction_from = ++i;
+    while (i < field.size() && field[i] >= '0' && field[i] <= '9') ++i;
+    any = any || i > fraction_from;
+  }
+  return any && i == field.size();
+}
+
+// A speed stored in fifths of km/h, rounded half to even: one not a multiple of 5 is changed.
+// (Beyond what its field holds the reading fails, which the compiler reports.)
+void check_fifths(const Number& speed, std::vector<SourceWarning>* out) {
+  const double fifths = round_half_even(speed.value / 5.0);
+  if (speed.value % 5 == 0 || fifths < 0 || fifths > 255) return;
+  out->push_back({speed.offset, "speed not a multiple of 5",
+                  "speed " + std::to_string(speed.value) +
+                      " km/h is not a multiple of 5: speeds are stored in fifths, and it is "
+                      "compiled as " +
+                      std::to_string(int(fifths) * 5) + " km/h"});
+}
+
+// A time of day as "H:MM:SS" from seconds.
+std::string clock_text(int64_t seconds) {
+  const bool negative = seconds < 0;
+  if (negative) seconds = -seconds;
+  return formatted("%s%lld:%02lld:%02lld", negative ? "-" : "", (long long)(seconds / 3600),
+                   (long long)(seconds / 60 % 60), (long long)(seconds % 60));
+}
+
+// Minutes or seconds of 60 or more in a time given as hours, minutes and seconds: the offset of
+// the first such field, or nothing.
+const Number* minutes_past_59(const Number& minutes, const Number& seconds) {
+  if (minutes.value >= 60) return &minutes;
+  if (seconds.value >= 60) return &seconds;
+  return nullptr;
+}
+
+// Text the simulator shows: a text in UTF-8 (with a character beyond ASCII) would show as other
+// characters, since the simulator reads Windows-1252.
+void check_shown_text(const std::string& text, size_t offset, const char* what,
+                      std::vector<SourceWarning>* out) {
+  bool beyond_ascii = false;
+  for (char c : text) beyond_ascii |= static_cast<unsigned char>(c) >= 0x80;
+  if (!beyond_ascii || !is_utf8(text)) return;
+  const std::optional<std::string> meant = windows_1252_from_utf8(text);
+  out->push_back({offset, "UTF-8 text",
+                  std::string(what) + " " + quoted(text) +
+                      " is UTF-8: the simulator reads Windows-1252 and shows it as written here" +
+                      (meant ? "; saved in Windows-1252 it would read " + quoted(*meant) : "")});
+}
+
+// The fields of a source, read as the compiler's readers read them, with what each read shows
+// of the field's own bytes: a tab, a fraction rounded away, a decimal comma.
+class Fields {
+ public:
+  Fields(const std::string& text, std::vector<SourceWarning>* out)
+      : text_(text), in_(text), out_(*out) {}
+
+  FieldReader& reader() { return in_; }
+  bool eof() const { return in_.eof(); }
+  size_t offset() const { return in_.field_offset(); }
+
+  Number number(const char* what) {
+    int32_t value;
+    try {
+      value = in_.read_i32(what);
+    } catch (const RunTimeFailure&) {
+      // Say why a field with a tab is not a number before the reading stops on it.
+      const std::string token = raw_token();
+      const size_t tab = token.find('\t');
+      if (tab != std::string::npos) {
+        out_.push_back({in_.field_offset() + tab, "tab in a field",
+                        "a tab in the number field " + quoted(token) +
+                            ": only blanks are skipped around a number, so the field is not a "
+                            "number; use blanks"});
+      }
+      throw;
+    }
+    const std::string token = raw_token();
+    const size_t point = token.find('.');
+    if (point != std::string::npos &&
+        token.find_first_of("123456789", point) != std::string::npos) {
+      out_.push_back({in_.field_offset(), "fraction rounded away",
+                      "the number " + quoted(token) +
+                          " has a fraction, which is rounded away: it is read as " +
+                          std::to_string(value) +
+                          " (whole numbers only; halves go to the even one)"});
+    }
+    const bool plain =
+        !token.empty() && is_digits(token[0] == '-' || token[0] == '+' ? token.substr(1) : token);
+    last_number_ = plain ? Number{value, in_.field_offset()} : Number{0, std::string::npos};
+    last_token_end_ = in_.field_offset() + token.size();
+    return {value, in_.field_offset()};
+  }
+
+  std::string text() {
+    last_number_.offset = std::string::npos;
+    const std::string field = in_.read_text();
+    check_tab(field);
+    return field;
+  }
+
+  // The next field to be tested for keywords, as next_keyword_field reads it. A field of digits
+  // right after a number and a comma, where a keyword should come, is the fraction of a number
+  // written with a decimal comma.
+  bool keyword_field(std::string* field) {
+    const Number before = last_number_;
+    const size_t before_end = last_token_end_;
+    last_number_.offset = std::string::npos;
+    if (!next_keyword_field(&in_, field)) return false;
+    check_tab(*field);
+    // Only in a row written with blanks after its commas: in "2,4,1,0" a field too many is more
+    // likely a number too many than a fraction.
+    const bool spaced = before.offset != std::string::npos &&
+                        (before.offset == 0 || text_[before.offset - 1] != ',');
+    if (spaced && is_digits(*field) && in_.field_offset() == before_end + 1 &&
+        before_end < text_.size() && text_[before_end] == ',') {
+      const std::string written = text_.substr(before.offset, before_end - before.offset);
+      const std::string meant = written + "." + *field;
+      FieldReader rounding(meant + ",");
+      out_.push_back({before.offset, "decimal comma",
+                      "'" + written + "," + *field + "' is read as " +
+                          std::to_string(before.value) + " followed by a stray field '" + *field +
+                          "', which is passed over: a comma separates fields; for a fraction "
+                          "write '" +
+                          meant + "' (read as " + std::to_string(rounding.read_i32("number")) +
+                          ")"});
+    }
+    return true;
+  }
+
+ private:
+  // The bytes of the field just read as a number, as the reader cut them (a quoted number:
+  // from its quote to the blank, comma or line end after it).
+  std::string raw_token() const {
+    size_t end = in_.field_offset();
+    while (end < text_.size() && text_[end] != ' ' && text_[end] != ',' && text_[end] != '\r' &&
+           text_[end] != '\n') {
+      ++end;
+    }
+    return text_.substr(in_.field_offset(), end - in_.field_offset());
+  }
+
+  void check_tab(const std::string& field) {
+    const size_t tab = field.find('\t');
+    if (tab == std::string::npos) return;
+    const bool quote = in_.field_offset() < text_.size() && text_[in_.field_offset()] == '"';
+    out_.push_back({in_.field_offset() + (quote ? 1 : 0) + tab, "tab in a field",
+                    "a tab in the field " + quoted(field) +
+                        ": only blanks are skipped before a field, so the tab is kept as part of "
+                        "it (a keyword still matches; a number would not be one, a text shows "
+                        "it); use blanks"});
+  }
+
+  const std::string& text_;
+  FieldReader in_;
+  std::vector<SourceWarning>& out_;
+  Number last_number_{0, std::string::npos};
+  size_t last_token_end_ = 0;
+};
 }  // namespace
 
 size_t edit_distance(const std::string& a_in, const std::string& b_in) {
@@ -150,6 +329,40 @@ size_t edit_distance(const std::string& a_in, const std::string& b_in) {
   return row[b.size()];
 }
 
+namespace {
+
+// The side a curve keyword gives: the reader turns a curve left when its keyword field holds an
+// "s" anywhere, which a word written in it ("destra") may bring in unmeant.
+void check_curve_side(const std::string& f, size_t offset, std::vector<SourceWarning>* out) {
+  const std::string l = lower(f);
+  const size_t s_at = l.find('s');
+  if (s_at == std::string::npos) return;
+  const size_t curva = l.find("curva");
+  const bool s_is_side = curva != std::string::npos && curva + 5 < l.size() && l[curva + 5] == 's';
+  const bool says_right = contains(l, "destra") || contains(l, "dx") || contains(l, "right");
+  const bool says_left = contains(l, "sinistra") || contains(l, "sx") || contains(l, "left");
+  if (says_right || (!s_is_side && !says_left)) {
+    // The word holding the first "s", to show where it comes from.
+    size_t from = s_at, to = s_at + 1;
+    while (from > 0 && std::isalpha(static_cast<unsigned char>(f[from - 1]))) --from;
+    while (to < f.size() && std::isalpha(static_cast<unsigned char>(f[to]))) ++to;
+    const std::string word = f.substr(from, to - from);
+    out->push_back({offset, "curve side from a word",
+                    "the curve keyword " + quoted(f) + " holds an 's' (in " + quoted(word) +
+                        "), so the curve turns left; write 'curvad' and the digit for a right "
+                        "curve, 'curvas' and the digit for a left one"});
+  }
+}
+
+// Why a text field is no text of its own: empty, or a section header taken in its place.
+const char* missing_text(const std::string& text) {
+  if (text.empty()) return "is empty";
+  if (is_section_header(text)) return "is a section header";
+  return nullptr;
+}
+
+}  // namespace
+
 std::vector<SourceWarning> lint_line_source(const std::string& text) {
   static const std::vector<std::string> kKeywords = {"lunghezza percorso",
                                                      "progressiva chilometrica uno",
@@ -167,15 +380,15 @@ std::vector<SourceWarning> lint_line_source(const std::string& text) {
                                                      "cartello_indicatore"};
   std::vector<SourceWarning> out;
   UnknownFields unknown(kKeywords);
-  FieldReader in(text);
+  Fields in(text, &out);
   try {
-    if (!skip_to_general(&in)) return out;
+    if (!skip_to_general(&in.reader())) return out;
     // The general section, up to its closing header.
     while (!in.eof()) {
-      std::string f = in.read_text();
+      std::string f = in.text();
       if (in.eof()) break;
-      for (int k = 0; k < 10 && contains(f, "-"); ++k) f = in.read_text();
-      const size_t offset = in.field_offset();
+      for (int k = 0; k < 10 && contains(f, "-"); ++k) f = in.text();
+      const size_t offset = in.offset();
       int numbers = 0;
       if (contains_ignoring_case(f, "lunghezza") && contains_ignoring_case(f, "percorso"))
         ++numbers;
@@ -184,7 +397,7 @@ std::vector<SourceWarning> lint_line_source(const std::string& text) {
         if (contains(f, "sfondo") && contains(f, n)) numbers += 1;
       }
       if (contains(f, "segnali") && contains(f, "ripetizione")) numbers += 2;
-      for (int i = 0; i < numbers; ++i) in.read_i32("number");
+      for (int i = 0; i < numbers; ++i) in.number("number");
       if (is_section_header(f)) break;
       if (numbers == 0 && !without_letters(f) && !contains(f, "-")) unknown.warn(f, offset, &out);
     }
@@ -193,39 +406,102 @@ std::vector<SourceWarning> lint_line_source(const std::string& text) {
         indicators("speed indicator"), signboards("signboard");
     Overlap curve_overlap("curve"), tunnel_overlap("tunnel");
     std::string f;
-    while (!in.eof() && next_keyword_field(&in, &f)) {
-      const size_t offset = in.field_offset();
+    // A signboard whose text holds a keyword: the text was the next row's keyword when numbers
+    // follow it.
+    struct {
+      bool open = false;
+      std::string text;
+      size_t offset = 0;
+    } keyword_text;
+    while (!in.eof() && in.keyword_field(&f)) {
+      const size_t offset = in.offset();
+      if (keyword_text.open && without_letters(f)) {
+        out.push_back({keyword_text.offset, "signboard without its text",
+                       "the signboard's text " + quoted(keyword_text.text) +
+                           " is the next row's keyword: the signboard lacks its text and "
+                           "swallowed that row, which is lost"});
+      }
+      keyword_text.open = false;
       bool matched = false;
       if (contains_ignoring_case(f, "pendenza")) {
         matched = true;
-        const int32_t p = in.read_i32("position");
-        in.read_i32("gradient");
-        gradients.check(p, offset, &out);
+        const Number p = in.number("position");
+        const Number g = in.number("gradient");
+        gradients.check(p.value, offset, &out);
+        if (g.value < -100 || g.value > 155) {
+          const int stored = int((int64_t(g.value) + 100) & 0xff) - 100;
+          out.push_back({g.offset, "gradient out of range",
+                         "gradient " + std::to_string(g.value) +
+                             " per mille lies outside -100 to 155 and wraps: it is compiled as " +
+                             std::to_string(stored) + " per mille"});
+        }
       }
       if (contains_ignoring_case(f, "curva")) {
         matched = true;
-        const int32_t s = in.read_i32("start");
-        const int32_t length = in.read_i32("length");
+        const int32_t s = in.number("start").value;
+        const int32_t length = in.number("length").value;
         curves.check(s, offset, &out);
         curve_overlap.check(s, int64_t(s) + length, offset, &out);
+        check_curve_side(f, offset, &out);
       }
       if (contains_ignoring_case(f, "montagna")) {
         matched = true;
-        const int32_t start = in.read_i32("start");
-        const int32_t end = in.read_i32("end");
-        in.read_i32("kind");
+        const int32_t start = in.number("start").value;
+        const int32_t end = in.number("end").value;
+        const Number kind = in.number("kind");
         tunnels.check(start, offset, &out);
+        // The kind (less 10 above 10, which adds markers) is stored in 8 bits.
+        const int64_t stored_kind = kind.value > 10 ? int64_t(kind.value) - 10 : kind.value;
+        if (stored_kind < 0 || stored_kind > 255) {
+          out.push_back({kind.offset, "tunnel kind out of range",
+                         "tunnel kind " + std::to_string(kind.value) +
+                             " wraps: kinds are stored in 8 bits, and it is compiled as " +
+                             std::to_string(stored_kind & 0xff)});
+        }
         tunnel_overlap.check(start, end, offset, &out);
+        if (end < start) {
+          out.push_back({offset, "tunnel ending before it starts",
+                         "tunnel from " + std::to_string(start) + " m ends at " +
+                             std::to_string(end) +
+                             " m, before it starts: it is counted but marks no cell; were start "
+                             "and end swapped?"});
+        }
       }
       if (contains_ignoring_case(f, "indicatori_v")) {
         matched = true;
-        indicators.check(in.read_i32("position"), offset, &out);
-        for (int i = 0; i < 8; ++i) in.read_i32("value");
+        Number v[9];
+        for (Number& n : v) n = in.number("value");
+        indicators.check(v[0].value, offset, &out);
+        // The second board's speeds are stored in fifths.
+        for (const Number& speed : {v[5], v[6], v[7]}) check_fifths(speed, &out);
+        const int64_t stripes = int64_t(v[4].value) * 10 + v[8].value;
+        if (stripes < INT16_MIN || stripes > INT16_MAX) {
+          out.push_back({v[4].offset, "stripes out of range",
+                         "the stripes " + std::to_string(v[4].value) + " and " +
+                             std::to_string(v[8].value) + " make " + std::to_string(stripes) +
+                             " (first times 10 plus second), outside -32768 to 32767: it wraps "
+                             "and is compiled as " +
+                             std::to_string(int16_t(uint16_t(stripes & 0xffff)))});
+        }
       }
       if (contains_ignoring_case(f, "indicat") && contains_ignoring_case(f, "cartello")) {
         matched = true;
-        signboards.check(in.read_i32("position"), offset, &out);
-        in.read_text();
+        signboards.check(in.number("position").value, offset, &out);
+        const std::string board = in.text();
+        const size_t board_offset = in.offset();
+        if (const char* why = missing_text(board)) {
+          out.push_back({board_offset, "signboard without its text",
+                         "the signboard's text " + quoted(board) + " " + why +
+                             ": the signboard shows no text of its own"});
+        } else {
+          for (const char* keyword :
+               {"pendenza", "curva", "montagna", "indicatori_v", "cartello"}) {
+            keyword_text.open |= contains_ignoring_case(board, keyword);
+          }
+          keyword_text.text = board;
+          keyword_text.offset = board_offset;
+          check_shown_text(board, board_offset, "the signboard's text", &out);
+        }
       }
       if (!matched && !is_section_header(f) && !without_letters(f)) unknown.warn(f, offset, &out);
     }
@@ -246,9 +522,9 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
       "sabbia",  "segnale", "rallentamento", "abbattimento", "stazione"};
   std::vector<SourceWarning> out;
   UnknownFields unknown(kKeywords);
-  FieldReader in(text);
+  Fields in(text, &out);
   try {
-    if (!skip_to_general(&in)) return out;
+    if (!skip_to_general(&in.reader())) return out;
     RowOrder speeds("speed limit"), adhesions("adhesion point"), signals("signal"),
         slowdowns("slowdown"), restrictions("'abbattimento' point"), stations("station");
     std::string f;
@@ -263,37 +539,88 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
         offset = ahead_offset;
         have_ahead = false;
       } else {
-        if (in.eof() || !next_keyword_field(&in, &f)) break;
-        offset = in.field_offset();
+        if (in.eof() || !in.keyword_field(&f)) break;
+        offset = in.offset();
       }
       bool matched = false;
+      std::vector<Number> n;
       auto numbers = [&](int count, RowOrder* order) {
         matched = true;
-        const int32_t first = in.read_i32("number");
-        for (int i = 1; i < count; ++i) in.read_i32("number");
-        if (order != nullptr) order->check(first, offset, &out);
+        n.clear();
+        for (int i = 0; i < count; ++i) n.push_back(in.number("number"));
+        if (order != nullptr) order->check(n[0].value, offset, &out);
+      };
+      // Minutes or seconds of 60 or more in hours, minutes and seconds from n[first]; `after`
+      // says what becomes of them, before the time they make.
+      auto check_time = [&](const char* what, size_t first, const char* after, const char* end) {
+        const int64_t seconds =
+            (int64_t(n[first].value) * 60 + n[first + 1].value) * 60 + n[first + 2].value;
+        if (const Number* past = minutes_past_59(n[first + 1], n[first + 2])) {
+          out.push_back({past->offset, "minutes or seconds of 60 or more",
+                         std::string(what) + " " +
+                             formatted("%d:%02d:%02d", int(n[first].value), int(n[first + 1].value),
+                                       int(n[first + 2].value)) +
+                             " has minutes or seconds of 60 or more: " + after + " " +
+                             clock_text(seconds) + end});
+        }
       };
       if (contains_ignoring_case(f, "frenata") && contains_ignoring_case(f, "massa"))
         numbers(1, nullptr);
       if (contains_ignoring_case(f, "vetture")) numbers(1, nullptr);
-      if (contains_ignoring_case(f, "velocit")) numbers(2, &speeds);
-      if (contains_ignoring_case(f, "aderenza")) numbers(2, &adhesions);
-      if (contains_ignoring_case(f, "orologio")) numbers(3, nullptr);
+      if (contains_ignoring_case(f, "velocit")) {
+        numbers(2, &speeds);
+        check_fifths(n[1], &out);
+      }
+      if (contains_ignoring_case(f, "aderenza")) {
+        numbers(2, &adhesions);
+        if (n[1].value < 0 || n[1].value > 255) {
+          out.push_back({n[1].offset, "adhesion out of range",
+                         "adhesion " + std::to_string(n[1].value) +
+                             " lies outside 0 to 255 and wraps: it is compiled as " +
+                             std::to_string(n[1].value & 0xff)});
+        }
+      }
+      if (contains_ignoring_case(f, "orologio")) {
+        numbers(3, nullptr);
+        check_time("the clock", 0,
+                   "they are stored as they are, not carried into the hours; did you mean", "?");
+      }
       if (contains_ignoring_case(f, "sabbia")) numbers(1, nullptr);
       if (contains_ignoring_case(f, "segnale")) numbers(11, &signals);
       if (contains_ignoring_case(f, "rallentamento")) numbers(6, &slowdowns);
-      if (contains_ignoring_case(f, "abbattimento")) numbers(2, &restrictions);
+      if (contains_ignoring_case(f, "abbattimento")) {
+        numbers(2, &restrictions);
+        // A restriction's value is stored in 16 bits.
+        if (n[1].value > 32767) {
+          out.push_back({n[1].offset, "restriction value out of range",
+                         "the 'abbattimento' value " + std::to_string(n[1].value) +
+                             " lies beyond 32767 and wraps: it is compiled as " +
+                             std::to_string(int16_t(uint16_t(n[1].value & 0xffff)))});
+        }
+      }
       if (contains_ignoring_case(f, "stazione")) {
         numbers(16, &stations);
-        const std::string name = in.read_text();
-        const size_t name_offset = in.field_offset();
+        check_time("the station's time", 13, "they are carried over and it is compiled as", "");
+        const std::string name = in.text();
+        const size_t name_offset = in.offset();
         bool keyword_name = false;
         for (const char* keyword : kRecordKeywords)
           keyword_name |= contains_ignoring_case(name, keyword);
+        const char* why = missing_text(name);
+        if (why == nullptr && looks_like_number(name)) {
+          why = "is a number: the row likely has a number too many before its name";
+        }
+        if (why != nullptr) {
+          out.push_back({name_offset, "station without a name",
+                         "the station's name " + quoted(name) + " " + why +
+                             "; the station shows no name of its own"});
+        } else if (!keyword_name) {
+          check_shown_text(name, name_offset, "the station's name", &out);
+        }
         // A name holding a keyword is a swallowed record when numbers follow it.
         if (keyword_name && !in.eof()) {
-          ahead = in.read_text();
-          ahead_offset = in.field_offset();
+          ahead = in.text();
+          ahead_offset = in.offset();
           if (without_letters(ahead)) {
             out.push_back({name_offset, "station name that is a record keyword",
                            "the station's name " + quoted(name) +

@@ -1,7 +1,9 @@
 // Warnings for scenario authors: what the compiler accepts without a word but an author almost
 // never means. A misspelt keyword is passed over silently by the readers, rows out of order or
-// overlapping are compiled as they come, and a station without its name swallows the next
-// record. The warnings never change what is compiled.
+// overlapping are compiled as they come, a station without its name swallows the next
+// record, a value too large for its field wraps, a fraction is rounded away, a decimal comma
+// splits a number in two, a tab stays part of its field, UTF-8 text shows as other characters.
+// The warnings never change what is compiled.
 #pragma once
 
 #include <cstddef>

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "common/file_io.h"
 #include "sources/line_source.h"
 #include "sources/text_writer.h"
 #include "sources/train_source.h"
 #include "test_support/temp_dir.h"
+#include "tools/diagnostics.h"
 #include "tools/tool_fixture.h"
 
 TEST(SourceLintTest, TheShippedSourcesGiveNoWarning) {
@@ -74,6 +77,80 @@ TEST(SourceLintTest, EachWarningInTheToolsReport) {
     const std::string out = replace_all(result.err + result.out, dir.path(), "DIR");
     EXPECT_NE(out.find(c.expected + "\n"), std::string::npos) << out;
     EXPECT_EQ(result.exit_status, 0) << "warnings change nothing: " << out;
+  }
+}
+
+TEST(SourceLintTest, WhatCompilesButIsRarelyMeant) {
+  const std::string line_start = "[generale]\r\nlunghezza percorso, 50000\r\n[curve]\r\n";
+  const std::string train_start = "[generale]\r\n";
+  const std::string station = "stazione, 1000, 12, 400, 0,0,0, 0,0,0, 0,0,0, 0, ";
+  const struct {
+    bool line_source;
+    std::string rows;  // after the start above: from line 4 of a line source, 2 of a train one
+    const char* kind;  // nullptr: no warning at all
+    int line, column;
+    const char* message_piece;
+  } cases[] = {
+      {true, "pendenza, 500, 160\r\n", "gradient out of range", 4, 16, "compiled as -96 per mille"},
+      {true, "indicatori_vmax, 500, 65, 70, 80, 4000, , , , 0\r\n", "stripes out of range", 4, 35,
+       "make 40000 (first times 10 plus second), outside -32768 to 32767: it wraps and is "
+       "compiled as -25536"},
+      {true, "indicatori_vmax, 500, 65, 70, 80, 0, 72, , , 0\r\n", "speed not a multiple of 5", 4,
+       38,
+       "speed 72 km/h is not a multiple of 5: speeds are stored in fifths, and it is compiled "
+       "as 70 km/h"},
+      {true, "montagna, 1000, 2000, 300\r\n", "tunnel kind out of range", 4, 23, "compiled as 34"},
+      {true, "pendenza, 500, 3,5\r\n", "decimal comma", 4, 16,
+       "'3,5' is read as 3 followed by a stray field '5', which is passed over"},
+      {true, "pendenza, 500, 3, 5\r\n", nullptr, 0, 0, ""},
+      {true, "pendenza, 500,3,5\r\n", nullptr, 0, 0, ""},
+      {true, "pendenza, 500, 2.5\r\n", "fraction rounded away", 4, 16, "is read as 2 "},
+      {true, "pendenza, 500, 3.00\r\n", nullptr, 0, 0, ""},
+      {true, "montagna, 1000, 900, 2\r\n", "tunnel ending before it starts", 4, 1,
+       "ends at 900 m, before it starts: it is counted but marks no cell"},
+      {true, "curva destra 4, 500, 300\r\n", "curve side from a word", 4, 1,
+       "'curva destra 4' holds an 's' (in 'destra'), so the curve turns left"},
+      {true, "Curva sinistra 4, 500, 300\r\n", nullptr, 0, 0, ""},
+      {true, "pendenza,\t500, 3\r\n", "tab in a field", 4, 10, "so the field is not a number"},
+      {true, "cartello_indicatore, 2100, Citt\xc3\xa0\r\n", "UTF-8 text", 4, 28,
+       "'Citt\xc3\xa0' is UTF-8: the simulator reads Windows-1252"},
+      {true, "cartello_indicatore, 2100,\r\n", "signboard without its text", 4, 27,
+       "text '' is empty"},
+      {true, "cartello_indicatore, 2100\r\npendenza, 500, 3\r\n", "signboard without its text", 5,
+       1, "text 'pendenza' is the next row's keyword"},
+      {false, "velocita, 0, 72\r\n", "speed not a multiple of 5", 2, 14, "compiled as 70 km/h"},
+      {false, "abbattimento, 1000, 40000\r\n", "restriction value out of range", 2, 21,
+       "compiled as -25536"},
+      {false, "aderenza, 0, 300\r\n", "adhesion out of range", 2, 14, "compiled as 44"},
+      {false, "orologio, 13 75 0\r\n", "minutes or seconds of 60 or more", 2, 14,
+       "13:75:00 has minutes or seconds of 60 or more: they are stored as they are, not carried "
+       "into the hours; did you mean 14:15:00?"},
+      {false, station + "10,0,75, ROMA\r\n", "minutes or seconds of 60 or more", 2, 55,
+       "compiled as 10:01:15"},
+      {false, station + "10,0,0, 0, ROMA\r\n", "station without a name", 2, 58,
+       "name '0' is a number"},
+      {false, "\tsabbia, 3\r\n", "tab in a field", 2, 1, "a keyword still matches"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.rows);
+    const std::string text = (c.line_source ? line_start : train_start) + c.rows + "[fine]\r\n";
+    const std::vector<SourceWarning> warnings =
+        c.line_source ? lint_line_source(text) : lint_train_source(text);
+    if (c.kind == nullptr) {
+      EXPECT_TRUE(warnings.empty()) << warnings[0].message;
+      continue;
+    }
+    // The one warning of the kind (a row cut wrong may bring others).
+    const auto warning = std::find_if(warnings.begin(), warnings.end(),
+                                      [&](const SourceWarning& w) { return w.kind == c.kind; });
+    ASSERT_NE(warning, warnings.end()) << (warnings.empty() ? "none" : warnings[0].kind);
+    EXPECT_EQ(std::count_if(warnings.begin(), warnings.end(),
+                            [&](const SourceWarning& w) { return w.kind == c.kind; }),
+              1);
+    EXPECT_NE(warning->message.find(c.message_piece), std::string::npos) << warning->message;
+    const LineAndColumn at = locate(text, warning->offset);
+    EXPECT_EQ(at.line, c.line);
+    EXPECT_EQ(at.column, c.column);
   }
 }
 
