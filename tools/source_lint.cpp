@@ -132,6 +132,28 @@ class UnknownFields {
   std::unordered_map<std::string, std::string> suggestions_;
 };
 
+// A field that an author likely meant as a comment: the format has none, so it is read as any
+// other field.
+bool looks_like_comment(const std::string& field) {
+  if (field.empty()) return false;
+  if (field[0] == '#' || field[0] == ';' || field[0] == '\'' || field.compare(0, 2, "//") == 0) {
+    return true;
+  }
+  return field.size() > 3 && (field[0] == 'r' || field[0] == 'R') &&
+         (field[1] == 'e' || field[1] == 'E') && (field[2] == 'm' || field[2] == 'M') &&
+         field[3] == ' ';
+}
+
+// Warns of a field written as a comment: passed over when it holds no keyword, read as its row
+// when it does.
+void check_comment(const std::string& field, size_t offset, std::vector<SourceWarning>* out) {
+  if (!looks_like_comment(field)) return;
+  out->push_back({offset, "comment",
+                  "the source format has no comments: " + quoted(field) +
+                      " is a field like any other: passed over when it holds no keyword, read as "
+                      "a row, numbers and all, when it does"});
+}
+
 // A value with the offset of its field.
 struct Number {
   int32_t value;
@@ -398,8 +420,11 @@ std::vector<SourceWarning> lint_line_source(const std::string& text) {
       }
       if (contains(f, "segnali") && contains(f, "ripetizione")) numbers += 2;
       for (int i = 0; i < numbers; ++i) in.number("number");
+      check_comment(f, offset, &out);
       if (is_section_header(f)) break;
-      if (numbers == 0 && !without_letters(f) && !contains(f, "-")) unknown.warn(f, offset, &out);
+      if (numbers == 0 && !without_letters(f) && !contains(f, "-") && !looks_like_comment(f)) {
+        unknown.warn(f, offset, &out);
+      }
     }
     // The feature part.
     RowOrder gradients("gradient"), curves("curve"), tunnels("tunnel"),
@@ -422,6 +447,7 @@ std::vector<SourceWarning> lint_line_source(const std::string& text) {
                            "swallowed that row, which is lost"});
       }
       keyword_text.open = false;
+      check_comment(f, offset, &out);
       bool matched = false;
       if (contains_ignoring_case(f, "pendenza")) {
         matched = true;
@@ -503,7 +529,10 @@ std::vector<SourceWarning> lint_line_source(const std::string& text) {
           check_shown_text(board, board_offset, "the signboard's text", &out);
         }
       }
-      if (!matched && !is_section_header(f) && !without_letters(f)) unknown.warn(f, offset, &out);
+      if (looks_like_comment(f)) {
+      } else if (!matched && !is_section_header(f) && !without_letters(f)) {
+        unknown.warn(f, offset, &out);
+      }
     }
   } catch (const RunTimeFailure&) {
     // The compiler reports what made the reading fail; the warnings stop there.
@@ -532,6 +561,7 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
     std::string ahead;
     size_t ahead_offset = 0;
     bool have_ahead = false;
+    bool ahead_is_name_part = false;
     while (true) {
       size_t offset;
       if (have_ahead) {
@@ -542,7 +572,11 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
         if (in.eof() || !in.keyword_field(&f)) break;
         offset = in.offset();
       }
+      check_comment(f, offset, &out);
       bool matched = false;
+      // The rest of a station's name after a comma, warned of already.
+      const bool name_part = ahead_is_name_part && offset == ahead_offset;
+      ahead_is_name_part = false;
       std::vector<Number> n;
       auto numbers = [&](int count, RowOrder* order) {
         matched = true;
@@ -617,6 +651,27 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
         } else if (!keyword_name) {
           check_shown_text(name, name_offset, "the station's name", &out);
         }
+        // A name with a comma in it: its rest is a field of its own, on the same line.
+        const size_t name_end = text.find_first_of(",\r\n", name_offset);
+        if (!keyword_name && why == nullptr && name_end != std::string::npos &&
+            text[name_end] == ',' && !in.eof()) {
+          ahead = in.text();
+          ahead_offset = in.offset();
+          // The compiler never tests the last field of a file.
+          have_ahead = !in.eof();
+          bool ahead_keyword = false;
+          for (const char* keyword : kRecordKeywords)
+            ahead_keyword |= contains_ignoring_case(ahead, keyword);
+          if (have_ahead && !ahead_keyword && !is_section_header(ahead) &&
+              !without_letters(ahead) && !looks_like_comment(ahead) && !contains(ahead, "-")) {
+            out.push_back({ahead_offset, "station name with a comma",
+                           "the station's name " + quoted(name) + " seems to go on in " +
+                               quoted(ahead) +
+                               ": a name ends at a comma, so the rest is a field of its own, "
+                               "passed over; write the name without a comma"});
+            ahead_is_name_part = true;
+          }
+        }
         // A name holding a keyword is a swallowed record when numbers follow it.
         if (keyword_name && !in.eof()) {
           ahead = in.text();
@@ -630,7 +685,10 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
           have_ahead = !in.eof();
         }
       }
-      if (!matched && !is_section_header(f) && !without_letters(f)) unknown.warn(f, offset, &out);
+      if (looks_like_comment(f)) {
+      } else if (!matched && !is_section_header(f) && !without_letters(f) && !name_part) {
+        unknown.warn(f, offset, &out);
+      }
     }
   } catch (const RunTimeFailure&) {
     // The compiler reports what made the reading fail; the warnings stop there.
