@@ -654,7 +654,9 @@ Status write_view(const Arguments& a, const std::string& stamp) {
   ScenarioCompiler compiler(a.directory, a.scenario);
   compiler.delete_sources = false;
   compiler.write_files = false;
-  compiler.keep_rows = true;
+  // The rows lead the marks back to their source lines; a hostile source of millions of rows
+  // is shown without them.
+  compiler.keep_rows = line.text().size() + train.text().size() <= (size_t(16) << 20);
   int32_t j = 1;
   const CompileResult result = compiler.memorizza_percorso(j);
   if (result.end == CompileEnd::kFileFault) return result.status;

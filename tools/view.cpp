@@ -46,43 +46,52 @@ std::string speed_board_info(const TrackCell& cell) {
 std::vector<ViewProblem> view_problems(const ScenarioCompiler& compiler,
                                        const ShownSource& line_source,
                                        const ShownSource& train_source) {
-  std::vector<ViewProblem> problems;
-  // A warning's place on the line: the last stored row of its source at or before it.
-  const auto place_of = [&compiler](ProblemSource source, size_t offset) {
-    std::optional<int64_t> metres;
-    for (const SourceRow& row : compiler.rows) {
-      if (row.source == source && row.offset <= offset) metres = row.position;
-    }
-    return metres;
-  };
-  const auto where = [](const ShownSource& s, size_t offset) {
-    return file_name_of(s.path()) + ":" + std::to_string(s.locate(offset).line);
-  };
-  for (const SourceWarning& w : lint_line_source(line_source.text())) {
-    problems.push_back({"warning", where(line_source, w.offset), utf8_from_windows_1252(w.message),
-                        place_of(ProblemSource::kLineSource, w.offset)});
+  // A warning's place on the line: the last stored row of its source at or before it. The rows
+  // of each source were stored in the order read, so by their offsets.
+  std::vector<const SourceRow*> rows[2];
+  for (const SourceRow& row : compiler.rows) {
+    rows[row.source == ProblemSource::kLineSource ? 0 : 1].push_back(&row);
   }
-  for (const SourceWarning& w : lint_train_source(train_source.text())) {
-    problems.push_back({"warning", where(train_source, w.offset), utf8_from_windows_1252(w.message),
-                        place_of(ProblemSource::kTrainSource, w.offset)});
+  const auto place_of = [&rows](int source, size_t offset) -> std::optional<int64_t> {
+    const auto& list = rows[source];
+    auto after = std::upper_bound(list.begin(), list.end(), offset,
+                                  [](size_t o, const SourceRow* row) { return o < row->offset; });
+    if (after == list.begin()) return std::nullopt;
+    return (*(after - 1))->position;
+  };
+  std::vector<ViewProblem> problems;
+  const auto add = [&problems](const Diagnostic& d, std::optional<int64_t> metres) {
+    std::string where = file_name_of(d.file);
+    if (d.line > 0) where += ":" + std::to_string(d.line);
+    if (!d.place.empty()) where = d.place;
+    const bool error = d.level == Diagnostic::Level::kError;
+    problems.push_back({error ? "error" : "warning", where.empty() ? "compiled output" : where,
+                        (error ? "error " + d.code + ": " : std::string()) + d.message, metres});
+  };
+  // As many warnings of each kind as the tool shows, then a count of the rest.
+  const ShownSource* sources[2] = {&line_source, &train_source};
+  for (int k = 0; k < 2; ++k) {
+    const std::vector<SourceWarning> warnings =
+        k == 0 ? lint_line_source(line_source.text()) : lint_train_source(train_source.text());
+    const std::vector<Diagnostic> shown =
+        warning_diagnostics(warnings, *sources[k], kDefaultMaxWarnings);
+    size_t next = 0;
+    for (const Diagnostic& d : shown) {
+      // The diagnostics follow the warnings in order, the counts of the rest last.
+      std::optional<int64_t> metres;
+      while (next < warnings.size() &&
+             utf8_from_windows_1252(warnings[next].message) != d.message) {
+        ++next;
+      }
+      if (next < warnings.size()) metres = place_of(k, warnings[next++].offset);
+      add(d, metres);
+    }
   }
   for (const Problem& p : compiler.problems) {
-    ViewProblem v;
-    v.level = "error";
-    v.text = "error " + std::to_string(p.code) + ": " + problem_meaning(compiler, p);
-    if (p.positioned) v.metres = p.position;
-    if (p.source == ProblemSource::kTrackCells) {
-      v.where = "cell " + std::to_string(p.cell);
-      v.metres = int64_t(p.cell) * 50;
-    } else {
-      const bool line = p.source == ProblemSource::kLineSource;
-      const ShownSource& s = line ? line_source : train_source;
-      v.where = file_name_of(s.path());
-      if (p.offset != Problem::kNoOffset && p.offset <= s.text().size()) {
-        v.where = where(s, p.offset);
-      }
-    }
-    problems.push_back(v);
+    std::optional<int64_t> metres;
+    if (p.positioned) metres = p.position;
+    if (p.source == ProblemSource::kTrackCells) metres = int64_t(p.cell) * 50;
+    add(problem_diagnostic(compiler, p, line_source, train_source, "cells"), metres);
   }
   return problems;
 }
