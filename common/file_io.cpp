@@ -347,7 +347,7 @@ class BackgroundPieceWriter : public PlacedPieceSink {
   }
 
   std::FILE* file_;
-  const std::string& path_;
+  const std::string path_;  // the temporary written to, for the fault hook
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<PlacedPiece> queued_;

@@ -1,6 +1,7 @@
 // Where the compiler records a problem it meets in the sources or the rules: a code (0 for none)
 // and the position along the line, in metres, where it was found. A later problem overwrites an
-// earlier one; neither is ever shown to the installer's user.
+// earlier one. The installer goes on whatever it holds, and shows it only when nothing could be
+// compiled; the authors' tool reports it.
 #pragma once
 
 #include <cstdint>

@@ -2,8 +2,10 @@
 // directory into the compiled records, stamps version words and checksums, and writes the three
 // files the simulator loads into the same directory.
 //
-// Its whole state is public, plain data: the records, the error state and the reading state
-// that the two source readers share. Tests and the authors' tool look at it directly.
+// Its state is public, plain data: the records, the error state, the list of problems and the
+// reading state that the two source readers share; tests and the authors' tool look at it
+// directly. Only the plumbing of the reading step (file faults, where a failure happened) is
+// private.
 #pragma once
 
 #include <array>
@@ -19,7 +21,8 @@
 
 // How a compilation ended.
 enum class CompileEnd {
-  kWritten,          // the compiled files were written (the error state may hold a code)
+  kWritten,          // the compilation completed (the error state may hold a code): the files
+                     // were written, unless write_files was false
   kNothingCompiled,  // the sources gave no track cells: no file written, earlier ones kept
   kIntegrityError,   // a version or checksum slot was taken (1250 or 1251): no file written
   kFileFault,        // a file could not be read, deleted or written (see status); the run

@@ -19,7 +19,9 @@ constexpr size_t kMaxDocumentLines = 1000;
 // The bytes of a document as written: each line followed by CR LF, up to the end marker.
 std::string document_bytes(const std::vector<std::string>& lines);
 
-// Writes `lines` as the text file at `path`: the file is created if missing, deleted, created
-// anew and written. A document longer than kMaxDocumentLines or holding the end marker as a line
-// is refused before the file is touched.
+// Writes `lines` as the text file at `path`, replacing whatever file was there: the bytes go to
+// a new temporary file beside it, which is then renamed over `path` (see replace_file), so no
+// byte of an older version survives and a failure leaves the older file whole. A document longer
+// than kMaxDocumentLines or holding the end marker as a line is refused before any file is
+// touched.
 Status write_text_document(const std::string& path, const std::vector<std::string>& lines);
