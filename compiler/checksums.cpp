@@ -1,8 +1,8 @@
 // The two checksums that tie the compiled files to their scenario: both are computed over the
 // same 25 characters, the train number and the line name in lower case, padded.
-#include <string>
+#include "compiler/checksums.h"
 
-#include "compiler/scenario_compiler.h"
+#include <string>
 
 namespace {
 
@@ -36,7 +36,7 @@ std::string checksum_text(const ScenarioTable& table) {
 
 }  // namespace
 
-int32_t ScenarioCompiler::codice_gara_st() const {
+int32_t codice_gara_st(const ScenarioTable& table) {
   const std::string text = checksum_text(table);
   int32_t sum = 0;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -45,7 +45,7 @@ int32_t ScenarioCompiler::codice_gara_st() const {
   return sum;
 }
 
-int32_t ScenarioCompiler::codice_gara_og() const {
+int32_t codice_gara_og(const ScenarioTable& table) {
   int32_t sum = 0;
   for (unsigned char c : checksum_text(table)) sum += c;
   return sum;

@@ -16,6 +16,7 @@
 
 #include "common/scenario_identity.h"
 #include "common/status.h"
+#include "compiler/checksums.h"
 #include "compiler/error_state.h"
 #include "compiler/records.h"
 
@@ -50,7 +51,7 @@ struct Problem {
   // rather than its keyword; for a run-time failure, the keyword of the row it happened in.
   size_t field_offset = kNoOffset;
   size_t row_offset = kNoOffset;
-  int32_t cell = -1;          // the cell in question: an occupied one, or the rules' cell
+  int32_t cell = -1;  // the cell in question: an occupied one, or the rules' cell
 
   static constexpr size_t kNoOffset = static_cast<size_t>(-1);
 };
@@ -166,9 +167,10 @@ class ScenarioCompiler {
   // The rule pass: speed restriction points before signals and around slowdowns.
   void apply_signal_cell_rules();
 
-  // Checksums of the train number and line name held in table entries 86 and 85.
-  int32_t codice_gara_st() const;
-  int32_t codice_gara_og() const;
+  // Checksums of the train number and line name held in table entries 86 and 85
+  // (compiler/checksums.h).
+  int32_t codice_gara_st() const { return ::codice_gara_st(table); }
+  int32_t codice_gara_og() const { return ::codice_gara_og(table); }
 
   int32_t last_cell() const { return static_cast<int32_t>(cells.size()) - 1; }
 

@@ -10,11 +10,6 @@
 
 namespace {
 
-// The cell a position in metres falls into, as speed limits, adhesion and stations count them.
-int32_t cell_of_metre(int32_t metres) {
-  return nearest<int32_t>(metres / 50.0, "cell");
-}
-
 uint8_t speed_code(int32_t speed) {
   return nearest<uint8_t>(speed / 5.0, "speed / 5");
 }
@@ -169,7 +164,7 @@ TrainSourceReading::Record TrainSourceReading::speed_limit() {
   const int32_t speed = in_.read_i32("speed limit");
   if (!within_cells(p)) return beyond_cells(p);
   // The previous speed runs from its own cell up to the cell before this point's.
-  const int32_t n = cell_of_metre(p);
+  const int32_t n = area_cell(p);
   if (n > 0) {
     do {
       if (speed_cursor_ >= c_.last_cell()) break;
@@ -186,7 +181,7 @@ TrainSourceReading::Record TrainSourceReading::adhesion() {
   const int32_t p = in_.read_i32("adhesion position");
   const int32_t value = in_.read_i32("adhesion");
   if (!within_cells(p)) return beyond_cells(p);
-  const int32_t n = cell_of_metre(p);
+  const int32_t n = area_cell(p);
   if (n > 0) {
     do {
       // More points than cells would push the cursor past the last cell.
@@ -247,7 +242,7 @@ TrainSourceReading::Record TrainSourceReading::restriction_point() {
   const int32_t p = in_.read_i32("abbattimento position");
   const int32_t value = in_.read_i32("abbattimento value");
   if (!within_cells(p)) return beyond_cells(p);
-  const int32_t c = cell_of_metre(p);
+  const int32_t c = area_cell(p);
   if (c < 0) return beyond_cells(p);
   TrackCell& cell = c_.cells[c];
   if (!is_free(cell)) return stop_at(kRestrictionCellTaken, p, c);
@@ -312,7 +307,7 @@ TrainSourceReading::Record TrainSourceReading::station() {
     e.flag_e = 0;
   }
   if (kind < 25) {
-    const int32_t end_cell = cell_of_metre(e.end) - 1;
+    const int32_t end_cell = area_cell(e.end) - 1;
     if (end_cell > c_.last_cell()) return beyond_cells(p);
     if (kind != 5 && kind != 6) {
       // Approach markers 81 to 84 in the four cells before the end cell, nearest first.

@@ -8,6 +8,7 @@
 
 #include "common/file_io.h"
 #include "common/file_path.h"
+#include "compiler/checksums.h"
 #include "compiler/scenario_compiler.h"
 #include "tools/compiled_files.h"
 #include "tools/failed_compilation.h"
@@ -17,11 +18,9 @@ namespace {
 
 // Whether the checksums in the files are those of the line name and train number they hold.
 bool checksums_match(const CompiledScenario& compiled) {
-  ScenarioCompiler compiler("", {});
-  compiler.table = compiled.table;
-  return compiled.table[kLineEntry].time == compiler.codice_gara_st() &&
+  return compiled.table[kLineEntry].time == codice_gara_st(compiled.table) &&
          compiled.cells.size() > kHeaderCell &&
-         compiled.cells[kHeaderCell].value_b == int16_t(compiler.codice_gara_og());
+         compiled.cells[kHeaderCell].value_b == int16_t(codice_gara_og(compiled.table));
 }
 
 bool holds_anything(const TrackCell& c, size_t index) {
