@@ -136,23 +136,8 @@ std::string encode_scenario_table(const ScenarioTable& table) {
   std::string bytes;
   LittleEndianWriter out(&bytes);
   for (const TableEntry& e : table) {
-    out.u8(e.kind);
-    out.i32(e.start);
-    out.i32(e.end);
-    out.i32(e.position);
-    out.u8(e.flag_a);
-    out.u16(static_cast<uint16_t>(e.text.size()));
-    out.bytes(e.text);
-    out.i16(e.value_1);
-    out.i16(e.value_2);
-    out.i16(e.value_3);
-    out.i16(e.value_4);
-    out.i16(e.value_5);
-    out.u8(e.flag_b);
-    out.u8(e.flag_c);
-    out.u8(e.flag_d);
-    out.u8(e.flag_e);
-    out.i32(e.time);
+#define TABLE_ENTRY_FIELD(name, width) out.width(e.name);
+#include "compiler/record_fields.def"
   }
   return bytes;
 }
@@ -161,17 +146,82 @@ std::string encode_track_cells(const std::vector<TrackCell>& cells) {
   std::string bytes(cells.size() * kTrackCellBytes, '\0');
   char* p = &bytes[0];
   for (const TrackCell& c : cells) {
-    p = store_u8(p, c.type);
-    p = store_i16(p, c.value_a);
-    p = store_i16(p, c.value_b);
-    p = store_i16(p, c.value_c);
-    p = store_i16(p, c.value_d);
-    p = store_u8(p, c.signal_time);
-    p = store_u8(p, c.marker);
-    p = store_u8(p, c.tunnel_kind);
-    p = store_u8(p, c.speed);
-    p = store_u8(p, c.gradient);
-    p = store_u8(p, c.adhesion);
+#define TRACK_CELL_FIELD(name, width) p = store_##width(p, c.name);
+#include "compiler/record_fields.def"
   }
   return bytes;
+}
+
+namespace {
+
+Status refuse(const std::string& name, const std::string& why) {
+  return Status::Error(name + ": " + why);
+}
+
+}  // namespace
+
+Status decode_track_cells(const std::string& bytes, const std::string& name,
+                          std::vector<TrackCell>* cells) {
+  if (bytes.empty() || bytes.size() % kTrackCellBytes != 0) {
+    return refuse(
+        name, std::to_string(bytes.size()) + " bytes is not a whole number of 15-byte track cells");
+  }
+  LittleEndianReader in(bytes);
+  cells->assign(bytes.size() / kTrackCellBytes, TrackCell());
+  for (TrackCell& c : *cells) {
+#define TRACK_CELL_FIELD(name, width) c.name = in.width();
+#include "compiler/record_fields.def"
+  }
+  return Status::Ok();
+}
+
+Status decode_scenario_table(const std::string& bytes, const std::string& name,
+                             ScenarioTable* table) {
+  LittleEndianReader in(bytes);
+  for (int index = 0; index < kTableEntries; ++index) {
+    TableEntry& e = (*table)[index];
+#define TABLE_ENTRY_FIELD(name, width) e.name = in.width();
+#include "compiler/record_fields.def"
+    if (in.ran_out()) return refuse(name, "cut short in table entry " + std::to_string(index));
+  }
+  if (!in.done()) {
+    return refuse(name, std::to_string(bytes.size() - in.at()) +
+                            " bytes follow the 87 table entries: not a scenario table");
+  }
+  return Status::Ok();
+}
+
+Status decode_line_plan(const std::string& bytes, const std::string& name, LinePlanPoints* plan) {
+  LittleEndianReader in(bytes);
+  // Every point: whether it is set, and its value.
+  std::vector<double> values;
+  std::vector<uint16_t> tags;
+  while (!in.done()) {
+    if (!in.left(2)) return refuse(name, "cut short inside a point");
+    const uint16_t tag = in.u16();
+    if (tag == kPointUnset) {
+      values.push_back(0);
+    } else if (tag == kPointWhole && in.left(2)) {
+      values.push_back(in.i16());
+    } else if (tag == kPointDouble && in.left(8)) {
+      values.push_back(in.f64());
+    } else if (tag == kPointWhole || tag == kPointDouble) {
+      return refuse(name, "cut short inside a point");
+    } else {
+      return refuse(name, "point type " + std::to_string(tag) + " at byte " +
+                              std::to_string(in.at() - 2) + ": not a line plan");
+    }
+    tags.push_back(tag);
+  }
+  if (values.size() < 4 || values.size() % 2 != 0) {
+    return refuse(name, std::to_string(values.size()) + " points do not make x and y halves");
+  }
+  const size_t half = values.size() / 2;
+  plan->x.assign(values.begin(), values.begin() + half);
+  plan->y.assign(values.begin() + half, values.end());
+  plan->origin_set = tags[0] == kPointWhole;
+  int32_t end = 2;
+  while (size_t(end) < half && tags[end] == kPointDouble) ++end;
+  plan->computed_end = end;
+  return Status::Ok();
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/placed_pieces.h"
+#include "common/status.h"
 #include "compiler/records.h"
 
 // Type tags of line plan points.
@@ -35,3 +36,21 @@ std::string encode_line_plan(const LinePlan& plan);
 // Every text must be at most kMaxTextBytes long; the compiler refuses longer ones when it reads.
 std::string encode_scenario_table(const ScenarioTable& table);
 std::string encode_track_cells(const std::vector<TrackCell>& cells);
+
+// The decoders of the same files, each checking its bytes against the layout: a file cut short
+// or of another kind is refused with a message that starts with `name`.
+Status decode_track_cells(const std::string& bytes, const std::string& name,
+                          std::vector<TrackCell>* cells);
+Status decode_scenario_table(const std::string& bytes, const std::string& name,
+                             ScenarioTable* table);
+
+// A line plan file decoded: the x and y of every point (0 where unset).
+struct LinePlanPoints {
+  std::vector<double> x;
+  std::vector<double> y;
+  bool origin_set = false;   // metres 0 and 1 hold whole numbers
+  int32_t computed_end = 2;  // metres 2 .. computed_end - 1 hold doubles
+
+  int32_t last_metre() const { return static_cast<int32_t>(x.size()) - 1; }
+};
+Status decode_line_plan(const std::string& bytes, const std::string& name, LinePlanPoints* plan);

@@ -6,18 +6,30 @@
 #include <utility>
 
 #include "compiler/line_plan.h"
+#include "compiler/little_endian.h"
 
 namespace {
 
+// Values at a place in a file's bytes, through the decoder that reads the files back.
 uint16_t u16_at(const std::string& b, size_t at) {
-  return uint16_t((unsigned char)b[at] | (unsigned char)b[at + 1] << 8);
+  const std::string from = b.substr(at);
+  LittleEndianReader in(from);
+  return in.u16();
 }
 double f64_at(const std::string& b, size_t at) {
-  uint64_t bits = 0;
-  for (int i = 7; i >= 0; --i) bits = bits << 8 | (unsigned char)b[at + i];
-  double value;
-  std::memcpy(&value, &bits, 8);
-  return value;
+  const std::string from = b.substr(at);
+  LittleEndianReader in(from);
+  return in.f64();
+}
+
+// A value of its own for a field of a record: a number as it wraps in the field's width, a text
+// as long as the number says.
+template <typename T>
+void give(T* field, int value) {
+  *field = static_cast<T>(value);
+}
+void give(std::string* field, int value) {
+  *field = std::string(size_t(value < 0 ? -value : value) % 300, char('a' + (value & 15)));
 }
 
 }  // namespace
@@ -158,4 +170,67 @@ TEST(BinaryLayoutTest, LinePlanStopsWhenThePiecesAreRefused) {
   }
   TextPieceSink all;
   EXPECT_TRUE(encode_line_plan(plan, &all));
+}
+
+TEST(BinaryLayoutTest, EachRecordDecodesToWhatWasEncoded) {
+  // Every field a value of its own, at the edges of its width.
+  std::vector<TrackCell> cells(3);
+  int k = 0;
+#define TRACK_CELL_FIELD(name, width) cells[1].name = decltype(cells[1].name)(-1 - k++);
+#include "compiler/record_fields.def"
+  cells[2].value_d = -32768;
+  cells[2].adhesion = 255;
+  std::vector<TrackCell> cells_back;
+  ASSERT_TRUE(decode_track_cells(encode_track_cells(cells), "D", &cells_back).ok());
+  ASSERT_EQ(cells_back.size(), cells.size());
+  for (size_t i = 0; i < cells.size(); ++i) {
+#define TRACK_CELL_FIELD(name, width) EXPECT_EQ(cells_back[i].name, cells[i].name) << #name;
+#include "compiler/record_fields.def"
+  }
+
+  ScenarioTable table;
+  for (int e = 0; e < kTableEntries; ++e) {
+    int f = e;
+#define TABLE_ENTRY_FIELD(name, width) give(&table[e].name, f++ * 37 - 900);
+#include "compiler/record_fields.def"
+  }
+  table[85].time = -2147483647 - 1;
+  table[86].text = std::string(65535, '\xe8');
+  const std::string bytes = encode_scenario_table(table);
+  ScenarioTable table_back;
+  ASSERT_TRUE(decode_scenario_table(bytes, "S", &table_back).ok());
+  for (int e = 0; e < kTableEntries; ++e) {
+#define TABLE_ENTRY_FIELD(name, width) EXPECT_EQ(table_back[e].name, table[e].name) << e << #name;
+#include "compiler/record_fields.def"
+  }
+
+  // Cut short or grown, each file is refused, never read in part.
+  const std::string cell_bytes = encode_track_cells(cells);
+  EXPECT_FALSE(decode_track_cells(cell_bytes.substr(0, 44), "D", &cells_back).ok());
+  EXPECT_EQ(decode_scenario_table(bytes.substr(0, bytes.size() - 1), "S", &table_back).message(),
+            "S: cut short in table entry 86");
+  EXPECT_EQ(decode_scenario_table(bytes + "x", "S", &table_back).message(),
+            "S: 1 bytes follow the 87 table entries: not a scenario table");
+}
+
+TEST(BinaryLayoutTest, TheLinePlanDecodesToItsPoints) {
+  LinePlan plan;
+  plan.points = 1000;
+  plan.origin_set = true;
+  plan.runs = {{2, 400, 0}, {401, 700, 0.001}, {701, 900, -0.0004}};
+  plan.computed_end = 901;
+  LinePlanPoints back;
+  ASSERT_TRUE(decode_line_plan(encode_line_plan(plan), "L", &back).ok());
+  const std::vector<PlanPoint> points = plan_points(plan);
+  ASSERT_EQ(back.x.size(), 1000u);
+  EXPECT_TRUE(back.origin_set);
+  EXPECT_EQ(back.computed_end, 901);
+  for (size_t m = 0; m < points.size(); ++m) {
+    ASSERT_EQ(back.x[m], points[m].x) << m;
+    ASSERT_EQ(back.y[m], points[m].y) << m;
+  }
+  EXPECT_EQ(back.x[999], 0.0) << "unset points read as 0";
+  const std::string bytes = encode_line_plan(plan);
+  EXPECT_EQ(decode_line_plan(bytes.substr(0, bytes.size() - 1), "L", &back).message(),
+            "L: cut short inside a point");
 }

@@ -1,7 +1,8 @@
 // Fixed-width values in little-endian order, two's complement for signed integers and IEEE 754
-// binary64 for doubles: the one encoder behind every compiled file. The store_ functions put a
-// value into a buffer with room for it and return the position after it; LittleEndianWriter
-// appends values to a byte string with them.
+// binary64 for doubles: the one encoder behind every compiled file, and its decoder. The store_
+// functions put a value into a buffer with room for it and return the position after it;
+// LittleEndianWriter appends values to a byte string with them; LittleEndianReader takes them
+// back from one.
 #pragma once
 
 #include <cstdint>
@@ -42,10 +43,66 @@ class LittleEndianWriter {
   void i32(int32_t value) { append(store_i32(buffer_, value)); }
   void f64(double value) { append(store_f64(buffer_, value)); }
   void bytes(const std::string& value) { out_->append(value); }
+  // A text: its length as a 16-bit count, then its bytes (the caller keeps it to 65535 bytes).
+  void text(const std::string& value) {
+    u16(static_cast<uint16_t>(value.size()));
+    bytes(value);
+  }
 
  private:
   void append(const char* end) { out_->append(buffer_, static_cast<size_t>(end - buffer_)); }
 
   std::string* out_;
   char buffer_[8];
+};
+
+// Values from a byte string, in the order they were written. A read past the end gives 0 (an
+// empty text) and marks the reader as run out, so a caller checks once after a record.
+class LittleEndianReader {
+ public:
+  explicit LittleEndianReader(const std::string& bytes) : bytes_(bytes) {}
+
+  uint8_t u8() { return static_cast<uint8_t>(take(1)); }
+  uint16_t u16() { return static_cast<uint16_t>(take(2)); }
+  int16_t i16() { return static_cast<int16_t>(static_cast<uint16_t>(take(2))); }
+  int32_t i32() { return static_cast<int32_t>(static_cast<uint32_t>(take(4))); }
+  double f64() {
+    const uint64_t bits = take(8);
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+  }
+  std::string text() {
+    const size_t count = u16();
+    if (ran_out_ || bytes_.size() - at_ < count) {
+      ran_out_ = true;
+      return std::string();
+    }
+    std::string value = bytes_.substr(at_, count);
+    at_ += count;
+    return value;
+  }
+
+  bool left(size_t count) const { return bytes_.size() - at_ >= count; }
+  bool done() const { return at_ == bytes_.size(); }
+  bool ran_out() const { return ran_out_; }
+  size_t at() const { return at_; }
+
+ private:
+  uint64_t take(int count) {
+    if (ran_out_ || !left(size_t(count))) {
+      ran_out_ = true;
+      return 0;
+    }
+    uint64_t value = 0;
+    for (int i = count - 1; i >= 0; --i) {
+      value = value << 8 | static_cast<uint8_t>(bytes_[at_ + size_t(i)]);
+    }
+    at_ += size_t(count);
+    return value;
+  }
+
+  const std::string& bytes_;
+  size_t at_ = 0;
+  bool ran_out_ = false;
 };

@@ -42,10 +42,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string plan = input.substr(at);
 
   CompiledScenario compiled;
-  const bool table_read = parse_scenario_table(table, "S", &compiled.table).ok();
-  const bool cells_read = parse_track_cells(cells, "D", &compiled.cells).ok();
+  const bool table_read = decode_scenario_table(table, "S", &compiled.table).ok();
+  const bool cells_read = decode_track_cells(cells, "D", &compiled.cells).ok();
   compiled.has_plan = !plan.empty();
-  const bool plan_read = !compiled.has_plan || parse_line_plan(plan, "L", &compiled.plan).ok();
+  const bool plan_read = !compiled.has_plan || decode_line_plan(plan, "L", &compiled.plan).ok();
   if (!table_read || !cells_read || !plan_read) return 0;
 
   const ScenarioIdentity scenario{"Viterbo_Attigliano", "7545"};

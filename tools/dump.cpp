@@ -127,6 +127,14 @@ std::string json_string(const std::string& text) {
 
 // The role of each table entry. Signboard texts are the entries that signboard cells point at:
 // the cells are gone through once for all the entries.
+// ", \"name\": value" for a field of a compiled record: a number, or a text from Windows-1252.
+std::string json_field(const char* name, int64_t value) {
+  return formatted(", \"%s\": %lld", name, static_cast<long long>(value));
+}
+std::string json_field(const char* name, const std::string& text) {
+  return formatted(", \"%s\": ", name) + json_string(text);
+}
+
 class Roles {
  public:
   explicit Roles(const CompiledScenario& compiled) : compiled_(compiled) {
@@ -275,17 +283,11 @@ std::string dump_json(const CompiledScenario& compiled, const ScenarioIdentity& 
   const Roles roles(compiled);
   for (int e = 0; e < kTableEntries; ++e) {
     const TableEntry& x = compiled.table[e];
-    out += formatted(
-               "      {\"index\": %d, \"role\": \"%s\", \"kind\": %d, \"start\": %d, \"end\": %d, "
-               "\"position\": %d, \"flag_a\": %d, \"text\": ",
-               e, roles.of(e).c_str(), x.kind, x.start, x.end, x.position, x.flag_a) +
-           json_string(x.text) +
-           formatted(
-               ", \"value_1\": %d, \"value_2\": %d, \"value_3\": %d, \"value_4\": %d, "
-               "\"value_5\": %d, \"flag_b\": %d, \"flag_c\": %d, \"flag_d\": %d, \"flag_e\": %d, "
-               "\"time\": %d}%s\n",
-               x.value_1, x.value_2, x.value_3, x.value_4, x.value_5, x.flag_b, x.flag_c, x.flag_d,
-               x.flag_e, x.time, e + 1 < kTableEntries ? "," : "");
+    out += formatted("      {\"index\": %d, \"role\": \"%s\"", e, roles.of(e).c_str());
+    // Every field of the entry, in the order of its bytes.
+#define TABLE_ENTRY_FIELD(name, width) out += json_field(#name, x.name);
+#include "compiler/record_fields.def"
+    out += std::string("}") + (e + 1 < kTableEntries ? "," : "") + "\n";
   }
   out += "    ]\n  },\n  \"track_cells\": {\n    \"file\": " +
          json_string(track_cells_name(scenario)) +
@@ -295,13 +297,12 @@ std::string dump_json(const CompiledScenario& compiled, const ScenarioIdentity& 
     const TrackCell& c = compiled.cells[i];
     if (!holds_anything(c, i)) continue;
     out += std::string(first ? "" : ",\n") +
-           formatted("      {\"cell\": %zu, \"metres\": %zu, \"type\": %d, \"object\": ", i, i * 50,
-                     c.type) +
-           json_string(cell_type_name(c.type)) +
-           formatted(
-               ", \"value_a\": %d, \"value_b\": %d, \"value_c\": %d, \"value_d\": %d, "
-               "\"signal_time\": %d, \"marker\": %d}",
-               c.value_a, c.value_b, c.value_c, c.value_d, c.signal_time, c.marker);
+           formatted("      {\"cell\": %zu, \"metres\": %zu, \"object\": ", i, i * 50) +
+           json_string(cell_type_name(c.type));
+    // Every field of the cell, in the order of its bytes.
+#define TRACK_CELL_FIELD(name, width) out += json_field(#name, c.name);
+#include "compiler/record_fields.def"
+    out += "}";
     first = false;
   }
   out += "\n    ],\n    \"runs\": {\n";
