@@ -10,15 +10,20 @@
 #include "compiler/checked_math.h"
 #include "compiler/compiler_fixture.h"
 #include "compiler/error_codes.h"
+#include "compiler/little_endian.h"
 
 namespace {
 
+// A signed value of `size` bytes at `at`, through the decoder that reads the files back.
 int64_t little_endian_at(const std::string& bytes, size_t at, int size) {
-  uint64_t value = 0;
-  for (int i = size - 1; i >= 0; --i) value = value << 8 | (unsigned char)bytes[at + i];
-  if (size == 2) return int16_t(value);
-  if (size == 4) return int32_t(value);
-  return int64_t(value);
+  const std::string from = bytes.substr(at, size_t(size));
+  LittleEndianReader in(from);
+  if (size == 2) return in.i16();
+  if (size == 4) return in.i32();
+  const double value = in.f64();
+  int64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
 }
 
 // Offset of table entry `index` in a .sim file.
