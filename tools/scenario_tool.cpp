@@ -72,13 +72,7 @@ const char kHelp[] =
     "loads, with the installer's own compiler, and shows what came of them.\n"
     "\n"
     "commands:\n"
-    "  compile  compile the sources in DIR and write the compiled files there\n"
-    "  check    the same, in memory only: nothing is written or deleted\n"
-    "  dump     show the compiled files in DIR for people, or as JSON\n"
-    "  plot     draw the compiled line as an SVG picture\n"
-    "  view     an interactive page of the line, made from the sources; --watch keeps it up to\n"
-    "           date as you edit them\n"
-    "  package  make an installer of your scenario for its drivers, like the shipped one\n"
+    "%s"
     "  help     this text, or a command's own: scenario-tool help compile; or the source\n"
     "           format, every row and field with its limits: scenario-tool help format\n"
     "\n"
@@ -871,26 +865,72 @@ int package(const std::vector<std::string>& args) {
   return kExitClean;
 }
 
+int compile_command(const std::vector<std::string>& args) {
+  return compile(args, true);
+}
+int check_command(const std::vector<std::string>& args) {
+  return compile(args, false);
+}
+
+// The commands: each its name, what it does in a line, its own help, and what runs it.
+struct Command {
+  const char* name;
+  const char* summary;
+  const char* help;
+  int (*run)(const std::vector<std::string>& args);
+};
+const Command kCommands[] = {
+    {"compile", "compile the sources in DIR and write the compiled files there", kCompileHelp,
+     compile_command},
+    {"check", "the same, in memory only: nothing is written or deleted", kCompileHelp,
+     check_command},
+    {"dump", "show the compiled files in DIR for people, or as JSON", kDumpHelp, dump},
+    {"plot", "draw the compiled line as an SVG picture", kPlotHelp, plot},
+    {"view", "an interactive page of the line, made from the sources; --watch keeps it up to date",
+     kViewHelp, view},
+    {"package", "make an installer of your scenario for its drivers, like the shipped one",
+     kPackageHelp, package},
+};
+
+const Command* command_named(const std::string& name) {
+  for (const Command& command : kCommands) {
+    if (name == command.name) return &command;
+  }
+  return nullptr;
+}
+
+// "; did you mean 'compile'?" for a name a letter or two away from a command's.
+std::string nearest_command(const std::string& name) {
+  const Command* best = nullptr;
+  size_t distance = 3;
+  for (const Command& command : kCommands) {
+    const size_t d = edit_distance(name, command.name);
+    if (d < distance) {
+      distance = d;
+      best = &command;
+    }
+  }
+  return best == nullptr ? "" : std::string("; did you mean '") + best->name + "'?";
+}
+
 int help(const std::vector<std::string>& args) {
   const std::string topic = args.empty() ? "" : args[0];
-  if (topic == "compile" || topic == "check") {
-    std::fputs(kCompileHelp, stdout);
-  } else if (topic == "dump") {
-    std::fputs(kDumpHelp, stdout);
-  } else if (topic == "plot") {
-    std::fputs(kPlotHelp, stdout);
-  } else if (topic == "view") {
-    std::fputs(kViewHelp, stdout);
-  } else if (topic == "package") {
-    std::fputs(kPackageHelp, stdout);
+  if (const Command* command = command_named(topic)) {
+    std::fputs(command->help, stdout);
   } else if (topic == "format") {
     std::fputs(kSourceFormatPage, stdout);
   } else if (topic.empty()) {
-    std::fputs(kHelp, stdout);
+    std::string commands;
+    for (const Command& command : kCommands) {
+      commands += formatted("  %-8s %s\n", command.name, command.summary);
+    }
+    std::string text = kHelp;
+    text.replace(text.find("%s"), 2, commands);
+    std::fputs(text.c_str(), stdout);
     std::fputs("\n", stdout);
     std::fputs(kUsage, stdout);
   } else {
-    return usage_error("no help on " + topic);
+    return usage_error("no help on " + topic + nearest_command(topic));
   }
   return kExitClean;
 }
@@ -899,20 +939,15 @@ int help(const std::vector<std::string>& args) {
 
 int run(const std::vector<std::string>& args) {
   if (args.empty()) return usage_error("no command");
-  const std::string& command = args[0];
+  const std::string& name = args[0];
   const std::vector<std::string> rest(args.begin() + 1, args.end());
-  if (command == "--version") {
+  if (name == "--version") {
     std::printf("scenario-tool %s\n", kToolVersion);
     return kExitClean;
   }
-  if (command == "--help" || command == "-h" || command == "help") return help(rest);
-  if (command == "compile") return compile(rest, true);
-  if (command == "check") return compile(rest, false);
-  if (command == "dump") return dump(rest);
-  if (command == "plot") return plot(rest);
-  if (command == "view") return view(rest);
-  if (command == "package") return package(rest);
-  return usage_error("unknown command " + command);
+  if (name == "--help" || name == "-h" || name == "help") return help(rest);
+  if (const Command* command = command_named(name)) return command->run(rest);
+  return usage_error("unknown command " + name + nearest_command(name));
 }
 
 #ifdef _WIN32

@@ -132,6 +132,10 @@ TEST(ScenarioToolTest, BadUsage) {
     EXPECT_EQ(result.out, "");
   }
   EXPECT_TRUE(dir.list().empty());
+  // A command or help topic a letter or two off is named.
+  EXPECT_NE(run_tool({"compil", dir.path()}).err.find("did you mean 'compile'?"),
+            std::string::npos);
+  EXPECT_NE(run_tool({"help", "viwe"}).err.find("did you mean 'view'?"), std::string::npos);
   const struct {
     std::vector<std::string> args;
     const char* says;
