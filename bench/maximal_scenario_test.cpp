@@ -16,7 +16,7 @@ TEST(MaximalScenarioTest, CompilesCleanlyAndTheSameSeedGivesTheSameSources) {
   EXPECT_TRUE(compiler.problems.empty());
   EXPECT_EQ(compiler.last_cell(), 20140);
   EXPECT_EQ(compiler.tunnel_count, 80);
-  EXPECT_EQ(compiler.signboard_cursor, 40);
+  EXPECT_EQ(compiler.hand_over.signboard_cursor, 40);
   EXPECT_EQ(compiler.table[38].text, "Stazione 38");
 
   const ScenarioSources again = maximal_scenario(1);

@@ -1,6 +1,7 @@
 // The line source reader: the first half of the reading step. It reads <line>_linea.txt field
 // by field into the scenario table, the track cells and the line plan.
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "common/file_io.h"
@@ -95,12 +96,18 @@ class LineSourceReading {
   int32_t gradient_cursor_ = 0;
   int32_t previous_gradient_ = 0;
   int32_t plan_cursor_ = 2;
+  // The signboard text that comes next goes to this table entry, counting down from 80.
+  int32_t signboard_cursor_ = kFirstSignboardEntry;
+  // The numbers of tunnel, speed-indicator and signboard rows, one set for the whole reading:
+  // the first number into the first, and so on.
+  std::array<int32_t, 9> numbers_{};
   // Where the field being acted on begins: a keyword field, or the text of a general row.
   size_t record_offset_ = Problem::kNoOffset;
 
  public:
   size_t failure_offset() const { return in_.field_offset(); }
   size_t row_offset() const { return record_offset_; }
+  LineHandOver hand_over() const { return {signboard_cursor_, numbers_[1], numbers_[4]}; }
 };
 
 ScenarioCompiler::ReadingGoesOn ScenarioCompiler::read_line_source() {
@@ -118,6 +125,7 @@ ScenarioCompiler::ReadingGoesOn ScenarioCompiler::read_line_source() {
   try {
     if (!reading.general_section() || !reading.features()) return ReadingGoesOn::kNo;
     reading.end_of_features();
+    hand_over = reading.hand_over();
   } catch (const RunTimeFailure&) {
     failure_source_ = ProblemSource::kLineSource;
     failure_offset_ = reading.failure_offset();
@@ -212,7 +220,7 @@ bool LineSourceReading::repetition() {
 bool LineSourceReading::features() {
   c_.progressive_ordina();
   c_.tunnel_count = 0;
-  c_.signboard_cursor = kFirstSignboardEntry;
+  signboard_cursor_ = kFirstSignboardEntry;
   if (plan_built()) {
     // The line leaves the origin heading along +y: (0, 0), then (0, 1).
     c_.plan.origin_set = true;
@@ -307,7 +315,7 @@ void LineSourceReading::run_steps(int32_t last, double k) {
 
 LineSourceReading::Row LineSourceReading::tunnel() {
   if (!contains_ignoring_case(c_.current_field, "montagna")) return Row::kNext;
-  int32_t* n = c_.numbers.data();
+  int32_t* n = numbers_.data();
   for (int i = 0; i < 3; ++i) n[i] = in_.read_i32("tunnel");
   if (!within_cells(n[0])) return beyond_cells(n[0]);
   c_.memo_montagna(n[0], n[1], n[2]);
@@ -322,7 +330,7 @@ LineSourceReading::Row LineSourceReading::tunnel() {
 
 LineSourceReading::Row LineSourceReading::speed_indicator() {
   if (!contains_ignoring_case(c_.current_field, "indicatori_v")) return Row::kNext;
-  int32_t* n = c_.numbers.data();
+  int32_t* n = numbers_.data();
   for (int i = 0; i < 9; ++i) n[i] = in_.read_i32("speed indicator");
   const int32_t position = n[0];
   if (!within_cells(position) || point_cell(position) < 0) return beyond_cells(position);
@@ -337,21 +345,21 @@ LineSourceReading::Row LineSourceReading::signboard() {
       !contains_ignoring_case(c_.current_field, "cartello")) {
     return Row::kNext;
   }
-  const int32_t position = c_.numbers[0] = in_.read_i32("signboard position");
+  const int32_t position = numbers_[0] = in_.read_i32("signboard position");
   // The text goes into the current field, so it is never taken for a keyword.
   c_.current_field = in_.read_text();
   if (!within_cells(position) || point_cell(position) < 0) return beyond_cells(position);
   TrackCell& cell = c_.cells[point_cell(position)];
   if (!is_free(cell)) return stop_at(kSignboardCellTaken, position, point_cell(position));
   // Entry 0 is never written: signboard texts fill entries 80 down to 1 at most.
-  if (c_.signboard_cursor < kFirstStationEntry) {
+  if (signboard_cursor_ < kFirstStationEntry) {
     throw RunTimeFailure("more signboard texts than the scenario table holds (80)");
   }
-  c_.table[c_.signboard_cursor].text = table_text(c_.current_field);
+  c_.table[signboard_cursor_].text = table_text(c_.current_field);
   cell.type = kCellSignboard;
-  cell.value_a = static_cast<int16_t>(c_.signboard_cursor);
-  stored(RowKind::kSignboard, position, point_cell(position), c_.signboard_cursor);
-  --c_.signboard_cursor;
+  cell.value_a = static_cast<int16_t>(signboard_cursor_);
+  stored(RowKind::kSignboard, position, point_cell(position), signboard_cursor_);
+  --signboard_cursor_;
   return Row::kNext;
 }
 

@@ -38,7 +38,7 @@ TEST(LineReaderTest, ShippedLineSource) {
   EXPECT_EQ(c.table[80].text, "(Cippo Km.)( 37+000  )");
   EXPECT_EQ(c.table[79].text, "(______)(______)(______)");
   EXPECT_EQ(c.table[42].text, "(Dev. I.)");
-  EXPECT_EQ(c.signboard_cursor, 41);
+  EXPECT_EQ(c.hand_over.signboard_cursor, 41);
 
   // Speed indicators.
   const struct {

@@ -140,7 +140,7 @@ CompileResult ScenarioCompiler::memorizza_percorso(int32_t& j_in) {
   plan = LinePlan();
   tunnel_count = 0;
   total_metres = 0;
-  numbers = {};
+  hand_over = LineHandOver();
   failure_message.clear();
   problems.clear();
   rows.clear();

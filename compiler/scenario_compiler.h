@@ -82,6 +82,17 @@ struct SourceRow {
   int32_t b = 0;
 };
 
+// What the train source reader starts from that the line source reader leaves: where the
+// signboard texts begin in the scenario table (stations must stay below), and the speed and
+// adhesion that run until the train source's first points (what the line reader's numbers held
+// last: the end of its last tunnel or the first speed of its last speed indicator, whichever
+// came later; the stripes of its last speed indicator).
+struct LineHandOver {
+  int32_t signboard_cursor = kFirstSignboardEntry;
+  int32_t previous_speed = 0;
+  int32_t previous_adhesion = 0;
+};
+
 // Compiled file names.
 std::string line_plan_name(const ScenarioIdentity& s);       // <line>_linea.dat
 std::string scenario_table_name(const ScenarioIdentity& s);  // <line>_<train>.sim
@@ -130,12 +141,10 @@ class ScenarioCompiler {
   // The cell a store refused as occupied, for the problem it leads to; -1 when none.
   int32_t refused_cell = -1;
 
-  // Reading state shared by the two source readers.
+  // The field most recently read as a keyword candidate, by either source reader.
   std::string current_field;
-  int32_t signboard_cursor = kFirstSignboardEntry;
-  // The numbers of tunnel, speed-indicator and signboard lines; the train reader starts with
-  // what the line reader left in them.
-  std::array<int32_t, 9> numbers{};
+  // What the line source reader hands the train source reader when it has read to the end.
+  LineHandOver hand_over;
 
   // Compiles: clears the records, reads both sources, applies the signal-cell rules, checks
   // and stamps the version words and checksums, and writes the compiled files.

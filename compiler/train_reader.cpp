@@ -21,8 +21,8 @@ class TrainSourceReading {
   TrainSourceReading(ScenarioCompiler* compiler, std::string path, std::string text)
       : c_(*compiler), path_(std::move(path)), in_(std::move(text)) {
     // Before its first point, each list goes on with what the line reader left behind.
-    previous_speed_ = c_.numbers[1];
-    previous_adhesion_ = c_.numbers[4];
+    previous_speed_ = c_.hand_over.previous_speed;
+    previous_adhesion_ = c_.hand_over.previous_adhesion;
   }
 
   // Reads the records; false when an error stopped the reading.
@@ -259,7 +259,7 @@ TrainSourceReading::Record TrainSourceReading::restriction_point() {
 TrainSourceReading::Record TrainSourceReading::station() {
   if (!has("stazione")) return Record::kNext;
   // Stations fill the table upward and must stay below the signboard texts.
-  if (station_counter_ > c_.signboard_cursor) return stop(kStationsMeetSignboards);
+  if (station_counter_ > c_.hand_over.signboard_cursor) return stop(kStationsMeetSignboards);
   TableEntry& e = c_.table[station_counter_];
   const int32_t p = e.position = in_.read_i32("station position");
   const size_t position_field = in_.field_offset();
@@ -326,7 +326,7 @@ TrainSourceReading::Record TrainSourceReading::station() {
   }
   stored(RowKind::kStation, p, station_counter_, kind);
   ++station_counter_;
-  if (station_counter_ >= c_.signboard_cursor) return stop(kStationsMeetSignboards);
+  if (station_counter_ >= c_.hand_over.signboard_cursor) return stop(kStationsMeetSignboards);
   return Record::kNext;
 }
 
