@@ -12,6 +12,7 @@
 #include "compiler/keywords.h"
 #include "compiler/line_plan.h"
 #include "compiler/scenario_compiler.h"
+#include "compiler/source_reading.h"
 
 namespace {
 
@@ -35,10 +36,10 @@ double curvature(const std::string& field) {
 }  // namespace
 
 // The reading of one line source: its fields, its cursors and what the feature rows share.
-class LineSourceReading {
+class LineSourceReading : public SourceReading {
  public:
   LineSourceReading(ScenarioCompiler* compiler, std::string path, std::string text)
-      : c_(*compiler), path_(std::move(path)), in_(std::move(text)) {}
+      : SourceReading(compiler, ProblemSource::kLineSource, std::move(path), std::move(text)) {}
 
   // Each part returns false when the reading stopped on an error: the line source is gone and
   // the train source is not read.
@@ -60,39 +61,23 @@ class LineSourceReading {
   // The position test of every feature: whether (p + 100) / 50 stays within the last cell.
   bool within_cells(int32_t p) const;
   Row beyond_cells(int32_t p) {
-    c_.error.set(kBeyondCells, p);
-    record(true);
+    record_beyond_cells(p);
     return Row::kLeaveFeatures;
   }
   // Ends the reading with `code`: the line source is deleted.
   bool stop(int32_t code) {
-    c_.delete_source(path_);
-    c_.error.set(code);
-    record(false);
+    stop_reading(code);
     return false;
   }
   Row stop_at(int32_t code, int32_t position, int32_t cell = -1) {
-    c_.delete_source(path_);
-    c_.error.set(code, position);
-    record(true, cell);
+    stop_reading_at(code, position, cell);
     return Row::kStop;
-  }
-  void record(bool positioned, int32_t cell = -1) {
-    c_.record_problem(ProblemSource::kLineSource, record_offset_, positioned, cell);
-  }
-  void stored(RowKind kind, int32_t position, int32_t a = 0, int32_t b = 0) {
-    if (c_.keep_rows) {
-      c_.rows.push_back({kind, ProblemSource::kLineSource, record_offset_, position, a, b});
-    }
   }
   bool write_gradient();
   // Steps of the line plan from the plan cursor to `last`: straight when k is 0, else curving.
   void run_steps(int32_t last, double k);
   bool plan_built() const { return c_.j != 0; }
 
-  ScenarioCompiler& c_;
-  const std::string path_;
-  FieldReader in_;
   int32_t gradient_cursor_ = 0;
   int32_t previous_gradient_ = 0;
   int32_t plan_cursor_ = 2;
@@ -101,12 +86,8 @@ class LineSourceReading {
   // The numbers of tunnel, speed-indicator and signboard rows, one set for the whole reading:
   // the first number into the first, and so on.
   std::array<int32_t, 9> numbers_{};
-  // Where the field being acted on begins: a keyword field, or the text of a general row.
-  size_t record_offset_ = Problem::kNoOffset;
 
  public:
-  size_t failure_offset() const { return in_.field_offset(); }
-  size_t row_offset() const { return record_offset_; }
   LineHandOver hand_over() const { return {signboard_cursor_, numbers_[1], numbers_[4]}; }
 };
 
@@ -364,7 +345,7 @@ LineSourceReading::Row LineSourceReading::signboard() {
 }
 
 void LineSourceReading::end_of_features() {
-  c_.delete_source(path_);
+  delete_source();
   // The last gradient runs on to the end of the line.
   do {
     if (!write_gradient()) break;

@@ -197,6 +197,7 @@ class ScenarioCompiler {
   TrackCell& cell_at(int64_t index);
 
  private:
+  friend class SourceReading;
   friend class LineSourceReading;
   friend class TrainSourceReading;
   enum class ReadingGoesOn { kYes, kNo };

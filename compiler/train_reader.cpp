@@ -7,6 +7,7 @@
 #include "compiler/field_reader.h"
 #include "compiler/keywords.h"
 #include "compiler/scenario_compiler.h"
+#include "compiler/source_reading.h"
 
 namespace {
 
@@ -16,10 +17,10 @@ uint8_t speed_code(int32_t speed) {
 
 }  // namespace
 
-class TrainSourceReading {
+class TrainSourceReading : public SourceReading {
  public:
   TrainSourceReading(ScenarioCompiler* compiler, std::string path, std::string text)
-      : c_(*compiler), path_(std::move(path)), in_(std::move(text)) {
+      : SourceReading(compiler, ProblemSource::kTrainSource, std::move(path), std::move(text)) {
     // Before its first point, each list goes on with what the line reader left behind.
     previous_speed_ = c_.hand_over.previous_speed;
     previous_adhesion_ = c_.hand_over.previous_adhesion;
@@ -49,32 +50,19 @@ class TrainSourceReading {
     return (double(p) + margin) / 50 <= c_.last_cell();
   }
   Record beyond_cells(int32_t p) {
-    c_.error.set(kBeyondCells, p);
-    record(true);
+    record_beyond_cells(p);
     return Record::kEndOfReading;
   }
   // Ends the reading with `code`: the train source is deleted, the tails are not written.
   Record stop(int32_t code) {
-    c_.delete_source(path_);
-    c_.error.set(code);
-    record(false);
+    stop_reading(code);
     return Record::kStop;
   }
   // `field`: the value at fault, when it is not the keyword.
   Record stop_at(int32_t code, int32_t position, int32_t cell = -1,
                  size_t field = Problem::kNoOffset) {
-    c_.delete_source(path_);
-    c_.error.set(code, position);
-    record(true, cell, field);
+    stop_reading_at(code, position, cell, field);
     return Record::kStop;
-  }
-  void record(bool positioned, int32_t cell = -1, size_t field = Problem::kNoOffset) {
-    c_.record_problem(ProblemSource::kTrainSource, record_offset_, positioned, cell, field);
-  }
-  void stored(RowKind kind, int32_t position, int32_t a = 0, int32_t b = 0) {
-    if (c_.keep_rows) {
-      c_.rows.push_back({kind, ProblemSource::kTrainSource, record_offset_, position, a, b});
-    }
   }
   // The previous speed (its fifth) and adhesion (its low 8 bits) into the cell at each cursor;
   // the callers keep the cursors within the cells.
@@ -84,20 +72,11 @@ class TrainSourceReading {
   }
   bool has(const char* keyword) const { return contains_ignoring_case(c_.current_field, keyword); }
 
-  ScenarioCompiler& c_;
-  const std::string path_;
-  FieldReader in_;
   int32_t station_counter_ = kFirstStationEntry;
   int32_t speed_cursor_ = 0;
   int32_t previous_speed_ = 0;
   int32_t adhesion_cursor_ = 0;
   int32_t previous_adhesion_ = 0;
-  // Where the keyword field of the record being read begins.
-  size_t record_offset_ = Problem::kNoOffset;
-
- public:
-  size_t failure_offset() const { return in_.field_offset(); }
-  size_t row_offset() const { return record_offset_; }
 };
 
 void ScenarioCompiler::read_train_source() {
@@ -331,7 +310,7 @@ TrainSourceReading::Record TrainSourceReading::station() {
 }
 
 void TrainSourceReading::end_of_reading() {
-  c_.delete_source(path_);
+  delete_source();
   const int32_t last = c_.last_cell();
   // The last speed and adhesion run on to the end of the line, short of its last two cells.
   do {
