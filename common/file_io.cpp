@@ -2,25 +2,16 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#ifdef __linux__
-#include <pthread.h>
-#include <sched.h>
-#endif
 #ifndef _WIN32
 #include <dirent.h>
 #include <unistd.h>
 #endif
 
 #include <cerrno>
-#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <deque>
 #include <limits>
-#include <mutex>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 #ifdef _WIN32
@@ -35,12 +26,14 @@
 #endif
 
 #include "common/file_path.h"
+#include "common/piece_writer.h"
 
 namespace {
 
 FileFaultHook g_fault_hook = nullptr;
 
-// Whether the test seam makes this operation fail; sets errno when it does.
+}  // namespace
+
 bool injected_fault(FileOperation operation, const std::string& path) {
   if (g_fault_hook == nullptr) return false;
   const int error = g_fault_hook(operation, path);
@@ -48,6 +41,8 @@ bool injected_fault(FileOperation operation, const std::string& path) {
   errno = error;
   return true;
 }
+
+namespace {
 
 // The file calls the program makes, by UTF-8 path; on Windows through the wide-character API,
 // so that any folder name works.
@@ -206,23 +201,6 @@ Status replace_through_temporary(const std::string& path, const FileFiller& fill
   return Status::Ok();
 }
 
-// Keeps `thread` off the CPU the calling thread runs on, when the process may use another one.
-// The scheduler tends to start a short-lived thread on its creator's CPU and then run the two in
-// turn, which would undo the point of writing beside the producer; a writer kept elsewhere runs
-// at the same time. Elsewhere than on Linux, the scheduler's own choice stands.
-void keep_off_this_cpu(std::thread& thread) {
-#ifdef __linux__
-  const int cpu = sched_getcpu();
-  cpu_set_t allowed;
-  if (cpu < 0 || cpu >= CPU_SETSIZE || sched_getaffinity(0, sizeof allowed, &allowed) != 0) return;
-  if (!CPU_ISSET(cpu, &allowed) || CPU_COUNT(&allowed) < 2) return;
-  CPU_CLR(cpu, &allowed);
-  pthread_setaffinity_np(thread.native_handle(), sizeof allowed, &allowed);
-#else
-  (void)thread;
-#endif
-}
-
 // Reserves `size` bytes of disk for `file` where the file system can, so that a disk too full
 // for it fails before anything is written, and the writes that follow only fill blocks already
 // there (on Linux file systems, that is also markedly faster than allocating them as they
@@ -242,122 +220,6 @@ bool reserve_space(std::FILE* file, uint64_t size, int* error) {
 #endif
   return true;
 }
-
-// Writes placed pieces to an open file on its own thread, in the order they are put. Pieces
-// cycle: a written one goes back to the spares that take() hands out, and take() waits while
-// all kMaxPieces are out, so the producer never runs more than a few pieces ahead.
-// Files of placed pieces longer than this are written by a second thread.
-constexpr uint64_t kSecondWriterFrom = uint64_t{4} << 20;
-
-class BackgroundPieceWriter : public PlacedPieceSink {
- public:
-  // `threaded` false: no second thread; put() writes each piece itself.
-  BackgroundPieceWriter(std::FILE* file, const std::string& path, bool threaded)
-      : file_(file), path_(path) {
-    if (!threaded) return;
-    try {
-      thread_ = std::thread([this] { run(); });
-      keep_off_this_cpu(thread_);
-    } catch (const std::system_error&) {
-      // No thread to be had (a process at its limit): put() then writes each piece itself.
-    }
-  }
-  ~BackgroundPieceWriter() override { finish(); }
-
-  PlacedPiece take() override {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return !spare_.empty() || made_ < kMaxPieces || failed_; });
-    PlacedPiece piece;
-    if (!spare_.empty()) {
-      piece = std::move(spare_.back());
-      spare_.pop_back();
-    } else {
-      // Also after a failure with every piece out: the producer learns of it at its next put.
-      ++made_;
-      lock.unlock();
-      piece.bytes.reset(new char[PlacedPiece::kCapacity]);
-    }
-    piece.offset = 0;
-    piece.size = 0;
-    return piece;
-  }
-
-  bool put(PlacedPiece piece) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (failed_) return false;
-    if (!thread_.joinable()) {
-      const int error = write(piece);
-      written(std::move(piece), error);
-      return !failed_;
-    }
-    queued_.push_back(std::move(piece));
-    changed_.notify_all();
-    return true;
-  }
-
-  // Writes what is queued and ends the thread. Returns whether every piece was written, with
-  // the reason of the first failure in `error`.
-  bool finish(int* error = nullptr) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      finishing_ = true;
-      changed_.notify_all();
-    }
-    if (thread_.joinable()) thread_.join();
-    if (error != nullptr) *error = error_;
-    return !failed_;
-  }
-
- private:
-  static constexpr int kMaxPieces = 4;
-
-  void run() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    for (;;) {
-      changed_.wait(lock, [this] { return !queued_.empty() || finishing_; });
-      if (queued_.empty()) return;
-      PlacedPiece piece = std::move(queued_.front());
-      queued_.pop_front();
-      const bool skip = failed_;
-      lock.unlock();
-      const int error = skip ? 0 : write(piece);
-      lock.lock();
-      written(std::move(piece), error);
-    }
-  }
-
-  // Takes a piece back after its write, which failed with `error` unless it is 0. Called with
-  // the mutex held.
-  void written(PlacedPiece piece, int error) {
-    if (error != 0 && !failed_) {
-      failed_ = true;
-      error_ = error;
-    }
-    spare_.push_back(std::move(piece));
-    changed_.notify_all();
-  }
-
-  // 0, or the errno of the failed seek or write.
-  int write(PlacedPiece& piece) {
-    if (injected_fault(FileOperation::kWrite, path_)) return errno;
-    if (piece.offset > uint64_t(std::numeric_limits<long>::max())) return EFBIG;
-    if (std::fseek(file_, static_cast<long>(piece.offset), SEEK_SET) != 0) return errno;
-    if (std::fwrite(piece.data(), 1, piece.size, file_) != piece.size) return errno;
-    return 0;
-  }
-
-  std::FILE* file_;
-  const std::string path_;  // the temporary written to, for the fault hook
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::deque<PlacedPiece> queued_;
-  std::vector<PlacedPiece> spare_;
-  int made_ = 0;
-  bool finishing_ = false;
-  bool failed_ = false;
-  int error_ = 0;
-  std::thread thread_;  // not joinable when no thread could be started
-};
 
 }  // namespace
 
@@ -433,9 +295,6 @@ Status replace_file_in_placed_pieces(const std::string& path, uint64_t size,
     // Pieces are large and go out whole: no need for the stream's own buffer.
     std::setvbuf(file, nullptr, _IONBF, 0);
     if (!reserve_space(file, size, error)) return false;
-    // A second thread pays only for a long file: below 4 MiB, starting it and handing the
-    // pieces over cost more than writing them here. (Measured on routes of 50 to 800 km: one
-    // thread was ahead up to a 4.1 MB plan, the second thread from 8.1 MB.)
     BackgroundPieceWriter writer(file, temporary, size > kSecondWriterFrom);
     const bool produced = produce(writer);
     const bool written = writer.finish(error);
