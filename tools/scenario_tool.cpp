@@ -420,18 +420,7 @@ bool colour_wanted(const std::string& mode) {
 #endif
 }
 
-int compile(const std::vector<std::string>& args, bool write) {
-  Arguments a;
-  const std::string wrong =
-      parse(args,
-            write ? "--no-plan --force --wait --max-warnings --werror --color --format"
-                  : "--no-plan --max-warnings --werror --color --format",
-            &a);
-  if (!wrong.empty()) return usage_error(wrong);
-  if (a.help) {
-    std::fputs(kCompileHelp, stdout);
-    return kExitClean;
-  }
+int compile(const Arguments& a, bool write) {
   // Compiling writes: one run at a time on the line's files in the folder, from before the
   // sources are read until the last file is written, so that the files written are those of
   // the sources read, even with the installer or another compile started in the same folder.
@@ -572,14 +561,7 @@ void warn_of_failed_compilation(const CompiledScenario& compiled, const std::str
   }
 }
 
-int dump(const std::vector<std::string>& args) {
-  Arguments a;
-  const std::string wrong = parse(args, "--json", &a);
-  if (!wrong.empty()) return usage_error(wrong);
-  if (a.help) {
-    std::fputs(kDumpHelp, stdout);
-    return kExitClean;
-  }
+int dump(const Arguments& a) {
   CompiledScenario compiled;
   const Status status = load_compiled(a.directory, a.scenario, &compiled);
   if (!status.ok()) return file_fault(status.message());
@@ -593,14 +575,7 @@ int dump(const std::vector<std::string>& args) {
 // A kilometre given on the command line in metres; defined with view's options below.
 std::optional<int64_t> kilometre_in_metres(const std::string& text);
 
-int plot(const std::vector<std::string>& args) {
-  Arguments a;
-  const std::string wrong = parse(args, "-o --from --to", &a);
-  if (!wrong.empty()) return usage_error(wrong);
-  if (a.help) {
-    std::fputs(kPlotHelp, stdout);
-    return kExitClean;
-  }
+int plot(const Arguments& a) {
   if (a.output.empty()) return usage_error("plot needs -o FILE.svg");
   std::optional<int64_t> from, to;
   for (auto [km, metres] : {std::pair(&a.from_km, &from), std::pair(&a.to_km, &to)}) {
@@ -693,14 +668,7 @@ Status write_view(const Arguments& a, const std::string& stamp) {
   return Status::Ok();
 }
 
-int view(const std::vector<std::string>& args) {
-  Arguments a;
-  const std::string wrong = parse(args, "-o --from --to --watch", &a);
-  if (!wrong.empty()) return usage_error(wrong);
-  if (a.help) {
-    std::fputs(kViewHelp, stdout);
-    return kExitClean;
-  }
+int view(const Arguments& a) {
   if (a.output.empty()) return usage_error("view needs -o FILE.html");
   for (const std::string* km : {&a.from_km, &a.to_km}) {
     if (!km->empty() && !kilometre_in_metres(*km)) {
@@ -753,15 +721,7 @@ std::string installer_program(const Arguments& a, bool windows) {
   return path_in(here, name);
 }
 
-int package(const std::vector<std::string>& args) {
-  Arguments a;
-  const std::string wrong = parse(
-      args, "-o --notes --sheet --slowdowns --target --installer --werror --max-warnings", &a);
-  if (!wrong.empty()) return usage_error(wrong);
-  if (a.help) {
-    std::fputs(kPackageHelp, stdout);
-    return kExitClean;
-  }
+int package(const Arguments& a) {
   if (a.notes.empty() || a.sheet.empty() || a.slowdowns.empty()) {
     return usage_error("package needs --notes FILE, --sheet FILE and --slowdowns FILE");
   }
@@ -865,31 +825,35 @@ int package(const std::vector<std::string>& args) {
   return kExitClean;
 }
 
-int compile_command(const std::vector<std::string>& args) {
-  return compile(args, true);
+int compile_command(const Arguments& a) {
+  return compile(a, true);
 }
-int check_command(const std::vector<std::string>& args) {
-  return compile(args, false);
+int check_command(const Arguments& a) {
+  return compile(a, false);
 }
 
-// The commands: each its name, what it does in a line, its own help, and what runs it.
+// The commands: each its name, what it does in a line, the options it takes besides --line and
+// --train (matched whole), its own help, and what runs it.
 struct Command {
   const char* name;
   const char* summary;
+  const char* options;
   const char* help;
-  int (*run)(const std::vector<std::string>& args);
+  int (*run)(const Arguments& a);
 };
 const Command kCommands[] = {
-    {"compile", "compile the sources in DIR and write the compiled files there", kCompileHelp,
+    {"compile", "compile the sources in DIR and write the compiled files there",
+     "--no-plan --force --wait --max-warnings --werror --color --format", kCompileHelp,
      compile_command},
-    {"check", "the same, in memory only: nothing is written or deleted", kCompileHelp,
-     check_command},
-    {"dump", "show the compiled files in DIR for people, or as JSON", kDumpHelp, dump},
-    {"plot", "draw the compiled line as an SVG picture", kPlotHelp, plot},
+    {"check", "the same, in memory only: nothing is written or deleted",
+     "--no-plan --max-warnings --werror --color --format", kCompileHelp, check_command},
+    {"dump", "show the compiled files in DIR for people, or as JSON", "--json", kDumpHelp, dump},
+    {"plot", "draw the compiled line as an SVG picture", "-o --from --to", kPlotHelp, plot},
     {"view", "an interactive page of the line, made from the sources; --watch keeps it up to date",
-     kViewHelp, view},
+     "-o --from --to --watch", kViewHelp, view},
     {"package", "make an installer of your scenario for its drivers, like the shipped one",
-     kPackageHelp, package},
+     "-o --notes --sheet --slowdowns --target --installer --werror --max-warnings", kPackageHelp,
+     package},
 };
 
 const Command* command_named(const std::string& name) {
@@ -946,7 +910,16 @@ int run(const std::vector<std::string>& args) {
     return kExitClean;
   }
   if (name == "--help" || name == "-h" || name == "help") return help(rest);
-  if (const Command* command = command_named(name)) return command->run(rest);
+  if (const Command* command = command_named(name)) {
+    Arguments a;
+    const std::string wrong = parse(rest, command->options, &a);
+    if (!wrong.empty()) return usage_error(wrong);
+    if (a.help) {
+      std::fputs(command->help, stdout);
+      return kExitClean;
+    }
+    return command->run(a);
+  }
   return usage_error("unknown command " + name + nearest_command(name));
 }
 
