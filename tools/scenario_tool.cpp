@@ -193,6 +193,23 @@ int file_fault(const std::string& message) {
   return kExitFileFault;
 }
 
+// A kilometre given on the command line ("37", "37.250", "37+250") in metres.
+std::optional<int64_t> kilometre_in_metres(const std::string& text) {
+  const size_t plus = text.find('+');
+  char* end = nullptr;
+  if (plus != std::string::npos) {
+    const std::string km = text.substr(0, plus), m = text.substr(plus + 1);
+    const long whole = std::strtol(km.c_str(), &end, 10);
+    if (km.empty() || *end != '\0' || whole < 0) return std::nullopt;
+    const long metres = std::strtol(m.c_str(), &end, 10);
+    if (m.empty() || *end != '\0' || metres < 0 || metres > 999) return std::nullopt;
+    return int64_t(whole) * 1000 + metres;
+  }
+  const double km = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != '\0' || !(km >= 0 && km <= 1e6)) return std::nullopt;
+  return std::llround(km * 1000);
+}
+
 // The command line of one command.
 struct Arguments {
   std::string directory;
@@ -204,7 +221,8 @@ struct Arguments {
   std::string format = "text";  // --format: text, json, sarif
   bool json = false;
   std::string output;
-  std::string from_km, to_km;  // view: the range shown first, in the line's kilometres
+  // plot, view: the stretch asked for, as chainage values in metres (the line's kilometres).
+  std::optional<int64_t> from_chainage, to_chainage;
   // package: the three documents, the kind of installer, the installer program to start from.
   std::string notes, sheet, slowdowns, target = "windows", installer;
   bool werror = false;  // package: a warning refuses the sources too
@@ -246,8 +264,11 @@ std::string parse(const std::vector<std::string>& args, const std::string& allow
       if (arg == "--line") a->scenario.line_name = value;
       if (arg == "--train") a->scenario.train_number = value;
       if (arg == "-o") a->output = value;
-      if (arg == "--from") a->from_km = value;
-      if (arg == "--to") a->to_km = value;
+      if ((arg == "--from" || arg == "--to") && !value.empty()) {
+        std::optional<int64_t>& chainage = arg == "--from" ? a->from_chainage : a->to_chainage;
+        chainage = kilometre_in_metres(value);
+        if (!chainage) return "'" + value + "' is not a kilometre (37, 37.25 or 37+250)";
+      }
       if (arg == "--notes") a->notes = value;
       if (arg == "--sheet") a->sheet = value;
       if (arg == "--slowdowns") a->slowdowns = value;
@@ -573,21 +594,13 @@ int dump(const Arguments& a) {
 }
 
 // A kilometre given on the command line in metres; defined with view's options below.
-std::optional<int64_t> kilometre_in_metres(const std::string& text);
-
 int plot(const Arguments& a) {
   if (a.output.empty()) return usage_error("plot needs -o FILE.svg");
-  std::optional<int64_t> from, to;
-  for (auto [km, metres] : {std::pair(&a.from_km, &from), std::pair(&a.to_km, &to)}) {
-    if (km->empty()) continue;
-    *metres = kilometre_in_metres(*km);
-    if (!*metres) return usage_error("'" + *km + "' is not a kilometre (37, 37.25 or 37+250)");
-  }
   CompiledScenario compiled;
   const Status status = load_compiled(a.directory, a.scenario, &compiled);
   if (!status.ok()) return file_fault(status.message());
   PlotStretch stretch;
-  const std::string no_stretch = plot_stretch(compiled, from, to, &stretch);
+  const std::string no_stretch = plot_stretch(compiled, a.from_chainage, a.to_chainage, &stretch);
   if (!no_stretch.empty()) return usage_error(no_stretch);
   warn_of_failed_compilation(compiled, a.directory);
   const std::string svg = plot_svg(compiled, a.scenario, stretch);
@@ -596,23 +609,6 @@ int plot(const Arguments& a) {
   if (!written.ok()) return file_fault(written.message());
   std::printf("drew %s\n", a.output.c_str());
   return kExitClean;
-}
-
-// A kilometre given on the command line ("37", "37.250", "37+250") in metres.
-std::optional<int64_t> kilometre_in_metres(const std::string& text) {
-  const size_t plus = text.find('+');
-  char* end = nullptr;
-  if (plus != std::string::npos) {
-    const std::string km = text.substr(0, plus), m = text.substr(plus + 1);
-    const long whole = std::strtol(km.c_str(), &end, 10);
-    if (km.empty() || *end != '\0' || whole < 0) return std::nullopt;
-    const long metres = std::strtol(m.c_str(), &end, 10);
-    if (m.empty() || *end != '\0' || metres < 0 || metres > 999) return std::nullopt;
-    return int64_t(whole) * 1000 + metres;
-  }
-  const double km = std::strtod(text.c_str(), &end);
-  if (text.empty() || *end != '\0' || !(km >= 0 && km <= 1e6)) return std::nullopt;
-  return std::llround(km * 1000);
 }
 
 // Builds the route view of the sources in a.directory into a.output; with a stamp, for a page
@@ -638,13 +634,12 @@ Status write_view(const Arguments& a, const std::string& stamp) {
   }
   ViewOptions options;
   const Chainage chainage = chainage_of_line(compiler.table);
-  const auto metres_of = [&chainage](const std::string& km) -> std::optional<int64_t> {
-    if (km.empty()) return std::nullopt;
-    const int64_t value = *kilometre_in_metres(km);
-    return chainage.references.empty() ? value : chainage.metres_at(value);
+  const auto metres_of = [&chainage](std::optional<int64_t> value) -> std::optional<int64_t> {
+    if (!value || chainage.references.empty()) return value;
+    return chainage.metres_at(*value);
   };
-  options.from_metres = metres_of(a.from_km);
-  options.to_metres = metres_of(a.to_km);
+  options.from_metres = metres_of(a.from_chainage);
+  options.to_metres = metres_of(a.to_chainage);
   if (options.from_metres && options.to_metres && *options.from_metres > *options.to_metres) {
     std::swap(options.from_metres, options.to_metres);
   }
@@ -670,11 +665,6 @@ Status write_view(const Arguments& a, const std::string& stamp) {
 
 int view(const Arguments& a) {
   if (a.output.empty()) return usage_error("view needs -o FILE.html");
-  for (const std::string* km : {&a.from_km, &a.to_km}) {
-    if (!km->empty() && !kilometre_in_metres(*km)) {
-      return usage_error("'" + *km + "' is not a kilometre (37, 37.25 or 37+250)");
-    }
-  }
   if (!a.watch) {
     const Status status = write_view(a, "");
     return status.ok() ? kExitClean : file_fault(status.message());
