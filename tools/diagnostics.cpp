@@ -178,6 +178,7 @@ std::vector<std::string> problem_notes(const ScenarioCompiler& c, const Problem&
 // The line and column of `offset` in `source`, and the excerpt shown under the diagnostic.
 void place_at(const ShownSource& source, size_t offset, Diagnostic* d) {
   const LineAndColumn at = source.locate(offset);
+  d->offset = offset;
   d->line = at.line;
   d->column = at.column;
   const Excerpt shown = source.excerpt(offset);

@@ -64,13 +64,14 @@ class ShownSource {
 struct Diagnostic {
   enum class Level { kError, kWarning };
   Level level = Level::kError;
-  std::string file;                // the path as shown; empty when the diagnostic has no file
-  int line = 0;                    // from 1; 0 when it has no place in the file
-  int column = 0;                  // from 1, in characters
-  std::string code;                // an error's number ("6"), a warning's kind
-  std::string message;             // UTF-8, one line
-  std::vector<std::string> notes;  // further lines of explanation, UTF-8
-  bool past_first_error = false;   // found after the compiler had stopped at its first error
+  std::string file;                    // the path as shown; empty when the diagnostic has no file
+  int line = 0;                        // from 1; 0 when it has no place in the file
+  int column = 0;                      // from 1, in characters
+  size_t offset = Problem::kNoOffset;  // the byte of the source it points at, when it does
+  std::string code;                    // an error's number ("6"), a warning's kind
+  std::string message;                 // UTF-8, one line
+  std::vector<std::string> notes;      // further lines of explanation, UTF-8
+  bool past_first_error = false;       // found after the compiler had stopped at its first error
   // For people: the source line (UTF-8, an excerpt) with its caret, or lines in its place.
   std::string excerpt;
   std::string excerpt_bytes;  // the same as the source holds it, for the caret's tabs

@@ -68,22 +68,14 @@ std::vector<ViewProblem> view_problems(const ScenarioCompiler& compiler,
     problems.push_back({error ? "error" : "warning", where.empty() ? "compiled output" : where,
                         (error ? "error " + d.code + ": " : std::string()) + d.message, metres});
   };
-  // As many warnings of each kind as the tool shows, then a count of the rest.
+  // As many warnings of each kind as the tool shows, then a count of the rest (with no place).
   const ShownSource* sources[2] = {&line_source, &train_source};
   for (int k = 0; k < 2; ++k) {
     const std::vector<SourceWarning> warnings =
         k == 0 ? lint_line_source(line_source.text()) : lint_train_source(train_source.text());
-    const std::vector<Diagnostic> shown =
-        warning_diagnostics(warnings, *sources[k], kDefaultMaxWarnings);
-    size_t next = 0;
-    for (const Diagnostic& d : shown) {
-      // The diagnostics follow the warnings in order, the counts of the rest last.
+    for (const Diagnostic& d : warning_diagnostics(warnings, *sources[k], kDefaultMaxWarnings)) {
       std::optional<int64_t> metres;
-      while (next < warnings.size() &&
-             utf8_from_windows_1252(warnings[next].message) != d.message) {
-        ++next;
-      }
-      if (next < warnings.size()) metres = place_of(k, warnings[next++].offset);
+      if (d.offset != Problem::kNoOffset) metres = place_of(k, d.offset);
       add(d, metres);
     }
   }
