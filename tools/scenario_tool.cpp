@@ -770,8 +770,9 @@ int package(const Arguments& a) {
   const std::vector<SourceWarning> line_warnings = lint_line_source(line.text());
   const std::vector<SourceWarning> train_warnings = lint_train_source(train.text());
   const size_t warnings = line_warnings.size() + train_warnings.size();
-  std::fputs(format_warnings(line_warnings, line, a.max_warnings).c_str(), stdout);
-  std::fputs(format_warnings(train_warnings, train, a.max_warnings).c_str(), stdout);
+  // Diagnostics on standard error, as check and compile give them.
+  std::fputs(format_warnings(line_warnings, line, a.max_warnings).c_str(), stderr);
+  std::fputs(format_warnings(train_warnings, train, a.max_warnings).c_str(), stderr);
   ScenarioCompiler compiler(a.directory, a.scenario);
   compiler.write_files = false;
   compiler.line_source_text = payload.line_source;
@@ -782,7 +783,7 @@ int package(const Arguments& a) {
     std::fputs(format_problem(compiler, problem, line, train,
                               path_in(a.directory, track_cells_name(a.scenario)))
                    .c_str(),
-               stdout);
+               stderr);
   }
   if (result.end == CompileEnd::kIntegrityError) {
     std::printf("not packaged: Errore n. %d\nerrore=%d\n", result.integrity_error,
