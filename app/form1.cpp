@@ -93,12 +93,14 @@ void Form1::Form_Load() {
   platform::end_process(kExitComplete);
 }
 
-void Form1::memorizza_percorso(int32_t& j) {
-  compiler_.directory = directory_;
-  compiler_.scenario = scenario_;
-  const CompileResult result = compiler_.memorizza_percorso(j);
+void Form1::memorizza_percorso(int32_t j) {
+  CompileOptions options;
+  options.directory = directory_;
+  options.scenario = scenario_;
+  options.build_plan = j != 0;
+  const CompileResult result = ::memorizza_percorso(options, &compiled_);
   switch (result.end) {
-    case CompileEnd::kWritten:
+    case CompileEnd::kCompleted:
       return;
     case CompileEnd::kIntegrityError:
       errore(std::to_string(result.integrity_error));
@@ -109,8 +111,8 @@ void Form1::memorizza_percorso(int32_t& j) {
       // Only sources changed behind the program's back can get here; never pass it off as done.
       lock_.release();
       platform::report_fault(title(), "no compiled file written: error " +
-                                          std::to_string(compiler_.error.code) + ": " +
-                                          error_meaning(compiler_.error.code));
+                                          std::to_string(compiled_.log.error.code) + ": " +
+                                          error_meaning(compiled_.log.error.code));
       platform::end_process(kExitNothingCompiled);
   }
 }

@@ -27,7 +27,7 @@ class Form1 {
 
   // Compiles the two sources beside the executable into the simulator's files; with a
   // non-zero `j` the line plan too. Ends the run when the compilation cannot complete.
-  void memorizza_percorso(int32_t& j);
+  void memorizza_percorso(int32_t j);
 
   // The window as designed: a label "Attendere" in a large bold font, titled `title`.
   static platform::WindowSpec window_spec(const std::string& title = kApplicationTitle);
@@ -54,6 +54,6 @@ class Form1 {
   std::string directory_;
   // A scenario that 'scenario-tool package' appended to this installer, when there is one.
   std::optional<ScenarioPayload> payload_;
-  // The compiler's state lives as long as the window.
-  ScenarioCompiler compiler_{"", {}};
+  // What the compilation built: its records are large, so they live as long as the window.
+  Compilation compiled_;
 };

@@ -13,6 +13,7 @@
 #include "compiler/binary_layout.h"
 #include "compiler/line_plan.h"
 #include "compiler/scenario_compiler.h"
+#include "compiler/signal_cell_rules.h"
 #include "sources/line_source.h"
 #include "sources/text_writer.h"
 #include "sources/train_source.h"
@@ -34,14 +35,11 @@ const ScenarioSources& maximal() {
 
 void in_memory(benchmark::State& state, const ScenarioSources& sources) {
   for (auto _ : state) {
-    ScenarioCompiler compiler("", kScenario);
-    compiler.write_files = false;
-    compiler.line_source_text = sources.line_source;
-    compiler.train_source_text = sources.train_source;
-    int32_t j = 1;
-    compiler.memorizza_percorso(j);
-    if (compiler.error.code != 0) state.SkipWithError("the scenario did not compile cleanly");
-    benchmark::DoNotOptimize(compiler.cells.data());
+    Compilation compiled;
+    memorizza_percorso(in_memory_options(kScenario, sources.line_source, sources.train_source),
+                       &compiled);
+    if (compiled.log.error.code != 0) state.SkipWithError("the scenario did not compile cleanly");
+    benchmark::DoNotOptimize(compiled.records.cells.data());
   }
 }
 
@@ -52,10 +50,12 @@ void with_files(benchmark::State& state, const ScenarioSources& sources) {
   for (auto _ : state) {
     replace_file(path_in(folder, line_source_name(kScenario)), sources.line_source);
     replace_file(path_in(folder, train_source_name(kScenario)), sources.train_source);
-    ScenarioCompiler compiler(folder, kScenario);
-    int32_t j = 1;
-    const CompileResult result = compiler.memorizza_percorso(j);
-    if (result.end != CompileEnd::kWritten || compiler.error.code != 0) {
+    CompileOptions options;
+    options.directory = folder;
+    options.scenario = kScenario;
+    Compilation compiled;
+    const CompileResult result = memorizza_percorso(options, &compiled);
+    if (result.end != CompileEnd::kCompleted || compiled.log.error.code != 0) {
       state.SkipWithError("the scenario did not compile cleanly");
     }
   }
@@ -112,14 +112,13 @@ void BM_LinePlanPerMetre(benchmark::State& state) {
 
 // The rule pass alone over the maximal scenario's cells as the readers leave them.
 void BM_RulePass(benchmark::State& state) {
-  ScenarioCompiler compiler("", kScenario);
-  compiler.write_files = false;
-  compiler.line_source_text = maximal().line_source;
-  compiler.train_source_text = maximal().train_source;
-  int32_t j = 0;
-  compiler.memorizza_percorso(j);
+  CompileOptions options =
+      in_memory_options(kScenario, maximal().line_source, maximal().train_source);
+  options.build_plan = false;
+  Compilation compiled;
+  memorizza_percorso(options, &compiled);
   // Take the points the pass placed out again.
-  std::vector<TrackCell> before = compiler.cells;
+  std::vector<TrackCell> before = compiled.records.cells;
   for (TrackCell& cell : before) {
     if (cell.type == kCellSpeedRestriction)
       cell = TrackCell{0,
@@ -136,9 +135,9 @@ void BM_RulePass(benchmark::State& state) {
   }
   for (auto _ : state) {
     state.PauseTiming();
-    compiler.cells = before;
+    compiled.records.cells = before;
     state.ResumeTiming();
-    compiler.apply_signal_cell_rules();
+    apply_signal_cell_rules(compiled.records, compiled.log);
   }
   state.SetItemsProcessed(state.iterations() * int64_t(before.size()));
 }

@@ -6,18 +6,20 @@
 
 TEST(MaximalScenarioTest, CompilesCleanlyAndTheSameSeedGivesTheSameSources) {
   const ScenarioSources sources = maximal_scenario(1);
-  ScenarioCompiler compiler("", {"Massimo", "1"});
-  compiler.write_files = false;
-  compiler.line_source_text = sources.line_source;
-  compiler.train_source_text = sources.train_source;
-  int32_t j = 1;
-  EXPECT_EQ(compiler.memorizza_percorso(j).end, CompileEnd::kWritten);
-  EXPECT_EQ(compiler.error.code, 0);
-  EXPECT_TRUE(compiler.problems.empty());
-  EXPECT_EQ(compiler.last_cell(), 20140);
-  EXPECT_EQ(compiler.tunnel_count, 80);
-  EXPECT_EQ(compiler.hand_over.signboard_cursor, 40);
-  EXPECT_EQ(compiler.table[38].text, "Stazione 38");
+  Compilation compiled;
+  EXPECT_EQ(
+      memorizza_percorso(
+          in_memory_options({"Massimo", "1"}, sources.line_source, sources.train_source), &compiled)
+          .end,
+      CompileEnd::kCompleted);
+  EXPECT_EQ(compiled.log.error.code, 0);
+  EXPECT_TRUE(compiled.log.problems.empty());
+  EXPECT_EQ(compiled.records.last_cell(), 20140);
+  EXPECT_EQ(compiled.records.tunnels.size(), 80u);
+  // Signboard texts fill the table down to entry 41; the stations stop just below.
+  EXPECT_FALSE(compiled.records.table[41].text.empty());
+  EXPECT_TRUE(compiled.records.table[40].text.empty());
+  EXPECT_EQ(compiled.records.table[38].text, "Stazione 38");
 
   const ScenarioSources again = maximal_scenario(1);
   EXPECT_EQ(again.line_source, sources.line_source);

@@ -10,23 +10,34 @@
 
 struct CompilerFixture {
   TempDir dir;
-  ScenarioCompiler compiler{dir.path(), {"Viterbo_Attigliano", "7545"}};
+  CompileOptions options = default_options(dir.path());
+  Compilation compiled;
 
   std::string line_source_path() const { return dir.file("Viterbo_Attigliano_linea.txt"); }
   std::string train_source_path() const { return dir.file("Viterbo_Attigliano_7545-.txt"); }
 
   // Writes `text` as the line source and a train source with a speed and an adhesion from
   // the start of the line beside it, then compiles.
-  CompileResult compile_line(const std::string& text, int32_t j = 1) {
-    return compile(text, "[generale]\r\nvelocita, 0, 70\r\naderenza, 0, 100\r\n[fine]\r\n", j);
+  CompileResult compile_line(const std::string& text, bool build_plan = true) {
+    return compile(text, "[generale]\r\nvelocita, 0, 70\r\naderenza, 0, 100\r\n[fine]\r\n",
+                   build_plan);
   }
 
   // Writes the two sources, then compiles.
   CompileResult compile(const std::string& line_source, const std::string& train_source,
-                        int32_t j = 1) {
+                        bool build_plan = true) {
     write_file_bytes(line_source_path(), line_source);
     write_file_bytes(train_source_path(), train_source);
-    return compiler.memorizza_percorso(j);
+    options.build_plan = build_plan;
+    return memorizza_percorso(options, &compiled);
+  }
+
+  // The installer's options: sources deleted once read, files written.
+  static CompileOptions default_options(const std::string& directory) {
+    CompileOptions o;
+    o.directory = directory;
+    o.scenario = {"Viterbo_Attigliano", "7545"};
+    return o;
   }
 };
 

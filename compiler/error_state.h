@@ -1,7 +1,6 @@
-// Where the compiler records a problem it meets in the sources or the rules: a code (0 for none)
-// and the position along the line, in metres, where it was found. A later problem overwrites an
-// earlier one. The installer goes on whatever it holds, and shows it only when nothing could be
-// compiled; the authors' tool reports it.
+// The compiler's error state: a code (0 for none) and the position along the line, in metres,
+// where it was found. A later problem overwrites an earlier one. The installer goes on whatever
+// it holds, and names it only when nothing could be compiled; the authors' tool reports it.
 #pragma once
 
 #include <cstdint>

@@ -14,24 +14,21 @@ struct Outcome {
   CompileEnd end;
   int32_t code;
   int32_t position;
-  ScenarioCompiler compiler{"", {"Viterbo_Attigliano", "7545"}};
+  Compilation compiled;
 };
 
 // Compiles the two texts in memory, printing how long it took.
 void compile(const std::string& line, const std::string& train, Outcome* out, const char* what) {
-  out->compiler.write_files = false;
-  out->compiler.line_source_text = line;
-  out->compiler.train_source_text = train;
-  int32_t j = 1;
+  const CompileOptions options = in_memory_options({"Viterbo_Attigliano", "7545"}, line, train);
   const auto start = std::chrono::steady_clock::now();
-  out->end = out->compiler.memorizza_percorso(j).end;
+  out->end = memorizza_percorso(options, &out->compiled).end;
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                       std::chrono::steady_clock::now() - start)
                       .count();
   std::printf("%s: %lld ms for %zu bytes\n", what, static_cast<long long>(ms),
               line.size() + train.size());
-  out->code = out->compiler.error.code;
-  out->position = out->compiler.error.position;
+  out->code = out->compiled.log.error.code;
+  out->position = out->compiled.log.error.position;
 }
 
 const std::string kTrain = "[generale]\r\nvelocita, 0, 70\r\naderenza, 0, 100\r\n[fine]\r\n";
@@ -49,7 +46,7 @@ TEST(HostileInputTest, AHundredMegabyteSource) {
   while (fields.size() < (100u << 20)) fields += "abc,  def,ghi\r\n";
   Outcome out;
   compile(line_source(fields), kTrain, &out, "100 MB of fields matching no keyword");
-  EXPECT_EQ(out.end, CompileEnd::kWritten);
+  EXPECT_EQ(out.end, CompileEnd::kCompleted);
   EXPECT_EQ(out.code, 0);
 }
 
@@ -62,7 +59,7 @@ TEST(HostileInputTest, TenMegabyteFieldsWithoutAComma) {
   compile(line_source("cartello_indicatore, 2100, " + field + "\r\n"), kTrain, &signboard,
           "a 10 MB signboard text");
   EXPECT_EQ(signboard.code, kRunTimeFailure);
-  EXPECT_NE(signboard.compiler.failure_message.find("longer than a table entry holds"),
+  EXPECT_NE(signboard.compiled.log.failure_message.find("longer than a table entry holds"),
             std::string::npos);
 }
 
@@ -71,13 +68,13 @@ TEST(HostileInputTest, CurvesPastTheLargestPlan) {
   compile(line_source("curvad4, 1000, 2000000\r\n", 1000000), kTrain, &longest,
           "a curve across metre 1,000,000");
   EXPECT_EQ(longest.code, kBadCurve);
-  EXPECT_EQ(longest.compiler.plan.computed_end, 1000001);
+  EXPECT_EQ(longest.compiled.records.plan.computed_end, 1000001);
   Outcome shorter;
   compile(line_source("curvad4, 1000, 2000000\r\n", 900000), kTrain, &shorter,
           "a curve past the end of the plan");
   EXPECT_EQ(shorter.code, kBeyondCells);
   EXPECT_EQ(shorter.position, 1000);
-  EXPECT_EQ(shorter.compiler.plan.computed_end, 907001) << "computed up to its last metre";
+  EXPECT_EQ(shorter.compiled.records.plan.computed_end, 907001) << "computed up to its last metre";
 }
 
 TEST(HostileInputTest, TenThousandSignals) {
@@ -88,9 +85,9 @@ TEST(HostileInputTest, TenThousandSignals) {
   Outcome out;
   compile(line_source("", 1000000), "[generale]\r\nvelocita, 0, 70\r\n" + signals + "[fine]\r\n",
           &out, "10,000 signals");
-  EXPECT_EQ(out.end, CompileEnd::kWritten);
+  EXPECT_EQ(out.end, CompileEnd::kCompleted);
   EXPECT_EQ(out.code, 0);
   int count = 0;
-  for (const TrackCell& cell : out.compiler.cells) count += cell.type == kCellSignal;
+  for (const TrackCell& cell : out.compiled.records.cells) count += cell.type == kCellSignal;
   EXPECT_EQ(count, 10000);
 }

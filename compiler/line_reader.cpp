@@ -38,8 +38,8 @@ double curvature(const std::string& field) {
 // The reading of one line source: its fields, its cursors and what the feature rows share.
 class LineSourceReading : public SourceReading {
  public:
-  LineSourceReading(ScenarioCompiler* compiler, std::string path, std::string text)
-      : SourceReading(compiler, ProblemSource::kLineSource, std::move(path), std::move(text)) {}
+  LineSourceReading(ReadingContext& context, std::string text)
+      : SourceReading(context, ProblemSource::kLineSource, std::move(text)) {}
 
   // Each part returns false when the reading stopped on an error: the line source is gone and
   // the train source is not read.
@@ -76,7 +76,7 @@ class LineSourceReading : public SourceReading {
   bool write_gradient();
   // Steps of the line plan from the plan cursor to `last`: straight when k is 0, else curving.
   void run_steps(int32_t last, double k);
-  bool plan_built() const { return c_.j != 0; }
+  bool plan_built() const { return context_.build_plan; }
 
   int32_t gradient_cursor_ = 0;
   int32_t previous_gradient_ = 0;
@@ -91,49 +91,47 @@ class LineSourceReading : public SourceReading {
   LineHandOver hand_over() const { return {signboard_cursor_, numbers_[1], numbers_[4]}; }
 };
 
-ScenarioCompiler::ReadingGoesOn ScenarioCompiler::read_line_source() {
-  table[kLineEntry].text = table_text(scenario_text(scenario.line_name));
-  table[kTrainEntry].text = table_text(scenario_text(scenario.train_number));
-  const std::string path = line_source_path();
-  bool exists;
-  std::string text = source_text(line_source_text, path, &exists);
-  if (!exists) {
-    error.set(kNoLineSource);
-    record_problem(ProblemSource::kLineSource, Problem::kNoOffset, false);
-    return ReadingGoesOn::kNo;
+bool read_line_source(ReadingContext& context, LineHandOver* hand_over, FailurePlace* failure) {
+  CompiledRecords& records = context.out.records;
+  const ScenarioIdentity& scenario = context.sources.scenario();
+  records.table[kLineEntry].text = table_text(scenario_text(scenario.line_name));
+  records.table[kTrainEntry].text = table_text(scenario_text(scenario.train_number));
+  std::string text;
+  if (!context.sources.read(ProblemSource::kLineSource, &text)) {
+    context.out.log.error.set(kNoLineSource);
+    context.out.log.record(ProblemSource::kLineSource, Problem::kNoOffset, false);
+    return false;
   }
-  LineSourceReading reading(this, path, std::move(text));
+  LineSourceReading reading(context, std::move(text));
   try {
-    if (!reading.general_section() || !reading.features()) return ReadingGoesOn::kNo;
+    if (!reading.general_section() || !reading.features()) return false;
     reading.end_of_features();
-    hand_over = reading.hand_over();
+    *hand_over = reading.hand_over();
   } catch (const RunTimeFailure&) {
-    failure_source_ = ProblemSource::kLineSource;
-    failure_offset_ = reading.failure_offset();
-    failure_row_offset_ = reading.row_offset();
+    *failure = reading.failure_place();
     throw;
   }
-  return ReadingGoesOn::kYes;
+  return true;
 }
 
 bool LineSourceReading::general_section() {
   // Everything up to the first field holding "[generale]" is passed over.
   for (;;) {
-    c_.current_field = in_.read_text();
+    field_ = in_.read_text();
     if (in_.eof()) {
       record_offset_ = Problem::kNoOffset;
       return stop(kNoGeneralSection);
     }
-    if (contains_ignoring_case(c_.current_field, "[generale]")) break;
+    if (contains_ignoring_case(field_, "[generale]")) break;
   }
   while (!in_.eof()) {
-    c_.current_field = in_.read_text();
+    field_ = in_.read_text();
     if (in_.eof()) break;
     for (int k = 0; k < 10; ++k) {
-      if (contains(c_.current_field, "-")) c_.current_field = in_.read_text();
+      if (contains(field_, "-")) field_ = in_.read_text();
     }
     record_offset_ = in_.field_offset();
-    const std::string& f = c_.current_field;
+    const std::string& f = field_;
     if (contains_ignoring_case(f, "lunghezza") && contains_ignoring_case(f, "percorso") &&
         !route_length()) {
       return false;
@@ -144,7 +142,7 @@ bool LineSourceReading::general_section() {
     } chainages[] = {{"tre", kChainageEntry3}, {"due", kChainageEntry2}, {"uno", kChainageEntry1}};
     for (const auto& r : chainages) {
       if (contains(f, r.keyword) && contains(f, "progressiva")) {
-        TableEntry& e = c_.table[r.entry];
+        TableEntry& e = records_.table[r.entry];
         e.start = in_.read_i32("chainage position");
         e.end = in_.read_i32("chainage value");
         e.position = in_.read_i32("chainage flag");
@@ -152,7 +150,7 @@ bool LineSourceReading::general_section() {
       }
     }
     // Background values: "uno" in start, "due" in position, "tre" in end.
-    TableEntry& line = c_.table[kLineEntry];
+    TableEntry& line = records_.table[kLineEntry];
     if (contains(f, "sfondo") && contains(f, "uno")) line.start = in_.read_i32("background");
     if (contains(f, "sfondo") && contains(f, "due")) line.position = in_.read_i32("background");
     if (contains(f, "sfondo") && contains(f, "tre")) line.end = in_.read_i32("background");
@@ -160,13 +158,13 @@ bool LineSourceReading::general_section() {
     if (is_section_header(f)) break;
   }
   // Features need the track cells, which only a route length makes.
-  if (c_.cells.empty()) return stop(kNoRouteLength);
+  if (records_.cells.empty()) return stop(kNoRouteLength);
   return true;
 }
 
 bool LineSourceReading::route_length() {
   const int32_t length = in_.read_i32("route length");
-  c_.table[kRouteEntry].end = length;
+  records_.table[kRouteEntry].end = length;
   if (length > kLongestRoute) return stop(kRouteTooLong);
   const int32_t total = add32(length, 7000, "total metres");
   const int32_t last = nearest<int32_t>(total / 50.0, "last cell");
@@ -174,22 +172,22 @@ bool LineSourceReading::route_length() {
   if (last < kHeaderCell) {
     throw RunTimeFailure("route length " + std::to_string(length) + " leaves no track cells");
   }
-  c_.total_metres = total;
-  c_.cells.assign(static_cast<size_t>(last) + 1, TrackCell());
-  c_.plan = LinePlan();
-  if (plan_built()) c_.plan.points = total + 1;
+  records_.total_metres = total;
+  records_.cells.assign(static_cast<size_t>(last) + 1, TrackCell());
+  records_.plan = LinePlan();
+  if (plan_built()) records_.plan.points = total + 1;
   return true;
 }
 
 bool LineSourceReading::repetition() {
-  TableEntry& train = c_.table[kTrainEntry];
+  TableEntry& train = records_.table[kTrainEntry];
   train.start = in_.read_i32("first repetition distance");
   train.end = in_.read_i32("second repetition distance");
   if (train.start % 50 != 0) return stop(kFirstRepetitionNotOn50);
   if (train.end % 50 != 0) return stop(kSecondRepetitionNotOn50);
-  if (contains(c_.current_field, "4")) {
+  if (contains(field_, "4")) {
     train.position = 4;
-  } else if (contains(c_.current_field, "9")) {
+  } else if (contains(field_, "9")) {
     train.position = 9;
   } else {
     return stop(kRepetitionCodeMissing);
@@ -199,14 +197,14 @@ bool LineSourceReading::repetition() {
 }
 
 bool LineSourceReading::features() {
-  c_.progressive_ordina();
-  c_.tunnel_count = 0;
+  progressive_ordina(records_);
+  records_.tunnels.clear();
   signboard_cursor_ = kFirstSignboardEntry;
   if (plan_built()) {
     // The line leaves the origin heading along +y: (0, 0), then (0, 1).
-    c_.plan.origin_set = true;
+    records_.plan.origin_set = true;
   }
-  while (!in_.eof() && next_keyword_field(&in_, &c_.current_field)) {
+  while (!in_.eof() && next_keyword_field(&in_, &field_)) {
     record_offset_ = in_.field_offset();
     const Row row = feature_rows();
     if (row == Row::kStop) return false;
@@ -229,20 +227,20 @@ LineSourceReading::Row LineSourceReading::feature_rows() {
 
 bool LineSourceReading::within_cells(int32_t p) const {
   // In floating point: a position near the 32-bit limit simply fails the test.
-  return (double(p) + 100) / 50 <= c_.last_cell();
+  return (double(p) + 100) / 50 <= records_.last_cell();
 }
 
 bool LineSourceReading::write_gradient() {
-  if (gradient_cursor_ > c_.last_cell()) return false;
+  if (gradient_cursor_ > records_.last_cell()) return false;
   // The low 8 bits of gradient + 100, whatever the gradient: no range check.
-  c_.cells[gradient_cursor_].gradient =
+  records_.cells[gradient_cursor_].gradient =
       static_cast<uint8_t>((int64_t(previous_gradient_) + 100) & 0xff);
   ++gradient_cursor_;
   return true;
 }
 
 LineSourceReading::Row LineSourceReading::gradient() {
-  if (!contains_ignoring_case(c_.current_field, "pendenza")) return Row::kNext;
+  if (!contains_ignoring_case(field_, "pendenza")) return Row::kNext;
   const int32_t p = in_.read_i32("gradient position");
   const int32_t g = in_.read_i32("gradient");
   if (!within_cells(p)) return beyond_cells(p);
@@ -260,11 +258,11 @@ LineSourceReading::Row LineSourceReading::gradient() {
 }
 
 LineSourceReading::Row LineSourceReading::curve() {
-  if (!plan_built() || !contains_ignoring_case(c_.current_field, "curva")) return Row::kNext;
+  if (!plan_built() || !contains_ignoring_case(field_, "curva")) return Row::kNext;
   const int32_t start = in_.read_i32("curve start");
   const int32_t length = in_.read_i32("curve length");
   if (!within_cells(start)) return beyond_cells(start);
-  const double k = curvature(c_.current_field);
+  const double k = curvature(field_);
   if (k == 0) {
     stop(kBadCurve);
     return Row::kStop;
@@ -277,7 +275,7 @@ LineSourceReading::Row LineSourceReading::curve() {
     if (plan_cursor_ > until) continue;
     // Steps run up to the plan's last metre and the cursor's limit; past either, the curve
     // lies beyond the line (15) or the plan too far (103, which a step at the limit meets).
-    const int32_t last = std::min({until, c_.plan.last_metre(), kPlanLimit});
+    const int32_t last = std::min({until, records_.plan.last_metre(), kPlanLimit});
     run_steps(last, run == 0 ? 0.0 : k);
     if (plan_cursor_ > kPlanLimit) {
       stop(kBadCurve);
@@ -290,18 +288,17 @@ LineSourceReading::Row LineSourceReading::curve() {
 }
 
 void LineSourceReading::run_steps(int32_t last, double k) {
-  lay_run(&c_.plan, last, k);
+  lay_run(&records_.plan, last, k);
   plan_cursor_ = std::max(plan_cursor_, last + 1);
 }
 
 LineSourceReading::Row LineSourceReading::tunnel() {
-  if (!contains_ignoring_case(c_.current_field, "montagna")) return Row::kNext;
+  if (!contains_ignoring_case(field_, "montagna")) return Row::kNext;
   int32_t* n = numbers_.data();
   for (int i = 0; i < 3; ++i) n[i] = in_.read_i32("tunnel");
   if (!within_cells(n[0])) return beyond_cells(n[0]);
-  c_.memo_montagna(n[0], n[1], n[2]);
   // The store refuses a tunnel whose cells lie beyond the route.
-  if (c_.error.code == kBeyondCells) {
+  if (memo_montagna(records_, log_, n[0], n[1], n[2])) {
     record(true);
     return Row::kLeaveFeatures;
   }
@@ -310,33 +307,33 @@ LineSourceReading::Row LineSourceReading::tunnel() {
 }
 
 LineSourceReading::Row LineSourceReading::speed_indicator() {
-  if (!contains_ignoring_case(c_.current_field, "indicatori_v")) return Row::kNext;
+  if (!contains_ignoring_case(field_, "indicatori_v")) return Row::kNext;
   int32_t* n = numbers_.data();
   for (int i = 0; i < 9; ++i) n[i] = in_.read_i32("speed indicator");
   const int32_t position = n[0];
   if (!within_cells(position) || point_cell(position) < 0) return beyond_cells(position);
-  c_.memo_indicatori_v_max(position, n[1], n[2], n[3], n[4], n[5], n[6], n[7], n[8]);
-  if (c_.error.code > 0) return stop_at(c_.error.code, position);
+  const StoreRefusal refused = memo_indicatori_v_max(records_, log_, position, n[1], n[2], n[3],
+                                                     n[4], n[5], n[6], n[7], n[8]);
+  if (stopped_after_store(refused, position)) return Row::kStop;
   stored(RowKind::kSpeedIndicator, position, point_cell(position));
   return Row::kNext;
 }
 
 LineSourceReading::Row LineSourceReading::signboard() {
-  if (!contains_ignoring_case(c_.current_field, "indicat") ||
-      !contains_ignoring_case(c_.current_field, "cartello")) {
+  if (!contains_ignoring_case(field_, "indicat") || !contains_ignoring_case(field_, "cartello")) {
     return Row::kNext;
   }
   const int32_t position = numbers_[0] = in_.read_i32("signboard position");
   // The text goes into the current field, so it is never taken for a keyword.
-  c_.current_field = in_.read_text();
+  field_ = in_.read_text();
   if (!within_cells(position) || point_cell(position) < 0) return beyond_cells(position);
-  TrackCell& cell = c_.cells[point_cell(position)];
+  TrackCell& cell = records_.cells[point_cell(position)];
   if (!is_free(cell)) return stop_at(kSignboardCellTaken, position, point_cell(position));
   // Entry 0 is never written: signboard texts fill entries 80 down to 1 at most.
   if (signboard_cursor_ < kFirstStationEntry) {
     throw RunTimeFailure("more signboard texts than the scenario table holds (80)");
   }
-  c_.table[signboard_cursor_].text = table_text(c_.current_field);
+  records_.table[signboard_cursor_].text = table_text(field_);
   cell.type = kCellSignboard;
   cell.value_a = static_cast<int16_t>(signboard_cursor_);
   stored(RowKind::kSignboard, position, point_cell(position), signboard_cursor_);
@@ -345,13 +342,13 @@ LineSourceReading::Row LineSourceReading::signboard() {
 }
 
 void LineSourceReading::end_of_features() {
-  delete_source();
+  done_with_source();
   // The last gradient runs on to the end of the line.
   do {
     if (!write_gradient()) break;
-  } while (gradient_cursor_ < c_.last_cell() - 2);
+  } while (gradient_cursor_ < records_.last_cell() - 2);
   if (plan_built()) {
     // Straight to the end; the last two metres stay unset.
-    run_steps(c_.total_metres - 2, 0);
+    run_steps(records_.total_metres - 2, 0);
   }
 }

@@ -9,36 +9,37 @@
 
 TEST(LineReaderTest, ShippedLineSource) {
   CompilerFixture f;
-  ASSERT_EQ(f.compile_line(shipped_line_source()).end, CompileEnd::kWritten);
-  const ScenarioCompiler& c = f.compiler;
-  EXPECT_EQ(c.error.code, 0);
+  ASSERT_EQ(f.compile_line(shipped_line_source()).end, CompileEnd::kCompleted);
+  const Compilation& c = f.compiled;
+  EXPECT_EQ(c.log.error.code, 0);
   EXPECT_FALSE(file_exists(f.line_source_path())) << "the line source is deleted once read";
   EXPECT_FALSE(file_exists(f.train_source_path()));
 
-  EXPECT_EQ(c.total_metres, 57000);
-  EXPECT_EQ(c.last_cell(), 1140);
-  EXPECT_EQ(c.table[kRouteEntry].end, 50000);
+  EXPECT_EQ(c.records.total_metres, 57000);
+  EXPECT_EQ(c.records.last_cell(), 1140);
+  EXPECT_EQ(c.records.table[kRouteEntry].end, 50000);
   // Chainage: only "uno" (0, 39050, flag 1) given; it moves to entry 81 with 100 m added.
-  EXPECT_EQ(c.table[81].start, 0);
-  EXPECT_EQ(c.table[81].end, 39150);
-  EXPECT_EQ(c.table[81].position, 1);
-  for (int e : {82, 83}) EXPECT_EQ(c.table[e].start + c.table[e].end + c.table[e].position, 0);
-  EXPECT_EQ(c.table[kLineEntry].start, 0);     // sfondo uno
-  EXPECT_EQ(c.table[kLineEntry].position, 1);  // sfondo due
-  EXPECT_EQ(c.table[kLineEntry].end, 0);       // sfondo tre
-  EXPECT_EQ(c.table[kTrainEntry].start, 0);
-  EXPECT_EQ(c.table[kTrainEntry].end, 0);
-  EXPECT_EQ(c.table[kTrainEntry].position, 0);
-  EXPECT_EQ(c.table[kLineEntry].text, "Viterbo_Attigliano");
-  EXPECT_EQ(c.table[kTrainEntry].text, "7545");
+  EXPECT_EQ(c.records.table[81].start, 0);
+  EXPECT_EQ(c.records.table[81].end, 39150);
+  EXPECT_EQ(c.records.table[81].position, 1);
+  for (int e : {82, 83})
+    EXPECT_EQ(c.records.table[e].start + c.records.table[e].end + c.records.table[e].position, 0);
+  EXPECT_EQ(c.records.table[kLineEntry].start, 0);     // sfondo uno
+  EXPECT_EQ(c.records.table[kLineEntry].position, 1);  // sfondo due
+  EXPECT_EQ(c.records.table[kLineEntry].end, 0);       // sfondo tre
+  EXPECT_EQ(c.records.table[kTrainEntry].start, 0);
+  EXPECT_EQ(c.records.table[kTrainEntry].end, 0);
+  EXPECT_EQ(c.records.table[kTrainEntry].position, 0);
+  EXPECT_EQ(c.records.table[kLineEntry].text, "Viterbo_Attigliano");
+  EXPECT_EQ(c.records.table[kTrainEntry].text, "7545");
 
   // The first signboard at 2100: cell 43, text in entry 80; 39 signboards in all.
-  EXPECT_EQ(c.cells[43].type, kCellSignboard);
-  EXPECT_EQ(c.cells[43].value_a, 80);
-  EXPECT_EQ(c.table[80].text, "(Cippo Km.)( 37+000  )");
-  EXPECT_EQ(c.table[79].text, "(______)(______)(______)");
-  EXPECT_EQ(c.table[42].text, "(Dev. I.)");
-  EXPECT_EQ(c.hand_over.signboard_cursor, 41);
+  EXPECT_EQ(c.records.cells[43].type, kCellSignboard);
+  EXPECT_EQ(c.records.cells[43].value_a, 80);
+  EXPECT_EQ(c.records.table[80].text, "(Cippo Km.)( 37+000  )");
+  EXPECT_EQ(c.records.table[79].text, "(______)(______)(______)");
+  EXPECT_EQ(c.records.table[42].text, "(Dev. I.)");
+  EXPECT_TRUE(c.records.table[41].text.empty());  // the next text would go here
 
   // Speed indicators.
   const struct {
@@ -48,38 +49,38 @@ TEST(LineReaderTest, ShippedLineSource) {
                     {789, 2020, 2121, 2222, 0}};  // 39400: 100, 105, 110 twice
   for (const auto& i : indicators) {
     SCOPED_TRACE(i.cell);
-    EXPECT_EQ(c.cells[i.cell].type, kCellSpeedIndicator);
-    EXPECT_EQ(c.cells[i.cell].value_a, i.a);
-    EXPECT_EQ(c.cells[i.cell].value_b, i.b);
-    EXPECT_EQ(c.cells[i.cell].value_c, i.c);
-    EXPECT_EQ(c.cells[i.cell].value_d, i.d);
+    EXPECT_EQ(c.records.cells[i.cell].type, kCellSpeedIndicator);
+    EXPECT_EQ(c.records.cells[i.cell].value_a, i.a);
+    EXPECT_EQ(c.records.cells[i.cell].value_b, i.b);
+    EXPECT_EQ(c.records.cells[i.cell].value_c, i.c);
+    EXPECT_EQ(c.records.cells[i.cell].value_d, i.d);
   }
 
   // Tunnel 11200-12000, kind 12: kind 2 with markers in every fourth free cell.
-  for (int i = 224; i <= 239; ++i) EXPECT_EQ(c.cells[i].tunnel_kind, 2) << i;
-  EXPECT_EQ(c.cells[223].tunnel_kind, 0);
-  EXPECT_EQ(c.cells[240].tunnel_kind, 0);
-  for (int i : {227, 231, 235, 239}) EXPECT_EQ(c.cells[i].type, kCellTunnelMarker) << i;
-  EXPECT_EQ(c.cells[228].type, kCellEmpty);
-  EXPECT_EQ(c.tunnel_count, 5);
-  EXPECT_EQ(c.tunnel_starts[2], 11200);
-  EXPECT_EQ(c.tunnel_ends[5], 49600);
+  for (int i = 224; i <= 239; ++i) EXPECT_EQ(c.records.cells[i].tunnel_kind, 2) << i;
+  EXPECT_EQ(c.records.cells[223].tunnel_kind, 0);
+  EXPECT_EQ(c.records.cells[240].tunnel_kind, 0);
+  for (int i : {227, 231, 235, 239}) EXPECT_EQ(c.records.cells[i].type, kCellTunnelMarker) << i;
+  EXPECT_EQ(c.records.cells[228].type, kCellEmpty);
+  ASSERT_EQ(c.records.tunnels.size(), 5u);
+  EXPECT_EQ(c.records.tunnels[1].start, 11200);
+  EXPECT_EQ(c.records.tunnels[4].end, 49600);
 
   // Gradients: 0 up to 500, 3 from 500, 0 from 1500, -5 from 5000, ...; the last, 0 from
   // 33150, runs to cell 1137.
-  EXPECT_EQ(c.cells[9].gradient, 100);
-  EXPECT_EQ(c.cells[10].gradient, 103);
-  EXPECT_EQ(c.cells[29].gradient, 103);
-  EXPECT_EQ(c.cells[30].gradient, 100);
-  EXPECT_EQ(c.cells[100].gradient, 95);
-  EXPECT_EQ(c.cells[127].gradient, 85);  // -15 from 6350
-  EXPECT_EQ(c.cells[1137].gradient, 100);
-  EXPECT_EQ(c.cells[1138].gradient, 0);
+  EXPECT_EQ(c.records.cells[9].gradient, 100);
+  EXPECT_EQ(c.records.cells[10].gradient, 103);
+  EXPECT_EQ(c.records.cells[29].gradient, 103);
+  EXPECT_EQ(c.records.cells[30].gradient, 100);
+  EXPECT_EQ(c.records.cells[100].gradient, 95);
+  EXPECT_EQ(c.records.cells[127].gradient, 85);  // -15 from 6350
+  EXPECT_EQ(c.records.cells[1137].gradient, 100);
+  EXPECT_EQ(c.records.cells[1138].gradient, 0);
 
   // The plan: straight along +y to metre 500, then curvad4 from 500 for 300 m.
-  ASSERT_TRUE(c.plan.origin_set);
-  EXPECT_EQ(c.plan.computed_end, 56999);  // metres 56999 and 57000 stay unset
-  const std::vector<PlanPoint> p = plan_points(c.plan);
+  ASSERT_TRUE(c.records.plan.origin_set);
+  EXPECT_EQ(c.records.plan.computed_end, 56999);  // metres 56999 and 57000 stay unset
+  const std::vector<PlanPoint> p = plan_points(c.records.plan);
   ASSERT_EQ(p.size(), 56999u);
   EXPECT_EQ(p[500].x, 0.0);
   EXPECT_EQ(p[500].y, 500.0);
@@ -101,15 +102,15 @@ TEST(LineReaderTest, CurvesTurnEachWayByTheirDigit) {
     SCOPED_TRACE(k.keyword);
     CompilerFixture f;
     f.compile_line(small_line_source(std::string(k.keyword) + ",  500,  300\r\n"));
-    EXPECT_EQ(f.compiler.error.code, 0);
-    const std::vector<PlanPoint> p = plan_points(f.compiler.plan);
+    EXPECT_EQ(f.compiled.log.error.code, 0);
+    const std::vector<PlanPoint> p = plan_points(f.compiled.records.plan);
     EXPECT_NEAR(p.at(800).x, k.x800, 0.0005);
     EXPECT_NEAR(p.at(800).y, 795.520, 0.0005);
   }
   // The lowest digit decides: "curva61" turns by 0.0001 a metre.
   CompilerFixture f;
   f.compile_line(small_line_source("curva61,  0,  100\r\n"));
-  EXPECT_NEAR(plan_points(f.compiler.plan).at(102).x, 0.0001 * 100 * 101 / 2, 0.01);
+  EXPECT_NEAR(plan_points(f.compiled.records.plan).at(102).x, 0.0001 * 100 * 101 / 2, 0.01);
 }
 
 TEST(LineReaderTest, ErrorCodesAndWhatTheyLeave) {
@@ -131,36 +132,36 @@ TEST(LineReaderTest, ErrorCodesAndWhatTheyLeave) {
        kRouteTooLong, -1, CompileEnd::kNothingCompiled, false},
       {"first repetition distance off the grid",
        small_line_source("", route + rep + ", 120, 0\r\n"), kFirstRepetitionNotOn50, -1,
-       CompileEnd::kWritten, false},
+       CompileEnd::kCompleted, false},
       {"second repetition distance off the grid",
        small_line_source("", route + rep + ", 100, 130\r\n"), kSecondRepetitionNotOn50, -1,
-       CompileEnd::kWritten, false},
+       CompileEnd::kCompleted, false},
       {"repetition without 4 or 9",
        small_line_source("", route + "ripetizione segnali, 100, 0\r\n"), kRepetitionCodeMissing, -1,
-       CompileEnd::kWritten, false},
+       CompileEnd::kCompleted, false},
       {"repetition before any route length", small_line_source("", rep + ", 120, 0\r\n" + route),
        kFirstRepetitionNotOn50, -1, CompileEnd::kNothingCompiled, false},
       {"curve without a curvature digit", small_line_source("curva,  500,  300\r\n"), kBadCurve, -1,
-       CompileEnd::kWritten, false},
+       CompileEnd::kCompleted, false},
       {"line plan past metre 1,000,000",
        small_line_source("curvad4, 999000, 5000\r\n", "lunghezza percorso, 1000000\r\n"), kBadCurve,
-       -1, CompileEnd::kWritten, false},
+       -1, CompileEnd::kCompleted, false},
       {"two signboards in one cell",
        small_line_source("cartello_indicatore, 2100, (a)\r\ncartello_indicatore, 2110, (b)\r\n"),
-       kSignboardCellTaken, 2110, CompileEnd::kWritten, false},
+       kSignboardCellTaken, 2110, CompileEnd::kCompleted, false},
       {"speed indicator on a signboard",
        small_line_source(
            "cartello_indicatore, 500, (a)\r\nindicatori_vmax, 500, 65,70,80,0,,,,0\r\n"),
-       kIndicatorCellTaken, 500, CompileEnd::kWritten, false},
+       kIndicatorCellTaken, 500, CompileEnd::kCompleted, false},
       {"a feature at 56950 m, past the cells",
        small_line_source("pendenza, 100, 3\r\nmontagna, 56950, 57000, 2\r\npendenza, 200, 5\r\n"),
-       kBeyondCells, 56950, CompileEnd::kWritten, true},
+       kBeyondCells, 56950, CompileEnd::kCompleted, true},
       {"a route length that is not a number",
        small_line_source("", "lunghezza percorso, cinquanta\r\n"), kRunTimeFailure, -1,
        CompileEnd::kNothingCompiled, true},
       {"a record cut short by the end of the file",
        "[generale]\r\nlunghezza percorso, 50000\r\n[curve]\r\nmontagna, 100\r\n", kRunTimeFailure,
-       -1, CompileEnd::kWritten, true},
+       -1, CompileEnd::kCompleted, true},
       {"an empty line source", "", kRunTimeFailure, -1, CompileEnd::kNothingCompiled, true},
       {"no route length in the general section", small_line_source("pendenza, 0, 0\r\n", ""),
        kNoRouteLength, -1, CompileEnd::kNothingCompiled, false},
@@ -172,15 +173,15 @@ TEST(LineReaderTest, ErrorCodesAndWhatTheyLeave) {
     SCOPED_TRACE(c.what);
     CompilerFixture f;
     EXPECT_EQ(f.compile_line(c.text).end, c.end);
-    EXPECT_EQ(f.compiler.error.code, c.code);
+    EXPECT_EQ(f.compiled.log.error.code, c.code);
     if (c.position >= 0) {
-      EXPECT_EQ(f.compiler.error.position, c.position);
+      EXPECT_EQ(f.compiled.log.error.position, c.position);
     }
     EXPECT_FALSE(file_exists(f.line_source_path()));
     // The train source is read (and deleted) only when the line source's reading went on.
     EXPECT_EQ(file_exists(f.train_source_path()), !c.train_source_read_or_deleted);
     // Compiled files exist exactly when something was compiled.
-    const bool written = c.end == CompileEnd::kWritten;
+    const bool written = c.end == CompileEnd::kCompleted;
     EXPECT_EQ(file_exists(f.dir.file("Viterbo_Attigliano_7545.dat")), written);
     EXPECT_EQ(file_exists(f.dir.file("Viterbo_Attigliano_linea.dat")), written);
   }
@@ -191,8 +192,8 @@ TEST(LineReaderTest, NoLineSourceTouchesNothing) {
   write_file_bytes(f.train_source_path(), "[generale]\r\n[fine]\r\n");
   write_file_bytes(f.dir.file("Viterbo_Attigliano_7545.dat"), "earlier");
   int32_t j = 1;
-  EXPECT_EQ(f.compiler.memorizza_percorso(j).end, CompileEnd::kNothingCompiled);
-  EXPECT_EQ(f.compiler.error.code, kNoLineSource);
+  EXPECT_EQ(memorizza_percorso(f.options, &f.compiled).end, CompileEnd::kNothingCompiled);
+  EXPECT_EQ(f.compiled.log.error.code, kNoLineSource);
   EXPECT_TRUE(file_exists(f.train_source_path()));
   EXPECT_EQ(read_file_bytes(f.dir.file("Viterbo_Attigliano_7545.dat")), "earlier");
 }
@@ -218,13 +219,13 @@ TEST(LineReaderTest, GeneralSection) {
     SCOPED_TRACE(c.what);
     CompilerFixture f;
     f.compile_line(small_line_source("", "LUNGHEZZA PERCORSO, 50000\r\n" + c.general));
-    EXPECT_EQ(f.compiler.error.code, 0);
-    EXPECT_EQ(f.compiler.last_cell(), 1140) << "route length keywords ignore case";
-    const TableEntry& train = f.compiler.table[kTrainEntry];
+    EXPECT_EQ(f.compiled.log.error.code, 0);
+    EXPECT_EQ(f.compiled.records.last_cell(), 1140) << "route length keywords ignore case";
+    const TableEntry& train = f.compiled.records.table[kTrainEntry];
     EXPECT_EQ(train.start, c.train_start);
     EXPECT_EQ(train.end, c.train_end);
     EXPECT_EQ(train.position, c.train_position);
-    EXPECT_EQ(f.compiler.table[kLineEntry].start, c.background_start);
+    EXPECT_EQ(f.compiled.records.table[kLineEntry].start, c.background_start);
   }
 }
 
@@ -239,10 +240,10 @@ TEST(LineReaderTest, RouteLengthSizesCellsAndPlan) {
     CompilerFixture f;
     f.compile_line(
         small_line_source("", "lunghezza percorso, " + std::to_string(c.length) + "\r\n"));
-    EXPECT_EQ(f.compiler.error.code, 0);
-    EXPECT_EQ(f.compiler.last_cell(), c.last_cell);
-    EXPECT_EQ(f.compiler.plan.last_metre(), c.last_metre);
-    EXPECT_EQ(f.compiler.plan.computed_end, c.last_metre - 1);
+    EXPECT_EQ(f.compiled.log.error.code, 0);
+    EXPECT_EQ(f.compiled.records.last_cell(), c.last_cell);
+    EXPECT_EQ(f.compiled.records.plan.last_metre(), c.last_metre);
+    EXPECT_EQ(f.compiled.records.plan.computed_end, c.last_metre - 1);
   }
 }
 
@@ -273,10 +274,10 @@ TEST(LineReaderTest, FeaturePositionsAgainstTheCells) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     CompilerFixture f;
-    EXPECT_EQ(f.compile_line(small_line_source(c.features)).end, CompileEnd::kWritten);
-    EXPECT_EQ(f.compiler.error.code, c.code);
+    EXPECT_EQ(f.compile_line(small_line_source(c.features)).end, CompileEnd::kCompleted);
+    EXPECT_EQ(f.compiled.log.error.code, c.code);
     if (c.code != 0) {
-      EXPECT_EQ(f.compiler.error.position, c.position);
+      EXPECT_EQ(f.compiled.log.error.position, c.position);
     }
   }
 }
@@ -309,7 +310,7 @@ TEST(LineReaderTest, TablesThatOverflowAreRunTimeFailures) {
     SCOPED_TRACE(c.what);
     CompilerFixture f;
     f.compile_line(small_line_source(c.features));
-    EXPECT_EQ(f.compiler.error.code, c.code);
+    EXPECT_EQ(f.compiled.log.error.code, c.code);
   }
 }
 
@@ -318,32 +319,32 @@ TEST(LineReaderTest, FieldsThatAreNotTested) {
   CompilerFixture last;
   last.compile_line(
       "[generale]\r\nlunghezza percorso, 50000\r\n[x]\r\npendenza, 500, 3\r\npendenza");
-  EXPECT_EQ(last.compiler.error.code, 0);
-  EXPECT_EQ(last.compiler.cells[10].gradient, 103);
+  EXPECT_EQ(last.compiled.log.error.code, 0);
+  EXPECT_EQ(last.compiled.records.cells[10].gradient, 103);
 
   // Without the line plan a curve row is not read: its numbers are fields of their own.
   CompilerFixture no_plan;
   EXPECT_EQ(
       no_plan.compile_line(small_line_source("curvad4, 500, 300\r\npendenza, 500, 3\r\n"), 0).end,
-      CompileEnd::kWritten);
-  EXPECT_EQ(no_plan.compiler.error.code, 0);
-  EXPECT_EQ(no_plan.compiler.plan.points, 0);
-  EXPECT_EQ(no_plan.compiler.cells[10].gradient, 103);
+      CompileEnd::kCompleted);
+  EXPECT_EQ(no_plan.compiled.log.error.code, 0);
+  EXPECT_EQ(no_plan.compiled.records.plan.points, 0);
+  EXPECT_EQ(no_plan.compiled.records.cells[10].gradient, 103);
   EXPECT_FALSE(file_exists(no_plan.dir.file("Viterbo_Attigliano_linea.dat")));
 
   // Two separators in a row are skipped; a third field is tested whatever it holds.
   CompilerFixture dashes;
   dashes.compile_line(small_line_source("---,---,pendenza-x, 500, 3\r\n"));
-  EXPECT_EQ(dashes.compiler.cells[10].gradient, 103);
+  EXPECT_EQ(dashes.compiled.records.cells[10].gradient, 103);
 }
 
 TEST(LineReaderTest, SumsThatWrapWithoutARangeCheck) {
   // A gradient of 2147483600 is stored as the low 8 bits of 2147483700.
   CompilerFixture f;
   f.compile_line(small_line_source("pendenza, 0, 2147483600\r\npendenza, 1000, -2147483648\r\n"));
-  EXPECT_EQ(f.compiler.error.code, 0);
-  EXPECT_EQ(f.compiler.cells[10].gradient, 2147483700 % 256);
-  EXPECT_EQ(f.compiler.cells[30].gradient, (int64_t(-2147483648) + 100) & 0xff);
+  EXPECT_EQ(f.compiled.log.error.code, 0);
+  EXPECT_EQ(f.compiled.records.cells[10].gradient, 2147483700 % 256);
+  EXPECT_EQ(f.compiled.records.cells[30].gradient, (int64_t(-2147483648) + 100) & 0xff);
 }
 
 TEST(LineReaderTest, CurveWhoseEndOverflowsKeepsItsStraightRun) {
@@ -351,10 +352,10 @@ TEST(LineReaderTest, CurveWhoseEndOverflowsKeepsItsStraightRun) {
   // overflow is then a run-time failure, and the straight metres stay.
   CompilerFixture f;
   EXPECT_EQ(f.compile_line(small_line_source("curvad4, 1000, 2147483647\r\n")).end,
-            CompileEnd::kWritten);
-  EXPECT_EQ(f.compiler.error.code, kRunTimeFailure);
-  EXPECT_EQ(f.compiler.plan.computed_end, 1001);
-  const std::vector<PlanPoint> p = plan_points(f.compiler.plan);
+            CompileEnd::kCompleted);
+  EXPECT_EQ(f.compiled.log.error.code, kRunTimeFailure);
+  EXPECT_EQ(f.compiled.records.plan.computed_end, 1001);
+  const std::vector<PlanPoint> p = plan_points(f.compiled.records.plan);
   ASSERT_EQ(p.size(), 1001u);
   EXPECT_EQ(p[1000].x, 0.0);
   EXPECT_EQ(p[1000].y, 1000.0);

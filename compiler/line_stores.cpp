@@ -2,7 +2,7 @@
 // indicators.
 #include "compiler/checked_math.h"
 #include "compiler/error_codes.h"
-#include "compiler/scenario_compiler.h"
+#include "compiler/feature_stores.h"
 
 namespace {
 
@@ -23,9 +23,16 @@ void store_chainage(const Chainage& c, TableEntry* e) {
   e->position = c.flag;
 }
 
+// A cell found taken: the store's code goes into the error state.
+StoreRefusal refuse(ProblemLog& log, int32_t code, int32_t cell) {
+  log.error.set(code);
+  return {code, cell};
+}
+
 }  // namespace
 
-void ScenarioCompiler::progressive_ordina() {
+void progressive_ordina(CompiledRecords& r) {
+  ScenarioTable& table = r.table;
   const Chainage r3 = chainage_of(table[kChainageEntry3]);
   const Chainage r2 = chainage_of(table[kChainageEntry2]);
   const Chainage r1 = chainage_of(table[kChainageEntry1]);
@@ -74,39 +81,43 @@ void ScenarioCompiler::progressive_ordina() {
   }
 }
 
-void ScenarioCompiler::memo_montagna(int32_t& inizio, int32_t& fine, int32_t& tipo) {
+StoreRefusal memo_montagna(CompiledRecords& r, ProblemLog& log, int32_t& inizio, int32_t& fine,
+                           int32_t& tipo) {
   bool markers = false;
   if (tipo > 10) {
     tipo -= 10;
     markers = true;
   }
-  if (tunnel_count >= kMaxTunnels) throw RunTimeFailure("more than 80 tunnels");
-  ++tunnel_count;
-  tunnel_starts[tunnel_count] = inizio;
-  tunnel_ends[tunnel_count] = fine;
+  if (r.tunnels.size() >= CompiledRecords::kMaxTunnels) {
+    throw RunTimeFailure("more than 80 tunnels");
+  }
+  r.tunnels.push_back({inizio, fine});
   // A tunnel that follows the previous one within 150 m is of kind 3.
-  if (tunnel_count > 1 && int64_t(inizio) - tunnel_ends[tunnel_count - 1] <= 150) {
+  if (r.tunnels.size() > 1 && int64_t(inizio) - r.tunnels[r.tunnels.size() - 2].end <= 150) {
     tipo = 3;
   }
   const int32_t last = nearest<int32_t>(fine / 50.0 - 1, "tunnel end cell");
   const int32_t first = area_cell(inizio);
-  if (first > last) return;
-  // Never mark a cell the route does not have.
-  if (first < 0) return error.set(kBeyondCells, inizio);
-  // The tunnel's own position is its start, wherever its end falls.
-  if (last > last_cell()) return error.set(kBeyondCells, inizio);
+  if (first > last) return {};
+  // Never mark a cell the route does not have; the tunnel's own position is its start,
+  // wherever its end falls.
+  if (first < 0 || last > r.last_cell()) {
+    log.error.set(kBeyondCells, inizio);
+    return {kBeyondCells};
+  }
   for (int32_t i = first, k = 1; i <= last; ++i, ++k) {
-    TrackCell& cell = cells[i];
+    TrackCell& cell = r.cells[i];
     cell.tunnel_kind = static_cast<uint8_t>(tipo);
     if (markers && k % 4 == 0 && cell.type == kCellEmpty) cell.type = kCellTunnelMarker;
   }
+  return {};
 }
 
-void ScenarioCompiler::memo_indicatori_v_max(int32_t posizione, int32_t& vas, int32_t& vbs,
-                                             int32_t& vcs, int32_t& strisces, int32_t& vad,
-                                             int32_t& vbd, int32_t& vcd, int32_t& strisced) {
-  TrackCell& cell = cell_at(point_cell(posizione));
-  if (!is_free(cell)) return refuse(kIndicatorCellTaken, point_cell(posizione));
+StoreRefusal memo_indicatori_v_max(CompiledRecords& r, ProblemLog& log, int32_t posizione,
+                                   int32_t& vas, int32_t& vbs, int32_t& vcs, int32_t& strisces,
+                                   int32_t& vad, int32_t& vbd, int32_t& vcd, int32_t& strisced) {
+  TrackCell& cell = r.cell_at(point_cell(posizione));
+  if (!is_free(cell)) return refuse(log, kIndicatorCellTaken, point_cell(posizione));
   cell.type = kCellSpeedIndicator;
   // Each speed code: the first board's speed times 20 plus the second board's fifth.
   cell.value_a = nearest<int16_t>(mul32(vas, 20, "speed code") + vad / 5.0, "speed code A");
@@ -115,4 +126,5 @@ void ScenarioCompiler::memo_indicatori_v_max(int32_t posizione, int32_t& vas, in
   // The stripes wrap to 16 bits, whatever their size.
   cell.value_d =
       static_cast<int16_t>(static_cast<uint16_t>((int64_t(strisces) * 10 + strisced) & 0xffff));
+  return {};
 }

@@ -2,6 +2,7 @@
 
 #include "compiler/checked_math.h"
 #include "compiler/error_codes.h"
+#include "compiler/feature_stores.h"
 #include "compiler/scenario_compiler.h"
 
 namespace {
@@ -12,17 +13,18 @@ struct Reference {
 
 // The three chainage references after ordering, given R3, R2 and R1 as read.
 std::array<Reference, 3> ordered(Reference r3, Reference r2, Reference r1) {
-  ScenarioCompiler c("", {"l", "t"});
+  Compilation c;
   const Reference in[3] = {r3, r2, r1};
   for (int i = 0; i < 3; ++i) {
-    c.table[81 + i].start = in[i].position;
-    c.table[81 + i].end = in[i].value;
-    c.table[81 + i].position = in[i].flag;
+    c.records.table[81 + i].start = in[i].position;
+    c.records.table[81 + i].end = in[i].value;
+    c.records.table[81 + i].position = in[i].flag;
   }
-  c.progressive_ordina();
+  progressive_ordina(c.records);
   std::array<Reference, 3> out;
   for (int i = 0; i < 3; ++i)
-    out[i] = {c.table[81 + i].start, c.table[81 + i].end, c.table[81 + i].position};
+    out[i] = {c.records.table[81 + i].start, c.records.table[81 + i].end,
+              c.records.table[81 + i].position};
   return out;
 }
 
@@ -35,9 +37,9 @@ std::ostream& operator<<(std::ostream& out, const Reference& r) {
 }
 
 // A compiler with the cells of a 50 km route.
-ScenarioCompiler with_cells() {
-  ScenarioCompiler c("", {"l", "t"});
-  c.cells.assign(1141, TrackCell());
+Compilation with_cells() {
+  Compilation c;
+  c.records.cells.assign(1141, TrackCell());
   return c;
 }
 
@@ -98,23 +100,24 @@ TEST(LineStoresTest, ChainageOverflowLeavesTheOrderedEntries) {
   };
   for (const auto& t : cases) {
     SCOPED_TRACE(t.what);
-    ScenarioCompiler c("", {"l", "t"});
+    Compilation c;
     const Reference in[3] = {t.r3, t.r2, t.r1};
     for (int i = 0; i < 3; ++i) {
-      c.table[81 + i].start = in[i].position;
-      c.table[81 + i].end = in[i].value;
-      c.table[81 + i].position = in[i].flag;
+      c.records.table[81 + i].start = in[i].position;
+      c.records.table[81 + i].end = in[i].value;
+      c.records.table[81 + i].position = in[i].flag;
     }
-    EXPECT_THROW(c.progressive_ordina(), RunTimeFailure);
+    EXPECT_THROW(progressive_ordina(c.records), RunTimeFailure);
     for (int i = 0; i < 3; ++i) {
-      const Reference got{c.table[81 + i].start, c.table[81 + i].end, c.table[81 + i].position};
+      const Reference got{c.records.table[81 + i].start, c.records.table[81 + i].end,
+                          c.records.table[81 + i].position};
       EXPECT_EQ(got, t.expected[i]) << "entry " << 81 + i;
     }
   }
 }
 
 TEST(LineStoresTest, TunnelKindsAndMarkers) {
-  ScenarioCompiler c = with_cells();
+  Compilation c = with_cells();
   const struct {
     int32_t inizio, fine, tipo;
     int32_t kind_after;  // the caller's tipo afterwards
@@ -126,31 +129,31 @@ TEST(LineStoresTest, TunnelKindsAndMarkers) {
       {20000, 19000, 5, 5},   // ends before it starts: listed, marks nothing
   };
   for (auto t : tunnels) {
-    c.memo_montagna(t.inizio, t.fine, t.tipo);
+    memo_montagna(c.records, c.log, t.inizio, t.fine, t.tipo);
     EXPECT_EQ(t.tipo, t.kind_after) << t.inizio;
   }
-  EXPECT_EQ(c.error.code, 0);
-  EXPECT_EQ(c.tunnel_count, 5);
-  EXPECT_EQ(c.tunnel_starts[5], 20000);
-  EXPECT_EQ(c.tunnel_ends[5], 19000);
-  EXPECT_EQ(c.cells[139].tunnel_kind, 2);
-  EXPECT_EQ(c.cells[140].tunnel_kind, 2);
-  EXPECT_EQ(c.cells[141].tunnel_kind, 0);
-  for (int i = 144; i <= 147; ++i) EXPECT_EQ(c.cells[i].tunnel_kind, 3) << i;
-  EXPECT_EQ(c.cells[147].type, kCellTunnelMarker);
+  EXPECT_EQ(c.log.error.code, 0);
+  ASSERT_EQ(c.records.tunnels.size(), 5u);
+  EXPECT_EQ(c.records.tunnels[4].start, 20000);
+  EXPECT_EQ(c.records.tunnels[4].end, 19000);
+  EXPECT_EQ(c.records.cells[139].tunnel_kind, 2);
+  EXPECT_EQ(c.records.cells[140].tunnel_kind, 2);
+  EXPECT_EQ(c.records.cells[141].tunnel_kind, 0);
+  for (int i = 144; i <= 147; ++i) EXPECT_EQ(c.records.cells[i].tunnel_kind, 3) << i;
+  EXPECT_EQ(c.records.cells[147].type, kCellTunnelMarker);
   for (int i = 224; i <= 239; ++i) {
-    EXPECT_EQ(c.cells[i].tunnel_kind, 2) << i;
-    EXPECT_EQ(c.cells[i].type, (i - 223) % 4 == 0 ? kCellTunnelMarker : kCellEmpty) << i;
+    EXPECT_EQ(c.records.cells[i].tunnel_kind, 2) << i;
+    EXPECT_EQ(c.records.cells[i].type, (i - 223) % 4 == 0 ? kCellTunnelMarker : kCellEmpty) << i;
   }
-  for (int i = 380; i <= 400; ++i) EXPECT_EQ(c.cells[i].tunnel_kind, 0) << i;
+  for (int i = 380; i <= 400; ++i) EXPECT_EQ(c.records.cells[i].tunnel_kind, 0) << i;
 
   // A marker goes only where the cell is still empty.
-  ScenarioCompiler taken = with_cells();
-  taken.cells[227].type = kCellSignboard;
+  Compilation taken = with_cells();
+  taken.records.cells[227].type = kCellSignboard;
   int32_t inizio = 11200, fine = 12000, tipo = 12;
-  taken.memo_montagna(inizio, fine, tipo);
-  EXPECT_EQ(taken.cells[227].type, kCellSignboard);
-  EXPECT_EQ(taken.cells[231].type, kCellTunnelMarker);
+  memo_montagna(taken.records, taken.log, inizio, fine, tipo);
+  EXPECT_EQ(taken.records.cells[227].type, kCellSignboard);
+  EXPECT_EQ(taken.records.cells[231].type, kCellTunnelMarker);
 }
 
 TEST(LineStoresTest, SpeedIndicators) {
@@ -169,11 +172,11 @@ TEST(LineStoresTest, SpeedIndicators) {
   };
   for (const auto& t : cases) {
     SCOPED_TRACE(t.what);
-    ScenarioCompiler c = with_cells();
+    Compilation c = with_cells();
     int32_t v[8];
     std::copy(t.values, t.values + 8, v);
-    c.memo_indicatori_v_max(500, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
-    const TrackCell& cell = c.cells[11];
+    memo_indicatori_v_max(c.records, c.log, 500, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
+    const TrackCell& cell = c.records.cells[11];
     EXPECT_EQ(cell.type, kCellSpeedIndicator);
     EXPECT_EQ(cell.value_a, t.a);
     EXPECT_EQ(cell.value_b, t.b);
@@ -183,19 +186,19 @@ TEST(LineStoresTest, SpeedIndicators) {
 }
 
 TEST(LineStoresTest, SpeedIndicatorNeedsAFreeCellAndA16BitCode) {
-  ScenarioCompiler c = with_cells();
+  Compilation c = with_cells();
   int32_t v[8] = {65, 70, 80, 0, 0, 0, 0, 0};
-  c.cells[11].type = kCellTunnelMarker;  // free: the indicator replaces it
-  c.memo_indicatori_v_max(500, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
-  EXPECT_EQ(c.cells[11].type, kCellSpeedIndicator);
-  c.cells[12].type = kCellSignboard;
-  c.memo_indicatori_v_max(550, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
-  EXPECT_EQ(c.error.code, kIndicatorCellTaken);
-  EXPECT_EQ(c.cells[12].type, kCellSignboard);
-  EXPECT_EQ(c.cells[12].value_a, 0);
+  c.records.cells[11].type = kCellTunnelMarker;  // free: the indicator replaces it
+  memo_indicatori_v_max(c.records, c.log, 500, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
+  EXPECT_EQ(c.records.cells[11].type, kCellSpeedIndicator);
+  c.records.cells[12].type = kCellSignboard;
+  memo_indicatori_v_max(c.records, c.log, 550, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
+  EXPECT_EQ(c.log.error.code, kIndicatorCellTaken);
+  EXPECT_EQ(c.records.cells[12].type, kCellSignboard);
+  EXPECT_EQ(c.records.cells[12].value_a, 0);
 
   int32_t big[8] = {1639, 0, 0, 0, 0, 0, 0, 0};  // 32780 does not fit 16 bits
-  EXPECT_THROW(
-      c.memo_indicatori_v_max(1000, big[0], big[1], big[2], big[3], big[4], big[5], big[6], big[7]),
-      RunTimeFailure);
+  EXPECT_THROW(memo_indicatori_v_max(c.records, c.log, 1000, big[0], big[1], big[2], big[3], big[4],
+                                     big[5], big[6], big[7]),
+               RunTimeFailure);
 }

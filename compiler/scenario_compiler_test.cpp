@@ -8,6 +8,7 @@
 #include "common/file_io.h"
 #include "compiler/binary_layout.h"
 #include "compiler/checked_math.h"
+#include "compiler/checksums.h"
 #include "compiler/compiler_fixture.h"
 #include "compiler/error_codes.h"
 #include "compiler/little_endian.h"
@@ -42,16 +43,17 @@ TEST(ScenarioCompilerTest, ThePlanFileHoldsTheEncodedPlanForShortAndLongRoutes) 
     SCOPED_TRACE(metres);
     CompilerFixture f;
     const std::string general = std::string("lunghezza percorso, ") + metres + "\r\n";
-    ASSERT_EQ(f.compile_line(small_line_source("", general)).end, CompileEnd::kWritten);
+    ASSERT_EQ(f.compile_line(small_line_source("", general)).end, CompileEnd::kCompleted);
     const std::string plan = read_file_bytes(f.dir.file("Viterbo_Attigliano_linea.dat"));
-    EXPECT_EQ(plan.size(), 2 * line_plan_half_bytes(f.compiler.plan));
-    EXPECT_TRUE(plan == encode_line_plan(f.compiler.plan)) << "the file differs from the plan";
+    EXPECT_EQ(plan.size(), 2 * line_plan_half_bytes(f.compiled.records.plan));
+    EXPECT_TRUE(plan == encode_line_plan(f.compiled.records.plan))
+        << "the file differs from the plan";
   }
 }
 
 TEST(ScenarioCompilerTest, ShippedLineWritesThreeFilesWithVersionWordsAndChecksums) {
   CompilerFixture f;
-  ASSERT_EQ(f.compile_line(shipped_line_source()).end, CompileEnd::kWritten);
+  ASSERT_EQ(f.compile_line(shipped_line_source()).end, CompileEnd::kCompleted);
 
   const std::string plan = read_file_bytes(f.dir.file("Viterbo_Attigliano_linea.dat"));
   // Per coordinate: metres 0 and 1 whole (4 bytes), 56997 doubles (10), two unset (2).
@@ -97,21 +99,21 @@ TEST(ScenarioCompilerTest, ChecksumsOfTheTrainNumberAndLineName) {
       {"", "ABC", 33756, 2546},
   };
   for (const auto& c : cases) {
-    ScenarioCompiler compiler("", {c.line, c.train});
-    compiler.table[kLineEntry].text = c.line;
-    compiler.table[kTrainEntry].text = c.train;
-    EXPECT_EQ(compiler.codice_gara_st(), c.st) << c.line << c.train;
-    EXPECT_EQ(compiler.codice_gara_og(), c.og) << c.line << c.train;
+    ScenarioTable table;
+    table[kLineEntry].text = c.line;
+    table[kTrainEntry].text = c.train;
+    EXPECT_EQ(codice_gara_st(table), c.st) << c.line << c.train;
+    EXPECT_EQ(codice_gara_og(table), c.og) << c.line << c.train;
   }
   // Past 25 characters the rest plays no part.
-  ScenarioCompiler a("", {}), b("", {});
-  a.table[kTrainEntry].text = std::string(25, 'x') + "1";
-  b.table[kTrainEntry].text = std::string(25, 'x') + "2";
-  EXPECT_EQ(a.codice_gara_st(), b.codice_gara_st());
+  ScenarioTable a, b;
+  a[kTrainEntry].text = std::string(25, 'x') + "1";
+  b[kTrainEntry].text = std::string(25, 'x') + "2";
+  EXPECT_EQ(codice_gara_st(a), codice_gara_st(b));
   // Accented capitals lower in Windows-1252 too.
-  a.table[kTrainEntry].text = "\xC8";
-  b.table[kTrainEntry].text = "\xE8";
-  EXPECT_EQ(a.codice_gara_og(), b.codice_gara_og());
+  a[kTrainEntry].text = "\xC8";
+  b[kTrainEntry].text = "\xE8";
+  EXPECT_EQ(codice_gara_og(a), codice_gara_og(b));
 }
 
 TEST(ScenarioCompilerTest, NamesGoIntoTheTableInWindows1252) {
@@ -122,25 +124,27 @@ TEST(ScenarioCompilerTest, NamesGoIntoTheTableInWindows1252) {
   write_file_bytes(dir.file("Citt\xC3\xA0_\xC3\x80lta_linea.txt"), small_line_source(""));
   write_file_bytes(dir.file("Citt\xC3\xA0_\xC3\x80lta_7545\xC3\x91-.txt"),
                    "[generale]\r\nvelocita, 0, 70\r\n[fine]\r\n");
-  ScenarioCompiler compiler(dir.path(), scenario);
-  int32_t j = 0;
-  ASSERT_EQ(compiler.memorizza_percorso(j).end, CompileEnd::kWritten);
-  EXPECT_EQ(compiler.error.code, 0);
+  CompileOptions options = CompilerFixture::default_options(dir.path());
+  options.scenario = scenario;
+  options.build_plan = false;
+  Compilation compiled;
+  ASSERT_EQ(memorizza_percorso(options, &compiled).end, CompileEnd::kCompleted);
+  EXPECT_EQ(compiled.log.error.code, 0);
   const std::string sim = read_file_bytes(dir.file("Citt\xC3\xA0_\xC3\x80lta_7545\xC3\x91.sim"));
   const size_t line = entry_offset(sim, kLineEntry);
   EXPECT_EQ(little_endian_at(sim, line + 14, 2), 10);
   EXPECT_EQ(sim.substr(line + 16, 10), "Citt\xE0_\xC0lta");
   EXPECT_EQ(sim.substr(entry_offset(sim, kTrainEntry) + 16, 5), "7545\xD1");
   // "7545ñcittà_àlta" and the pad: each accented letter counts as its one byte.
-  EXPECT_EQ(compiler.table[kLineEntry].time, 35826);
-  EXPECT_EQ(compiler.cells[kHeaderCell].value_b, 2744);
+  EXPECT_EQ(compiled.records.table[kLineEntry].time, 35826);
+  EXPECT_EQ(compiled.records.cells[kHeaderCell].value_b, 2744);
 
   // Without the accented train number: the figures of the line name alone.
-  ScenarioCompiler plain("", {"Citt\xC3\xA0_\xC3\x80lta", "7545"});
-  plain.table[kLineEntry].text = scenario_text(plain.scenario.line_name);
-  plain.table[kTrainEntry].text = scenario_text(plain.scenario.train_number);
-  EXPECT_EQ(plain.codice_gara_st(), 34881);
-  EXPECT_EQ(plain.codice_gara_og(), 2605);
+  ScenarioTable plain;
+  plain[kLineEntry].text = scenario_text("Citt\xC3\xA0_\xC3\x80lta");
+  plain[kTrainEntry].text = scenario_text("7545");
+  EXPECT_EQ(codice_gara_st(plain), 34881);
+  EXPECT_EQ(codice_gara_og(plain), 2605);
 
   // A name Windows-1252 cannot hold is a run-time failure, never bytes of another encoding.
   EXPECT_THROW(scenario_text("\xD0\x9C\xD0\xBE\xD1\x81"), RunTimeFailure);
@@ -174,7 +178,7 @@ TEST(ScenarioCompilerTest, WithoutThePlanOnlyTheTableAndCellsAreWritten) {
   CompilerFixture f;
   write_file_bytes(f.dir.file("Viterbo_Attigliano_linea.dat"), "earlier plan");
   write_file_bytes(f.dir.file("Viterbo_Attigliano_7545.dat"), std::string(100000, 'x'));
-  ASSERT_EQ(f.compile_line(shipped_line_source(), 0).end, CompileEnd::kWritten);
+  ASSERT_EQ(f.compile_line(shipped_line_source(), 0).end, CompileEnd::kCompleted);
   EXPECT_EQ(read_file_bytes(f.dir.file("Viterbo_Attigliano_linea.dat")), "earlier plan");
   EXPECT_EQ(read_file_bytes(f.dir.file("Viterbo_Attigliano_7545.dat")).size(), 1141u * 15);
   EXPECT_TRUE(file_exists(f.dir.file("Viterbo_Attigliano_7545.sim")));
@@ -182,10 +186,10 @@ TEST(ScenarioCompilerTest, WithoutThePlanOnlyTheTableAndCellsAreWritten) {
 
 TEST(ScenarioCompilerTest, AuthorsSourcesCanBeKept) {
   CompilerFixture f;
-  f.compiler.delete_sources = false;
+  f.options.sources = SourceHandling::kKeep;
   f.compile_line("[generale]\r\nlunghezza percorso, x\r\n[fine]\r\n");  // error 25
-  EXPECT_EQ(f.compiler.error.code, kRunTimeFailure);
-  EXPECT_NE(f.compiler.failure_message.find("\"x\" is not a number"), std::string::npos);
+  EXPECT_EQ(f.compiled.log.error.code, kRunTimeFailure);
+  EXPECT_NE(f.compiled.log.failure_message.find("\"x\" is not a number"), std::string::npos);
   EXPECT_TRUE(file_exists(f.line_source_path()));
   EXPECT_TRUE(file_exists(f.train_source_path()));
 }

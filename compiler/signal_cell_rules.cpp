@@ -1,11 +1,7 @@
-// The signal-cell rules: one pass over the track cells that adds speed restriction points
-// (type 12, value 180) before signals near a slowdown warning, in the approach to each slowdown,
-// every 400 m inside a slow slowdown and before the first signal after it. The pass only turns
-// free cells into points or lowers an existing point to 180; a rule that finds no room records
-// its problem and the pass goes on.
+#include "compiler/signal_cell_rules.h"
+
 #include "compiler/error_codes.h"
 #include "compiler/minimo.h"
-#include "compiler/scenario_compiler.h"
 
 namespace {
 
@@ -18,7 +14,8 @@ constexpr int32_t kExitSearch = 12;  // cells the exit rule looks past the end (
 
 class RulePass {
  public:
-  explicit RulePass(ScenarioCompiler* compiler) : c_(*compiler), last_(compiler->last_cell()) {}
+  RulePass(CompiledRecords* records, ProblemLog* log)
+      : cells_(records->cells), log_(*log), last_(records->last_cell()) {}
 
   void run() {
     for (int32_t n = 1; n <= last_ - 2; ++n) {
@@ -34,20 +31,19 @@ class RulePass {
   }
 
  private:
-  uint8_t type(int32_t i) const { return c_.cells[i].type; }
-  bool free_cell(int32_t i) const { return i >= 0 && i <= last_ && is_free(c_.cells[i]); }
+  uint8_t type(int32_t i) const { return cells_[i].type; }
+  bool free_cell(int32_t i) const { return i >= 0 && i <= last_ && is_free(cells_[i]); }
   void place(int32_t i) {
-    c_.cells[i].type = kCellSpeedRestriction;
-    c_.cells[i].value_a = kRestrictionSpeed;
+    cells_[i].type = kCellSpeedRestriction;
+    cells_[i].value_a = kRestrictionSpeed;
   }
   void problem(int32_t code, int32_t cell) {
-    c_.error.set(code, cell * 50);
-    c_.record_problem(ProblemSource::kTrackCells, Problem::kNoOffset, true, cell);
+    log_.error.set(code, cell * 50);
+    log_.record(ProblemSource::kTrackCells, Problem::kNoOffset, true, cell);
   }
   // A point there already: lower it to at most 180.
   void lower(int32_t i) {
-    c_.cells[i].value_a =
-        static_cast<int16_t>(minimo<int32_t>(kRestrictionSpeed, c_.cells[i].value_a));
+    cells_[i].value_a = static_cast<int16_t>(minimo<int32_t>(kRestrictionSpeed, cells_[i].value_a));
   }
 
   // Signals up to 1000 m before a warning point get a point just before them.
@@ -90,7 +86,7 @@ class RulePass {
   // Finds the end of the slowdown that starts at n, placing points every 400 m on the way when
   // it is slow. A slowdown whose end lies beyond the cells records error 15.
   bool slowdown_end(int32_t n, int32_t* end) {
-    const bool spaced = c_.cells[n].value_a < kSpacedBelowSpeed;
+    const bool spaced = cells_[n].value_a < kSpacedBelowSpeed;
     int32_t count = 0;  // cells since the last point, or since the start
     for (int32_t m = n;;) {
       ++m;
@@ -142,12 +138,13 @@ class RulePass {
     }
   }
 
-  ScenarioCompiler& c_;
+  std::vector<TrackCell>& cells_;
+  ProblemLog& log_;
   const int32_t last_;
 };
 
 }  // namespace
 
-void ScenarioCompiler::apply_signal_cell_rules() {
-  RulePass(this).run();
+void apply_signal_cell_rules(CompiledRecords& records, ProblemLog& log) {
+  RulePass(&records, &log).run();
 }

@@ -1,3 +1,5 @@
+#include "compiler/signal_cell_rules.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -10,11 +12,11 @@ namespace {
 // The cells of a 50 km route, empty but for what a test puts in, and the rule pass over them.
 class RulesFixture {
  public:
-  RulesFixture() { c_.cells.assign(1141, TrackCell()); }
+  RulesFixture() { c_.records.cells.assign(1141, TrackCell()); }
 
   void put(int index, uint8_t type, int16_t value_a = 0) {
-    c_.cells[index].type = type;
-    c_.cells[index].value_a = value_a;
+    c_.records.cells[index].type = type;
+    c_.records.cells[index].value_a = value_a;
   }
   // A slowdown of `speed` from cell `start` to cell `end`.
   void slowdown(int start, int end, int16_t speed) {
@@ -23,18 +25,19 @@ class RulesFixture {
   }
   // Runs the rule pass and returns the cells that hold a speed restriction point.
   std::map<int, int16_t> run() {
-    c_.apply_signal_cell_rules();
+    apply_signal_cell_rules(c_.records, c_.log);
     std::map<int, int16_t> points;
-    for (int i = 0; i < int(c_.cells.size()); ++i) {
-      if (c_.cells[i].type == kCellSpeedRestriction) points[i] = c_.cells[i].value_a;
+    for (int i = 0; i < int(c_.records.cells.size()); ++i) {
+      if (c_.records.cells[i].type == kCellSpeedRestriction)
+        points[i] = c_.records.cells[i].value_a;
     }
     return points;
   }
-  const ErrorState& error() const { return c_.error; }
-  const std::vector<Problem>& problems() const { return c_.problems; }
+  const ErrorState& error() const { return c_.log.error; }
+  const std::vector<Problem>& problems() const { return c_.log.problems; }
 
  private:
-  ScenarioCompiler c_{"", {"l", "t"}};
+  Compilation c_;
 };
 
 using Points = std::map<int, int16_t>;

@@ -19,12 +19,12 @@ uint8_t speed_code(int32_t speed) {
 
 class TrainSourceReading : public SourceReading {
  public:
-  TrainSourceReading(ScenarioCompiler* compiler, std::string path, std::string text)
-      : SourceReading(compiler, ProblemSource::kTrainSource, std::move(path), std::move(text)) {
-    // Before its first point, each list goes on with what the line reader left behind.
-    previous_speed_ = c_.hand_over.previous_speed;
-    previous_adhesion_ = c_.hand_over.previous_adhesion;
-  }
+  TrainSourceReading(ReadingContext& context, const LineHandOver& hand_over, std::string text)
+      : SourceReading(context, ProblemSource::kTrainSource, std::move(text)),
+        signboard_cursor_(hand_over.signboard_cursor),
+        // Before its first point, each list goes on with what the line reader left behind.
+        previous_speed_(hand_over.previous_speed),
+        previous_adhesion_(hand_over.previous_adhesion) {}
 
   // Reads the records; false when an error stopped the reading.
   bool records();
@@ -47,7 +47,7 @@ class TrainSourceReading : public SourceReading {
   // The position check of every record: whether (p + margin) / 50 stays within the cells.
   bool within_cells(int32_t p, int32_t margin = 100) const {
     // In floating point: a position near the 32-bit limit simply fails the check.
-    return (double(p) + margin) / 50 <= c_.last_cell();
+    return (double(p) + margin) / 50 <= records_.last_cell();
   }
   Record beyond_cells(int32_t p) {
     record_beyond_cells(p);
@@ -66,35 +66,34 @@ class TrainSourceReading : public SourceReading {
   }
   // The previous speed (its fifth) and adhesion (its low 8 bits) into the cell at each cursor;
   // the callers keep the cursors within the cells.
-  void write_speed() { c_.cells[speed_cursor_++].speed = speed_code(previous_speed_); }
+  void write_speed() { records_.cells[speed_cursor_++].speed = speed_code(previous_speed_); }
   void write_adhesion() {
-    c_.cells[adhesion_cursor_++].adhesion = static_cast<uint8_t>(previous_adhesion_ & 0xff);
+    records_.cells[adhesion_cursor_++].adhesion = static_cast<uint8_t>(previous_adhesion_ & 0xff);
   }
-  bool has(const char* keyword) const { return contains_ignoring_case(c_.current_field, keyword); }
+  bool has(const char* keyword) const { return contains_ignoring_case(field_, keyword); }
 
+  // Where the line reader's signboard texts begin: stations stay below.
+  const int32_t signboard_cursor_;
   int32_t station_counter_ = kFirstStationEntry;
   int32_t speed_cursor_ = 0;
-  int32_t previous_speed_ = 0;
+  int32_t previous_speed_;
   int32_t adhesion_cursor_ = 0;
-  int32_t previous_adhesion_ = 0;
+  int32_t previous_adhesion_;
 };
 
-void ScenarioCompiler::read_train_source() {
-  const std::string path = train_source_path();
-  bool exists;
-  std::string text = source_text(train_source_text, path, &exists);
+void read_train_source(ReadingContext& context, const LineHandOver& hand_over,
+                       FailurePlace* failure) {
+  std::string text;
   // A missing train source is a run-time failure of the reading step.
-  if (!exists) {
-    failure_source_ = ProblemSource::kTrainSource;
-    throw RunTimeFailure("no train source " + path);
+  if (!context.sources.read(ProblemSource::kTrainSource, &text)) {
+    failure->source = ProblemSource::kTrainSource;
+    throw RunTimeFailure("no train source " + context.sources.path(ProblemSource::kTrainSource));
   }
-  TrainSourceReading reading(this, path, std::move(text));
+  TrainSourceReading reading(context, hand_over, std::move(text));
   try {
     if (reading.records()) reading.end_of_reading();
   } catch (const RunTimeFailure&) {
-    failure_source_ = ProblemSource::kTrainSource;
-    failure_offset_ = reading.failure_offset();
-    failure_row_offset_ = reading.row_offset();
+    *failure = reading.failure_place();
     throw;
   }
 }
@@ -102,7 +101,7 @@ void ScenarioCompiler::read_train_source() {
 bool TrainSourceReading::records() {
   // Everything up to the first field holding "[generale]" is passed over.
   do {
-    c_.current_field = in_.read_text();
+    field_ = in_.read_text();
   } while (!in_.eof() && !has("[generale]"));
 
   Record (TrainSourceReading::*const tests[])() = {&TrainSourceReading::braked_mass,
@@ -115,7 +114,7 @@ bool TrainSourceReading::records() {
                                                    &TrainSourceReading::slowdown,
                                                    &TrainSourceReading::restriction_point,
                                                    &TrainSourceReading::station};
-  while (!in_.eof() && next_keyword_field(&in_, &c_.current_field)) {
+  while (!in_.eof() && next_keyword_field(&in_, &field_)) {
     record_offset_ = in_.field_offset();
     // Every test whose keyword the field holds is carried out, in this order.
     for (auto test : tests) {
@@ -128,12 +127,13 @@ bool TrainSourceReading::records() {
 }
 
 TrainSourceReading::Record TrainSourceReading::braked_mass() {
-  if (has("frenata") && has("massa")) c_.table[kRouteEntry].start = in_.read_i32("braked mass");
+  if (has("frenata") && has("massa"))
+    records_.table[kRouteEntry].start = in_.read_i32("braked mass");
   return Record::kNext;
 }
 
 TrainSourceReading::Record TrainSourceReading::cars() {
-  if (has("vetture")) c_.table[kRouteEntry].position = in_.read_i32("cars");
+  if (has("vetture")) records_.table[kRouteEntry].position = in_.read_i32("cars");
   return Record::kNext;
 }
 
@@ -146,7 +146,7 @@ TrainSourceReading::Record TrainSourceReading::speed_limit() {
   const int32_t n = area_cell(p);
   if (n > 0) {
     do {
-      if (speed_cursor_ >= c_.last_cell()) break;
+      if (speed_cursor_ >= records_.last_cell()) break;
       write_speed();
     } while (speed_cursor_ < n);
   }
@@ -164,7 +164,7 @@ TrainSourceReading::Record TrainSourceReading::adhesion() {
   if (n > 0) {
     do {
       // More points than cells would push the cursor past the last cell.
-      if (adhesion_cursor_ > c_.last_cell()) return beyond_cells(p);
+      if (adhesion_cursor_ > records_.last_cell()) return beyond_cells(p);
       write_adhesion();
     } while (adhesion_cursor_ < n);
   }
@@ -175,7 +175,7 @@ TrainSourceReading::Record TrainSourceReading::adhesion() {
 
 TrainSourceReading::Record TrainSourceReading::clock() {
   if (!has("orologio")) return Record::kNext;
-  TableEntry& train = c_.table[kTrainEntry];
+  TableEntry& train = records_.table[kTrainEntry];
   train.value_3 = in_.read_i16("clock hours");
   train.value_4 = in_.read_i16("clock minutes");
   train.value_5 = in_.read_i16("clock seconds");
@@ -183,7 +183,7 @@ TrainSourceReading::Record TrainSourceReading::clock() {
 }
 
 TrainSourceReading::Record TrainSourceReading::sand() {
-  if (has("sabbia")) c_.table[kTrainEntry].value_1 = in_.read_i16("sand");
+  if (has("sabbia")) records_.table[kTrainEntry].value_1 = in_.read_i16("sand");
   return Record::kNext;
 }
 
@@ -195,8 +195,9 @@ TrainSourceReading::Record TrainSourceReading::signal() {
   if (!within_cells(position)) return beyond_cells(position);
   // The signal's four approach markers reach 8 cells back: they must stay on the line.
   if (point_cell(position) < 8) return beyond_cells(position);
-  c_.memo_segnale(position, v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10]);
-  if (c_.error.code > 0) return stop_at(c_.error.code, position);
+  const StoreRefusal refused = memo_segnale(records_, log_, position, v[1], v[2], v[3], v[4], v[5],
+                                            v[6], v[7], v[8], v[9], v[10]);
+  if (stopped_after_store(refused, position)) return Record::kStop;
   stored(RowKind::kSignal, position, point_cell(position));
   return Record::kNext;
 }
@@ -209,9 +210,9 @@ TrainSourceReading::Record TrainSourceReading::slowdown() {
   if (!within_cells(x)) return beyond_cells(x);
   // The start and the end must both lie on the cells; the warning cells lie before the start.
   const int32_t end = slowdown_end_cell(x, v[2]);
-  if (point_cell(x) < 0 || end < 0 || end > c_.last_cell()) return beyond_cells(x);
-  c_.memo_rallentamento(x, v[1], v[2], v[3], v[4], v[5]);
-  if (c_.error.code > 0) return stop_at(c_.error.code, x);
+  if (point_cell(x) < 0 || end < 0 || end > records_.last_cell()) return beyond_cells(x);
+  const StoreRefusal refused = memo_rallentamento(records_, log_, x, v[1], v[2], v[3], v[4], v[5]);
+  if (stopped_after_store(refused, x)) return Record::kStop;
   stored(RowKind::kSlowdown, x, v[1], v[2]);
   return Record::kNext;
 }
@@ -223,7 +224,7 @@ TrainSourceReading::Record TrainSourceReading::restriction_point() {
   if (!within_cells(p)) return beyond_cells(p);
   const int32_t c = area_cell(p);
   if (c < 0) return beyond_cells(p);
-  TrackCell& cell = c_.cells[c];
+  TrackCell& cell = records_.cells[c];
   if (!is_free(cell)) return stop_at(kRestrictionCellTaken, p, c);
   if (value > 0) {
     cell.type = kCellSpeedRestriction;
@@ -238,8 +239,8 @@ TrainSourceReading::Record TrainSourceReading::restriction_point() {
 TrainSourceReading::Record TrainSourceReading::station() {
   if (!has("stazione")) return Record::kNext;
   // Stations fill the table upward and must stay below the signboard texts.
-  if (station_counter_ > c_.hand_over.signboard_cursor) return stop(kStationsMeetSignboards);
-  TableEntry& e = c_.table[station_counter_];
+  if (station_counter_ > signboard_cursor_) return stop(kStationsMeetSignboards);
+  TableEntry& e = records_.table[station_counter_];
   const int32_t p = e.position = in_.read_i32("station position");
   const size_t position_field = in_.field_offset();
   if (!within_cells(p, 800)) return beyond_cells(p);
@@ -262,8 +263,8 @@ TrainSourceReading::Record TrainSourceReading::station() {
   const int32_t seconds = in_.read_i32("station seconds");
   // The name is read before the time is computed: a record cut short before its name, or a
   // time that overflows, leaves the entry as far as it was read.
-  c_.current_field = in_.read_text();
-  e.text = table_text(c_.current_field);
+  field_ = in_.read_text();
+  e.text = table_text(field_);
   e.time =
       add32(mul32(add32(mul32(hours, 60, "time"), minutes, "time"), 60, "time"), seconds, "time");
 
@@ -287,31 +288,31 @@ TrainSourceReading::Record TrainSourceReading::station() {
   }
   if (kind < 25) {
     const int32_t end_cell = area_cell(e.end) - 1;
-    if (end_cell > c_.last_cell()) return beyond_cells(p);
+    if (end_cell > records_.last_cell()) return beyond_cells(p);
     if (kind != 5 && kind != 6) {
       // Approach markers 81 to 84 in the four cells before the end cell, nearest first.
       for (int k = 1; k <= 4; ++k) {
         const int32_t j = end_cell - k;
-        if (j > 1) c_.cells[j].marker = static_cast<uint8_t>(80 + k);
+        if (j > 1) records_.cells[j].marker = static_cast<uint8_t>(80 + k);
       }
     }
     if (end_cell <= 1) return stop(kStationEndTooEarly);
-    c_.cells[end_cell].type = kCellStationEnd;
-    c_.cells[end_cell].value_a = static_cast<int16_t>(station_counter_);
+    records_.cells[end_cell].type = kCellStationEnd;
+    records_.cells[end_cell].value_a = static_cast<int16_t>(station_counter_);
   }
   if (station_counter_ > kFirstStationEntry &&
-      int64_t(e.start) - 350 < c_.table[station_counter_ - 1].end) {
+      int64_t(e.start) - 350 < records_.table[station_counter_ - 1].end) {
     return stop_at(kStationsTooClose, p);
   }
   stored(RowKind::kStation, p, station_counter_, kind);
   ++station_counter_;
-  if (station_counter_ >= c_.hand_over.signboard_cursor) return stop(kStationsMeetSignboards);
+  if (station_counter_ >= signboard_cursor_) return stop(kStationsMeetSignboards);
   return Record::kNext;
 }
 
 void TrainSourceReading::end_of_reading() {
-  delete_source();
-  const int32_t last = c_.last_cell();
+  done_with_source();
+  const int32_t last = records_.last_cell();
   // The last speed and adhesion run on to the end of the line, short of its last two cells.
   do {
     if (speed_cursor_ > last) break;
@@ -322,9 +323,9 @@ void TrainSourceReading::end_of_reading() {
     write_adhesion();
   } while (adhesion_cursor_ < last - 2);
   for (int entry : {kChainageEntry3, kChainageEntry2, kChainageEntry1}) {
-    if (c_.table[entry].start % 50 != 0 || c_.table[entry].end % 50 != 0) {
-      c_.error.set(kChainageNotOn50);
-      c_.record_problem(ProblemSource::kLineSource, Problem::kNoOffset, false);
+    if (records_.table[entry].start % 50 != 0 || records_.table[entry].end % 50 != 0) {
+      log_.error.set(kChainageNotOn50);
+      log_.record(ProblemSource::kLineSource, Problem::kNoOffset, false);
     }
   }
 }

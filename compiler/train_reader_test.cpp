@@ -24,22 +24,22 @@ std::string replaced(std::string text, const std::string& from, const std::strin
 
 TEST(TrainReaderTest, ShippedScenario) {
   CompilerFixture f;
-  ASSERT_EQ(f.compile(shipped_line_source(), shipped_train_source()).end, CompileEnd::kWritten);
-  const ScenarioCompiler& c = f.compiler;
-  EXPECT_EQ(c.error.code, 0);
-  EXPECT_TRUE(c.problems.empty());
+  ASSERT_EQ(f.compile(shipped_line_source(), shipped_train_source()).end, CompileEnd::kCompleted);
+  const Compilation& c = f.compiled;
+  EXPECT_EQ(c.log.error.code, 0);
+  EXPECT_TRUE(c.log.problems.empty());
   EXPECT_FALSE(file_exists(f.train_source_path()));
 
-  EXPECT_EQ(c.table[kRouteEntry].start, 100);   // braked mass
-  EXPECT_EQ(c.table[kRouteEntry].position, 5);  // cars
-  const TableEntry& t = c.table[kTrainEntry];
+  EXPECT_EQ(c.records.table[kRouteEntry].start, 100);   // braked mass
+  EXPECT_EQ(c.records.table[kRouteEntry].position, 5);  // cars
+  const TableEntry& t = c.records.table[kTrainEntry];
   EXPECT_EQ(t.value_1, 100);  // sand
   EXPECT_EQ(t.value_3, 13);
   EXPECT_EQ(t.value_4, 10);
   EXPECT_EQ(t.value_5, 45);
 
   // The first station.
-  const TableEntry& s = c.table[1];
+  const TableEntry& s = c.records.table[1];
   EXPECT_EQ(s.kind, 12);
   EXPECT_EQ(s.position, 0);
   EXPECT_EQ(s.start, -200);
@@ -56,45 +56,45 @@ TEST(TrainReaderTest, ShippedScenario) {
   EXPECT_EQ(s.flag_c, 1);
   EXPECT_EQ(s.time, 47280);
   EXPECT_EQ(s.text, "VITERBO P. F.");
-  EXPECT_EQ(c.cells[3].marker, 81);
-  EXPECT_EQ(c.cells[2].marker, 82);
-  EXPECT_EQ(c.cells[1].marker, 0);
-  EXPECT_EQ(c.cells[4].type, kCellStationEnd);
-  EXPECT_EQ(c.cells[4].value_a, 1);
+  EXPECT_EQ(c.records.cells[3].marker, 81);
+  EXPECT_EQ(c.records.cells[2].marker, 82);
+  EXPECT_EQ(c.records.cells[1].marker, 0);
+  EXPECT_EQ(c.records.cells[4].type, kCellStationEnd);
+  EXPECT_EQ(c.records.cells[4].value_a, 1);
   // Kind 27 touches no cell.
-  EXPECT_EQ(c.table[4].text, "Sipicciano S. Nicola");
-  EXPECT_EQ(c.table[4].start, 31800);
-  EXPECT_EQ(c.table[4].end, 32000);
-  EXPECT_EQ(c.table[6].text, "ATTIGLIANO");
-  EXPECT_EQ(c.table[6].time, (13 * 60 + 46) * 60 + 30);
-  EXPECT_EQ(c.table[7].text, "");
+  EXPECT_EQ(c.records.table[4].text, "Sipicciano S. Nicola");
+  EXPECT_EQ(c.records.table[4].start, 31800);
+  EXPECT_EQ(c.records.table[4].end, 32000);
+  EXPECT_EQ(c.records.table[6].text, "ATTIGLIANO");
+  EXPECT_EQ(c.records.table[6].time, (13 * 60 + 46) * 60 + 30);
+  EXPECT_EQ(c.records.table[7].text, "");
 
   // Speeds: 70 km/h up to cell 40, 100 from 41; the last runs to cell 1137.
-  EXPECT_EQ(c.cells[0].speed, 14);
-  EXPECT_EQ(c.cells[40].speed, 14);
-  EXPECT_EQ(c.cells[41].speed, 20);
-  EXPECT_EQ(c.cells[1137].speed, 20);
-  EXPECT_EQ(c.cells[1138].speed, 0);
-  EXPECT_EQ(c.cells[0].adhesion, 100);
-  EXPECT_EQ(c.cells[1137].adhesion, 100);
-  EXPECT_EQ(c.cells[1138].adhesion, 0);
+  EXPECT_EQ(c.records.cells[0].speed, 14);
+  EXPECT_EQ(c.records.cells[40].speed, 14);
+  EXPECT_EQ(c.records.cells[41].speed, 20);
+  EXPECT_EQ(c.records.cells[1137].speed, 20);
+  EXPECT_EQ(c.records.cells[1138].speed, 0);
+  EXPECT_EQ(c.records.cells[0].adhesion, 100);
+  EXPECT_EQ(c.records.cells[1137].adhesion, 100);
+  EXPECT_EQ(c.records.cells[1138].adhesion, 0);
 
   // Signals and slowdowns.
-  EXPECT_EQ(c.cells[201].type, kCellSignal);
-  EXPECT_EQ(c.cells[201].value_a, 40);
-  EXPECT_EQ(c.cells[201].value_d, 6);
-  for (int k = 1; k <= 4; ++k) EXPECT_EQ(c.cells[201 - 2 * k].marker, 60 + k);
-  EXPECT_EQ(c.cells[763].signal_time, 130);
-  EXPECT_EQ(c.cells[202].type, kCellSlowdownWarning);
-  EXPECT_EQ(c.cells[226].type, kCellSlowdownStart);
-  EXPECT_EQ(c.cells[240].type, kCellSlowdownEnd);
+  EXPECT_EQ(c.records.cells[201].type, kCellSignal);
+  EXPECT_EQ(c.records.cells[201].value_a, 40);
+  EXPECT_EQ(c.records.cells[201].value_d, 6);
+  for (int k = 1; k <= 4; ++k) EXPECT_EQ(c.records.cells[201 - 2 * k].marker, 60 + k);
+  EXPECT_EQ(c.records.cells[763].signal_time, 130);
+  EXPECT_EQ(c.records.cells[202].type, kCellSlowdownWarning);
+  EXPECT_EQ(c.records.cells[226].type, kCellSlowdownStart);
+  EXPECT_EQ(c.records.cells[240].type, kCellSlowdownEnd);
 
   // The rule pass places exactly eight points, all of value 180.
   std::vector<int> points;
-  for (int i = 0; i <= c.last_cell(); ++i) {
-    if (c.cells[i].type == kCellSpeedRestriction) {
+  for (int i = 0; i <= c.records.last_cell(); ++i) {
+    if (c.records.cells[i].type == kCellSpeedRestriction) {
       points.push_back(i);
-      EXPECT_EQ(c.cells[i].value_a, 180) << i;
+      EXPECT_EQ(c.records.cells[i].value_a, 180) << i;
     }
   }
   EXPECT_EQ(points, (std::vector<int>{200, 208, 215, 220, 234, 697, 704, 710}));
@@ -106,9 +106,9 @@ TEST(TrainReaderTest, WarningBoardsBeforeTheFirstSignalRefuseIt) {
       replaced(shipped_train_source(), "rallentamento,   11250,    50,  700, 1,  0,  0",
                "rallentamento,   11250,    50,  700, 1,  1,  0");
   f.compile(shipped_line_source(), source);
-  EXPECT_EQ(f.compiler.error.code, kSignalCellTaken);
-  EXPECT_EQ(f.compiler.error.position, 10000);
-  EXPECT_EQ(f.compiler.cells[201].type, kCellSlowdownBoards);
+  EXPECT_EQ(f.compiled.log.error.code, kSignalCellTaken);
+  EXPECT_EQ(f.compiled.log.error.position, 10000);
+  EXPECT_EQ(f.compiled.records.cells[201].type, kCellSlowdownBoards);
   EXPECT_FALSE(file_exists(f.train_source_path()));
 }
 
@@ -198,11 +198,11 @@ TEST(TrainReaderTest, Records) {
     SCOPED_TRACE(t.what);
     CompilerFixture f;
     f.compile(small_line_source(""), train(t.train_source));
-    EXPECT_EQ(f.compiler.error.code, t.code);
+    EXPECT_EQ(f.compiled.log.error.code, t.code);
     if (t.position >= 0) {
-      EXPECT_EQ(f.compiler.error.position, t.position);
+      EXPECT_EQ(f.compiled.log.error.position, t.position);
     }
-    for (const auto& s : t.speeds) EXPECT_EQ(f.compiler.cells[s[0]].speed, s[1]) << s[0];
+    for (const auto& s : t.speeds) EXPECT_EQ(f.compiled.records.cells[s[0]].speed, s[1]) << s[0];
     EXPECT_FALSE(file_exists(f.train_source_path()));
     // Only the failure handler deletes the line source after it was read... it is gone anyway.
     EXPECT_FALSE(file_exists(f.line_source_path()));
@@ -215,30 +215,30 @@ TEST(TrainReaderTest, StationsAndTheTable) {
   nameless.compile(small_line_source(""),
                    train("stazione, 1000, 12, 400, 0,0,0, 0,0,0, 0,0,0, 0, 10,0,0\r\n"
                          "velocita, 0, 100\r\n"));
-  EXPECT_EQ(nameless.compiler.error.code, 0);
-  EXPECT_EQ(nameless.compiler.table[1].text, "velocita");
-  EXPECT_EQ(nameless.compiler.cells[0].speed, 0);
+  EXPECT_EQ(nameless.compiled.log.error.code, 0);
+  EXPECT_EQ(nameless.compiled.records.table[1].text, "velocita");
+  EXPECT_EQ(nameless.compiled.records.cells[0].speed, 0);
 
   // Kinds: 5 and 6 end 150 m after their position with an end cell but no markers; 7 and 8 run
   // a whole length each way; 25 and above touch no cell.
   CompilerFixture kinds;
   kinds.compile(small_line_source(""),
                 train(station(5000, 5, 400) + station(10000, 7, 300) + station(20000, 25, 400)));
-  EXPECT_EQ(kinds.compiler.error.code, 0);
-  const ScenarioTable& t = kinds.compiler.table;
+  EXPECT_EQ(kinds.compiled.log.error.code, 0);
+  const ScenarioTable& t = kinds.compiled.records.table;
   EXPECT_EQ(t[1].start, 4600);
   EXPECT_EQ(t[1].end, 5150);
-  EXPECT_EQ(kinds.compiler.cells[102].type, kCellStationEnd);
-  EXPECT_EQ(kinds.compiler.cells[101].marker, 0);
+  EXPECT_EQ(kinds.compiled.records.cells[102].type, kCellStationEnd);
+  EXPECT_EQ(kinds.compiled.records.cells[101].marker, 0);
   EXPECT_EQ(t[2].start, 9700);
   EXPECT_EQ(t[2].end, 10300);
-  EXPECT_EQ(kinds.compiler.cells[205].value_a, 2);
-  EXPECT_EQ(kinds.compiler.cells[204].marker, 81);
-  EXPECT_EQ(kinds.compiler.cells[201].marker, 84);
+  EXPECT_EQ(kinds.compiled.records.cells[205].value_a, 2);
+  EXPECT_EQ(kinds.compiled.records.cells[204].marker, 81);
+  EXPECT_EQ(kinds.compiled.records.cells[201].marker, 84);
   EXPECT_EQ(t[3].start, 19800);
   EXPECT_EQ(t[3].end, 20200);
-  EXPECT_EQ(kinds.compiler.cells[403].type, kCellEmpty);
-  EXPECT_EQ(kinds.compiler.cells[402].marker, 0);
+  EXPECT_EQ(kinds.compiled.records.cells[403].type, kCellEmpty);
+  EXPECT_EQ(kinds.compiled.records.cells[402].marker, 0);
 
   // Stations fill the table from entry 1 and must stay below the signboard texts.
   std::string signboards;
@@ -247,17 +247,17 @@ TEST(TrainReaderTest, StationsAndTheTable) {
   CompilerFixture full;
   full.compile(small_line_source(signboards),
                train(station(10000, 12, 400) + station(20000, 12, 400)));
-  EXPECT_EQ(full.compiler.error.code, kStationsMeetSignboards);
-  EXPECT_EQ(full.compiler.table[1].position, 10000);
-  EXPECT_EQ(full.compiler.table[2].text, "(s)");
+  EXPECT_EQ(full.compiled.log.error.code, kStationsMeetSignboards);
+  EXPECT_EQ(full.compiled.records.table[1].position, 10000);
+  EXPECT_EQ(full.compiled.records.table[2].text, "(s)");
 
   // With 80 signboard texts not even entry 1 is left: the station is refused untouched.
   CompilerFixture fuller;
   fuller.compile(small_line_source(signboards + "cartello_indicatore, 7900, (last)\r\n"),
                  train(station(10000, 12, 400)));
-  EXPECT_EQ(fuller.compiler.error.code, kStationsMeetSignboards);
-  EXPECT_EQ(fuller.compiler.table[1].text, "(last)");
-  EXPECT_EQ(fuller.compiler.table[1].position, 0);
+  EXPECT_EQ(fuller.compiled.log.error.code, kStationsMeetSignboards);
+  EXPECT_EQ(fuller.compiled.records.table[1].text, "(last)");
+  EXPECT_EQ(fuller.compiled.records.table[1].position, 0);
 }
 
 TEST(TrainReaderTest, WhatTheLineSourceLeaves) {
@@ -265,18 +265,18 @@ TEST(TrainReaderTest, WhatTheLineSourceLeaves) {
   // the last speed indicator's first speed, 90 km/h, makes 18.
   CompilerFixture headless;
   headless.compile(shipped_line_source(), "velocita, 0, 70\r\n[fine]\r\n");
-  EXPECT_EQ(headless.compiler.error.code, 0);
-  EXPECT_EQ(headless.compiler.cells[0].speed, 18);
-  EXPECT_EQ(headless.compiler.cells[1137].speed, 18);
-  EXPECT_EQ(headless.compiler.cells[0].adhesion, 0);
+  EXPECT_EQ(headless.compiled.log.error.code, 0);
+  EXPECT_EQ(headless.compiled.records.cells[0].speed, 18);
+  EXPECT_EQ(headless.compiled.records.cells[1137].speed, 18);
+  EXPECT_EQ(headless.compiled.records.cells[0].adhesion, 0);
 
   // Error 15 from the line source: the first signal ends the reading with its own position.
   CompilerFixture beyond;
   beyond.compile(small_line_source("pendenza, 56950, 1\r\n"),
                  train("segnale, 10000, 2, 4, 1, 0, 0, 0, 0,0,0, 0\r\nvelocita, 0, 70\r\n"));
-  EXPECT_EQ(beyond.compiler.error.code, kBeyondCells);
-  EXPECT_EQ(beyond.compiler.error.position, 10000);
-  EXPECT_EQ(beyond.compiler.cells[0].speed, 0) << "no tails after a stop";
+  EXPECT_EQ(beyond.compiled.log.error.code, kBeyondCells);
+  EXPECT_EQ(beyond.compiled.log.error.position, 10000);
+  EXPECT_EQ(beyond.compiled.records.cells[0].speed, 0) << "no tails after a stop";
 
   // After a 15 of the train source, a chainage reference off the grid turns it into 2.
   CompilerFixture chainage;
@@ -284,35 +284,35 @@ TEST(TrainReaderTest, WhatTheLineSourceLeaves) {
       small_line_source(
           "", "lunghezza percorso, 50000\r\nprogressiva chilometrica uno, 0, 39025, 0\r\n"),
       train("velocita, 56950, 10\r\n"));
-  EXPECT_EQ(chainage.compiler.error.code, kChainageNotOn50);
-  EXPECT_EQ(chainage.compiler.error.position, 56950);
+  EXPECT_EQ(chainage.compiled.log.error.code, kChainageNotOn50);
+  EXPECT_EQ(chainage.compiled.log.error.position, 56950);
 
   // A missing train source is a run-time failure: the line source is deleted all the same.
   CompilerFixture missing;
   write_file_bytes(missing.line_source_path(), small_line_source(""));
   int32_t j = 1;
-  missing.compiler.memorizza_percorso(j);
-  EXPECT_EQ(missing.compiler.error.code, kRunTimeFailure);
+  memorizza_percorso(missing.options, &missing.compiled);
+  EXPECT_EQ(missing.compiled.log.error.code, kRunTimeFailure);
   EXPECT_FALSE(file_exists(missing.line_source_path()));
 }
 
 TEST(TrainReaderTest, TheLastFieldIsNeverExamined) {
   CompilerFixture f;
   f.compile(small_line_source(""), "[generale]\r\nvelocita, 0, 70\r\nsegnale");
-  EXPECT_EQ(f.compiler.error.code, 0);
-  EXPECT_EQ(f.compiler.cells[0].speed, 14);
+  EXPECT_EQ(f.compiled.log.error.code, 0);
+  EXPECT_EQ(f.compiled.records.cells[0].speed, 14);
 }
 
 TEST(TrainReaderTest, AbbattimentoPoints) {
   CompilerFixture f;
   f.compile(small_line_source(""), train("abbattimento, 5000, 60\r\nabbattimento, 6000, 0\r\n"
                                          "abbattimento, 7000, 70000\r\n"));
-  EXPECT_EQ(f.compiler.error.code, 0);
-  EXPECT_EQ(f.compiler.cells[100].type, kCellSpeedRestriction);
-  EXPECT_EQ(f.compiler.cells[100].value_a, 60);
-  EXPECT_EQ(f.compiler.cells[120].type, kCellNoRestriction);
-  EXPECT_EQ(f.compiler.cells[120].value_a, 0);
-  EXPECT_EQ(f.compiler.cells[140].value_a, 70000 - 65536);  // low 16 bits
+  EXPECT_EQ(f.compiled.log.error.code, 0);
+  EXPECT_EQ(f.compiled.records.cells[100].type, kCellSpeedRestriction);
+  EXPECT_EQ(f.compiled.records.cells[100].value_a, 60);
+  EXPECT_EQ(f.compiled.records.cells[120].type, kCellNoRestriction);
+  EXPECT_EQ(f.compiled.records.cells[120].value_a, 0);
+  EXPECT_EQ(f.compiled.records.cells[140].value_a, 70000 - 65536);  // low 16 bits
 }
 
 TEST(TrainReaderTest, StationNameIsReadBeforeItsTime) {
@@ -320,17 +320,17 @@ TEST(TrainReaderTest, StationNameIsReadBeforeItsTime) {
   CompilerFixture cut;
   cut.compile(small_line_source(""),
               "[generale]\r\nstazione, 1000, 12, 400, 0,0,0, 0,0,0, 0,0,0, 0, 13,8,0\r\n");
-  EXPECT_EQ(cut.compiler.error.code, kRunTimeFailure);
-  EXPECT_EQ(cut.compiler.table[1].position, 1000);
-  EXPECT_EQ(cut.compiler.table[1].time, 0);
+  EXPECT_EQ(cut.compiled.log.error.code, kRunTimeFailure);
+  EXPECT_EQ(cut.compiled.records.table[1].position, 1000);
+  EXPECT_EQ(cut.compiled.records.table[1].time, 0);
 
   // A time that overflows 32 bits: 25, with the name already stored.
   CompilerFixture overflow;
   overflow.compile(small_line_source(""),
                    train("stazione, 1000, 12, 400, 0,0,0, 0,0,0, 0,0,0, 0, 1000000,0,0, Orte\r\n"));
-  EXPECT_EQ(overflow.compiler.error.code, kRunTimeFailure);
-  EXPECT_EQ(overflow.compiler.table[1].text, "Orte");
-  EXPECT_EQ(overflow.compiler.table[1].time, 0);
+  EXPECT_EQ(overflow.compiled.log.error.code, kRunTimeFailure);
+  EXPECT_EQ(overflow.compiled.records.table[1].text, "Orte");
+  EXPECT_EQ(overflow.compiled.records.table[1].time, 0);
 }
 
 TEST(TrainReaderTest, PositionsNearThe32BitLimitFailTheCheck) {
@@ -349,8 +349,8 @@ TEST(TrainReaderTest, PositionsNearThe32BitLimitFailTheCheck) {
     SCOPED_TRACE(c.what);
     CompilerFixture f;
     f.compile(small_line_source(""), train("velocita, 0, 70\r\n" + c.records));
-    EXPECT_EQ(f.compiler.error.code, kBeyondCells);
-    EXPECT_EQ(f.compiler.error.position, c.position);
-    EXPECT_EQ(f.compiler.cells[1137].speed, 14) << "the tails are written";
+    EXPECT_EQ(f.compiled.log.error.code, kBeyondCells);
+    EXPECT_EQ(f.compiled.log.error.position, c.position);
+    EXPECT_EQ(f.compiled.records.cells[1137].speed, 14) << "the tails are written";
   }
 }

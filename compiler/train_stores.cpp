@@ -2,7 +2,7 @@
 // it needs are free before writing; 16-bit fields take the low 16 bits of their values.
 #include "compiler/checked_math.h"
 #include "compiler/error_codes.h"
-#include "compiler/scenario_compiler.h"
+#include "compiler/feature_stores.h"
 
 namespace {
 
@@ -13,18 +13,20 @@ uint8_t low8(int64_t value) {
   return static_cast<uint8_t>(value & 0xff);
 }
 
-}  // namespace
-
-int32_t slowdown_end_cell(int32_t x, int32_t l) {
-  return nearest<int32_t>(add32(x, l, "slowdown end") / 50.0 + 1, "slowdown end cell");
+// A cell found taken: the store's code goes into the error state.
+StoreRefusal refuse(ProblemLog& log, int32_t code, int32_t cell) {
+  log.error.set(code);
+  return {code, cell};
 }
 
-void ScenarioCompiler::memo_segnale(int32_t posizione, int32_t& sx, int32_t& s1, int32_t& s2,
-                                    int32_t& s3, int32_t& rapp, int32_t& dx, int32_t& d1,
-                                    int32_t& d2, int32_t& d3, int32_t& tempo) {
+}  // namespace
+
+StoreRefusal memo_segnale(CompiledRecords& r, ProblemLog& log, int32_t posizione, int32_t& sx,
+                          int32_t& s1, int32_t& s2, int32_t& s3, int32_t& rapp, int32_t& dx,
+                          int32_t& d1, int32_t& d2, int32_t& d3, int32_t& tempo) {
   const int32_t c = point_cell(posizione);
-  TrackCell& cell = cell_at(c);
-  if (!is_free(cell)) return refuse(kSignalCellTaken, c);
+  TrackCell& cell = r.cell_at(c);
+  if (!is_free(cell)) return refuse(log, kSignalCellTaken, c);
   cell.type = kCellSignal;
   cell.value_d = low16(int64_t(rapp) * 10 + int64_t(sx) * 3 + dx);
   cell.value_a = low16(int64_t(s1) * 10 + d1);
@@ -36,25 +38,27 @@ void ScenarioCompiler::memo_segnale(int32_t posizione, int32_t& sx, int32_t& s1,
   // Approach markers two cells apart before the signal, the nearest first. The reader keeps
   // signals far enough from the start of the line for all four to exist.
   for (int k = 1; k <= 4; ++k) {
-    cell_at(c - 2 * k).marker = low8((int64_t(sx) * 3 + dx) * 10 + k);
+    r.cell_at(c - 2 * k).marker = low8((int64_t(sx) * 3 + dx) * 10 + k);
   }
+  return {};
 }
 
-void ScenarioCompiler::memo_rallentamento(int32_t x, int32_t& v, int32_t& l, int32_t& f_tt,
-                                          int32_t f_ta, int32_t& d_v) {
+StoreRefusal memo_rallentamento(CompiledRecords& r, ProblemLog& log, int32_t x, int32_t& v,
+                                int32_t& l, int32_t& f_tt, int32_t f_ta, int32_t& d_v) {
+  std::vector<TrackCell>& cells = r.cells;
   // The warning point lies 1200 m before the start; a slowdown starting at 1500 m or earlier
   // has no warning at all.
   const bool warned = x > 1500;
   const int32_t warning = warned ? point_cell(add32(x, -1200, "warning")) : 0;
   if (!warned) {
     f_ta = 0;
-  } else if (!is_free(cell_at(warning))) {
-    return refuse(kWarningCellTaken, warning);
+  } else if (!is_free(r.cell_at(warning))) {
+    return refuse(log, kWarningCellTaken, warning);
   }
   const int32_t start = point_cell(x);
-  if (!is_free(cell_at(start))) return refuse(kSlowdownStartCellTaken, start);
+  if (!is_free(r.cell_at(start))) return refuse(log, kSlowdownStartCellTaken, start);
   const int32_t end = slowdown_end_cell(x, l);
-  if (!is_free(cell_at(end))) return refuse(kSlowdownEndCellTaken, end);
+  if (!is_free(r.cell_at(end))) return refuse(log, kSlowdownEndCellTaken, end);
 
   // In this order, so that a slowdown whose start and end share a cell ends up a start.
   cells[end].type = kCellSlowdownEnd;
@@ -71,15 +75,16 @@ void ScenarioCompiler::memo_rallentamento(int32_t x, int32_t& v, int32_t& l, int
   cells[start].value_c = low16(f_tt);
   cells[end].value_c = low16(f_tt);
 
-  if (f_ta == 0) return;
+  if (f_ta == 0) return {};
   // The four warning boards just before the warning point, counted 1 (nearest) to 4.
   const int32_t h = area_cell(add32(x, -1200, "warning"));
   for (int k = 0; k < 4; ++k) {
-    if (!is_free(cell_at(h - k))) return refuse(kWarningBoardCellTaken, h - k);
+    if (!is_free(r.cell_at(h - k))) return refuse(log, kWarningBoardCellTaken, h - k);
   }
   for (int k = 0; k < 4; ++k) {
     cells[h - k].type = kCellSlowdownBoards;
     cells[h - k].value_a = static_cast<int16_t>(k + 1);
     if (d_v != 0) cells[h - k].value_b = static_cast<int16_t>(k + 1);
   }
+  return {};
 }

@@ -1,14 +1,15 @@
 #include <gtest/gtest.h>
 
 #include "compiler/error_codes.h"
+#include "compiler/feature_stores.h"
 #include "compiler/scenario_compiler.h"
 
 namespace {
 
 // A compiler with the empty cells of a 50 km route.
-ScenarioCompiler with_cells() {
-  ScenarioCompiler c("", {"l", "t"});
-  c.cells.assign(1141, TrackCell());
+Compilation with_cells() {
+  Compilation c;
+  c.records.cells.assign(1141, TrackCell());
   return c;
 }
 
@@ -17,8 +18,9 @@ struct Signal {
 };
 
 // Stores `s` and returns the caller's tempo afterwards.
-int32_t store(ScenarioCompiler* c, Signal s) {
-  c->memo_segnale(s.posizione, s.sx, s.s1, s.s2, s.s3, s.rapp, s.dx, s.d1, s.d2, s.d3, s.tempo);
+int32_t store(Compilation* c, Signal s) {
+  memo_segnale(c->records, c->log, s.posizione, s.sx, s.s1, s.s2, s.s3, s.rapp, s.dx, s.d1, s.d2,
+               s.d3, s.tempo);
   return s.tempo;
 }
 
@@ -26,8 +28,8 @@ struct Slowdown {
   int32_t x, v, l, f_tt, f_ta, d_v;
 };
 
-void store(ScenarioCompiler* c, Slowdown s) {
-  c->memo_rallentamento(s.x, s.v, s.l, s.f_tt, s.f_ta, s.d_v);
+StoreRefusal store(Compilation* c, Slowdown s) {
+  return memo_rallentamento(c->records, c->log, s.x, s.v, s.l, s.f_tt, s.f_ta, s.d_v);
 }
 
 }  // namespace
@@ -116,10 +118,10 @@ TEST(TrainStoresTest, Signals) {
   };
   for (const auto& t : cases) {
     SCOPED_TRACE(t.what);
-    ScenarioCompiler c = with_cells();
+    Compilation c = with_cells();
     EXPECT_EQ(store(&c, t.signal), t.tempo_after);
-    EXPECT_EQ(c.error.code, 0);
-    const TrackCell& cell = c.cells[t.cell];
+    EXPECT_EQ(c.log.error.code, 0);
+    const TrackCell& cell = c.records.cells[t.cell];
     EXPECT_EQ(cell.type, kCellSignal);
     EXPECT_EQ(cell.value_a, t.a);
     EXPECT_EQ(cell.value_b, t.b);
@@ -127,8 +129,8 @@ TEST(TrainStoresTest, Signals) {
     EXPECT_EQ(cell.value_d, t.d);
     EXPECT_EQ(cell.signal_time, t.signal_time);
     for (int k = 1; k <= 4; ++k) {
-      EXPECT_EQ(c.cells[t.cell - 2 * k].marker, uint8_t(t.marker_base + k)) << k;
-      EXPECT_EQ(c.cells[t.cell - 2 * k + 1].marker, 0) << k;
+      EXPECT_EQ(c.records.cells[t.cell - 2 * k].marker, uint8_t(t.marker_base + k)) << k;
+      EXPECT_EQ(c.records.cells[t.cell - 2 * k + 1].marker, 0) << k;
     }
   }
 }
@@ -136,20 +138,20 @@ TEST(TrainStoresTest, Signals) {
 TEST(TrainStoresTest, ASignalNeedsAFreeCell) {
   for (uint8_t type : {kCellSpeedIndicator, kCellSignboard, kCellStationEnd, kCellSlowdownEnd,
                        kCellSpeedRestriction}) {
-    ScenarioCompiler c = with_cells();
-    c.cells[201].type = type;
+    Compilation c = with_cells();
+    c.records.cells[201].type = type;
     store(&c, Signal{10000, 2, 4, 1, 0, 0, 0, 0, 0, 0, 0});
-    EXPECT_EQ(c.error.code, kSignalCellTaken) << int(type);
-    EXPECT_EQ(c.cells[201].type, type);
-    EXPECT_EQ(c.cells[199].marker, 0) << "nothing is written";
+    EXPECT_EQ(c.log.error.code, kSignalCellTaken) << int(type);
+    EXPECT_EQ(c.records.cells[201].type, type);
+    EXPECT_EQ(c.records.cells[199].marker, 0) << "nothing is written";
   }
-  ScenarioCompiler c = with_cells();
-  c.cells[201].type = kCellTunnelMarker;
-  c.cells[199].type = kCellSignboard;  // markers need no free cell
+  Compilation c = with_cells();
+  c.records.cells[201].type = kCellTunnelMarker;
+  c.records.cells[199].type = kCellSignboard;  // markers need no free cell
   store(&c, Signal{10000, 2, 4, 1, 0, 0, 0, 0, 0, 0, 0});
-  EXPECT_EQ(c.error.code, 0);
-  EXPECT_EQ(c.cells[201].type, kCellSignal);
-  EXPECT_EQ(c.cells[199].marker, 61);
+  EXPECT_EQ(c.log.error.code, 0);
+  EXPECT_EQ(c.records.cells[201].type, kCellSignal);
+  EXPECT_EQ(c.records.cells[199].marker, 61);
 }
 
 TEST(TrainStoresTest, Slowdowns) {
@@ -188,11 +190,11 @@ TEST(TrainStoresTest, Slowdowns) {
   };
   for (const auto& t : cases) {
     SCOPED_TRACE(t.what);
-    ScenarioCompiler c = with_cells();
+    Compilation c = with_cells();
     store(&c, t.slowdown);
-    EXPECT_EQ(c.error.code, 0);
+    EXPECT_EQ(c.log.error.code, 0);
     for (const auto& e : t.cells) {
-      const TrackCell& cell = c.cells[e[0]];
+      const TrackCell& cell = c.records.cells[e[0]];
       EXPECT_EQ(cell.type, e[1]) << "cell " << e[0];
       EXPECT_EQ(cell.value_a, e[2]) << "cell " << e[0];
       EXPECT_EQ(cell.value_b, e[3]) << "cell " << e[0];
@@ -214,13 +216,16 @@ TEST(TrainStoresTest, ASlowdownNeedsItsCellsFree) {
   };
   for (const auto& t : cases) {
     SCOPED_TRACE(t.occupied);
-    ScenarioCompiler c = with_cells();
-    c.cells[t.occupied].type = kCellSignal;
-    store(&c, Slowdown{11250, 50, 700, 1, 1, 0});
-    EXPECT_EQ(c.error.code, t.code);
+    Compilation c = with_cells();
+    c.records.cells[t.occupied].type = kCellSignal;
+    const StoreRefusal refused = store(&c, Slowdown{11250, 50, 700, 1, 1, 0});
+    EXPECT_EQ(c.log.error.code, t.code);
+    // The refusal names its code and the cell it found taken.
+    EXPECT_EQ(refused.code, t.code);
+    EXPECT_EQ(refused.cell, t.occupied);
     int written = 0;
-    for (int i = 190; i <= 245; ++i) written += c.cells[i].type != 0 && i != t.occupied;
+    for (int i = 190; i <= 245; ++i) written += c.records.cells[i].type != 0 && i != t.occupied;
     EXPECT_EQ(written, int(t.written.size()));
-    for (int i : t.written) EXPECT_NE(c.cells[i].type, 0) << i;
+    for (int i : t.written) EXPECT_NE(c.records.cells[i].type, 0) << i;
   }
 }

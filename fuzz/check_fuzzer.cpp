@@ -89,15 +89,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     report += shown;
   }
 
-  ScenarioCompiler compiler("", {"Viterbo_Attigliano", "7545"});
-  compiler.write_files = false;
-  compiler.delete_sources = false;
-  compiler.line_source_text = line.text();
-  compiler.train_source_text = train.text();
-  int32_t j = 1;
-  compiler.memorizza_percorso(j);
-  for (const Problem& problem : compiler.problems) {
-    report += format_problem(compiler, problem, line, train, "C");
+  Compilation compiled;
+  memorizza_percorso(in_memory_options({"Viterbo_Attigliano", "7545"}, line.text(), train.text()),
+                     &compiled);
+  for (const Problem& problem : compiled.log.problems) {
+    report += format_problem(compiled, problem, line, train, "C");
   }
   // The longest is a list of the objects around a cell.
   size_t lines;

@@ -45,23 +45,21 @@ class CheckingSink : public PlacedPieceSink {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);
   const size_t split = input.find('\0');
-  ScenarioCompiler compiler("", {"Viterbo_Attigliano", "7545"});
-  compiler.write_files = false;
-  compiler.delete_sources = false;
-  compiler.line_source_text = input.substr(0, split);
-  compiler.train_source_text = split == std::string::npos ? std::string() : input.substr(split + 1);
-  int32_t j = 1;
-  compiler.memorizza_percorso(j);
+  Compilation compiled;
+  memorizza_percorso(
+      in_memory_options({"Viterbo_Attigliano", "7545"}, input.substr(0, split),
+                        split == std::string::npos ? std::string() : input.substr(split + 1)),
+      &compiled);
   // A long plan costs milliseconds to produce (76 ms for the longest), which would slow the
   // search down tenfold: plans of over 10,000 points are produced for one input in 64 only,
   // picked by the input's bytes so that a failure reproduces.
-  if (compiler.plan.points > 10000) {
+  if (compiled.records.plan.points > 10000) {
     uint32_t hash = 2166136261u;
     for (size_t i = 0; i < size; ++i) hash = (hash ^ data[i]) * 16777619u;
     if (hash % 64 != 0) return 0;
   }
-  const uint64_t file_size = 2 * line_plan_half_bytes(compiler.plan);
+  const uint64_t file_size = 2 * line_plan_half_bytes(compiled.records.plan);
   CheckingSink sink(file_size);
-  if (!encode_line_plan(compiler.plan, &sink) || sink.bytes != file_size) std::abort();
+  if (!encode_line_plan(compiled.records.plan, &sink) || sink.bytes != file_size) std::abort();
   return 0;
 }

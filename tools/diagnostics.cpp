@@ -16,9 +16,9 @@
 namespace {
 
 // What stands in cell `cell` when the compilation ended, in words.
-std::string occupant(const ScenarioCompiler& compiler, int32_t cell) {
-  if (cell < 0 || cell > compiler.last_cell()) return "another object";
-  return cell_type_name(compiler.cells[cell].type) + " (cell " + std::to_string(cell) + ")";
+std::string occupant(const Compilation& compiled, int32_t cell) {
+  if (cell < 0 || cell > compiled.records.last_cell()) return "another object";
+  return cell_type_name(compiled.records.cells[cell].type) + " (cell " + std::to_string(cell) + ")";
 }
 
 std::string same_cell(const std::string& what, const Problem& p, const std::string& met) {
@@ -26,21 +26,22 @@ std::string same_cell(const std::string& what, const Problem& p, const std::stri
          " m meets " + met + "; move one of them by 50 m or more";
 }
 
-std::string at_position(const ScenarioCompiler& compiler, const Problem& problem) {
+std::string at_position(const Compilation& compiled, const Problem& problem) {
   if (!problem.positioned) return "";
   std::string text = ", at " + std::to_string(problem.position) + " m";
-  const std::string chainage = chainage_text(compiler.table, problem.position);
+  const std::string chainage = chainage_text(compiled.records.table, problem.position);
   if (!chainage.empty()) text += " (" + chainage + ")";
   return text;
 }
 
 // The objects in the cells around `cell`, for a problem that has no source line.
-std::string cells_around(const ScenarioCompiler& compiler, int32_t cell) {
+std::string cells_around(const Compilation& compiled, int32_t cell) {
   std::string text;
-  for (int32_t i = std::max(0, cell - 20); i <= std::min(compiler.last_cell(), cell + 12); ++i) {
-    if (compiler.cells[i].type == kCellEmpty) continue;
+  for (int32_t i = std::max(0, cell - 20); i <= std::min(compiled.records.last_cell(), cell + 12);
+       ++i) {
+    if (compiled.records.cells[i].type == kCellEmpty) continue;
     text += (text.empty() ? "" : ", ") + std::to_string(i) + " " +
-            cell_type_name(compiler.cells[i].type);
+            cell_type_name(compiled.records.cells[i].type);
   }
   return "    cells around " + std::to_string(cell) + ": " + (text.empty() ? "all empty" : text) +
          "\n";
@@ -121,7 +122,7 @@ std::string row_place(const ShownSource& source, size_t offset) {
 }
 
 // Further lines that lead from a problem to its cause.
-std::vector<std::string> problem_notes(const ScenarioCompiler& c, const Problem& p,
+std::vector<std::string> problem_notes(const Compilation& c, const Problem& p,
                                        const ShownSource& line, const ShownSource& train) {
   std::vector<std::string> notes;
   const ShownSource* source = source_of(p, line, train);
@@ -234,7 +235,7 @@ LineAndColumn locate(const std::string& text, size_t offset) {
   return ShownSource("", text).locate(offset);
 }
 
-std::string problem_meaning(const ScenarioCompiler& c, const Problem& p) {
+std::string problem_meaning(const Compilation& c, const Problem& p) {
   // A store refused a cell that already held something: say what met what.
   static const struct {
     int32_t code;
@@ -258,19 +259,18 @@ std::string problem_meaning(const ScenarioCompiler& c, const Problem& p) {
         return "the slowdown starting in this cell has no end before the last cell";
       }
       // A tunnel is placed by its start; when only its end falls past the cells, say so.
-      if (p.source == ProblemSource::kLineSource && c.tunnel_count > 0 &&
-          c.tunnel_starts[c.tunnel_count] == p.position &&
-          (double(p.position) + 100) / 50 <= c.last_cell()) {
+      if (p.source == ProblemSource::kLineSource && !c.records.tunnels.empty() &&
+          c.records.tunnels.back().start == p.position &&
+          (double(p.position) + 100) / 50 <= c.records.last_cell()) {
         return "the tunnel starting at " + std::to_string(p.position) + " m ends at " +
-               std::to_string(c.tunnel_ends[c.tunnel_count]) +
+               std::to_string(c.records.tunnels.back().end) +
                " m, beyond the track cells, which cover 0 to " +
-               std::to_string(c.last_cell() * 50) + " m for a route of " +
-               std::to_string(c.table[kRouteEntry].end) + " m";
+               std::to_string(c.records.last_cell() * 50) + " m for a route of " +
+               std::to_string(c.records.table[kRouteEntry].end) + " m";
       }
       // A signal or slowdown that only shows the line source's own 15 through.
-      if (p.source == ProblemSource::kTrainSource &&
-          (double(p.position) + 100) / 50 <= c.last_cell()) {
-        for (const Problem& earlier : c.problems) {
+      if (p.left_by_earlier) {
+        for (const Problem& earlier : c.log.problems) {
           if (&earlier == &p) break;
           if (earlier.code == kBeyondCells && earlier.source == ProblemSource::kLineSource) {
             return "the reading of the train source stops here only because the line source "
@@ -282,32 +282,32 @@ std::string problem_meaning(const ScenarioCompiler& c, const Problem& p) {
         }
       }
       return "position " + std::to_string(p.position) + " m lies beyond the track cells: on a " +
-             "route of " + std::to_string(c.table[kRouteEntry].end) +
+             "route of " + std::to_string(c.records.table[kRouteEntry].end) +
              " m the last position a feature may take is " +
-             std::to_string(int64_t(c.last_cell()) * 50 - 100) + " m (a station's, " +
-             std::to_string(int64_t(c.last_cell()) * 50 - 800) + " m)";
+             std::to_string(int64_t(c.records.last_cell()) * 50 - 100) + " m (a station's, " +
+             std::to_string(int64_t(c.records.last_cell()) * 50 - 800) + " m)";
     case kRunTimeFailure:
       // The message may quote a whole field of the source: its middle is left out.
-      return c.failure_message.empty()
+      return c.log.failure_message.empty()
                  ? error_meaning(p.code)
-                 : "the reading stopped: " + printable(elided(c.failure_message, 160, 40));
+                 : "the reading stopped: " + printable(elided(c.log.failure_message, 160, 40));
     default:
       return error_meaning(p.code);
   }
 }
 
-Diagnostic problem_diagnostic(const ScenarioCompiler& compiler, const Problem& problem,
+Diagnostic problem_diagnostic(const Compilation& compiled, const Problem& problem,
                               const ShownSource& line_source, const ShownSource& train_source,
                               const std::string& cells_path) {
   Diagnostic d;
   d.level = Diagnostic::Level::kError;
   d.code = std::to_string(problem.code);
-  d.message = problem_meaning(compiler, problem) + at_position(compiler, problem);
-  d.notes = problem_notes(compiler, problem, line_source, train_source);
+  d.message = problem_meaning(compiled, problem) + at_position(compiled, problem);
+  d.notes = problem_notes(compiled, problem, line_source, train_source);
   if (problem.source == ProblemSource::kTrackCells) {
     d.file = cells_path;
     d.place = "cell " + std::to_string(problem.cell);
-    d.after = cells_around(compiler, problem.cell);
+    d.after = cells_around(compiled, problem.cell);
     return d;
   }
   const ShownSource* source = problem.source == ProblemSource::kLineSource    ? &line_source
@@ -315,7 +315,7 @@ Diagnostic problem_diagnostic(const ScenarioCompiler& compiler, const Problem& p
                                                                               : nullptr;
   // A chainage reference off the grid is found after the reading: point at its row.
   if (problem.code == kChainageNotOn50) {
-    for (const SourceRow& row : compiler.rows) {
+    for (const SourceRow& row : compiled.rows) {
       const int64_t value = int64_t(row.a) + (row.b == 1 ? 100 : 0);
       if (row.kind != RowKind::kChainage || (row.position % 50 == 0 && value % 50 == 0)) continue;
       d.file = line_source.path();
@@ -485,10 +485,10 @@ std::string render_sarif(const std::vector<Diagnostic>& diagnostics, const std::
          (results.empty() ? "" : "\n      ") + "]\n  }]\n}\n";
 }
 
-std::string format_problem(const ScenarioCompiler& compiler, const Problem& problem,
+std::string format_problem(const Compilation& compiled, const Problem& problem,
                            const ShownSource& line_source, const ShownSource& train_source,
                            const std::string& cells_path) {
-  return render_text(problem_diagnostic(compiler, problem, line_source, train_source, cells_path),
+  return render_text(problem_diagnostic(compiled, problem, line_source, train_source, cells_path),
                      false);
 }
 

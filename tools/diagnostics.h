@@ -81,7 +81,7 @@ struct Diagnostic {
   std::string after;  // lines shown after the excerpt ("    cells around ...")
 };
 
-Diagnostic problem_diagnostic(const ScenarioCompiler& compiler, const Problem& problem,
+Diagnostic problem_diagnostic(const Compilation& compiled, const Problem& problem,
                               const ShownSource& line_source, const ShownSource& train_source,
                               const std::string& cells_path);
 Diagnostic warning_diagnostic(const SourceWarning& warning, const ShownSource& source);
@@ -105,11 +105,11 @@ std::string render_sarif(const std::vector<Diagnostic>& diagnostics, const std::
 LineAndColumn locate(const std::string& text, size_t offset);
 
 // The meaning of a problem in plain words, with what it met where it says so.
-std::string problem_meaning(const ScenarioCompiler& compiler, const Problem& problem);
+std::string problem_meaning(const Compilation& compiled, const Problem& problem);
 
 // The full report of one problem: its line and the source line with a caret, or the cells
 // around it.
-std::string format_problem(const ScenarioCompiler& compiler, const Problem& problem,
+std::string format_problem(const Compilation& compiled, const Problem& problem,
                            const ShownSource& line_source, const ShownSource& train_source,
                            const std::string& cells_path);
 

@@ -32,24 +32,26 @@ const ScenarioIdentity kShipped{"Viterbo_Attigliano", "7545"};
 TEST(DumpTest, ReadsBackExactlyWhatTheCompilerHeld) {
   TempDir dir;
   write_shipped_sources(dir);
-  ScenarioCompiler compiler(dir.path(), kShipped);
-  int32_t j = 1;
-  ASSERT_EQ(compiler.memorizza_percorso(j).end, CompileEnd::kWritten);
+  CompileOptions options;
+  options.directory = dir.path();
+  options.scenario = kShipped;
+  Compilation compiler;
+  ASSERT_EQ(memorizza_percorso(options, &compiler).end, CompileEnd::kCompleted);
   CompiledScenario compiled;
   const Status status = load_compiled(dir.path(), kShipped, &compiled);
   ASSERT_TRUE(status.ok()) << status.message();
   for (int e = 0; e < kTableEntries; ++e)
-    EXPECT_TRUE(same(compiled.table[e], compiler.table[e])) << e;
-  ASSERT_EQ(compiled.cells.size(), compiler.cells.size());
+    EXPECT_TRUE(same(compiled.table[e], compiler.records.table[e])) << e;
+  ASSERT_EQ(compiled.cells.size(), compiler.records.cells.size());
   for (size_t i = 0; i < compiled.cells.size(); ++i) {
-    EXPECT_TRUE(same(compiled.cells[i], compiler.cells[i])) << i;
+    EXPECT_TRUE(same(compiled.cells[i], compiler.records.cells[i])) << i;
   }
   ASSERT_TRUE(compiled.has_plan);
-  EXPECT_EQ(compiled.plan.computed_end, compiler.plan.computed_end);
+  EXPECT_EQ(compiled.plan.computed_end, compiler.records.plan.computed_end);
   EXPECT_TRUE(compiled.plan.origin_set);
-  const std::vector<PlanPoint> points = plan_points(compiler.plan);
-  ASSERT_EQ(points.size(), size_t(compiler.plan.computed_end));
-  for (int32_t m = 0; m < compiler.plan.computed_end; ++m) {
+  const std::vector<PlanPoint> points = plan_points(compiler.records.plan);
+  ASSERT_EQ(points.size(), size_t(compiler.records.plan.computed_end));
+  for (int32_t m = 0; m < compiler.records.plan.computed_end; ++m) {
     ASSERT_EQ(compiled.plan.x[m], points[m].x) << m;
     ASSERT_EQ(compiled.plan.y[m], points[m].y) << m;
   }

@@ -374,27 +374,30 @@ std::string problem_key(const Problem& p) {
 // out the lines of the row it stopped at (blanks in their place, so that every offset and line
 // stays where it was) and compiles again in memory, until the sources compile or the stop has
 // no row. Bounded: at most 30 rounds, for sources of at most 2 MiB.
-std::vector<Diagnostic> further_problems(const Arguments& a, const ScenarioCompiler& first,
+std::vector<Diagnostic> further_problems(const Arguments& a, const Compilation& first,
                                          const ShownSource& line, const ShownSource& train,
                                          const std::string& cells_path) {
   std::vector<Diagnostic> found;
-  if (first.error.code == 0 || line.text().size() + train.text().size() > (size_t(2) << 20)) {
+  if (first.log.error.code == 0 || line.text().size() + train.text().size() > (size_t(2) << 20)) {
     return found;
   }
   std::set<std::string> seen;
-  for (const Problem& p : first.problems) seen.insert(problem_key(p));
-  std::string texts[2] = {line.text(), train.text()};
-  const ScenarioCompiler* previous = &first;
-  std::unique_ptr<ScenarioCompiler> round;
-  for (int k = 0; k < 30 && previous->error.code != 0; ++k) {
+  for (const Problem& p : first.log.problems) seen.insert(problem_key(p));
+  CompileOptions options = in_memory_options(a.scenario, line.text(), train.text());
+  options.build_plan = !a.no_plan;
+  options.keep_rows = true;
+  std::string* texts[2] = {&options.line_source_text, &options.train_source_text};
+  const Compilation* previous = &first;
+  std::unique_ptr<Compilation> round;
+  for (int k = 0; k < 30 && previous->log.error.code != 0; ++k) {
     // The row that stopped the reading: the last problem met in a source.
     const Problem* stop = nullptr;
-    for (const Problem& p : previous->problems) {
+    for (const Problem& p : previous->log.problems) {
       if (p.source == ProblemSource::kLineSource || p.source == ProblemSource::kTrainSource)
         stop = &p;
     }
     if (stop == nullptr) break;
-    std::string& text = texts[stop->source == ProblemSource::kLineSource ? 0 : 1];
+    std::string& text = *texts[stop->source == ProblemSource::kLineSource ? 0 : 1];
     size_t from, to;
     if (!row_span(*stop, text, &from, &to)) break;
     bool changed = false;
@@ -403,14 +406,9 @@ std::vector<Diagnostic> further_problems(const Arguments& a, const ScenarioCompi
       text[i] = ' ';
     }
     if (!changed) break;
-    auto next = std::make_unique<ScenarioCompiler>(a.directory, a.scenario);
-    next->write_files = false;
-    next->keep_rows = true;
-    next->line_source_text = texts[0];
-    next->train_source_text = texts[1];
-    int32_t j = a.no_plan ? 0 : 1;
-    next->memorizza_percorso(j);
-    for (const Problem& p : next->problems) {
+    auto next = std::make_unique<Compilation>();
+    memorizza_percorso(options, next.get());
+    for (const Problem& p : next->log.problems) {
       if (!seen.insert(problem_key(p)).second) continue;
       Diagnostic d = problem_diagnostic(*next, p, line, train, cells_path);
       d.past_first_error = true;
@@ -423,6 +421,21 @@ std::vector<Diagnostic> further_problems(const Arguments& a, const ScenarioCompi
     previous = round.get();
   }
   return found;
+}
+
+// The options of a compilation of an author's sources, which stay where they are. The rows lead
+// problems back to their source lines; a hostile source of millions of rows is compiled
+// without them.
+CompileOptions author_options(const Arguments& a, const ShownSource& line,
+                              const ShownSource& train) {
+  CompileOptions options;
+  options.directory = a.directory;
+  options.scenario = a.scenario;
+  options.build_plan = !a.no_plan;
+  options.sources = SourceHandling::kKeep;
+  options.write_files = false;
+  options.keep_rows = line.text().size() + train.text().size() <= (size_t(16) << 20);
+  return options;
 }
 
 // Whether diagnostics on standard error may be coloured.
@@ -467,27 +480,22 @@ int compile(const Arguments& a, bool write) {
 
   // Compiled in memory first: the files are written only from sources that compile cleanly
   // (or when asked to with --force), so broken sources never replace good compiled files.
-  ScenarioCompiler compiler(a.directory, a.scenario);
-  compiler.delete_sources = false;
-  compiler.write_files = false;
-  // The rows lead problems back to their source lines; a hostile source of millions of rows
-  // is compiled without them.
-  compiler.keep_rows = line.text().size() + train.text().size() <= (size_t(16) << 20);
-  int32_t j = a.no_plan ? 0 : 1;
-  CompileResult result = compiler.memorizza_percorso(j);
-  const int32_t code = compiler.error.code;
+  const CompileOptions options = author_options(a, line, train);
+  Compilation compiled;
+  CompileResult result = memorizza_percorso(options, &compiled);
+  const int32_t code = compiled.log.error.code;
   const bool refused = a.werror && warnings > 0;
   bool wrote = false;
-  if (write && result.end == CompileEnd::kWritten && !refused && (code == 0 || a.force)) {
-    result.status = compiler.write_compiled_files();
+  if (write && result.end == CompileEnd::kCompleted && !refused && (code == 0 || a.force)) {
+    result.status = write_compiled_files(options, compiled.records);
     if (!result.status.ok()) result.end = CompileEnd::kFileFault;
     wrote = result.status.ok();
   }
   const std::string cells_path = path_in(a.directory, track_cells_name(a.scenario));
-  for (const Problem& problem : compiler.problems) {
-    diagnostics.push_back(problem_diagnostic(compiler, problem, line, train, cells_path));
+  for (const Problem& problem : compiled.log.problems) {
+    diagnostics.push_back(problem_diagnostic(compiled, problem, line, train, cells_path));
   }
-  for (Diagnostic& d : further_problems(a, compiler, line, train, cells_path)) {
+  for (Diagnostic& d : further_problems(a, compiled, line, train, cells_path)) {
     diagnostics.push_back(std::move(d));
   }
   if (a.werror) {
@@ -518,9 +526,10 @@ int compile(const Arguments& a, bool write) {
     case CompileEnd::kNothingCompiled:
       results += "nothing compiled: no compiled file written\n";
       break;
-    case CompileEnd::kWritten:
+    case CompileEnd::kCompleted:
       if (wrote) {
-        results += "wrote " + (j != 0 ? line_plan_name(a.scenario) + ", " : std::string()) +
+        results += "wrote " +
+                   (options.build_plan ? line_plan_name(a.scenario) + ", " : std::string()) +
                    scenario_table_name(a.scenario) + ", " + track_cells_name(a.scenario) + " in " +
                    a.directory + "\n";
       } else if (write) {
@@ -535,7 +544,7 @@ int compile(const Arguments& a, bool write) {
       break;
   }
   if (a.format == "json") {
-    std::fputs(render_json(diagnostics, code, compiler.error.position).c_str(), stdout);
+    std::fputs(render_json(diagnostics, code, compiled.log.error.position).c_str(), stdout);
   } else if (a.format == "sarif") {
     std::fputs(render_sarif(diagnostics, kToolVersion).c_str(), stdout);
   } else {
@@ -555,16 +564,16 @@ int compile(const Arguments& a, bool write) {
       // A code that carries no position of its own shows none: its position would be what
       // an earlier problem left.
       bool positioned = false;
-      for (const Problem& p : compiler.problems) {
+      for (const Problem& p : compiled.log.problems) {
         if (p.code == code) positioned = p.positioned;
       }
       if (positioned) {
-        std::printf("error code %d (position %d m): %s\n", code, compiler.error.position,
+        std::printf("error code %d (position %d m): %s\n", code, compiled.log.error.position,
                     error_meaning(code));
       } else {
         std::printf("error code %d: %s\n", code, error_meaning(code));
       }
-      std::printf("error_code=%d error_position=%d\n", code, compiler.error.position);
+      std::printf("error_code=%d error_position=%d\n", code, compiled.log.error.position);
     }
   }
   if (result.end == CompileEnd::kIntegrityError) return kExitIntegrity;
@@ -616,16 +625,13 @@ int plot(const Arguments& a) {
 Status write_view(const Arguments& a, const std::string& stamp) {
   const ShownSource line = shown(a.directory, line_source_name(a.scenario));
   const ShownSource train = shown(a.directory, train_source_name(a.scenario));
-  ScenarioCompiler compiler(a.directory, a.scenario);
-  compiler.delete_sources = false;
-  compiler.write_files = false;
-  // The rows lead the marks back to their source lines; a hostile source of millions of rows
-  // is shown without them.
-  compiler.keep_rows = line.text().size() + train.text().size() <= (size_t(16) << 20);
-  int32_t j = 1;
-  const CompileResult result = compiler.memorizza_percorso(j);
+  // The view draws the plan, whatever --no-plan says.
+  CompileOptions compile_options = author_options(a, line, train);
+  compile_options.build_plan = true;
+  Compilation compiled;
+  const CompileResult result = memorizza_percorso(compile_options, &compiled);
   if (result.end == CompileEnd::kFileFault) return result.status;
-  std::vector<ViewProblem> problems = view_problems(compiler, line, train);
+  std::vector<ViewProblem> problems = view_problems(compiled, line, train);
   if (result.end == CompileEnd::kIntegrityError) {
     problems.push_back({"error", "compiled output",
                         "Errore n. " + std::to_string(result.integrity_error) +
@@ -633,7 +639,8 @@ Status write_view(const Arguments& a, const std::string& stamp) {
                         int64_t(50)});
   }
   ViewOptions options;
-  const Chainage chainage = chainage_of_line(compiler.table);
+  options.scenario = a.scenario;
+  const Chainage chainage = chainage_of_line(compiled.records.table);
   const auto metres_of = [&chainage](std::optional<int64_t> value) -> std::optional<int64_t> {
     if (!value || chainage.references.empty()) return value;
     return chainage.metres_at(*value);
@@ -648,7 +655,7 @@ Status write_view(const Arguments& a, const std::string& stamp) {
     options.watch_stamp = stamp;
   }
   const Status written =
-      replace_file(a.output, view_page(compiler, line, train, problems, options));
+      replace_file(a.output, view_page(compiled, line, train, problems, options));
   if (!written.ok()) return written;
   size_t errors = 0;
   for (const ViewProblem& p : problems) {
@@ -657,8 +664,8 @@ Status write_view(const Arguments& a, const std::string& stamp) {
   }
   std::printf("wrote %s: %zu error%s, %zu warning%s; error_code=%d error_position=%d\n",
               a.output.c_str(), errors, errors == 1 ? "" : "s", problems.size() - errors,
-              problems.size() - errors == 1 ? "" : "s", compiler.error.code,
-              compiler.error.position);
+              problems.size() - errors == 1 ? "" : "s", compiled.log.error.code,
+              compiled.log.error.position);
   std::fflush(stdout);
   return Status::Ok();
 }
@@ -773,14 +780,12 @@ int package(const Arguments& a) {
   // Diagnostics on standard error, as check and compile give them.
   std::fputs(format_warnings(line_warnings, line, a.max_warnings).c_str(), stderr);
   std::fputs(format_warnings(train_warnings, train, a.max_warnings).c_str(), stderr);
-  ScenarioCompiler compiler(a.directory, a.scenario);
-  compiler.write_files = false;
-  compiler.line_source_text = payload.line_source;
-  compiler.train_source_text = payload.train_source;
-  int32_t j = 1;
-  const CompileResult result = compiler.memorizza_percorso(j);
-  for (const Problem& problem : compiler.problems) {
-    std::fputs(format_problem(compiler, problem, line, train,
+  Compilation compiled;
+  const CompileResult result = memorizza_percorso(
+      in_memory_options(a.scenario, payload.line_source, payload.train_source), &compiled);
+  const ErrorState& error = compiled.log.error;
+  for (const Problem& problem : compiled.log.problems) {
+    std::fputs(format_problem(compiled, problem, line, train,
                               path_in(a.directory, track_cells_name(a.scenario)))
                    .c_str(),
                stderr);
@@ -790,10 +795,10 @@ int package(const Arguments& a) {
                 result.integrity_error);
     return kExitIntegrity;
   }
-  if (compiler.error.code != 0 || result.end != CompileEnd::kWritten) {
-    std::printf("not packaged: the sources gave error code %d (position %d m): %s\n",
-                compiler.error.code, compiler.error.position, error_meaning(compiler.error.code));
-    std::printf("error_code=%d error_position=%d\n", compiler.error.code, compiler.error.position);
+  if (error.code != 0 || result.end != CompileEnd::kCompleted) {
+    std::printf("not packaged: the sources gave error code %d (position %d m): %s\n", error.code,
+                error.position, error_meaning(error.code));
+    std::printf("error_code=%d error_position=%d\n", error.code, error.position);
     return kExitSourceError;
   }
   if (a.werror && warnings > 0) {

@@ -274,10 +274,12 @@ TEST(ScenarioToolTest, BrokenSourcesNeverReplaceGoodCompiledFiles) {
   write_file_bytes(same.file("Viterbo_Attigliano_linea.txt"), broken);
   write_file_bytes(same.file("Viterbo_Attigliano_7545-.txt"),
                    read_file_bytes(dir.file("Viterbo_Attigliano_7545-.txt")));
-  ScenarioCompiler installer_compiler(same.path(), {kShippedLineName, kShippedTrainNumber});
-  int32_t j = 1;
-  installer_compiler.memorizza_percorso(j);
-  EXPECT_EQ(installer_compiler.error.code, 6);
+  CompileOptions installer_options;
+  installer_options.directory = same.path();
+  installer_options.scenario = {kShippedLineName, kShippedTrainNumber};
+  Compilation installer_compiled;
+  memorizza_percorso(installer_options, &installer_compiled);
+  EXPECT_EQ(installer_compiled.log.error.code, 6);
   for (const std::string& name : names) {
     EXPECT_EQ(read_file_bytes(dir.file(name)), read_file_bytes(same.file(name))) << name;
   }

@@ -43,13 +43,12 @@ std::string speed_board_info(const TrackCell& cell) {
 
 }  // namespace
 
-std::vector<ViewProblem> view_problems(const ScenarioCompiler& compiler,
-                                       const ShownSource& line_source,
+std::vector<ViewProblem> view_problems(const Compilation& compiled, const ShownSource& line_source,
                                        const ShownSource& train_source) {
   // A warning's place on the line: the last stored row of its source at or before it. The rows
   // of each source were stored in the order read, so by their offsets.
   std::vector<const SourceRow*> rows[2];
-  for (const SourceRow& row : compiler.rows) {
+  for (const SourceRow& row : compiled.rows) {
     rows[row.source == ProblemSource::kLineSource ? 0 : 1].push_back(&row);
   }
   const auto place_of = [&rows](int source, size_t offset) -> std::optional<int64_t> {
@@ -79,26 +78,26 @@ std::vector<ViewProblem> view_problems(const ScenarioCompiler& compiler,
       add(d, metres);
     }
   }
-  for (const Problem& p : compiler.problems) {
+  for (const Problem& p : compiled.log.problems) {
     std::optional<int64_t> metres;
     if (p.positioned) metres = p.position;
     if (p.source == ProblemSource::kTrackCells) metres = int64_t(p.cell) * 50;
-    add(problem_diagnostic(compiler, p, line_source, train_source, "cells"), metres);
+    add(problem_diagnostic(compiled, p, line_source, train_source, "cells"), metres);
   }
   return problems;
 }
 
-std::string view_page(const ScenarioCompiler& c, const ShownSource& line_source,
+std::string view_page(const Compilation& c, const ShownSource& line_source,
                       const ShownSource& train_source, const std::vector<ViewProblem>& problems,
                       const ViewOptions& options) {
   const std::string line_file = file_name_of(line_source.path());
   const std::string train_file = file_name_of(train_source.path());
-  const ScenarioTable& t = c.table;
-  const int64_t total = c.total_metres;
+  const ScenarioTable& t = c.records.table;
+  const int64_t total = c.records.total_metres;
 
   std::vector<Mark> marks;
   std::vector<Mark> out_of_range;
-  std::vector<bool> from_a_row(c.cells.size(), false);
+  std::vector<bool> from_a_row(c.records.cells.size(), false);
   for (const SourceRow& row : c.rows) {
     Mark m;
     m.metres = row.position;
@@ -106,7 +105,7 @@ std::string view_page(const ScenarioCompiler& c, const ShownSource& line_source,
     m.source = line ? line_file : train_file;
     m.line = (line ? line_source : train_source).locate(row.offset).line;
     const auto cell_at = [&c](int32_t index) -> const TrackCell* {
-      return index >= 0 && index <= c.last_cell() ? &c.cells[index] : nullptr;
+      return index >= 0 && index <= c.records.last_cell() ? &c.records.cells[index] : nullptr;
     };
     switch (row.kind) {
       case RowKind::kGradient:
@@ -204,23 +203,24 @@ std::string view_page(const ScenarioCompiler& c, const ShownSource& line_source,
     marks.push_back(m);
   }
   // Speed restriction points the signal-cell rules placed: no source line of their own.
-  for (size_t i = 0; i < c.cells.size(); ++i) {
-    if (c.cells[i].type != kCellSpeedRestriction || from_a_row[i]) continue;
+  for (size_t i = 0; i < c.records.cells.size(); ++i) {
+    if (c.records.cells[i].type != kCellSpeedRestriction || from_a_row[i]) continue;
     Mark m;
     m.kind = "restriction";
     m.metres = int64_t(i) * 50;
     m.title = "speed restriction point";
-    m.info = formatted("value %d, cell %zu", c.cells[i].value_a, i);
+    m.info = formatted("value %d, cell %zu", c.records.cells[i].value_a, i);
     marks.push_back(m);
   }
   std::stable_sort(marks.begin(), marks.end(),
                    [](const Mark& a, const Mark& b) { return a.metres < b.metres; });
 
   std::string data =
-      "{\"title\":" + json_quoted(c.scenario.line_name + " " + c.scenario.train_number);
+      "{\"title\":" + json_quoted(options.scenario.line_name + " " + options.scenario.train_number);
   data += ",\"route\":" + std::to_string(t[kRouteEntry].end) +
-          ",\"total\":" + std::to_string(total) + ",\"errorCode\":" + std::to_string(c.error.code) +
-          ",\"errorPosition\":" + std::to_string(c.error.position);
+          ",\"total\":" + std::to_string(total) +
+          ",\"errorCode\":" + std::to_string(c.log.error.code) +
+          ",\"errorPosition\":" + std::to_string(c.log.error.position);
   const Chainage chainage = chainage_of_line(t);
   data += ",\"chainageDirection\":" + std::to_string(chainage.direction) + ",\"chainage\":[";
   for (size_t i = 0; i < chainage.references.size(); ++i) {
@@ -235,7 +235,7 @@ std::string view_page(const ScenarioCompiler& c, const ShownSource& line_source,
 
   // The plan, one point every `step` metres (at most about 100,000 points), in whole
   // decimetres, each the difference from the one before.
-  const std::vector<PlanPoint> points = plan_points(c.plan);
+  const std::vector<PlanPoint> points = plan_points(c.records.plan);
   const size_t step = std::max<size_t>(1, (points.size() + 99999) / 100000);
   std::string xs, ys;
   long long px = 0, py = 0;
@@ -249,11 +249,11 @@ std::string view_page(const ScenarioCompiler& c, const ShownSource& line_source,
   data += ",\"plan\":{\"step\":" + std::to_string(step) + ",\"x\":[" + xs + "],\"y\":[" + ys + "]}";
 
   std::string gradient, speed, adhesion;
-  for (size_t i = 0; i < c.cells.size(); ++i) {
+  for (size_t i = 0; i < c.records.cells.size(); ++i) {
     const char* comma = i ? "," : "";
-    gradient += comma + std::to_string(int(c.cells[i].gradient) - 100);
-    speed += comma + std::to_string(int(c.cells[i].speed) * 5);
-    adhesion += comma + std::to_string(int(c.cells[i].adhesion));
+    gradient += comma + std::to_string(int(c.records.cells[i].gradient) - 100);
+    speed += comma + std::to_string(int(c.records.cells[i].speed) * 5);
+    adhesion += comma + std::to_string(int(c.records.cells[i].adhesion));
   }
   data += ",\"cells\":{\"gradient\":[" + gradient + "],\"speed\":[" + speed + "],\"adhesion\":[" +
           adhesion + "]}";
@@ -279,7 +279,7 @@ std::string view_page(const ScenarioCompiler& c, const ShownSource& line_source,
   const size_t title_at = page.find("__VIEW_TITLE__");
   const size_t data_at = page.find("__VIEW_DATA__");
   std::string title;
-  for (char ch : c.scenario.line_name + " " + c.scenario.train_number) {
+  for (char ch : options.scenario.line_name + " " + options.scenario.train_number) {
     title += ch == '<' ? "&lt;" : ch == '&' ? "&amp;" : std::string(1, ch);
   }
   return page.substr(0, title_at) + title + page.substr(title_at + 14, data_at - title_at - 14) +

@@ -22,6 +22,8 @@ struct ViewProblem {
 };
 
 struct ViewOptions {
+  // The scenario shown: the page's title.
+  ScenarioIdentity scenario;
   // The range of the line shown first, in metres; the whole line when not given.
   std::optional<int64_t> from_metres;
   std::optional<int64_t> to_metres;
@@ -31,11 +33,10 @@ struct ViewOptions {
 };
 
 // The problems of a compilation and the warnings of its sources, as the page lists them.
-std::vector<ViewProblem> view_problems(const ScenarioCompiler& compiler,
-                                       const ShownSource& line_source,
+std::vector<ViewProblem> view_problems(const Compilation& compiled, const ShownSource& line_source,
                                        const ShownSource& train_source);
 
-// The page. `compiler` has compiled the two sources with keep_rows set and the plan built.
-std::string view_page(const ScenarioCompiler& compiler, const ShownSource& line_source,
+// The page. `compiled` holds the two sources with keep_rows set and the plan built.
+std::string view_page(const Compilation& compiled, const ShownSource& line_source,
                       const ShownSource& train_source, const std::vector<ViewProblem>& problems,
                       const ViewOptions& options);

@@ -1,0 +1,56 @@
+// What a compilation met along the way: the single error state the run goes by (a later
+// problem overwrites an earlier one) and, beside it, every problem in order with where it was
+// met, for the authors' tools.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "compiler/error_state.h"
+
+// Where a recorded problem was met.
+enum class ProblemSource { kNone, kLineSource, kTrainSource, kTrackCells };
+
+// One problem, with what an author needs to find it.
+struct Problem {
+  int32_t code = 0;
+  int32_t position = 0;     // metres along the line
+  bool positioned = false;  // whether `position` belongs to this problem
+  ProblemSource source = ProblemSource::kNone;
+  size_t offset = kNoOffset;  // byte offset in the source of the field the reader was on
+  // The field at fault when it is one of the row's values (a station's position or length)
+  // rather than its keyword; for a run-time failure, the keyword of the row it happened in.
+  size_t field_offset = kNoOffset;
+  size_t row_offset = kNoOffset;
+  int32_t cell = -1;  // the cell in question: an occupied one, or the rules' cell
+  // The row's store took its feature, yet the reading stopped there: the code was already in
+  // the error state, left by an earlier problem.
+  bool left_by_earlier = false;
+
+  static constexpr size_t kNoOffset = static_cast<size_t>(-1);
+};
+
+struct ProblemLog {
+  ErrorState error;
+  // Every problem recorded, in order.
+  std::vector<Problem> problems;
+  // What the run-time failure behind error 25 was, in words.
+  std::string failure_message;
+
+  // Adds the error state's current code and position to the list, with where it was met.
+  Problem& record(ProblemSource source, size_t offset, bool positioned, int32_t cell = -1,
+                  size_t field_offset = Problem::kNoOffset) {
+    Problem problem;
+    problem.code = error.code;
+    problem.position = error.position;
+    problem.positioned = positioned;
+    problem.source = source;
+    problem.offset = offset;
+    problem.field_offset = field_offset;
+    problem.cell = cell;
+    problems.push_back(problem);
+    return problems.back();
+  }
+};
