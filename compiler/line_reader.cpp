@@ -11,6 +11,7 @@
 #include "compiler/field_reader.h"
 #include "compiler/keywords.h"
 #include "compiler/line_plan.h"
+#include "compiler/source_grammar.h"
 #include "compiler/scenario_compiler.h"
 #include "compiler/source_reading.h"
 
@@ -50,9 +51,13 @@ class LineSourceReading : public SourceReading {
  private:
   enum class Row { kNext, kLeaveFeatures, kStop };
 
+  // A row of the general section; false when it stopped the reading.
+  bool general_row(RowId id);
   bool route_length();
+  bool chainage(int entry);
   bool repetition();
   Row feature_rows();
+  Row feature_row(RowId id);
   Row gradient();
   Row curve();
   Row tunnel();
@@ -131,34 +136,50 @@ bool LineSourceReading::general_section() {
       if (contains(field_, "-")) field_ = in_.read_text();
     }
     record_offset_ = in_.field_offset();
-    const std::string& f = field_;
-    if (contains_ignoring_case(f, "lunghezza") && contains_ignoring_case(f, "percorso") &&
-        !route_length()) {
-      return false;
+    for (const RowGrammar* row : rows_of(SourcePart::kGeneral)) {
+      if (row->matches(field_) && !general_row(row->id)) return false;
     }
-    const struct {
-      const char* keyword;
-      int entry;
-    } chainages[] = {{"tre", kChainageEntry3}, {"due", kChainageEntry2}, {"uno", kChainageEntry1}};
-    for (const auto& r : chainages) {
-      if (contains(f, r.keyword) && contains(f, "progressiva")) {
-        TableEntry& e = records_.table[r.entry];
-        e.start = in_.read_i32("chainage position");
-        e.end = in_.read_i32("chainage value");
-        e.position = in_.read_i32("chainage flag");
-        stored(RowKind::kChainage, e.start, e.end, e.position);
-      }
-    }
-    // Background values: "uno" in start, "due" in position, "tre" in end.
-    TableEntry& line = records_.table[kLineEntry];
-    if (contains(f, "sfondo") && contains(f, "uno")) line.start = in_.read_i32("background");
-    if (contains(f, "sfondo") && contains(f, "due")) line.position = in_.read_i32("background");
-    if (contains(f, "sfondo") && contains(f, "tre")) line.end = in_.read_i32("background");
-    if (contains(f, "segnali") && contains(f, "ripetizione") && !repetition()) return false;
-    if (is_section_header(f)) break;
+    if (is_section_header(field_)) break;
   }
   // Features need the track cells, which only a route length makes.
   if (records_.cells.empty()) return stop(kNoRouteLength);
+  return true;
+}
+
+bool LineSourceReading::general_row(RowId id) {
+  TableEntry& line = records_.table[kLineEntry];
+  switch (id) {
+    case RowId::kRouteLength:
+      return route_length();
+    case RowId::kChainage3:
+      return chainage(kChainageEntry3);
+    case RowId::kChainage2:
+      return chainage(kChainageEntry2);
+    case RowId::kChainage1:
+      return chainage(kChainageEntry1);
+    // Background values: "uno" in start, "due" in position, "tre" in end.
+    case RowId::kBackground1:
+      line.start = in_.read_i32("background");
+      return true;
+    case RowId::kBackground2:
+      line.position = in_.read_i32("background");
+      return true;
+    case RowId::kBackground3:
+      line.end = in_.read_i32("background");
+      return true;
+    case RowId::kRepetition:
+      return repetition();
+    default:
+      return true;
+  }
+}
+
+bool LineSourceReading::chainage(int entry) {
+  TableEntry& e = records_.table[entry];
+  e.start = in_.read_i32("chainage position");
+  e.end = in_.read_i32("chainage value");
+  e.position = in_.read_i32("chainage flag");
+  stored(RowKind::kChainage, e.start, e.end, e.position);
   return true;
 }
 
@@ -214,15 +235,30 @@ bool LineSourceReading::features() {
 }
 
 LineSourceReading::Row LineSourceReading::feature_rows() {
-  // Every row whose keyword the field holds is carried out, in this order.
-  Row (LineSourceReading::*const rows[])() = {
-      &LineSourceReading::gradient, &LineSourceReading::curve, &LineSourceReading::tunnel,
-      &LineSourceReading::speed_indicator, &LineSourceReading::signboard};
-  for (auto row : rows) {
-    const Row result = (this->*row)();
+  // Every row whose keyword the field holds is carried out, in the grammar's order.
+  for (const RowGrammar* row : rows_of(SourcePart::kFeatures)) {
+    if (!row->matches(field_)) continue;
+    const Row result = feature_row(row->id);
     if (result != Row::kNext) return result;
   }
   return Row::kNext;
+}
+
+LineSourceReading::Row LineSourceReading::feature_row(RowId id) {
+  switch (id) {
+    case RowId::kGradient:
+      return gradient();
+    case RowId::kCurve:
+      return curve();
+    case RowId::kTunnel:
+      return tunnel();
+    case RowId::kSpeedIndicator:
+      return speed_indicator();
+    case RowId::kSignboard:
+      return signboard();
+    default:
+      return Row::kNext;
+  }
 }
 
 bool LineSourceReading::within_cells(int32_t p) const {
@@ -240,7 +276,6 @@ bool LineSourceReading::write_gradient() {
 }
 
 LineSourceReading::Row LineSourceReading::gradient() {
-  if (!contains_ignoring_case(field_, "pendenza")) return Row::kNext;
   const int32_t p = in_.read_i32("gradient position");
   const int32_t g = in_.read_i32("gradient");
   if (!within_cells(p)) return beyond_cells(p);
@@ -258,7 +293,8 @@ LineSourceReading::Row LineSourceReading::gradient() {
 }
 
 LineSourceReading::Row LineSourceReading::curve() {
-  if (!plan_built() || !contains_ignoring_case(field_, "curva")) return Row::kNext;
+  // Without the plan a curve row is not read: its numbers are passed over as fields.
+  if (!plan_built()) return Row::kNext;
   const int32_t start = in_.read_i32("curve start");
   const int32_t length = in_.read_i32("curve length");
   if (!within_cells(start)) return beyond_cells(start);
@@ -293,7 +329,6 @@ void LineSourceReading::run_steps(int32_t last, double k) {
 }
 
 LineSourceReading::Row LineSourceReading::tunnel() {
-  if (!contains_ignoring_case(field_, "montagna")) return Row::kNext;
   int32_t* n = numbers_.data();
   for (int i = 0; i < 3; ++i) n[i] = in_.read_i32("tunnel");
   if (!within_cells(n[0])) return beyond_cells(n[0]);
@@ -307,7 +342,6 @@ LineSourceReading::Row LineSourceReading::tunnel() {
 }
 
 LineSourceReading::Row LineSourceReading::speed_indicator() {
-  if (!contains_ignoring_case(field_, "indicatori_v")) return Row::kNext;
   int32_t* n = numbers_.data();
   for (int i = 0; i < 9; ++i) n[i] = in_.read_i32("speed indicator");
   const int32_t position = n[0];
@@ -320,9 +354,6 @@ LineSourceReading::Row LineSourceReading::speed_indicator() {
 }
 
 LineSourceReading::Row LineSourceReading::signboard() {
-  if (!contains_ignoring_case(field_, "indicat") || !contains_ignoring_case(field_, "cartello")) {
-    return Row::kNext;
-  }
   const int32_t position = numbers_[0] = in_.read_i32("signboard position");
   // The text goes into the current field, so it is never taken for a keyword.
   field_ = in_.read_text();

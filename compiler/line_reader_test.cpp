@@ -191,7 +191,6 @@ TEST(LineReaderTest, NoLineSourceTouchesNothing) {
   CompilerFixture f;
   write_file_bytes(f.train_source_path(), "[generale]\r\n[fine]\r\n");
   write_file_bytes(f.dir.file("Viterbo_Attigliano_7545.dat"), "earlier");
-  int32_t j = 1;
   EXPECT_EQ(memorizza_percorso(f.options, &f.compiled).end, CompileEnd::kNothingCompiled);
   EXPECT_EQ(f.compiled.log.error.code, kNoLineSource);
   EXPECT_TRUE(file_exists(f.train_source_path()));

@@ -6,6 +6,7 @@
 #include "compiler/error_codes.h"
 #include "compiler/field_reader.h"
 #include "compiler/keywords.h"
+#include "compiler/source_grammar.h"
 #include "compiler/scenario_compiler.h"
 #include "compiler/source_reading.h"
 
@@ -33,12 +34,11 @@ class TrainSourceReading : public SourceReading {
  private:
   enum class Record { kNext, kEndOfReading, kStop };
 
-  Record braked_mass();
-  Record cars();
+  // A row the field starts.
+  Record train_row(RowId id);
   Record speed_limit();
   Record adhesion();
   Record clock();
-  Record sand();
   Record signal();
   Record slowdown();
   Record restriction_point();
@@ -70,7 +70,6 @@ class TrainSourceReading : public SourceReading {
   void write_adhesion() {
     records_.cells[adhesion_cursor_++].adhesion = static_cast<uint8_t>(previous_adhesion_ & 0xff);
   }
-  bool has(const char* keyword) const { return contains_ignoring_case(field_, keyword); }
 
   // Where the line reader's signboard texts begin: stations stay below.
   const int32_t signboard_cursor_;
@@ -102,23 +101,14 @@ bool TrainSourceReading::records() {
   // Everything up to the first field holding "[generale]" is passed over.
   do {
     field_ = in_.read_text();
-  } while (!in_.eof() && !has("[generale]"));
+  } while (!in_.eof() && !contains_ignoring_case(field_, "[generale]"));
 
-  Record (TrainSourceReading::*const tests[])() = {&TrainSourceReading::braked_mass,
-                                                   &TrainSourceReading::cars,
-                                                   &TrainSourceReading::speed_limit,
-                                                   &TrainSourceReading::adhesion,
-                                                   &TrainSourceReading::clock,
-                                                   &TrainSourceReading::sand,
-                                                   &TrainSourceReading::signal,
-                                                   &TrainSourceReading::slowdown,
-                                                   &TrainSourceReading::restriction_point,
-                                                   &TrainSourceReading::station};
   while (!in_.eof() && next_keyword_field(&in_, &field_)) {
     record_offset_ = in_.field_offset();
-    // Every test whose keyword the field holds is carried out, in this order.
-    for (auto test : tests) {
-      const Record result = (this->*test)();
+    // Every row whose keyword the field holds is carried out, in the grammar's order.
+    for (const RowGrammar* row : rows_of(SourcePart::kTrain)) {
+      if (!row->matches(field_)) continue;
+      const Record result = train_row(row->id);
       if (result == Record::kStop) return false;
       if (result == Record::kEndOfReading) return true;
     }
@@ -126,19 +116,37 @@ bool TrainSourceReading::records() {
   return true;
 }
 
-TrainSourceReading::Record TrainSourceReading::braked_mass() {
-  if (has("frenata") && has("massa"))
-    records_.table[kRouteEntry].start = in_.read_i32("braked mass");
-  return Record::kNext;
-}
-
-TrainSourceReading::Record TrainSourceReading::cars() {
-  if (has("vetture")) records_.table[kRouteEntry].position = in_.read_i32("cars");
-  return Record::kNext;
+TrainSourceReading::Record TrainSourceReading::train_row(RowId id) {
+  switch (id) {
+    case RowId::kBrakedMass:
+      records_.table[kRouteEntry].start = in_.read_i32("braked mass");
+      return Record::kNext;
+    case RowId::kCars:
+      records_.table[kRouteEntry].position = in_.read_i32("cars");
+      return Record::kNext;
+    case RowId::kSpeedLimit:
+      return speed_limit();
+    case RowId::kAdhesion:
+      return adhesion();
+    case RowId::kClock:
+      return clock();
+    case RowId::kSand:
+      records_.table[kTrainEntry].value_1 = in_.read_i16("sand");
+      return Record::kNext;
+    case RowId::kSignal:
+      return signal();
+    case RowId::kSlowdown:
+      return slowdown();
+    case RowId::kRestrictionPoint:
+      return restriction_point();
+    case RowId::kStation:
+      return station();
+    default:
+      return Record::kNext;
+  }
 }
 
 TrainSourceReading::Record TrainSourceReading::speed_limit() {
-  if (!has("velocit")) return Record::kNext;
   const int32_t p = in_.read_i32("speed limit position");
   const int32_t speed = in_.read_i32("speed limit");
   if (!within_cells(p)) return beyond_cells(p);
@@ -156,7 +164,6 @@ TrainSourceReading::Record TrainSourceReading::speed_limit() {
 }
 
 TrainSourceReading::Record TrainSourceReading::adhesion() {
-  if (!has("aderenza")) return Record::kNext;
   const int32_t p = in_.read_i32("adhesion position");
   const int32_t value = in_.read_i32("adhesion");
   if (!within_cells(p)) return beyond_cells(p);
@@ -174,7 +181,6 @@ TrainSourceReading::Record TrainSourceReading::adhesion() {
 }
 
 TrainSourceReading::Record TrainSourceReading::clock() {
-  if (!has("orologio")) return Record::kNext;
   TableEntry& train = records_.table[kTrainEntry];
   train.value_3 = in_.read_i16("clock hours");
   train.value_4 = in_.read_i16("clock minutes");
@@ -182,13 +188,7 @@ TrainSourceReading::Record TrainSourceReading::clock() {
   return Record::kNext;
 }
 
-TrainSourceReading::Record TrainSourceReading::sand() {
-  if (has("sabbia")) records_.table[kTrainEntry].value_1 = in_.read_i16("sand");
-  return Record::kNext;
-}
-
 TrainSourceReading::Record TrainSourceReading::signal() {
-  if (!has("segnale")) return Record::kNext;
   int32_t v[11];
   for (int32_t& value : v) value = in_.read_i32("signal");
   const int32_t position = v[0];
@@ -203,7 +203,6 @@ TrainSourceReading::Record TrainSourceReading::signal() {
 }
 
 TrainSourceReading::Record TrainSourceReading::slowdown() {
-  if (!has("rallentamento")) return Record::kNext;
   int32_t v[6];
   for (int32_t& value : v) value = in_.read_i32("slowdown");
   const int32_t x = v[0];
@@ -218,7 +217,6 @@ TrainSourceReading::Record TrainSourceReading::slowdown() {
 }
 
 TrainSourceReading::Record TrainSourceReading::restriction_point() {
-  if (!has("abbattimento")) return Record::kNext;
   const int32_t p = in_.read_i32("abbattimento position");
   const int32_t value = in_.read_i32("abbattimento value");
   if (!within_cells(p)) return beyond_cells(p);
@@ -237,7 +235,6 @@ TrainSourceReading::Record TrainSourceReading::restriction_point() {
 }
 
 TrainSourceReading::Record TrainSourceReading::station() {
-  if (!has("stazione")) return Record::kNext;
   // Stations fill the table upward and must stay below the signboard texts.
   if (station_counter_ > signboard_cursor_) return stop(kStationsMeetSignboards);
   TableEntry& e = records_.table[station_counter_];

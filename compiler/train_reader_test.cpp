@@ -290,7 +290,6 @@ TEST(TrainReaderTest, WhatTheLineSourceLeaves) {
   // A missing train source is a run-time failure: the line source is deleted all the same.
   CompilerFixture missing;
   write_file_bytes(missing.line_source_path(), small_line_source(""));
-  int32_t j = 1;
   memorizza_percorso(missing.options, &missing.compiled);
   EXPECT_EQ(missing.compiled.log.error.code, kRunTimeFailure);
   EXPECT_FALSE(file_exists(missing.line_source_path()));

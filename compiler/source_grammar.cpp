@@ -1,0 +1,42 @@
+#include "compiler/source_grammar.h"
+
+#include <array>
+
+#include "compiler/keywords.h"
+
+namespace {
+
+const RowGrammar kRows[] = {
+#define ROW(id, part, keyword, also, match, numbers, text, values, spellings)                 \
+  {RowId::id, SourcePart::part, keyword, also, RowGrammar::match, numbers, text, values, \
+   spellings},
+#include "compiler/source_grammar.def"
+#undef ROW
+};
+
+}  // namespace
+
+bool RowGrammar::matches(const std::string& field) const {
+  if (match == kExact) return contains(field, keyword) && contains(field, also);
+  return contains_ignoring_case(field, keyword) && contains_ignoring_case(field, also);
+}
+
+const std::vector<const RowGrammar*>& rows_of(SourcePart part) {
+  static const std::array<std::vector<const RowGrammar*>, 3> kParts = [] {
+    std::array<std::vector<const RowGrammar*>, 3> parts;
+    for (const RowGrammar& row : kRows) parts[static_cast<size_t>(row.part)].push_back(&row);
+    return parts;
+  }();
+  return kParts[static_cast<size_t>(part)];
+}
+
+const RowGrammar& grammar_of(RowId id) {
+  return kRows[static_cast<int>(id)];
+}
+
+const RowGrammar* row_started_by(SourcePart part, const std::string& field) {
+  for (const RowGrammar* row : rows_of(part)) {
+    if (row->matches(field)) return row;
+  }
+  return nullptr;
+}

@@ -1,0 +1,41 @@
+// The grammar of the two sources as one table (compiler/source_grammar.def): which field starts
+// which row, and how many fields the row takes. The readers dispatch on it; the authors' tools
+// count fields and name values by it, so that neither restates it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+enum class RowId {
+#define ROW(id, part, keyword, also, match, numbers, text, values, spellings) id,
+#include "compiler/source_grammar.def"
+#undef ROW
+};
+
+// Where a row may stand.
+enum class SourcePart { kGeneral, kFeatures, kTrain };
+
+struct RowGrammar {
+  enum Match { kExact, kAnyCase };
+
+  RowId id;
+  SourcePart part;
+  const char* keyword;
+  const char* also;  // "" when one keyword is enough
+  Match match;
+  int numbers;     // numbers after the keyword field
+  bool text;       // a text field after the numbers
+  const char* values;     // the values in words
+  const char* spellings;  // the keyword as written, '|' between spellings
+
+  // Whether a keyword field starts this row.
+  bool matches(const std::string& field) const;
+  // Fields after the keyword field.
+  int values_count() const { return numbers + (text ? 1 : 0); }
+};
+
+// The rows of `part`, in the order a field is tested against them.
+const std::vector<const RowGrammar*>& rows_of(SourcePart part);
+const RowGrammar& grammar_of(RowId id);
+// The first row of `part` that `field` starts, or null.
+const RowGrammar* row_started_by(SourcePart part, const std::string& field);
