@@ -7,9 +7,8 @@
 namespace {
 
 const RowGrammar kRows[] = {
-#define ROW(id, part, keyword, also, match, numbers, text, values, spellings)                 \
-  {RowId::id, SourcePart::part, keyword, also, RowGrammar::match, numbers, text, values, \
-   spellings},
+#define ROW(id, part, keyword, also, match, numbers, text, values, spellings) \
+  {RowId::id, SourcePart::part, keyword, also, RowGrammar::match, numbers, text, values, spellings},
 #include "compiler/source_grammar.def"
 #undef ROW
 };

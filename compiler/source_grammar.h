@@ -23,8 +23,8 @@ struct RowGrammar {
   const char* keyword;
   const char* also;  // "" when one keyword is enough
   Match match;
-  int numbers;     // numbers after the keyword field
-  bool text;       // a text field after the numbers
+  int numbers;            // numbers after the keyword field
+  bool text;              // a text field after the numbers
   const char* values;     // the values in words
   const char* spellings;  // the keyword as written, '|' between spellings
 

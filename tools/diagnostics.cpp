@@ -11,6 +11,7 @@
 #include "compiler/error_codes.h"
 #include "compiler/field_reader.h"
 #include "compiler/keywords.h"
+#include "compiler/source_grammar.h"
 #include "tools/words.h"
 
 namespace {
@@ -57,43 +58,10 @@ std::string field_at(const std::string& text, size_t offset) {
   return offset < text.size() ? text.substr(offset, end - offset) : "";
 }
 
-// What each kind of row takes, for a note on a row that was read wrong: its keyword test and
-// its values in order.
-struct RowShape {
-  const char* keyword;
-  const char* also;  // a second word the field must hold, or ""
-  int values;
-  const char* names;
-};
-const RowShape kRowShapes[] = {
-    {"pendenza", "", 2, "position, gradient"},
-    {"curva", "", 2, "start, length"},
-    {"montagna", "", 3, "start, end, kind"},
-    {"indicatori_v", "", 9, "position, three speeds, stripes, three second speeds, second stripes"},
-    {"cartello", "indicat", 2, "position, text"},
-    {"lunghezza", "percorso", 1, "route length"},
-    {"progressiva", "", 3, "position, chainage value, flag"},
-    {"sfondo", "", 1, "background value"},
-    {"ripetizione", "segnali", 2, "two repetition distances"},
-    {"frenata", "massa", 1, "braked mass"},
-    {"vetture", "", 1, "number of cars"},
-    {"velocit", "", 2, "position, speed"},
-    {"aderenza", "", 2, "position, adhesion"},
-    {"orologio", "", 3, "hours, minutes, seconds"},
-    {"sabbia", "", 1, "sand"},
-    {"segnale", "", 11, "position and ten signal values"},
-    {"rallentamento", "", 6, "start, speed, length and three flags"},
-    {"abbattimento", "", 2, "position, value"},
-    {"stazione", "", 17,
-     "position, kind, length, ten values for the simulator, hours, minutes, seconds, name"},
-};
-
-const RowShape* shape_of(const std::string& keyword_field) {
-  for (const RowShape& shape : kRowShapes) {
-    if (contains_ignoring_case(keyword_field, shape.keyword) &&
-        contains_ignoring_case(keyword_field, shape.also)) {
-      return &shape;
-    }
+// The row a keyword field starts, in either source, for a note on a row that was read wrong.
+const RowGrammar* shape_of(const std::string& keyword_field) {
+  for (SourcePart part : {SourcePart::kFeatures, SourcePart::kGeneral, SourcePart::kTrain}) {
+    if (const RowGrammar* row = row_started_by(part, keyword_field)) return row;
   }
   return nullptr;
 }
@@ -129,14 +97,14 @@ std::vector<std::string> problem_notes(const Compilation& c, const Problem& p,
   if (p.code == kRunTimeFailure && source != nullptr && p.row_offset != Problem::kNoOffset &&
       p.row_offset < p.offset && p.offset != Problem::kNoOffset) {
     const std::string keyword = field_at(source->text(), p.row_offset);
-    const RowShape* shape = shape_of(keyword);
+    const RowGrammar* shape = shape_of(keyword);
     std::string note = "the row began at line " +
                        std::to_string(source->locate(p.row_offset).line) + " with '" +
                        utf8_from_windows_1252(printable(elided(keyword, 40, 10))) + "'";
     if (shape != nullptr) {
+      const int values = shape->values_count();
       note +=
-          formatted(", which takes %d value%s: ", shape->values, shape->values == 1 ? "" : "s") +
-          shape->names;
+          formatted(", which takes %d value%s: ", values, values == 1 ? "" : "s") + shape->values;
     }
     notes.push_back(note);
     const std::string at_fault = field_at(source->text(), p.offset);

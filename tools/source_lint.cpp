@@ -9,6 +9,7 @@
 #include "compiler/checked_math.h"
 #include "compiler/field_reader.h"
 #include "compiler/keywords.h"
+#include "compiler/source_grammar.h"
 #include "tools/words.h"
 
 namespace {
@@ -383,23 +384,27 @@ const char* missing_text(const std::string& text) {
   return nullptr;
 }
 
+// The keywords of the rows of `parts` as authors write them, for suggestions.
+std::vector<std::string> spellings_of(std::initializer_list<SourcePart> parts) {
+  std::vector<std::string> spellings;
+  for (SourcePart part : parts) {
+    for (const RowGrammar* row : rows_of(part)) {
+      std::string all = row->spellings;
+      for (size_t from = 0; from <= all.size();) {
+        const size_t bar = std::min(all.find('|', from), all.size());
+        spellings.push_back(all.substr(from, bar - from));
+        from = bar + 1;
+      }
+    }
+  }
+  return spellings;
+}
+
 }  // namespace
 
 std::vector<SourceWarning> lint_line_source(const std::string& text) {
-  static const std::vector<std::string> kKeywords = {"lunghezza percorso",
-                                                     "progressiva chilometrica uno",
-                                                     "progressiva chilometrica due",
-                                                     "progressiva chilometrica tre",
-                                                     "sfondo uno",
-                                                     "sfondo due",
-                                                     "sfondo tre",
-                                                     "ripetizione segnali 4 codici",
-                                                     "pendenza",
-                                                     "curvad4",
-                                                     "curvas4",
-                                                     "montagna",
-                                                     "indicatori_vmax",
-                                                     "cartello_indicatore"};
+  static const std::vector<std::string> kKeywords =
+      spellings_of({SourcePart::kGeneral, SourcePart::kFeatures});
   std::vector<SourceWarning> out;
   UnknownFields unknown(kKeywords);
   Fields in(text, &out);
@@ -412,13 +417,9 @@ std::vector<SourceWarning> lint_line_source(const std::string& text) {
       for (int k = 0; k < 10 && contains(f, "-"); ++k) f = in.text();
       const size_t offset = in.offset();
       int numbers = 0;
-      if (contains_ignoring_case(f, "lunghezza") && contains_ignoring_case(f, "percorso"))
-        ++numbers;
-      for (const char* n : {"tre", "due", "uno"}) {
-        if (contains(f, n) && contains(f, "progressiva")) numbers += 3;
-        if (contains(f, "sfondo") && contains(f, n)) numbers += 1;
+      for (const RowGrammar* row : rows_of(SourcePart::kGeneral)) {
+        if (row->matches(f)) numbers += row->numbers;
       }
-      if (contains(f, "segnali") && contains(f, "ripetizione")) numbers += 2;
       for (int i = 0; i < numbers; ++i) in.number("number");
       check_comment(f, offset, &out);
       if (is_section_header(f)) break;
@@ -449,11 +450,18 @@ std::vector<SourceWarning> lint_line_source(const std::string& text) {
       keyword_text.open = false;
       check_comment(f, offset, &out);
       bool matched = false;
-      if (contains_ignoring_case(f, "pendenza")) {
+      std::vector<Number> n;
+      // Whether the field starts row `id`; if so, its numbers are read into n.
+      auto row = [&](RowId id) {
+        if (!grammar_of(id).matches(f)) return false;
         matched = true;
-        const Number p = in.number("position");
-        const Number g = in.number("gradient");
-        gradients.check(p.value, offset, &out);
+        n.clear();
+        for (int i = 0; i < grammar_of(id).numbers; ++i) n.push_back(in.number("number"));
+        return true;
+      };
+      if (row(RowId::kGradient)) {
+        const Number& g = n[1];
+        gradients.check(n[0].value, offset, &out);
         if (g.value < -100 || g.value > 155) {
           const int stored = int((int64_t(g.value) + 100) & 0xff) - 100;
           out.push_back({g.offset, "gradient out of range",
@@ -462,19 +470,17 @@ std::vector<SourceWarning> lint_line_source(const std::string& text) {
                              std::to_string(stored) + " per mille"});
         }
       }
-      if (contains_ignoring_case(f, "curva")) {
-        matched = true;
-        const int32_t s = in.number("start").value;
-        const int32_t length = in.number("length").value;
+      if (row(RowId::kCurve)) {
+        const int32_t s = n[0].value;
+        const int32_t length = n[1].value;
         curves.check(s, offset, &out);
         curve_overlap.check(s, int64_t(s) + length, offset, &out);
         check_curve_side(f, offset, &out);
       }
-      if (contains_ignoring_case(f, "montagna")) {
-        matched = true;
-        const int32_t start = in.number("start").value;
-        const int32_t end = in.number("end").value;
-        const Number kind = in.number("kind");
+      if (row(RowId::kTunnel)) {
+        const int32_t start = n[0].value;
+        const int32_t end = n[1].value;
+        const Number& kind = n[2];
         tunnels.check(start, offset, &out);
         // The kind (less 10 above 10, which adds markers) is stored in 8 bits.
         const int64_t stored_kind = kind.value > 10 ? int64_t(kind.value) - 10 : kind.value;
@@ -493,10 +499,8 @@ std::vector<SourceWarning> lint_line_source(const std::string& text) {
                              "and end swapped?"});
         }
       }
-      if (contains_ignoring_case(f, "indicatori_v")) {
-        matched = true;
-        Number v[9];
-        for (Number& n : v) n = in.number("value");
+      if (row(RowId::kSpeedIndicator)) {
+        const std::vector<Number>& v = n;
         indicators.check(v[0].value, offset, &out);
         // The second board's speeds are stored in fifths.
         for (const Number& speed : {v[5], v[6], v[7]}) check_fifths(speed, &out);
@@ -510,9 +514,8 @@ std::vector<SourceWarning> lint_line_source(const std::string& text) {
                              std::to_string(int16_t(uint16_t(stripes & 0xffff)))});
         }
       }
-      if (contains_ignoring_case(f, "indicat") && contains_ignoring_case(f, "cartello")) {
-        matched = true;
-        signboards.check(in.number("position").value, offset, &out);
+      if (row(RowId::kSignboard)) {
+        signboards.check(n[0].value, offset, &out);
         const std::string board = in.text();
         const size_t board_offset = in.offset();
         if (const char* why = missing_text(board)) {
@@ -520,10 +523,7 @@ std::vector<SourceWarning> lint_line_source(const std::string& text) {
                          "the signboard's text " + quoted(board) + " " + why +
                              ": the signboard shows no text of its own"});
         } else {
-          for (const char* keyword :
-               {"pendenza", "curva", "montagna", "indicatori_v", "cartello"}) {
-            keyword_text.open |= contains_ignoring_case(board, keyword);
-          }
+          keyword_text.open = row_started_by(SourcePart::kFeatures, board) != nullptr;
           keyword_text.text = board;
           keyword_text.offset = board_offset;
           check_shown_text(board, board_offset, "the signboard's text", &out);
@@ -541,14 +541,11 @@ std::vector<SourceWarning> lint_line_source(const std::string& text) {
 }
 
 std::vector<SourceWarning> lint_train_source(const std::string& text) {
-  static const std::vector<std::string> kKeywords = {"numero vetture", "percentuale massa frenata",
-                                                     "sabbia",         "orologio",
-                                                     "aderenza",       "velocita",
-                                                     "stazione",       "rallentamento",
-                                                     "segnale",        "abbattimento"};
-  static const char* const kRecordKeywords[] = {
-      "frenata", "vetture", "velocit",       "aderenza",     "orologio",
-      "sabbia",  "segnale", "rallentamento", "abbattimento", "stazione"};
+  static const std::vector<std::string> kKeywords = spellings_of({SourcePart::kTrain});
+  // Whether a field starts a row of the train source.
+  const auto starts_a_row = [](const std::string& field) {
+    return row_started_by(SourcePart::kTrain, field) != nullptr;
+  };
   std::vector<SourceWarning> out;
   UnknownFields unknown(kKeywords);
   Fields in(text, &out);
@@ -578,11 +575,15 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
       const bool name_part = ahead_is_name_part && offset == ahead_offset;
       ahead_is_name_part = false;
       std::vector<Number> n;
-      auto numbers = [&](int count, RowOrder* order) {
+      // Whether the field starts row `id`; if so, its numbers are read into n, and the order
+      // of its positions is checked.
+      auto row = [&](RowId id, RowOrder* order) {
+        if (!grammar_of(id).matches(f)) return false;
         matched = true;
         n.clear();
-        for (int i = 0; i < count; ++i) n.push_back(in.number("number"));
+        for (int i = 0; i < grammar_of(id).numbers; ++i) n.push_back(in.number("number"));
         if (order != nullptr) order->check(n[0].value, offset, &out);
+        return true;
       };
       // Minutes or seconds of 60 or more in hours, minutes and seconds from n[first]; `after`
       // says what becomes of them, before the time they make.
@@ -598,15 +599,10 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
                              clock_text(seconds) + end});
         }
       };
-      if (contains_ignoring_case(f, "frenata") && contains_ignoring_case(f, "massa"))
-        numbers(1, nullptr);
-      if (contains_ignoring_case(f, "vetture")) numbers(1, nullptr);
-      if (contains_ignoring_case(f, "velocit")) {
-        numbers(2, &speeds);
-        check_fifths(n[1], &out);
-      }
-      if (contains_ignoring_case(f, "aderenza")) {
-        numbers(2, &adhesions);
+      row(RowId::kBrakedMass, nullptr);
+      row(RowId::kCars, nullptr);
+      if (row(RowId::kSpeedLimit, &speeds)) check_fifths(n[1], &out);
+      if (row(RowId::kAdhesion, &adhesions)) {
         if (n[1].value < 0 || n[1].value > 255) {
           out.push_back({n[1].offset, "adhesion out of range",
                          "adhesion " + std::to_string(n[1].value) +
@@ -614,16 +610,14 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
                              std::to_string(n[1].value & 0xff)});
         }
       }
-      if (contains_ignoring_case(f, "orologio")) {
-        numbers(3, nullptr);
+      if (row(RowId::kClock, nullptr)) {
         check_time("the clock", 0,
                    "they are stored as they are, not carried into the hours; did you mean", "?");
       }
-      if (contains_ignoring_case(f, "sabbia")) numbers(1, nullptr);
-      if (contains_ignoring_case(f, "segnale")) numbers(11, &signals);
-      if (contains_ignoring_case(f, "rallentamento")) numbers(6, &slowdowns);
-      if (contains_ignoring_case(f, "abbattimento")) {
-        numbers(2, &restrictions);
+      row(RowId::kSand, nullptr);
+      row(RowId::kSignal, &signals);
+      row(RowId::kSlowdown, &slowdowns);
+      if (row(RowId::kRestrictionPoint, &restrictions)) {
         // A restriction's value is stored in 16 bits.
         if (n[1].value > 32767) {
           out.push_back({n[1].offset, "restriction value out of range",
@@ -632,14 +626,11 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
                              std::to_string(int16_t(uint16_t(n[1].value & 0xffff)))});
         }
       }
-      if (contains_ignoring_case(f, "stazione")) {
-        numbers(16, &stations);
+      if (row(RowId::kStation, &stations)) {
         check_time("the station's time", 13, "they are carried over and it is compiled as", "");
         const std::string name = in.text();
         const size_t name_offset = in.offset();
-        bool keyword_name = false;
-        for (const char* keyword : kRecordKeywords)
-          keyword_name |= contains_ignoring_case(name, keyword);
+        const bool keyword_name = starts_a_row(name);
         const char* why = missing_text(name);
         if (why == nullptr && looks_like_number(name)) {
           why = "is a number: the row likely has a number too many before its name";
@@ -659,10 +650,7 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
           ahead_offset = in.offset();
           // The compiler never tests the last field of a file.
           have_ahead = !in.eof();
-          bool ahead_keyword = false;
-          for (const char* keyword : kRecordKeywords)
-            ahead_keyword |= contains_ignoring_case(ahead, keyword);
-          if (have_ahead && !ahead_keyword && !is_section_header(ahead) &&
+          if (have_ahead && !starts_a_row(ahead) && !is_section_header(ahead) &&
               !without_letters(ahead) && !looks_like_comment(ahead) && !contains(ahead, "-")) {
             out.push_back({ahead_offset, "station name with a comma",
                            "the station's name " + quoted(name) + " seems to go on in " +
