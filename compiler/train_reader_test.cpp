@@ -110,6 +110,10 @@ TEST(TrainReaderTest, WarningBoardsBeforeTheFirstSignalRefuseIt) {
   EXPECT_EQ(f.compiled.log.error.position, 10000);
   EXPECT_EQ(f.compiled.records.cells[201].type, kCellSlowdownBoards);
   EXPECT_FALSE(file_exists(f.train_source_path()));
+  // The store's own refusal, with the cell it found taken.
+  ASSERT_FALSE(f.compiled.log.problems.empty());
+  EXPECT_FALSE(f.compiled.log.problems.back().left_by_earlier);
+  EXPECT_EQ(f.compiled.log.problems.back().cell, 201);
 }
 
 TEST(TrainReaderTest, Records) {
@@ -277,6 +281,10 @@ TEST(TrainReaderTest, WhatTheLineSourceLeaves) {
   EXPECT_EQ(beyond.compiled.log.error.code, kBeyondCells);
   EXPECT_EQ(beyond.compiled.log.error.position, 10000);
   EXPECT_EQ(beyond.compiled.records.cells[0].speed, 0) << "no tails after a stop";
+  // The signal's store took it: the problem says the code was left by the line source's.
+  ASSERT_EQ(beyond.compiled.log.problems.size(), 2u);
+  EXPECT_TRUE(beyond.compiled.log.problems[1].left_by_earlier);
+  EXPECT_EQ(beyond.compiled.records.cells[201].type, kCellSignal);
 
   // After a 15 of the train source, a chainage reference off the grid turns it into 2.
   CompilerFixture chainage;
