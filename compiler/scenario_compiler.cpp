@@ -90,7 +90,7 @@ class SourceFileFault {
 
 void ScenarioCompiler::delete_source(const std::string& path) {
   if (!delete_sources || line_source_text || train_source_text) return;
-  const Status status = delete_file(path);
+  const Status status = delete_file(path, *files);
   if (!status.ok()) throw SourceFileFault(status);
 }
 
@@ -101,9 +101,9 @@ std::string ScenarioCompiler::source_text(const std::optional<std::string>& in_m
     return *in_memory;
   }
   std::string text;
-  *exists = is_regular_file(path);
+  *exists = is_regular_file(path, *files);
   if (!*exists) return text;
-  const Status status = read_file(path, &text);
+  const Status status = read_file(path, &text, *files);
   if (!status.ok()) throw SourceFileFault(status);
   return text;
 }
@@ -123,7 +123,7 @@ void ScenarioCompiler::memorizza_dati() {
     problems.back().row_offset = failure_row_offset_;
     try {
       for (const std::string& path : {line_source_path(), train_source_path()}) {
-        if (is_regular_file(path)) delete_source(path);
+        if (is_regular_file(path, *files)) delete_source(path);
       }
     } catch (const SourceFileFault& fault) {
       file_fault_ = fault.status;
@@ -192,15 +192,15 @@ Status ScenarioCompiler::write_compiled_files() const {
     // The plan goes out piece by piece as it is computed: the longest route's takes 20 MB.
     status = replace_file_in_placed_pieces(
         path_in(directory, line_plan_name(scenario)), 2 * line_plan_half_bytes(plan),
-        [this](PlacedPieceSink& sink) { return encode_line_plan(plan, &sink); });
+        [this](PlacedPieceSink& sink) { return encode_line_plan(plan, &sink); }, *files);
   }
   if (status.ok()) {
     status = replace_file(path_in(directory, scenario_table_name(scenario)),
-                          encode_scenario_table(table));
+                          encode_scenario_table(table), *files);
   }
   if (status.ok()) {
-    status =
-        replace_file(path_in(directory, track_cells_name(scenario)), encode_track_cells(cells));
+    status = replace_file(path_in(directory, track_cells_name(scenario)), encode_track_cells(cells),
+                          *files);
   }
   return status;
 }

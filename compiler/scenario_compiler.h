@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "common/file_system.h"
 #include "common/scenario_identity.h"
 #include "common/status.h"
 #include "compiler/checksums.h"
@@ -109,6 +110,8 @@ class ScenarioCompiler {
   bool delete_sources = true;
   // False: compile in memory only, writing no compiled file.
   bool write_files = true;
+  // The file system the sources are read and deleted and the compiled files written through.
+  FileSystem* files = &platform_file_system();
   // When set, the sources are these texts instead of files: nothing is read from disk or
   // deleted. With write_files false, a compilation touches no file at all.
   std::optional<std::string> line_source_text;
