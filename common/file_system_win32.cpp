@@ -70,6 +70,7 @@ class WindowsWritableFile : public WritableFile {
       if (!WriteFile(handle_, data, DWORD(std::min(size, kMaxTransfer)), &done, &place)) {
         return last_error();
       }
+      if (done == 0) return std::make_error_code(std::errc::io_error);
       data += done;
       size -= done;
       offset += done;
