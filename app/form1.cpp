@@ -45,7 +45,7 @@ void Form1::Form_Load() {
   // Its first bytes hold its headers, and answer most of what is asked of it.
   uint64_t size = 0;
   std::string head;
-  stop_on_fault(read_file_part(executable, 0, 4096, &head, &size));
+  stop_on_fault(read_file_part(executable, 0, 4096, &head, &size, *files));
   // A read that fails is a file fault like any other, never taken for a damaged installer.
   Status read_status;
   const ExecutableReader read = [&](uint64_t offset, size_t count, std::string* bytes) {
@@ -54,7 +54,7 @@ void Form1::Form_Load() {
       return true;
     }
     uint64_t ignored;
-    const Status status = read_file_part(executable, offset, count, bytes, &ignored);
+    const Status status = read_file_part(executable, offset, count, bytes, &ignored, *files);
     if (!status.ok() && read_status.ok()) read_status = status;
     return status.ok();
   };
@@ -81,7 +81,7 @@ void Form1::Form_Load() {
   // a run that was killed.
   stop_on_fault(
       lock_.acquire(path_in(directory_, lock_file_name(scenario_)), lock_wait_milliseconds));
-  remove_leftover_temporaries(directory_, written_file_names());
+  remove_leftover_temporaries(directory_, written_file_names(), *files);
 
   // The two sources first, the compiler needs them; then the documents for the driver.
   write_texts();
@@ -98,6 +98,7 @@ void Form1::memorizza_percorso(int32_t j) {
   options.directory = directory_;
   options.scenario = scenario_;
   options.build_plan = j != 0;
+  options.files = files;
   const CompileResult result = ::memorizza_percorso(options, &compiled_);
   switch (result.end) {
     case CompileEnd::kCompleted:
@@ -123,11 +124,11 @@ std::string Form1::title() const {
 
 void Form1::write_texts() {
   if (!payload_) {
-    stop_on_fault(dati_linea(directory_, scenario_));
-    stop_on_fault(dati_treno(directory_, scenario_));
-    stop_on_fault(dati_note(directory_, scenario_));
-    stop_on_fault(dati_rallentamenti(directory_, scenario_));
-    stop_on_fault(dati_scheda(directory_, scenario_));
+    stop_on_fault(dati_linea(directory_, scenario_, *files));
+    stop_on_fault(dati_treno(directory_, scenario_, *files));
+    stop_on_fault(dati_note(directory_, scenario_, *files));
+    stop_on_fault(dati_rallentamenti(directory_, scenario_, *files));
+    stop_on_fault(dati_scheda(directory_, scenario_, *files));
     return;
   }
   // The packaged texts are already in their written form: Windows-1252, CR LF.
@@ -140,7 +141,7 @@ void Form1::write_texts() {
                {slowdown_order_name(scenario_), payload_->slowdown_order},
                {train_sheet_name(scenario_), payload_->train_sheet}};
   for (const auto& text : texts)
-    stop_on_fault(replace_file(path_in(directory_, text.name), text.bytes));
+    stop_on_fault(replace_file(path_in(directory_, text.name), text.bytes, *files));
 }
 
 void Form1::errore(const std::string& n) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/platform.h"
+#include "common/file_system.h"
 #include "common/folder_lock.h"
 #include "common/scenario_identity.h"
 #include "common/scenario_payload.h"
@@ -34,6 +35,10 @@ class Form1 {
 
   // How long the run waits for another run working in its folder (the test probes shorten it).
   int lock_wait_milliseconds = kLockWaitMilliseconds;
+
+  // Every file the run reads, writes or deletes goes through it, the compiler's included (the
+  // test probes hand one that fails chosen operations). The folder's lock is the system's own.
+  FileSystem* files = &platform_file_system();
 
  private:
   // Ends the run with a report of the fault when `status` failed.

@@ -1,8 +1,8 @@
 // What the run needs from the operating system: where the executable lies, a window that says
 // the program is working, a message box, a report of a fault, and the end of the process. Each
 // platform has its own implementation, chosen when the program is built (POSIX with X11 on
-// Linux, Win32 on Windows). Files go through common/file_io, which has its own per-platform
-// calls; windows, messages and the process are touched nowhere else.
+// Linux, Win32 on Windows). Files go through common/file_io, over a FileSystem whose platform
+// implementation lies in common/; windows, messages and the process are touched nowhere else.
 #pragma once
 
 #include <string>

@@ -1,5 +1,6 @@
-// The few file operations the program needs, by full path. Each reports a failure as a Status
-// whose message names the file and the operating system's reason.
+// The file operations the program needs, by full path, built on the primitives of a
+// FileSystem: the process's real one unless the caller hands another. Each reports a failure as
+// a Status whose message names the file and the operating system's reason.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/file_system.h"
 #include "common/placed_pieces.h"
 #include "common/status.h"
 
@@ -17,13 +19,15 @@
 // always a new one, created by this call and never found already there (a file, a link, a FIFO
 // or a directory at its name makes the next name be tried), so two processes never write into
 // one temporary file and nothing planted at its name is followed or written through.
-Status replace_file(const std::string& path, const std::string& bytes);
+Status replace_file(const std::string& path, const std::string& bytes,
+                    FileSystem& files = platform_file_system());
 
 // The same, with the bytes handed over piece by piece: `produce` calls `write` with each piece
 // in order and returns what the last call returned (false stops it: the file cannot be written).
 using PieceWriter = std::function<bool(const char* data, size_t size)>;
 Status replace_file_in_pieces(const std::string& path,
-                              const std::function<bool(const PieceWriter& write)>& produce);
+                              const std::function<bool(const PieceWriter& write)>& produce,
+                              FileSystem& files = platform_file_system());
 
 // The same, for a file of `size` bytes produced as placed pieces that cover it. The space is
 // reserved first where the file system can (a full disk fails before anything is written), and
@@ -31,7 +35,8 @@ Status replace_file_in_pieces(const std::string& path,
 // writing a long file overlap. `produce` returns false when it stopped because the sink refused
 // a piece.
 Status replace_file_in_placed_pieces(const std::string& path, uint64_t size,
-                                     const std::function<bool(PlacedPieceSink& sink)>& produce);
+                                     const std::function<bool(PlacedPieceSink& sink)>& produce,
+                                     FileSystem& files = platform_file_system());
 
 // The temporary file replace_file() tries `attempt`-th (from 0) for `path`: beside it, named
 // after it and after the process, <path>.scenario-tmp-<process id>-<attempt>.
@@ -42,21 +47,17 @@ std::string temporary_path_for(const std::string& path, unsigned attempt);
 // that holds the folder's lock, so that no other process is writing them; files that cannot be
 // deleted are left.
 void remove_leftover_temporaries(const std::string& directory,
-                                 const std::vector<std::string>& names);
-
-// Makes a write past the process's file-size limit (ulimit -f) fail with "File too large", to be
-// reported like any failed write, instead of ending the process silently by SIGXFSZ. Called once
-// at the start of a program that writes files.
-void report_oversized_writes_as_failures();
+                                 const std::vector<std::string>& names,
+                                 FileSystem& files = platform_file_system());
 
 // Deletes the file at `path`; a missing file is a failure.
-Status delete_file(const std::string& path);
+Status delete_file(const std::string& path, FileSystem& files = platform_file_system());
 
 // Whether a file or directory exists at `path`.
-bool file_exists(const std::string& path);
+bool file_exists(const std::string& path, FileSystem& files = platform_file_system());
 
 // Whether `path` is an existing file that is not a directory.
-bool is_regular_file(const std::string& path);
+bool is_regular_file(const std::string& path, FileSystem& files = platform_file_system());
 
 // The most read_file() reads: far above any real scenario source (well under 1 MiB) or compiled
 // file (about 20 MB for the longest line plan), and low enough for memory to hold.
@@ -65,20 +66,13 @@ constexpr uint64_t kMaxReadBytes = uint64_t{256} << 20;
 // The whole content of the file at `path`, which must be a regular file (checked on the opened
 // file: a FIFO, a device or a directory is refused at once, never waited on or read) of at most
 // kMaxReadBytes.
-Status read_file(const std::string& path, std::string* bytes);
+Status read_file(const std::string& path, std::string* bytes,
+                 FileSystem& files = platform_file_system());
 
 // Lets whoever may read the file at `path` run it as a program (POSIX); nothing on Windows.
-Status make_executable(const std::string& path);
+Status make_executable(const std::string& path, FileSystem& files = platform_file_system());
 
 // Up to `size` bytes of the file at `path` from `offset` (fewer where the file ends first), and
 // the file's whole size.
 Status read_file_part(const std::string& path, uint64_t offset, size_t size, std::string* bytes,
-                      uint64_t* file_size);
-
-// Test-only seam: when a hook is set, it is asked before every file operation, and a non-zero
-// answer makes that operation fail with that value as its errno. The program never sets one.
-// A file written in placed pieces asks once more before each piece, from its writing thread;
-// no other file operation runs meanwhile.
-enum class FileOperation { kOpen, kWrite, kRename, kDelete };
-using FileFaultHook = int (*)(FileOperation operation, const std::string& path);
-void set_file_fault_hook(FileFaultHook hook);
+                      uint64_t* file_size, FileSystem& files = platform_file_system());

@@ -16,6 +16,7 @@
 #include <thread>
 #include <utility>
 
+#include "test_support/faulty_file_system.h"
 #include "test_support/temp_dir.h"
 
 TEST(FileIoTest, ReplaceFileWritesNewFilesAndReplacesOldOnesWhole) {
@@ -53,32 +54,28 @@ TEST(FileIoTest, FailuresNameTheFileAndTheReasonAndLeaveNothingBehind) {
   EXPECT_TRUE(dir.list().empty());
 }
 
-namespace {
-
-FileOperation g_failing = FileOperation::kOpen;
-int fail_one_kind(FileOperation operation, const std::string&) {
-  return operation == g_failing ? ENOSPC : 0;
-}
-
-}  // namespace
-
-TEST(FileIoTest, AnInjectedFaultLeavesTheEarlierFileWhole) {
+// Each step of replacing a file failing in turn: the failure names the step and the reason,
+// and the earlier file stays whole, with no temporary file left.
+TEST(FileIoTest, AFailingStepLeavesTheEarlierFileWhole) {
   const struct {
     FileOperation operation;
     const char* verb;
-  } cases[] = {{FileOperation::kOpen, "create"},
+  } cases[] = {{FileOperation::kCreate, "create"},
                {FileOperation::kWrite, "write"},
+               {FileOperation::kClose, "write"},
                {FileOperation::kRename, "replace"}};
   for (const auto& c : cases) {
     TempDir dir;
     write_file_bytes(dir.file("f"), "earlier");
-    g_failing = c.operation;
-    set_file_fault_hook(fail_one_kind);
-    const Status status = replace_file(dir.file("f"), "new content");
-    set_file_fault_hook(nullptr);
+    FaultyFileSystem files(platform_file_system(),
+                           [&](FileOperation operation, const std::string&) {
+                             return operation == c.operation ? ENOSPC : 0;
+                           });
+    const Status status = replace_file(dir.file("f"), "new content", files);
     // A file that cannot be created is named as it is: the temporary one.
-    const std::string named =
-        c.operation == FileOperation::kOpen ? temporary_path_for(dir.file("f"), 0) : dir.file("f");
+    const std::string named = c.operation == FileOperation::kCreate
+                                  ? temporary_path_for(dir.file("f"), 0)
+                                  : dir.file("f");
     EXPECT_EQ(status.message(),
               std::string("cannot ") + c.verb + " " + named + ": No space left on device");
     EXPECT_EQ(read_file_bytes(dir.file("f")), "earlier");
@@ -109,13 +106,6 @@ bool two_halves(PlacedPieceSink& sink, int count, int* refused_at) {
   return true;
 }
 
-int g_writes = 0;
-int g_failing_write = 0;
-int fail_the_nth_write(FileOperation operation, const std::string&) {
-  if (operation != FileOperation::kWrite) return 0;
-  return ++g_writes == g_failing_write ? ENOSPC : 0;
-}
-
 }  // namespace
 
 TEST(FileIoTest, PlacedPiecesLandAtTheirPlaces) {
@@ -139,25 +129,27 @@ TEST(FileIoTest, PlacedPiecesLandAtTheirPlaces) {
 // A disk filling up in the middle of a long file: the writer refuses the next piece, the
 // producer stops, and the earlier file stays whole.
 TEST(FileIoTest, AFailingPieceStopsTheProducerAndLeavesTheEarlierFile) {
-  // 1 is the check before any piece; a 3 MiB file is written on the producer's thread, a
-  // 10 MiB one by a second thread.
+  // 0 is the reservation before any piece, then the pieces' writes; a 3 MiB file is written on
+  // the producer's thread, a 10 MiB one by a second thread.
   for (const auto& [failing, pieces] :
-       std::vector<std::pair<int, int>>{{1, 20}, {2, 20}, {3, 20}, {9, 20}, {2, 6}, {5, 6}}) {
+       std::vector<std::pair<int, int>>{{0, 20}, {1, 20}, {2, 20}, {8, 20}, {1, 6}, {4, 6}}) {
     SCOPED_TRACE(std::to_string(failing) + " of " + std::to_string(2 * pieces));
     TempDir dir;
     write_file_bytes(dir.file("f"), "earlier");
-    g_writes = 0;
-    g_failing_write = failing;
-    set_file_fault_hook(fail_the_nth_write);
+    int writes = 0;
+    FaultyFileSystem files(
+        platform_file_system(), [&](FileOperation operation, const std::string&) {
+          if (operation == FileOperation::kReserve) return failing == 0 ? ENOSPC : 0;
+          return operation == FileOperation::kWrite && ++writes == failing ? ENOSPC : 0;
+        });
     int refused_at = -1;
     const Status status = replace_file_in_placed_pieces(
         dir.file("f"), 2 * pieces * PlacedPiece::kCapacity,
-        [&](PlacedPieceSink& sink) { return two_halves(sink, pieces, &refused_at); });
-    set_file_fault_hook(nullptr);
+        [&](PlacedPieceSink& sink) { return two_halves(sink, pieces, &refused_at); }, files);
     EXPECT_EQ(status.message(), "cannot write " + dir.file("f") + ": No space left on device");
     EXPECT_EQ(read_file_bytes(dir.file("f")), "earlier");
     EXPECT_EQ(dir.list(), std::vector<std::string>{"f"});
-    if (failing > 1) {
+    if (failing > 0) {
       EXPECT_GE(refused_at, 0) << "the producer was told to stop";
     }
   }

@@ -1,23 +1,20 @@
 // Writes the pieces of a file of placed pieces (common/placed_pieces.h) at their places in an
-// open file, in the order they are put: on a second thread while the producer fills the next
-// ones, or, for a short file or when no thread can be had, on the producer's own thread. Pieces
-// cycle: a written one goes back to the spares that take() hands out, and take() waits while
-// all kMaxPieces are out, so the producer never runs more than a few pieces ahead.
+// open file, one WritableFile::write_at each, in the order they are put: on a second thread
+// while the producer fills the next ones, or, for a short file or when no thread can be had, on
+// the producer's own thread. Pieces cycle: a written one goes back to the spares that take()
+// hands out, and take() waits while all kMaxPieces are out, so the producer never runs more
+// than a few pieces ahead.
 #pragma once
 
-#include <cerrno>
 #include <condition_variable>
 #include <cstdint>
-#include <cstdio>
 #include <deque>
-#include <limits>
 #include <mutex>
-#include <string>
 #include <system_error>
 #include <thread>
 #include <vector>
 
-#include "common/file_io.h"
+#include "common/file_system.h"
 #include "common/placed_pieces.h"
 
 // Files of placed pieces longer than this are written by a second thread: below it, starting
@@ -29,14 +26,10 @@ constexpr uint64_t kSecondWriterFrom = uint64_t{4} << 20;
 // Keeps `thread` off the CPU the calling thread runs on, when the process may use another one.
 void keep_off_this_cpu(std::thread& thread);
 
-// Whether the test seam of common/file_io makes this operation fail; sets errno when it does.
-bool injected_fault(FileOperation operation, const std::string& path);
-
 class BackgroundPieceWriter : public PlacedPieceSink {
  public:
   // `threaded` false: no second thread; put() writes each piece itself.
-  BackgroundPieceWriter(std::FILE* file, const std::string& path, bool threaded)
-      : file_(file), path_(path) {
+  BackgroundPieceWriter(WritableFile& file, bool threaded) : file_(file) {
     if (!threaded) return;
     try {
       thread_ = std::thread([this] { run(); });
@@ -69,7 +62,7 @@ class BackgroundPieceWriter : public PlacedPieceSink {
     std::lock_guard<std::mutex> lock(mutex_);
     if (failed_) return false;
     if (!thread_.joinable()) {
-      const int error = write(piece);
+      const std::error_code error = write(piece);
       written(std::move(piece), error);
       return !failed_;
     }
@@ -80,7 +73,7 @@ class BackgroundPieceWriter : public PlacedPieceSink {
 
   // Writes what is queued and ends the thread. Returns whether every piece was written, with
   // the reason of the first failure in `error`.
-  bool finish(int* error = nullptr) {
+  bool finish(std::error_code* error = nullptr) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       finishing_ = true;
@@ -103,16 +96,16 @@ class BackgroundPieceWriter : public PlacedPieceSink {
       queued_.pop_front();
       const bool skip = failed_;
       lock.unlock();
-      const int error = skip ? 0 : write(piece);
+      const std::error_code error = skip ? std::error_code() : write(piece);
       lock.lock();
       written(std::move(piece), error);
     }
   }
 
-  // Takes a piece back after its write, which failed with `error` unless it is 0. Called with
-  // the mutex held.
-  void written(PlacedPiece piece, int error) {
-    if (error != 0 && !failed_) {
+  // Takes a piece back after its write, which failed with `error` if set. Called with the mutex
+  // held.
+  void written(PlacedPiece piece, std::error_code error) {
+    if (error && !failed_) {
       failed_ = true;
       error_ = error;
     }
@@ -120,17 +113,11 @@ class BackgroundPieceWriter : public PlacedPieceSink {
     changed_.notify_all();
   }
 
-  // 0, or the errno of the failed seek or write.
-  int write(PlacedPiece& piece) {
-    if (injected_fault(FileOperation::kWrite, path_)) return errno;
-    if (piece.offset > uint64_t(std::numeric_limits<long>::max())) return EFBIG;
-    if (std::fseek(file_, static_cast<long>(piece.offset), SEEK_SET) != 0) return errno;
-    if (std::fwrite(piece.data(), 1, piece.size, file_) != piece.size) return errno;
-    return 0;
+  std::error_code write(PlacedPiece& piece) {
+    return file_.write_at(piece.offset, piece.data(), piece.size);
   }
 
-  std::FILE* file_;
-  const std::string path_;  // the temporary written to, for the fault hook
+  WritableFile& file_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<PlacedPiece> queued_;
@@ -138,6 +125,6 @@ class BackgroundPieceWriter : public PlacedPieceSink {
   int made_ = 0;
   bool finishing_ = false;
   bool failed_ = false;
-  int error_ = 0;
+  std::error_code error_;
   std::thread thread_;  // not joinable when no thread could be started
 };

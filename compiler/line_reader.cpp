@@ -4,7 +4,6 @@
 #include <array>
 #include <cmath>
 
-#include "common/file_io.h"
 #include "compiler/binary_layout.h"
 #include "compiler/checked_math.h"
 #include "compiler/error_codes.h"

@@ -103,15 +103,16 @@ Status write_compiled_files(const CompileOptions& options, const CompiledRecords
     // The plan goes out piece by piece as it is computed: the longest route's takes 20 MB.
     status = replace_file_in_placed_pieces(
         path_in(directory, line_plan_name(scenario)), 2 * line_plan_half_bytes(records.plan),
-        [&records](PlacedPieceSink& sink) { return encode_line_plan(records.plan, &sink); });
+        [&records](PlacedPieceSink& sink) { return encode_line_plan(records.plan, &sink); },
+        *options.files);
   }
   if (status.ok()) {
     status = replace_file(path_in(directory, scenario_table_name(scenario)),
-                          encode_scenario_table(records.table));
+                          encode_scenario_table(records.table), *options.files);
   }
   if (status.ok()) {
     status = replace_file(path_in(directory, track_cells_name(scenario)),
-                          encode_track_cells(records.cells));
+                          encode_track_cells(records.cells), *options.files);
   }
   return status;
 }

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/file_system.h"
 #include "common/scenario_identity.h"
 #include "common/status.h"
 #include "compiler/compiled_records.h"
@@ -36,6 +37,8 @@ struct CompileOptions {
   // Keep every row the readers stored (Compilation::rows). Off by default: a hostile source of
   // millions of rows would hold as many.
   bool keep_rows = false;
+  // Every file the compilation reads, writes or deletes goes through it.
+  FileSystem* files = &platform_file_system();
 };
 
 // Options that compile the two texts given, touching no file at all.

@@ -19,21 +19,21 @@ bool SourceFiles::read(ProblemSource source, std::string* text) const {
   }
   text->clear();
   const std::string file = path(source);
-  if (!is_regular_file(file)) return false;
-  const Status status = read_file(file, text);
+  if (!is_regular_file(file, *options_.files)) return false;
+  const Status status = read_file(file, text, *options_.files);
   if (!status.ok()) throw SourceFileFault(status);
   return true;
 }
 
 void SourceFiles::done_with(ProblemSource source) const {
   if (options_.sources != SourceHandling::kDeleteAfterReading) return;
-  const Status status = delete_file(path(source));
+  const Status status = delete_file(path(source), *options_.files);
   if (!status.ok()) throw SourceFileFault(status);
 }
 
 void SourceFiles::discard_both() const {
   if (options_.sources != SourceHandling::kDeleteAfterReading) return;
   for (ProblemSource source : {ProblemSource::kLineSource, ProblemSource::kTrainSource}) {
-    if (is_regular_file(path(source))) done_with(source);
+    if (is_regular_file(path(source), *options_.files)) done_with(source);
   }
 }

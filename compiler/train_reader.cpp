@@ -1,7 +1,6 @@
 // The train source reader: the second half of the reading step. It reads <line>_<train>-.txt
 // field by field into the scenario table and the track cells, handing signals and slowdowns to
 // their stores.
-#include "common/file_io.h"
 #include "compiler/checked_math.h"
 #include "compiler/error_codes.h"
 #include "compiler/field_reader.h"

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/file_system.h"
 #include "common/scenario_identity.h"
 #include "common/status.h"
 
@@ -14,8 +15,11 @@ std::vector<std::string> slowdown_order_lines();
 std::vector<std::string> train_sheet_lines();
 
 // Writes `<line>_<train>_note.txt` into `directory`.
-Status dati_note(const std::string& directory, const ScenarioIdentity& scenario);
+Status dati_note(const std::string& directory, const ScenarioIdentity& scenario,
+                 FileSystem& files = platform_file_system());
 // Writes `<line>_<train>_rallentamenti.txt` into `directory`.
-Status dati_rallentamenti(const std::string& directory, const ScenarioIdentity& scenario);
+Status dati_rallentamenti(const std::string& directory, const ScenarioIdentity& scenario,
+                          FileSystem& files = platform_file_system());
 // Writes `<line>_<train>_scheda_treno.txt` into `directory`.
-Status dati_scheda(const std::string& directory, const ScenarioIdentity& scenario);
+Status dati_scheda(const std::string& directory, const ScenarioIdentity& scenario,
+                   FileSystem& files = platform_file_system());

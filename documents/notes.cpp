@@ -36,6 +36,7 @@ std::vector<std::string> notes_lines() {
   };
 }
 
-Status dati_note(const std::string& directory, const ScenarioIdentity& scenario) {
-  return write_text_document(path_in(directory, notes_name(scenario)), notes_lines());
+Status dati_note(const std::string& directory, const ScenarioIdentity& scenario,
+                 FileSystem& files) {
+  return write_text_document(path_in(directory, notes_name(scenario)), notes_lines(), files);
 }

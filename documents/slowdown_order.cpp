@@ -40,7 +40,8 @@ std::vector<std::string> slowdown_order_lines() {
   return lines;
 }
 
-Status dati_rallentamenti(const std::string& directory, const ScenarioIdentity& scenario) {
+Status dati_rallentamenti(const std::string& directory, const ScenarioIdentity& scenario,
+                          FileSystem& files) {
   return write_text_document(path_in(directory, slowdown_order_name(scenario)),
-                             slowdown_order_lines());
+                             slowdown_order_lines(), files);
 }

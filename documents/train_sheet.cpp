@@ -55,6 +55,8 @@ std::vector<std::string> train_sheet_lines() {
   return lines;
 }
 
-Status dati_scheda(const std::string& directory, const ScenarioIdentity& scenario) {
-  return write_text_document(path_in(directory, train_sheet_name(scenario)), train_sheet_lines());
+Status dati_scheda(const std::string& directory, const ScenarioIdentity& scenario,
+                   FileSystem& files) {
+  return write_text_document(path_in(directory, train_sheet_name(scenario)), train_sheet_lines(),
+                             files);
 }

@@ -174,6 +174,8 @@ const std::vector<std::string>& line_source_lines() {
   return lines;
 }
 
-Status dati_linea(const std::string& directory, const ScenarioIdentity& scenario) {
-  return write_text_document(path_in(directory, line_source_name(scenario)), line_source_lines());
+Status dati_linea(const std::string& directory, const ScenarioIdentity& scenario,
+                  FileSystem& files) {
+  return write_text_document(path_in(directory, line_source_name(scenario)), line_source_lines(),
+                             files);
 }

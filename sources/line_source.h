@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/file_system.h"
 #include "common/scenario_identity.h"
 #include "common/status.h"
 
@@ -12,4 +13,5 @@
 const std::vector<std::string>& line_source_lines();
 
 // Writes the line source `<line>_linea.txt` into `directory`.
-Status dati_linea(const std::string& directory, const ScenarioIdentity& scenario);
+Status dati_linea(const std::string& directory, const ScenarioIdentity& scenario,
+                  FileSystem& files = platform_file_system());

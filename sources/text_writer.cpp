@@ -30,7 +30,8 @@ std::string document_bytes(const std::vector<std::string>& lines) {
   return written_form(fill_line_buffer(lines));
 }
 
-Status write_text_document(const std::string& path, const std::vector<std::string>& lines) {
+Status write_text_document(const std::string& path, const std::vector<std::string>& lines,
+                           FileSystem& files) {
   if (lines.size() > kMaxDocumentLines) {
     return Status::Error("cannot write " + path + ": more than 1000 lines");
   }
@@ -41,5 +42,5 @@ Status write_text_document(const std::string& path, const std::vector<std::strin
                            " is the end marker");
     }
   }
-  return replace_file(path, document_bytes(lines));
+  return replace_file(path, document_bytes(lines), files);
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/file_system.h"
 #include "common/status.h"
 
 // The text that closes a document in its line buffer. It is never written, and no document line
@@ -24,4 +25,5 @@ std::string document_bytes(const std::vector<std::string>& lines);
 // byte of an older version survives and a failure leaves the older file whole. A document longer
 // than kMaxDocumentLines or holding the end marker as a line is refused before any file is
 // touched.
-Status write_text_document(const std::string& path, const std::vector<std::string>& lines);
+Status write_text_document(const std::string& path, const std::vector<std::string>& lines,
+                           FileSystem& files = platform_file_system());

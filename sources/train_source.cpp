@@ -48,6 +48,8 @@ const std::vector<std::string>& train_source_lines() {
   return lines;
 }
 
-Status dati_treno(const std::string& directory, const ScenarioIdentity& scenario) {
-  return write_text_document(path_in(directory, train_source_name(scenario)), train_source_lines());
+Status dati_treno(const std::string& directory, const ScenarioIdentity& scenario,
+                  FileSystem& files) {
+  return write_text_document(path_in(directory, train_source_name(scenario)), train_source_lines(),
+                             files);
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/file_system.h"
 #include "common/scenario_identity.h"
 #include "common/status.h"
 
@@ -12,4 +13,5 @@
 const std::vector<std::string>& train_source_lines();
 
 // Writes the train source `<line>_<train>-.txt` into `directory`.
-Status dati_treno(const std::string& directory, const ScenarioIdentity& scenario);
+Status dati_treno(const std::string& directory, const ScenarioIdentity& scenario,
+                  FileSystem& files = platform_file_system());

@@ -11,7 +11,7 @@ std::string check_written_document(const DocumentWriter& writer, const ShippedFi
   SCOPED_TRACE(expected.name);
   const ScenarioIdentity scenario{kShippedLineName, kShippedTrainNumber};
   TempDir dir;
-  const Status status = writer(dir.path(), scenario);
+  const Status status = writer(dir.path(), scenario, platform_file_system());
   EXPECT_TRUE(status.ok()) << status.message();
   EXPECT_EQ(dir.list(), std::vector<std::string>{expected.name});
   const std::string bytes = read_file_bytes(dir.file(expected.name));
@@ -35,7 +35,7 @@ std::string check_written_document(const DocumentWriter& writer, const ShippedFi
 
   // A leftover file, longer than the document, is replaced whole.
   write_file_bytes(dir.file(expected.name), std::string(3 * expected.bytes, 'Z') + "\r\n");
-  EXPECT_TRUE(writer(dir.path(), scenario).ok());
+  EXPECT_TRUE(writer(dir.path(), scenario, platform_file_system()).ok());
   EXPECT_EQ(read_file_bytes(dir.file(expected.name)), bytes);
   return bytes;
 }

@@ -6,11 +6,13 @@
 #include <functional>
 #include <string>
 
+#include "common/file_system.h"
 #include "common/scenario_identity.h"
 #include "common/status.h"
 #include "test_support/shipped_files.h"
 
-using DocumentWriter = std::function<Status(const std::string&, const ScenarioIdentity&)>;
+using DocumentWriter =
+    std::function<Status(const std::string&, const ScenarioIdentity&, FileSystem&)>;
 
 // Runs `writer` for the shipped scenario and returns the bytes it wrote, after checking them
 // against `expected`.

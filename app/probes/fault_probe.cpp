@@ -2,28 +2,16 @@
 // line, 0 for none), as a full disk or a failing drive would make it fail: writes fail with "no
 // space left", everything else with an input/output error. A second argument, in milliseconds,
 // replaces the time the run waits for another run working in its folder.
-#include <cerrno>
 #include <cstdlib>
 
 #include "app/form1.h"
-#include "common/file_io.h"
-
-namespace {
-
-int g_operations = 0;
-int g_failing = 0;
-
-int fail_the_nth(FileOperation operation, const std::string&) {
-  if (++g_operations != g_failing) return 0;
-  return operation == FileOperation::kWrite ? ENOSPC : EIO;
-}
-
-}  // namespace
+#include "test_support/faulty_file_system.h"
 
 int main(int argc, char** argv) {
-  g_failing = argc > 1 ? std::atoi(argv[1]) : 0;
-  set_file_fault_hook(fail_the_nth);
+  FaultyFileSystem files(platform_file_system(),
+                         fail_the_nth_operation(argc > 1 ? std::atoi(argv[1]) : 0));
   Form1 form;
+  form.files = &files;
   if (argc > 2) form.lock_wait_milliseconds = std::atoi(argv[2]);
   form.Form_Load();
 }

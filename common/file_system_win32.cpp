@@ -1,0 +1,207 @@
+// The file system on Windows: the wide-character API, so that any folder name works, and the
+// system's own words for its errors.
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <algorithm>
+
+#include "common/file_path.h"
+#include "common/file_system.h"
+#include "common/windows_text.h"
+
+namespace {
+
+// The system's error codes (GetLastError), with the system's text for each, in UTF-8.
+class WindowsErrorCategory : public std::error_category {
+ public:
+  const char* name() const noexcept override { return "windows"; }
+
+  std::string message(int code) const override {
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, DWORD(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    if (length == 0 || text == nullptr) return "system error " + std::to_string(code);
+    std::wstring wide(text, length);
+    LocalFree(text);
+    // The text is a sentence ending in a full stop and a line break; the messages add neither.
+    while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L' ' ||
+                             wide.back() == L'.')) {
+      wide.pop_back();
+    }
+    return from_wide(wide);
+  }
+
+  std::error_condition default_error_condition(int code) const noexcept override {
+    if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) {
+      return std::make_error_condition(std::errc::file_exists);
+    }
+    return std::error_condition(code, *this);
+  }
+};
+
+std::error_code last_error() {
+  static const WindowsErrorCategory category;
+  return std::error_code(int(GetLastError()), category);
+}
+
+OVERLAPPED at(uint64_t offset) {
+  OVERLAPPED place = {};
+  place.Offset = DWORD(offset);
+  place.OffsetHigh = DWORD(offset >> 32);
+  return place;
+}
+
+// The most one read or write call moves.
+constexpr size_t kMaxTransfer = size_t{1} << 30;
+
+class WindowsWritableFile : public WritableFile {
+ public:
+  explicit WindowsWritableFile(HANDLE handle) : handle_(handle) {}
+  ~WindowsWritableFile() override { close(); }
+
+  std::error_code write_at(uint64_t offset, const char* data, size_t size) override {
+    while (size > 0) {
+      OVERLAPPED place = at(offset);
+      DWORD done = 0;
+      if (!WriteFile(handle_, data, DWORD(std::min(size, kMaxTransfer)), &done, &place)) {
+        return last_error();
+      }
+      if (done == 0) return std::make_error_code(std::errc::io_error);
+      data += done;
+      size -= done;
+      offset += done;
+    }
+    return {};
+  }
+
+  // The file grows as it is written.
+  std::error_code reserve(uint64_t) override { return {}; }
+
+  std::error_code close() override {
+    if (handle_ == INVALID_HANDLE_VALUE) return {};
+    const HANDLE handle = handle_;
+    handle_ = INVALID_HANDLE_VALUE;
+    if (!CloseHandle(handle)) return last_error();
+    return {};
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+class WindowsReadableFile : public ReadableFile {
+ public:
+  WindowsReadableFile(HANDLE handle, bool regular, uint64_t size)
+      : ReadableFile(regular, size), handle_(handle) {}
+  ~WindowsReadableFile() override { CloseHandle(handle_); }
+
+  std::error_code read_at(uint64_t offset, char* buffer, size_t size, size_t* got) override {
+    *got = 0;
+    OVERLAPPED place = at(offset);
+    DWORD done = 0;
+    if (!ReadFile(handle_, buffer, DWORD(std::min(size, kMaxTransfer)), &done, &place)) {
+      if (GetLastError() == ERROR_HANDLE_EOF) return {};
+      return last_error();
+    }
+    *got = done;
+    return {};
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+class WindowsFileSystem : public FileSystem {
+ public:
+  // CREATE_NEW opens nothing that is already at the name, and follows no link.
+  std::error_code create_new_file(const std::string& path,
+                                  std::unique_ptr<WritableFile>* file) override {
+    const HANDLE handle =
+        CreateFileW(to_wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return last_error();
+    file->reset(new WindowsWritableFile(handle));
+    return {};
+  }
+
+  std::error_code open_for_reading(const std::string& path,
+                                   std::unique_ptr<ReadableFile>* file) override {
+    const HANDLE handle =
+        CreateFileW(to_wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return last_error();
+    // A disk file (not a pipe, a console or a device), and not a directory.
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+      file->reset(new WindowsReadableFile(handle, false, 0));
+      return {};
+    }
+    if (!GetFileInformationByHandle(handle, &info)) {
+      const std::error_code error = last_error();
+      CloseHandle(handle);
+      return error;
+    }
+    const bool regular = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    const uint64_t size = uint64_t(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
+    file->reset(new WindowsReadableFile(handle, regular, size));
+    return {};
+  }
+
+  std::error_code rename_over(const std::string& from, const std::string& to) override {
+    if (!MoveFileExW(to_wide(from).c_str(), to_wide(to).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return last_error();
+    }
+    return {};
+  }
+
+  std::error_code remove_file(const std::string& path) override {
+    if (!DeleteFileW(to_wide(path).c_str())) return last_error();
+    return {};
+  }
+
+  std::error_code stat_path(const std::string& path, bool* directory) override {
+    const DWORD attributes = GetFileAttributesW(to_wide(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return last_error();
+    *directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return {};
+  }
+
+  std::error_code list_directory(const std::string& directory,
+                                 std::vector<std::string>* names) override {
+    names->clear();
+    WIN32_FIND_DATAW found;
+    // Every name, in its long form: the caller picks, as a pattern would also match 8.3 names.
+    const HANDLE search =
+        FindFirstFileExW(to_wide(path_in(directory, "*")).c_str(), FindExInfoBasic, &found,
+                         FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE) return last_error();
+    do {
+      const std::string name = from_wide(found.cFileName);
+      if (name != "." && name != "..") names->push_back(name);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return {};
+  }
+
+  // Windows runs a file by its name.
+  std::error_code make_executable(const std::string&) override { return {}; }
+};
+
+}  // namespace
+
+FileSystem& platform_file_system() {
+  static WindowsFileSystem files;
+  return files;
+}
+
+unsigned long current_process_id() {
+  return GetCurrentProcessId();
+}
+
+// Windows has no file-size limit of the process.
+void report_oversized_writes_as_failures() {}
