@@ -85,23 +85,8 @@ void remove_leftover_temporaries(const std::string& directory,
 }
 
 Status replace_file(const std::string& path, const std::string& bytes, FileSystem& files) {
-  return replace_file_in_pieces(
-      path, [&bytes](const PieceWriter& write) { return write(bytes.data(), bytes.size()); },
-      files);
-}
-
-Status replace_file_in_pieces(const std::string& path,
-                              const std::function<bool(const PieceWriter& write)>& produce,
-                              FileSystem& files) {
-  const FileFiller fill = [&produce](WritableFile& file) {
-    uint64_t offset = 0;
-    std::error_code error;
-    const bool produced = produce([&](const char* data, size_t size) {
-      error = file.write_at(offset, data, size);
-      offset += size;
-      return !error;
-    });
-    return !produced && !error ? io_error() : error;
+  const FileFiller fill = [&bytes](WritableFile& file) {
+    return file.write_at(0, bytes.data(), bytes.size());
   };
   return replace_through_temporary(files, path, fill);
 }

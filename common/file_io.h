@@ -22,13 +22,6 @@
 Status replace_file(const std::string& path, const std::string& bytes,
                     FileSystem& files = platform_file_system());
 
-// The same, with the bytes handed over piece by piece: `produce` calls `write` with each piece
-// in order and returns what the last call returned (false stops it: the file cannot be written).
-using PieceWriter = std::function<bool(const char* data, size_t size)>;
-Status replace_file_in_pieces(const std::string& path,
-                              const std::function<bool(const PieceWriter& write)>& produce,
-                              FileSystem& files = platform_file_system());
-
 // The same, for a file of `size` bytes produced as placed pieces that cover it. The space is
 // reserved first where the file system can (a full disk fails before anything is written), and
 // a second thread writes each piece while `produce` fills the next one, so producing and
