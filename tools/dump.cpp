@@ -298,11 +298,12 @@ std::string dump_json(const CompiledScenario& compiled, const ScenarioIdentity& 
   }
   Json cell_runs = Json::object();
   for (const RunField& field : run_fields()) {
-    Json& list = cell_runs[field.name] = Json::array();
+    Json list = Json::array();
     for (const Run& r : runs(compiled.cells, field.value)) {
       if (field.skip_zero && r.value == 0) continue;
       list.push_back({{"from", r.from}, {"to", r.to}, {"value", r.value}});
     }
+    cell_runs[field.name] = std::move(list);
   }
   Json line_plan = nullptr;
   if (compiled.has_plan) {
@@ -310,17 +311,17 @@ std::string dump_json(const CompiledScenario& compiled, const ScenarioIdentity& 
                  {"last_metre", compiled.plan.last_metre()},
                  {"set_until", compiled.plan.computed_end - 1}};
   }
-  const Json document = {{"signs_of_failed_compilation", signs},
+  const Json document = {{"signs_of_failed_compilation", std::move(signs)},
                          {"scenario_table",
                           {{"file", field_value(scenario_table_name(scenario))},
                            {"checksums_match", checksums_match(compiled)},
-                           {"entries", entries}}},
+                           {"entries", std::move(entries)}}},
                          {"track_cells",
                           {{"file", field_value(track_cells_name(scenario))},
                            {"count", compiled.cells.size()},
-                           {"objects", objects},
-                           {"runs", cell_runs}}},
-                         {"line_plan", line_plan}};
+                           {"objects", std::move(objects)},
+                           {"runs", std::move(cell_runs)}}},
+                         {"line_plan", std::move(line_plan)}};
   // Every text is converted from Windows-1252, so it is UTF-8; replacing bad bytes costs nothing.
   return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
