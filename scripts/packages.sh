@@ -1,10 +1,10 @@
 # The Debian packages the project needs; sourced by the other scripts.
-# To build the installer: compiler, CMake, and the X11 and Xft headers for its window.
-BUILD_PACKAGES=(cmake make g++ pkg-config libx11-dev libxft-dev fonts-dejavu-core)
+# To build the installer: compiler, CMake, and the X11 and Xft headers for its window; and for
+# scenario-tool, built with it, the JSON library it writes its JSON and SARIF with.
+BUILD_PACKAGES=(cmake make g++ pkg-config libx11-dev libxft-dev fonts-dejavu-core
+                nlohmann-json3-dev)
 # To build and run the tests as well: GoogleTest, a virtual X display and the X tools, the
 # Windows cross-compiler with Wine to run the Windows executable, and clang with its libFuzzer
-# runtime for the compiler's fuzzer; Chromium, the browser the route view's page is tested in; and
-# a JSON library, to read the tool's JSON and SARIF back.
+# runtime for the compiler's fuzzer; and Chromium, the browser the route view's page is tested in.
 TEST_PACKAGES=("${BUILD_PACKAGES[@]}" libgtest-dev xvfb xauth x11-utils
-               g++-mingw-w64-x86-64-posix wine wine64 clang libclang-rt-14-dev chromium
-               nlohmann-json3-dev)
+               g++-mingw-w64-x86-64-posix wine wine64 clang libclang-rt-14-dev chromium)

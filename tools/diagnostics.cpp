@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <utility>
 
@@ -371,12 +372,6 @@ std::string render_text(const Diagnostic& d, bool color) {
 
 namespace {
 
-std::string json_list(const std::vector<std::string>& items) {
-  std::string out = "[";
-  for (size_t i = 0; i < items.size(); ++i) out += (i ? ", " : "") + json_quoted(items[i]);
-  return out + "]";
-}
-
 // A path as a URI for SARIF: file:// and the path with every byte outside the unreserved set
 // written as %XX; Windows paths with forward slashes.
 std::string file_uri(const std::string& path) {
@@ -395,62 +390,64 @@ std::string file_uri(const std::string& path) {
   return out;
 }
 
+// A document as text, indented, ended by a line end. A source may hold any bytes, and so may
+// what a message quotes of it: bytes that are not UTF-8 are written as U+FFFD.
+std::string document_text(const nlohmann::ordered_json& document) {
+  return document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
 }  // namespace
 
 std::string render_json(const std::vector<Diagnostic>& diagnostics, int32_t error_code,
                         int32_t error_position) {
   size_t errors = 0;
-  std::string items;
+  nlohmann::ordered_json items = nlohmann::ordered_json::array();
   for (const Diagnostic& d : diagnostics) {
     const bool error = d.level == Diagnostic::Level::kError;
     if (error) ++errors;
-    items += std::string(items.empty() ? "\n    " : ",\n    ") +
-             "{\"level\": " + (error ? "\"error\"" : "\"warning\"") +
-             ", \"file\": " + json_quoted(d.file) +
-             formatted(", \"line\": %d, \"column\": %d, ", d.line, d.column) +
-             "\"code\": " + json_quoted(d.code) + ", \"message\": " + json_quoted(d.message) +
-             ", \"notes\": " + json_list(d.notes) +
-             ", \"past_first_error\": " + (d.past_first_error ? "true" : "false") + "}";
+    items.push_back({{"level", error ? "error" : "warning"},
+                     {"file", d.file},
+                     {"line", d.line},
+                     {"column", d.column},
+                     {"code", d.code},
+                     {"message", d.message},
+                     {"notes", d.notes},
+                     {"past_first_error", d.past_first_error}});
   }
-  return "{\n  \"diagnostics\": [" + items + (items.empty() ? "" : "\n  ") + "],\n" +
-         formatted(
-             "  \"errors\": %zu,\n  \"warnings\": %zu,\n  \"error_code\": %d,\n"
-             "  \"error_position\": %d\n}\n",
-             errors, diagnostics.size() - errors, error_code, error_position);
+  return document_text({{"diagnostics", items},
+                        {"errors", errors},
+                        {"warnings", diagnostics.size() - errors},
+                        {"error_code", error_code},
+                        {"error_position", error_position}});
 }
 
 std::string render_sarif(const std::vector<Diagnostic>& diagnostics, const std::string& version) {
-  std::string results;
+  nlohmann::ordered_json results = nlohmann::ordered_json::array();
   for (const Diagnostic& d : diagnostics) {
     const bool error = d.level == Diagnostic::Level::kError;
     std::string text = d.message;
     for (const std::string& note : d.notes) text += "\n" + note;
-    std::string result = std::string("{\"ruleId\": ") +
-                         json_quoted(error ? "error-" + d.code : "warning/" + d.code) +
-                         ", \"level\": " + (error ? "\"error\"" : "\"warning\"") +
-                         ", \"message\": {\"text\": " + json_quoted(text) + "}";
+    nlohmann::ordered_json result = {{"ruleId", error ? "error-" + d.code : "warning/" + d.code},
+                                     {"level", error ? "error" : "warning"},
+                                     {"message", {{"text", text}}}};
     if (!d.file.empty()) {
-      result += ", \"locations\": [{\"physicalLocation\": {\"artifactLocation\": {\"uri\": " +
-                json_quoted(file_uri(d.file)) + "}";
-      if (d.line > 0) {
-        result +=
-            formatted(", \"region\": {\"startLine\": %d, \"startColumn\": %d}", d.line, d.column);
-      }
-      result += "}";
+      nlohmann::ordered_json physical = {{"artifactLocation", {{"uri", file_uri(d.file)}}}};
+      if (d.line > 0) physical["region"] = {{"startLine", d.line}, {"startColumn", d.column}};
+      nlohmann::ordered_json location = {{"physicalLocation", physical}};
       if (!d.place.empty()) {
-        result += ", \"logicalLocations\": [{\"name\": " + json_quoted(d.place) + "}]";
+        location["logicalLocations"] = nlohmann::ordered_json::array({{{"name", d.place}}});
       }
-      result += "}]";
+      result["locations"] = nlohmann::ordered_json::array({location});
     }
-    result += std::string(", \"properties\": {\"notes\": ") + json_list(d.notes) +
-              ", \"pastFirstError\": " + (d.past_first_error ? "true" : "false") + "}}";
-    results += (results.empty() ? "\n        " : ",\n        ") + result;
+    result["properties"] = {{"notes", d.notes}, {"pastFirstError", d.past_first_error}};
+    results.push_back(result);
   }
-  return "{\n  \"$schema\": \"https://json.schemastore.org/sarif-2.1.0.json\",\n"
-         "  \"version\": \"2.1.0\",\n  \"runs\": [{\n"
-         "      \"tool\": {\"driver\": {\"name\": \"scenario-tool\", \"version\": " +
-         json_quoted(version) + "}},\n      \"results\": [" + results +
-         (results.empty() ? "" : "\n      ") + "]\n  }]\n}\n";
+  const nlohmann::ordered_json run = {
+      {"tool", {{"driver", {{"name", "scenario-tool"}, {"version", version}}}}},
+      {"results", results}};
+  return document_text({{"$schema", "https://json.schemastore.org/sarif-2.1.0.json"},
+                        {"version", "2.1.0"},
+                        {"runs", nlohmann::ordered_json::array({run})}});
 }
 
 std::string format_problem(const Compilation& compiled, const Problem& problem,

@@ -5,6 +5,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <functional>
+#include <nlohmann/json.hpp>
+#include <utility>
 
 #include "common/file_io.h"
 #include "common/file_path.h"
@@ -121,20 +123,16 @@ const std::vector<RunField>& run_fields() {
   return fields;
 }
 
-std::string json_string(const std::string& text) {
-  return json_quoted(utf8_from_windows_1252(text));
+// The value of a field of a compiled record in the JSON: a number, or a text from Windows-1252.
+nlohmann::ordered_json field_value(int64_t value) {
+  return value;
+}
+nlohmann::ordered_json field_value(const std::string& text) {
+  return utf8_from_windows_1252(text);
 }
 
 // The role of each table entry. Signboard texts are the entries that signboard cells point at:
 // the cells are gone through once for all the entries.
-// ", \"name\": value" for a field of a compiled record: a number, or a text from Windows-1252.
-std::string json_field(const char* name, int64_t value) {
-  return formatted(", \"%s\": %lld", name, static_cast<long long>(value));
-}
-std::string json_field(const char* name, const std::string& text) {
-  return formatted(", \"%s\": ", name) + json_string(text);
-}
-
 class Roles {
  public:
   explicit Roles(const CompiledScenario& compiled) : compiled_(compiled) {
@@ -272,59 +270,58 @@ std::string dump_text(const CompiledScenario& compiled, const ScenarioIdentity& 
 }
 
 std::string dump_json(const CompiledScenario& compiled, const ScenarioIdentity& scenario) {
-  std::string out = "{\n  \"signs_of_failed_compilation\": [";
-  const std::vector<std::string> signs = signs_of_failed_compilation(compiled);
-  for (size_t i = 0; i < signs.size(); ++i) out += (i ? ", " : "") + json_string(signs[i]);
-  out +=
-      "],\n  \"scenario_table\": {\n    \"file\": " + json_string(scenario_table_name(scenario)) +
-      ",\n";
-  out += std::string("    \"checksums_match\": ") + (checksums_match(compiled) ? "true" : "false") +
-         ",\n    \"entries\": [\n";
+  using Json = nlohmann::ordered_json;
+  Json signs = Json::array();
+  for (const std::string& sign : signs_of_failed_compilation(compiled)) {
+    signs.push_back(field_value(sign));
+  }
+  Json entries = Json::array();
   const Roles roles(compiled);
   for (int e = 0; e < kTableEntries; ++e) {
     const TableEntry& x = compiled.table[e];
-    out += formatted("      {\"index\": %d, \"role\": \"%s\"", e, roles.of(e).c_str());
+    Json entry = {{"index", e}, {"role", roles.of(e)}};
     // Every field of the entry, in the order of its bytes.
-#define TABLE_ENTRY_FIELD(name, width) out += json_field(#name, x.name);
+#define TABLE_ENTRY_FIELD(name, width) entry[#name] = field_value(x.name);
 #include "compiler/record_fields.def"
-    out += std::string("}") + (e + 1 < kTableEntries ? "," : "") + "\n";
+    entries.push_back(std::move(entry));
   }
-  out += "    ]\n  },\n  \"track_cells\": {\n    \"file\": " +
-         json_string(track_cells_name(scenario)) +
-         formatted(",\n    \"count\": %zu,\n    \"objects\": [\n", compiled.cells.size());
-  bool first = true;
+  Json objects = Json::array();
   for (size_t i = 0; i < compiled.cells.size(); ++i) {
     const TrackCell& c = compiled.cells[i];
     if (!holds_anything(c, i)) continue;
-    out += std::string(first ? "" : ",\n") +
-           formatted("      {\"cell\": %zu, \"metres\": %zu, \"object\": ", i, i * 50) +
-           json_string(cell_type_name(c.type));
+    Json object = {
+        {"cell", i}, {"metres", i * 50}, {"object", field_value(cell_type_name(c.type))}};
     // Every field of the cell, in the order of its bytes.
-#define TRACK_CELL_FIELD(name, width) out += json_field(#name, c.name);
+#define TRACK_CELL_FIELD(name, width) object[#name] = field_value(c.name);
 #include "compiler/record_fields.def"
-    out += "}";
-    first = false;
+    objects.push_back(std::move(object));
   }
-  out += "\n    ],\n    \"runs\": {\n";
-  for (size_t f = 0; f < run_fields().size(); ++f) {
-    const RunField& field = run_fields()[f];
-    out += formatted("      \"%s\": [", field.name);
-    bool first_run = true;
+  Json cell_runs = Json::object();
+  for (const RunField& field : run_fields()) {
+    Json list = Json::array();
     for (const Run& r : runs(compiled.cells, field.value)) {
       if (field.skip_zero && r.value == 0) continue;
-      out += formatted("%s{\"from\": %zu, \"to\": %zu, \"value\": %d}", first_run ? "" : ", ",
-                       r.from, r.to, r.value);
-      first_run = false;
+      list.push_back({{"from", r.from}, {"to", r.to}, {"value", r.value}});
     }
-    out += std::string("]") + (f + 1 < run_fields().size() ? "," : "") + "\n";
+    cell_runs[field.name] = std::move(list);
   }
-  out += "    }\n  },\n  \"line_plan\": ";
+  Json line_plan = nullptr;
   if (compiled.has_plan) {
-    out += "{\"file\": " + json_string(line_plan_name(scenario)) +
-           formatted(", \"last_metre\": %d, \"set_until\": %d}", compiled.plan.last_metre(),
-                     compiled.plan.computed_end - 1);
-  } else {
-    out += "null";
+    line_plan = {{"file", field_value(line_plan_name(scenario))},
+                 {"last_metre", compiled.plan.last_metre()},
+                 {"set_until", compiled.plan.computed_end - 1}};
   }
-  return out + "\n}\n";
+  const Json document = {{"signs_of_failed_compilation", std::move(signs)},
+                         {"scenario_table",
+                          {{"file", field_value(scenario_table_name(scenario))},
+                           {"checksums_match", checksums_match(compiled)},
+                           {"entries", std::move(entries)}}},
+                         {"track_cells",
+                          {{"file", field_value(track_cells_name(scenario))},
+                           {"count", compiled.cells.size()},
+                           {"objects", std::move(objects)},
+                           {"runs", std::move(cell_runs)}}},
+                         {"line_plan", std::move(line_plan)}};
+  // Every text is converted from Windows-1252, so it is UTF-8; replacing bad bytes costs nothing.
+  return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }

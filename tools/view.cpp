@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <nlohmann/json.hpp>
 
 #include "common/file_path.h"
 #include "compiler/line_plan.h"
@@ -12,6 +13,8 @@
 
 namespace {
 
+using Json = nlohmann::ordered_json;
+
 // One object of the page: its kind, where it lies, what the tooltip says, its source line.
 struct Mark {
   std::string kind;
@@ -20,16 +23,40 @@ struct Mark {
   std::string info;
   std::string source;  // file name; empty for what the rules placed
   int line = 0;
-  std::string extra;  // further JSON members, each with its leading comma
+  Json extra = Json::object();  // further members of its kind
 };
 
-std::string json_mark(const Mark& m) {
-  std::string out = "{\"kind\":" + json_quoted(m.kind) + ",\"m\":" + std::to_string(m.metres) +
-                    ",\"title\":" + json_quoted(m.title) + ",\"info\":" + json_quoted(m.info);
+Json json_mark(const Mark& m) {
+  Json out = {{"kind", m.kind}, {"m", m.metres}, {"title", m.title}, {"info", m.info}};
   if (!m.source.empty()) {
-    out += ",\"src\":" + json_quoted(m.source) + ",\"line\":" + std::to_string(m.line);
+    out["src"] = m.source;
+    out["line"] = m.line;
   }
-  return out + m.extra + "}";
+  out.update(m.extra);
+  return out;
+}
+
+// `data` as the text of a script: dumped on one line, then <, >, & written as \u escapes (no
+// "</script>" or "<!--" can end or change the script element) and so are U+2028 and U+2029, which
+// end a line in older scripts. Outside strings JSON holds none of them, so a pass over the text is
+// enough. A source may hold any bytes: those that are not UTF-8 are written as U+FFFD.
+std::string script_json(const Json& data) {
+  const std::string text = data.dump(-1, ' ', false, Json::error_handler_t::replace);
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '<' || c == '>' || c == '&') {
+      out += formatted("\\u%04x", unsigned(c));
+    } else if (c == '\xE2' && i + 2 < text.size() && text[i + 1] == '\x80' &&
+               (text[i + 2] == '\xA8' || text[i + 2] == '\xA9')) {
+      out += text[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
+      i += 2;
+    } else {
+      out += c;
+    }
+  }
+  return out;
 }
 
 std::string speed_board_info(const TrackCell& cell) {
@@ -133,7 +160,7 @@ std::string view_page(const Compilation& c, const ShownSource& line_source,
         m.title = formatted("tunnel, kind %d", row.b);
         m.info = formatted("%d m long, to %s", row.a - row.position,
                            (std::to_string(row.a) + " m").c_str());
-        m.extra = ",\"to\":" + std::to_string(std::max(row.a, row.position));
+        m.extra = {{"to", std::max(row.a, row.position)}};
         break;
       case RowKind::kSpeedIndicator: {
         m.kind = "speed-indicator";
@@ -163,7 +190,7 @@ std::string view_page(const Compilation& c, const ShownSource& line_source,
         start.kind = "slowdown-start";
         start.title = "slowdown start";
         start.info = speed;
-        start.extra = ",\"to\":" + std::to_string(int64_t(row.position) + row.b);
+        start.extra = {{"to", int64_t(row.position) + row.b}};
         marks.push_back(start);
         Mark end = m;
         end.kind = "slowdown-end";
@@ -194,9 +221,11 @@ std::string view_page(const Compilation& c, const ShownSource& line_source,
         m.title = "station " + utf8_from_windows_1252(e.text);
         m.info = formatted("kind %d, from %d m to %d m, at ", e.kind, e.start, e.end) +
                  formatted("%02d:%02d:%02d", e.time / 3600 % 24, e.time / 60 % 60, e.time % 60);
-        m.extra = ",\"name\":" + json_quoted(utf8_from_windows_1252(e.text)) +
-                  ",\"entry\":" + std::to_string(row.a) + ",\"start\":" + std::to_string(e.start) +
-                  ",\"end\":" + std::to_string(e.end) + ",\"time\":" + std::to_string(e.time);
+        m.extra = {{"name", utf8_from_windows_1252(e.text)},
+                   {"entry", row.a},
+                   {"start", e.start},
+                   {"end", e.end},
+                   {"time", e.time}};
         break;
       }
     }
@@ -215,64 +244,62 @@ std::string view_page(const Compilation& c, const ShownSource& line_source,
   std::stable_sort(marks.begin(), marks.end(),
                    [](const Mark& a, const Mark& b) { return a.metres < b.metres; });
 
-  std::string data =
-      "{\"title\":" + json_quoted(options.scenario.line_name + " " + options.scenario.train_number);
-  data += ",\"route\":" + std::to_string(t[kRouteEntry].end) +
-          ",\"total\":" + std::to_string(total) +
-          ",\"errorCode\":" + std::to_string(c.log.error.code) +
-          ",\"errorPosition\":" + std::to_string(c.log.error.position);
+  Json data = {{"title", options.scenario.line_name + " " + options.scenario.train_number},
+               {"route", t[kRouteEntry].end},
+               {"total", total},
+               {"errorCode", c.log.error.code},
+               {"errorPosition", c.log.error.position}};
   const Chainage chainage = chainage_of_line(t);
-  data += ",\"chainageDirection\":" + std::to_string(chainage.direction) + ",\"chainage\":[";
-  for (size_t i = 0; i < chainage.references.size(); ++i) {
-    data += formatted("%s{\"at\":%d,\"value\":%d}", i ? "," : "", chainage.references[i].at,
-                      chainage.references[i].value);
+  Json references = Json::array();
+  for (const Chainage::Reference& r : chainage.references) {
+    references.push_back({{"at", r.at}, {"value", r.value}});
   }
+  data["chainageDirection"] = chainage.direction;
+  data["chainage"] = std::move(references);
   const int64_t from = std::max<int64_t>(0, options.from_metres.value_or(0));
   const int64_t to =
       std::min<int64_t>(std::max<int64_t>(total, 1), options.to_metres.value_or(total));
-  data += formatted("],\"range\":[%lld,%lld]", static_cast<long long>(std::min(from, to)),
-                    static_cast<long long>(std::max(from + 200, to)));
+  data["range"] = {std::min(from, to), std::max(from + 200, to)};
 
   // The plan, one point every `step` metres (at most about 100,000 points), in whole
   // decimetres, each the difference from the one before.
   const std::vector<PlanPoint> points = plan_points(c.records.plan);
   const size_t step = std::max<size_t>(1, (points.size() + 99999) / 100000);
-  std::string xs, ys;
+  Json xs = Json::array(), ys = Json::array();
   long long px = 0, py = 0;
   for (size_t i = 0; i < points.size(); i += step) {
     const long long x = std::llround(points[i].x * 10), y = std::llround(points[i].y * 10);
-    xs += (i ? "," : "") + std::to_string(x - px);
-    ys += (i ? "," : "") + std::to_string(y - py);
+    xs.push_back(x - px);
+    ys.push_back(y - py);
     px = x;
     py = y;
   }
-  data += ",\"plan\":{\"step\":" + std::to_string(step) + ",\"x\":[" + xs + "],\"y\":[" + ys + "]}";
+  data["plan"] = {{"step", step}, {"x", std::move(xs)}, {"y", std::move(ys)}};
 
-  std::string gradient, speed, adhesion;
-  for (size_t i = 0; i < c.records.cells.size(); ++i) {
-    const char* comma = i ? "," : "";
-    gradient += comma + std::to_string(int(c.records.cells[i].gradient) - 100);
-    speed += comma + std::to_string(int(c.records.cells[i].speed) * 5);
-    adhesion += comma + std::to_string(int(c.records.cells[i].adhesion));
+  Json gradient = Json::array(), speed = Json::array(), adhesion = Json::array();
+  for (const TrackCell& cell : c.records.cells) {
+    gradient.push_back(int(cell.gradient) - 100);
+    speed.push_back(int(cell.speed) * 5);
+    adhesion.push_back(int(cell.adhesion));
   }
-  data += ",\"cells\":{\"gradient\":[" + gradient + "],\"speed\":[" + speed + "],\"adhesion\":[" +
-          adhesion + "]}";
+  data["cells"] = {{"gradient", std::move(gradient)},
+                   {"speed", std::move(speed)},
+                   {"adhesion", std::move(adhesion)}};
 
-  data += ",\"marks\":[";
-  for (size_t i = 0; i < marks.size(); ++i) data += (i ? ",\n" : "") + json_mark(marks[i]);
-  data += "],\"outOfRange\":[";
-  for (size_t i = 0; i < out_of_range.size(); ++i) {
-    data += (i ? "," : "") + json_mark(out_of_range[i]);
+  Json mark_list = Json::array(), out_of_range_list = Json::array(), problem_list = Json::array();
+  for (const Mark& m : marks) mark_list.push_back(json_mark(m));
+  for (const Mark& m : out_of_range) out_of_range_list.push_back(json_mark(m));
+  for (const ViewProblem& p : problems) {
+    problem_list.push_back({{"level", p.level},
+                            {"where", p.where},
+                            {"text", p.text},
+                            {"m", p.metres ? Json(*p.metres) : Json(nullptr)}});
   }
-  data += "],\"problems\":[";
-  for (size_t i = 0; i < problems.size(); ++i) {
-    const ViewProblem& p = problems[i];
-    data += std::string(i ? ",\n" : "") + "{\"level\":" + json_quoted(p.level) +
-            ",\"where\":" + json_quoted(p.where) + ",\"text\":" + json_quoted(p.text) +
-            ",\"m\":" + (p.metres ? std::to_string(*p.metres) : std::string("null")) + "}";
-  }
-  data += "],\"watchScript\":" + json_quoted(options.watch_script) +
-          ",\"watchStamp\":" + json_quoted(options.watch_stamp) + "}";
+  data["marks"] = std::move(mark_list);
+  data["outOfRange"] = std::move(out_of_range_list);
+  data["problems"] = std::move(problem_list);
+  data["watchScript"] = options.watch_script;
+  data["watchStamp"] = options.watch_stamp;
 
   // The page: its template with the title and the data put in their places, each once.
   const std::string page = kViewPage;
@@ -283,5 +310,5 @@ std::string view_page(const Compilation& c, const ShownSource& line_source,
     title += ch == '<' ? "&lt;" : ch == '&' ? "&amp;" : std::string(1, ch);
   }
   return page.substr(0, title_at) + title + page.substr(title_at + 14, data_at - title_at - 14) +
-         data + page.substr(data_at + 13);
+         script_json(data) + page.substr(data_at + 13);
 }

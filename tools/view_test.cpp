@@ -161,6 +161,19 @@ TEST(ViewPageTest, SelfContainedAndRefusingBadRanges) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("w.html")));
 }
 
+TEST(ViewPageTest, SourceTextsCannotEndThePagesScript) {
+  TempDir dir;
+  write_shipped_sources(dir);
+  const std::string train = dir.file("Viterbo_Attigliano_7545-.txt");
+  write_file_bytes(train,
+                   replace_all(read_file_bytes(train), "Montefiascone", "Monte</script><!--&"));
+  ASSERT_EQ(run_tool({"view", dir.path(), "-o", dir.file("v.html")}).exit_status, 0);
+  const std::string page = read_file_bytes(dir.file("v.html"));
+  EXPECT_EQ(page.find("Monte</script>"), std::string::npos);
+  EXPECT_NE(page.find("\"name\":\"Monte\\u003c/script\\u003e\\u003c!--\\u0026\""),
+            std::string::npos);
+}
+
 TEST(ViewPageTest, WatchBuildsThePageAgainWhenASourceIsSaved) {
   TempDir dir;
   write_shipped_sources(dir);

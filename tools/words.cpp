@@ -119,24 +119,3 @@ std::string chainage_text(const ScenarioTable& table, int64_t metres) {
   return formatted("km %lld+%03lld", static_cast<long long>(*chainage / 1000),
                    static_cast<long long>(*chainage % 1000));
 }
-
-std::string json_quoted(const std::string& utf8) {
-  std::string out = "\"";
-  for (size_t i = 0; i < utf8.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(utf8[i]);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += char(c);
-    } else if (c < 0x20 || c == '<' || c == '>' || c == '&') {
-      out += formatted("\\u%04x", c);
-    } else if (c == 0xE2 && i + 2 < utf8.size() && utf8[i + 1] == '\x80' &&
-               (utf8[i + 2] == '\xA8' || utf8[i + 2] == '\xA9')) {
-      // U+2028 and U+2029 end a line in a script, though not in JSON.
-      out += utf8[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
-      i += 2;
-    } else {
-      out += char(c);
-    }
-  }
-  return out + "\"";
-}

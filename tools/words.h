@@ -46,9 +46,6 @@ std::string formatted(const char* pattern, ...) __attribute__((format(gnu_printf
 std::string formatted(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
 #endif
 
-// `utf8` as a JSON string, safe inside an HTML script too (<, > and & escaped).
-std::string json_quoted(const std::string& utf8);
-
 // `text` itself when it has at most head + tail characters, else its first `head` and its last
 // `tail` characters with "..." between them: what a message quotes of a source stays short.
 std::string elided(const std::string& text, size_t head, size_t tail);
