@@ -204,7 +204,8 @@ LineAndColumn locate(const std::string& text, size_t offset) {
   return ShownSource("", text).locate(offset);
 }
 
-std::string problem_meaning(const Compilation& c, const Problem& p) {
+// The meaning of a problem in plain words, with what it met where it says so.
+static std::string problem_meaning(const Compilation& c, const Problem& p) {
   // A store refused a cell that already held something: say what met what.
   static const struct {
     int32_t code;
@@ -305,7 +306,7 @@ Diagnostic problem_diagnostic(const Compilation& compiled, const Problem& proble
   return d;
 }
 
-Diagnostic warning_diagnostic(const SourceWarning& warning, const ShownSource& source) {
+static Diagnostic warning_diagnostic(const SourceWarning& warning, const ShownSource& source) {
   Diagnostic d;
   d.level = Diagnostic::Level::kWarning;
   d.code = warning.kind;
@@ -455,10 +456,6 @@ std::string format_problem(const Compilation& compiled, const Problem& problem,
                            const std::string& cells_path) {
   return render_text(problem_diagnostic(compiled, problem, line_source, train_source, cells_path),
                      false);
-}
-
-std::string format_warning(const SourceWarning& warning, const ShownSource& source) {
-  return render_text(warning_diagnostic(warning, source), false);
 }
 
 std::string format_warnings(const std::vector<SourceWarning>& warnings, const ShownSource& source,

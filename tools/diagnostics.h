@@ -84,7 +84,6 @@ struct Diagnostic {
 Diagnostic problem_diagnostic(const Compilation& compiled, const Problem& problem,
                               const ShownSource& line_source, const ShownSource& train_source,
                               const std::string& cells_path);
-Diagnostic warning_diagnostic(const SourceWarning& warning, const ShownSource& source);
 
 // The warnings of one source in order, at most `max_per_kind` of each kind (0: all), then for
 // each kind that had more, one diagnostic saying how many were left out.
@@ -104,16 +103,11 @@ std::string render_sarif(const std::vector<Diagnostic>& diagnostics, const std::
 // Line and column of the byte at `offset` of `text`.
 LineAndColumn locate(const std::string& text, size_t offset);
 
-// The meaning of a problem in plain words, with what it met where it says so.
-std::string problem_meaning(const Compilation& compiled, const Problem& problem);
-
 // The full report of one problem: its line and the source line with a caret, or the cells
 // around it.
 std::string format_problem(const Compilation& compiled, const Problem& problem,
                            const ShownSource& line_source, const ShownSource& train_source,
                            const std::string& cells_path);
-
-std::string format_warning(const SourceWarning& warning, const ShownSource& source);
 
 // Warnings of one kind shown in full by default before the rest are only counted.
 constexpr size_t kDefaultMaxWarnings = 20;
