@@ -30,15 +30,14 @@ functions=(
   "dati_note=dati_note("
   "dati_rallentamenti=dati_rallentamenti("
   "dati_scheda=dati_scheda("
-  "memorizza_dati=ScenarioCompiler::memorizza_dati()"
+  "memorizza_dati=memorizza_dati("
   "read_file=read_file("
   "delete_file=delete_file("
   "write_plan=replace_file_in_placed_pieces("
-  "in_pieces=replace_file_in_pieces("
   "replace_file=replace_file("
   "end_process=platform::end_process("
 )
-syscalls=(execve rename fallocate clone3 wait4 write)
+syscalls=(execve rename fallocate clone3 wait4 pwrite64)
 
 # The tracer's settings this script changes, to be put back as they were.
 saved_on=$(cat "$tracing/tracing_on")
@@ -245,16 +244,16 @@ for p, r in runs.items():
         # The plan is the first file written after the sources are read, in placed pieces.
         after = marks['memorizza_dati_end'][0]
         a, started = min((e[0], e[3]) for e in ev
-                         if e[0] > after and e[3] in ('write_plan_in', 'in_pieces_in'))
+                         if e[0] > after and e[3] in ('write_plan_in', 'replace_file_in'))
         b = min(t for t in marks[started[:-len('_in')] + '_end'] if t > a)
         v['compiling'] = a - first['memorizza_dati_in'] - v['reading'] - v['deleting']
         v['plan'] = b - a - renames_between(a, b)
         write_enter = None
         v['plan_writes'] = 0.0
         for t, pid, tgid, name, args in ev:
-            if a <= t <= b and name == 'sys_enter_write':
+            if a <= t <= b and name == 'sys_enter_pwrite64':
                 write_enter = t
-            elif a <= t <= b and name == 'sys_exit_write' and write_enter is not None:
+            elif a <= t <= b and name == 'sys_exit_pwrite64' and write_enter is not None:
                 v['plan_writes'] += t - write_enter
                 write_enter = None
         v['fallocate'] = spans['fallocate']

@@ -9,7 +9,6 @@
 #include "compiler/checksums.h"
 #include "compiler/error_codes.h"
 #include "compiler/signal_cell_rules.h"
-#include "compiler/source_files.h"
 #include "compiler/source_reading.h"
 
 std::string line_plan_name(const ScenarioIdentity& s) {
@@ -23,38 +22,6 @@ std::string scenario_table_name(const ScenarioIdentity& s) {
 std::string track_cells_name(const ScenarioIdentity& s) {
   return s.line_name + "_" + s.train_number + ".dat";
 }
-
-namespace {
-
-// The reading step: the line source, then the train source. A run-time failure anywhere in it
-// ends it with error 25, both sources gone; a file fault ends the compilation.
-Status memorizza_dati(const CompileOptions& options, Compilation* out) {
-  const SourceFiles sources(options);
-  ReadingContext context{sources, options.build_plan, *out, options.keep_rows};
-  FailurePlace failure;
-  try {
-    LineHandOver hand_over;
-    if (!read_line_source(context, &hand_over, &failure)) return Status::Ok();
-    read_train_source(context, hand_over, &failure);
-  } catch (const SourceFileFault& fault) {
-    return fault.status;
-  } catch (const RunTimeFailure& what) {
-    // The one handler of the reading step: whatever failed, both sources go and the reading
-    // ends with error 25. Every source is read whole, so no file is left open.
-    ProblemLog& log = out->log;
-    log.failure_message = what.what();
-    log.error.set(kRunTimeFailure);
-    log.record(failure.source, failure.offset, false).row_offset = failure.row_offset;
-    try {
-      sources.discard_both();
-    } catch (const SourceFileFault& fault) {
-      return fault.status;
-    }
-  }
-  return Status::Ok();
-}
-
-}  // namespace
 
 CompileResult memorizza_percorso(const CompileOptions& options, Compilation* out) {
   // Records of an earlier compilation must not pass for this one's.

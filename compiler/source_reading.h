@@ -42,6 +42,11 @@ struct LineHandOver {
   int32_t previous_adhesion = 0;
 };
 
+// The reading step: the line source, then the train source, into `out`. A run-time failure
+// anywhere in it ends it with error 25, both sources gone (as the options allow); a file that
+// cannot be read or deleted ends it with that failure.
+Status memorizza_dati(const CompileOptions& options, Compilation* out);
+
 // The line source, into the records: false when the reading stopped on an error (the train
 // source is then not read); otherwise `hand_over` holds what the train source reader starts
 // from. A run-time failure is thrown on as RunTimeFailure with `failure` filled in.
