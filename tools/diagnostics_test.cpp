@@ -302,6 +302,8 @@ TEST(DiagnosticsTest, JsonSarifColourWerrorAndVersion) {
   EXPECT_EQ(doc["warnings"], 1);
 
   const ProcessResult sarif = run_tool({"check", dir.path(), "--format", "sarif"});
+  // Of an option given twice, the last counts.
+  EXPECT_EQ(run_tool({"check", dir.path(), "--format=json", "--format", "sarif"}).out, sarif.out);
   const nlohmann::json log = nlohmann::json::parse(sarif.out);
   EXPECT_EQ(log["version"], "2.1.0");
   const auto& run = log["runs"][0];

@@ -1,11 +1,13 @@
 // scenario-tool: the scenario authors' command-line tool. It compiles an author's sources with
 // the installer's own compiler and says what came of them, in the shape compilers use; it dumps
 // and plots compiled files. It never shows a window and never deletes the author's sources.
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -22,6 +24,8 @@
 #else
 #include <unistd.h>
 #endif
+
+#include <CLI/CLI.hpp>
 
 #include "common/file_io.h"
 #include "common/file_path.h"
@@ -231,90 +235,123 @@ struct Arguments {
   bool help = false;
 };
 
-// Parses `args`, allowing the flags named in `allowed` besides --line and --train. Returns an
-// empty text on success, else what is wrong.
-std::string parse(const std::vector<std::string>& args, const std::string& allowed, Arguments* a) {
-  // Options are matched whole: "--no" or "--js" is no abbreviation, it is unknown.
-  const auto is_allowed = [&allowed](const std::string& option) {
-    return (" " + allowed + " ").find(" " + option + " ") != std::string::npos;
-  };
-  // "--opt=value" stands for "--opt value".
-  std::vector<std::string> split;
-  for (const std::string& arg : args) {
-    const size_t equals = arg.find('=');
-    if (arg.compare(0, 2, "--") == 0 && equals != std::string::npos) {
-      split.push_back(arg.substr(0, equals));
-      split.push_back(arg.substr(equals + 1));
-    } else {
-      split.push_back(arg);
+// An option with a value, which `take` checks and keeps; what `take` returns, if anything, is
+// what is wrong with the value. `type` names the value where it is missing.
+void add_checked(CLI::App& app, const char* name, const char* type,
+                 std::function<std::string(const std::string&)> take) {
+  app.add_option_function<std::string>(name,
+                                       [take](const std::string& value) {
+                                         const std::string wrong = take(value);
+                                         if (!wrong.empty()) throw CLI::ValidationError(wrong);
+                                       })
+      ->type_name(type);
+}
+
+// The options of each command besides DIR, --line, --train and --help, bound to the fields of
+// the command line they set.
+void reporting_options(CLI::App& app, Arguments* a) {
+  add_checked(app, "--max-warnings", "N", [a](const std::string& value) -> std::string {
+    if (value.empty() || value.size() > 9 ||
+        value.find_first_not_of("0123456789") != std::string::npos) {
+      return "--max-warnings needs a count (0 for all)";
     }
+    a->max_warnings = std::stoul(value);
+    return "";
+  });
+  app.add_flag("--werror", a->werror);
+}
+
+void check_options(CLI::App& app, Arguments* a) {
+  reporting_options(app, a);
+  app.add_flag("--no-plan", a->no_plan);
+  add_checked(app, "--color", "WHEN", [a](const std::string& value) -> std::string {
+    if (value != "auto" && value != "always" && value != "never") {
+      return "--color is auto, always or never";
+    }
+    a->color = value;
+    return "";
+  });
+  add_checked(app, "--format", "FORM", [a](const std::string& value) -> std::string {
+    if (value != "text" && value != "json" && value != "sarif") {
+      return "--format is text, json or sarif";
+    }
+    a->format = value;
+    return "";
+  });
+}
+
+void compile_options(CLI::App& app, Arguments* a) {
+  check_options(app, a);
+  app.add_flag("--force", a->force);
+  add_checked(app, "--wait", "S", [a](const std::string& value) -> std::string {
+    char* end = nullptr;
+    const double seconds = std::strtod(value.c_str(), &end);
+    if (end == value.c_str() || *end != '\0' || !(seconds >= 0 && seconds <= 3600)) {
+      return "--wait needs a number of seconds from 0 to 3600";
+    }
+    a->wait_milliseconds = static_cast<int>(seconds * 1000);
+    return "";
+  });
+}
+
+void dump_options(CLI::App& app, Arguments* a) {
+  app.add_flag("--json", a->json);
+}
+
+void plot_options(CLI::App& app, Arguments* a) {
+  app.add_option("-o", a->output)->type_name("FILE");
+  const struct {
+    const char* name;
+    std::optional<int64_t>* chainage;
+  } stretch[] = {{"--from", &a->from_chainage}, {"--to", &a->to_chainage}};
+  for (const auto& end : stretch) {
+    add_checked(app, end.name, "KM", [chainage = end.chainage](const std::string& value) {
+      if (value.empty()) return std::string();
+      *chainage = kilometre_in_metres(value);
+      return *chainage ? std::string() : "'" + value + "' is not a kilometre (37, 37.25 or 37+250)";
+    });
   }
-  for (size_t i = 0; i < split.size(); ++i) {
-    const std::vector<std::string>& args = split;
-    const std::string& arg = args[i];
-    const bool takes_value =
-        arg == "--line" || arg == "--train" ||
-        ((arg == "-o" || arg == "--from" || arg == "--to" || arg == "--notes" || arg == "--sheet" ||
-          arg == "--slowdowns" || arg == "--target" || arg == "--installer" || arg == "--wait" ||
-          arg == "--max-warnings" || arg == "--color" || arg == "--format") &&
-         is_allowed(arg));
-    if (takes_value) {
-      if (i + 1 >= args.size()) return arg + " needs a value";
-      const std::string& value = args[++i];
-      if (arg == "--line") a->scenario.line_name = value;
-      if (arg == "--train") a->scenario.train_number = value;
-      if (arg == "-o") a->output = value;
-      if ((arg == "--from" || arg == "--to") && !value.empty()) {
-        std::optional<int64_t>& chainage = arg == "--from" ? a->from_chainage : a->to_chainage;
-        chainage = kilometre_in_metres(value);
-        if (!chainage) return "'" + value + "' is not a kilometre (37, 37.25 or 37+250)";
-      }
-      if (arg == "--notes") a->notes = value;
-      if (arg == "--sheet") a->sheet = value;
-      if (arg == "--slowdowns") a->slowdowns = value;
-      if (arg == "--target") a->target = value;
-      if (arg == "--installer") a->installer = value;
-      if (arg == "--wait") {
-        char* end = nullptr;
-        const double seconds = std::strtod(value.c_str(), &end);
-        if (end == value.c_str() || *end != '\0' || !(seconds >= 0 && seconds <= 3600)) {
-          return "--wait needs a number of seconds from 0 to 3600";
-        }
-        a->wait_milliseconds = static_cast<int>(seconds * 1000);
-      }
-      if (arg == "--color") {
-        if (value != "auto" && value != "always" && value != "never") {
-          return "--color is auto, always or never";
-        }
-        a->color = value;
-      }
-      if (arg == "--format") {
-        if (value != "text" && value != "json" && value != "sarif") {
-          return "--format is text, json or sarif";
-        }
-        a->format = value;
-      }
-      if (arg == "--max-warnings") {
-        if (value.empty() || value.size() > 9 ||
-            value.find_first_not_of("0123456789") != std::string::npos) {
-          return "--max-warnings needs a count (0 for all)";
-        }
-        a->max_warnings = std::stoul(value);
-      }
-    } else if (arg == "--help" || arg == "-h") {
-      a->help = true;
-    } else if (!arg.empty() && arg[0] == '-') {
-      if (!is_allowed(arg)) return "unknown option " + arg;
-      if (arg == "--no-plan") a->no_plan = true;
-      if (arg == "--watch") a->watch = true;
-      if (arg == "--werror") a->werror = true;
-      if (arg == "--force") a->force = true;
-      if (arg == "--json") a->json = true;
-    } else if (a->directory.empty()) {
-      a->directory = arg;
-    } else {
-      return "one directory only";
-    }
+}
+
+void view_options(CLI::App& app, Arguments* a) {
+  plot_options(app, a);
+  app.add_flag("--watch", a->watch);
+}
+
+void package_options(CLI::App& app, Arguments* a) {
+  reporting_options(app, a);
+  app.add_option("-o", a->output)->type_name("OUT");
+  app.add_option("--notes", a->notes)->type_name("FILE");
+  app.add_option("--sheet", a->sheet)->type_name("FILE");
+  app.add_option("--slowdowns", a->slowdowns)->type_name("FILE");
+  app.add_option("--target", a->target)->type_name("windows|linux");
+  app.add_option("--installer", a->installer)->type_name("PROGRAM");
+}
+
+// Parses one command's arguments: DIR, --line, --train, --help, and the options `declare`
+// adds. Returns an empty text on success, else what is wrong.
+std::string parse(std::vector<std::string> args, void (*declare)(CLI::App&, Arguments*),
+                  Arguments* a) {
+  CLI::App app;
+  app.set_help_flag();  // each command's help is its own text
+  // A flag takes no value ("--force=no" is refused); of an option given twice, the last counts.
+  app.option_defaults()->disable_flag_override()->multi_option_policy(
+      CLI::MultiOptionPolicy::TakeLast);
+  app.add_option("DIR", a->directory);
+  app.add_option("--line", a->scenario.line_name)->type_name("NAME");
+  app.add_option("--train", a->scenario.train_number)->type_name("NUMBER");
+  app.add_flag("-h,--help", a->help);
+  declare(app, a);
+  std::reverse(args.begin(), args.end());  // CLI11 takes the arguments last first
+  try {
+    app.parse(args);
+  } catch (const CLI::ExtrasError&) {
+    // Options are matched whole: what is left over is an option this command does not take
+    // ("--no", "--js"), or a second directory.
+    const std::string extra = app.remaining().front();
+    return !extra.empty() && extra[0] == '-' ? "unknown option " + extra : "one directory only";
+  } catch (const CLI::ParseError& e) {
+    return e.what();
   }
   if (a->help) return "";
   // The names go into the scenario table as Windows-1252, the simulator's code page; file
@@ -828,28 +865,27 @@ int check_command(const Arguments& a) {
   return compile(a, false);
 }
 
-// The commands: each its name, what it does in a line, the options it takes besides --line and
-// --train (matched whole), its own help, and what runs it.
+// The commands: each its name, what it does in a line, what declares the options it takes besides
+// DIR, --line, --train and --help, its own help, and what runs it.
 struct Command {
   const char* name;
   const char* summary;
-  const char* options;
+  void (*options)(CLI::App& app, Arguments* a);
   const char* help;
   int (*run)(const Arguments& a);
 };
 const Command kCommands[] = {
-    {"compile", "compile the sources in DIR and write the compiled files there",
-     "--no-plan --force --wait --max-warnings --werror --color --format", kCompileHelp,
-     compile_command},
-    {"check", "the same, in memory only: nothing is written or deleted",
-     "--no-plan --max-warnings --werror --color --format", kCompileHelp, check_command},
-    {"dump", "show the compiled files in DIR for people, or as JSON", "--json", kDumpHelp, dump},
-    {"plot", "draw the compiled line as an SVG picture", "-o --from --to", kPlotHelp, plot},
+    {"compile", "compile the sources in DIR and write the compiled files there", compile_options,
+     kCompileHelp, compile_command},
+    {"check", "the same, in memory only: nothing is written or deleted", check_options,
+     kCompileHelp, check_command},
+    {"dump", "show the compiled files in DIR for people, or as JSON", dump_options, kDumpHelp,
+     dump},
+    {"plot", "draw the compiled line as an SVG picture", plot_options, kPlotHelp, plot},
     {"view", "an interactive page of the line, made from the sources; --watch keeps it up to date",
-     "-o --from --to --watch", kViewHelp, view},
+     view_options, kViewHelp, view},
     {"package", "make an installer of your scenario for its drivers, like the shipped one",
-     "-o --notes --sheet --slowdowns --target --installer --werror --max-warnings", kPackageHelp,
-     package},
+     package_options, kPackageHelp, package},
 };
 
 const Command* command_named(const std::string& name) {

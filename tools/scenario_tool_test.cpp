@@ -100,34 +100,43 @@ TEST(ScenarioToolTest, ReportsWhatCameOfAnAuthorsSources) {
 
 TEST(ScenarioToolTest, BadUsage) {
   TempDir dir;
-  const std::vector<std::string> cases[] = {
-      {},
-      {"build"},
-      {"compile"},
-      {"compile", dir.file("missing")},
-      {"compile", dir.path(), "--line"},
-      {"compile", dir.path(), "--fast"},
-      {"compile", dir.path(), "-p"},
-      {"check", dir.path(), "--no"},
-      {"check", dir.path(), "--force"},
-      {"dump", dir.path(), "--js"},
-      {"compile", dir.path(), "--wait"},
-      {"compile", dir.path(), "--wait", "soon"},
-      {"check", dir.path(), "--wait", "1"},
-      {"compile", dir.path(), dir.path()},
-      {"check", dir.path(), "--json"},
-      {"check", dir.path(), "--max-warnings"},
-      {"check", dir.path(), "--max-warnings", "-1"},
-      {"compile", dir.path(), "--max-warnings", "few"},
-      {"dump", dir.path(), "--max-warnings", "3"},
-      {"dump", dir.path(), "--no-plan"},
-      {"plot", dir.path()},
-      {"plot", dir.path(), "-o"},
-      {"help", "build"},
+  // Each refused with the usage, and a first line that names what is wrong.
+  const struct {
+    std::vector<std::string> args;
+    std::string names;
+  } cases[] = {
+      {{}, "no command"},
+      {{"build"}, "build"},
+      {{"compile"}, "directory"},
+      {{"compile", dir.file("missing")}, dir.file("missing")},
+      {{"compile", dir.path(), "--line"}, "--line"},
+      {{"compile", dir.path(), "--line="}, "--line"},
+      {{"compile", dir.path(), "--fast"}, "--fast"},
+      {{"compile", dir.path(), "-p"}, "-p"},
+      {{"check", dir.path(), "--no"}, "--no"},
+      {{"check", dir.path(), "--force"}, "--force"},
+      {{"check", dir.path(), "--werror=yes"}, "werror"},
+      {{"dump", dir.path(), "--js"}, "--js"},
+      {{"compile", dir.path(), "--wait"}, "--wait"},
+      {{"compile", dir.path(), "--wait", "soon"}, "--wait"},
+      {{"check", dir.path(), "--wait", "1"}, "--wait"},
+      {{"compile", dir.path(), dir.path()}, "one directory"},
+      {{"check", dir.path(), "--json"}, "--json"},
+      {{"check", dir.path(), "--max-warnings"}, "--max-warnings"},
+      {{"check", dir.path(), "--max-warnings", "-1"}, "--max-warnings"},
+      {{"compile", dir.path(), "--max-warnings", "few"}, "--max-warnings"},
+      {{"dump", dir.path(), "--max-warnings", "3"}, "--max-warnings"},
+      {{"dump", dir.path(), "--no-plan"}, "--no-plan"},
+      {{"plot", dir.path()}, "-o"},
+      {{"plot", dir.path(), "-o"}, "-o"},
+      {{"help", "build"}, "build"},
   };
-  for (const auto& args : cases) {
-    const ProcessResult result = run_tool(args);
+  for (const auto& c : cases) {
+    const ProcessResult result = run_tool(c.args);
     EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.err.find("scenario-tool: "), 0u) << result.err;
+    EXPECT_NE(result.err.substr(0, result.err.find('\n')).find(c.names), std::string::npos)
+        << result.err;
     EXPECT_NE(result.err.find("usage: scenario-tool compile DIR"), std::string::npos) << result.err;
     EXPECT_EQ(result.out, "");
   }
