@@ -350,6 +350,15 @@ std::string parse(std::vector<std::string> args, void (*declare)(CLI::App&, Argu
     // ("--no", "--js"), or a second directory.
     const std::string extra = app.remaining().front();
     return !extra.empty() && extra[0] == '-' ? "unknown option " + extra : "one directory only";
+  } catch (const CLI::ArgumentMismatch& e) {
+    // In the words of the rest of the tool: "--line needs a value", "--force takes no value".
+    const std::string what = e.what();
+    const size_t required = what.find(": 1 required ");
+    if (required != std::string::npos) return what.substr(0, required) + " needs a value";
+    const size_t override_at = what.find(" was given a disallowed flag override");
+    if (override_at != std::string::npos)
+      return "--" + what.substr(0, override_at) + " takes no value";
+    return what;
   } catch (const CLI::ParseError& e) {
     return e.what();
   }
