@@ -10,8 +10,8 @@
 #include "compiler/field_reader.h"
 #include "compiler/keywords.h"
 #include "compiler/line_plan.h"
-#include "compiler/source_grammar.h"
 #include "compiler/scenario_compiler.h"
+#include "compiler/source_grammar.h"
 #include "compiler/source_reading.h"
 
 namespace {

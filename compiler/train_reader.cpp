@@ -5,8 +5,8 @@
 #include "compiler/error_codes.h"
 #include "compiler/field_reader.h"
 #include "compiler/keywords.h"
-#include "compiler/source_grammar.h"
 #include "compiler/scenario_compiler.h"
+#include "compiler/source_grammar.h"
 #include "compiler/source_reading.h"
 
 namespace {
