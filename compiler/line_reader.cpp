@@ -80,7 +80,7 @@ class LineSourceReading : public SourceReading {
   bool write_gradient();
   // Steps of the line plan from the plan cursor to `last`: straight when k is 0, else curving.
   void run_steps(int32_t last, double k);
-  bool plan_built() const { return context_.build_plan; }
+  bool plan_built() const { return context_.options.build_plan; }
 
   int32_t gradient_cursor_ = 0;
   int32_t previous_gradient_ = 0;
@@ -97,7 +97,7 @@ class LineSourceReading : public SourceReading {
 
 bool read_line_source(ReadingContext& context, LineHandOver* hand_over, FailurePlace* failure) {
   CompiledRecords& records = context.out.records;
-  const ScenarioIdentity& scenario = context.sources.scenario();
+  const ScenarioIdentity& scenario = context.options.scenario;
   records.table[kLineEntry].text = table_text(scenario_text(scenario.line_name));
   records.table[kTrainEntry].text = table_text(scenario_text(scenario.train_number));
   std::string text;

@@ -7,7 +7,7 @@
 
 Status memorizza_dati(const CompileOptions& options, Compilation* out) {
   const SourceFiles sources(options);
-  ReadingContext context{sources, options.build_plan, *out, options.keep_rows};
+  ReadingContext context{options, sources, *out};
   FailurePlace failure;
   try {
     LineHandOver hand_over;

@@ -19,7 +19,6 @@ class SourceFiles {
  public:
   explicit SourceFiles(const CompileOptions& options);
 
-  const ScenarioIdentity& scenario() const { return options_.scenario; }
   // The line source (ProblemSource::kLineSource) or the train source (kTrainSource).
   std::string path(ProblemSource source) const;
   // The text of a source: false when there is no such file.

@@ -18,10 +18,9 @@
 
 // What the reading step's readers are handed.
 struct ReadingContext {
+  const CompileOptions& options;
   const SourceFiles& sources;
-  bool build_plan = true;
   Compilation& out;
-  bool keep_rows = false;
 };
 
 // Where a run-time failure of the reading step happened, for its problem.
@@ -101,7 +100,7 @@ class SourceReading {
   }
   // Notes a row the reader stored, for the authors' tools, when the options keep them.
   void stored(RowKind kind, int32_t position, int32_t a = 0, int32_t b = 0) {
-    if (context_.keep_rows) {
+    if (context_.options.keep_rows) {
       context_.out.rows.push_back({kind, source_, record_offset_, position, a, b});
     }
   }
