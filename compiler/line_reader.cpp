@@ -62,8 +62,6 @@ class LineSourceReading : public SourceReading {
   Row tunnel();
   Row speed_indicator();
   Row signboard();
-  // The position test of every feature: whether (p + 100) / 50 stays within the last cell.
-  bool within_cells(int32_t p) const;
   Row beyond_cells(int32_t p) {
     record_beyond_cells(p);
     return Row::kLeaveFeatures;
@@ -258,11 +256,6 @@ LineSourceReading::Row LineSourceReading::feature_row(RowId id) {
     default:
       return Row::kNext;
   }
-}
-
-bool LineSourceReading::within_cells(int32_t p) const {
-  // In floating point: a position near the 32-bit limit simply fails the test.
-  return (double(p) + 100) / 50 <= records_.last_cell();
 }
 
 bool LineSourceReading::write_gradient() {

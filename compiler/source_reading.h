@@ -72,6 +72,11 @@ class SourceReading {
   Problem& record(bool positioned, int32_t cell = -1, size_t field = Problem::kNoOffset) {
     return log_.record(source_, record_offset_, positioned, cell, field);
   }
+  // The position test of every row: whether (p + margin) / 50 stays within the last cell (a
+  // station's margin is 800). In floating point: a position near the 32-bit limit simply fails.
+  bool within_cells(int32_t p, int32_t margin = 100) const {
+    return (double(p) + margin) / 50 <= records_.last_cell();
+  }
   // The row's feature lies beyond the track cells: error 15 at `position`.
   void record_beyond_cells(int32_t position) {
     log_.error.set(kBeyondCells, position);

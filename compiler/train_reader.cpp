@@ -43,11 +43,6 @@ class TrainSourceReading : public SourceReading {
   Record restriction_point();
   Record station();
 
-  // The position check of every record: whether (p + margin) / 50 stays within the cells.
-  bool within_cells(int32_t p, int32_t margin = 100) const {
-    // In floating point: a position near the 32-bit limit simply fails the check.
-    return (double(p) + margin) / 50 <= records_.last_cell();
-  }
   Record beyond_cells(int32_t p) {
     record_beyond_cells(p);
     return Record::kEndOfReading;
