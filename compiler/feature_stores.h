@@ -15,6 +15,12 @@ struct StoreRefusal {
   int32_t code = 0;
   int32_t cell = -1;
   explicit operator bool() const { return code != 0; }
+
+  // A store's refusal of a feature at an occupied `cell`: its code goes into the error state.
+  static StoreRefusal recorded(ProblemLog& log, int32_t code, int32_t cell) {
+    log.error.set(code);
+    return {code, cell};
+  }
 };
 
 // Orders the three chainage references of table entries 81 to 83 and adds 100 m to the value

@@ -23,12 +23,6 @@ void store_chainage(const Chainage& c, TableEntry* e) {
   e->position = c.flag;
 }
 
-// A cell found taken: the store's code goes into the error state.
-StoreRefusal refuse(ProblemLog& log, int32_t code, int32_t cell) {
-  log.error.set(code);
-  return {code, cell};
-}
-
 }  // namespace
 
 void progressive_ordina(CompiledRecords& r) {
@@ -117,7 +111,8 @@ StoreRefusal memo_indicatori_v_max(CompiledRecords& r, ProblemLog& log, int32_t 
                                    int32_t& vas, int32_t& vbs, int32_t& vcs, int32_t& strisces,
                                    int32_t& vad, int32_t& vbd, int32_t& vcd, int32_t& strisced) {
   TrackCell& cell = r.cell_at(point_cell(posizione));
-  if (!is_free(cell)) return refuse(log, kIndicatorCellTaken, point_cell(posizione));
+  if (!is_free(cell))
+    return StoreRefusal::recorded(log, kIndicatorCellTaken, point_cell(posizione));
   cell.type = kCellSpeedIndicator;
   // Each speed code: the first board's speed times 20 plus the second board's fifth.
   cell.value_a = nearest<int16_t>(mul32(vas, 20, "speed code") + vad / 5.0, "speed code A");

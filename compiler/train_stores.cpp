@@ -13,12 +13,6 @@ uint8_t low8(int64_t value) {
   return static_cast<uint8_t>(value & 0xff);
 }
 
-// A cell found taken: the store's code goes into the error state.
-StoreRefusal refuse(ProblemLog& log, int32_t code, int32_t cell) {
-  log.error.set(code);
-  return {code, cell};
-}
-
 }  // namespace
 
 StoreRefusal memo_segnale(CompiledRecords& r, ProblemLog& log, int32_t posizione, int32_t& sx,
@@ -26,7 +20,7 @@ StoreRefusal memo_segnale(CompiledRecords& r, ProblemLog& log, int32_t posizione
                           int32_t& d1, int32_t& d2, int32_t& d3, int32_t& tempo) {
   const int32_t c = point_cell(posizione);
   TrackCell& cell = r.cell_at(c);
-  if (!is_free(cell)) return refuse(log, kSignalCellTaken, c);
+  if (!is_free(cell)) return StoreRefusal::recorded(log, kSignalCellTaken, c);
   cell.type = kCellSignal;
   cell.value_d = low16(int64_t(rapp) * 10 + int64_t(sx) * 3 + dx);
   cell.value_a = low16(int64_t(s1) * 10 + d1);
@@ -53,12 +47,13 @@ StoreRefusal memo_rallentamento(CompiledRecords& r, ProblemLog& log, int32_t x, 
   if (!warned) {
     f_ta = 0;
   } else if (!is_free(r.cell_at(warning))) {
-    return refuse(log, kWarningCellTaken, warning);
+    return StoreRefusal::recorded(log, kWarningCellTaken, warning);
   }
   const int32_t start = point_cell(x);
-  if (!is_free(r.cell_at(start))) return refuse(log, kSlowdownStartCellTaken, start);
+  if (!is_free(r.cell_at(start)))
+    return StoreRefusal::recorded(log, kSlowdownStartCellTaken, start);
   const int32_t end = slowdown_end_cell(x, l);
-  if (!is_free(r.cell_at(end))) return refuse(log, kSlowdownEndCellTaken, end);
+  if (!is_free(r.cell_at(end))) return StoreRefusal::recorded(log, kSlowdownEndCellTaken, end);
 
   // In this order, so that a slowdown whose start and end share a cell ends up a start.
   cells[end].type = kCellSlowdownEnd;
@@ -79,7 +74,8 @@ StoreRefusal memo_rallentamento(CompiledRecords& r, ProblemLog& log, int32_t x, 
   // The four warning boards just before the warning point, counted 1 (nearest) to 4.
   const int32_t h = area_cell(add32(x, -1200, "warning"));
   for (int k = 0; k < 4; ++k) {
-    if (!is_free(r.cell_at(h - k))) return refuse(log, kWarningBoardCellTaken, h - k);
+    if (!is_free(r.cell_at(h - k)))
+      return StoreRefusal::recorded(log, kWarningBoardCellTaken, h - k);
   }
   for (int k = 0; k < 4; ++k) {
     cells[h - k].type = kCellSlowdownBoards;
