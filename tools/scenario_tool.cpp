@@ -530,6 +530,9 @@ int compile(const Arguments& a, bool write) {
   Compilation compiled;
   CompileResult result = memorizza_percorso(options, &compiled);
   const int32_t code = compiled.log.error.code;
+  // A source that could not be read stops the run before the compiler has a result: it then
+  // gives no error code, and the last line says nothing in its name.
+  const bool compiler_ran = result.end != CompileEnd::kFileFault;
   const bool refused = a.werror && warnings > 0;
   bool wrote = false;
   if (write && result.end == CompileEnd::kCompleted && !refused && (code == 0 || a.force)) {
@@ -606,7 +609,7 @@ int compile(const Arguments& a, bool write) {
     std::fputs(results.c_str(), stdout);
     if (result.end == CompileEnd::kIntegrityError) {
       std::printf("errore=%d\n", result.integrity_error);
-    } else {
+    } else if (compiler_ran) {
       // A code that carries no position of its own shows none: its position would be what
       // an earlier problem left.
       bool positioned = false;
@@ -675,9 +678,17 @@ Status write_view(const Arguments& a, const std::string& stamp) {
   CompileOptions compile_options = author_options(a, line, train);
   compile_options.build_plan = true;
   Compilation compiled;
-  const CompileResult result = memorizza_percorso(compile_options, &compiled);
-  if (result.end == CompileEnd::kFileFault) return result.status;
-  std::vector<ViewProblem> problems = view_problems(compiled, line, train);
+  CompileResult result = memorizza_percorso(compile_options, &compiled);
+  std::vector<ViewProblem> problems;
+  if (result.end == CompileEnd::kFileFault) {
+    // A page made once fails with its source. A watched one shows why it has nothing to show,
+    // and is made again once the source is mended.
+    if (stamp.empty()) return result.status;
+    compiled = Compilation();
+    problems.push_back({"error", "sources", result.status.message(), std::nullopt});
+  } else {
+    problems = view_problems(compiled, line, train);
+  }
   if (result.end == CompileEnd::kIntegrityError) {
     problems.push_back({"error", "compiled output",
                         "Errore n. " + std::to_string(result.integrity_error) +
@@ -708,12 +719,31 @@ Status write_view(const Arguments& a, const std::string& stamp) {
     if (p.level == "error") ++errors;
     std::printf("%s: %s: %s\n", p.where.c_str(), p.level.c_str(), p.text.c_str());
   }
-  std::printf("wrote %s: %zu error%s, %zu warning%s; error_code=%d error_position=%d\n",
-              a.output.c_str(), errors, errors == 1 ? "" : "s", problems.size() - errors,
-              problems.size() - errors == 1 ? "" : "s", compiled.log.error.code,
-              compiled.log.error.position);
+  std::printf("wrote %s: %zu error%s, %zu warning%s", a.output.c_str(), errors,
+              errors == 1 ? "" : "s", problems.size() - errors,
+              problems.size() - errors == 1 ? "" : "s");
+  if (result.end == CompileEnd::kFileFault) {
+    std::printf("; the sources could not be read\n");
+  } else {
+    std::printf("; error_code=%d error_position=%d\n", compiled.log.error.code,
+                compiled.log.error.position);
+  }
   std::fflush(stdout);
   return Status::Ok();
+}
+
+// What 'view --watch' compares to tell that a source changed: each source's bytes, or why it
+// cannot be read (deleted, a FIFO, grown past the limit), so that a source that becomes
+// unreadable, and one mended again, both make the page again.
+std::string sources_state(const Arguments& a) {
+  std::string state;
+  for (const std::string& name : {line_source_name(a.scenario), train_source_name(a.scenario)}) {
+    std::string text;
+    const Status read = read_file(path_in(a.directory, name), &text);
+    state += read.ok() ? "+" + text : "-" + read.message();
+    state += '\0';
+  }
+  return state;
 }
 
 int view(const Arguments& a) {
@@ -725,26 +755,23 @@ int view(const Arguments& a) {
   // Watching: the page again, and its stamp beside it, each time a source changes; the page
   // polls the stamp and reloads itself, keeping its place.
   const std::string stamp_path = a.output + ".stamp.js";
-  std::string seen;
   for (long build = 1;; ++build) {
-    const ShownSource line = shown(a.directory, line_source_name(a.scenario));
-    const ShownSource train = shown(a.directory, train_source_name(a.scenario));
-    seen = line.text() + '\0' + train.text();
+    const std::string seen = sources_state(a);
     const std::string stamp = std::to_string(build);
     Status status = write_view(a, stamp);
     if (status.ok()) {
       status = replace_file(stamp_path,
                             "window.__viewStamp && window.__viewStamp(\"" + stamp + "\");\n");
     }
-    if (!status.ok()) return file_fault(status.message());
+    // A page that cannot be written at all ends the watch; one that fails later (a full disk, a
+    // folder made read-only) is said, and tried again at the next change.
+    if (!status.ok() && build == 1) return file_fault(status.message());
+    if (!status.ok()) std::fprintf(stderr, "scenario-tool: %s\n", status.message().c_str());
     std::printf("watching %s for changes (Ctrl+C ends)\n", a.directory.c_str());
     std::fflush(stdout);
-    for (;;) {
+    do {
       std::this_thread::sleep_for(std::chrono::milliseconds(300));
-      const ShownSource now_line = shown(a.directory, line_source_name(a.scenario));
-      const ShownSource now_train = shown(a.directory, train_source_name(a.scenario));
-      if (now_line.text() + '\0' + now_train.text() != seen) break;
-    }
+    } while (sources_state(a) == seen);
   }
 }
 

@@ -330,6 +330,8 @@ TEST(ScenarioToolTest, ASourceThatIsNoRegularFileOrTooLargeIsRefused) {
     ASSERT_TRUE(tool.wait(60000, &result)) << "the tool did not end within a minute";
     EXPECT_EQ(result.exit_status, 4);
     EXPECT_EQ(result.err, "scenario-tool: cannot read " + path + ": " + c.reason + "\n");
+    // The compiler never had the sources: no error code of its in the last line.
+    EXPECT_EQ(result.out.find("error_code="), std::string::npos) << result.out;
     EXPECT_EQ(dir.list(), before);
   }
 }

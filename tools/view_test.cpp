@@ -2,12 +2,15 @@
 // made and runs the page's own self-test (#selftest): it counts the marks of each kind, hovers
 // over the first signal and zooms, and writes what it found into the page, which Chromium then
 // prints. In CI the browser must be there; elsewhere a missing one skips these tests.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <regex>
 #include <thread>
 
@@ -179,15 +182,17 @@ TEST(ViewPageTest, WatchBuildsThePageAgainWhenASourceIsSaved) {
   write_shipped_sources(dir);
   ChildProcess watching(
       {SCENARIO_TOOL_PATH, "view", dir.path(), "-o", dir.file("w.html"), "--watch"}, {});
+  // Polls for the page's stamp, at most 30 s: each build takes milliseconds.
   const auto wait_for = [&dir](const std::string& stamp) {
-    for (int i = 0; i < 200; ++i) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < deadline) {
       std::error_code ignored;
       if (std::filesystem::exists(dir.file("w.html.stamp.js"), ignored) &&
           read_file_bytes(dir.file("w.html.stamp.js")).find("(\"" + stamp + "\")") !=
               std::string::npos) {
         return true;
       }
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return false;
   };
@@ -195,10 +200,41 @@ TEST(ViewPageTest, WatchBuildsThePageAgainWhenASourceIsSaved) {
   EXPECT_NE(read_file_bytes(dir.file("w.html")).find("\"watchStamp\":\"1\""), std::string::npos);
   // A station renamed in the train source: the page follows, with a new stamp.
   const std::string train = dir.file("Viterbo_Attigliano_7545-.txt");
-  write_file_bytes(train, replace_all(read_file_bytes(train), "Montefiascone", "Montefiasco"));
+  const std::string saved = read_file_bytes(train);
+  write_file_bytes(train, replace_all(saved, "Montefiascone", "Montefiasco"));
   ASSERT_TRUE(wait_for("2"));
   const std::string page = read_file_bytes(dir.file("w.html"));
   EXPECT_NE(page.find("\"name\":\"Montefiasco\""), std::string::npos);
   EXPECT_NE(page.find("\"watchStamp\":\"2\""), std::string::npos);
+
+  // A source that cannot be read keeps the watch going: the page says why, and follows the
+  // source again once it is mended.
+  const struct {
+    const char* what;
+    std::function<void()> make;
+    const char* shown;
+  } turns[] = {
+      {"a FIFO", [&] { ASSERT_EQ(mkfifo(train.c_str(), 0600), 0); }, "not a regular file"},
+      {"grown past the limit",
+       [&] {
+         const int fd = open(train.c_str(), O_WRONLY | O_CREAT, 0600);
+         ASSERT_GE(fd, 0);
+         ASSERT_EQ(ftruncate(fd, off_t{300} << 20), 0);
+         close(fd);
+       },
+       "over 256 MiB"},
+      {"deleted", [] {}, "no train source"},
+      {"mended", [&] { write_file_bytes(train, saved); }, "\"name\":\"Montefiascone\""},
+  };
+  int stamp = 2;
+  for (const auto& turn : turns) {
+    SCOPED_TRACE(turn.what);
+    std::filesystem::remove(train);
+    turn.make();
+    ASSERT_TRUE(wait_for(std::to_string(++stamp)));
+    EXPECT_NE(read_file_bytes(dir.file("w.html")).find(turn.shown), std::string::npos);
+  }
+  ProcessResult ended;
+  EXPECT_FALSE(watching.wait(0, &ended)) << "the watch ended: " << ended.err;
   watching.kill();
 }
