@@ -22,6 +22,16 @@ class WindowTest : public ::testing::Test {
   XScreen screen_;
 };
 
+// The label "Attendere" lies at 64,64 and is 177 x 53.
+bool label_painted(const Picture& picture) {
+  return picture.dark_pixels(64, 64, 64 + 177, 64 + 53) > 500;
+}
+
+// A message box's text lies in its upper half.
+bool text_drawn(const Picture& picture) {
+  return picture.dark_pixels(0, 0, picture.width, picture.height / 2) > 50;
+}
+
 }  // namespace
 
 TEST_F(WindowTest, ShowsTheLabelInAWindowOfTheDesignedSize) {
@@ -31,10 +41,10 @@ TEST_F(WindowTest, ShowsTheLabelInAWindowOfTheDesignedSize) {
   EXPECT_EQ(XScreen::xwininfo_size(window, SCREENSHOT_DIR), "280x179")
       << "xwininfo (Debian package x11-utils) is needed";
 
-  const Picture picture = screen_.grab(window);
+  const Picture picture = screen_.grab_when(window, label_painted);
   picture.save(SCREENSHOT_DIR, "installer_window.png");
-  // The label "Attendere" lies at 64,64 and is 177 x 53; nothing is drawn outside it.
-  EXPECT_GT(picture.dark_pixels(64, 64, 64 + 177, 64 + 53), 500) << "the label is not painted";
+  // Nothing is drawn outside the label.
+  EXPECT_TRUE(label_painted(picture)) << "the label is not painted";
   EXPECT_EQ(picture.dark_pixels(0, 0, 280, 64), 0);
   EXPECT_EQ(picture.dark_pixels(0, 64 + 53, 280, 179), 0);
   EXPECT_EQ(picture.dark_pixels(0, 0, 64, 179), 0);
@@ -49,12 +59,12 @@ TEST_F(WindowTest, ErrorReportWaitsForOkThenEndsTheRunWithAFailure) {
   // It waits for the user: still running a moment later.
   ProcessResult result;
   EXPECT_FALSE(probe.wait(300, &result));
-  const Picture picture = screen_.grab(box);
+  const Picture picture = screen_.grab_when(box, text_drawn);
   picture.save(SCREENSHOT_DIR, "errore_1250.png");
-  EXPECT_GT(picture.dark_pixels(0, 0, picture.width, picture.height / 2), 50) << "no text drawn";
+  EXPECT_TRUE(text_drawn(picture)) << "no text drawn";
 
   screen_.press_return(box);
-  ASSERT_TRUE(probe.wait(5000, &result)) << "Enter did not close the box";
+  ASSERT_TRUE(probe.wait(20000, &result)) << "Enter did not close the box";
   ASSERT_TRUE(result.exited);
   EXPECT_EQ(result.exit_status, 3);
   EXPECT_EQ(result.err, "") << "the message belongs in the box";

@@ -112,11 +112,13 @@ TEST_F(WineTest, WindowShowsTheLabel) {
   const unsigned long window = screen_.find(kApplicationTitle, 30);
   ASSERT_NE(window, 0u) << "the window did not appear";
   EXPECT_EQ(XScreen::xwininfo_size(window, SCREENSHOT_DIR), "280x179");
-  // Give Wine a moment to put the painted pixels on the display.
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  const Picture picture = screen_.grab(window);
+  // Wine puts the painted pixels on the display a while after the window appears.
+  const auto label_painted = [](const Picture& p) {
+    return p.dark_pixels(64, 64, 64 + 177, 64 + 53) > 300;
+  };
+  const Picture picture = screen_.grab_when(window, label_painted, 30);
   picture.save(SCREENSHOT_DIR, "wine_window.png");
-  EXPECT_GT(picture.dark_pixels(64, 64, 64 + 177, 64 + 53), 300) << "the label is not painted";
+  EXPECT_TRUE(label_painted(picture)) << "the label is not painted";
   EXPECT_EQ(picture.dark_pixels(0, 0, 280, 60), 0);
 }
 
@@ -124,8 +126,11 @@ TEST_F(WineTest, ErrorReportShowsItsMessageAndEndsTheRun) {
   ChildProcess probe({wine_, windows_program("errore_probe.exe"), "1250"}, options());
   const unsigned long box = screen_.find(kApplicationTitle, 30);
   ASSERT_NE(box, 0u) << "the message box did not appear";
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  screen_.grab(box).save(SCREENSHOT_DIR, "wine_errore_1250.png");
+  // The picture is for people: taken once the box shows its text, or after 30 s in any case.
+  screen_
+      .grab_when(
+          box, [](const Picture& p) { return p.dark_pixels(0, 0, p.width, p.height / 2) > 50; }, 30)
+      .save(SCREENSHOT_DIR, "wine_errore_1250.png");
 
   // Another Windows program reads the box's controls and presses OK.
   const ProcessResult reader =

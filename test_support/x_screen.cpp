@@ -93,6 +93,16 @@ unsigned long XScreen::find(const std::string& title, int seconds) {
   return 0;
 }
 
+Picture XScreen::grab_when(unsigned long window, const std::function<bool(const Picture&)>& ready,
+                           int seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  for (;;) {
+    Picture picture = grab(window);
+    if (ready(picture) || std::chrono::steady_clock::now() >= deadline) return picture;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
 Picture XScreen::grab(unsigned long window) {
   Display* dpy = connection_->display;
   XWindowAttributes attributes;

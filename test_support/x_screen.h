@@ -2,6 +2,7 @@
 // key in it. Xlib stays inside the .cpp file, away from GoogleTest's names.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -26,8 +27,12 @@ class XScreen {
 
   bool open() const;
   // The first viewable window titled `title`, waiting up to `seconds` for it; 0 when none.
-  unsigned long find(const std::string& title, int seconds = 5);
+  unsigned long find(const std::string& title, int seconds = 20);
   Picture grab(unsigned long window);
+  // Pictures of the window, taken again and again until `ready` says one shows what is awaited
+  // (a window is mapped before its program has painted it) or `seconds` have passed; the last.
+  Picture grab_when(unsigned long window, const std::function<bool(const Picture&)>& ready,
+                    int seconds = 20);
   // The window's size as xwininfo reports it, "WIDTHxHEIGHT"; empty when xwininfo fails.
   static std::string xwininfo_size(unsigned long window, const std::string& scratch_folder);
   void press_return(unsigned long window);
