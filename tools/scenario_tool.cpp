@@ -378,6 +378,10 @@ std::string parse(std::vector<std::string> args, void (*declare)(CLI::App&, Argu
            "\" holds a character that Windows-1252, the code page of the simulator's files, " +
            "cannot represent";
   }
+  // Every file name is built from the two names: neither may lead out of DIR or mean anything
+  // but a plain file there, on Linux or on Windows.
+  const std::string refused = scenario_names_refusal(a->scenario, "--line", "--train");
+  if (!refused.empty()) return refused;
   if (a->directory.empty()) return "a directory is needed";
   if (!file_exists(a->directory) || is_regular_file(a->directory)) {
     return a->directory + " is not a directory";
