@@ -348,3 +348,50 @@ TEST_F(WineTest, AnInstallerWhoseNamesLeadOutOfItsFolderWritesNothing) {
     std::filesystem::remove_all(root.file("run"));
   }
 }
+
+// scenario-tool.exe never makes an installer in its sources' folder, however a Windows user
+// spells the two: relative, absolute on a drive, in another case, with either separator.
+TEST_F(WineTest, PackageNeverInTheSourcesFolderHoweverItIsSpelt) {
+  TempDir root, documents;
+  const std::string dir = root.file("DIR");
+  std::filesystem::create_directory(dir);
+  std::filesystem::create_directory(root.file("other"));
+  const ScenarioIdentity shipped{kShippedLineName, kShippedTrainNumber};
+  ASSERT_TRUE(dati_linea(dir, shipped).ok());
+  ASSERT_TRUE(dati_treno(dir, shipped).ok());
+  ASSERT_TRUE(dati_note(documents.path(), shipped).ok());
+  ASSERT_TRUE(dati_scheda(documents.path(), shipped).ok());
+  ASSERT_TRUE(dati_rallentamenti(documents.path(), shipped).ok());
+  const std::string dir_w = windows_path(dir);
+  const struct {
+    const char* what;
+    std::string sources, output;
+    int status;
+  } cases[] = {
+      {"up and back", dir_w, "..\\DIR\\x.exe", 1},
+      {"absolute on its drive", ".", dir_w + "\\x.exe", 1},
+      {"another case", dir_w, windows_path(root.file("dir")) + "\\x.exe", 1},
+      {"forward slashes", dir_w, "../DIR/x.exe", 1},
+      {"a dot", dir_w, dir_w + "\\.\\x.exe", 1},
+      {"another folder", ".", "..\\other\\x.exe", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const ProcessResult made =
+        run_process({wine_, kWindowsBuild + "/tools/scenario-tool.exe", "package", c.sources,
+                     "--notes", windows_path(documents.file(kNotesFile.name)), "--sheet",
+                     windows_path(documents.file(kTrainSheetFile.name)), "--slowdowns",
+                     windows_path(documents.file(kSlowdownOrderFile.name)), "-o", c.output,
+                     "--installer", windows_path(windows_program("Viterbo_Attigliano_7545.exe"))},
+                    options(dir));
+    ASSERT_TRUE(made.exited);
+    EXPECT_EQ(made.exit_status, c.status) << made.out << made.err;
+    if (c.status != 0) {
+      EXPECT_NE(made.err.find("replace and then delete them"), std::string::npos) << made.err;
+    }
+    EXPECT_EQ(everything_under(dir), (std::vector<std::string>{"Viterbo_Attigliano_7545-.txt",
+                                                               "Viterbo_Attigliano_linea.txt"}));
+    EXPECT_EQ(everything_under(root.file("other")),
+              c.status == 0 ? std::vector<std::string>{"x.exe"} : std::vector<std::string>{});
+  }
+}

@@ -287,3 +287,51 @@ TEST(PackageTest, PlainNamesArePackagedAndInstalled) {
     EXPECT_EQ(run.list(), expected);
   }
 }
+
+// The installer is never made in its sources' folder, however the two are spelt: the folders
+// are compared, not their names.
+TEST(PackageTest, NeverInTheSourcesFolderHoweverItIsSpelt) {
+  TempDir root, spare, documents;
+  const std::string dir = root.file("DIR");
+  std::filesystem::create_directory(dir);
+  std::filesystem::create_directory(root.file("other"));
+  std::filesystem::create_directory_symlink(dir, root.file("link"));
+  ASSERT_TRUE(dati_linea(dir, kShipped).ok());
+  ASSERT_TRUE(dati_treno(dir, kShipped).ok());
+  const std::vector<std::string> texts = write_shipped_texts(spare, documents);
+  const struct {
+    const char* what;
+    std::string cwd, sources, output;
+    int status;
+    std::string says;
+  } cases[] = {
+      {"a dot", root.path(), dir, dir + "/./inst", 1, "replace and then delete them"},
+      {"up and back", root.path(), dir, dir + "/../DIR/inst", 1, "replace and then delete them"},
+      {"a link to it", root.path(), dir, root.file("link") + "/inst", 1, "replace and then delete"},
+      {"relative from the sources", dir, ".", "../DIR/inst", 1, "replace and then delete them"},
+      {"relative from above", root.path(), dir, "DIR/inst", 1, "replace and then delete them"},
+      {"the default output, there", dir, dir, "", 1, "replace and then delete them"},
+      {"a folder that is missing", root.path(), dir, root.file("missing") + "/inst", 4,
+       "cannot make " + root.file("missing") + "/inst: cannot open the folder"},
+      {"another folder", dir, ".", "../other/inst", 0, "made ../other/inst"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> args = {SCENARIO_TOOL_PATH, "package",  c.sources, "--notes",
+                                     texts[0],           "--sheet",  texts[1],  "--slowdowns",
+                                     texts[2],           "--target", "linux",   "--installer",
+                                     INSTALLER_PATH};
+    if (!c.output.empty()) args.insert(args.end(), {"-o", c.output});
+    ProcessOptions options;
+    options.working_directory = c.cwd;
+    const ProcessResult made = run_process(args, options);
+    EXPECT_EQ(made.exit_status, c.status) << made.out << made.err;
+    EXPECT_NE((made.out + made.err).find(c.says), std::string::npos) << made.out << made.err;
+    const std::vector<std::string> made_here =
+        c.status == 0 ? std::vector<std::string>{"inst"} : std::vector<std::string>{};
+    EXPECT_EQ(everything_under(root.file("other")), made_here);
+    EXPECT_EQ(everything_under(dir), (std::vector<std::string>{"Viterbo_Attigliano_7545-.txt",
+                                                               "Viterbo_Attigliano_linea.txt"}));
+    std::filesystem::remove_all(root.file("other/inst"));
+  }
+}
