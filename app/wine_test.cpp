@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "app/form1.h"
+#include "common/scenario_payload.h"
 #include "documents/driver_documents.h"
 #include "sources/line_source.h"
 #include "sources/train_source.h"
@@ -287,4 +288,115 @@ TEST_F(WineTest, ARunThatFindsTheFolderBusySaysSo) {
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_EQ(folder.list(),
             (std::vector<std::string>{"Viterbo_Attigliano.scenario-lock", "probe.exe"}));
+}
+
+namespace {
+
+// Every file and folder under `root`, as paths relative to it, sorted.
+std::vector<std::string> everything_under(const std::string& root) {
+  std::vector<std::string> found;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    found.push_back(std::filesystem::relative(entry.path(), root).string());
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+}  // namespace
+
+// An installer carrying, by hand, a line name that leads out of its folder, up or to an
+// absolute path: damaged, it says so in its box and writes nothing anywhere.
+TEST_F(WineTest, AnInstallerWhoseNamesLeadOutOfItsFolderWritesNothing) {
+  TempDir texts;
+  const ScenarioIdentity shipped{kShippedLineName, kShippedTrainNumber};
+  ASSERT_TRUE(dati_linea(texts.path(), shipped).ok());
+  ASSERT_TRUE(dati_treno(texts.path(), shipped).ok());
+  ASSERT_TRUE(dati_note(texts.path(), shipped).ok());
+  ASSERT_TRUE(dati_scheda(texts.path(), shipped).ok());
+  ASSERT_TRUE(dati_rallentamenti(texts.path(), shipped).ok());
+  ScenarioPayload payload;
+  payload.line_source = read_file_bytes(texts.file(line_source_name(shipped)));
+  payload.train_source = read_file_bytes(texts.file(train_source_name(shipped)));
+  payload.notes = read_file_bytes(texts.file(kNotesFile.name));
+  payload.slowdown_order = read_file_bytes(texts.file(kSlowdownOrderFile.name));
+  payload.train_sheet = read_file_bytes(texts.file(kTrainSheetFile.name));
+
+  TempDir root;
+  const struct {
+    const char* what;
+    std::string line;
+    const char* says;
+  } cases[] = {
+      {"up a folder", "..\\X", "its line name \"..\\X\": '\\' separates folders on Windows"},
+      {"an absolute path", windows_path(root.path()) + "\\X", "':' names a drive (C:)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    payload.scenario = {c.line, kShippedTrainNumber};
+    std::filesystem::create_directory(root.file("run"));
+    const std::string exe = root.file("run/installer.exe");
+    write_file_bytes(exe, read_file_bytes(windows_program("Viterbo_Attigliano_7545.exe")) +
+                              encode_payload(payload));
+    ChildProcess run({wine_, exe}, options(root.path()));
+    ASSERT_NE(screen_.find(kApplicationTitle, 30), 0u) << "the message box did not appear";
+    const ProcessResult reader = run_process(
+        {wine_, windows_program("message_box_reader.exe"), kApplicationTitle}, options());
+    EXPECT_EQ(reader.exit_status, 0);
+    EXPECT_NE(reader.out.find(" Errore n. 1260: installer damaged: "), std::string::npos)
+        << reader.out;
+    EXPECT_NE(reader.out.find(c.says), std::string::npos) << reader.out;
+    ProcessResult result;
+    ASSERT_TRUE(run.wait(20000, &result)) << "OK did not close the box";
+    EXPECT_EQ(result.exit_status, 4);
+    EXPECT_EQ(everything_under(root.path()),
+              (std::vector<std::string>{"run", "run/installer.exe"}));
+    std::filesystem::remove_all(root.file("run"));
+  }
+}
+
+// scenario-tool.exe never makes an installer in its sources' folder, however a Windows user
+// spells the two: relative, absolute on a drive, in another case, with either separator.
+TEST_F(WineTest, PackageNeverInTheSourcesFolderHoweverItIsSpelt) {
+  TempDir root, documents;
+  const std::string dir = root.file("DIR");
+  std::filesystem::create_directory(dir);
+  std::filesystem::create_directory(root.file("other"));
+  const ScenarioIdentity shipped{kShippedLineName, kShippedTrainNumber};
+  ASSERT_TRUE(dati_linea(dir, shipped).ok());
+  ASSERT_TRUE(dati_treno(dir, shipped).ok());
+  ASSERT_TRUE(dati_note(documents.path(), shipped).ok());
+  ASSERT_TRUE(dati_scheda(documents.path(), shipped).ok());
+  ASSERT_TRUE(dati_rallentamenti(documents.path(), shipped).ok());
+  const std::string dir_w = windows_path(dir);
+  const struct {
+    const char* what;
+    std::string sources, output;
+    int status;
+  } cases[] = {
+      {"up and back", dir_w, "..\\DIR\\x.exe", 1},
+      {"absolute on its drive", ".", dir_w + "\\x.exe", 1},
+      {"another case", dir_w, windows_path(root.file("dir")) + "\\x.exe", 1},
+      {"forward slashes", dir_w, "../DIR/x.exe", 1},
+      {"a dot", dir_w, dir_w + "\\.\\x.exe", 1},
+      {"another folder", ".", "..\\other\\x.exe", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const ProcessResult made =
+        run_process({wine_, kWindowsBuild + "/tools/scenario-tool.exe", "package", c.sources,
+                     "--notes", windows_path(documents.file(kNotesFile.name)), "--sheet",
+                     windows_path(documents.file(kTrainSheetFile.name)), "--slowdowns",
+                     windows_path(documents.file(kSlowdownOrderFile.name)), "-o", c.output,
+                     "--installer", windows_path(windows_program("Viterbo_Attigliano_7545.exe"))},
+                    options(dir));
+    ASSERT_TRUE(made.exited);
+    EXPECT_EQ(made.exit_status, c.status) << made.out << made.err;
+    if (c.status != 0) {
+      EXPECT_NE(made.err.find("replace and then delete them"), std::string::npos) << made.err;
+    }
+    EXPECT_EQ(everything_under(dir), (std::vector<std::string>{"Viterbo_Attigliano_7545-.txt",
+                                                               "Viterbo_Attigliano_linea.txt"}));
+    EXPECT_EQ(everything_under(root.file("other")),
+              c.status == 0 ? std::vector<std::string>{"x.exe"} : std::vector<std::string>{});
+  }
 }

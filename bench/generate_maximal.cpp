@@ -22,6 +22,11 @@ int main(int argc, char** argv) {
     if (option == "--train") scenario.train_number = argv[i + 1];
     if (option == "--seed") seed = static_cast<uint32_t>(std::strtoul(argv[i + 1], nullptr, 10));
   }
+  const std::string refused = scenario_names_refusal(scenario, "--line", "--train");
+  if (!refused.empty()) {
+    std::fprintf(stderr, "generate-maximal: %s\n", refused.c_str());
+    return 1;
+  }
   const ScenarioSources sources = maximal_scenario(seed);
   for (const auto& [name, text] :
        {std::pair<std::string, const std::string&>(line_source_name(scenario), sources.line_source),

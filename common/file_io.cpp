@@ -10,6 +10,7 @@ namespace {
 
 // How many names a temporary file tries before the failure to create one is reported.
 constexpr unsigned kTemporaryAttempts = 100;
+static_assert(kTemporaryAttempts <= 100, "kLongestTemporarySuffix counts 2 digits of attempt");
 
 // A new temporary file beside `path`, created by this call: a name already taken by anything
 // (another process's temporary, or a link, FIFO or directory put there) is passed over for the

@@ -3,6 +3,7 @@
 // a Status whose message names the file and the operating system's reason.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -34,6 +35,12 @@ Status replace_file_in_placed_pieces(const std::string& path, uint64_t size,
 // The temporary file replace_file() tries `attempt`-th (from 0) for `path`: beside it, named
 // after it and after the process, <path>.scenario-tmp-<process id>-<attempt>.
 std::string temporary_path_for(const std::string& path, unsigned attempt);
+
+// The most characters temporary_path_for() adds to a file's name: ".scenario-tmp-" (14), a
+// process id of at most 10 digits (a 32-bit number on Linux and on Windows), "-" (1) and an
+// attempt of at most 2 digits (fewer than 100 are made). All ASCII: as many bytes, and as many
+// UTF-16 units.
+constexpr size_t kLongestTemporarySuffix = 14 + 10 + 1 + 2;
 
 // Deletes whatever temporary files of the files `names` in `directory` a killed process left
 // behind (links and FIFOs included, never following them; never a directory). Only for a caller

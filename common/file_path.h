@@ -15,6 +15,11 @@ std::string path_in(const std::string& directory, const std::string& file_name);
 // the root. A path with no separator gives ".".
 std::string directory_of(const std::string& path);
 
+// The folder that holds the file at `path`, as a path that opens as that folder: everything
+// before its last separator ('/' as well on Windows), keeping the separator of a root ("/",
+// "C:\"); "." for a bare name, and on Windows "C:" for "C:name", the drive's current folder.
+std::string folder_of(const std::string& path);
+
 // The last part of `path`: the file's own name, after the last separator ('/' as well on
 // Windows, where both separate).
 std::string file_name_of(const std::string& path);

@@ -23,3 +23,14 @@ TEST(FilePathTest, DirectoryOfDropsTheLastComponent) {
   // Joining a file name to the directory of a path puts the file beside it.
   EXPECT_EQ(path_in(directory_of(sep + "installer"), "x"), sep + "x");
 }
+
+TEST(FilePathTest, FolderOfOpensAsTheFolderThatHoldsThePath) {
+  const struct {
+    std::string path;
+    std::string folder;
+  } cases[] = {
+      {"/opt/sim/installer", "/opt/sim"}, {"/installer", "/"},          {"installer", "."},
+      {"../sim/installer", "../sim"},     {"sim/./installer", "sim/."},
+  };
+  for (const auto& c : cases) EXPECT_EQ(folder_of(c.path), c.folder) << c.path;
+}

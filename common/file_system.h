@@ -67,6 +67,10 @@ class FileSystem {
 // The process's real file system.
 FileSystem& platform_file_system();
 
+// The calling thread's last failure in a system call (errno; GetLastError on Windows), with
+// the system's own reason as its message().
+std::error_code last_system_error();
+
 // The process's id, which names its temporary files.
 unsigned long current_process_id();
 

@@ -165,6 +165,10 @@ FileSystem& platform_file_system() {
   return files;
 }
 
+std::error_code last_system_error() {
+  return last_error();
+}
+
 unsigned long current_process_id() {
   return static_cast<unsigned long>(getpid());
 }

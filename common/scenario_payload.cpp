@@ -180,5 +180,12 @@ PayloadFound find_payload(const ExecutableReader& read, uint64_t file_size,
     *why = "the scenario it carries is damaged (bytes left over)";
     return PayloadFound::kDamaged;
   }
+  // Its names build the names of the files written beside the installer: never one elsewhere.
+  const std::string refused =
+      scenario_names_refusal(payload->scenario, "its line name", "its train number");
+  if (!refused.empty()) {
+    *why = "the scenario it carries cannot name its files: " + refused;
+    return PayloadFound::kDamaged;
+  }
   return PayloadFound::kFound;
 }

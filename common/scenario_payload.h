@@ -9,7 +9,9 @@
 //   slowdown order, train sheet (Windows-1252 bytes, CR LF lines, exactly as written);
 //   then the trailer: the payload's length from its first byte to the trailer (u64), the CRC-32
 //   of those bytes (u32) and "SCENEND!" (8 bytes). All numbers little-endian.
-// A payload is damaged when any of that does not hold: cut short, grown, or changed.
+// A payload is damaged when any of that does not hold: cut short, grown, or changed; or when
+// its line name or train number could not name the files written beside the installer (see
+// scenario_names_refusal).
 #pragma once
 
 #include <cstdint>

@@ -23,11 +23,27 @@ std::string track_cells_name(const ScenarioIdentity& s) {
   return s.line_name + "_" + s.train_number + ".dat";
 }
 
+namespace {
+
+// The names are joined to the folder to make every path the compilation reads, writes or
+// deletes: a name that could lead out of the folder, or mean anything there but a plain file,
+// stops it before any file is touched, whoever the caller.
+Status names_refused(const CompileOptions& options) {
+  const std::string refused = scenario_names_refusal(options.scenario, "line name", "train number");
+  if (refused.empty()) return Status::Ok();
+  return Status::Error("cannot compile in " + options.directory + ": " + refused);
+}
+
+}  // namespace
+
 CompileResult memorizza_percorso(const CompileOptions& options, Compilation* out) {
   // Records of an earlier compilation must not pass for this one's.
   *out = Compilation();
   CompileResult result;
-  result.status = memorizza_dati(options, out);
+  if (options.sources != SourceHandling::kInMemory || options.write_files) {
+    result.status = names_refused(options);
+  }
+  if (result.status.ok()) result.status = memorizza_dati(options, out);
   if (!result.status.ok()) {
     result.end = CompileEnd::kFileFault;
     return result;
@@ -65,7 +81,8 @@ CompileResult memorizza_percorso(const CompileOptions& options, Compilation* out
 Status write_compiled_files(const CompileOptions& options, const CompiledRecords& records) {
   const std::string& directory = options.directory;
   const ScenarioIdentity& scenario = options.scenario;
-  Status status;
+  Status status = names_refused(options);
+  if (!status.ok()) return status;
   if (options.build_plan) {
     // The plan goes out piece by piece as it is computed: the longest route's takes 20 MB.
     status = replace_file_in_placed_pieces(

@@ -8,7 +8,11 @@
 #include <functional>
 
 #include "common/file_io.h"
+#include "compiler/scenario_compiler.h"
 #include "documents/driver_documents.h"
+#include "sources/line_source.h"
+#include "sources/train_source.h"
+#include "test_support/hostile_names.h"
 #include "test_support/process.h"
 #include "test_support/sha256.h"
 #include "test_support/shipped_files.h"
@@ -47,6 +51,30 @@ ProcessResult package(const TempDir& sources, const std::vector<std::string>& do
                                    "--installer", INSTALLER_PATH};
   args.insert(args.end(), more.begin(), more.end());
   return run_tool(args);
+}
+
+// Every file and folder under `root`, as paths relative to it, sorted.
+std::vector<std::string> everything_under(const std::string& root) {
+  std::vector<std::string> found;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    found.push_back(std::filesystem::relative(entry.path(), root).string());
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+// The shipped scenario's texts, as an installer carries them, under the names of `scenario`.
+ScenarioPayload shipped_payload(const ScenarioIdentity& scenario) {
+  TempDir sources, documents;
+  write_shipped_texts(sources, documents);
+  ScenarioPayload payload;
+  payload.scenario = scenario;
+  payload.line_source = read_file_bytes(sources.file(line_source_name(kShipped)));
+  payload.train_source = read_file_bytes(sources.file(train_source_name(kShipped)));
+  payload.notes = read_file_bytes(documents.file(kNotesFile.name));
+  payload.slowdown_order = read_file_bytes(documents.file(kSlowdownOrderFile.name));
+  payload.train_sheet = read_file_bytes(documents.file(kTrainSheetFile.name));
+  return payload;
 }
 
 }  // namespace
@@ -184,5 +212,126 @@ TEST(PackageTest, RefusesWhatItCannotPackage) {
     EXPECT_NE((result.out + result.err).find(c.says), std::string::npos)
         << result.out << result.err;
     EXPECT_TRUE(out.list().empty());
+  }
+}
+
+// A line name or train number that could put a file anywhere but in its folder, or mean
+// anything there but a plain file, is refused by package as bad usage, and makes an installer
+// carrying it (by hand) damaged: nothing is written anywhere.
+TEST(PackageTest, HostileNamesNameNoFile) {
+  TempDir sources, documents, root;
+  const std::vector<std::string> texts = write_shipped_texts(sources, documents);
+  const std::vector<std::string> sources_before = everything_under(sources.path());
+  // Both runs below work in folders of `root`, and the names point into it and above them.
+  const std::string work = root.file("work"), run = root.file("work/run");
+  for (const HostileName& h : hostile_names(root.path())) {
+    SCOPED_TRACE(h.what);
+    if (h.on_command_line) {
+      // No -o: the default output is named after the names, in the working folder.
+      std::filesystem::create_directory(work);
+      ProcessOptions in_work;
+      in_work.working_directory = work;
+      const ProcessResult made = run_process(
+          {SCENARIO_TOOL_PATH, "package", sources.path(), "--line", h.scenario.line_name, "--train",
+           h.scenario.train_number, "--notes", texts[0], "--sheet", texts[1], "--slowdowns",
+           texts[2], "--target", "linux", "--installer", INSTALLER_PATH},
+          in_work);
+      EXPECT_EQ(made.exit_status, 1);
+      EXPECT_NE(made.err.find(h.says), std::string::npos) << made.err;
+      EXPECT_EQ(everything_under(root.path()), std::vector<std::string>{"work"});
+      EXPECT_EQ(everything_under(sources.path()), sources_before);
+      std::filesystem::remove_all(work);
+    }
+
+    // The shipped installer with the names appended by hand, run from a folder of its own.
+    std::filesystem::create_directories(run);
+    write_file_bytes(run + "/installer",
+                     read_file_bytes(INSTALLER_PATH) + encode_payload(shipped_payload(h.scenario)));
+    ASSERT_TRUE(make_executable(run + "/installer").ok());
+    ProcessOptions no_display;
+    no_display.unset_environment = {"DISPLAY", "WAYLAND_DISPLAY"};
+    no_display.working_directory = work;
+    const ProcessResult ran = run_process({run + "/installer"}, no_display);
+    EXPECT_EQ(ran.exit_status, 4);
+    EXPECT_NE(ran.err.find(" Errore n. 1260: installer damaged: the scenario it carries cannot "
+                           "name its files: its "),
+              std::string::npos)
+        << ran.err;
+    EXPECT_NE(ran.err.find(h.says), std::string::npos) << ran.err;
+    EXPECT_EQ(everything_under(root.path()),
+              (std::vector<std::string>{"work", "work/run", "work/run/installer"}));
+    std::filesystem::remove_all(work);
+  }
+}
+
+// Names that are plain file names on every platform keep working: accents, blanks inside, a
+// dot inside, words that only begin like a device's, the longest a file name takes.
+TEST(PackageTest, PlainNamesArePackagedAndInstalled) {
+  TempDir shipped_sources, documents;
+  const std::vector<std::string> texts = write_shipped_texts(shipped_sources, documents);
+  for (const ScenarioIdentity& s : accepted_names()) {
+    SCOPED_TRACE(s.line_name + " " + s.train_number);
+    TempDir sources, out, run;
+    const ScenarioPayload payload = shipped_payload(s);
+    write_file_bytes(sources.file(line_source_name(s)), payload.line_source);
+    write_file_bytes(sources.file(train_source_name(s)), payload.train_source);
+    const ProcessResult made = package(sources, texts, out.file("inst"),
+                                       {"--line", s.line_name, "--train", s.train_number});
+    ASSERT_EQ(made.exit_status, 0) << made.out << made.err;
+    const ProcessResult ran = run_installer_in(out.file("inst"), run);
+    EXPECT_EQ(ran.exit_status, 0) << ran.err;
+    std::vector<std::string> expected = {
+        "installer",       notes_name(s),          slowdown_order_name(s), train_sheet_name(s),
+        line_plan_name(s), scenario_table_name(s), track_cells_name(s)};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(run.list(), expected);
+  }
+}
+
+// The installer is never made in its sources' folder, however the two are spelt: the folders
+// are compared, not their names.
+TEST(PackageTest, NeverInTheSourcesFolderHoweverItIsSpelt) {
+  TempDir root, spare, documents;
+  const std::string dir = root.file("DIR");
+  std::filesystem::create_directory(dir);
+  std::filesystem::create_directory(root.file("other"));
+  std::filesystem::create_directory_symlink(dir, root.file("link"));
+  ASSERT_TRUE(dati_linea(dir, kShipped).ok());
+  ASSERT_TRUE(dati_treno(dir, kShipped).ok());
+  const std::vector<std::string> texts = write_shipped_texts(spare, documents);
+  const struct {
+    const char* what;
+    std::string cwd, sources, output;
+    int status;
+    std::string says;
+  } cases[] = {
+      {"a dot", root.path(), dir, dir + "/./inst", 1, "replace and then delete them"},
+      {"up and back", root.path(), dir, dir + "/../DIR/inst", 1, "replace and then delete them"},
+      {"a link to it", root.path(), dir, root.file("link") + "/inst", 1, "replace and then delete"},
+      {"relative from the sources", dir, ".", "../DIR/inst", 1, "replace and then delete them"},
+      {"relative from above", root.path(), dir, "DIR/inst", 1, "replace and then delete them"},
+      {"the default output, there", dir, dir, "", 1, "replace and then delete them"},
+      {"a folder that is missing", root.path(), dir, root.file("missing") + "/inst", 4,
+       "cannot make " + root.file("missing") + "/inst: cannot open the folder"},
+      {"another folder", dir, ".", "../other/inst", 0, "made ../other/inst"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::string> args = {SCENARIO_TOOL_PATH, "package",  c.sources, "--notes",
+                                     texts[0],           "--sheet",  texts[1],  "--slowdowns",
+                                     texts[2],           "--target", "linux",   "--installer",
+                                     INSTALLER_PATH};
+    if (!c.output.empty()) args.insert(args.end(), {"-o", c.output});
+    ProcessOptions options;
+    options.working_directory = c.cwd;
+    const ProcessResult made = run_process(args, options);
+    EXPECT_EQ(made.exit_status, c.status) << made.out << made.err;
+    EXPECT_NE((made.out + made.err).find(c.says), std::string::npos) << made.out << made.err;
+    const std::vector<std::string> made_here =
+        c.status == 0 ? std::vector<std::string>{"inst"} : std::vector<std::string>{};
+    EXPECT_EQ(everything_under(root.file("other")), made_here);
+    EXPECT_EQ(everything_under(dir), (std::vector<std::string>{"Viterbo_Attigliano_7545-.txt",
+                                                               "Viterbo_Attigliano_linea.txt"}));
+    std::filesystem::remove_all(root.file("other/inst"));
   }
 }

@@ -31,6 +31,7 @@
 #include "common/file_path.h"
 #include "common/folder_lock.h"
 #include "common/own_executable.h"
+#include "common/same_folder.h"
 #include "common/scenario_identity.h"
 #include "common/windows_1252.h"
 #include "compiler/error_codes.h"
@@ -156,7 +157,9 @@ const char kPackageHelp[] =
     "Sources that do not compile with error code 0 are refused with their problems; with\n"
     "--werror, sources with a warning too.\n"
     "  -o OUT               the installer to make (default <line>_<train>.exe, or <line>_<train>\n"
-    "                       for Linux, in the current folder); never the sources' folder\n"
+    "                       for Linux, in the current folder); never in the sources' folder,\n"
+    "                       however it is spelt (the folders are compared, not their names),\n"
+    "                       and its folder must exist\n"
     "  --target             windows (default) or linux\n"
     "  --installer PROGRAM  the shipped installer to start from; by default\n"
     "                       Viterbo_Attigliano_7545.exe (or Viterbo_Attigliano_7545 for Linux)\n"
@@ -378,6 +381,10 @@ std::string parse(std::vector<std::string> args, void (*declare)(CLI::App&, Argu
            "\" holds a character that Windows-1252, the code page of the simulator's files, " +
            "cannot represent";
   }
+  // Every file name is built from the two names: neither may lead out of DIR or mean anything
+  // but a plain file there, on Linux or on Windows.
+  const std::string refused = scenario_names_refusal(a->scenario, "--line", "--train");
+  if (!refused.empty()) return refused;
   if (a->directory.empty()) return "a directory is needed";
   if (!file_exists(a->directory) || is_regular_file(a->directory)) {
     return a->directory + " is not a directory";
@@ -804,9 +811,12 @@ int package(const Arguments& a) {
           ? a.output
           : a.scenario.line_name + "_" + a.scenario.train_number + (windows ? ".exe" : "");
   // Run in the sources' folder, the installer would write its sources over them, then delete
-  // them: it never goes there.
-  if (directory_of(output) == a.directory ||
-      (directory_of(output) == "." && (a.directory == "." || a.directory == "./"))) {
+  // them: it never goes there, however that folder is spelt (".", "..", a link, another case).
+  // The output's folder must exist to be told apart, as it must to be written at all.
+  bool beside_sources = false;
+  const Status compared = same_folder(folder_of(output), a.directory, &beside_sources);
+  if (!compared.ok()) return file_fault("cannot make " + output + ": " + compared.message());
+  if (beside_sources) {
     return usage_error(
         "the installer would lie beside the sources it carries, and running it "
         "there would replace and then delete them: give -o a path in another "
