@@ -75,7 +75,6 @@ TEST(FaultTest, AReadOnlyFolder) {
   EXPECT_EQ(result.exit_status, 1);
   // The first file the run makes is its lock file, before any source.
   EXPECT_EQ(result.err, std::string(kExecutable) + ": cannot create " +
-                            folder.file("Viterbo_Attigliano.scenario-lock") +
-                            ": Permission denied\n");
+                            folder.file("scenario-folder.lock") + ": Permission denied\n");
   EXPECT_EQ(folder.list(), std::vector<std::string>{kExecutable});
 }

@@ -1,9 +1,18 @@
 // Runs that share a folder, and folders that are not as the runs left them: two installers
 // started together, the installer and the authors' tool at once, two compiles with the source
-// edited between them, some of them killed; a run that finds the folder busy; links and FIFOs
-// planted at the names of temporary files; a file-size limit.
+// edited between them, some of them killed or ended by a signal; a run that finds the folder
+// busy, also by a run of another scenario whose files share names with its own; a lock file
+// another user left; links, FIFOs, sockets and directories planted at the names of temporary
+// files and of the lock file; a file-size limit.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -17,6 +26,7 @@
 #include "common/file_path.h"
 #include "common/folder_lock.h"
 #include "common/scenario_identity.h"
+#include "compiler/scenario_compiler.h"
 #include "sources/line_source.h"
 #include "sources/train_source.h"
 #include "test_support/process.h"
@@ -27,7 +37,7 @@
 namespace {
 
 const char kExecutable[] = "Viterbo_Attigliano_7545";
-const char kLockFile[] = "Viterbo_Attigliano.scenario-lock";
+const char kLockFile[] = "scenario-folder.lock";
 const ScenarioIdentity kShipped{kShippedLineName, kShippedTrainNumber};
 
 ProcessOptions without_display() {
@@ -363,4 +373,328 @@ TEST(SharedFolderTest, TwoRunsInOneFolderNeverMixTheirFiles) {
   std::printf("%d rounds, %d of them with a run killed, in %.1f s\n", rounds, killed_rounds,
               seconds);
   expect_a_complete_installation(installer_folder);
+}
+
+namespace {
+
+// How long a test waits for a run to reach the state it waits for.
+constexpr std::chrono::seconds kDeadline(60);
+
+// Waits until `condition` holds, at most kDeadline; whether it did.
+template <typename Condition>
+bool eventually(Condition condition) {
+  const auto deadline = std::chrono::steady_clock::now() + kDeadline;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+// The shipped sources of `scenario` in `folder`, the line source with `misspelt` rows more
+// whose keyword matches none: they compile to the same files, each row a warning.
+void write_sources(const TempDir& folder, const ScenarioIdentity& scenario, int misspelt = 0) {
+  ASSERT_TRUE(dati_linea(folder.path(), scenario).ok());
+  ASSERT_TRUE(dati_treno(folder.path(), scenario).ok());
+  const std::string path = folder.file(line_source_name(scenario));
+  std::string text = read_file_bytes(path);
+  const size_t end = text.find("[fine]");
+  ASSERT_NE(end, std::string::npos);
+  std::string rows;
+  for (int i = 0; i < misspelt; ++i) rows += "pendenze, 500, 3\r\n";
+  write_file_bytes(path, text.insert(end, rows));
+}
+
+// A `scenario-tool compile` stopped while it holds the folder: its report goes to a FIFO that
+// nobody reads until finish(), and is longer than a pipe holds (the sources must make over
+// 64 KiB of warnings), so the tool waits in its write, its compiled files written, until the
+// report is read or a signal ends it.
+class StoppedCompile {
+ public:
+  StoppedCompile(const TempDir& folder, const std::vector<std::string>& options)
+      : fifo_(fifo_folder_.file("report")) {
+    EXPECT_EQ(mkfifo(fifo_.c_str(), 0600), 0);
+    reader_ = open(fifo_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    EXPECT_GE(reader_, 0);
+    std::vector<std::string> argv = {
+        "/bin/sh",          "-c",      "exec \"$0\" \"$@\" 2>\"$REPORT_FIFO\"",
+        SCENARIO_TOOL_PATH, "compile", folder.path(),
+        "--max-warnings",   "0"};
+    argv.insert(argv.end(), options.begin(), options.end());
+    ProcessOptions with_fifo = without_display();
+    with_fifo.set_environment = {{"REPORT_FIFO", fifo_}};
+    child_ = std::make_unique<ChildProcess>(argv, with_fifo);
+  }
+  ~StoppedCompile() {
+    if (reader_ >= 0) close(reader_);
+  }
+
+  // Whether the tool has filled the pipe, so is stopped in its write.
+  bool stopped() const {
+    const int capacity = fcntl(reader_, F_GETPIPE_SZ);
+    return eventually([&] {
+      int queued = 0;
+      return ioctl(reader_, FIONREAD, &queued) == 0 && queued >= capacity;
+    });
+  }
+
+  // Reads the report to its end, and the tool's end.
+  ProcessResult finish() {
+    char buffer[65536];
+    const auto deadline = std::chrono::steady_clock::now() + kDeadline;
+    for (;;) {
+      const ssize_t got = read(reader_, buffer, sizeof buffer);
+      if (got == 0) break;
+      if (got < 0) {
+        if (errno != EAGAIN && errno != EINTR) break;
+        if (std::chrono::steady_clock::now() >= deadline) {
+          ADD_FAILURE() << "the report did not end within a minute";
+          break;
+        }
+        pollfd readable = {reader_, POLLIN, 0};
+        poll(&readable, 1, 10);
+      }
+    }
+    return ended(*child_);
+  }
+
+  ChildProcess& child() { return *child_; }
+
+ private:
+  TempDir fifo_folder_;
+  std::string fifo_;
+  int reader_ = -1;
+  std::unique_ptr<ChildProcess> child_;
+};
+
+// A report of over 64 KiB: each misspelt row gives about 150 bytes of it.
+constexpr int kMisspeltRows = 1000;
+
+// The stall probe, as the installer of `folder`: it stops for good at its first write, holding
+// the folder's lock, with the temporary file of its first source made.
+std::unique_ptr<ChildProcess> stalled_installer(const TempDir& folder) {
+  std::filesystem::copy_file(STALL_PROBE_PATH, folder.file(kExecutable),
+                             std::filesystem::copy_options::overwrite_existing);
+  auto child = std::make_unique<ChildProcess>(std::vector<std::string>{folder.file(kExecutable)},
+                                              without_display());
+  EXPECT_TRUE(eventually([&] { return !temporaries_in(folder).empty(); }))
+      << "the installer did not reach its first write";
+  return child;
+}
+
+}  // namespace
+
+// Line "L" with train "X_1" and line "L_X" with train "1" both write L_X_1.sim and L_X_1.dat,
+// and the installer's Viterbo_Attigliano_7545.sim is also that of line "Viterbo" with train
+// "Attigliano_7545". While a run of one holds the folder, a compile of the other waits, then
+// stops having written nothing; once the first has ended, it works.
+TEST(SharedFolderTest, ScenariosWhoseFilesShareNamesTakeTurns) {
+  const ScenarioIdentity compile_first{"L", "X_1"}, compile_second{"L_X", "1"};
+  const ScenarioIdentity viterbo{"Viterbo", "Attigliano_7545"};
+  const struct {
+    const char* holder;
+    bool installer_holds;
+    ScenarioIdentity other;
+  } cases[] = {{"a compile of line L, train X_1", false, compile_second},
+               {"the installer", true, viterbo}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.holder);
+    TempDir folder;
+    write_sources(folder, c.other);
+    std::unique_ptr<StoppedCompile> compile;
+    std::unique_ptr<ChildProcess> installer;
+    if (c.installer_holds) {
+      installer = stalled_installer(folder);
+    } else {
+      write_sources(folder, compile_first, kMisspeltRows);
+      compile = std::make_unique<StoppedCompile>(
+          folder, std::vector<std::string>{"--line", "L", "--train", "X_1"});
+      ASSERT_TRUE(compile->stopped()) << "the first compile did not stop in its report";
+    }
+    const std::vector<std::string> before = folder.list();
+    const std::string shared_table = folder.file(scenario_table_name(c.other));
+    const std::string table_before = c.installer_holds ? "" : read_file_bytes(shared_table);
+
+    const ProcessResult refused =
+        run_process({SCENARIO_TOOL_PATH, "compile", folder.path(), "--line", c.other.line_name,
+                     "--train", c.other.train_number, "--wait", "0.2"});
+    EXPECT_EQ(refused.exit_status, 4);
+    EXPECT_EQ(refused.err, "scenario-tool: another run is already working in " + folder.path() +
+                               ": try again when it has finished\n");
+    EXPECT_EQ(folder.list(), before);
+    if (!c.installer_holds) {
+      EXPECT_TRUE(read_file_bytes(shared_table) == table_before) << "the refused run wrote";
+    }
+
+    if (c.installer_holds) {
+      installer->kill();
+    } else {
+      const ProcessResult first = compile->finish();
+      EXPECT_EQ(first.exit_status, 0) << first.out;
+    }
+    const ProcessResult second =
+        run_process({SCENARIO_TOOL_PATH, "compile", folder.path(), "--line", c.other.line_name,
+                     "--train", c.other.train_number, "--wait", "0.2"});
+    EXPECT_EQ(second.exit_status, 0) << second.err;
+    EXPECT_TRUE(read_file_bytes(shared_table) != table_before) << "the second run wrote nothing";
+    EXPECT_FALSE(std::filesystem::exists(folder.file(kLockFile)));
+  }
+}
+
+// A run that a SIGTERM, SIGINT or SIGHUP ends while it holds the folder takes its lock file and
+// the temporary file it was writing with it, and ends as that signal ends a process; the next
+// run works.
+TEST(SharedFolderTest, ARunEndedByASignalLeavesNoLockFile) {
+  for (const int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+    for (const bool installer : {true, false}) {
+      SCOPED_TRACE(std::string(installer ? "installer" : "compile") + ", signal " +
+                   std::to_string(signal_number));
+      TempDir folder;
+      std::unique_ptr<ChildProcess> stalled;
+      std::unique_ptr<StoppedCompile> compile;
+      if (installer) {
+        stalled = stalled_installer(folder);
+      } else {
+        write_sources(folder, kShipped, kMisspeltRows);
+        compile = std::make_unique<StoppedCompile>(folder, std::vector<std::string>{});
+        ASSERT_TRUE(compile->stopped()) << "the compile did not stop in its report";
+      }
+      ASSERT_TRUE(std::filesystem::exists(folder.file(kLockFile)));
+      ChildProcess& run = installer ? *stalled : compile->child();
+      run.send_signal(signal_number);
+      const ProcessResult result = ended(run);
+      EXPECT_FALSE(result.exited);
+      EXPECT_EQ(result.signal, signal_number);
+      EXPECT_FALSE(std::filesystem::exists(folder.file(kLockFile)));
+      EXPECT_EQ(temporaries_in(folder), std::vector<std::string>{});
+
+      if (installer) {
+        std::filesystem::copy_file(INSTALLER_PATH, folder.file(kExecutable),
+                                   std::filesystem::copy_options::overwrite_existing);
+        const ProcessResult next = run_process({folder.file(kExecutable)}, without_display());
+        EXPECT_EQ(next.exit_status, 0) << next.err;
+        expect_a_complete_installation(folder);
+      } else {
+        const ProcessResult next = run_process(tool_compile(folder.path()));
+        EXPECT_EQ(next.exit_status, 0) << next.out;
+        EXPECT_FALSE(std::filesystem::exists(folder.file(kLockFile)));
+      }
+    }
+  }
+}
+
+// A lock file that a killed run of another user left (mode 0644, not this user's to write) is
+// taken over: the lock is the system's lock on the open file, which needs no write access. In a
+// sticky folder this user may not delete it either, and it stays, harmless.
+TEST(SharedFolderTest, ALockFileAnotherUserLeftIsTakenOver) {
+  if (geteuid() != 0) GTEST_SKIP() << "making files of other users takes root";
+  const uid_t left_by = 65534;  // nobody
+  const uid_t runner = 12345;   // any other user
+  const std::vector<std::string> as_runner = {
+      "/usr/bin/setpriv", "--reuid=" + std::to_string(runner), "--regid=" + std::to_string(runner),
+      "--clear-groups", "--"};
+  for (const bool installer : {true, false}) {
+    for (const bool sticky : {false, true}) {
+      SCOPED_TRACE(std::string(installer ? "installer" : "compile") +
+                   (sticky ? ", sticky folder" : ", the runner's folder"));
+      TempDir root;
+      ASSERT_EQ(chmod(root.path().c_str(), 0755), 0);
+      const std::string folder = root.file("shared");
+      ASSERT_TRUE(std::filesystem::create_directory(folder));
+      if (sticky) {
+        ASSERT_EQ(chmod(folder.c_str(), 01777), 0);
+      } else {
+        ASSERT_EQ(chown(folder.c_str(), runner, runner), 0);
+      }
+      const std::string lock_file = path_in(folder, kLockFile);
+      write_file_bytes(lock_file, "");
+      ASSERT_EQ(chown(lock_file.c_str(), left_by, left_by), 0);
+      ASSERT_EQ(chmod(lock_file.c_str(), 0644), 0);
+      std::vector<std::string> argv = as_runner;
+      if (installer) {
+        std::filesystem::copy_file(INSTALLER_PATH, path_in(folder, kExecutable));
+        argv.push_back(path_in(folder, kExecutable));
+      } else {
+        ASSERT_TRUE(dati_linea(folder, kShipped).ok());
+        ASSERT_TRUE(dati_treno(folder, kShipped).ok());
+        for (const std::string& a : tool_compile(folder)) argv.push_back(a);
+      }
+      const ProcessResult result = run_process(argv, without_display());
+      EXPECT_EQ(result.exit_status, 0) << result.err;
+      for (const ShippedFile& file : shipped_compiled_files()) {
+        EXPECT_EQ(sha256_hex(read_file_bytes(path_in(folder, file.name))), file.sha256)
+            << file.name;
+      }
+      struct stat left;
+      EXPECT_EQ(lstat(lock_file.c_str(), &left) == 0, sticky) << "the lock file stays only when "
+                                                                 "this user may not delete it";
+    }
+  }
+}
+
+namespace {
+
+// Plants at `path` what `what` names: "link" to `victim`, "dangling" link to `nowhere`,
+// "fifo", "socket" or "directory".
+void plant(const std::string& what, const std::string& path, const std::string& victim,
+           const std::string& nowhere) {
+  if (what == "link") {
+    std::filesystem::create_symlink(victim, path);
+  } else if (what == "dangling") {
+    std::filesystem::create_symlink(nowhere, path);
+  } else if (what == "fifo") {
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  } else if (what == "socket") {
+    const int listening = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(path.size(), sizeof address.sun_path);
+    path.copy(address.sun_path, path.size());
+    ASSERT_EQ(bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    close(listening);
+  } else {
+    ASSERT_TRUE(std::filesystem::create_directory(path));
+  }
+}
+
+}  // namespace
+
+// Whatever is at the lock file's name and is no regular file stops the installer and the
+// tool before anything is written, saying what it is; it is neither followed (a link's target
+// is neither deleted nor made) nor deleted.
+TEST(SharedFolderTest, WhatIsPlantedAtTheLockNameIsRefusedAndLeftAlone) {
+  const struct {
+    const char* planted;
+    const char* kind;
+  } cases[] = {{"link", "a symbolic link"},
+               {"dangling", "a symbolic link"},
+               {"fifo", "a FIFO"},
+               {"socket", "a socket"},
+               {"directory", "a directory"}};
+  for (const auto& c : cases) {
+    for (const bool installer : {true, false}) {
+      SCOPED_TRACE(std::string(c.planted) + (installer ? ", installer" : ", compile"));
+      TempDir folder, elsewhere;
+      write_file_bytes(elsewhere.file("victim"), "victim");
+      plant(c.planted, folder.file(kLockFile), elsewhere.file("victim"), elsewhere.file("nowhere"));
+      std::vector<std::string> argv;
+      if (installer) {
+        std::filesystem::copy_file(INSTALLER_PATH, folder.file(kExecutable));
+        argv = {folder.file(kExecutable)};
+      } else {
+        ASSERT_TRUE(dati_linea(folder.path(), kShipped).ok());
+        ASSERT_TRUE(dati_treno(folder.path(), kShipped).ok());
+        argv = tool_compile(folder.path());
+      }
+      const std::vector<std::string> before = folder.list();
+      const ProcessResult result = run_process(argv, without_display());
+      EXPECT_EQ(result.exit_status, installer ? 1 : 4);
+      EXPECT_EQ(result.err, std::string(installer ? kExecutable : "scenario-tool") +
+                                ": cannot lock " + folder.file(kLockFile) + ": it is " + c.kind +
+                                ": remove it\n");
+      EXPECT_EQ(folder.list(), before);
+      EXPECT_EQ(elsewhere.list(), std::vector<std::string>{"victim"});
+      EXPECT_EQ(read_file_bytes(elsewhere.file("victim")), "victim");
+    }
+  }
 }

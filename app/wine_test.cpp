@@ -268,14 +268,12 @@ TEST_F(WineTest, TwoInstallersStartedTogetherBothEndWell) {
 TEST_F(WineTest, ARunThatFindsTheFolderBusySaysSo) {
   TempDir folder;
   std::filesystem::copy_file(windows_program("fault_probe.exe"), folder.file("probe.exe"));
-  ChildProcess holder(
-      {wine_, windows_program("lock_holder.exe"), "Viterbo_Attigliano.scenario-lock", "60000"},
-      options(folder.path()));
+  ChildProcess holder({wine_, windows_program("lock_holder.exe"), "scenario-folder.lock", "60000"},
+                      options(folder.path()));
   for (int i = 0; i < 300 && folder.list().size() < 2; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
-  ASSERT_EQ(folder.list(),
-            (std::vector<std::string>{"Viterbo_Attigliano.scenario-lock", "probe.exe"}));
+  ASSERT_EQ(folder.list(), (std::vector<std::string>{"probe.exe", "scenario-folder.lock"}));
   // No file fails; the run waits 0.3 s for the folder.
   ChildProcess probe({wine_, folder.file("probe.exe"), "0", "300"}, options());
   ASSERT_NE(screen_.find(kApplicationTitle, 30), 0u) << "the message box did not appear";
@@ -286,8 +284,36 @@ TEST_F(WineTest, ARunThatFindsTheFolderBusySaysSo) {
   ProcessResult result;
   ASSERT_TRUE(probe.wait(20000, &result)) << "OK did not close the box";
   EXPECT_EQ(result.exit_status, 1);
-  EXPECT_EQ(folder.list(),
-            (std::vector<std::string>{"Viterbo_Attigliano.scenario-lock", "probe.exe"}));
+  EXPECT_EQ(folder.list(), (std::vector<std::string>{"probe.exe", "scenario-folder.lock"}));
+}
+
+// Wine shows a Unix symbolic link as the file it leads to, and would create the file a dangling
+// one leads to. A link planted at the lock file's name is refused, saying so in the message box,
+// and neither it nor what it leads to is deleted or made.
+TEST_F(WineTest, ALinkAtTheLockNameIsRefused) {
+  for (const bool dangling : {false, true}) {
+    SCOPED_TRACE(dangling ? "a link that leads nowhere" : "a link to a file");
+    TempDir folder, elsewhere;
+    std::filesystem::copy_file(windows_program("Viterbo_Attigliano_7545.exe"),
+                               folder.file("installer.exe"));
+    write_file_bytes(elsewhere.file("victim"), "victim");
+    std::filesystem::create_symlink(elsewhere.file(dangling ? "nowhere" : "victim"),
+                                    folder.file("scenario-folder.lock"));
+    ChildProcess installer({wine_, folder.file("installer.exe")}, options(elsewhere.path()));
+    ASSERT_NE(screen_.find(kApplicationTitle, 30), 0u) << "the message box did not appear";
+    const ProcessResult reader = run_process(
+        {wine_, windows_program("message_box_reader.exe"), kApplicationTitle}, options());
+    EXPECT_EQ(reader.exit_status, 0);
+    EXPECT_NE(reader.out.find("scenario-folder.lock: it is a symbolic link: remove it"),
+              std::string::npos)
+        << reader.out;
+    ProcessResult result;
+    ASSERT_TRUE(installer.wait(20000, &result)) << "OK did not close the box";
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(folder.list(), (std::vector<std::string>{"installer.exe", "scenario-folder.lock"}));
+    EXPECT_EQ(elsewhere.list(), std::vector<std::string>{"victim"});
+    EXPECT_EQ(read_file_bytes(elsewhere.file("victim")), "victim");
+  }
 }
 
 namespace {

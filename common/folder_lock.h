@@ -1,11 +1,13 @@
-// One run at a time on a scenario's files in a folder. A run holds the lock from before it
-// writes (or, for the authors' tool, reads) its first file until it has written its last, so
-// that two runs started together never interleave: the second waits for the first to end. The
-// lock is held by the operating system for the open lock file, so a process that dies, even by
-// kill -9, lets it go.
+// One run at a time in a folder. A run holds the lock from before it writes (or, for the
+// authors' tool, reads) its first file until it has written its last, so that two runs started
+// together never interleave: the second waits for the first to end. The lock is held by the
+// operating system for the open lock file, so a process that dies, even by kill -9, lets it go.
+// The lock file is only ever a regular file: anything else at its name (a link, a FIFO, a
+// socket, a directory, a device) is refused, never followed, and left where it is.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "common/status.h"
 
@@ -22,22 +24,37 @@ class FolderLock {
   FolderLock& operator=(const FolderLock&) = delete;
 
   // Takes the lock file at `path`, created when missing, waiting up to `wait_milliseconds`
-  // while another process holds it. Fails with one line for the user when it is still held
-  // then (naming the folder), or with the file's name and the system's reason when the lock
-  // file cannot be made.
+  // while another process holds it. A lock file that another user left is taken too, even when
+  // this one may not write it. Fails with one line for the user when it is still held then
+  // (naming the folder), when something other than a regular file is at the name (saying what
+  // it is), or with the file's name and the system's reason when the lock file cannot be made.
   Status acquire(const std::string& path, int wait_milliseconds);
 
-  // Lets the lock go and deletes the lock file, so that a complete run leaves none behind.
-  // Nothing when not held.
+  // Lets the lock go and deletes the lock file (when the name still leads to the file held, and
+  // the system lets this user delete it), so that a complete run leaves none behind. Nothing
+  // when not held.
   void release();
 
   bool held() const;
 
+  // Asked before acquire(): on POSIX, while the lock is held, a SIGTERM, SIGINT or SIGHUP
+  // deletes the lock file (only when its name still leads to the file held) and whatever is at
+  // the paths `also_removed` (the run's own temporary files), then ends the process as the
+  // signal would have. A signal the process ignores stays ignored. One lock of the process at a
+  // time asks for it. On Windows nothing is needed: the system closes the lock file of a process
+  // that ends, and it goes with its last handle.
+  void clean_up_on_signals(std::vector<std::string> also_removed);
+
  private:
   std::string path_;
+  std::vector<std::string> removed_on_signal_;
+  bool clean_up_on_signals_ = false;
 #ifdef _WIN32
   void* handle_ = nullptr;
 #else
   int fd_ = -1;
+  // Hands the held lock file to the signal handler, and takes it back.
+  void arm_signal_handler();
+  void disarm_signal_handler();
 #endif
 };

@@ -119,8 +119,8 @@ std::string train_source_name(const ScenarioIdentity& s) {
   return s.line_name + "_" + s.train_number + "-.txt";
 }
 
-std::string lock_file_name(const ScenarioIdentity& s) {
-  return s.line_name + ".scenario-lock";
+std::string lock_file_name() {
+  return "scenario-folder.lock";
 }
 
 std::string notes_name(const ScenarioIdentity& s) {

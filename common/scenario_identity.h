@@ -17,9 +17,11 @@ extern const char kShippedTrainNumber[];  // "7545"
 std::string line_source_name(const ScenarioIdentity& s);   // <line>_linea.txt
 std::string train_source_name(const ScenarioIdentity& s);  // <line>_<train>-.txt
 
-// The lock file a run holds in the folder while it works there. One for the whole line: the
-// line source and the line plan are shared by every train of the line.
-std::string lock_file_name(const ScenarioIdentity& s);  // <line>.scenario-lock
+// The lock file a run holds in the folder while it works there. One for the whole folder, named
+// after no scenario: file names are plain concatenations, so two scenarios can share one (line
+// "L" with train "X_1" and line "L_X" with train "1" both write L_X_1.sim), and every train of a
+// line shares the line's files. No scenario file ends in ".lock".
+std::string lock_file_name();  // scenario-folder.lock
 
 // Documents for the driver.
 std::string notes_name(const ScenarioIdentity& s);           // <line>_<train>_note.txt

@@ -46,6 +46,12 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const ProcessOp
   // Child: only async-signal-safe work from here on until exec.
   if (!options.working_directory.empty() && chdir(options.working_directory.c_str()) != 0)
     _exit(126);
+  // The signals that end a run, as a user's shell hands them over, whatever the test runner
+  // made of them.
+  for (int signal_number : {SIGTERM, SIGINT, SIGHUP}) signal(signal_number, SIG_DFL);
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
   for (const auto& name : options.unset_environment) unsetenv(name.c_str());
   for (const auto& [name, value] : options.set_environment) setenv(name.c_str(), value.c_str(), 1);
   const int in = open("/dev/null", O_RDONLY);
@@ -91,6 +97,10 @@ void ChildProcess::kill() {
   int status = 0;
   waitpid(pid_, &status, 0);
   pid_ = -1;
+}
+
+void ChildProcess::send_signal(int signal_number) {
+  if (pid_ > 0) ::kill(pid_, signal_number);
 }
 
 ProcessResult run_process(const std::vector<std::string>& argv, const ProcessOptions& options) {

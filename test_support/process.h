@@ -30,6 +30,8 @@ class ChildProcess {
   // Waits up to `timeout_ms` (forever when negative) for the child to end; false on time-out.
   bool wait(int timeout_ms, ProcessResult* result);
   void kill();
+  // Sends `signal_number` to the child, if it has not been waited for.
+  void send_signal(int signal_number);
 
  private:
   int pid_ = -1;

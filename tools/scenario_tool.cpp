@@ -508,17 +508,23 @@ bool colour_wanted(const std::string& mode) {
 }
 
 int compile(const Arguments& a, bool write) {
-  // Compiling writes: one run at a time on the line's files in the folder, from before the
+  // Compiling writes: one run at a time in the folder, whatever its scenario, from before the
   // sources are read until the last file is written, so that the files written are those of
   // the sources read, even with the installer or another compile started in the same folder.
+  // A compile ended by a signal takes the lock file and its temporary files with it (under
+  // their first names; any other, the next run clears away).
   FolderLock lock;
   if (write) {
-    const Status locked =
-        lock.acquire(path_in(a.directory, lock_file_name(a.scenario)), a.wait_milliseconds);
+    const std::vector<std::string> written = {
+        line_plan_name(a.scenario), scenario_table_name(a.scenario), track_cells_name(a.scenario)};
+    std::vector<std::string> temporaries;
+    for (const std::string& name : written) {
+      temporaries.push_back(temporary_path_for(path_in(a.directory, name), 0));
+    }
+    lock.clean_up_on_signals(std::move(temporaries));
+    const Status locked = lock.acquire(path_in(a.directory, lock_file_name()), a.wait_milliseconds);
     if (!locked.ok()) return file_fault(locked.message());
-    remove_leftover_temporaries(a.directory,
-                                {line_plan_name(a.scenario), scenario_table_name(a.scenario),
-                                 track_cells_name(a.scenario)});
+    remove_leftover_temporaries(a.directory, written);
   }
   // The sources as they are before the compiler reads them, for the report.
   const ShownSource line = shown(a.directory, line_source_name(a.scenario));
