@@ -88,8 +88,8 @@ std::string part_refusal(const std::string& name) {
   }
   if (name.back() == '.') return "a trailing '.', which Windows drops";
   if (name.back() == ' ') return "a trailing blank, which Windows drops";
-  // A line name is the whole of the lock file's name before its extension (NUL.scenario-lock
-  // would be the device); a train number never is, but it is held to the same rule.
+  // No file name built today is a name alone before its extension, but a device name is no
+  // name for a scenario's part on Windows, and is refused before any file is named after it.
   const std::string device = device_name(name);
   if (!device.empty()) return "'" + device + "' is a Windows device name";
   return "";
@@ -149,14 +149,14 @@ std::string scenario_names_refusal(const ScenarioIdentity& s, const std::string&
     }
   }
   // Every file a run writes is first written under its name and a temporary suffix; each name
-  // is counted with the longest suffix (the lock file's too, though it is made in place). The
+  // is counted with the longest suffix. The
   // compiled files' names (<line>_linea.dat, <line>_<train>.sim and .dat) are as long as the
   // sources' or shorter, and so is an installer's default name (<line>_<train>.exe): the names
   // below hold the longest, <line>_<train>_rallentamenti.txt. Counted in bytes, for Linux; on
   // Windows the same name takes no more UTF-16 units than it takes UTF-8 bytes (one unit for
   // one to three bytes, two units for four), so it fits there whenever it fits on Linux.
-  const NameOf names[] = {line_source_name, train_source_name,   lock_file_name,
-                          notes_name,       slowdown_order_name, train_sheet_name};
+  const NameOf names[] = {line_source_name, train_source_name, notes_name, slowdown_order_name,
+                          train_sheet_name};
   NameOf longest = names[0];
   for (const NameOf name_of : names) {
     if (name_length(name_of, s) > name_length(longest, s)) longest = name_of;
