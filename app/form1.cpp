@@ -49,7 +49,7 @@ void Form1::Form_Load() {
   // A read that fails is a file fault like any other, never taken for a damaged installer.
   Status read_status;
   const ExecutableReader read = [&](uint64_t offset, size_t count, std::string* bytes) {
-    if (offset + count <= head.size()) {
+    if (offset <= head.size() && count <= head.size() - offset) {
       *bytes = head.substr(static_cast<size_t>(offset), count);
       return true;
     }
