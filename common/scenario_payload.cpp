@@ -16,22 +16,31 @@ constexpr uint32_t kFormatVersion = 1;
 // A payload holds five texts that the installer writes and compiles: far below this.
 constexpr uint64_t kMostPayloadBytes = uint64_t(1) << 31;
 
-uint32_t crc32(const char* bytes, size_t size) {
-  static const std::array<uint32_t, 256> table = [] {
-    std::array<uint32_t, 256> t{};
-    for (uint32_t i = 0; i < 256; ++i) {
-      uint32_t c = i;
-      for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      t[i] = c;
-    }
-    return t;
-  }();
-  uint32_t c = 0xFFFFFFFFu;
-  for (size_t i = 0; i < size; ++i) {
-    c = table[(c ^ static_cast<unsigned char>(bytes[i])) & 0xFF] ^ (c >> 8);
+// The CRC-32 of the bytes added (the polynomial of zip and PNG).
+class Crc32 {
+ public:
+  void add(const std::string& bytes) {
+    const std::array<uint32_t, 256>& t = table();
+    for (unsigned char b : bytes) crc_ = t[(crc_ ^ b) & 0xFF] ^ (crc_ >> 8);
   }
-  return c ^ 0xFFFFFFFFu;
-}
+  uint32_t value() const { return crc_ ^ 0xFFFFFFFFu; }
+
+ private:
+  static const std::array<uint32_t, 256>& table() {
+    static const std::array<uint32_t, 256> entries = [] {
+      std::array<uint32_t, 256> made{};
+      for (uint32_t i = 0; i < 256; ++i) {
+        uint32_t c = i;
+        for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        made[i] = c;
+      }
+      return made;
+    }();
+    return entries;
+  }
+
+  uint32_t crc_ = 0xFFFFFFFFu;
+};
 
 void put_le(uint64_t value, int size, std::string* out) {
   for (int i = 0; i < size; ++i) out->push_back(static_cast<char>(value >> (8 * i)));
@@ -54,9 +63,10 @@ std::string encode_payload(const ScenarioPayload& p) {
     put_le(field->size(), 4, &out);
     out += *field;
   }
-  const uint32_t check = crc32(out.data(), out.size());
+  Crc32 check;
+  check.add(out);
   put_le(out.size(), 8, &out);
-  put_le(check, 4, &out);
+  put_le(check.value(), 4, &out);
   out.append(kEndMagic, 8);
   return out;
 }
@@ -181,33 +191,37 @@ PayloadFound find_payload(const ExecutableReader& read, uint64_t file_size,
     return PayloadFound::kDamaged;
   }
   if (start == file_size) return PayloadFound::kNone;
-  // program_end() found start within the file; the read asks for no more than it holds.
+  // Read a part at a time, each text straight into its place, so that memory holds the texts
+  // once and never the whole payload beside them; the checksum is of the very bytes taken.
+  // program_end() found `start` within the file, and no part is read past its end.
   const uint64_t length = file_size - start;
-  std::string bytes;
+  const auto read_part = [&](uint64_t offset, uint64_t size, std::string* bytes) {
+    return read(start + offset, static_cast<size_t>(size), bytes) && bytes->size() == size;
+  };
+  const auto damaged = [why](const std::string& what) {
+    *why = what;
+    return PayloadFound::kDamaged;
+  };
+  std::string head, trailer;
   if (length < kMagicSize + 4 + kTrailerSize || length > kMostPayloadBytes ||
-      !read(start, static_cast<size_t>(length), &bytes) || bytes.size() != length) {
-    *why = "the scenario it carries is cut short";
-    return PayloadFound::kDamaged;
+      !read_part(0, kMagicSize + 4, &head) ||
+      !read_part(length - kTrailerSize, kTrailerSize, &trailer)) {
+    return damaged("the scenario it carries is cut short");
   }
-  if (bytes.compare(0, kMagicSize, kMagic, kMagicSize) != 0) {
-    *why = "what follows the program is not a scenario";
-    return PayloadFound::kDamaged;
+  if (head.compare(0, kMagicSize, kMagic, kMagicSize) != 0) {
+    return damaged("what follows the program is not a scenario");
   }
-  const size_t body = bytes.size() - kTrailerSize;
-  if (bytes.compare(bytes.size() - 8, 8, kEndMagic, 8) != 0 || get_le(bytes, body, 8) != body) {
-    *why = "the scenario it carries is cut short";
-    return PayloadFound::kDamaged;
+  const uint64_t body = length - kTrailerSize;
+  if (trailer.compare(12, 8, kEndMagic, 8) != 0 || get_le(trailer, 0, 8) != body) {
+    return damaged("the scenario it carries is cut short");
   }
-  if (get_le(bytes, body + 8, 4) != crc32(bytes.data(), body)) {
-    *why = "the scenario it carries is damaged (its checksum does not match)";
-    return PayloadFound::kDamaged;
+  if (get_le(head, kMagicSize, 4) != kFormatVersion) {
+    return damaged("the scenario it carries is of another format (version " +
+                   std::to_string(get_le(head, kMagicSize, 4)) + ")");
   }
-  if (get_le(bytes, kMagicSize, 4) != kFormatVersion) {
-    *why = "the scenario it carries is of another format (version " +
-           std::to_string(get_le(bytes, kMagicSize, 4)) + ")";
-    return PayloadFound::kDamaged;
-  }
-  size_t at = kMagicSize + 4;
+  Crc32 check;
+  check.add(head);
+  uint64_t at = head.size();
   std::string* fields[] = {&payload->scenario.line_name,
                            &payload->scenario.train_number,
                            &payload->line_source,
@@ -216,18 +230,20 @@ PayloadFound find_payload(const ExecutableReader& read, uint64_t file_size,
                            &payload->slowdown_order,
                            &payload->train_sheet};
   for (std::string* field : fields) {
+    std::string size;
     uint64_t text_at = 0, text_end = 0;
-    if (!end_within(at, 4, body, &text_at) ||
-        !end_within(text_at, get_le(bytes, at, 4), body, &text_end)) {
-      *why = "the scenario it carries is damaged (a field runs past its end)";
-      return PayloadFound::kDamaged;
+    if (!end_within(at, 4, body, &text_at) || !read_part(at, 4, &size) ||
+        !end_within(text_at, get_le(size, 0, 4), body, &text_end) ||
+        !read_part(text_at, text_end - text_at, field)) {
+      return damaged("the scenario it carries is damaged (a field runs past its end)");
     }
-    field->assign(bytes, static_cast<size_t>(text_at), static_cast<size_t>(text_end - text_at));
-    at = static_cast<size_t>(text_end);
+    check.add(size);
+    check.add(*field);
+    at = text_end;
   }
-  if (at != body) {
-    *why = "the scenario it carries is damaged (bytes left over)";
-    return PayloadFound::kDamaged;
+  if (at != body) return damaged("the scenario it carries is damaged (bytes left over)");
+  if (get_le(trailer, 8, 4) != check.value()) {
+    return damaged("the scenario it carries is damaged (its checksum does not match)");
   }
   return PayloadFound::kFound;
 }
