@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <new>
 #include <optional>
 #include <set>
 #include <string>
@@ -56,6 +57,7 @@ constexpr int kExitUsage = 1;        // bad command line
 constexpr int kExitSourceError = 2;  // the readers or rules recorded an error code
 constexpr int kExitIntegrity = 3;    // Errore n. 1250 or 1251: nothing written
 constexpr int kExitFileFault = 4;    // a file could not be read or written
+constexpr int kExitOutOfMemory = 5;  // memory ran out: one line says while doing what
 
 const char kUsage[] =
     "usage: scenario-tool compile DIR [--line NAME] [--train NUMBER] [--no-plan] [--force]\n"
@@ -83,7 +85,8 @@ const char kHelp[] =
     "The sources are <line>_linea.txt and <line>_<train>-.txt; the compiled files are\n"
     "<line>_linea.dat (line plan), <line>_<train>.sim (scenario table) and <line>_<train>.dat\n"
     "(track cells). Every command takes --line NAME (default Viterbo_Attigliano) and\n"
-    "--train NUMBER (default 7545).\n";
+    "--train NUMBER (default 7545). Every command exits with status 5 when memory runs out,\n"
+    "saying while doing what; a file it was writing then stays as it was.\n";
 
 const char kCompileHelp[] =
     "usage: scenario-tool compile DIR [--line NAME] [--train NUMBER] [--no-plan] [--force]\n"
@@ -964,19 +967,55 @@ int run(const std::vector<std::string>& args) {
   return usage_error("unknown command " + name + nearest_command(name));
 }
 
+namespace {
+
+// Says in one line that memory ran out while `command` ran, for the exit status that says so.
+// By then the stack has unwound: a file being written is as it was, its temporary file removed,
+// and the folder's lock released.
+int out_of_memory(const std::vector<std::string>& args) {
+  static const struct {
+    const char* command;
+    const char* doing;
+  } kDoing[] = {{"compile", "compiling"},
+                {"check", "checking the sources"},
+                {"dump", "showing the compiled files"},
+                {"plot", "drawing the line"},
+                {"view", "writing the route view"},
+                {"package", "making the installer"}};
+  const char* doing = "reading the command line";
+  for (const auto& d : kDoing) {
+    if (!args.empty() && args[0] == d.command) doing = d.doing;
+  }
+  std::fflush(stdout);
+  std::fprintf(stderr, "scenario-tool: out of memory while %s\n", doing);
+  return kExitOutOfMemory;
+}
+
+}  // namespace
+
 #ifdef _WIN32
 // Windows hands the command line over in UTF-16, whatever the code page: names and folders
 // outside it arrive whole. The tool's texts are UTF-8, and so is what it prints to a console.
 int wmain(int argc, wchar_t** argv) {
   std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.push_back(from_wide(argv[i]));
-  SetConsoleOutputCP(CP_UTF8);
-  report_oversized_writes_as_failures();
-  return run(args);
+  try {
+    for (int i = 1; i < argc; ++i) args.push_back(from_wide(argv[i]));
+    SetConsoleOutputCP(CP_UTF8);
+    report_oversized_writes_as_failures();
+    return run(args);
+  } catch (const std::bad_alloc&) {
+    return out_of_memory(args);
+  }
 }
 #else
 int main(int argc, char** argv) {
-  report_oversized_writes_as_failures();
-  return run(std::vector<std::string>(argv + 1, argv + argc));
+  std::vector<std::string> args;
+  try {
+    args.assign(argv + 1, argv + argc);
+    report_oversized_writes_as_failures();
+    return run(args);
+  } catch (const std::bad_alloc&) {
+    return out_of_memory(args);
+  }
 }
 #endif
