@@ -516,16 +516,12 @@ int compile(const Arguments& a, bool write) {
                                 {line_plan_name(a.scenario), scenario_table_name(a.scenario),
                                  track_cells_name(a.scenario)});
   }
-  // The sources as they are before the compiler reads them, for the report.
+  // The sources as they are before the compiler reads them, for the report. Their warnings are
+  // kept as the lint gives them: each becomes a diagnostic only when the report is written.
   const ShownSource line = shown(a.directory, line_source_name(a.scenario));
   const ShownSource train = shown(a.directory, train_source_name(a.scenario));
-  std::vector<Diagnostic> diagnostics =
-      warning_diagnostics(lint_line_source(line.text()), line, a.max_warnings);
-  for (Diagnostic& d :
-       warning_diagnostics(lint_train_source(train.text()), train, a.max_warnings)) {
-    diagnostics.push_back(std::move(d));
-  }
-  size_t warnings = diagnostics.size();
+  const std::vector<SourceWarning> line_warnings = lint_line_source(line.text());
+  const std::vector<SourceWarning> train_warnings = lint_train_source(train.text());
 
   // Compiled in memory first: the files are written only from sources that compile cleanly
   // (or when asked to with --force), so broken sources never replace good compiled files.
@@ -533,7 +529,7 @@ int compile(const Arguments& a, bool write) {
   Compilation compiled;
   CompileResult result = memorizza_percorso(options, &compiled);
   const int32_t code = compiled.log.error.code;
-  const bool refused = a.werror && warnings > 0;
+  const bool refused = a.werror && (!line_warnings.empty() || !train_warnings.empty());
   bool wrote = false;
   if (write && result.end == CompileEnd::kCompleted && !refused && (code == 0 || a.force)) {
     result.status = write_compiled_files(options, compiled.records);
@@ -541,22 +537,28 @@ int compile(const Arguments& a, bool write) {
     wrote = result.status.ok();
   }
   const std::string cells_path = path_in(a.directory, track_cells_name(a.scenario));
-  for (const Problem& problem : compiled.log.problems) {
-    diagnostics.push_back(problem_diagnostic(compiled, problem, line, train, cells_path));
-  }
-  for (Diagnostic& d : further_problems(a, compiled, line, train, cells_path)) {
-    diagnostics.push_back(std::move(d));
-  }
-  if (a.werror) {
-    for (Diagnostic& d : diagnostics) {
-      if (d.level != Diagnostic::Level::kWarning) continue;
-      d.level = Diagnostic::Level::kError;
-      d.code = "werror";
-      d.message = "(--werror) " + d.message;
+  const std::vector<Diagnostic> further = further_problems(a, compiled, line, train, cells_path);
+  // Every diagnostic in order, made one at a time for `take`: the warnings of each source, the
+  // problems the compiler recorded, those past its first error; with --werror, warnings as
+  // errors. A million warnings never stand as a million diagnostics at once.
+  size_t errors = 0, warnings = 0;
+  const auto each_diagnostic = [&](const std::function<void(const Diagnostic&)>& take) {
+    const auto give = [&](Diagnostic&& d) {
+      if (a.werror && d.level == Diagnostic::Level::kWarning) {
+        d.level = Diagnostic::Level::kError;
+        d.code = "werror";
+        d.message = "(--werror) " + d.message;
+      }
+      ++(d.level == Diagnostic::Level::kError ? errors : warnings);
+      take(d);
+    };
+    each_warning_diagnostic(line_warnings, line, a.max_warnings, give);
+    each_warning_diagnostic(train_warnings, train, a.max_warnings, give);
+    for (const Problem& problem : compiled.log.problems) {
+      give(problem_diagnostic(compiled, problem, line, train, cells_path));
     }
-    warnings = 0;
-  }
-  const size_t errors = diagnostics.size() - warnings;
+    for (const Diagnostic& d : further) give(Diagnostic(d));
+  };
 
   // Results on standard output; diagnostics on standard error, or the whole report as JSON or
   // SARIF on standard output.
@@ -592,15 +594,20 @@ int compile(const Arguments& a, bool write) {
       }
       break;
   }
-  if (a.format == "json") {
-    std::fputs(render_json(diagnostics, code, compiled.log.error.position).c_str(), stdout);
-  } else if (a.format == "sarif") {
-    std::fputs(render_sarif(diagnostics, kToolVersion).c_str(), stdout);
+  if (a.format == "json" || a.format == "sarif") {
+    // Written as it is made, straight to standard output.
+    const TextSink out = [](const std::string& text) {
+      std::fwrite(text.data(), 1, text.size(), stdout);
+    };
+    const std::unique_ptr<DiagnosticDocument> document =
+        a.format == "json" ? json_document(out) : sarif_document(out, kToolVersion);
+    each_diagnostic([&document](const Diagnostic& d) { document->add(d); });
+    document->finish(code, compiled.log.error.position);
   } else {
     const bool colour = colour_wanted(a.color);
     std::string report;
-    for (const Diagnostic& d : diagnostics) report += render_text(d, colour);
-    if (!diagnostics.empty()) {
+    each_diagnostic([&](const Diagnostic& d) { report += render_text(d, colour); });
+    if (errors + warnings > 0) {
       report += formatted("%zu error%s, %zu warning%s\n", errors, errors == 1 ? "" : "s", warnings,
                           warnings == 1 ? "" : "s");
     }
@@ -645,9 +652,13 @@ int dump(const Arguments& a) {
   const Status status = load_compiled(a.directory, a.scenario, &compiled);
   if (!status.ok()) return file_fault(status.message());
   warn_of_failed_compilation(compiled, a.directory);
-  const std::string text =
-      a.json ? dump_json(compiled, a.scenario) : dump_text(compiled, a.scenario);
-  std::fputs(text.c_str(), stdout);
+  if (a.json) {
+    // Written as it is made, straight to standard output.
+    dump_json(compiled, a.scenario,
+              [](const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); });
+  } else {
+    std::fputs(dump_text(compiled, a.scenario).c_str(), stdout);
+  }
   return kExitClean;
 }
 
