@@ -980,7 +980,8 @@ int run(const std::vector<std::string>& args) {
 
 namespace {
 
-// Says in one line that memory ran out while `command` ran, for the exit status that says so.
+// Says in one line that memory ran out and what the command in `args` was doing, for the exit
+// status that says so.
 // By then the stack has unwound: a file being written is as it was, its temporary file removed,
 // and the folder's lock released.
 int out_of_memory(const std::vector<std::string>& args) {
