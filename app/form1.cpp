@@ -1,5 +1,7 @@
 #include "app/form1.h"
 
+#include <new>
+
 #include "app/exit_status.h"
 #include "common/file_io.h"
 #include "common/file_path.h"
@@ -33,6 +35,19 @@ std::vector<std::string> Form1::written_file_names() const {
 }
 
 void Form1::Form_Load() {
+  try {
+    run();
+  } catch (const std::bad_alloc&) {
+    // The stack has unwound: a file being written is as it was, its temporary file removed. The
+    // texts held go before the report, which needs a little memory itself.
+    payload_.reset();
+    lock_.release();
+    platform::report_fault(title(), std::string("out of memory while ") + doing_);
+    platform::end_process(kExitOutOfMemory);
+  }
+}
+
+void Form1::run() {
   report_oversized_writes_as_failures();
   scenario_.line_name = kShippedLineName;
   scenario_.train_number = kShippedTrainNumber;
@@ -42,6 +57,7 @@ void Form1::Form_Load() {
 
   // A scenario packaged with this installer takes the place of the built-in one; a damaged one
   // stops the run before anything is written.
+  doing_ = "reading the scenario it carries";
   // Its first bytes hold its headers, and answer most of what is asked of it.
   uint64_t size = 0;
   std::string head;
@@ -49,7 +65,7 @@ void Form1::Form_Load() {
   // A read that fails is a file fault like any other, never taken for a damaged installer.
   Status read_status;
   const ExecutableReader read = [&](uint64_t offset, size_t count, std::string* bytes) {
-    if (offset + count <= head.size()) {
+    if (offset <= head.size() && count <= head.size() - offset) {
       *bytes = head.substr(static_cast<size_t>(offset), count);
       return true;
     }
@@ -89,8 +105,10 @@ void Form1::Form_Load() {
   remove_leftover_temporaries(directory_, written_file_names(), *files);
 
   // The two sources first, the compiler needs them; then the documents for the driver.
+  doing_ = "writing the sources and documents";
   write_texts();
 
+  doing_ = "compiling the sources";
   int32_t j = 1;
   memorizza_percorso(j);
 

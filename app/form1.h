@@ -20,6 +20,7 @@ extern const char kApplicationTitle[];
 class Form1 {
  public:
   // The whole run, from the scenario identity to the end of the process. Never returns.
+  // Memory running out ends it with one line saying while doing what.
   [[noreturn]] void Form_Load();
 
   // Shows " Errore n. " followed by `n` in a message box, then ends the process with a failure
@@ -41,6 +42,9 @@ class Form1 {
   FileSystem* files = &platform_file_system();
 
  private:
+  // The run itself, which Form_Load() guards against memory running out.
+  [[noreturn]] void run();
+
   // Ends the run with a report of the fault when `status` failed.
   void stop_on_fault(const Status& status);
 
@@ -61,4 +65,6 @@ class Form1 {
   std::optional<ScenarioPayload> payload_;
   // What the compilation built: its records are large, so they live as long as the window.
   Compilation compiled_;
+  // What the run is doing, for the report when memory runs out.
+  const char* doing_ = "starting";
 };

@@ -7,7 +7,9 @@
 #  (b) scenario-tool compile of the maximal scenario against one cp process copying its three
 #      outputs into a fresh folder;
 #  (c) the peak resident memory of (b) against the size of its line plan file;
-#  (d) instructions per metre of the line plan, from callgrind (repeatable on a noisy machine).
+#  (d) instructions per metre of the line plan, from callgrind (repeatable on a noisy machine);
+#  (e), (f) the peak resident memory of the tool's longest outputs, the SARIF log of a million
+#      warnings and the JSON dump of 96 MB of track cells (bench/memory.sh).
 # Times are medians of repeated runs (hyperfine), each program measured side by side with its
 # baseline, in rounds that take turns. Then, when run as root, where the installer's run goes step
 # by step (bench/breakdown.sh), and the Google Benchmark targets.
@@ -104,6 +106,8 @@ awk -v peak="$peak_kib" -v plan="$plan_bytes" 'BEGIN {
 awk -v with="$with_plan" -v without="$without_plan" -v metres="$metres" 'BEGIN {
   printf "(d) instructions: compile %d, without the line plan %d: %.1f instructions per metre of line plan (computing, encoding and writing)\n",
          with, without, (with - without) / metres }'
+
+bash bench/memory.sh "$tool"
 
 if [ "$(id -u)" -eq 0 ]; then
   echo

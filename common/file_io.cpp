@@ -35,29 +35,52 @@ std::error_code io_error() {
 // How a file's bytes are put into its open temporary file: the reason when they cannot be.
 using FileFiller = std::function<std::error_code(WritableFile& file)>;
 
+// A temporary file this process created, open for writing: closed and removed again when it
+// goes out of scope unless it was renamed over its destination first. A failure, or an
+// exception on the way (memory running out while the bytes are produced), leaves no temporary
+// file behind.
+class OwnTemporary {
+ public:
+  explicit OwnTemporary(FileSystem& files) : files_(files) {}
+  OwnTemporary(const OwnTemporary&) = delete;
+  OwnTemporary& operator=(const OwnTemporary&) = delete;
+  ~OwnTemporary() {
+    // Closed first: Windows deletes no file that is still open.
+    file.reset();
+    if (path.empty()) return;
+    try {
+      files_.remove_file(path);
+    } catch (...) {
+      // Nothing may leave a destructor; a temporary left here goes with the next run's sweep.
+    }
+  }
+
+  std::string path;  // empty while the file does not exist, and once it has been renamed
+  std::unique_ptr<WritableFile> file;
+
+ private:
+  FileSystem& files_;
+};
+
 // Writes the file to a new temporary one beside `path`, then renames it over `path`. On failure
 // the temporary file is removed again.
 Status replace_through_temporary(FileSystem& files, const std::string& path,
                                  const FileFiller& fill) {
-  std::string temporary;
-  std::unique_ptr<WritableFile> file;
-  std::error_code error = create_temporary(files, path, &temporary, &file);
+  OwnTemporary temporary(files);
+  std::string name;
+  std::error_code error = create_temporary(files, path, &name, &temporary.file);
   // The name that could not be created is the one reported: it is what stands in the way.
-  if (error) return failure("create", temporary, error);
-  error = fill(*file);
+  if (error) return failure("create", name, error);
+  temporary.path = std::move(name);
+  error = fill(*temporary.file);
   // A full disk may only show when the file is closed.
-  const std::error_code closed = file->close();
-  file.reset();
+  const std::error_code closed = temporary.file->close();
+  temporary.file.reset();
   if (!error) error = closed;
-  if (error) {
-    files.remove_file(temporary);
-    return failure("write", path, error);
-  }
-  error = files.rename_over(temporary, path);
-  if (error) {
-    files.remove_file(temporary);
-    return failure("replace", path, error);
-  }
+  if (error) return failure("write", path, error);
+  error = files.rename_over(temporary.path, path);
+  if (error) return failure("replace", path, error);
+  temporary.path.clear();
   return Status::Ok();
 }
 

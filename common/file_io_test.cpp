@@ -13,6 +13,7 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <new>
 #include <thread>
 #include <utility>
 
@@ -152,6 +153,29 @@ TEST(FileIoTest, AFailingPieceStopsTheProducerAndLeavesTheEarlierFile) {
     if (failing > 0) {
       EXPECT_GE(refused_at, 0) << "the producer was told to stop";
     }
+  }
+}
+
+TEST(FileIoTest, MemoryRunningOutWhileAFileIsMadeLeavesTheEarlierFileAndNoTemporary) {
+  // Pieces already written, by the producer's own thread (3 MiB) or by a second one (10 MiB),
+  // when the producer finds no memory for the next.
+  for (const int pieces : {6, 20}) {
+    SCOPED_TRACE(pieces);
+    TempDir dir;
+    write_file_bytes(dir.file("f"), "earlier");
+    EXPECT_THROW(replace_file_in_placed_pieces(dir.file("f"), 2 * pieces * PlacedPiece::kCapacity,
+                                               [&](PlacedPieceSink& sink) -> bool {
+                                                 for (int i = 0; i < pieces; ++i) {
+                                                   PlacedPiece piece = sink.take();
+                                                   piece.offset = i * PlacedPiece::kCapacity;
+                                                   piece.size = PlacedPiece::kCapacity;
+                                                   sink.put(std::move(piece));
+                                                 }
+                                                 throw std::bad_alloc();
+                                               }),
+                 std::bad_alloc);
+    EXPECT_EQ(read_file_bytes(dir.file("f")), "earlier");
+    EXPECT_EQ(dir.list(), std::vector<std::string>{"f"});
   }
 }
 

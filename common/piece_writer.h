@@ -30,6 +30,9 @@ class BackgroundPieceWriter : public PlacedPieceSink {
  public:
   // `threaded` false: no second thread; put() writes each piece itself.
   BackgroundPieceWriter(WritableFile& file, bool threaded) : file_(file) {
+    // Room for every piece there will be, so that the writing thread never allocates: memory
+    // running out shows on the producer's thread, which can report it.
+    spare_.reserve(kMaxPieces);
     if (!threaded) return;
     try {
       thread_ = std::thread([this] { run(); });

@@ -4,6 +4,8 @@
 #include <array>
 #include <vector>
 
+#include "common/checked_size.h"
+
 namespace {
 
 const char kMagic[] = "SCENARIO-PAYLOAD";  // 16 bytes, no terminator written
@@ -11,21 +13,34 @@ const char kEndMagic[] = "SCENEND!";       // 8 bytes
 constexpr size_t kMagicSize = 16;
 constexpr size_t kTrailerSize = 8 + 4 + 8;
 constexpr uint32_t kFormatVersion = 1;
+// A payload holds five texts that the installer writes and compiles: far below this.
+constexpr uint64_t kMostPayloadBytes = uint64_t(1) << 31;
 
-uint32_t crc32(const std::string& bytes) {
-  static const std::array<uint32_t, 256> table = [] {
-    std::array<uint32_t, 256> t{};
-    for (uint32_t i = 0; i < 256; ++i) {
-      uint32_t c = i;
-      for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      t[i] = c;
-    }
-    return t;
-  }();
-  uint32_t c = 0xFFFFFFFFu;
-  for (unsigned char b : bytes) c = table[(c ^ b) & 0xFF] ^ (c >> 8);
-  return c ^ 0xFFFFFFFFu;
-}
+// The CRC-32 of the bytes added (the polynomial of zip and PNG).
+class Crc32 {
+ public:
+  void add(const std::string& bytes) {
+    const std::array<uint32_t, 256>& t = table();
+    for (unsigned char b : bytes) crc_ = t[(crc_ ^ b) & 0xFF] ^ (crc_ >> 8);
+  }
+  uint32_t value() const { return crc_ ^ 0xFFFFFFFFu; }
+
+ private:
+  static const std::array<uint32_t, 256>& table() {
+    static const std::array<uint32_t, 256> entries = [] {
+      std::array<uint32_t, 256> made{};
+      for (uint32_t i = 0; i < 256; ++i) {
+        uint32_t c = i;
+        for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        made[i] = c;
+      }
+      return made;
+    }();
+    return entries;
+  }
+
+  uint32_t crc_ = 0xFFFFFFFFu;
+};
 
 void put_le(uint64_t value, int size, std::string* out) {
   for (int i = 0; i < size; ++i) out->push_back(static_cast<char>(value >> (8 * i)));
@@ -48,19 +63,51 @@ std::string encode_payload(const ScenarioPayload& p) {
     put_le(field->size(), 4, &out);
     out += *field;
   }
-  const uint32_t check = crc32(out);
+  Crc32 check;
+  check.add(out);
   put_le(out.size(), 8, &out);
-  put_le(check, 4, &out);
+  put_le(check.value(), 4, &out);
   out.append(kEndMagic, 8);
   return out;
 }
 
+ExecutableReader executable_in_memory(const std::string& bytes) {
+  return [&bytes](uint64_t offset, size_t size, std::string* part) {
+    *part = offset < bytes.size() ? bytes.substr(static_cast<size_t>(offset), size) : "";
+    return true;
+  };
+}
+
+// Every offset, size and count below comes from the executable's own headers, which whoever
+// made the file chose: each range is checked against the file's size, without wrapping, before
+// anything is read for it, so no read asks for more than the file holds.
 Status program_end(const ExecutableReader& read, uint64_t file_size, uint64_t* end) {
+  const Status past_end = Status::Error("cut short: its own headers reach past its end");
   std::string head;
-  if (!read(0, 4096, &head) || head.size() < 64) {
+  if (file_size < 64 || !read(0, static_cast<size_t>(std::min<uint64_t>(file_size, 4096)), &head) ||
+      head.size() < 64) {
     return Status::Error("too short for an executable");
   }
   uint64_t last = 0;
+  // Counts `size` bytes from `offset` as part of the program; false when they do not lie
+  // within the file.
+  const auto take = [&](uint64_t offset, uint64_t size) {
+    uint64_t range_end = 0;
+    if (!end_within(offset, size, file_size, &range_end)) return false;
+    last = std::max(last, range_end);
+    return true;
+  };
+  // The same for a table of `count` entries of `entry_size` bytes at `offset`.
+  const auto take_table = [&](uint64_t offset, uint64_t entry_size, uint64_t count) {
+    uint64_t size = 0;
+    return checked_mul(entry_size, count, &size) && take(offset, size);
+  };
+  // Reads a table that take_table() found within the file.
+  const auto read_table = [&](uint64_t offset, uint64_t entry_size, uint64_t count,
+                              std::string* table) {
+    const size_t size = static_cast<size_t>(entry_size * count);
+    return read(offset, size, table) && table->size() == size;
+  };
   if (head.compare(0, 4,
                    "\x7f"
                    "ELF") == 0 &&
@@ -69,31 +116,34 @@ Status program_end(const ExecutableReader& read, uint64_t file_size, uint64_t* e
     const uint64_t phoff = get_le(head, 0x20, 8), shoff = get_le(head, 0x28, 8);
     const uint64_t phentsize = get_le(head, 0x36, 2), phnum = get_le(head, 0x38, 2);
     const uint64_t shentsize = get_le(head, 0x3A, 2), shnum = get_le(head, 0x3C, 2);
-    last = std::max(shoff + shentsize * shnum, phoff + phentsize * phnum);
+    if (!take_table(shoff, shentsize, shnum) || !take_table(phoff, phentsize, phnum)) {
+      return past_end;
+    }
     std::string table;
     if (shnum > 0 && shentsize >= 0x28) {
-      if (!read(shoff, shentsize * shnum, &table) || table.size() != shentsize * shnum) {
+      if (!read_table(shoff, shentsize, shnum, &table)) {
         return Status::Error("its section headers cannot be read");
       }
       for (uint64_t i = 0; i < shnum; ++i) {
-        const size_t at = i * shentsize;
+        const size_t at = static_cast<size_t>(i * shentsize);
         if (get_le(table, at + 4, 4) == 8) continue;  // SHT_NOBITS: no bytes in the file
-        last = std::max(last, get_le(table, at + 0x18, 8) + get_le(table, at + 0x20, 8));
+        if (!take(get_le(table, at + 0x18, 8), get_le(table, at + 0x20, 8))) return past_end;
       }
     }
     if (phnum > 0 && phentsize >= 0x38) {
-      if (!read(phoff, phentsize * phnum, &table) || table.size() != phentsize * phnum) {
+      if (!read_table(phoff, phentsize, phnum, &table)) {
         return Status::Error("its program headers cannot be read");
       }
       for (uint64_t i = 0; i < phnum; ++i) {
-        const size_t at = i * phentsize;
-        last = std::max(last, get_le(table, at + 0x08, 8) + get_le(table, at + 0x20, 8));
+        const size_t at = static_cast<size_t>(i * phentsize);
+        if (!take(get_le(table, at + 0x08, 8), get_le(table, at + 0x20, 8))) return past_end;
       }
     }
   } else if (head.compare(0, 2, "MZ") == 0) {
     // PE: every section's raw data, and the COFF symbol and string tables when present.
     const uint64_t pe = get_le(head, 0x3C, 4);
     std::string header;
+    if (!take(pe, 24)) return past_end;
     if (!read(pe, 24, &header) || header.size() < 24 ||
         header.compare(0, 4, std::string("PE\0\0", 4)) != 0) {
       return Status::Error("its PE header cannot be read");
@@ -101,26 +151,33 @@ Status program_end(const ExecutableReader& read, uint64_t file_size, uint64_t* e
     const uint64_t sections = get_le(header, 6, 2);
     const uint64_t symbols_at = get_le(header, 12, 4), symbols = get_le(header, 16, 4);
     const uint64_t optional_size = get_le(header, 20, 2);
+    uint64_t table_at = 0;
     std::string table;
-    if (!read(pe + 24 + optional_size, 40 * sections, &table) || table.size() != 40 * sections) {
+    if (!checked_add(pe + 24, optional_size, &table_at) || !take_table(table_at, 40, sections)) {
+      return past_end;
+    }
+    if (!read_table(table_at, 40, sections, &table)) {
       return Status::Error("its section table cannot be read");
     }
-    last = pe + 24 + optional_size + 40 * sections;
     for (uint64_t i = 0; i < sections; ++i) {
-      last = std::max(last, get_le(table, i * 40 + 20, 4) + get_le(table, i * 40 + 16, 4));
+      const size_t at = static_cast<size_t>(i * 40);
+      if (!take(get_le(table, at + 20, 4), get_le(table, at + 16, 4))) return past_end;
     }
     if (symbols_at != 0) {
+      // The string table follows the symbols (within the file once they are) and begins with
+      // its own size.
+      if (!take_table(symbols_at, 18, symbols)) return past_end;
       const uint64_t strings_at = symbols_at + 18 * symbols;
       std::string size;
+      if (!take(strings_at, 4)) return past_end;
       if (!read(strings_at, 4, &size) || size.size() != 4) {
         return Status::Error("its symbol table cannot be read");
       }
-      last = std::max(last, strings_at + get_le(size, 0, 4));
+      if (!take(strings_at, get_le(size, 0, 4))) return past_end;
     }
   } else {
     return Status::Error("not an ELF or PE executable");
   }
-  if (last > file_size) return Status::Error("cut short: its own headers reach past its end");
   *end = last;
   return Status::Ok();
 }
@@ -134,32 +191,37 @@ PayloadFound find_payload(const ExecutableReader& read, uint64_t file_size,
     return PayloadFound::kDamaged;
   }
   if (start == file_size) return PayloadFound::kNone;
+  // Read a part at a time, each text straight into its place, so that memory holds the texts
+  // once and never the whole payload beside them; the checksum is of the very bytes taken.
+  // program_end() found `start` within the file, and no part is read past its end.
   const uint64_t length = file_size - start;
-  std::string bytes;
-  if (length < kMagicSize + 4 + kTrailerSize || length > (uint64_t(1) << 31) ||
-      !read(start, static_cast<size_t>(length), &bytes) || bytes.size() != length) {
-    *why = "the scenario it carries is cut short";
+  const auto read_part = [&](uint64_t offset, uint64_t size, std::string* bytes) {
+    return read(start + offset, static_cast<size_t>(size), bytes) && bytes->size() == size;
+  };
+  const auto damaged = [why](const std::string& what) {
+    *why = what;
     return PayloadFound::kDamaged;
+  };
+  std::string head, trailer;
+  if (length < kMagicSize + 4 + kTrailerSize || length > kMostPayloadBytes ||
+      !read_part(0, kMagicSize + 4, &head) ||
+      !read_part(length - kTrailerSize, kTrailerSize, &trailer)) {
+    return damaged("the scenario it carries is cut short");
   }
-  if (bytes.compare(0, kMagicSize, kMagic, kMagicSize) != 0) {
-    *why = "what follows the program is not a scenario";
-    return PayloadFound::kDamaged;
+  if (head.compare(0, kMagicSize, kMagic, kMagicSize) != 0) {
+    return damaged("what follows the program is not a scenario");
   }
-  const size_t body = bytes.size() - kTrailerSize;
-  if (bytes.compare(bytes.size() - 8, 8, kEndMagic, 8) != 0 || get_le(bytes, body, 8) != body) {
-    *why = "the scenario it carries is cut short";
-    return PayloadFound::kDamaged;
+  const uint64_t body = length - kTrailerSize;
+  if (trailer.compare(12, 8, kEndMagic, 8) != 0 || get_le(trailer, 0, 8) != body) {
+    return damaged("the scenario it carries is cut short");
   }
-  if (get_le(bytes, body + 8, 4) != crc32(bytes.substr(0, body))) {
-    *why = "the scenario it carries is damaged (its checksum does not match)";
-    return PayloadFound::kDamaged;
+  if (get_le(head, kMagicSize, 4) != kFormatVersion) {
+    return damaged("the scenario it carries is of another format (version " +
+                   std::to_string(get_le(head, kMagicSize, 4)) + ")");
   }
-  if (get_le(bytes, kMagicSize, 4) != kFormatVersion) {
-    *why = "the scenario it carries is of another format (version " +
-           std::to_string(get_le(bytes, kMagicSize, 4)) + ")";
-    return PayloadFound::kDamaged;
-  }
-  size_t at = kMagicSize + 4;
+  Crc32 check;
+  check.add(head);
+  uint64_t at = head.size();
   std::string* fields[] = {&payload->scenario.line_name,
                            &payload->scenario.train_number,
                            &payload->line_source,
@@ -168,17 +230,20 @@ PayloadFound find_payload(const ExecutableReader& read, uint64_t file_size,
                            &payload->slowdown_order,
                            &payload->train_sheet};
   for (std::string* field : fields) {
-    if (body - at < 4 || body - at - 4 < get_le(bytes, at, 4)) {
-      *why = "the scenario it carries is damaged (a field runs past its end)";
-      return PayloadFound::kDamaged;
+    std::string size;
+    uint64_t text_at = 0, text_end = 0;
+    if (!end_within(at, 4, body, &text_at) || !read_part(at, 4, &size) ||
+        !end_within(text_at, get_le(size, 0, 4), body, &text_end) ||
+        !read_part(text_at, text_end - text_at, field)) {
+      return damaged("the scenario it carries is damaged (a field runs past its end)");
     }
-    const size_t size = static_cast<size_t>(get_le(bytes, at, 4));
-    *field = bytes.substr(at + 4, size);
-    at += 4 + size;
+    check.add(size);
+    check.add(*field);
+    at = text_end;
   }
-  if (at != body) {
-    *why = "the scenario it carries is damaged (bytes left over)";
-    return PayloadFound::kDamaged;
+  if (at != body) return damaged("the scenario it carries is damaged (bytes left over)");
+  if (get_le(trailer, 8, 4) != check.value()) {
+    return damaged("the scenario it carries is damaged (its checksum does not match)");
   }
   // Its names build the names of the files written beside the installer: never one elsewhere.
   const std::string refused =

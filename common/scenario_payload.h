@@ -37,9 +37,13 @@ std::string encode_payload(const ScenarioPayload& payload);
 // it cannot.
 using ExecutableReader = std::function<bool(uint64_t offset, size_t size, std::string* bytes)>;
 
+// A reader of an executable held whole in `bytes`, which must outlive it.
+ExecutableReader executable_in_memory(const std::string& bytes);
+
 // Where the program itself ends in an executable of `file_size` bytes: past its last section
 // and symbol table as its ELF or PE headers give them. Anything after is appended data. Fails
-// when the headers are not those of an ELF64 or PE executable.
+// when the headers are not those of an ELF64 or PE executable, or reach past `file_size`; never
+// asks `read` for bytes past `file_size`.
 Status program_end(const ExecutableReader& read, uint64_t file_size, uint64_t* end);
 
 enum class PayloadFound { kNone, kFound, kDamaged };

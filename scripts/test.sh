@@ -5,9 +5,10 @@
 #     window and the message box are tested too, and the Windows executable under Wine;
 #  3. the same tests again built with AddressSanitizer and UndefinedBehaviorSanitizer, in
 #     build-sanitize/;
-#  4. the fuzzers (libFuzzer, clang) of the compiler, of the tool's check and of its readers of
-#     compiled files, for about two minutes between them, from their seed corpora in
-#     fuzz/corpus/, in build-fuzz/: any crash, hang or sanitizer report fails.
+#  4. the fuzzers (libFuzzer, clang) of the compiler, of the tool's check, of its readers of
+#     compiled files and of the installer's look for an appended scenario, for about two minutes
+#     between them, from their seed corpora in fuzz/corpus/, in build-fuzz/: any crash, hang or
+#     sanitizer report fails.
 # Screenshots land in build/screenshots/. Installs the Debian packages it needs first when they
 # are missing.
 set -euo pipefail
@@ -58,15 +59,16 @@ ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:pr
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DFUZZING=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-fuzz -j "$(nproc)"
 fuzzed=0
-for share in compiler:50 check:35 compiled_files:25; do
+for share in compiler:45 check:30 compiled_files:20 payload:15; do
   harness=${share%%:*}
   seconds=${share##*:}
   rm -rf "build-fuzz/corpus-$harness"
   mkdir -p "build-fuzz/corpus-$harness"
   cp "fuzz/corpus/$harness"/* "build-fuzz/corpus-$harness/"
-  # The sources' keywords help the harnesses that read sources; the compiled files have none.
+  # The sources' keywords help the harnesses that read sources; compiled files and executables
+  # have none.
   dictionary=()
-  if [ "$harness" != compiled_files ]; then dictionary=(-dict=../fuzz/keywords.dict); fi
+  case $harness in compiler | check) dictionary=(-dict=../fuzz/keywords.dict) ;; esac
   echo "Fuzzing $harness for $seconds s"
   if ! (cd build-fuzz && "./fuzz/${harness}_fuzzer" -max_total_time="$seconds" -timeout=5 \
           -rss_limit_mb=4096 -max_len=1048576 -len_control=0 "${dictionary[@]}" \

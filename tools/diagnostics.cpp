@@ -13,6 +13,7 @@
 #include "compiler/field_reader.h"
 #include "compiler/keywords.h"
 #include "compiler/source_grammar.h"
+#include "tools/json_stream.h"
 #include "tools/words.h"
 
 namespace {
@@ -316,19 +317,16 @@ static Diagnostic warning_diagnostic(const SourceWarning& warning, const ShownSo
   return d;
 }
 
-std::vector<Diagnostic> warning_diagnostics(const std::vector<SourceWarning>& warnings,
-                                            const ShownSource& source, size_t max_per_kind) {
+void each_warning_diagnostic(const std::vector<SourceWarning>& warnings, const ShownSource& source,
+                             size_t max_per_kind, const std::function<void(Diagnostic&&)>& take) {
   // Each kind with its count, in the order of their first warning.
   std::vector<std::pair<const std::string*, size_t>> kinds;
   std::map<std::string, size_t> kind_index;
-  std::vector<Diagnostic> out;
   for (const SourceWarning& warning : warnings) {
     const auto found = kind_index.emplace(warning.kind, kinds.size());
     if (found.second) kinds.emplace_back(&found.first->first, 0);
     const size_t count = ++kinds[found.first->second].second;
-    if (max_per_kind == 0 || count <= max_per_kind) {
-      out.push_back(warning_diagnostic(warning, source));
-    }
+    if (max_per_kind == 0 || count <= max_per_kind) take(warning_diagnostic(warning, source));
   }
   for (const auto& kind : kinds) {
     if (max_per_kind == 0 || kind.second <= max_per_kind) continue;
@@ -339,8 +337,15 @@ std::vector<Diagnostic> warning_diagnostics(const std::vector<SourceWarning>& wa
     d.message = std::to_string(kind.second - max_per_kind) + " more warnings of the kind '" +
                 *kind.first + "' not shown (--max-warnings " + std::to_string(max_per_kind) +
                 " shows " + std::to_string(max_per_kind) + " of each kind, 0 shows all)";
-    out.push_back(d);
+    take(std::move(d));
   }
+}
+
+std::vector<Diagnostic> warning_diagnostics(const std::vector<SourceWarning>& warnings,
+                                            const ShownSource& source, size_t max_per_kind) {
+  std::vector<Diagnostic> out;
+  each_warning_diagnostic(warnings, source, max_per_kind,
+                          [&out](Diagnostic&& d) { out.push_back(std::move(d)); });
   return out;
 }
 
@@ -391,40 +396,71 @@ std::string file_uri(const std::string& path) {
   return out;
 }
 
-// A document as text, indented, ended by a line end. A source may hold any bytes, and so may
-// what a message quotes of it: bytes that are not UTF-8 are written as U+FFFD.
-std::string document_text(const nlohmann::ordered_json& document) {
-  return document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
-}
+// The documents are written with JsonStream, in the layout of nlohmann-json's dump(2). A source
+// may hold any bytes, and so may what a message quotes of it: bytes that are not UTF-8 are
+// written as U+FFFD.
 
-}  // namespace
-
-std::string render_json(const std::vector<Diagnostic>& diagnostics, int32_t error_code,
-                        int32_t error_position) {
-  size_t errors = 0;
-  nlohmann::ordered_json items = nlohmann::ordered_json::array();
-  for (const Diagnostic& d : diagnostics) {
-    const bool error = d.level == Diagnostic::Level::kError;
-    if (error) ++errors;
-    items.push_back({{"level", error ? "error" : "warning"},
-                     {"file", d.file},
-                     {"line", d.line},
-                     {"column", d.column},
-                     {"code", d.code},
-                     {"message", d.message},
-                     {"notes", d.notes},
-                     {"past_first_error", d.past_first_error}});
+class JsonDocument : public DiagnosticDocument {
+ public:
+  explicit JsonDocument(TextSink out)
+      : out_(std::move(out)), document_(out_, JsonStream::Kind::kObject, 0) {
+    document_.key("diagnostics");
+    diagnostics_.emplace(out_, JsonStream::Kind::kArray, 1);
   }
-  return document_text({{"diagnostics", items},
-                        {"errors", errors},
-                        {"warnings", diagnostics.size() - errors},
-                        {"error_code", error_code},
-                        {"error_position", error_position}});
-}
 
-std::string render_sarif(const std::vector<Diagnostic>& diagnostics, const std::string& version) {
-  nlohmann::ordered_json results = nlohmann::ordered_json::array();
-  for (const Diagnostic& d : diagnostics) {
+  void add(const Diagnostic& d) override {
+    const bool error = d.level == Diagnostic::Level::kError;
+    if (error) ++errors_;
+    ++count_;
+    diagnostics_->element({{"level", error ? "error" : "warning"},
+                           {"file", d.file},
+                           {"line", d.line},
+                           {"column", d.column},
+                           {"code", d.code},
+                           {"message", d.message},
+                           {"notes", d.notes},
+                           {"past_first_error", d.past_first_error}});
+  }
+
+  void finish(std::optional<int32_t> error_code, int32_t error_position) override {
+    diagnostics_->close();
+    document_.member("errors", errors_);
+    document_.member("warnings", count_ - errors_);
+    if (error_code) {
+      document_.member("error_code", *error_code);
+      document_.member("error_position", error_position);
+    } else {
+      document_.member("error_code", nullptr);
+      document_.member("error_position", nullptr);
+    }
+    document_.close();
+    out_("\n");
+  }
+
+ private:
+  TextSink out_;
+  JsonStream document_;
+  std::optional<JsonStream> diagnostics_;
+  size_t errors_ = 0;
+  size_t count_ = 0;
+};
+
+class SarifDocument : public DiagnosticDocument {
+ public:
+  SarifDocument(TextSink out, const std::string& version)
+      : out_(std::move(out)), log_(out_, JsonStream::Kind::kObject, 0) {
+    log_.member("$schema", "https://json.schemastore.org/sarif-2.1.0.json");
+    log_.member("version", "2.1.0");
+    log_.key("runs");
+    runs_.emplace(out_, JsonStream::Kind::kArray, 1);
+    runs_->begin_element();
+    run_.emplace(out_, JsonStream::Kind::kObject, 2);
+    run_->member("tool", {{"driver", {{"name", "scenario-tool"}, {"version", version}}}});
+    run_->key("results");
+    results_.emplace(out_, JsonStream::Kind::kArray, 3);
+  }
+
+  void add(const Diagnostic& d) override {
     const bool error = d.level == Diagnostic::Level::kError;
     std::string text = d.message;
     for (const std::string& note : d.notes) text += "\n" + note;
@@ -441,14 +477,31 @@ std::string render_sarif(const std::vector<Diagnostic>& diagnostics, const std::
       result["locations"] = nlohmann::ordered_json::array({location});
     }
     result["properties"] = {{"notes", d.notes}, {"pastFirstError", d.past_first_error}};
-    results.push_back(result);
+    results_->element(result);
   }
-  const nlohmann::ordered_json run = {
-      {"tool", {{"driver", {{"name", "scenario-tool"}, {"version", version}}}}},
-      {"results", results}};
-  return document_text({{"$schema", "https://json.schemastore.org/sarif-2.1.0.json"},
-                        {"version", "2.1.0"},
-                        {"runs", nlohmann::ordered_json::array({run})}});
+
+  void finish(std::optional<int32_t>, int32_t) override {
+    results_->close();
+    run_->close();
+    runs_->close();
+    log_.close();
+    out_("\n");
+  }
+
+ private:
+  TextSink out_;
+  JsonStream log_;
+  std::optional<JsonStream> runs_, run_, results_;
+};
+
+}  // namespace
+
+std::unique_ptr<DiagnosticDocument> json_document(TextSink out) {
+  return std::make_unique<JsonDocument>(std::move(out));
+}
+
+std::unique_ptr<DiagnosticDocument> sarif_document(TextSink out, const std::string& version) {
+  return std::make_unique<SarifDocument>(std::move(out), version);
 }
 
 std::string format_problem(const Compilation& compiled, const Problem& problem,

@@ -16,11 +16,15 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "compiler/scenario_compiler.h"
 #include "tools/source_lint.h"
+#include "tools/text_sink.h"
 
 struct LineAndColumn {
   int line;    // from 1
@@ -89,16 +93,29 @@ Diagnostic problem_diagnostic(const Compilation& compiled, const Problem& proble
 // each kind that had more, one diagnostic saying how many were left out.
 std::vector<Diagnostic> warning_diagnostics(const std::vector<SourceWarning>& warnings,
                                             const ShownSource& source, size_t max_per_kind);
+// The same, each handed to `take` as it is made, none kept.
+void each_warning_diagnostic(const std::vector<SourceWarning>& warnings, const ShownSource& source,
+                             size_t max_per_kind, const std::function<void(Diagnostic&&)>& take);
 
 // A diagnostic as people read it, ended by a line end; with `color`, in the colours of the
 // terminal (bold place, red errors, magenta warnings, green caret).
 std::string render_text(const Diagnostic& diagnostic, bool color);
 
-// All the diagnostics of a run as one JSON document, with the compiler's final code.
-std::string render_json(const std::vector<Diagnostic>& diagnostics, int32_t error_code,
-                        int32_t error_position);
-// The same as a SARIF 2.1.0 log, the form editors and CI systems read.
-std::string render_sarif(const std::vector<Diagnostic>& diagnostics, const std::string& version);
+// The diagnostics of a run as one document, written to `out` a diagnostic at a time as they are
+// made: memory holds one at a time however many there are.
+class DiagnosticDocument {
+ public:
+  virtual ~DiagnosticDocument() = default;
+  virtual void add(const Diagnostic& diagnostic) = 0;
+  // Ends the document, with the compiler's final code and position where the document holds
+  // them; none when the compiler never had the sources (one could not be read).
+  virtual void finish(std::optional<int32_t> error_code, int32_t error_position) = 0;
+};
+
+// JSON: {"diagnostics": [...], "errors", "warnings", "error_code", "error_position"}.
+std::unique_ptr<DiagnosticDocument> json_document(TextSink out);
+// A SARIF 2.1.0 log, the form editors and CI systems read.
+std::unique_ptr<DiagnosticDocument> sarif_document(TextSink out, const std::string& version);
 
 // Line and column of the byte at `offset` of `text`.
 LineAndColumn locate(const std::string& text, size_t offset);

@@ -337,3 +337,36 @@ TEST(DiagnosticsTest, JsonSarifColourWerrorAndVersion) {
   EXPECT_EQ(version.exit_status, 0);
   EXPECT_EQ(version.out.compare(0, 14, "scenario-tool "), 0) << version.out;
 }
+
+TEST(DiagnosticsTest, DocumentsWrittenADiagnosticAtATimeAreLaidOutAsOneDumpedWhole) {
+  Diagnostic warning;
+  warning.level = Diagnostic::Level::kWarning;
+  warning.file = "C:\\Scenari\\Citt\xC3\xA0 Alta\\linea.txt";
+  warning.line = 4;
+  warning.column = 7;
+  warning.code = "field matching no keyword";
+  warning.message = "field 'pendenze' matches no keyword";
+  warning.notes = {"a note", "another \"quoted\" note"};
+  Diagnostic cell;
+  cell.file = "cells.dat";
+  cell.place = "cell 101";
+  cell.code = "23";
+  cell.message = "a signal meets a slowdown";
+  Diagnostic bare;
+  bare.code = "25";
+  const char kMessage[] = "bytes \xFF\xFE not UTF-8, a tab\t, a line end\r\n and a nul \0.";
+  bare.message = std::string(kMessage, sizeof kMessage - 1);
+  bare.past_first_error = true;
+  const std::vector<std::vector<Diagnostic>> runs = {{}, {warning}, {warning, cell, bare}};
+  for (const std::vector<Diagnostic>& run : runs) {
+    for (const bool sarif : {false, true}) {
+      SCOPED_TRACE(std::to_string(run.size()) + (sarif ? " in SARIF" : " in JSON"));
+      std::string text;
+      const std::unique_ptr<DiagnosticDocument> document =
+          sarif ? sarif_document(append_to(&text), "1.0") : json_document(append_to(&text));
+      for (const Diagnostic& d : run) document->add(d);
+      document->finish(6, 2110);
+      EXPECT_EQ(text, nlohmann::ordered_json::parse(text).dump(2) + "\n");
+    }
+  }
+}

@@ -14,6 +14,7 @@
 #include "compiler/scenario_compiler.h"
 #include "tools/compiled_files.h"
 #include "tools/failed_compilation.h"
+#include "tools/json_stream.h"
 #include "tools/words.h"
 
 namespace {
@@ -91,19 +92,16 @@ struct Run {
   int value;
 };
 
-// Runs of equal values of one field over the cells.
-std::vector<Run> runs(const std::vector<TrackCell>& cells,
-                      const std::function<int(const TrackCell&)>& field) {
-  std::vector<Run> out;
-  for (size_t i = 0; i < cells.size(); ++i) {
-    const int value = field(cells[i]);
-    if (!out.empty() && out.back().value == value && out.back().to + 1 == i) {
-      out.back().to = i;
-    } else {
-      out.push_back({i, i, value});
-    }
+// Each run of equal values of one field over the cells, in order, to `take`.
+void each_run(const std::vector<TrackCell>& cells,
+              const std::function<int(const TrackCell&)>& field,
+              const std::function<void(const Run&)>& take) {
+  for (size_t i = 0; i < cells.size();) {
+    Run run{i, i, field(cells[i])};
+    while (run.to + 1 < cells.size() && field(cells[run.to + 1]) == run.value) ++run.to;
+    take(run);
+    i = run.to + 1;
   }
-  return out;
 }
 
 struct RunField {
@@ -241,14 +239,14 @@ std::string dump_text(const CompiledScenario& compiled, const ScenarioIdentity& 
   for (const RunField& field : run_fields()) {
     out += formatted("  %-9s", field.name);
     const char* separator = " ";
-    for (const Run& r : runs(cells, field.value)) {
-      if (field.skip_zero && r.value == 0) continue;
+    each_run(cells, field.value, [&](const Run& r) {
+      if (field.skip_zero && r.value == 0) return;
       const bool before = std::string(field.unit) == "kind";
       out += formatted("%scells %zu-%zu: %s%s%d%s%s", separator, r.from, r.to,
                        before ? field.unit : "", before ? " " : "", r.value,
                        !before && *field.unit ? " " : "", before ? "" : field.unit);
       separator = "; ";
-    }
+    });
     out += "\n";
   }
 
@@ -269,13 +267,24 @@ std::string dump_text(const CompiledScenario& compiled, const ScenarioIdentity& 
   return out;
 }
 
-std::string dump_json(const CompiledScenario& compiled, const ScenarioIdentity& scenario) {
+void dump_json(const CompiledScenario& compiled, const ScenarioIdentity& scenario,
+               const TextSink& out) {
+  // Written a record at a time: memory holds one table entry, cell or run of its JSON however
+  // many the files hold. Every text is converted from Windows-1252, so it is UTF-8.
   using Json = nlohmann::ordered_json;
+  JsonStream document(out, JsonStream::Kind::kObject, 0);
   Json signs = Json::array();
   for (const std::string& sign : signs_of_failed_compilation(compiled)) {
     signs.push_back(field_value(sign));
   }
-  Json entries = Json::array();
+  document.member("signs_of_failed_compilation", signs);
+
+  document.key("scenario_table");
+  JsonStream table(out, JsonStream::Kind::kObject, 1);
+  table.member("file", field_value(scenario_table_name(scenario)));
+  table.member("checksums_match", checksums_match(compiled));
+  table.key("entries");
+  JsonStream entries(out, JsonStream::Kind::kArray, 2);
   const Roles roles(compiled);
   for (int e = 0; e < kTableEntries; ++e) {
     const TableEntry& x = compiled.table[e];
@@ -283,9 +292,17 @@ std::string dump_json(const CompiledScenario& compiled, const ScenarioIdentity& 
     // Every field of the entry, in the order of its bytes.
 #define TABLE_ENTRY_FIELD(name, width) entry[#name] = field_value(x.name);
 #include "compiler/record_fields.def"
-    entries.push_back(std::move(entry));
+    entries.element(entry);
   }
-  Json objects = Json::array();
+  entries.close();
+  table.close();
+
+  document.key("track_cells");
+  JsonStream cells(out, JsonStream::Kind::kObject, 1);
+  cells.member("file", field_value(track_cells_name(scenario)));
+  cells.member("count", compiled.cells.size());
+  cells.key("objects");
+  JsonStream objects(out, JsonStream::Kind::kArray, 2);
   for (size_t i = 0; i < compiled.cells.size(); ++i) {
     const TrackCell& c = compiled.cells[i];
     if (!holds_anything(c, i)) continue;
@@ -294,34 +311,36 @@ std::string dump_json(const CompiledScenario& compiled, const ScenarioIdentity& 
     // Every field of the cell, in the order of its bytes.
 #define TRACK_CELL_FIELD(name, width) object[#name] = field_value(c.name);
 #include "compiler/record_fields.def"
-    objects.push_back(std::move(object));
+    objects.element(object);
   }
-  Json cell_runs = Json::object();
+  objects.close();
+  cells.key("runs");
+  JsonStream cell_runs(out, JsonStream::Kind::kObject, 2);
   for (const RunField& field : run_fields()) {
-    Json list = Json::array();
-    for (const Run& r : runs(compiled.cells, field.value)) {
-      if (field.skip_zero && r.value == 0) continue;
-      list.push_back({{"from", r.from}, {"to", r.to}, {"value", r.value}});
-    }
-    cell_runs[field.name] = std::move(list);
+    cell_runs.key(field.name);
+    JsonStream list(out, JsonStream::Kind::kArray, 3);
+    each_run(compiled.cells, field.value, [&](const Run& r) {
+      if (field.skip_zero && r.value == 0) return;
+      list.element({{"from", r.from}, {"to", r.to}, {"value", r.value}});
+    });
+    list.close();
   }
+  cell_runs.close();
+  cells.close();
+
   Json line_plan = nullptr;
   if (compiled.has_plan) {
     line_plan = {{"file", field_value(line_plan_name(scenario))},
                  {"last_metre", compiled.plan.last_metre()},
                  {"set_until", compiled.plan.computed_end - 1}};
   }
-  const Json document = {{"signs_of_failed_compilation", std::move(signs)},
-                         {"scenario_table",
-                          {{"file", field_value(scenario_table_name(scenario))},
-                           {"checksums_match", checksums_match(compiled)},
-                           {"entries", std::move(entries)}}},
-                         {"track_cells",
-                          {{"file", field_value(track_cells_name(scenario))},
-                           {"count", compiled.cells.size()},
-                           {"objects", std::move(objects)},
-                           {"runs", std::move(cell_runs)}}},
-                         {"line_plan", std::move(line_plan)}};
-  // Every text is converted from Windows-1252, so it is UTF-8; replacing bad bytes costs nothing.
-  return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+  document.member("line_plan", line_plan);
+  document.close();
+  out("\n");
+}
+
+std::string dump_json(const CompiledScenario& compiled, const ScenarioIdentity& scenario) {
+  std::string text;
+  dump_json(compiled, scenario, append_to(&text));
+  return text;
 }

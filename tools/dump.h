@@ -9,6 +9,7 @@
 #include "common/status.h"
 #include "compiler/records.h"
 #include "tools/compiled_files.h"
+#include "tools/text_sink.h"
 
 struct CompiledScenario {
   ScenarioTable table;
@@ -22,6 +23,9 @@ Status load_compiled(const std::string& directory, const ScenarioIdentity& scena
                      CompiledScenario* compiled);
 
 std::string dump_text(const CompiledScenario& compiled, const ScenarioIdentity& scenario);
+// The same as JSON, written to `out` a record at a time; or returned whole.
+void dump_json(const CompiledScenario& compiled, const ScenarioIdentity& scenario,
+               const TextSink& out);
 std::string dump_json(const CompiledScenario& compiled, const ScenarioIdentity& scenario);
 
 // "13:08:00" for seconds since midnight.

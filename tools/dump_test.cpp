@@ -204,3 +204,23 @@ TEST(DumpTest, SaysWhenTheFilesComeFromAFailedCompilation) {
     }
   }
 }
+
+TEST(DumpTest, JsonWrittenARecordAtATimeIsLaidOutAsOneDumpedWhole) {
+  TempDir dir;
+  write_shipped_sources(dir);
+  CompileOptions options;
+  options.directory = dir.path();
+  options.scenario = kShipped;
+  Compilation compiler;
+  ASSERT_EQ(memorizza_percorso(options, &compiler).end, CompileEnd::kCompleted);
+  CompiledScenario compiled;
+  ASSERT_TRUE(load_compiled(dir.path(), kShipped, &compiled).ok());
+  // With and without a line plan; with no cell that holds anything, and so no run of tunnels.
+  CompiledScenario bare = compiled;
+  bare.has_plan = false;
+  bare.cells.assign(1, TrackCell());
+  for (const CompiledScenario* c : {&compiled, &bare}) {
+    const std::string text = dump_json(*c, kShipped);
+    EXPECT_EQ(text, nlohmann::ordered_json::parse(text).dump(2) + "\n");
+  }
+}

@@ -80,12 +80,8 @@ Status make_installer(const std::string& base_path, bool windows, const Scenario
     return Status::Error(base_path + " is not the installer program for " +
                          (windows ? "Windows" : "Linux"));
   }
-  const ExecutableReader reader = [&base](uint64_t offset, size_t size, std::string* bytes) {
-    *bytes = offset < base.size() ? base.substr(offset, size) : "";
-    return true;
-  };
   uint64_t end = 0;
-  const Status program = program_end(reader, base.size(), &end);
+  const Status program = program_end(executable_in_memory(base), base.size(), &end);
   if (!program.ok()) return Status::Error(base_path + ": " + program.message());
   // A scenario already appended (an installer made by this command) is left behind.
   *installer = base.substr(0, end) + encode_payload(payload);

@@ -77,6 +77,12 @@ ScenarioPayload shipped_payload(const ScenarioIdentity& scenario) {
   return payload;
 }
 
+// An ELF program whose header puts its section header table at `offset` (e_shoff).
+std::string with_section_headers_at(std::string program, uint64_t offset) {
+  for (int i = 0; i < 8; ++i) program[0x28 + i] = static_cast<char>(offset >> (8 * i));
+  return program;
+}
+
 }  // namespace
 
 TEST(PackageTest, TheShippedScenarioPackagedWritesTheShippedBytes) {
@@ -152,6 +158,8 @@ TEST(PackageTest, ADamagedInstallerWritesNothing) {
          b[b.size() - 200] ^= 0x20;
          return b;
        }()},
+      {"its section headers said to lie at 2^64-16",
+       with_section_headers_at(whole, uint64_t(0) - 16)},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -165,8 +173,11 @@ TEST(PackageTest, ADamagedInstallerWritesNothing) {
 }
 
 TEST(PackageTest, RefusesWhatItCannotPackage) {
-  TempDir sources, documents, out;
+  TempDir sources, documents, out, programs;
   const std::vector<std::string> texts = write_shipped_texts(sources, documents);
+  const std::string damaged_program = programs.file("damaged");
+  write_file_bytes(damaged_program,
+                   with_section_headers_at(read_file_bytes(INSTALLER_PATH), uint64_t(0) - 16));
   const struct {
     const char* what;
     std::function<void()> change;
@@ -196,6 +207,11 @@ TEST(PackageTest, RefusesWhatItCannotPackage) {
        {"--werror"},
        2,
        "--werror makes each an error"},
+      {"an installer program whose headers reach past its end",
+       [] {},
+       {"--installer", damaged_program},
+       4,
+       "its own headers reach past its end"},
       {"the installer beside its own sources",
        [] {},
        {"-o", sources.file("inst")},

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <new>
 #include <optional>
 #include <set>
 #include <string>
@@ -57,6 +58,7 @@ constexpr int kExitUsage = 1;        // bad command line
 constexpr int kExitSourceError = 2;  // the readers or rules recorded an error code
 constexpr int kExitIntegrity = 3;    // Errore n. 1250 or 1251: nothing written
 constexpr int kExitFileFault = 4;    // a file could not be read or written
+constexpr int kExitOutOfMemory = 5;  // memory ran out: one line says while doing what
 
 const char kUsage[] =
     "usage: scenario-tool compile DIR [--line NAME] [--train NUMBER] [--no-plan] [--force]\n"
@@ -84,7 +86,8 @@ const char kHelp[] =
     "The sources are <line>_linea.txt and <line>_<train>-.txt; the compiled files are\n"
     "<line>_linea.dat (line plan), <line>_<train>.sim (scenario table) and <line>_<train>.dat\n"
     "(track cells). Every command takes --line NAME (default Viterbo_Attigliano) and\n"
-    "--train NUMBER (default 7545).\n";
+    "--train NUMBER (default 7545). Every command exits with status 5 when memory runs out,\n"
+    "saying while doing what; a file it was writing then stays as it was.\n";
 
 const char kCompileHelp[] =
     "usage: scenario-tool compile DIR [--line NAME] [--train NUMBER] [--no-plan] [--force]\n"
@@ -526,16 +529,12 @@ int compile(const Arguments& a, bool write) {
     if (!locked.ok()) return file_fault(locked.message());
     remove_leftover_temporaries(a.directory, written);
   }
-  // The sources as they are before the compiler reads them, for the report.
+  // The sources as they are before the compiler reads them, for the report. Their warnings are
+  // kept as the lint gives them: each becomes a diagnostic only when the report is written.
   const ShownSource line = shown(a.directory, line_source_name(a.scenario));
   const ShownSource train = shown(a.directory, train_source_name(a.scenario));
-  std::vector<Diagnostic> diagnostics =
-      warning_diagnostics(lint_line_source(line.text()), line, a.max_warnings);
-  for (Diagnostic& d :
-       warning_diagnostics(lint_train_source(train.text()), train, a.max_warnings)) {
-    diagnostics.push_back(std::move(d));
-  }
-  size_t warnings = diagnostics.size();
+  const std::vector<SourceWarning> line_warnings = lint_line_source(line.text());
+  const std::vector<SourceWarning> train_warnings = lint_train_source(train.text());
 
   // Compiled in memory first: the files are written only from sources that compile cleanly
   // (or when asked to with --force), so broken sources never replace good compiled files.
@@ -546,7 +545,7 @@ int compile(const Arguments& a, bool write) {
   // A source that could not be read stops the run before the compiler has a result: it then
   // gives no error code, and the last line says nothing in its name.
   const bool compiler_ran = result.end != CompileEnd::kFileFault;
-  const bool refused = a.werror && warnings > 0;
+  const bool refused = a.werror && (!line_warnings.empty() || !train_warnings.empty());
   bool wrote = false;
   if (write && result.end == CompileEnd::kCompleted && !refused && (code == 0 || a.force)) {
     result.status = write_compiled_files(options, compiled.records);
@@ -554,22 +553,28 @@ int compile(const Arguments& a, bool write) {
     wrote = result.status.ok();
   }
   const std::string cells_path = path_in(a.directory, track_cells_name(a.scenario));
-  for (const Problem& problem : compiled.log.problems) {
-    diagnostics.push_back(problem_diagnostic(compiled, problem, line, train, cells_path));
-  }
-  for (Diagnostic& d : further_problems(a, compiled, line, train, cells_path)) {
-    diagnostics.push_back(std::move(d));
-  }
-  if (a.werror) {
-    for (Diagnostic& d : diagnostics) {
-      if (d.level != Diagnostic::Level::kWarning) continue;
-      d.level = Diagnostic::Level::kError;
-      d.code = "werror";
-      d.message = "(--werror) " + d.message;
+  const std::vector<Diagnostic> further = further_problems(a, compiled, line, train, cells_path);
+  // Every diagnostic in order, made one at a time for `take`: the warnings of each source, the
+  // problems the compiler recorded, those past its first error; with --werror, warnings as
+  // errors. A million warnings never stand as a million diagnostics at once.
+  size_t errors = 0, warnings = 0;
+  const auto each_diagnostic = [&](const std::function<void(const Diagnostic&)>& take) {
+    const auto give = [&](Diagnostic&& d) {
+      if (a.werror && d.level == Diagnostic::Level::kWarning) {
+        d.level = Diagnostic::Level::kError;
+        d.code = "werror";
+        d.message = "(--werror) " + d.message;
+      }
+      ++(d.level == Diagnostic::Level::kError ? errors : warnings);
+      take(d);
+    };
+    each_warning_diagnostic(line_warnings, line, a.max_warnings, give);
+    each_warning_diagnostic(train_warnings, train, a.max_warnings, give);
+    for (const Problem& problem : compiled.log.problems) {
+      give(problem_diagnostic(compiled, problem, line, train, cells_path));
     }
-    warnings = 0;
-  }
-  const size_t errors = diagnostics.size() - warnings;
+    for (const Diagnostic& d : further) give(Diagnostic(d));
+  };
 
   // Results on standard output; diagnostics on standard error, or the whole report as JSON or
   // SARIF on standard output.
@@ -605,15 +610,28 @@ int compile(const Arguments& a, bool write) {
       }
       break;
   }
-  if (a.format == "json") {
-    std::fputs(render_json(diagnostics, code, compiled.log.error.position).c_str(), stdout);
-  } else if (a.format == "sarif") {
-    std::fputs(render_sarif(diagnostics, kToolVersion).c_str(), stdout);
+  if (a.format == "json" || a.format == "sarif") {
+    // Written as it is made, straight to standard output.
+    const TextSink out = [](const std::string& text) {
+      std::fwrite(text.data(), 1, text.size(), stdout);
+    };
+    const std::unique_ptr<DiagnosticDocument> document =
+        a.format == "json" ? json_document(out) : sarif_document(out, kToolVersion);
+    each_diagnostic([&document](const Diagnostic& d) { document->add(d); });
+    if (result.end == CompileEnd::kFileFault) {
+      // The document says what failed, as standard error does.
+      Diagnostic fault;
+      fault.code = "file";
+      fault.message = result.status.message();
+      document->add(fault);
+    }
+    document->finish(compiler_ran ? std::optional<int32_t>(code) : std::nullopt,
+                     compiled.log.error.position);
   } else {
     const bool colour = colour_wanted(a.color);
     std::string report;
-    for (const Diagnostic& d : diagnostics) report += render_text(d, colour);
-    if (!diagnostics.empty()) {
+    each_diagnostic([&](const Diagnostic& d) { report += render_text(d, colour); });
+    if (errors + warnings > 0) {
       report += formatted("%zu error%s, %zu warning%s\n", errors, errors == 1 ? "" : "s", warnings,
                           warnings == 1 ? "" : "s");
     }
@@ -658,9 +676,13 @@ int dump(const Arguments& a) {
   const Status status = load_compiled(a.directory, a.scenario, &compiled);
   if (!status.ok()) return file_fault(status.message());
   warn_of_failed_compilation(compiled, a.directory);
-  const std::string text =
-      a.json ? dump_json(compiled, a.scenario) : dump_text(compiled, a.scenario);
-  std::fputs(text.c_str(), stdout);
+  if (a.json) {
+    // Written as it is made, straight to standard output.
+    dump_json(compiled, a.scenario,
+              [](const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); });
+  } else {
+    std::fputs(dump_text(compiled, a.scenario).c_str(), stdout);
+  }
   return kExitClean;
 }
 
@@ -1007,19 +1029,56 @@ int run(const std::vector<std::string>& args) {
   return usage_error("unknown command " + name + nearest_command(name));
 }
 
+namespace {
+
+// Says in one line that memory ran out and what the command in `args` was doing, for the exit
+// status that says so.
+// By then the stack has unwound: a file being written is as it was, its temporary file removed,
+// and the folder's lock released.
+int out_of_memory(const std::vector<std::string>& args) {
+  static const struct {
+    const char* command;
+    const char* doing;
+  } kDoing[] = {{"compile", "compiling"},
+                {"check", "checking the sources"},
+                {"dump", "showing the compiled files"},
+                {"plot", "drawing the line"},
+                {"view", "writing the route view"},
+                {"package", "making the installer"}};
+  const char* doing = "reading the command line";
+  for (const auto& d : kDoing) {
+    if (!args.empty() && args[0] == d.command) doing = d.doing;
+  }
+  std::fflush(stdout);
+  std::fprintf(stderr, "scenario-tool: out of memory while %s\n", doing);
+  return kExitOutOfMemory;
+}
+
+}  // namespace
+
 #ifdef _WIN32
 // Windows hands the command line over in UTF-16, whatever the code page: names and folders
 // outside it arrive whole. The tool's texts are UTF-8, and so is what it prints to a console.
 int wmain(int argc, wchar_t** argv) {
   std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.push_back(from_wide(argv[i]));
-  SetConsoleOutputCP(CP_UTF8);
-  report_oversized_writes_as_failures();
-  return run(args);
+  try {
+    for (int i = 1; i < argc; ++i) args.push_back(from_wide(argv[i]));
+    SetConsoleOutputCP(CP_UTF8);
+    report_oversized_writes_as_failures();
+    return run(args);
+  } catch (const std::bad_alloc&) {
+    return out_of_memory(args);
+  }
 }
 #else
 int main(int argc, char** argv) {
-  report_oversized_writes_as_failures();
-  return run(std::vector<std::string>(argv + 1, argv + argc));
+  std::vector<std::string> args;
+  try {
+    args.assign(argv + 1, argv + argc);
+    report_oversized_writes_as_failures();
+    return run(args);
+  } catch (const std::bad_alloc&) {
+    return out_of_memory(args);
+  }
 }
 #endif

@@ -333,5 +333,13 @@ TEST(ScenarioToolTest, ASourceThatIsNoRegularFileOrTooLargeIsRefused) {
     // The compiler never had the sources: no error code of its in the last line.
     EXPECT_EQ(result.out.find("error_code="), std::string::npos) << result.out;
     EXPECT_EQ(dir.list(), before);
+    // Nor in the JSON report, which says what failed instead.
+    ChildProcess json({SCENARIO_TOOL_PATH, "check", dir.path(), "--format=json"}, {});
+    ASSERT_TRUE(json.wait(60000, &result)) << "the tool did not end within a minute";
+    EXPECT_EQ(result.exit_status, 4);
+    EXPECT_NE(result.out.find("\"error_code\": null"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("\"message\": \"cannot read " + path + ": " + c.reason + "\""),
+              std::string::npos)
+        << result.out;
   }
 }
