@@ -93,3 +93,18 @@ bool is_utf8(const std::string& text) {
   }
   return true;
 }
+
+std::string printable_utf8_from_windows_1252(const std::string& text) {
+  std::string out;
+  out.reserve(text.size() + 8);
+  size_t run = 0;  // the first byte not yet written
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if ((c >= 0x20 || c == '\t') && c != 0x7F) continue;
+    out += utf8_from_windows_1252(text.substr(run, i - run));
+    run = i + 1;
+    out += "\xE2\x90";
+    out += static_cast<char>(c == 0x7F ? 0xA1 : 0x80 + c);
+  }
+  return out + utf8_from_windows_1252(text.substr(run));
+}

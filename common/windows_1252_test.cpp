@@ -37,3 +37,19 @@ TEST(Windows1252Test, EveryDefinedByteGoesThereAndBack) {
     EXPECT_EQ(windows_1252_from_utf8(utf8), byte) << b;
   }
 }
+
+// What a terminal is given: control characters as their pictures, one character for each byte,
+// everything else as the plain conversion gives it.
+TEST(Windows1252Test, PrintableTextShowsControlCharactersAsTheirPictures) {
+  const struct {
+    std::string bytes;
+    std::string shown;
+  } cases[] = {
+      {"Cippo Km.", "Cippo Km."},       {std::string("a\0b", 3), "a\u2400b"},
+      {"\x1b[31mred", "\u241b[31mred"}, {"tab\tkept\x7f", "tab\tkept\u2421"},
+      {"\r\n", "\u240d\u240a"},         {"Citt\xe0 \x80", "Citt\u00e0 \u20ac"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(printable_utf8_from_windows_1252(c.bytes), c.shown) << c.bytes;
+  }
+}

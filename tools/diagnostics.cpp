@@ -153,7 +153,7 @@ void place_at(const ShownSource& source, size_t offset, Diagnostic* d) {
   d->line = at.line;
   d->column = at.column;
   const Excerpt shown = source.excerpt(offset);
-  d->excerpt = utf8_from_windows_1252(shown.text);
+  d->excerpt = printable_utf8_from_windows_1252(shown.text);
   d->excerpt_bytes = shown.text;
   d->caret = shown.caret;
   d->has_excerpt = true;

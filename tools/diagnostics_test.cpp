@@ -150,6 +150,17 @@ TEST(DiagnosticsTest, TheSourceLineAndACaretUnderTheField) {
       << out;
 }
 
+// A source line may hold any byte: a NUL must not end the report, nor an escape sequence reach
+// the terminal. Each control character is shown as its picture, one column wide.
+TEST(DiagnosticsTest, ControlCharactersOfASourceLineAreShownNotSent) {
+  const std::string line = line_source(std::string("pendenze\0\x1b[31m\x7f, 500, 3\r\n", 25));
+  const std::string out = report(&line, train_source(""));
+  EXPECT_NE(out.find("\n    pendenze\u2400\u241b[31m\u2421, 500, 3\n    ^\n"), std::string::npos)
+      << out;
+  EXPECT_EQ(out.find('\x1b'), std::string::npos);
+  EXPECT_NE(out.find("0 errors, 1 warning\n"), std::string::npos) << out;
+}
+
 TEST(DiagnosticsTest, NoLineSource) {
   const std::string out = report(nullptr, train_source(""));
   EXPECT_EQ(out.substr(0, out.find('\n')), kLine + ": error 101: no line source file");

@@ -32,7 +32,7 @@ bool holds_anything(const TrackCell& c, size_t index) {
 
 std::string table_text_of(const ScenarioTable& table, int entry) {
   if (entry < 0 || entry >= kTableEntries) return "?";
-  return utf8_from_windows_1252(table[entry].text);
+  return printable_utf8_from_windows_1252(table[entry].text);
 }
 
 // The object of a cell and its values, in words.
@@ -191,9 +191,9 @@ std::string dump_text(const CompiledScenario& compiled, const ScenarioIdentity& 
     out += "signs of a failed compilation: " + sign + "\n";
   }
   out += "scenario table " + scenario_table_name(scenario) + "\n";
-  out += "  line      " + utf8_from_windows_1252(line.text) +
+  out += "  line      " + printable_utf8_from_windows_1252(line.text) +
          formatted(", backgrounds %d %d %d\n", line.start, line.position, line.end);
-  out += "  train     " + utf8_from_windows_1252(train.text) +
+  out += "  train     " + printable_utf8_from_windows_1252(train.text) +
          formatted(
              ", sand %d, start clock %02d:%02d:%02d, signal repetition %d m and %d m, %d codes\n",
              train.value_1, train.value_3, train.value_4, train.value_5, train.start, train.end,
@@ -213,7 +213,7 @@ std::string dump_text(const CompiledScenario& compiled, const ScenarioIdentity& 
     if (roles.of(e) != "station") continue;
     const TableEntry& s = t[e];
     out +=
-        formatted("    %2d  ", e) + utf8_from_windows_1252(s.text) +
+        formatted("    %2d  ", e) + printable_utf8_from_windows_1252(s.text) +
         formatted(": kind %d, at %d m, from %d to %d m, time ", s.kind, s.position, s.start,
                   s.end) +
         clock_text(s.time) +
@@ -223,7 +223,7 @@ std::string dump_text(const CompiledScenario& compiled, const ScenarioIdentity& 
   out += "  signboard texts\n";
   for (int e = kFirstSignboardEntry; e >= kFirstStationEntry; --e) {
     if (roles.of(e) != "signboard") continue;
-    out += formatted("    %2d  ", e) + utf8_from_windows_1252(t[e].text) + "\n";
+    out += formatted("    %2d  ", e) + printable_utf8_from_windows_1252(t[e].text) + "\n";
   }
 
   const std::vector<TrackCell>& cells = compiled.cells;

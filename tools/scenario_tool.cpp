@@ -635,9 +635,9 @@ int compile(const Arguments& a, bool write) {
       report += formatted("%zu error%s, %zu warning%s\n", errors, errors == 1 ? "" : "s", warnings,
                           warnings == 1 ? "" : "s");
     }
-    std::fputs(report.c_str(), stderr);
+    std::fwrite(report.data(), 1, report.size(), stderr);
     std::fflush(stderr);
-    std::fputs(results.c_str(), stdout);
+    std::fwrite(results.data(), 1, results.size(), stdout);
     if (result.end == CompileEnd::kIntegrityError) {
       std::printf("errore=%d\n", result.integrity_error);
     } else if (compiler_ran) {
@@ -681,7 +681,8 @@ int dump(const Arguments& a) {
     dump_json(compiled, a.scenario,
               [](const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); });
   } else {
-    std::fputs(dump_text(compiled, a.scenario).c_str(), stdout);
+    const std::string text = dump_text(compiled, a.scenario);
+    std::fwrite(text.data(), 1, text.size(), stdout);
   }
   return kExitClean;
 }
