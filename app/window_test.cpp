@@ -22,14 +22,17 @@ class WindowTest : public ::testing::Test {
   XScreen screen_;
 };
 
-// The label "Attendere" lies at 64,64 and is 177 x 53.
+// The label "Attendere" lies at 64,64 and is 177 x 53, on a light window. A window not painted
+// yet may be all black: the light around the label tells a painted one.
 bool label_painted(const Picture& picture) {
-  return picture.dark_pixels(64, 64, 64 + 177, 64 + 53) > 500;
+  return picture.dark_pixels(64, 64, 64 + 177, 64 + 53) > 500 &&
+         picture.dark_pixels(0, 0, 280, 64) == 0;
 }
 
-// A message box's text lies in its upper half.
+// A message box's text lies in its upper half, dark on light.
 bool text_drawn(const Picture& picture) {
-  return picture.dark_pixels(0, 0, picture.width, picture.height / 2) > 50;
+  const int dark = picture.dark_pixels(0, 0, picture.width, picture.height / 2);
+  return dark > 50 && dark < picture.width * (picture.height / 2) / 2;
 }
 
 }  // namespace
