@@ -17,6 +17,7 @@ class WindowTest : public ::testing::Test {
     if (!display_available()) {
       GTEST_SKIP() << "no X display: run the tests under xvfb-run to check the window";
     }
+    ASSERT_TRUE(screen_.open()) << "the display named by DISPLAY does not answer";
     std::filesystem::create_directories(SCREENSHOT_DIR);
   }
   XScreen screen_;

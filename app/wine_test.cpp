@@ -61,6 +61,7 @@ class WineTest : public ::testing::Test {
       if (must_run) FAIL() << "missing " << missing;
       GTEST_SKIP() << "missing " << missing;
     }
+    ASSERT_TRUE(screen_.open()) << "the display named by DISPLAY does not answer";
     std::filesystem::create_directories(SCREENSHOT_DIR);
   }
 

@@ -71,7 +71,18 @@ bool Picture::save(const std::string& folder, const std::string& name) const {
 }
 
 XScreen::XScreen() : connection_(new Connection) {
-  connection_->display = XOpenDisplay(nullptr);
+  // A busy display server may refuse a connection for a moment: try again, for up to 20 s, when
+  // a display is named at all.
+  const char* name = std::getenv("DISPLAY");
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  for (;;) {
+    connection_->display = XOpenDisplay(nullptr);
+    if (connection_->display != nullptr || name == nullptr || *name == '\0' ||
+        std::chrono::steady_clock::now() >= deadline) {
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
 }
 
 XScreen::~XScreen() {
@@ -84,6 +95,7 @@ bool XScreen::open() const {
 
 unsigned long XScreen::find(const std::string& title, int seconds) {
   Display* dpy = connection_->display;
+  if (dpy == nullptr) return 0;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   do {
     const Window found = search(dpy, DefaultRootWindow(dpy), title);
@@ -107,6 +119,7 @@ Picture XScreen::grab(unsigned long window) {
   Display* dpy = connection_->display;
   XWindowAttributes attributes;
   Picture picture;
+  if (dpy == nullptr) return picture;
   if (!XGetWindowAttributes(dpy, window, &attributes)) return picture;
   XImage* image =
       XGetImage(dpy, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
@@ -141,6 +154,7 @@ std::string XScreen::xwininfo_size(unsigned long window, const std::string& scra
 
 void XScreen::press_return(unsigned long window) {
   Display* dpy = connection_->display;
+  if (dpy == nullptr) return;
   XEvent event = {};
   event.xkey.type = KeyPress;
   event.xkey.display = dpy;
@@ -154,7 +168,5 @@ void XScreen::press_return(unsigned long window) {
 
 bool display_available() {
   const char* display = std::getenv("DISPLAY");
-  if (display == nullptr || *display == '\0') return false;
-  XScreen screen;
-  return screen.open();
+  return display != nullptr && *display != '\0';
 }

@@ -20,7 +20,7 @@ struct Picture {
 
 class XScreen {
  public:
-  XScreen();  // the display named by DISPLAY
+  XScreen();  // the display named by DISPLAY, waiting up to 20 s for it to answer
   ~XScreen();
   XScreen(const XScreen&) = delete;
   XScreen& operator=(const XScreen&) = delete;
@@ -42,5 +42,6 @@ class XScreen {
   std::unique_ptr<Connection> connection_;
 };
 
-// Whether the tests should see a display: DISPLAY is set and the display answers.
+// Whether the tests should see a display: DISPLAY names one. Whether it answers, XScreen::open()
+// says (a named display that never answers is a failure, not a reason to skip).
 bool display_available();
