@@ -109,11 +109,21 @@ std::string nearest_command(const std::string& name) {
 }
 
 std::string usage() {
-  return kUsage;
+  std::string text;
+  for (const Command& command : commands()) {
+    text += usage_line(text.empty() ? "usage: " : "       ", command.name, command.usage_words());
+  }
+  return text + "       scenario-tool help [COMMAND | format]\n";
 }
 
 std::string command_help(const Command& command) {
-  return command.help;
+  std::string text;
+  for (const char* name : command.help_usage) {
+    if (name == nullptr) continue;
+    text +=
+        usage_line(text.empty() ? "usage: " : "       ", name, command_named(name)->usage_words());
+  }
+  return text + command.help;
 }
 
 int help(const std::vector<std::string>& args) {

@@ -1,20 +1,6 @@
 #include "tools/help_texts.h"
 
-// The help texts.
-
-const char kUsage[] =
-    "usage: scenario-tool compile DIR [--line NAME] [--train NUMBER] [--no-plan] [--force]\n"
-    "                                 [--wait S] [--max-warnings N]\n"
-    "       scenario-tool check DIR [--line NAME] [--train NUMBER] [--no-plan] [--max-warnings N]\n"
-    "       scenario-tool dump DIR [--line NAME] [--train NUMBER] [--json]\n"
-    "       scenario-tool plot DIR [--line NAME] [--train NUMBER] -o FILE.svg [--from KM]\n"
-    "                              [--to KM]\n"
-    "       scenario-tool view DIR [--line NAME] [--train NUMBER] -o FILE.html [--from KM]\n"
-    "                              [--to KM] [--watch]\n"
-    "       scenario-tool package DIR [--line NAME] [--train NUMBER] --notes FILE --sheet FILE\n"
-    "                                 --slowdowns FILE [-o OUT] [--target windows|linux]\n"
-    "                                 [--installer PROGRAM] [--werror]\n"
-    "       scenario-tool help [COMMAND | format]\n";
+// The prose of each help; the usage lines above it are made from the options' declarations.
 
 const char kOverviewHelp[] =
     "scenario-tool compiles a scenario's two text sources into the three files the simulator\n"
@@ -32,11 +18,6 @@ const char kOverviewHelp[] =
     "saying while doing what; a file it was writing then stays as it was.\n";
 
 const char kCompileHelp[] =
-    "usage: scenario-tool compile DIR [--line NAME] [--train NUMBER] [--no-plan] [--force]\n"
-    "                                 [--wait S] [--max-warnings N] [--werror] [--color=WHEN]\n"
-    "                                 [--format=FORM]\n"
-    "       scenario-tool check DIR [--line NAME] [--train NUMBER] [--no-plan] [--max-warnings N]\n"
-    "                               [--werror] [--color=WHEN] [--format=FORM]\n"
     "\n"
     "Compiles <line>_linea.txt and <line>_<train>-.txt in DIR. When they compile with error\n"
     "code 0, compile writes <line>_linea.dat, <line>_<train>.sim and <line>_<train>.dat into\n"
@@ -70,8 +51,6 @@ const char kCompileHelp[] =
     "be read or a compiled file written, or another run kept working on the same line in DIR.\n";
 
 const char kViewHelp[] =
-    "usage: scenario-tool view DIR [--line NAME] [--train NUMBER] -o FILE.html [--from KM]\n"
-    "                              [--to KM] [--watch]\n"
     "\n"
     "Compiles the sources in DIR in memory (nothing is written there) and makes FILE.html, one\n"
     "page that opens from disk in any current browser, with nothing fetched: the plan of the\n"
@@ -80,6 +59,7 @@ const char kViewHelp[] =
     "object's values and source line on hover or click; the problems (click one to go there);\n"
     "and the timetable against the least running time at the line speed. Wheel or +/- zooms,\n"
     "drag or the arrows pan, Home shows the whole line.\n"
+    "  -o FILE.html        the page to write\n"
     "  --from KM, --to KM  show that stretch first, in the line's own kilometres (37.5 or\n"
     "                      37+500); without chainage references, kilometres from the start\n"
     "  --watch             make the page again each time a source is saved, and list the\n"
@@ -87,9 +67,6 @@ const char kViewHelp[] =
     "Exit status: 0 page written; 1 bad usage; 4 a file could not be read or written.\n";
 
 const char kPackageHelp[] =
-    "usage: scenario-tool package DIR [--line NAME] [--train NUMBER] --notes FILE --sheet FILE\n"
-    "                                 --slowdowns FILE [-o OUT] [--target windows|linux]\n"
-    "                                 [--installer PROGRAM] [--werror]\n"
     "\n"
     "Makes an installer of the scenario in DIR for its drivers: run once, it behaves exactly as\n"
     "the shipped installer does (the window 'Attendere', the same steps, faults and exit\n"
@@ -109,11 +86,12 @@ const char kPackageHelp[] =
     "  --installer PROGRAM  the shipped installer to start from; by default\n"
     "                       Viterbo_Attigliano_7545.exe (or Viterbo_Attigliano_7545 for Linux)\n"
     "                       beside scenario-tool\n"
+    "  --max-warnings N     show at most N warnings of each kind, as check does (default 20;\n"
+    "                       0 shows all)\n"
     "Exit status: 0 installer made; 1 bad usage; 2 the sources or a text were refused;\n"
     "3 integrity check failed; 4 a file could not be read or written.\n";
 
 const char kDumpHelp[] =
-    "usage: scenario-tool dump DIR [--line NAME] [--train NUMBER] [--json]\n"
     "\n"
     "Reads the three compiled files in DIR back and shows them: the scenario table by role\n"
     "(stations with their times, signboard texts, chainage references, route, line and train\n"
@@ -123,14 +101,35 @@ const char kDumpHelp[] =
     "Exit status: 0 shown; 1 bad usage; 4 a file is missing, cut short or not of its kind.\n";
 
 const char kPlotHelp[] =
-    "usage: scenario-tool plot DIR [--line NAME] [--train NUMBER] -o FILE.svg [--from KM]\n"
-    "                              [--to KM]\n"
     "\n"
     "Draws the compiled line in DIR as one SVG picture: the plan view from the line plan (north\n"
     "up, with km marks, stations, tunnels, signals and slowdowns), and below it, along the line,\n"
     "the gradient profile, the line speed, the stations, signals, slowdowns and speed\n"
     "restriction points.\n"
+    "  -o FILE.svg         the picture to write\n"
     "  --from KM, --to KM  draw only that stretch, in the line's own kilometres (37, 37.25 or\n"
     "                      37+250); without chainage references, kilometres from the start\n"
     "Exit status: 0 drawn; 1 bad usage; 4 a file is missing, cut short or not of its kind, or\n"
     "there is no line plan.\n";
+
+std::string usage_line(const char* lead, const char* command,
+                       const std::vector<std::string>& words) {
+  // Lines of at most 92 characters; a word that does not fit begins the next line, under the
+  // first word after DIR.
+  constexpr size_t kWidth = 92;
+  std::string text = std::string(lead) + "scenario-tool " + command;
+  size_t line_start = 0;
+  const size_t indent = text.size() + 1 + (words.empty() ? 0 : words[0].size() + 1);
+  for (size_t i = 0; i < words.size(); ++i) {
+    const std::string& word = words[i];
+    if (i > 0 && text.size() - line_start + 1 + word.size() > kWidth) {
+      text += "\n";
+      line_start = text.size();
+      text += std::string(indent, ' ');
+    } else {
+      text += ' ';
+    }
+    text += word;
+  }
+  return text + "\n";
+}
