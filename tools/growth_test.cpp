@@ -39,7 +39,7 @@ TimedRun fastest(const std::vector<std::string>& args) {
   TimedRun best{1e9, {}};
   for (int i = 0; i < 5; ++i) {
     const auto start = std::chrono::steady_clock::now();
-    ProcessResult result = run_tool(args);
+    ProcessResult result = run_tool_process(args);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_TRUE(result.exited) << args[0];
@@ -136,7 +136,7 @@ TEST(GrowthTest, PlottingSlowdownStartsWithoutEnds) {
     TempDir dir;
     write_file_bytes(dir.file(kLineSource), kGeneral + "[fine]\r\n");
     write_file_bytes(dir.file(kTrainSource), kTrain);
-    ASSERT_EQ(run_tool({"compile", dir.path()}).exit_status, 0);
+    ASSERT_EQ(run_tool_process({"compile", dir.path()}).exit_status, 0);
     // Track cells that each hold a slowdown start (type 3) whose end never comes.
     std::string cell(15, '\0');
     cell[0] = 3;
