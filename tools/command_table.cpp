@@ -14,8 +14,7 @@
 
 namespace {
 
-// A command's usage words and its run, from its arguments, the declaration of its options and
-// what runs it.
+// The words of a command's usage line, from the declarations of its options.
 template <typename Arguments, void (*declare)(CommandLine&, Arguments*)>
 std::vector<std::string> usage_words_of() {
   Arguments a;
@@ -24,6 +23,7 @@ std::vector<std::string> usage_words_of() {
   return line.usage_words();
 }
 
+// Parses a command's arguments into its own `Arguments` and runs it, or shows its help.
 template <typename Arguments, void (*declare)(CommandLine&, Arguments*),
           int (*run_command)(const Arguments&, bool (*)())>
 int parse_and_run(const std::vector<std::string>& args, const Command& command,
@@ -46,6 +46,7 @@ int plain(const Arguments& a, bool (*)()) {
   return run_command(a);
 }
 
+// A command's entry: its arguments, the declaration of its options and what runs it.
 template <typename Arguments, void (*declare)(CommandLine&, Arguments*),
           int (*run_command)(const Arguments&, bool (*)())>
 constexpr Command command(const char* name, const char* summary, const char* doing,
