@@ -43,7 +43,7 @@ std::array<TimedRun, 2> fastest(const std::array<std::vector<std::string>, 2>& a
   for (int i = 0; i < 7; ++i) {
     for (int k = 0; k < 2; ++k) {
       const auto start = std::chrono::steady_clock::now();
-      ProcessResult result = run_tool(args[k]);
+      ProcessResult result = run_tool_process(args[k]);
       const double seconds =
           std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
       EXPECT_TRUE(result.exited) << args[k][0];
@@ -148,7 +148,7 @@ TEST(GrowthTest, PlottingSlowdownStartsWithoutEnds) {
   for (int k = 0; k < 2; ++k) {
     write_file_bytes(dirs[k].file(kLineSource), kGeneral + "[fine]\r\n");
     write_file_bytes(dirs[k].file(kTrainSource), kTrain);
-    ASSERT_EQ(run_tool({"compile", dirs[k].path()}).exit_status, 0);
+    ASSERT_EQ(run_tool_process({"compile", dirs[k].path()}).exit_status, 0);
     // Track cells that each hold a slowdown start (type 3) whose end never comes.
     std::string cell(15, '\0');
     cell[0] = 3;

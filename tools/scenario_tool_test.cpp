@@ -1,4 +1,4 @@
-// Runs scenario-tool as an author would.
+// Runs scenario-tool's commands as an author would.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -17,10 +17,11 @@
 #include "test_support/temp_dir.h"
 #include "tools/tool_fixture.h"
 
+// The program itself, started as an author starts it.
 TEST(ScenarioToolTest, CompilesTheShippedSourcesAndKeepsThem) {
   TempDir dir;
   write_shipped_sources(dir);
-  const ProcessResult result = run_tool({"compile", dir.path()});
+  const ProcessResult result = run_tool_process({"compile", dir.path()});
   EXPECT_EQ(result.exit_status, 0) << result.out << result.err;
   EXPECT_EQ(last_line(result.out), "error_code=0 error_position=0");
   EXPECT_TRUE(file_exists(dir.file(kLineSourceFile.name)));

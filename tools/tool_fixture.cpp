@@ -1,12 +1,70 @@
 #include "tools/tool_fixture.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include "common/scenario_identity.h"
 #include "sources/line_source.h"
 #include "sources/train_source.h"
+#include "tools/scenario_tool.h"
+
+namespace {
+
+// One of the standard streams sent to a temporary file while it lives.
+class Captured {
+ public:
+  explicit Captured(FILE* stream) : stream_(stream), file_(std::tmpfile()) {
+    std::fflush(stream_);
+    saved_ = dup(fileno(stream_));
+    dup2(fileno(file_), fileno(stream_));
+  }
+  ~Captured() {
+    restore();
+    std::fclose(file_);
+  }
+  // What was written, with the stream given back.
+  std::string text() {
+    restore();
+    std::string text;
+    std::rewind(file_);
+    char buffer[65536];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file_)) > 0;) text.append(buffer, n);
+    return text;
+  }
+
+ private:
+  void restore() {
+    if (saved_ < 0) return;
+    std::fflush(stream_);
+    dup2(saved_, fileno(stream_));
+    close(saved_);
+    saved_ = -1;
+  }
+  FILE* stream_;
+  FILE* file_;
+  int saved_ = -1;
+};
+
+bool no_colour_terminal() {
+  return false;
+}
+
+}  // namespace
 
 ProcessResult run_tool(const std::vector<std::string>& args) {
+  ProcessResult result;
+  Captured out(stdout), err(stderr);
+  result.exit_status = tool_main(
+      int(args.size()) + 1, [&args](int i) { return args[i - 1]; }, no_colour_terminal);
+  result.exited = true;
+  result.out = out.text();
+  result.err = err.text();
+  return result;
+}
+
+ProcessResult run_tool_process(const std::vector<std::string>& args) {
   std::vector<std::string> argv = {SCENARIO_TOOL_PATH};
   argv.insert(argv.end(), args.begin(), args.end());
   return run_process(argv);

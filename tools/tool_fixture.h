@@ -7,8 +7,13 @@
 #include "test_support/process.h"
 #include "test_support/temp_dir.h"
 
-// Runs scenario-tool with `args`.
+// Runs scenario-tool's command line `args` in this process, as the program runs it (its
+// standard error is no terminal), and collects its exit status and what it wrote to standard
+// output and standard error.
 ProcessResult run_tool(const std::vector<std::string>& args);
+
+// Starts the scenario-tool program with `args`: for the tests of the program as a whole.
+ProcessResult run_tool_process(const std::vector<std::string>& args);
 
 // The last line of `text`, without its line end.
 std::string last_line(std::string text);

@@ -37,14 +37,9 @@ struct Chainage {
 };
 Chainage chainage_of_line(const ScenarioTable& table);
 
-// printf into a text (at most 511 characters).
-// On Windows the C99 formats (%zu, %lld) come from MinGW's own printf family, which the build
-// selects; the compiler checks the patterns against that family.
-#if defined(__MINGW32__)
-std::string formatted(const char* pattern, ...) __attribute__((format(gnu_printf, 1, 2)));
-#else
-std::string formatted(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
-#endif
+// printf into a text (at most 511 characters). The compiler checks the patterns against the
+// printf family the build uses, which CMake names (TOOLS_PRINTF_FAMILY).
+std::string formatted(const char* pattern, ...) __attribute__((format(TOOLS_PRINTF_FAMILY, 1, 2)));
 
 // `text` itself when it has at most head + tail characters, else its first `head` and its last
 // `tail` characters with "..." between them: what a message quotes of a source stays short.

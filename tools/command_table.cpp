@@ -1,0 +1,160 @@
+#include "tools/command_table.h"
+
+#include <cstdio>
+
+#include "tools/check_command.h"
+#include "tools/cli.h"
+#include "tools/dump_command.h"
+#include "tools/exit_status.h"
+#include "tools/help_texts.h"
+#include "tools/package_command.h"
+#include "tools/source_format.h"
+#include "tools/view_command.h"
+#include "tools/words.h"
+
+namespace {
+
+// The words of a command's usage line, from the declarations of its options.
+template <typename Arguments, void (*declare)(CommandLine&, Arguments*)>
+std::vector<std::string> usage_words_of() {
+  Arguments a;
+  CommandLine line(&common_of(a));
+  declare(line, &a);
+  return line.usage_words();
+}
+
+// Parses a command's arguments into its own `Arguments` and runs it, or shows its help.
+template <typename Arguments, void (*declare)(CommandLine&, Arguments*),
+          int (*run_command)(const Arguments&, bool (*)())>
+int parse_and_run(const std::vector<std::string>& args, const Command& command,
+                  bool (*colour_terminal)()) {
+  Arguments a;
+  CommandLine line(&common_of(a));
+  declare(line, &a);
+  const std::string wrong = line.parse(args);
+  if (!wrong.empty()) return usage_error(wrong);
+  if (common_of(a).help) {
+    std::fputs(command_help(command).c_str(), stdout);
+    return kExitClean;
+  }
+  return run_command(a, colour_terminal);
+}
+
+// The commands that never colour anything.
+template <typename Arguments, int (*run_command)(const Arguments&)>
+int plain(const Arguments& a, bool (*)()) {
+  return run_command(a);
+}
+
+// A command's entry: its arguments, the declaration of its options and what runs it.
+template <typename Arguments, void (*declare)(CommandLine&, Arguments*),
+          int (*run_command)(const Arguments&, bool (*)())>
+constexpr Command command(const char* name, const char* summary, const char* doing,
+                          const char* help_usage_first, const char* help_usage_second,
+                          const char* help) {
+  return {name,
+          summary,
+          doing,
+          {help_usage_first, help_usage_second},
+          help,
+          usage_words_of<Arguments, declare>,
+          parse_and_run<Arguments, declare, run_command>};
+}
+
+}  // namespace
+
+CommandList commands() {
+  // Built without allocating: out_of_memory() looks up what a command was doing.
+  static constexpr Command kCommands[] = {
+      command<CompileArguments, declare_compile, compile>(
+          "compile", "compile the sources in DIR and write the compiled files there", "compiling",
+          "compile", "check", kCompileHelp),
+      command<CheckArguments, declare_check, check>(
+          "check", "the same, in memory only: nothing is written or deleted",
+          "checking the sources", "compile", "check", kCompileHelp),
+      command<DumpArguments, declare_dump, plain<DumpArguments, dump>>(
+          "dump", "show the compiled files in DIR for people, or as JSON",
+          "showing the compiled files", "dump", nullptr, kDumpHelp),
+      command<PlotArguments, declare_plot, plain<PlotArguments, plot>>(
+          "plot", "draw the compiled line as an SVG picture", "drawing the line", "plot", nullptr,
+          kPlotHelp),
+      command<ViewArguments, declare_view, plain<ViewArguments, view>>(
+          "view",
+          "an interactive page of the line, made from the sources; --watch keeps it up to date",
+          "writing the route view", "view", nullptr, kViewHelp),
+      command<PackageArguments, declare_package, plain<PackageArguments, package>>(
+          "package", "make an installer of your scenario for its drivers, like the shipped one",
+          "making the installer", "package", nullptr, kPackageHelp),
+  };
+  return {kCommands, sizeof kCommands / sizeof kCommands[0]};
+}
+
+const Command* command_named(const std::string& name) {
+  for (const Command& command : commands()) {
+    if (name == command.name) return &command;
+  }
+  return nullptr;
+}
+
+std::string nearest_command(const std::string& name) {
+  const Command* best = nullptr;
+  size_t distance = 3;
+  for (const Command& command : commands()) {
+    const size_t d = edit_distance(name, command.name);
+    if (d < distance) {
+      distance = d;
+      best = &command;
+    }
+  }
+  return best == nullptr ? "" : std::string("; did you mean '") + best->name + "'?";
+}
+
+std::string usage() {
+  std::string text;
+  for (const Command& command : commands()) {
+    text += usage_line(text.empty() ? "usage: " : "       ", command.name, command.usage_words());
+  }
+  return text + "       scenario-tool help [COMMAND | format]\n";
+}
+
+std::string command_help(const Command& command) {
+  std::string text;
+  for (const char* name : command.help_usage) {
+    if (name == nullptr) continue;
+    text +=
+        usage_line(text.empty() ? "usage: " : "       ", name, command_named(name)->usage_words());
+  }
+  return text + command.help;
+}
+
+int help(const std::vector<std::string>& args) {
+  const std::string topic = args.empty() ? "" : args[0];
+  if (const Command* command = command_named(topic)) {
+    std::fputs(command_help(*command).c_str(), stdout);
+  } else if (topic == "format") {
+    std::fputs(kSourceFormatPage, stdout);
+  } else if (topic.empty()) {
+    std::string list;
+    for (const Command& command : commands()) {
+      list += formatted("  %-8s %s\n", command.name, command.summary);
+    }
+    std::string text = kOverviewHelp;
+    text.replace(text.find("%s"), 2, list);
+    std::fputs(text.c_str(), stdout);
+    std::fputs("\n", stdout);
+    std::fputs(usage().c_str(), stdout);
+  } else {
+    return usage_error("no help on " + topic + nearest_command(topic));
+  }
+  return kExitClean;
+}
+
+int usage_error(const std::string& message) {
+  std::fprintf(stderr, "scenario-tool: %s\n%s", message.c_str(), usage().c_str());
+  return kExitUsage;
+}
+
+int file_fault(const std::string& message) {
+  std::fprintf(stderr, "scenario-tool: %s\n", message.c_str());
+  return kExitFileFault;
+}

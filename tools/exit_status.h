@@ -1,0 +1,23 @@
+// The exit statuses of scenario-tool, for scripts, and its version; the bottom of the tool's
+// commands, which every command file includes.
+#pragma once
+
+#include <string>
+
+// The tool's version, for --version and the SARIF log.
+inline constexpr char kToolVersion[] = "1.1.0";
+
+constexpr int kExitClean = 0;        // done; for compile and check: error code 0
+constexpr int kExitUsage = 1;        // bad command line
+constexpr int kExitSourceError = 2;  // the readers or rules recorded an error code
+constexpr int kExitIntegrity = 3;    // Errore n. 1250 or 1251: nothing written
+constexpr int kExitFileFault = 4;    // a file could not be read or written
+constexpr int kExitOutOfMemory = 5;  // memory ran out: one line says while doing what
+
+// Says on standard error what is wrong with the command line, then the usage of every command;
+// returns kExitUsage.
+int usage_error(const std::string& message);
+
+// Says on standard error which file could not be read or written and why; returns
+// kExitFileFault.
+int file_fault(const std::string& message);

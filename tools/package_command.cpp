@@ -1,0 +1,145 @@
+#include "tools/package_command.h"
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/file_io.h"
+#include "common/file_path.h"
+#include "common/own_executable.h"
+#include "common/same_folder.h"
+#include "common/scenario_payload.h"
+#include "compiler/error_codes.h"
+#include "tools/diagnostics.h"
+#include "tools/exit_status.h"
+#include "tools/package.h"
+#include "tools/source_lint.h"
+
+namespace {
+
+// The shipped installer program for `windows` or Linux: given, or beside this tool, or in the
+// build tree's app folder next to the tool's folder.
+std::string installer_program(const PackageArguments& a, bool windows) {
+  if (!a.installer.empty()) return a.installer;
+  const std::string name =
+      std::string(kShippedLineName) + "_" + kShippedTrainNumber + (windows ? ".exe" : "");
+  std::string tool;
+  if (!own_executable_path(&tool).ok()) return name;
+  const std::string here = directory_of(tool);
+  for (const std::string& candidate :
+       {path_in(here, name), path_in(path_in(directory_of(here), "app"), name)}) {
+    if (is_regular_file(candidate)) return candidate;
+  }
+  return path_in(here, name);
+}
+
+}  // namespace
+
+int package(const PackageArguments& a) {
+  const CommonArguments& common = a.common;
+  if (a.notes.empty() || a.sheet.empty() || a.slowdowns.empty()) {
+    return usage_error("package needs --notes FILE, --sheet FILE and --slowdowns FILE");
+  }
+  if (a.target != "windows" && a.target != "linux") {
+    return usage_error("--target is windows or linux, not " + a.target);
+  }
+  const bool windows = a.target == "windows";
+  const std::string output = !a.output.empty()
+                                 ? a.output
+                                 : common.scenario.line_name + "_" + common.scenario.train_number +
+                                       (windows ? ".exe" : "");
+  // Run in the sources' folder, the installer would write its sources over them, then delete
+  // them: it never goes there, however that folder is spelt (".", "..", a link, another case).
+  // The output's folder must exist to be told apart, as it must to be written at all.
+  bool beside_sources = false;
+  const Status compared = same_folder(folder_of(output), common.directory, &beside_sources);
+  if (!compared.ok()) return file_fault("cannot make " + output + ": " + compared.message());
+  if (beside_sources) {
+    return usage_error(
+        "the installer would lie beside the sources it carries, and running it "
+        "there would replace and then delete them: give -o a path in another "
+        "folder");
+  }
+
+  // Every text in the form the installer writes; a character it cannot hold is refused here.
+  ScenarioPayload payload;
+  payload.scenario = common.scenario;
+  const struct {
+    std::string path;
+    std::string* written;
+  } texts[] = {
+      {path_in(common.directory, line_source_name(common.scenario)), &payload.line_source},
+      {path_in(common.directory, train_source_name(common.scenario)), &payload.train_source},
+      {a.notes, &payload.notes},
+      {a.slowdowns, &payload.slowdown_order},
+      {a.sheet, &payload.train_sheet}};
+  bool refused = false;
+  for (const auto& text : texts) {
+    std::string bytes;
+    const Status read = read_file(text.path, &bytes);
+    if (!read.ok()) return file_fault(read.message());
+    TextProblem problem;
+    const std::optional<std::string> written = text_as_written(bytes, &problem);
+    if (!written) {
+      std::fprintf(stderr, "%s:%d:%d: error: %s\n", text.path.c_str(), problem.line, problem.column,
+                   problem.message.c_str());
+      refused = true;
+      continue;
+    }
+    *text.written = *written;
+  }
+  if (refused) {
+    std::printf("not packaged: a text cannot be written as the installer writes it\n");
+    return kExitSourceError;
+  }
+
+  // The sources as the installer will write them must compile cleanly.
+  const ShownSource line(texts[0].path, payload.line_source);
+  const ShownSource train(texts[1].path, payload.train_source);
+  const std::vector<SourceWarning> line_warnings = lint_line_source(line.text());
+  const std::vector<SourceWarning> train_warnings = lint_train_source(train.text());
+  const size_t warnings = line_warnings.size() + train_warnings.size();
+  // Diagnostics on standard error, as check and compile give them.
+  std::fputs(format_warnings(line_warnings, line, a.max_warnings).c_str(), stderr);
+  std::fputs(format_warnings(train_warnings, train, a.max_warnings).c_str(), stderr);
+  Compilation compiled;
+  const CompileResult result = memorizza_percorso(
+      in_memory_options(common.scenario, payload.line_source, payload.train_source), &compiled);
+  const ErrorState& error = compiled.log.error;
+  for (const Problem& problem : compiled.log.problems) {
+    std::fputs(format_problem(compiled, problem, line, train,
+                              path_in(common.directory, track_cells_name(common.scenario)))
+                   .c_str(),
+               stderr);
+  }
+  if (result.end == CompileEnd::kIntegrityError) {
+    std::printf("not packaged: Errore n. %d\nerrore=%d\n", result.integrity_error,
+                result.integrity_error);
+    return kExitIntegrity;
+  }
+  if (error.code != 0 || result.end != CompileEnd::kCompleted) {
+    std::printf("not packaged: the sources gave error code %d (position %d m): %s\n", error.code,
+                error.position, error_meaning(error.code));
+    std::printf("error_code=%d error_position=%d\n", error.code, error.position);
+    return kExitSourceError;
+  }
+  if (a.werror && warnings > 0) {
+    std::printf("not packaged: %zu warning%s, and --werror makes each an error\n", warnings,
+                warnings == 1 ? "" : "s");
+    return kExitSourceError;
+  }
+
+  std::string installer;
+  const Status made = make_installer(installer_program(a, windows), windows, payload, &installer);
+  if (!made.ok()) return file_fault(made.message());
+  const Status written = replace_file(output, installer);
+  if (!written.ok()) return file_fault(written.message());
+  if (!windows) {
+    const Status executable = make_executable(output);
+    if (!executable.ok()) return file_fault(executable.message());
+  }
+  std::printf("made %s: the %s installer of %s %s\n", output.c_str(), windows ? "Windows" : "Linux",
+              common.scenario.line_name.c_str(), common.scenario.train_number.c_str());
+  return kExitClean;
+}

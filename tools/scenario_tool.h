@@ -1,0 +1,17 @@
+// scenario-tool: the scenario authors' command-line tool. It compiles an author's sources with
+// the installer's own compiler and says what came of them, in the shape compilers use; it dumps
+// and plots compiled files. It never shows a window and never deletes the author's sources.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Runs the command that `args` (the command line without the program's name) gives, writing to
+// standard output and standard error, and returns the exit status. `colour_terminal` says
+// whether standard error shows colour, for --color=auto.
+int run(const std::vector<std::string>& args, bool (*colour_terminal)());
+
+// The program: the arguments 1 to argc - 1 that `argument` gives, as UTF-8, run; memory running
+// out is said in one line, with its exit status.
+int tool_main(int argc, const std::function<std::string(int)>& argument, bool (*colour_terminal)());

@@ -1,0 +1,127 @@
+#include "tools/view_command.h"
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "common/file_io.h"
+#include "common/file_path.h"
+#include "tools/author_sources.h"
+#include "tools/exit_status.h"
+#include "tools/plot.h"
+#include "tools/view.h"
+#include "tools/words.h"
+
+namespace {
+
+// Builds the route view of the sources in DIR into the page given with -o; with a stamp, for a
+// page that 'view --watch' keeps up to date. Prints the problems as check does, in short.
+Status write_view(const ViewArguments& view, const std::string& stamp) {
+  const PlotArguments& a = view.page;
+  const ShownSource line = shown_source(a.common.directory, line_source_name(a.common.scenario));
+  const ShownSource train = shown_source(a.common.directory, train_source_name(a.common.scenario));
+  // The view always draws the plan.
+  CompileOptions compile_options = author_options(a.common, true, line, train);
+  Compilation compiled;
+  CompileResult result = memorizza_percorso(compile_options, &compiled);
+  std::vector<ViewProblem> problems;
+  if (result.end == CompileEnd::kFileFault) {
+    // A page made once fails with its source. A watched one shows why it has nothing to show,
+    // and is made again once the source is mended.
+    if (stamp.empty()) return result.status;
+    compiled = Compilation();
+    problems.push_back({"error", "sources", result.status.message(), std::nullopt});
+  } else {
+    problems = view_problems(compiled, line, train);
+  }
+  if (result.end == CompileEnd::kIntegrityError) {
+    problems.push_back({"error", "compiled output",
+                        "Errore n. " + std::to_string(result.integrity_error) +
+                            ": a version or checksum slot of table entry 85 or cell 1 is taken",
+                        int64_t(50)});
+  }
+  ViewOptions options;
+  options.scenario = a.common.scenario;
+  const Chainage chainage = chainage_of_line(compiled.records.table);
+  const auto metres_of = [&chainage](std::optional<int64_t> value) -> std::optional<int64_t> {
+    if (!value || chainage.references.empty()) return value;
+    return chainage.metres_at(*value);
+  };
+  options.from_metres = metres_of(a.from_chainage);
+  options.to_metres = metres_of(a.to_chainage);
+  if (options.from_metres && options.to_metres && *options.from_metres > *options.to_metres) {
+    std::swap(options.from_metres, options.to_metres);
+  }
+  if (!stamp.empty()) {
+    options.watch_script = file_name_of(a.output) + ".stamp.js";
+    options.watch_stamp = stamp;
+  }
+  const Status written =
+      replace_file(a.output, view_page(compiled, line, train, problems, options));
+  if (!written.ok()) return written;
+  size_t errors = 0;
+  for (const ViewProblem& p : problems) {
+    if (p.level == "error") ++errors;
+    std::printf("%s: %s: %s\n", p.where.c_str(), p.level.c_str(), p.text.c_str());
+  }
+  std::printf("wrote %s: %zu error%s, %zu warning%s", a.output.c_str(), errors,
+              errors == 1 ? "" : "s", problems.size() - errors,
+              problems.size() - errors == 1 ? "" : "s");
+  if (result.end == CompileEnd::kFileFault) {
+    std::printf("; the sources could not be read\n");
+  } else {
+    std::printf("; error_code=%d error_position=%d\n", compiled.log.error.code,
+                compiled.log.error.position);
+  }
+  std::fflush(stdout);
+  return Status::Ok();
+}
+
+// What 'view --watch' compares to tell that a source changed: each source's bytes, or why it
+// cannot be read (deleted, a FIFO, grown past the limit), so that a source that becomes
+// unreadable, and one mended again, both make the page again.
+std::string sources_state(const CommonArguments& a) {
+  std::string state;
+  for (const std::string& name : {line_source_name(a.scenario), train_source_name(a.scenario)}) {
+    std::string text;
+    const Status read = read_file(path_in(a.directory, name), &text);
+    state += read.ok() ? "+" + text : "-" + read.message();
+    state += '\0';
+  }
+  return state;
+}
+
+}  // namespace
+
+int view(const ViewArguments& view) {
+  const PlotArguments& a = view.page;
+  if (a.output.empty()) return usage_error("view needs -o FILE.html");
+  if (!view.watch) {
+    const Status status = write_view(view, "");
+    return status.ok() ? kExitClean : file_fault(status.message());
+  }
+  // Watching: the page again, and its stamp beside it, each time a source changes; the page
+  // polls the stamp and reloads itself, keeping its place.
+  const std::string stamp_path = a.output + ".stamp.js";
+  for (long build = 1;; ++build) {
+    const std::string seen = sources_state(a.common);
+    const std::string stamp = std::to_string(build);
+    Status status = write_view(view, stamp);
+    if (status.ok()) {
+      status = replace_file(stamp_path,
+                            "window.__viewStamp && window.__viewStamp(\"" + stamp + "\");\n");
+    }
+    // A page that cannot be written at all ends the watch; one that fails later (a full disk, a
+    // folder made read-only) is said, and tried again at the next change.
+    if (!status.ok() && build == 1) return file_fault(status.message());
+    if (!status.ok()) std::fprintf(stderr, "scenario-tool: %s\n", status.message().c_str());
+    std::printf("watching %s for changes (Ctrl+C ends)\n", a.common.directory.c_str());
+    std::fflush(stdout);
+    do {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    } while (sources_state(a.common) == seen);
+  }
+}
