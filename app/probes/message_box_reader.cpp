@@ -1,4 +1,4 @@
-// Test-only, Windows: finds the message box titled argv[1] (waiting up to ten seconds), prints
+// Test-only, Windows: finds the message box titled argv[1] (waiting up to 60 seconds), prints
 // the texts of its controls one a line in UTF-8, then presses its OK button. Exits 1 when no
 // such box appears. Lets the tests under Wine read what the box says.
 #define WIN32_LEAN_AND_MEAN
@@ -25,10 +25,14 @@ BOOL CALLBACK print_control(HWND control, LPARAM) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) return 2;
+  // A loaded machine may take long to start the program that shows the box: looked for until
+  // a deadline, well past what a run takes.
   HWND box = nullptr;
-  for (int tries = 0; tries < 100 && box == nullptr; ++tries) {
+  const ULONGLONG deadline = GetTickCount64() + 60000;
+  for (;;) {
     box = FindWindowW(L"#32770", argv[1]);  // the dialog class of message boxes
-    if (box == nullptr) Sleep(100);
+    if (box != nullptr || GetTickCount64() >= deadline) break;
+    Sleep(50);
   }
   if (box == nullptr) return 1;
   EnumChildWindows(box, print_control, 0);
