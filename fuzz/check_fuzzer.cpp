@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string report;
   for (const ShownSource* source : {&line, &train}) {
     const std::vector<SourceWarning> warnings =
-        source == &line ? lint_line_source(line.text()) : lint_train_source(train.text());
+        source == &line ? lint_line_source(line.text(), true) : lint_train_source(train.text());
     check_places(warnings, *source);
     std::set<std::string> kinds;
     for (const SourceWarning& w : warnings) kinds.insert(w.kind);

@@ -533,7 +533,7 @@ int compile(const Arguments& a, bool write) {
   // kept as the lint gives them: each becomes a diagnostic only when the report is written.
   const ShownSource line = shown(a.directory, line_source_name(a.scenario));
   const ShownSource train = shown(a.directory, train_source_name(a.scenario));
-  const std::vector<SourceWarning> line_warnings = lint_line_source(line.text());
+  const std::vector<SourceWarning> line_warnings = lint_line_source(line.text(), !a.no_plan);
   const std::vector<SourceWarning> train_warnings = lint_train_source(train.text());
 
   // Compiled in memory first: the files are written only from sources that compile cleanly
@@ -885,7 +885,7 @@ int package(const Arguments& a) {
   // The sources as the installer will write them must compile cleanly.
   const ShownSource line(texts[0].path, payload.line_source);
   const ShownSource train(texts[1].path, payload.train_source);
-  const std::vector<SourceWarning> line_warnings = lint_line_source(line.text());
+  const std::vector<SourceWarning> line_warnings = lint_line_source(line.text(), true);
   const std::vector<SourceWarning> train_warnings = lint_train_source(train.text());
   const size_t warnings = line_warnings.size() + train_warnings.size();
   // Diagnostics on standard error, as check and compile give them.

@@ -16,7 +16,9 @@ struct SourceWarning {
   std::string message;
 };
 
-std::vector<SourceWarning> lint_line_source(const std::string& text);
+// `plan_built`: whether the compilation builds the line plan; without it the compiler passes a
+// curve row's numbers over, and so does the lint.
+std::vector<SourceWarning> lint_line_source(const std::string& text, bool plan_built);
 std::vector<SourceWarning> lint_train_source(const std::string& text);
 
 // Levenshtein distance between two texts, ignoring ASCII letter case.

@@ -13,7 +13,7 @@
 #include "tools/tool_fixture.h"
 
 TEST(SourceLintTest, TheShippedSourcesGiveNoWarning) {
-  EXPECT_TRUE(lint_line_source(document_bytes(line_source_lines())).empty());
+  EXPECT_TRUE(lint_line_source(document_bytes(line_source_lines()), true).empty());
   EXPECT_TRUE(lint_train_source(document_bytes(train_source_lines())).empty());
 }
 
@@ -140,7 +140,7 @@ TEST(SourceLintTest, WhatCompilesButIsRarelyMeant) {
     SCOPED_TRACE(c.rows);
     const std::string text = (c.line_source ? line_start : train_start) + c.rows + "[fine]\r\n";
     const std::vector<SourceWarning> warnings =
-        c.line_source ? lint_line_source(text) : lint_train_source(text);
+        c.line_source ? lint_line_source(text, true) : lint_train_source(text);
     if (c.kind == nullptr) {
       EXPECT_TRUE(warnings.empty()) << warnings[0].message;
       continue;
