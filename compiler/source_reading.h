@@ -78,10 +78,10 @@ class SourceReading {
     problem.row_position = in_.row_position();
     return problem;
   }
-  // The position test of every row: whether (p + margin) / 50 stays within the last cell (a
-  // station's margin is 800). In floating point: a position near the 32-bit limit simply fails.
-  bool within_cells(int32_t p, int32_t margin = 100) const {
-    return (double(p) + margin) / 50 <= records_.last_cell();
+  // The position test of every row (CompiledRecords::within_cells); a station's margin is
+  // kStationMargin.
+  bool within_cells(int32_t p, int32_t margin = kFeatureMargin) const {
+    return records_.within_cells(p, margin);
   }
   // The row's feature lies beyond the track cells: error 15 at `position`.
   void record_beyond_cells(int32_t position) {

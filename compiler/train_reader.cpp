@@ -229,7 +229,7 @@ TrainSourceReading::Record TrainSourceReading::station() {
   TableEntry& e = records_.table[station_counter_];
   const int32_t p = e.position = in_.i32();
   const size_t position_field = in_.value_offset();
-  if (!within_cells(p, 800)) return beyond_cells(p);
+  if (!within_cells(p, kStationMargin)) return beyond_cells(p);
   if (p % 50 != 0) return stop_at(kStationNotOn50, p, -1, position_field);
   const uint8_t kind = e.kind = in_.u8();
   const int32_t length = in_.i32();
