@@ -3,7 +3,8 @@
 // overlapping are compiled as they come, a station without its name swallows the next
 // record, a value too large for its field wraps, a fraction is rounded away, a decimal comma
 // splits a number in two, a tab stays part of its field, UTF-8 text shows as other characters.
-// The warnings never change what is compiled.
+// The warnings never change what is compiled. They are rules over the rows the compiler's own
+// walk hands out (compiler/row_walker.h), so they read each row as the compiler reads it.
 #pragma once
 
 #include <cstddef>
