@@ -38,6 +38,19 @@ class FieldReader {
   // Byte offset in the text where the most recently read field begins (after its blanks).
   size_t field_offset() const { return field_offset_; }
 
+  // Where the reader stands, to come back to after reading ahead.
+  struct Mark {
+    size_t at;
+    size_t field_offset;
+    bool eof;
+  };
+  Mark mark() const { return {at_, field_offset_, eof_}; }
+  void reset(const Mark& mark) {
+    at_ = mark.at;
+    field_offset_ = mark.field_offset;
+    eof_ = mark.eof;
+  }
+
  private:
   int64_t read_number(const char* what);
   void begin_field();

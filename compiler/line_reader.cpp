@@ -118,25 +118,12 @@ bool read_line_source(ReadingContext& context, LineHandOver* hand_over, FailureP
 
 bool LineSourceReading::general_section() {
   // Everything up to the first field holding "[generale]" is passed over.
-  for (;;) {
-    field_ = in_.read_text();
-    if (in_.eof()) {
-      record_offset_ = Problem::kNoOffset;
-      return stop(kNoGeneralSection);
+  if (!in_.skip_to_general()) return stop(kNoGeneralSection);
+  while (in_.next_general_field()) {
+    while (const RowGrammar* row = in_.next_row(SourcePart::kGeneral)) {
+      if (!general_row(row->id)) return false;
     }
-    if (contains_ignoring_case(field_, "[generale]")) break;
-  }
-  while (!in_.eof()) {
-    field_ = in_.read_text();
-    if (in_.eof()) break;
-    for (int k = 0; k < 10; ++k) {
-      if (contains(field_, "-")) field_ = in_.read_text();
-    }
-    record_offset_ = in_.field_offset();
-    for (const RowGrammar* row : rows_of(SourcePart::kGeneral)) {
-      if (row->matches(field_) && !general_row(row->id)) return false;
-    }
-    if (is_section_header(field_)) break;
+    if (is_section_header(in_.field())) break;
   }
   // Features need the track cells, which only a route length makes.
   if (records_.cells.empty()) return stop(kNoRouteLength);
@@ -156,13 +143,13 @@ bool LineSourceReading::general_row(RowId id) {
       return chainage(kChainageEntry1);
     // Background values: "uno" in start, "due" in position, "tre" in end.
     case RowId::kBackground1:
-      line.start = in_.read_i32("background");
+      line.start = in_.i32();
       return true;
     case RowId::kBackground2:
-      line.position = in_.read_i32("background");
+      line.position = in_.i32();
       return true;
     case RowId::kBackground3:
-      line.end = in_.read_i32("background");
+      line.end = in_.i32();
       return true;
     case RowId::kRepetition:
       return repetition();
@@ -173,15 +160,15 @@ bool LineSourceReading::general_row(RowId id) {
 
 bool LineSourceReading::chainage(int entry) {
   TableEntry& e = records_.table[entry];
-  e.start = in_.read_i32("chainage position");
-  e.end = in_.read_i32("chainage value");
-  e.position = in_.read_i32("chainage flag");
+  e.start = in_.i32();
+  e.end = in_.i32();
+  e.position = in_.i32();
   stored(RowKind::kChainage, e.start, e.end, e.position);
   return true;
 }
 
 bool LineSourceReading::route_length() {
-  const int32_t length = in_.read_i32("route length");
+  const int32_t length = in_.i32();
   records_.table[kRouteEntry].end = length;
   if (length > kLongestRoute) return stop(kRouteTooLong);
   const int32_t total = add32(length, 7000, "total metres");
@@ -199,13 +186,13 @@ bool LineSourceReading::route_length() {
 
 bool LineSourceReading::repetition() {
   TableEntry& train = records_.table[kTrainEntry];
-  train.start = in_.read_i32("first repetition distance");
-  train.end = in_.read_i32("second repetition distance");
+  train.start = in_.i32();
+  train.end = in_.i32();
   if (train.start % 50 != 0) return stop(kFirstRepetitionNotOn50);
   if (train.end % 50 != 0) return stop(kSecondRepetitionNotOn50);
-  if (contains(field_, "4")) {
+  if (contains(in_.field(), "4")) {
     train.position = 4;
-  } else if (contains(field_, "9")) {
+  } else if (contains(in_.field(), "9")) {
     train.position = 9;
   } else {
     return stop(kRepetitionCodeMissing);
@@ -222,8 +209,7 @@ bool LineSourceReading::features() {
     // The line leaves the origin heading along +y: (0, 0), then (0, 1).
     records_.plan.origin_set = true;
   }
-  while (!in_.eof() && next_keyword_field(&in_, &field_)) {
-    record_offset_ = in_.field_offset();
+  while (in_.next_field()) {
     const Row row = feature_rows();
     if (row == Row::kStop) return false;
     if (row == Row::kLeaveFeatures) break;
@@ -233,8 +219,7 @@ bool LineSourceReading::features() {
 
 LineSourceReading::Row LineSourceReading::feature_rows() {
   // Every row whose keyword the field holds is carried out, in the grammar's order.
-  for (const RowGrammar* row : rows_of(SourcePart::kFeatures)) {
-    if (!row->matches(field_)) continue;
+  while (const RowGrammar* row = in_.next_row(SourcePart::kFeatures)) {
     const Row result = feature_row(row->id);
     if (result != Row::kNext) return result;
   }
@@ -268,8 +253,8 @@ bool LineSourceReading::write_gradient() {
 }
 
 LineSourceReading::Row LineSourceReading::gradient() {
-  const int32_t p = in_.read_i32("gradient position");
-  const int32_t g = in_.read_i32("gradient");
+  const int32_t p = in_.i32();
+  const int32_t g = in_.i32();
   if (!within_cells(p)) return beyond_cells(p);
   // The previous gradient runs up to the cell before this change's cell.
   const int32_t cell = area_cell(p);
@@ -286,11 +271,11 @@ LineSourceReading::Row LineSourceReading::gradient() {
 
 LineSourceReading::Row LineSourceReading::curve() {
   // Without the plan a curve row is not read: its numbers are passed over as fields.
-  if (!plan_built()) return Row::kNext;
-  const int32_t start = in_.read_i32("curve start");
-  const int32_t length = in_.read_i32("curve length");
+  if (!in_.reads_values()) return Row::kNext;
+  const int32_t start = in_.i32();
+  const int32_t length = in_.i32();
   if (!within_cells(start)) return beyond_cells(start);
-  const double k = curvature(field_);
+  const double k = curvature(in_.field());
   if (k == 0) {
     stop(kBadCurve);
     return Row::kStop;
@@ -322,7 +307,7 @@ void LineSourceReading::run_steps(int32_t last, double k) {
 
 LineSourceReading::Row LineSourceReading::tunnel() {
   int32_t* n = numbers_.data();
-  for (int i = 0; i < 3; ++i) n[i] = in_.read_i32("tunnel");
+  for (int i = 0; i < 3; ++i) n[i] = in_.i32();
   if (!within_cells(n[0])) return beyond_cells(n[0]);
   // The store refuses a tunnel whose cells lie beyond the route.
   if (memo_montagna(records_, log_, n[0], n[1], n[2])) {
@@ -335,7 +320,7 @@ LineSourceReading::Row LineSourceReading::tunnel() {
 
 LineSourceReading::Row LineSourceReading::speed_indicator() {
   int32_t* n = numbers_.data();
-  for (int i = 0; i < 9; ++i) n[i] = in_.read_i32("speed indicator");
+  for (int i = 0; i < 9; ++i) n[i] = in_.i32();
   const int32_t position = n[0];
   if (!within_cells(position) || point_cell(position) < 0) return beyond_cells(position);
   const StoreRefusal refused = memo_indicatori_v_max(records_, log_, position, n[1], n[2], n[3],
@@ -346,9 +331,9 @@ LineSourceReading::Row LineSourceReading::speed_indicator() {
 }
 
 LineSourceReading::Row LineSourceReading::signboard() {
-  const int32_t position = numbers_[0] = in_.read_i32("signboard position");
-  // The text goes into the current field, so it is never taken for a keyword.
-  field_ = in_.read_text();
+  const int32_t position = numbers_[0] = in_.i32();
+  // The text is read as a value of the row, so it is never taken for a keyword.
+  const std::string text = in_.text();
   if (!within_cells(position) || point_cell(position) < 0) return beyond_cells(position);
   TrackCell& cell = records_.cells[point_cell(position)];
   if (!is_free(cell)) return stop_at(kSignboardCellTaken, position, point_cell(position));
@@ -356,7 +341,7 @@ LineSourceReading::Row LineSourceReading::signboard() {
   if (signboard_cursor_ < kFirstStationEntry) {
     throw RunTimeFailure("more signboard texts than the scenario table holds (80)");
   }
-  records_.table[signboard_cursor_].text = table_text(field_);
+  records_.table[signboard_cursor_].text = table_text(text);
   cell.type = kCellSignboard;
   cell.value_a = static_cast<int16_t>(signboard_cursor_);
   stored(RowKind::kSignboard, position, point_cell(position), signboard_cursor_);

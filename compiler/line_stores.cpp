@@ -71,7 +71,7 @@ void progressive_ordina(CompiledRecords& r) {
   for (int i = 0; i < 3; ++i) store_chainage(ordered[i], &table[entries[i]]);
   for (int entry : entries) {
     if (table[entry].position == 1)
-      table[entry].end = add32(table[entry].end, 100, "chainage value");
+      table[entry].end = add32(table[entry].end, kChainageFlagMetres, "chainage value");
   }
 }
 

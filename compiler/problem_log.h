@@ -5,10 +5,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "compiler/error_state.h"
+#include "compiler/source_grammar.h"
 
 // Where a recorded problem was met.
 enum class ProblemSource { kNone, kLineSource, kTrainSource, kTrackCells };
@@ -24,6 +26,10 @@ struct Problem {
   // rather than its keyword; for a run-time failure, the keyword of the row it happened in.
   size_t field_offset = kNoOffset;
   size_t row_offset = kNoOffset;
+  // The row being read when the problem was met (null when none), and its first value, its
+  // position, when that is a number.
+  const RowGrammar* row = nullptr;
+  std::optional<int32_t> row_position;
   int32_t cell = -1;  // the cell in question: an occupied one, or the rules' cell
   // The row's store took its feature, yet the reading stopped there: the code was already in
   // the error state, left by an earlier problem.

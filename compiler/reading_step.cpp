@@ -21,7 +21,9 @@ Status memorizza_dati(const CompileOptions& options, Compilation* out) {
     ProblemLog& log = out->log;
     log.failure_message = what.what();
     log.error.set(kRunTimeFailure);
-    log.record(failure.source, failure.offset, false).row_offset = failure.row_offset;
+    Problem& problem = log.record(failure.source, failure.offset, false);
+    problem.row_offset = failure.row_offset;
+    problem.row = failure.row;
     try {
       sources.discard_both();
     } catch (const SourceFileFault& fault) {

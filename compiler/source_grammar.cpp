@@ -6,9 +6,18 @@
 
 namespace {
 
+// Each row's value names, as many as its values.
+#define ROW(id, part, keyword, also, match, numbers, text, values, spellings, ...)    \
+  const char* const id##Names[] = {__VA_ARGS__};                                      \
+  static_assert(sizeof(id##Names) / sizeof(id##Names[0]) == numbers + (text ? 1 : 0), \
+                "a name for each value of " #id);
+#include "compiler/source_grammar.def"
+#undef ROW
+
 const RowGrammar kRows[] = {
-#define ROW(id, part, keyword, also, match, numbers, text, values, spellings) \
-  {RowId::id, SourcePart::part, keyword, also, RowGrammar::match, numbers, text, values, spellings},
+#define ROW(id, part, keyword, also, match, numbers, text, values, spellings, ...) \
+  {RowId::id, SourcePart::part, keyword,   also,     RowGrammar::match, numbers,   \
+   text,      values,           spellings, id##Names},
 #include "compiler/source_grammar.def"
 #undef ROW
 };

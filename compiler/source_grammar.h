@@ -7,7 +7,7 @@
 #include <vector>
 
 enum class RowId {
-#define ROW(id, part, keyword, also, match, numbers, text, values, spellings) id,
+#define ROW(id, ...) id,
 #include "compiler/source_grammar.def"
 #undef ROW
 };
@@ -23,10 +23,11 @@ struct RowGrammar {
   const char* keyword;
   const char* also;  // "" when one keyword is enough
   Match match;
-  int numbers;            // numbers after the keyword field
-  bool text;              // a text field after the numbers
-  const char* values;     // the values in words
-  const char* spellings;  // the keyword as written, '|' between spellings
+  int numbers;               // numbers after the keyword field
+  bool text;                 // a text field after the numbers
+  const char* values;        // the values in words
+  const char* spellings;     // the keyword as written, '|' between spellings
+  const char* const* names;  // each value's name, values_count() of them
 
   // Whether a keyword field starts this row.
   bool matches(const std::string& field) const;

@@ -2,9 +2,9 @@
 // source reader each own their reading state (the fields, cursors and numbers of their source);
 // they share only what the compilation builds (the records, the problem log, the rows kept for
 // the authors' tools) and the sources themselves. SourceReading holds what both do alike: the
-// source read field by field, where the row being read began, and the ways a row ends the
-// reading. A problem is recorded in the error state and in the list of problems, with the row
-// it was met in; a stop is done with the source (deleted, unless the options keep it).
+// source walked row by row (compiler/row_walker.h), and the ways a row ends the reading. A problem
+// is recorded in the error state and in the list of problems, with the row it was met in; a stop
+// is done with the source (deleted, unless the options keep it).
 #pragma once
 
 #include <string>
@@ -12,7 +12,7 @@
 
 #include "compiler/error_codes.h"
 #include "compiler/feature_stores.h"
-#include "compiler/field_reader.h"
+#include "compiler/row_walker.h"
 #include "compiler/scenario_compiler.h"
 #include "compiler/source_files.h"
 
@@ -28,6 +28,7 @@ struct FailurePlace {
   ProblemSource source = ProblemSource::kNone;
   size_t offset = Problem::kNoOffset;      // the field being read
   size_t row_offset = Problem::kNoOffset;  // the row it belongs to
+  const RowGrammar* row = nullptr;
 };
 
 // What the train source reader starts from that the line source reader leaves: where the
@@ -57,7 +58,9 @@ void read_train_source(ReadingContext& context, const LineHandOver& hand_over,
 class SourceReading {
  public:
   // Where a run-time failure happened: the field being read, and the row it belongs to.
-  FailurePlace failure_place() const { return {source_, in_.field_offset(), record_offset_}; }
+  FailurePlace failure_place() const {
+    return {source_, in_.value_offset(), in_.row_offset(), in_.row()};
+  }
 
  protected:
   SourceReading(ReadingContext& context, ProblemSource source, std::string text)
@@ -65,17 +68,20 @@ class SourceReading {
         records_(context.out.records),
         log_(context.out.log),
         source_(source),
-        in_(std::move(text)) {}
+        in_(std::move(text), context.options.build_plan) {}
 
   // Records the error state's code as a problem of the row being read; `field` is the value at
   // fault when it is not the row's keyword.
   Problem& record(bool positioned, int32_t cell = -1, size_t field = Problem::kNoOffset) {
-    return log_.record(source_, record_offset_, positioned, cell, field);
+    Problem& problem = log_.record(source_, in_.row_offset(), positioned, cell, field);
+    problem.row = in_.row();
+    problem.row_position = in_.row_position();
+    return problem;
   }
-  // The position test of every row: whether (p + margin) / 50 stays within the last cell (a
-  // station's margin is 800). In floating point: a position near the 32-bit limit simply fails.
-  bool within_cells(int32_t p, int32_t margin = 100) const {
-    return (double(p) + margin) / 50 <= records_.last_cell();
+  // The position test of every row (CompiledRecords::within_cells); a station's margin is
+  // kStationMargin.
+  bool within_cells(int32_t p, int32_t margin = kFeatureMargin) const {
+    return records_.within_cells(p, margin);
   }
   // The row's feature lies beyond the track cells: error 15 at `position`.
   void record_beyond_cells(int32_t position) {
@@ -106,7 +112,7 @@ class SourceReading {
   // Notes a row the reader stored, for the authors' tools, when the options keep them.
   void stored(RowKind kind, int32_t position, int32_t a = 0, int32_t b = 0) {
     if (context_.options.keep_rows) {
-      context_.out.rows.push_back({kind, source_, record_offset_, position, a, b});
+      context_.out.rows.push_back({kind, source_, in_.row_offset(), position, a, b});
     }
   }
   // The source read to its end, or left on an error.
@@ -116,9 +122,5 @@ class SourceReading {
   CompiledRecords& records_;
   ProblemLog& log_;
   const ProblemSource source_;
-  FieldReader in_;
-  // Where the keyword field of the row being read begins.
-  size_t record_offset_ = Problem::kNoOffset;
-  // The field most recently read as a keyword candidate.
-  std::string field_;
+  RowWalker in_;
 };

@@ -93,15 +93,10 @@ void read_train_source(ReadingContext& context, const LineHandOver& hand_over,
 
 bool TrainSourceReading::records() {
   // Everything up to the first field holding "[generale]" is passed over.
-  do {
-    field_ = in_.read_text();
-  } while (!in_.eof() && !contains_ignoring_case(field_, "[generale]"));
-
-  while (!in_.eof() && next_keyword_field(&in_, &field_)) {
-    record_offset_ = in_.field_offset();
+  if (!in_.skip_to_general()) return true;
+  while (in_.next_field()) {
     // Every row whose keyword the field holds is carried out, in the grammar's order.
-    for (const RowGrammar* row : rows_of(SourcePart::kTrain)) {
-      if (!row->matches(field_)) continue;
+    while (const RowGrammar* row = in_.next_row(SourcePart::kTrain)) {
       const Record result = train_row(row->id);
       if (result == Record::kStop) return false;
       if (result == Record::kEndOfReading) return true;
@@ -113,10 +108,10 @@ bool TrainSourceReading::records() {
 TrainSourceReading::Record TrainSourceReading::train_row(RowId id) {
   switch (id) {
     case RowId::kBrakedMass:
-      records_.table[kRouteEntry].start = in_.read_i32("braked mass");
+      records_.table[kRouteEntry].start = in_.i32();
       return Record::kNext;
     case RowId::kCars:
-      records_.table[kRouteEntry].position = in_.read_i32("cars");
+      records_.table[kRouteEntry].position = in_.i32();
       return Record::kNext;
     case RowId::kSpeedLimit:
       return speed_limit();
@@ -125,7 +120,7 @@ TrainSourceReading::Record TrainSourceReading::train_row(RowId id) {
     case RowId::kClock:
       return clock();
     case RowId::kSand:
-      records_.table[kTrainEntry].value_1 = in_.read_i16("sand");
+      records_.table[kTrainEntry].value_1 = in_.i16();
       return Record::kNext;
     case RowId::kSignal:
       return signal();
@@ -141,8 +136,8 @@ TrainSourceReading::Record TrainSourceReading::train_row(RowId id) {
 }
 
 TrainSourceReading::Record TrainSourceReading::speed_limit() {
-  const int32_t p = in_.read_i32("speed limit position");
-  const int32_t speed = in_.read_i32("speed limit");
+  const int32_t p = in_.i32();
+  const int32_t speed = in_.i32();
   if (!within_cells(p)) return beyond_cells(p);
   // The previous speed runs from its own cell up to the cell before this point's.
   const int32_t n = area_cell(p);
@@ -158,8 +153,8 @@ TrainSourceReading::Record TrainSourceReading::speed_limit() {
 }
 
 TrainSourceReading::Record TrainSourceReading::adhesion() {
-  const int32_t p = in_.read_i32("adhesion position");
-  const int32_t value = in_.read_i32("adhesion");
+  const int32_t p = in_.i32();
+  const int32_t value = in_.i32();
   if (!within_cells(p)) return beyond_cells(p);
   const int32_t n = area_cell(p);
   if (n > 0) {
@@ -176,15 +171,15 @@ TrainSourceReading::Record TrainSourceReading::adhesion() {
 
 TrainSourceReading::Record TrainSourceReading::clock() {
   TableEntry& train = records_.table[kTrainEntry];
-  train.value_3 = in_.read_i16("clock hours");
-  train.value_4 = in_.read_i16("clock minutes");
-  train.value_5 = in_.read_i16("clock seconds");
+  train.value_3 = in_.i16();
+  train.value_4 = in_.i16();
+  train.value_5 = in_.i16();
   return Record::kNext;
 }
 
 TrainSourceReading::Record TrainSourceReading::signal() {
   int32_t v[11];
-  for (int32_t& value : v) value = in_.read_i32("signal");
+  for (int32_t& value : v) value = in_.i32();
   const int32_t position = v[0];
   if (!within_cells(position)) return beyond_cells(position);
   // The signal's four approach markers reach 8 cells back: they must stay on the line.
@@ -198,7 +193,7 @@ TrainSourceReading::Record TrainSourceReading::signal() {
 
 TrainSourceReading::Record TrainSourceReading::slowdown() {
   int32_t v[6];
-  for (int32_t& value : v) value = in_.read_i32("slowdown");
+  for (int32_t& value : v) value = in_.i32();
   const int32_t x = v[0];
   if (!within_cells(x)) return beyond_cells(x);
   // The start and the end must both lie on the cells; the warning cells lie before the start.
@@ -211,8 +206,8 @@ TrainSourceReading::Record TrainSourceReading::slowdown() {
 }
 
 TrainSourceReading::Record TrainSourceReading::restriction_point() {
-  const int32_t p = in_.read_i32("abbattimento position");
-  const int32_t value = in_.read_i32("abbattimento value");
+  const int32_t p = in_.i32();
+  const int32_t value = in_.i32();
   if (!within_cells(p)) return beyond_cells(p);
   const int32_t c = area_cell(p);
   if (c < 0) return beyond_cells(p);
@@ -232,30 +227,29 @@ TrainSourceReading::Record TrainSourceReading::station() {
   // Stations fill the table upward and must stay below the signboard texts.
   if (station_counter_ > signboard_cursor_) return stop(kStationsMeetSignboards);
   TableEntry& e = records_.table[station_counter_];
-  const int32_t p = e.position = in_.read_i32("station position");
-  const size_t position_field = in_.field_offset();
-  if (!within_cells(p, 800)) return beyond_cells(p);
+  const int32_t p = e.position = in_.i32();
+  const size_t position_field = in_.value_offset();
+  if (!within_cells(p, kStationMargin)) return beyond_cells(p);
   if (p % 50 != 0) return stop_at(kStationNotOn50, p, -1, position_field);
-  const uint8_t kind = e.kind = in_.read_u8("station kind");
-  const int32_t length = in_.read_i32("station length");
-  if (length % 100 != 0) return stop_at(kStationLengthNotOn100, p, -1, in_.field_offset());
-  e.flag_a = in_.read_u8("station field 4");
-  e.flag_e = in_.read_u8("station field 5");
-  e.flag_d = in_.read_u8("station field 6");
-  e.value_1 = in_.read_i16("station field 7");
-  e.value_2 = in_.read_i16("station field 8");
-  e.flag_b = in_.read_u8("station field 9");
-  e.value_3 = in_.read_i16("station field 10");
-  e.value_4 = in_.read_i16("station field 11");
-  e.value_5 = in_.read_i16("station field 12");
-  e.flag_c = in_.read_u8("station field 13");
-  const int32_t hours = in_.read_i32("station hours");
-  const int32_t minutes = in_.read_i32("station minutes");
-  const int32_t seconds = in_.read_i32("station seconds");
+  const uint8_t kind = e.kind = in_.u8();
+  const int32_t length = in_.i32();
+  if (length % 100 != 0) return stop_at(kStationLengthNotOn100, p, -1, in_.value_offset());
+  e.flag_a = in_.u8();
+  e.flag_e = in_.u8();
+  e.flag_d = in_.u8();
+  e.value_1 = in_.i16();
+  e.value_2 = in_.i16();
+  e.flag_b = in_.u8();
+  e.value_3 = in_.i16();
+  e.value_4 = in_.i16();
+  e.value_5 = in_.i16();
+  e.flag_c = in_.u8();
+  const int32_t hours = in_.i32();
+  const int32_t minutes = in_.i32();
+  const int32_t seconds = in_.i32();
   // The name is read before the time is computed: a record cut short before its name, or a
   // time that overflows, leaves the entry as far as it was read.
-  field_ = in_.read_text();
-  e.text = table_text(field_);
+  e.text = table_text(in_.text());
   e.time =
       add32(mul32(add32(mul32(hours, 60, "time"), minutes, "time"), 60, "time"), seconds, "time");
 

@@ -4,6 +4,8 @@
 // sanitizer report, what the tool prints must stay bounded whatever the sources: each excerpt a
 // window around its column with the caret under the very byte of the field, every printed line
 // short, and at most the limit of warnings of each kind in full, the rest counted in one line.
+// The warnings and the compiler read the same rows, with the line plan or without it: where the
+// compiler's reading stopped on a field that is not a number, no warning lies further on.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "compiler/error_codes.h"
 #include "compiler/scenario_compiler.h"
 #include "tools/diagnostics.h"
 #include "tools/source_lint.h"
@@ -74,10 +77,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const ShownSource train("T",
                           split == std::string::npos ? std::string() : input.substr(split + 1));
 
+  // With the line plan or without it, as the input's length has it.
+  const bool plan = size % 2 == 0;
+  const std::vector<SourceWarning> line_warnings = lint_line_source(line.text(), plan);
+  const std::vector<SourceWarning> train_warnings = lint_train_source(train.text());
   std::string report;
   for (const ShownSource* source : {&line, &train}) {
-    const std::vector<SourceWarning> warnings =
-        source == &line ? lint_line_source(line.text()) : lint_train_source(train.text());
+    const std::vector<SourceWarning>& warnings = source == &line ? line_warnings : train_warnings;
     check_places(warnings, *source);
     std::set<std::string> kinds;
     for (const SourceWarning& w : warnings) kinds.insert(w.kind);
@@ -89,11 +95,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     report += shown;
   }
 
+  CompileOptions options =
+      in_memory_options({"Viterbo_Attigliano", "7545"}, line.text(), train.text());
+  options.build_plan = plan;
   Compilation compiled;
-  memorizza_percorso(in_memory_options({"Viterbo_Attigliano", "7545"}, line.text(), train.text()),
-                     &compiled);
+  memorizza_percorso(options, &compiled);
   for (const Problem& problem : compiled.log.problems) {
     report += format_problem(compiled, problem, line, train, "C");
+  }
+  // The warnings walk the rows as the compiler does: where its reading stopped on a field that
+  // is not a number, theirs stopped too, so none lies past that field.
+  for (const Problem& problem : compiled.log.problems) {
+    if (problem.code != kRunTimeFailure || problem.offset == Problem::kNoOffset ||
+        compiled.log.failure_message.find("is not a number") == std::string::npos) {
+      continue;
+    }
+    const bool in_line = problem.source == ProblemSource::kLineSource;
+    const std::string& text = in_line ? line.text() : train.text();
+    size_t end = problem.offset;
+    while (end < text.size() && text[end] != ' ' && text[end] != ',' && !line_end(text[end])) ++end;
+    for (const SourceWarning& w : in_line ? line_warnings : train_warnings) {
+      REQUIRE(w.offset <= end);
+    }
   }
   // The longest is a list of the objects around a cell.
   size_t lines;

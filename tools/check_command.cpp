@@ -129,7 +129,7 @@ int compile_sources(const CheckArguments& a, const CompileArguments* compiling,
   // kept as the lint gives them: each becomes a diagnostic only when the report is written.
   const ShownSource line = shown_source(common.directory, line_source_name(common.scenario));
   const ShownSource train = shown_source(common.directory, train_source_name(common.scenario));
-  const std::vector<SourceWarning> line_warnings = lint_line_source(line.text());
+  const std::vector<SourceWarning> line_warnings = lint_line_source(line.text(), !a.no_plan);
   const std::vector<SourceWarning> train_warnings = lint_train_source(train.text());
 
   // Compiled in memory first: the files are written only from sources that compile cleanly

@@ -10,8 +10,6 @@
 #include "common/file_path.h"
 #include "compiler/checked_math.h"
 #include "compiler/error_codes.h"
-#include "compiler/field_reader.h"
-#include "compiler/keywords.h"
 #include "compiler/source_grammar.h"
 #include "tools/json_stream.h"
 #include "tools/words.h"
@@ -60,25 +58,13 @@ std::string field_at(const std::string& text, size_t offset) {
   return offset < text.size() ? text.substr(offset, end - offset) : "";
 }
 
-// The row a keyword field starts, in either source, for a note on a row that was read wrong.
-const RowGrammar* shape_of(const std::string& keyword_field) {
+// Whether a field starts a row of either source, or is a section header: where a number was
+// expected, it is the next row's start.
+bool starts_a_row(const std::string& field) {
   for (SourcePart part : {SourcePart::kFeatures, SourcePart::kGeneral, SourcePart::kTrain}) {
-    if (const RowGrammar* row = row_started_by(part, keyword_field)) return row;
+    if (row_started_by(part, field) != nullptr) return true;
   }
-  return nullptr;
-}
-
-// The first number of the row whose keyword field starts at `offset`: its position, for a
-// problem that did not record one.
-std::optional<int32_t> row_position(const ShownSource& source, size_t offset) {
-  if (offset >= source.text().size()) return std::nullopt;
-  FieldReader row(source.text().substr(offset, 4096) + "\r\nx");
-  try {
-    row.read_text();
-    return row.read_i32("position");
-  } catch (const RunTimeFailure&) {
-    return std::nullopt;
-  }
+  return !field.empty() && field[0] == '[';
 }
 
 const ShownSource* source_of(const Problem& p, const ShownSource& line, const ShownSource& train) {
@@ -99,7 +85,7 @@ std::vector<std::string> problem_notes(const Compilation& c, const Problem& p,
   if (p.code == kRunTimeFailure && source != nullptr && p.row_offset != Problem::kNoOffset &&
       p.row_offset < p.offset && p.offset != Problem::kNoOffset) {
     const std::string keyword = field_at(source->text(), p.row_offset);
-    const RowGrammar* shape = shape_of(keyword);
+    const RowGrammar* shape = p.row;
     std::string note = "the row began at line " +
                        std::to_string(source->locate(p.row_offset).line) + " with '" +
                        utf8_from_windows_1252(printable(elided(keyword, 40, 10))) + "'";
@@ -116,18 +102,15 @@ std::vector<std::string> problem_notes(const Compilation& c, const Problem& p,
       notes.push_back(
           "is a comma missing after the keyword? its field holds a number too, so "
           "the row's values were read one field on");
-    } else if (shape_of(at_fault) != nullptr || (!at_fault.empty() && at_fault[0] == '[')) {
+    } else if (starts_a_row(at_fault)) {
       notes.push_back(
           "a number was expected where the next row's keyword stands: the row has a "
           "field too few");
     }
   }
   // (Not for a row that failed to read: its numbers are what went wrong.)
-  if (!p.positioned && p.code != kRunTimeFailure && source != nullptr &&
-      p.offset != Problem::kNoOffset) {
-    if (const std::optional<int32_t> at = row_position(*source, p.offset)) {
-      notes.push_back(formatted("the row stands at %d m", *at));
-    }
+  if (!p.positioned && p.code != kRunTimeFailure && source != nullptr && p.row_position) {
+    notes.push_back(formatted("the row stands at %d m", *p.row_position));
   }
   if (p.source == ProblemSource::kTrackCells) {
     // The rows of the signals and slowdowns around the cell, by their source lines.
@@ -232,7 +215,7 @@ static std::string problem_meaning(const Compilation& c, const Problem& p) {
       // A tunnel is placed by its start; when only its end falls past the cells, say so.
       if (p.source == ProblemSource::kLineSource && !c.records.tunnels.empty() &&
           c.records.tunnels.back().start == p.position &&
-          (double(p.position) + 100) / 50 <= c.records.last_cell()) {
+          c.records.within_cells(p.position, kFeatureMargin)) {
         return "the tunnel starting at " + std::to_string(p.position) + " m ends at " +
                std::to_string(c.records.tunnels.back().end) +
                " m, beyond the track cells, which cover 0 to " +
@@ -255,8 +238,8 @@ static std::string problem_meaning(const Compilation& c, const Problem& p) {
       return "position " + std::to_string(p.position) + " m lies beyond the track cells: on a " +
              "route of " + std::to_string(c.records.table[kRouteEntry].end) +
              " m the last position a feature may take is " +
-             std::to_string(int64_t(c.records.last_cell()) * 50 - 100) + " m (a station's, " +
-             std::to_string(int64_t(c.records.last_cell()) * 50 - 800) + " m)";
+             std::to_string(c.records.last_position(kFeatureMargin)) + " m (a station's, " +
+             std::to_string(c.records.last_position(kStationMargin)) + " m)";
     case kRunTimeFailure:
       // The message may quote a whole field of the source: its middle is left out.
       return c.log.failure_message.empty()
@@ -287,13 +270,15 @@ Diagnostic problem_diagnostic(const Compilation& compiled, const Problem& proble
   // A chainage reference off the grid is found after the reading: point at its row.
   if (problem.code == kChainageNotOn50) {
     for (const SourceRow& row : compiled.rows) {
-      const int64_t value = int64_t(row.a) + (row.b == 1 ? 100 : 0);
+      const int64_t value = int64_t(row.a) + (row.b == 1 ? kChainageFlagMetres : 0);
       if (row.kind != RowKind::kChainage || (row.position % 50 == 0 && value % 50 == 0)) continue;
       d.file = line_source.path();
       d.message = formatted("chainage reference at %d m with the value %lld m: ", row.position,
                             static_cast<long long>(value)) +
-                  "its position and its value (100 m added when its flag is 1) must be "
-                  "multiples of 50 m";
+                  formatted(
+                      "its position and its value (%d m added when its flag is 1) must be "
+                      "multiples of 50 m",
+                      kChainageFlagMetres);
       place_at(line_source, row.offset, &d);
       return d;
     }

@@ -87,10 +87,10 @@ TEST(DiagnosticsTest, EachErrorAnAuthorCanCause) {
        kLine + ":4:1: error 15: the tunnel starting at 56000 m ends at 60000 m, beyond the track "
                "cells, which cover 0 to 57000 m for a route of 50000 m, at 56000 m"},
       {"a number that is not one", line_source("montagna,   100,  x, 2\r\n"), train_source(""),
-       kLine + ":4:19: error 25: the reading stopped: tunnel: \"x\" is not a number"},
+       kLine + ":4:19: error 25: the reading stopped: tunnel end: \"x\" is not a number"},
       {"a quoted number over two lines", line_source("montagna, 100, \"x\r\ny\", 2\r\n"),
        train_source(""),
-       kLine + ":4:16: error 25: the reading stopped: tunnel: \"x\\r\\ny\" is not a number"},
+       kLine + ":4:16: error 25: the reading stopped: tunnel end: \"x\\r\\ny\" is not a number"},
       {"chainage off the grid",
        line_source("",
                    "lunghezza percorso, 50000\r\nprogressiva chilometrica uno, 0, 39025, 0\r\n"),

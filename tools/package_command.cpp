@@ -97,7 +97,7 @@ int package(const PackageArguments& a) {
   // The sources as the installer will write them must compile cleanly.
   const ShownSource line(texts[0].path, payload.line_source);
   const ShownSource train(texts[1].path, payload.train_source);
-  const std::vector<SourceWarning> line_warnings = lint_line_source(line.text());
+  const std::vector<SourceWarning> line_warnings = lint_line_source(line.text(), true);
   const std::vector<SourceWarning> train_warnings = lint_train_source(train.text());
   const size_t warnings = line_warnings.size() + train_warnings.size();
   // Diagnostics on standard error, as check and compile give them.

@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstring>
 #include <functional>
+#include <stdexcept>
 #include <unordered_map>
 
 #include "compiler/checked_math.h"
 #include "compiler/field_reader.h"
 #include "compiler/keywords.h"
+#include "compiler/row_walker.h"
 #include "compiler/source_grammar.h"
 #include "tools/words.h"
 
@@ -103,15 +106,6 @@ class Overlap {
   bool seen_ = false;
   int64_t previous_end_ = 0;
 };
-
-// Skips everything up to the first field holding "[generale]"; false when there is none.
-bool skip_to_general(FieldReader* in) {
-  for (;;) {
-    const std::string field = in->read_text();
-    if (in->eof()) return false;
-    if (contains_ignoring_case(field, "[generale]")) return true;
-  }
-}
 
 // Warns of fields that match no keyword. A source that misspells a keyword mostly misspells it
 // the same way on many rows: each field's suggestion is worked out once.
@@ -225,27 +219,65 @@ void check_shown_text(const std::string& text, size_t offset, const char* what,
                       (meant ? "; saved in Windows-1252 it would read " + quoted(*meant) : "")});
 }
 
-// The fields of a source, read as the compiler's readers read them, with what each read shows
-// of the field's own bytes: a tab, a fraction rounded away, a decimal comma.
+// The numbers of the row being read, each found by its name in the grammar.
+class RowValues {
+ public:
+  void start(const RowGrammar* row) {
+    row_ = row;
+    values_.clear();
+  }
+  void add(const Number& value) { values_.push_back(value); }
+  // Whether the row's numbers were read (not a curve's without the line plan).
+  bool read() const { return row_ != nullptr && values_.size() == size_t(row_->numbers); }
+  const Number& operator[](const char* name) const {
+    for (size_t i = 0; i < values_.size(); ++i) {
+      if (std::strcmp(row_->names[i], name) == 0) return values_[i];
+    }
+    throw std::logic_error(std::string("no value named ") + name);
+  }
+
+ private:
+  const RowGrammar* row_ = nullptr;
+  std::vector<Number> values_;
+};
+
+// The rows of a source, walked as the compiler's readers walk them (compiler/row_walker.h), with
+// what each read shows of the field's own bytes: a tab, a fraction rounded away, a decimal comma.
 class Fields {
  public:
-  Fields(const std::string& text, std::vector<SourceWarning>* out)
-      : text_(text), in_(text), out_(*out) {}
+  Fields(const std::string& text, bool curve_values, std::vector<SourceWarning>* out)
+      : text_(text), in_(text, curve_values), out_(*out) {}
 
-  FieldReader& reader() { return in_; }
-  bool eof() const { return in_.eof(); }
-  size_t offset() const { return in_.field_offset(); }
+  RowWalker& rows() { return in_; }
+  // Where the field read last begins.
+  size_t offset() const { return in_.value_offset(); }
 
-  Number number(const char* what) {
+  // The next keyword field of the general section.
+  bool general_field(std::string* field) {
+    last_number_.offset = std::string::npos;
+    if (!in_.next_general_field()) return false;
+    *field = in_.field();
+    check_tab(*field);
+    return true;
+  }
+
+  // The current row's values, each as a number.
+  void numbers(RowValues* values) {
+    values->start(in_.row());
+    if (!in_.reads_values()) return;
+    for (int i = 0; i < in_.row()->numbers; ++i) values->add(number());
+  }
+
+  Number number() {
     int32_t value;
     try {
-      value = in_.read_i32(what);
+      value = in_.i32();
     } catch (const RunTimeFailure&) {
       // Say why a field with a tab is not a number before the reading stops on it.
       const std::string token = raw_token();
       const size_t tab = token.find('\t');
       if (tab != std::string::npos) {
-        out_.push_back({in_.field_offset() + tab, "tab in a field",
+        out_.push_back({in_.value_offset() + tab, "tab in a field",
                         "a tab in the number field " + quoted(token) +
                             ": only blanks are skipped around a number, so the field is not a "
                             "number; use blanks"});
@@ -256,7 +288,7 @@ class Fields {
     const size_t point = token.find('.');
     if (point != std::string::npos &&
         token.find_first_of("123456789", point) != std::string::npos) {
-      out_.push_back({in_.field_offset(), "fraction rounded away",
+      out_.push_back({in_.value_offset(), "fraction rounded away",
                       "the number " + quoted(token) +
                           " has a fraction, which is rounded away: it is read as " +
                           std::to_string(value) +
@@ -264,32 +296,45 @@ class Fields {
     }
     const bool plain =
         !token.empty() && is_digits(token[0] == '-' || token[0] == '+' ? token.substr(1) : token);
-    last_number_ = plain ? Number{value, in_.field_offset()} : Number{0, std::string::npos};
-    last_token_end_ = in_.field_offset() + token.size();
-    return {value, in_.field_offset()};
+    last_number_ = plain ? Number{value, in_.value_offset()} : Number{0, std::string::npos};
+    last_token_end_ = in_.value_offset() + token.size();
+    return {value, in_.value_offset()};
   }
 
+  // The next keyword field, read ahead of the loop that tests it: where it begins, and false when
+  // the source ends with it (the compiler never tests the last field of a file).
+  bool field_ahead(std::string* field, size_t* offset) {
+    last_number_.offset = std::string::npos;
+    const bool more = in_.next_field();
+    *field = in_.field();
+    *offset = in_.value_offset();
+    check_tab(*field);
+    return more;
+  }
+
+  // The current row's text.
   std::string text() {
     last_number_.offset = std::string::npos;
-    const std::string field = in_.read_text();
+    const std::string field = in_.text();
     check_tab(field);
     return field;
   }
 
-  // The next field to be tested for keywords, as next_keyword_field reads it. A field of digits
-  // right after a number and a comma, where a keyword should come, is the fraction of a number
-  // written with a decimal comma.
+  // The next keyword field of the features or the train source. A field of digits right after a
+  // number and a comma, where a keyword should come, is the fraction of a number written with a
+  // decimal comma.
   bool keyword_field(std::string* field) {
     const Number before = last_number_;
     const size_t before_end = last_token_end_;
     last_number_.offset = std::string::npos;
-    if (!next_keyword_field(&in_, field)) return false;
+    if (!in_.next_field()) return false;
+    *field = in_.field();
     check_tab(*field);
     // Only in a row written with blanks after its commas: in "2,4,1,0" a field too many is more
     // likely a number too many than a fraction.
     const bool spaced = before.offset != std::string::npos &&
                         (before.offset == 0 || text_[before.offset - 1] != ',');
-    if (spaced && is_digits(*field) && in_.field_offset() == before_end + 1 &&
+    if (spaced && is_digits(*field) && in_.value_offset() == before_end + 1 &&
         before_end < text_.size() && text_[before_end] == ',') {
       const std::string written = text_.substr(before.offset, before_end - before.offset);
       const std::string meant = written + "." + *field;
@@ -309,19 +354,19 @@ class Fields {
   // The bytes of the field just read as a number, as the reader cut them (a quoted number:
   // from its quote to the blank, comma or line end after it).
   std::string raw_token() const {
-    size_t end = in_.field_offset();
+    size_t end = in_.value_offset();
     while (end < text_.size() && text_[end] != ' ' && text_[end] != ',' && text_[end] != '\r' &&
            text_[end] != '\n') {
       ++end;
     }
-    return text_.substr(in_.field_offset(), end - in_.field_offset());
+    return text_.substr(in_.value_offset(), end - in_.value_offset());
   }
 
   void check_tab(const std::string& field) {
     const size_t tab = field.find('\t');
     if (tab == std::string::npos) return;
-    const bool quote = in_.field_offset() < text_.size() && text_[in_.field_offset()] == '"';
-    out_.push_back({in_.field_offset() + (quote ? 1 : 0) + tab, "tab in a field",
+    const bool quote = in_.value_offset() < text_.size() && text_[in_.value_offset()] == '"';
+    out_.push_back({in_.value_offset() + (quote ? 1 : 0) + tab, "tab in a field",
                     "a tab in the field " + quoted(field) +
                         ": only blanks are skipped before a field, so the tab is kept as part of "
                         "it (a keyword still matches; a number would not be one, a text shows "
@@ -329,7 +374,7 @@ class Fields {
   }
 
   const std::string& text_;
-  FieldReader in_;
+  RowWalker in_;
   std::vector<SourceWarning>& out_;
   Number last_number_{0, std::string::npos};
   size_t last_token_end_ = 0;
@@ -402,28 +447,28 @@ std::vector<std::string> spellings_of(std::initializer_list<SourcePart> parts) {
 
 }  // namespace
 
-std::vector<SourceWarning> lint_line_source(const std::string& text) {
+std::vector<SourceWarning> lint_line_source(const std::string& text, bool plan_built) {
   static const std::vector<std::string> kKeywords =
       spellings_of({SourcePart::kGeneral, SourcePart::kFeatures});
   std::vector<SourceWarning> out;
   UnknownFields unknown(kKeywords);
-  Fields in(text, &out);
+  Fields in(text, plan_built, &out);
+  RowWalker& walker = in.rows();
+  RowValues n;
   try {
-    if (!skip_to_general(&in.reader())) return out;
+    if (!walker.skip_to_general()) return out;
     // The general section, up to its closing header.
-    while (!in.eof()) {
-      std::string f = in.text();
-      if (in.eof()) break;
-      for (int k = 0; k < 10 && contains(f, "-"); ++k) f = in.text();
-      const size_t offset = in.offset();
-      int numbers = 0;
-      for (const RowGrammar* row : rows_of(SourcePart::kGeneral)) {
-        if (row->matches(f)) numbers += row->numbers;
+    std::string f;
+    while (in.general_field(&f)) {
+      const size_t offset = walker.row_offset();
+      bool matched = false;
+      while (walker.next_row(SourcePart::kGeneral) != nullptr) {
+        matched = true;
+        in.numbers(&n);
       }
-      for (int i = 0; i < numbers; ++i) in.number("number");
       check_comment(f, offset, &out);
       if (is_section_header(f)) break;
-      if (numbers == 0 && !without_letters(f) && !contains(f, "-") && !looks_like_comment(f)) {
+      if (!matched && !without_letters(f) && !contains(f, "-") && !looks_like_comment(f)) {
         unknown.warn(f, offset, &out);
       }
     }
@@ -431,7 +476,6 @@ std::vector<SourceWarning> lint_line_source(const std::string& text) {
     RowOrder gradients("gradient"), curves("curve"), tunnels("tunnel"),
         indicators("speed indicator"), signboards("signboard");
     Overlap curve_overlap("curve"), tunnel_overlap("tunnel");
-    std::string f;
     // A signboard whose text holds a keyword: the text was the next row's keyword when numbers
     // follow it.
     struct {
@@ -439,8 +483,8 @@ std::vector<SourceWarning> lint_line_source(const std::string& text) {
       std::string text;
       size_t offset = 0;
     } keyword_text;
-    while (!in.eof() && in.keyword_field(&f)) {
-      const size_t offset = in.offset();
+    while (in.keyword_field(&f)) {
+      const size_t offset = walker.row_offset();
       if (keyword_text.open && without_letters(f)) {
         out.push_back({keyword_text.offset, "signboard without its text",
                        "the signboard's text " + quoted(keyword_text.text) +
@@ -450,83 +494,94 @@ std::vector<SourceWarning> lint_line_source(const std::string& text) {
       keyword_text.open = false;
       check_comment(f, offset, &out);
       bool matched = false;
-      std::vector<Number> n;
-      // Whether the field starts row `id`; if so, its numbers are read into n.
-      auto row = [&](RowId id) {
-        if (!grammar_of(id).matches(f)) return false;
+      while (const RowGrammar* row = walker.next_row(SourcePart::kFeatures)) {
         matched = true;
-        n.clear();
-        for (int i = 0; i < grammar_of(id).numbers; ++i) n.push_back(in.number("number"));
-        return true;
-      };
-      if (row(RowId::kGradient)) {
-        const Number& g = n[1];
-        gradients.check(n[0].value, offset, &out);
-        if (g.value < -100 || g.value > 155) {
-          const int stored = int((int64_t(g.value) + 100) & 0xff) - 100;
-          out.push_back({g.offset, "gradient out of range",
-                         "gradient " + std::to_string(g.value) +
-                             " per mille lies outside -100 to 155 and wraps: it is compiled as " +
-                             std::to_string(stored) + " per mille"});
-        }
-      }
-      if (row(RowId::kCurve)) {
-        const int32_t s = n[0].value;
-        const int32_t length = n[1].value;
-        curves.check(s, offset, &out);
-        curve_overlap.check(s, int64_t(s) + length, offset, &out);
-        check_curve_side(f, offset, &out);
-      }
-      if (row(RowId::kTunnel)) {
-        const int32_t start = n[0].value;
-        const int32_t end = n[1].value;
-        const Number& kind = n[2];
-        tunnels.check(start, offset, &out);
-        // The kind (less 10 above 10, which adds markers) is stored in 8 bits.
-        const int64_t stored_kind = kind.value > 10 ? int64_t(kind.value) - 10 : kind.value;
-        if (stored_kind < 0 || stored_kind > 255) {
-          out.push_back({kind.offset, "tunnel kind out of range",
-                         "tunnel kind " + std::to_string(kind.value) +
-                             " wraps: kinds are stored in 8 bits, and it is compiled as " +
-                             std::to_string(stored_kind & 0xff)});
-        }
-        tunnel_overlap.check(start, end, offset, &out);
-        if (end < start) {
-          out.push_back({offset, "tunnel ending before it starts",
-                         "tunnel from " + std::to_string(start) + " m ends at " +
-                             std::to_string(end) +
-                             " m, before it starts: it is counted but marks no cell; were start "
-                             "and end swapped?"});
-        }
-      }
-      if (row(RowId::kSpeedIndicator)) {
-        const std::vector<Number>& v = n;
-        indicators.check(v[0].value, offset, &out);
-        // The second board's speeds are stored in fifths.
-        for (const Number& speed : {v[5], v[6], v[7]}) check_fifths(speed, &out);
-        const int64_t stripes = int64_t(v[4].value) * 10 + v[8].value;
-        if (stripes < INT16_MIN || stripes > INT16_MAX) {
-          out.push_back({v[4].offset, "stripes out of range",
-                         "the stripes " + std::to_string(v[4].value) + " and " +
-                             std::to_string(v[8].value) + " make " + std::to_string(stripes) +
-                             " (first times 10 plus second), outside -32768 to 32767: it wraps "
-                             "and is compiled as " +
-                             std::to_string(int16_t(uint16_t(stripes & 0xffff)))});
-        }
-      }
-      if (row(RowId::kSignboard)) {
-        signboards.check(n[0].value, offset, &out);
-        const std::string board = in.text();
-        const size_t board_offset = in.offset();
-        if (const char* why = missing_text(board)) {
-          out.push_back({board_offset, "signboard without its text",
-                         "the signboard's text " + quoted(board) + " " + why +
-                             ": the signboard shows no text of its own"});
-        } else {
-          keyword_text.open = row_started_by(SourcePart::kFeatures, board) != nullptr;
-          keyword_text.text = board;
-          keyword_text.offset = board_offset;
-          check_shown_text(board, board_offset, "the signboard's text", &out);
+        in.numbers(&n);
+        switch (row->id) {
+          case RowId::kGradient: {
+            const Number& g = n["gradient"];
+            gradients.check(n["gradient position"].value, offset, &out);
+            if (g.value < -100 || g.value > 155) {
+              const int stored = int((int64_t(g.value) + 100) & 0xff) - 100;
+              out.push_back({g.offset, "gradient out of range",
+                             "gradient " + std::to_string(g.value) +
+                                 " per mille lies outside -100 to 155 and wraps: it is compiled "
+                                 "as " +
+                                 std::to_string(stored) + " per mille"});
+            }
+            break;
+          }
+          case RowId::kCurve:
+            // Without the line plan the compiler passes a curve's numbers over.
+            if (n.read()) {
+              const int32_t start = n["curve start"].value;
+              curves.check(start, offset, &out);
+              curve_overlap.check(start, int64_t(start) + n["curve length"].value, offset, &out);
+            }
+            check_curve_side(f, offset, &out);
+            break;
+          case RowId::kTunnel: {
+            const int32_t start = n["tunnel start"].value;
+            const int32_t end = n["tunnel end"].value;
+            const Number& kind = n["tunnel kind"];
+            tunnels.check(start, offset, &out);
+            // The kind (less 10 above 10, which adds markers) is stored in 8 bits.
+            const int64_t stored_kind = kind.value > 10 ? int64_t(kind.value) - 10 : kind.value;
+            if (stored_kind < 0 || stored_kind > 255) {
+              out.push_back({kind.offset, "tunnel kind out of range",
+                             "tunnel kind " + std::to_string(kind.value) +
+                                 " wraps: kinds are stored in 8 bits, and it is compiled as " +
+                                 std::to_string(stored_kind & 0xff)});
+            }
+            tunnel_overlap.check(start, end, offset, &out);
+            if (end < start) {
+              out.push_back({offset, "tunnel ending before it starts",
+                             "tunnel from " + std::to_string(start) + " m ends at " +
+                                 std::to_string(end) +
+                                 " m, before it starts: it is counted but marks no cell; were "
+                                 "start and end swapped?"});
+            }
+            break;
+          }
+          case RowId::kSpeedIndicator: {
+            indicators.check(n["speed indicator position"].value, offset, &out);
+            // The second board's speeds are stored in fifths.
+            for (const char* speed :
+                 {"speed indicator second speed 1", "speed indicator second speed 2",
+                  "speed indicator second speed 3"}) {
+              check_fifths(n[speed], &out);
+            }
+            const Number& first = n["speed indicator stripes"];
+            const Number& second = n["speed indicator second stripes"];
+            const int64_t stripes = int64_t(first.value) * 10 + second.value;
+            if (stripes < INT16_MIN || stripes > INT16_MAX) {
+              out.push_back({first.offset, "stripes out of range",
+                             "the stripes " + std::to_string(first.value) + " and " +
+                                 std::to_string(second.value) + " make " + std::to_string(stripes) +
+                                 " (first times 10 plus second), outside -32768 to 32767: it "
+                                 "wraps and is compiled as " +
+                                 std::to_string(int16_t(uint16_t(stripes & 0xffff)))});
+            }
+            break;
+          }
+          case RowId::kSignboard: {
+            signboards.check(n["signboard position"].value, offset, &out);
+            const std::string board = in.text();
+            const size_t board_offset = in.offset();
+            if (const char* why = missing_text(board)) {
+              out.push_back({board_offset, "signboard without its text",
+                             "the signboard's text " + quoted(board) + " " + why +
+                                 ": the signboard shows no text of its own"});
+            } else {
+              keyword_text.open = row_started_by(SourcePart::kFeatures, board) != nullptr;
+              keyword_text.text = board;
+              keyword_text.offset = board_offset;
+              check_shown_text(board, board_offset, "the signboard's text", &out);
+            }
+            break;
+          }
+          default:
+            break;
         }
       }
       if (looks_like_comment(f)) {
@@ -548,13 +603,15 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
   };
   std::vector<SourceWarning> out;
   UnknownFields unknown(kKeywords);
-  Fields in(text, &out);
+  Fields in(text, true, &out);
+  RowWalker& walker = in.rows();
+  RowValues n;
   try {
-    if (!skip_to_general(&in.reader())) return out;
+    if (!walker.skip_to_general()) return out;
     RowOrder speeds("speed limit"), adhesions("adhesion point"), signals("signal"),
         slowdowns("slowdown"), restrictions("'abbattimento' point"), stations("station");
     std::string f;
-    // A field read ahead after a station's name, to be tested next as the compiler would.
+    // The keyword field read ahead after a station's name, tested next as the compiler would.
     std::string ahead;
     size_t ahead_offset = 0;
     bool have_ahead = false;
@@ -566,111 +623,121 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
         offset = ahead_offset;
         have_ahead = false;
       } else {
-        if (in.eof() || !in.keyword_field(&f)) break;
-        offset = in.offset();
+        if (!in.keyword_field(&f)) break;
+        offset = walker.row_offset();
       }
       check_comment(f, offset, &out);
       bool matched = false;
       // The rest of a station's name after a comma, warned of already.
       const bool name_part = ahead_is_name_part && offset == ahead_offset;
       ahead_is_name_part = false;
-      std::vector<Number> n;
-      // Whether the field starts row `id`; if so, its numbers are read into n, and the order
-      // of its positions is checked.
-      auto row = [&](RowId id, RowOrder* order) {
-        if (!grammar_of(id).matches(f)) return false;
-        matched = true;
-        n.clear();
-        for (int i = 0; i < grammar_of(id).numbers; ++i) n.push_back(in.number("number"));
-        if (order != nullptr) order->check(n[0].value, offset, &out);
-        return true;
-      };
-      // Minutes or seconds of 60 or more in hours, minutes and seconds from n[first]; `after`
-      // says what becomes of them, before the time they make.
-      auto check_time = [&](const char* what, size_t first, const char* after, const char* end) {
-        const int64_t seconds =
-            (int64_t(n[first].value) * 60 + n[first + 1].value) * 60 + n[first + 2].value;
-        if (const Number* past = minutes_past_59(n[first + 1], n[first + 2])) {
+      // Minutes or seconds of 60 or more in the time named `hours`, `minutes` and `seconds`;
+      // `after` says what becomes of them, before the time they make.
+      auto check_time = [&](const char* what, const char* hours_name, const char* minutes_name,
+                            const char* seconds_name, const char* after, const char* end) {
+        const Number& hours = n[hours_name];
+        const Number& minutes = n[minutes_name];
+        const Number& seconds = n[seconds_name];
+        const int64_t total = (int64_t(hours.value) * 60 + minutes.value) * 60 + seconds.value;
+        if (const Number* past = minutes_past_59(minutes, seconds)) {
           out.push_back({past->offset, "minutes or seconds of 60 or more",
                          std::string(what) + " " +
-                             formatted("%d:%02d:%02d", int(n[first].value), int(n[first + 1].value),
-                                       int(n[first + 2].value)) +
+                             formatted("%d:%02d:%02d", int(hours.value), int(minutes.value),
+                                       int(seconds.value)) +
                              " has minutes or seconds of 60 or more: " + after + " " +
-                             clock_text(seconds) + end});
+                             clock_text(total) + end});
         }
       };
-      row(RowId::kBrakedMass, nullptr);
-      row(RowId::kCars, nullptr);
-      if (row(RowId::kSpeedLimit, &speeds)) check_fifths(n[1], &out);
-      if (row(RowId::kAdhesion, &adhesions)) {
-        if (n[1].value < 0 || n[1].value > 255) {
-          out.push_back({n[1].offset, "adhesion out of range",
-                         "adhesion " + std::to_string(n[1].value) +
-                             " lies outside 0 to 255 and wraps: it is compiled as " +
-                             std::to_string(n[1].value & 0xff)});
-        }
-      }
-      if (row(RowId::kClock, nullptr)) {
-        check_time("the clock", 0,
-                   "they are stored as they are, not carried into the hours; did you mean", "?");
-      }
-      row(RowId::kSand, nullptr);
-      row(RowId::kSignal, &signals);
-      row(RowId::kSlowdown, &slowdowns);
-      if (row(RowId::kRestrictionPoint, &restrictions)) {
-        // A restriction's value is stored in 16 bits.
-        if (n[1].value > 32767) {
-          out.push_back({n[1].offset, "restriction value out of range",
-                         "the 'abbattimento' value " + std::to_string(n[1].value) +
-                             " lies beyond 32767 and wraps: it is compiled as " +
-                             std::to_string(int16_t(uint16_t(n[1].value & 0xffff)))});
-        }
-      }
-      if (row(RowId::kStation, &stations)) {
-        check_time("the station's time", 13, "they are carried over and it is compiled as", "");
-        const std::string name = in.text();
-        const size_t name_offset = in.offset();
-        const bool keyword_name = starts_a_row(name);
-        const char* why = missing_text(name);
-        if (why == nullptr && looks_like_number(name)) {
-          why = "is a number: the row likely has a number too many before its name";
-        }
-        if (why != nullptr) {
-          out.push_back({name_offset, "station without a name",
-                         "the station's name " + quoted(name) + " " + why +
-                             "; the station shows no name of its own"});
-        } else if (!keyword_name) {
-          check_shown_text(name, name_offset, "the station's name", &out);
-        }
-        // A name with a comma in it: its rest is a field of its own, on the same line.
-        const size_t name_end = text.find_first_of(",\r\n", name_offset);
-        if (!keyword_name && why == nullptr && name_end != std::string::npos &&
-            text[name_end] == ',' && !in.eof()) {
-          ahead = in.text();
-          ahead_offset = in.offset();
-          // The compiler never tests the last field of a file.
-          have_ahead = !in.eof();
-          if (have_ahead && !starts_a_row(ahead) && !is_section_header(ahead) &&
-              !without_letters(ahead) && !looks_like_comment(ahead) && !contains(ahead, "-")) {
-            out.push_back({ahead_offset, "station name with a comma",
-                           "the station's name " + quoted(name) + " seems to go on in " +
-                               quoted(ahead) +
-                               ": a name ends at a comma, so the rest is a field of its own, "
-                               "passed over; write the name without a comma"});
-            ahead_is_name_part = true;
+      while (const RowGrammar* row = walker.next_row(SourcePart::kTrain)) {
+        matched = true;
+        in.numbers(&n);
+        switch (row->id) {
+          case RowId::kSpeedLimit:
+            speeds.check(n["speed limit position"].value, offset, &out);
+            check_fifths(n["speed limit"], &out);
+            break;
+          case RowId::kAdhesion: {
+            adhesions.check(n["adhesion position"].value, offset, &out);
+            const Number& adhesion = n["adhesion"];
+            if (adhesion.value < 0 || adhesion.value > 255) {
+              out.push_back({adhesion.offset, "adhesion out of range",
+                             "adhesion " + std::to_string(adhesion.value) +
+                                 " lies outside 0 to 255 and wraps: it is compiled as " +
+                                 std::to_string(adhesion.value & 0xff)});
+            }
+            break;
           }
-        }
-        // A name holding a keyword is a swallowed record when numbers follow it.
-        if (keyword_name && !in.eof()) {
-          ahead = in.text();
-          ahead_offset = in.offset();
-          if (without_letters(ahead)) {
-            out.push_back({name_offset, "station name that is a record keyword",
-                           "the station's name " + quoted(name) +
-                               " is a record keyword: the station lacks its name and swallowed "
-                               "the next record, which is lost"});
+          case RowId::kClock:
+            check_time("the clock", "clock hours", "clock minutes", "clock seconds",
+                       "they are stored as they are, not carried into the hours; did you mean",
+                       "?");
+            break;
+          case RowId::kSignal:
+            signals.check(n["signal position"].value, offset, &out);
+            break;
+          case RowId::kSlowdown:
+            slowdowns.check(n["slowdown start"].value, offset, &out);
+            break;
+          case RowId::kRestrictionPoint: {
+            restrictions.check(n["abbattimento position"].value, offset, &out);
+            // A restriction's value is stored in 16 bits.
+            const Number& value = n["abbattimento value"];
+            if (value.value > 32767) {
+              out.push_back({value.offset, "restriction value out of range",
+                             "the 'abbattimento' value " + std::to_string(value.value) +
+                                 " lies beyond 32767 and wraps: it is compiled as " +
+                                 std::to_string(int16_t(uint16_t(value.value & 0xffff)))});
+            }
+            break;
           }
-          have_ahead = !in.eof();
+          case RowId::kStation: {
+            stations.check(n["station position"].value, offset, &out);
+            check_time("the station's time", "station hours", "station minutes", "station seconds",
+                       "they are carried over and it is compiled as", "");
+            const std::string name = in.text();
+            const size_t name_offset = in.offset();
+            const bool keyword_name = starts_a_row(name);
+            const char* why = missing_text(name);
+            if (why == nullptr && looks_like_number(name)) {
+              why = "is a number: the row likely has a number too many before its name";
+            }
+            if (why != nullptr) {
+              out.push_back({name_offset, "station without a name",
+                             "the station's name " + quoted(name) + " " + why +
+                                 "; the station shows no name of its own"});
+            } else if (!keyword_name) {
+              check_shown_text(name, name_offset, "the station's name", &out);
+            }
+            // A name with a comma in it: its rest is a field of its own, on the same line.
+            const size_t name_end = text.find_first_of(",\r\n", name_offset);
+            if (!keyword_name && why == nullptr && name_end != std::string::npos &&
+                text[name_end] == ',' && !walker.eof()) {
+              // The compiler never tests the last field of a file.
+              have_ahead = in.field_ahead(&ahead, &ahead_offset);
+              if (have_ahead && !starts_a_row(ahead) && !is_section_header(ahead) &&
+                  !without_letters(ahead) && !looks_like_comment(ahead) && !contains(ahead, "-")) {
+                out.push_back({ahead_offset, "station name with a comma",
+                               "the station's name " + quoted(name) + " seems to go on in " +
+                                   quoted(ahead) +
+                                   ": a name ends at a comma, so the rest is a field of its "
+                                   "own, passed over; write the name without a comma"});
+                ahead_is_name_part = true;
+              }
+            }
+            // A name holding a keyword is a swallowed record when numbers follow it.
+            if (keyword_name && !walker.eof()) {
+              have_ahead = in.field_ahead(&ahead, &ahead_offset);
+              if (without_letters(ahead)) {
+                out.push_back({name_offset, "station name that is a record keyword",
+                               "the station's name " + quoted(name) +
+                                   " is a record keyword: the station lacks its name and "
+                                   "swallowed the next record, which is lost"});
+              }
+            }
+            break;
+          }
+          default:
+            break;
         }
       }
       if (looks_like_comment(f)) {

@@ -3,7 +3,8 @@
 // overlapping are compiled as they come, a station without its name swallows the next
 // record, a value too large for its field wraps, a fraction is rounded away, a decimal comma
 // splits a number in two, a tab stays part of its field, UTF-8 text shows as other characters.
-// The warnings never change what is compiled.
+// The warnings never change what is compiled. They are rules over the rows the compiler's own
+// walk hands out (compiler/row_walker.h), so they read each row as the compiler reads it.
 #pragma once
 
 #include <cstddef>
@@ -16,7 +17,9 @@ struct SourceWarning {
   std::string message;
 };
 
-std::vector<SourceWarning> lint_line_source(const std::string& text);
+// `plan_built`: whether the compilation builds the line plan; without it the compiler passes a
+// curve row's numbers over, and so does the lint.
+std::vector<SourceWarning> lint_line_source(const std::string& text, bool plan_built);
 std::vector<SourceWarning> lint_train_source(const std::string& text);
 
 // Levenshtein distance between two texts, ignoring ASCII letter case.

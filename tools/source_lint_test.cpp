@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "common/file_io.h"
+#include "compiler/scenario_compiler.h"
 #include "sources/line_source.h"
 #include "sources/text_writer.h"
 #include "sources/train_source.h"
@@ -13,7 +14,7 @@
 #include "tools/tool_fixture.h"
 
 TEST(SourceLintTest, TheShippedSourcesGiveNoWarning) {
-  EXPECT_TRUE(lint_line_source(document_bytes(line_source_lines())).empty());
+  EXPECT_TRUE(lint_line_source(document_bytes(line_source_lines()), true).empty());
   EXPECT_TRUE(lint_train_source(document_bytes(train_source_lines())).empty());
 }
 
@@ -140,7 +141,7 @@ TEST(SourceLintTest, WhatCompilesButIsRarelyMeant) {
     SCOPED_TRACE(c.rows);
     const std::string text = (c.line_source ? line_start : train_start) + c.rows + "[fine]\r\n";
     const std::vector<SourceWarning> warnings =
-        c.line_source ? lint_line_source(text) : lint_train_source(text);
+        c.line_source ? lint_line_source(text, true) : lint_train_source(text);
     if (c.kind == nullptr) {
       EXPECT_TRUE(warnings.empty()) << warnings[0].message;
       continue;
@@ -226,4 +227,78 @@ TEST(SourceLintTest, AQuotedFieldIsCutShort) {
                      "' matches no keyword and is passed over\n"),
             std::string::npos)
       << out;
+}
+
+TEST(SourceLintTest, ReadsTheRowsTheCompilerReads) {
+  const std::string general = "[generale]\r\nlunghezza percorso, 50000\r\n[curve]\r\n";
+  const std::string train = "[generale]\r\nvelocita, 0, 70\r\n";
+  const struct {
+    const char* what;
+    bool plan;
+    std::string line_rows;
+    std::string train_rows;
+    int32_t error_code;  // the compiler's
+    std::vector<std::string> kinds;
+  } cases[] = {
+      // Without the plan a curve's numbers are passed over: the misspelt keyword after a curve
+      // one number short is a field of its own; with the plan it is the curve's length.
+      {"a curve one number short, no plan",
+       false,
+       "curvad4, 500\r\npendenze, 500, 3\r\n",
+       "",
+       0,
+       {"field matching no keyword"}},
+      {"a curve one number short, plan", true, "curvad4, 500\r\npendenze, 500, 3\r\n", "", 25, {}},
+      {"curves out of order, no plan",
+       false,
+       "curvad4, 500, 300\r\ncurvas2, 100, 50\r\n",
+       "",
+       0,
+       {}},
+      {"curves out of order, plan",
+       true,
+       "curvad4, 500, 300\r\ncurvas2, 100, 50\r\n",
+       "",
+       0,
+       {"curve out of order", "curve overlapping the previous one"}},
+      // One field, three rows: without the plan the tunnel takes what the curve would have.
+      {"a tunnel after a curve in one field, no plan",
+       false,
+       "pendenza curvad4 montagna, 100, 2, 300, 50, 7, 8, 9\r\n",
+       "",
+       0,
+       {"tunnel ending before it starts"}},
+      {"a tunnel after a curve in one field, plan",
+       true,
+       "pendenza curvad4 montagna, 100, 2, 300, 50, 7, 8, 9\r\n",
+       "",
+       0,
+       {}},
+      {"a signal one value short",
+       true,
+       "",
+       "segnale, 10000, 2,4,1,0,0,0,0,0,0\r\naderenzza, 0, 1\r\n",
+       25,
+       {}},
+      {"a signal whole",
+       true,
+       "",
+       "segnale, 10000, 2,4,1,0,0,0,0,0,0,0\r\naderenzza, 0, 1\r\n",
+       0,
+       {"field matching no keyword"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string line = general + c.line_rows + "[fine]\r\n";
+    const std::string train_text = train + c.train_rows + "[fine]\r\n";
+    CompileOptions options = in_memory_options({"Viterbo_Attigliano", "7545"}, line, train_text);
+    options.build_plan = c.plan;
+    Compilation compiled;
+    memorizza_percorso(options, &compiled);
+    EXPECT_EQ(compiled.log.error.code, c.error_code);
+    std::vector<std::string> kinds;
+    for (const SourceWarning& w : lint_line_source(line, c.plan)) kinds.push_back(w.kind);
+    for (const SourceWarning& w : lint_train_source(train_text)) kinds.push_back(w.kind);
+    EXPECT_EQ(kinds, c.kinds);
+  }
 }

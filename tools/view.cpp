@@ -97,8 +97,8 @@ std::vector<ViewProblem> view_problems(const Compilation& compiled, const ShownS
   // As many warnings of each kind as the tool shows, then a count of the rest (with no place).
   const ShownSource* sources[2] = {&line_source, &train_source};
   for (int k = 0; k < 2; ++k) {
-    const std::vector<SourceWarning> warnings =
-        k == 0 ? lint_line_source(line_source.text()) : lint_train_source(train_source.text());
+    const std::vector<SourceWarning> warnings = k == 0 ? lint_line_source(line_source.text(), true)
+                                                       : lint_train_source(train_source.text());
     for (const Diagnostic& d : warning_diagnostics(warnings, *sources[k], kDefaultMaxWarnings)) {
       std::optional<int64_t> metres;
       if (d.offset != Problem::kNoOffset) metres = place_of(k, d.offset);
