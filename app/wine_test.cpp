@@ -323,20 +323,6 @@ TEST_F(WineTest, ALinkAtTheLockNameIsRefused) {
   }
 }
 
-namespace {
-
-// Every file and folder under `root`, as paths relative to it, sorted.
-std::vector<std::string> everything_under(const std::string& root) {
-  std::vector<std::string> found;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
-    found.push_back(std::filesystem::relative(entry.path(), root).string());
-  }
-  std::sort(found.begin(), found.end());
-  return found;
-}
-
-}  // namespace
-
 // An installer carrying, by hand, a line name that leads out of its folder, up or to an
 // absolute path: damaged, it says so in its box and writes nothing anywhere.
 TEST_F(WineTest, AnInstallerWhoseNamesLeadOutOfItsFolderWritesNothing) {

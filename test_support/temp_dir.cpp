@@ -43,3 +43,12 @@ void write_file_bytes(const std::string& path, const std::string& bytes) {
   out << bytes;
   if (!out) ADD_FAILURE() << "cannot write " << path;
 }
+
+std::vector<std::string> everything_under(const std::string& root) {
+  std::vector<std::string> found;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    found.push_back(std::filesystem::relative(entry.path(), root).string());
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}

@@ -21,6 +21,10 @@ class TempDir {
   std::string path_;
 };
 
+// Every file and folder under `root`, as paths relative to it, sorted: what a run left anywhere
+// below a folder.
+std::vector<std::string> everything_under(const std::string& root);
+
 // The whole content of the file at `path`; fails the current test when it cannot be read.
 std::string read_file_bytes(const std::string& path);
 

@@ -53,16 +53,6 @@ ProcessResult package(const TempDir& sources, const std::vector<std::string>& do
   return run_tool(args);
 }
 
-// Every file and folder under `root`, as paths relative to it, sorted.
-std::vector<std::string> everything_under(const std::string& root) {
-  std::vector<std::string> found;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
-    found.push_back(std::filesystem::relative(entry.path(), root).string());
-  }
-  std::sort(found.begin(), found.end());
-  return found;
-}
-
 // The shipped scenario's texts, as an installer carries them, under the names of `scenario`.
 ScenarioPayload shipped_payload(const ScenarioIdentity& scenario) {
   TempDir sources, documents;
