@@ -32,7 +32,6 @@ namespace {
 const char kExecutable[] = "Viterbo_Attigliano_7545";
 const char kLineSource[] = "Viterbo_Attigliano_linea.txt";
 const char kTrainSource[] = "Viterbo_Attigliano_7545-.txt";
-const char kLockFile[] = "Viterbo_Attigliano.scenario-lock";
 
 // A line source of `bytes` that compiles with error code 0: a route and rows of a misspelt
 // keyword, which the compiler passes over (and the tool warns about, each).
@@ -75,7 +74,7 @@ void expect_the_folder_as_it_was(const TempDir& folder) {
   }
   for (const std::string& name : folder.list()) {
     EXPECT_EQ(name.find(".scenario-tmp"), std::string::npos) << name;
-    EXPECT_NE(name, kLockFile);
+    EXPECT_NE(name, lock_file_name());
   }
 }
 
