@@ -96,11 +96,7 @@ void Form1::run() {
   // until the first has ended. Holding the lock, the run may clear away the temporary files of
   // a run that was killed. A run ended by a signal takes its lock file and its temporary files
   // with it (under their first names; any other, the next run clears away).
-  std::vector<std::string> temporaries;
-  for (const std::string& name : written_file_names()) {
-    temporaries.push_back(temporary_path_for(path_in(directory_, name), 0));
-  }
-  lock_.clean_up_on_signals(std::move(temporaries));
+  lock_.clean_up_on_signals(first_temporary_paths(directory_, written_file_names()));
   stop_on_fault(lock_.acquire(path_in(directory_, lock_file_name()), lock_wait_milliseconds));
   remove_leftover_temporaries(directory_, written_file_names(), *files);
 

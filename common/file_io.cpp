@@ -91,6 +91,14 @@ std::string temporary_path_for(const std::string& path, unsigned attempt) {
          std::to_string(attempt);
 }
 
+std::vector<std::string> first_temporary_paths(const std::string& directory,
+                                               const std::vector<std::string>& names) {
+  std::vector<std::string> paths;
+  for (const std::string& name : names)
+    paths.push_back(temporary_path_for(path_in(directory, name), 0));
+  return paths;
+}
+
 void remove_leftover_temporaries(const std::string& directory,
                                  const std::vector<std::string>& names, FileSystem& files) {
   const auto is_leftover = [&names](const std::string& entry) {

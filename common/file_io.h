@@ -42,6 +42,11 @@ std::string temporary_path_for(const std::string& path, unsigned attempt);
 // UTF-16 units.
 constexpr size_t kLongestTemporarySuffix = 14 + 10 + 1 + 2;
 
+// The temporary files this process tries first for the files `names` in `directory`: what a
+// run ended by a signal deletes on its way out (any other, the next run clears away).
+std::vector<std::string> first_temporary_paths(const std::string& directory,
+                                               const std::vector<std::string>& names);
+
 // Deletes whatever temporary files of the files `names` in `directory` a killed process left
 // behind (links and FIFOs included, never following them; never a directory). Only for a caller
 // that holds the folder's lock, so that no other process is writing them; files that cannot be

@@ -115,11 +115,7 @@ int compile_sources(const CheckArguments& a, const CompileArguments* compiling,
     const std::vector<std::string> written = {line_plan_name(common.scenario),
                                               scenario_table_name(common.scenario),
                                               track_cells_name(common.scenario)};
-    std::vector<std::string> temporaries;
-    for (const std::string& name : written) {
-      temporaries.push_back(temporary_path_for(path_in(common.directory, name), 0));
-    }
-    lock.clean_up_on_signals(std::move(temporaries));
+    lock.clean_up_on_signals(first_temporary_paths(common.directory, written));
     const Status locked =
         lock.acquire(path_in(common.directory, lock_file_name()), compiling->wait_milliseconds);
     if (!locked.ok()) return file_fault(locked.message());
