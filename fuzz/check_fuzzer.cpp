@@ -17,6 +17,7 @@
 
 #include "compiler/error_codes.h"
 #include "compiler/scenario_compiler.h"
+#include "fuzz/require.h"
 #include "tools/diagnostics.h"
 #include "tools/source_lint.h"
 
@@ -24,14 +25,6 @@ namespace {
 
 // Small, so that the lines counting what is left out come often.
 constexpr size_t kMaxWarnings = 3;
-
-// Stops the run with the condition that failed.
-void require(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "failed: %s\n", what);
-  std::abort();
-}
-#define REQUIRE(condition) require(condition, #condition)
 
 size_t longest_line(const std::string& text, size_t* lines) {
   size_t longest = 0;

@@ -11,21 +11,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz/require.h"
 #include "tools/compiled_files.h"
 #include "tools/dump.h"
 #include "tools/plot.h"
-
-namespace {
-
-// Stops the run with the condition that failed.
-void require(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "failed: %s\n", what);
-  std::abort();
-}
-#define REQUIRE(condition) require(condition, #condition)
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 6) return 0;

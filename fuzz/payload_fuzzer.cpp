@@ -10,18 +10,7 @@
 #include <string>
 
 #include "common/scenario_payload.h"
-
-namespace {
-
-// Stops the run with the condition that failed.
-void require(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "failed: %s\n", what);
-  std::abort();
-}
-#define REQUIRE(condition) require(condition, #condition)
-
-}  // namespace
+#include "fuzz/require.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string file(reinterpret_cast<const char*>(data), size);
