@@ -29,19 +29,25 @@ bool same(const TrackCell& a, const TrackCell& b) {
 
 const ScenarioIdentity kShipped{"Viterbo_Attigliano", "7545"};
 
-}  // namespace
-
-TEST(DumpTest, ReadsBackExactlyWhatTheCompilerHeld) {
-  TempDir dir;
+// Compiles the shipped sources in `dir` into `compiler`, and reads the files back into
+// `compiled`.
+void compile_shipped(const TempDir& dir, Compilation* compiler, CompiledScenario* compiled) {
   write_shipped_sources(dir);
   CompileOptions options;
   options.directory = dir.path();
   options.scenario = kShipped;
-  Compilation compiler;
-  ASSERT_EQ(memorizza_percorso(options, &compiler).end, CompileEnd::kCompleted);
-  CompiledScenario compiled;
-  const Status status = load_compiled(dir.path(), kShipped, &compiled);
+  ASSERT_EQ(memorizza_percorso(options, compiler).end, CompileEnd::kCompleted);
+  const Status status = load_compiled(dir.path(), kShipped, compiled);
   ASSERT_TRUE(status.ok()) << status.message();
+}
+
+}  // namespace
+
+TEST(DumpTest, ReadsBackExactlyWhatTheCompilerHeld) {
+  TempDir dir;
+  Compilation compiler;
+  CompiledScenario compiled;
+  ASSERT_NO_FATAL_FAILURE(compile_shipped(dir, &compiler, &compiled));
   for (int e = 0; e < kTableEntries; ++e)
     EXPECT_TRUE(same(compiled.table[e], compiler.records.table[e])) << e;
   ASSERT_EQ(compiled.cells.size(), compiler.records.cells.size());
@@ -207,14 +213,9 @@ TEST(DumpTest, SaysWhenTheFilesComeFromAFailedCompilation) {
 
 TEST(DumpTest, JsonWrittenARecordAtATimeIsLaidOutAsOneDumpedWhole) {
   TempDir dir;
-  write_shipped_sources(dir);
-  CompileOptions options;
-  options.directory = dir.path();
-  options.scenario = kShipped;
   Compilation compiler;
-  ASSERT_EQ(memorizza_percorso(options, &compiler).end, CompileEnd::kCompleted);
   CompiledScenario compiled;
-  ASSERT_TRUE(load_compiled(dir.path(), kShipped, &compiled).ok());
+  ASSERT_NO_FATAL_FAILURE(compile_shipped(dir, &compiler, &compiled));
   // With and without a line plan; with no cell that holds anything, and so no run of tunnels.
   CompiledScenario bare = compiled;
   bare.has_plan = false;
