@@ -64,6 +64,19 @@ ProcessResult ended(ChildProcess& child) {
   return result;
 }
 
+// Readies `folder` for a run of the shipped scenario, by the installer copied into it or by a
+// compile of the shipped sources written into it, and gives the run's command line.
+void prepare_run(const TempDir& folder, bool installer, std::vector<std::string>* argv) {
+  if (installer) {
+    std::filesystem::copy_file(INSTALLER_PATH, folder.file(kExecutable));
+    *argv = {folder.file(kExecutable)};
+  } else {
+    ASSERT_TRUE(dati_linea(folder.path(), kShipped).ok());
+    ASSERT_TRUE(dati_treno(folder.path(), kShipped).ok());
+    *argv = tool_compile(folder.path());
+  }
+}
+
 void write_earlier_compiled_files(const TempDir& folder) {
   for (const ShippedFile& file : shipped_compiled_files()) {
     write_file_bytes(folder.file(file.name), std::string("earlier ") + file.name);
@@ -172,14 +185,7 @@ TEST(SharedFolderTest, AFileSizeLimitIsAFailedWrite) {
     TempDir folder;
     write_earlier_compiled_files(folder);
     std::vector<std::string> argv;
-    if (c.installer) {
-      std::filesystem::copy_file(INSTALLER_PATH, folder.file(kExecutable));
-      argv = {folder.file(kExecutable)};
-    } else {
-      ASSERT_TRUE(dati_linea(folder.path(), kShipped).ok());
-      ASSERT_TRUE(dati_treno(folder.path(), kShipped).ok());
-      argv = tool_compile(folder.path());
-    }
+    ASSERT_NO_FATAL_FAILURE(prepare_run(folder, c.installer, &argv));
     // 200 blocks hold every text file, and not the line plan of over 1 MB.
     ChildProcess run(with_file_size_limit(200, argv), without_display());
     const ProcessResult result = ended(run);
@@ -678,14 +684,7 @@ TEST(SharedFolderTest, WhatIsPlantedAtTheLockNameIsRefusedAndLeftAlone) {
       write_file_bytes(elsewhere.file("victim"), "victim");
       plant(c.planted, folder.file(kLockFile), elsewhere.file("victim"), elsewhere.file("nowhere"));
       std::vector<std::string> argv;
-      if (installer) {
-        std::filesystem::copy_file(INSTALLER_PATH, folder.file(kExecutable));
-        argv = {folder.file(kExecutable)};
-      } else {
-        ASSERT_TRUE(dati_linea(folder.path(), kShipped).ok());
-        ASSERT_TRUE(dati_treno(folder.path(), kShipped).ok());
-        argv = tool_compile(folder.path());
-      }
+      ASSERT_NO_FATAL_FAILURE(prepare_run(folder, installer, &argv));
       const std::vector<std::string> before = folder.list();
       const ProcessResult result = run_process(argv, without_display());
       EXPECT_EQ(result.exit_status, installer ? 1 : 4);
