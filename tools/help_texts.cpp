@@ -88,6 +88,10 @@ const char kPackageHelp[] =
     "                       beside scenario-tool\n"
     "  --max-warnings N     show at most N warnings of each kind, as check does (default 20;\n"
     "                       0 shows all)\n"
+    "  --color=WHEN         colour the diagnostics: auto (on a terminal), always, never\n"
+    "  --format=FORM        text (default), or json or sarif (SARIF 2.1.0): every diagnostic,\n"
+    "                       a refused text's included, in one document on standard output,\n"
+    "                       which then holds nothing else\n"
     "Exit status: 0 installer made; 1 bad usage; 2 the sources or a text were refused;\n"
     "3 integrity check failed; 4 a file could not be read or written.\n";
 
