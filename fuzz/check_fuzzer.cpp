@@ -80,7 +80,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check_places(warnings, *source);
     std::set<std::string> kinds;
     for (const SourceWarning& w : warnings) kinds.insert(w.kind);
-    const std::string shown = format_warnings(warnings, *source, kMaxWarnings);
+    std::string shown;
+    each_warning_diagnostic(warnings, *source, kMaxWarnings,
+                            [&shown](Diagnostic&& d) { shown += render_text(d, false); });
     // Three lines for each warning shown, one for each kind that had more.
     size_t lines;
     longest_line(shown, &lines);
@@ -94,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Compilation compiled;
   memorizza_percorso(options, &compiled);
   for (const Problem& problem : compiled.log.problems) {
-    report += format_problem(compiled, problem, line, train, "C");
+    report += render_text(problem_diagnostic(compiled, problem, line, train, "C"), false);
   }
   // The warnings walk the rows as the compiler does: where its reading stopped on a field that
   // is not a number, theirs stopped too, so none lies past that field.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -90,14 +89,6 @@ std::vector<Diagnostic> further_problems(const CheckArguments& a, const Compilat
     previous = round.get();
   }
   return found;
-}
-
-// Whether diagnostics on standard error may be coloured.
-bool colour_wanted(const std::string& mode, bool (*colour_terminal)()) {
-  if (mode == "always") return true;
-  if (mode == "never") return false;
-  if (std::getenv("NO_COLOR") != nullptr) return false;
-  return colour_terminal();
 }
 
 // Checks the sources; with `compiling`, compiles them into their files too.
@@ -203,13 +194,8 @@ int compile_sources(const CheckArguments& a, const CompileArguments* compiling,
       }
       break;
   }
-  if (a.format == "json" || a.format == "sarif") {
-    // Written as it is made, straight to standard output.
-    const TextSink out = [](const std::string& text) {
-      std::fwrite(text.data(), 1, text.size(), stdout);
-    };
-    const std::unique_ptr<DiagnosticDocument> document =
-        a.format == "json" ? json_document(out) : sarif_document(out, kToolVersion);
+  if (const std::unique_ptr<DiagnosticDocument> document =
+          standard_output_document(a.format, kToolVersion)) {
     each_diagnostic([&document](const Diagnostic& d) { document->add(d); });
     if (result.end == CompileEnd::kFileFault) {
       // The document says what failed, as standard error does.

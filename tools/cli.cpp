@@ -147,8 +147,9 @@ void declare_max_warnings(CommandLine& line, size_t* max_warnings) {
   });
 }
 
-// What check and compile share after their own options: how problems are reported.
-void declare_reporting(CommandLine& line, CheckArguments* a) {
+// What check, compile and package share after their own options: how problems are reported.
+template <typename Arguments>
+void declare_reporting(CommandLine& line, Arguments* a) {
   declare_max_warnings(line, &a->max_warnings);
   line.flag("--werror", &a->werror);
   line.checked(
@@ -231,6 +232,5 @@ void declare_package(CommandLine& line, PackageArguments* a) {
   line.option("-o", "OUT", &a->output);
   line.option("--target", "windows|linux", &a->target);
   line.option("--installer", "PROGRAM", &a->installer);
-  declare_max_warnings(line, &a->max_warnings);
-  line.flag("--werror", &a->werror);
+  declare_reporting(line, a);
 }

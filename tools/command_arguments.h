@@ -61,7 +61,9 @@ struct PackageArguments {
   std::string target = "windows";
   std::string installer;
   size_t max_warnings = kDefaultMaxWarnings;
-  bool werror = false;  // a warning refuses the sources too
+  bool werror = false;          // a warning refuses the sources too
+  std::string color = "auto";   // --color: auto, always, never
+  std::string format = "text";  // --format: text, json, sarif
 };
 
 // The arguments every command shares, in each command's own.

@@ -82,7 +82,7 @@ CommandList commands() {
           "view",
           "an interactive page of the line, made from the sources; --watch keeps it up to date",
           "writing the route view", "view", nullptr, kViewHelp),
-      command<PackageArguments, declare_package, plain<PackageArguments, package>>(
+      command<PackageArguments, declare_package, package>(
           "package", "make an installer of your scenario for its drivers, like the shipped one",
           "making the installer", "package", nullptr, kPackageHelp),
   };

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -184,10 +186,6 @@ Excerpt ShownSource::excerpt(size_t offset) const {
   return shown;
 }
 
-LineAndColumn locate(const std::string& text, size_t offset) {
-  return ShownSource("", text).locate(offset);
-}
-
 // The meaning of a problem in plain words, with what it met where it says so.
 static std::string problem_meaning(const Compilation& c, const Problem& p) {
   // A store refused a cell that already held something: say what met what.
@@ -258,7 +256,9 @@ Diagnostic problem_diagnostic(const Compilation& compiled, const Problem& proble
   d.code = std::to_string(problem.code);
   d.message = problem_meaning(compiled, problem) + at_position(compiled, problem);
   d.notes = problem_notes(compiled, problem, line_source, train_source);
+  if (problem.positioned) d.metres = problem.position;
   if (problem.source == ProblemSource::kTrackCells) {
+    d.metres = int64_t(problem.cell) * 50;
     d.file = cells_path;
     d.place = "cell " + std::to_string(problem.cell);
     d.after = cells_around(compiled, problem.cell);
@@ -326,14 +326,6 @@ void each_warning_diagnostic(const std::vector<SourceWarning>& warnings, const S
   }
 }
 
-std::vector<Diagnostic> warning_diagnostics(const std::vector<SourceWarning>& warnings,
-                                            const ShownSource& source, size_t max_per_kind) {
-  std::vector<Diagnostic> out;
-  each_warning_diagnostic(warnings, source, max_per_kind,
-                          [&out](Diagnostic&& d) { out.push_back(std::move(d)); });
-  return out;
-}
-
 std::string render_text(const Diagnostic& d, bool color) {
   const auto paint = [color](const char* code, const std::string& text) {
     return color ? std::string("\033[") + code + "m" + text + "\033[0m" : text;
@@ -345,9 +337,10 @@ std::string render_text(const Diagnostic& d, bool color) {
     head += ": ";
   }
   if (!d.place.empty()) head += d.place + ": ";
-  const std::string level = d.level == Diagnostic::Level::kError
-                                ? paint("1;31", "error " + d.code + ":")
-                                : paint("1;35", std::string("warning:"));
+  const std::string level =
+      d.level == Diagnostic::Level::kError
+          ? paint("1;31", d.code.empty() ? std::string("error:") : "error " + d.code + ":")
+          : paint("1;35", std::string("warning:"));
   std::string out = paint("1", head.empty() ? head : head.substr(0, head.size() - 1)) +
                     (head.empty() ? "" : " ") + level + " " + d.message + "\n";
   if (d.has_excerpt) {
@@ -359,6 +352,13 @@ std::string render_text(const Diagnostic& d, bool color) {
   for (const std::string& note : d.notes)
     out += "    " + paint("1;36", "note:") + " " + note + "\n";
   return out + d.after;
+}
+
+bool colour_wanted(const std::string& mode, bool (*colour_terminal)()) {
+  if (mode == "always") return true;
+  if (mode == "never") return false;
+  if (std::getenv("NO_COLOR") != nullptr) return false;
+  return colour_terminal();
 }
 
 namespace {
@@ -449,9 +449,11 @@ class SarifDocument : public DiagnosticDocument {
     const bool error = d.level == Diagnostic::Level::kError;
     std::string text = d.message;
     for (const std::string& note : d.notes) text += "\n" + note;
-    nlohmann::ordered_json result = {{"ruleId", error ? "error-" + d.code : "warning/" + d.code},
-                                     {"level", error ? "error" : "warning"},
-                                     {"message", {{"text", text}}}};
+    // A diagnostic without a code (a text that cannot be written) belongs to no rule.
+    nlohmann::ordered_json result;
+    if (!d.code.empty()) result["ruleId"] = error ? "error-" + d.code : "warning/" + d.code;
+    result["level"] = error ? "error" : "warning";
+    result["message"] = {{"text", text}};
     if (!d.file.empty()) {
       nlohmann::ordered_json physical = {{"artifactLocation", {{"uri", file_uri(d.file)}}}};
       if (d.line > 0) physical["region"] = {{"startLine", d.line}, {"startColumn", d.column}};
@@ -489,18 +491,13 @@ std::unique_ptr<DiagnosticDocument> sarif_document(TextSink out, const std::stri
   return std::make_unique<SarifDocument>(std::move(out), version);
 }
 
-std::string format_problem(const Compilation& compiled, const Problem& problem,
-                           const ShownSource& line_source, const ShownSource& train_source,
-                           const std::string& cells_path) {
-  return render_text(problem_diagnostic(compiled, problem, line_source, train_source, cells_path),
-                     false);
-}
-
-std::string format_warnings(const std::vector<SourceWarning>& warnings, const ShownSource& source,
-                            size_t max_per_kind) {
-  std::string out;
-  for (const Diagnostic& d : warning_diagnostics(warnings, source, max_per_kind)) {
-    out += render_text(d, false);
-  }
-  return out;
+std::unique_ptr<DiagnosticDocument> standard_output_document(const std::string& format,
+                                                             const std::string& version) {
+  // Written as it is made, straight to standard output.
+  const TextSink out = [](const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+  };
+  if (format == "json") return json_document(out);
+  if (format == "sarif") return sarif_document(out, version);
+  return nullptr;
 }

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -64,7 +65,8 @@ class ShownSource {
 };
 
 // One diagnostic, whatever it came from (a problem the compiler recorded, a warning of the
-// lint), in the form every output takes it from: text for people, JSON, SARIF.
+// lint, a text that cannot be written, a file that cannot be read), in the form every output
+// takes it from: text for people, JSON, SARIF, the route view's list of problems.
 struct Diagnostic {
   enum class Level { kError, kWarning };
   Level level = Level::kError;
@@ -72,7 +74,7 @@ struct Diagnostic {
   int line = 0;                        // from 1; 0 when it has no place in the file
   int column = 0;                      // from 1, in characters
   size_t offset = Problem::kNoOffset;  // the byte of the source it points at, when it does
-  std::string code;                    // an error's number ("6"), a warning's kind
+  std::string code;                    // an error's number ("6"), a warning's kind; may be empty
   std::string message;                 // UTF-8, one line
   std::vector<std::string> notes;      // further lines of explanation, UTF-8
   bool past_first_error = false;       // found after the compiler had stopped at its first error
@@ -81,8 +83,9 @@ struct Diagnostic {
   std::string excerpt_bytes;  // the same as the source holds it, for the caret's tabs
   size_t caret = 0;
   bool has_excerpt = false;
-  std::string place;  // what stands before the level when there is no line: "cell 101"
-  std::string after;  // lines shown after the excerpt ("    cells around ...")
+  std::string place;              // what stands before the level when there is no line: "cell 101"
+  std::string after;              // lines shown after the excerpt ("    cells around ...")
+  std::optional<int64_t> metres;  // where on the line, when it has a place there
 };
 
 Diagnostic problem_diagnostic(const Compilation& compiled, const Problem& problem,
@@ -90,16 +93,20 @@ Diagnostic problem_diagnostic(const Compilation& compiled, const Problem& proble
                               const std::string& cells_path);
 
 // The warnings of one source in order, at most `max_per_kind` of each kind (0: all), then for
-// each kind that had more, one diagnostic saying how many were left out.
-std::vector<Diagnostic> warning_diagnostics(const std::vector<SourceWarning>& warnings,
-                                            const ShownSource& source, size_t max_per_kind);
-// The same, each handed to `take` as it is made, none kept.
+// each kind that had more, one diagnostic saying how many were left out; each handed to `take`
+// as it is made, none kept.
 void each_warning_diagnostic(const std::vector<SourceWarning>& warnings, const ShownSource& source,
                              size_t max_per_kind, const std::function<void(Diagnostic&&)>& take);
 
 // A diagnostic as people read it, ended by a line end; with `color`, in the colours of the
-// terminal (bold place, red errors, magenta warnings, green caret).
+// terminal (bold place, red errors, magenta warnings, green caret). An error without a code
+// shows as "error:".
 std::string render_text(const Diagnostic& diagnostic, bool color);
+
+// Whether diagnostics on standard error are coloured: --color's `mode` (auto, always, never);
+// on auto, unless NO_COLOR is set, when `colour_terminal` says standard error is a terminal
+// that shows colours.
+bool colour_wanted(const std::string& mode, bool (*colour_terminal)());
 
 // The diagnostics of a run as one document, written to `out` a diagnostic at a time as they are
 // made: memory holds one at a time however many there are.
@@ -116,20 +123,10 @@ class DiagnosticDocument {
 std::unique_ptr<DiagnosticDocument> json_document(TextSink out);
 // A SARIF 2.1.0 log, the form editors and CI systems read.
 std::unique_ptr<DiagnosticDocument> sarif_document(TextSink out, const std::string& version);
-
-// Line and column of the byte at `offset` of `text`.
-LineAndColumn locate(const std::string& text, size_t offset);
-
-// The full report of one problem: its line and the source line with a caret, or the cells
-// around it.
-std::string format_problem(const Compilation& compiled, const Problem& problem,
-                           const ShownSource& line_source, const ShownSource& train_source,
-                           const std::string& cells_path);
+// The document --format asks for ("json", "sarif"), written to standard output; none for
+// "text", whose diagnostics go to standard error as render_text gives them.
+std::unique_ptr<DiagnosticDocument> standard_output_document(const std::string& format,
+                                                             const std::string& version);
 
 // Warnings of one kind shown in full by default before the rest are only counted.
 constexpr size_t kDefaultMaxWarnings = 20;
-
-// The warnings of one source in order, at most `max_per_kind` of each kind in full (0: all),
-// then for each kind that had more, one line saying how many were left out.
-std::string format_warnings(const std::vector<SourceWarning>& warnings, const ShownSource& source,
-                            size_t max_per_kind);

@@ -176,7 +176,7 @@ TEST(DiagnosticsTest, LineAndColumnCountEveryKindOfLineEnd) {
       {"a\nb\rc\r\nd", 7, 4, 1}, {"a\r\n\r\nb", 5, 3, 1},
   };
   for (const auto& c : cases) {
-    const LineAndColumn at = locate(c.text, c.offset);
+    const LineAndColumn at = ShownSource("", c.text).locate(c.offset);
     EXPECT_EQ(at.line, c.line) << c.offset;
     EXPECT_EQ(at.column, c.column) << c.offset;
   }

@@ -58,7 +58,8 @@ const char kViewHelp[] =
     "line speed and adhesion and a lane for each kind of object, on one chainage axis; every\n"
     "object's values and source line on hover or click; the problems (click one to go there);\n"
     "and the timetable against the least running time at the line speed. Wheel or +/- zooms,\n"
-    "drag or the arrows pan, Home shows the whole line.\n"
+    "drag or the arrows pan, Home shows the whole line. The problems go to standard error too,\n"
+    "as check reports them.\n"
     "  -o FILE.html        the page to write\n"
     "  --from KM, --to KM  show that stretch first, in the line's own kilometres (37.5 or\n"
     "                      37+500); without chainage references, kilometres from the start\n"
@@ -88,6 +89,10 @@ const char kPackageHelp[] =
     "                       beside scenario-tool\n"
     "  --max-warnings N     show at most N warnings of each kind, as check does (default 20;\n"
     "                       0 shows all)\n"
+    "  --color=WHEN         colour the diagnostics: auto (on a terminal), always, never\n"
+    "  --format=FORM        text (default), or json or sarif (SARIF 2.1.0): every diagnostic,\n"
+    "                       a refused text's included, in one document on standard output,\n"
+    "                       which then holds nothing else\n"
     "Exit status: 0 installer made; 1 bad usage; 2 the sources or a text were refused;\n"
     "3 integrity check failed; 4 a file could not be read or written.\n";
 

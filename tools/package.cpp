@@ -1,10 +1,23 @@
 #include "tools/package.h"
 
+#include <utility>
+
 #include "common/file_io.h"
 #include "common/windows_1252.h"
 #include "sources/text_writer.h"
 
-std::optional<std::string> text_as_written(const std::string& bytes, TextProblem* problem) {
+std::optional<std::string> text_as_written(const std::string& bytes, const std::string& path,
+                                           Diagnostic* problem) {
+  // The refusal, at its line and column.
+  const auto refuse = [problem, &path](int line, size_t column, std::string message) {
+    *problem = Diagnostic();
+    problem->level = Diagnostic::Level::kError;
+    problem->file = path;
+    problem->line = line;
+    problem->column = static_cast<int>(column);
+    problem->message = std::move(message);
+    return std::nullopt;
+  };
   std::string text = bytes;
   if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
   // Decoded a line at a time, so that a problem has its line and column.
@@ -25,16 +38,14 @@ std::optional<std::string> text_as_written(const std::string& bytes, TextProblem
         for (size_t i = 1; i <= raw.size(); ++i) {
           if (i < raw.size() && (static_cast<unsigned char>(raw[i]) & 0xC0) == 0x80) continue;
           if (!windows_1252_from_utf8(raw.substr(from, i - from))) {
-            *problem = {line, static_cast<int>(column),
-                        "'" + raw.substr(from, i - from) +
-                            "' has no Windows-1252 form, the code page of the simulator's texts"};
-            return std::nullopt;
+            return refuse(line, column,
+                          "'" + raw.substr(from, i - from) +
+                              "' has no Windows-1252 form, the code page of the simulator's texts");
           }
           from = i;
           ++column;
         }
-        *problem = {line, 1, "the line has no Windows-1252 form"};
-        return std::nullopt;
+        return refuse(line, 1, "the line has no Windows-1252 form");
       }
       written = *converted;
     } else {
@@ -42,19 +53,17 @@ std::optional<std::string> text_as_written(const std::string& bytes, TextProblem
       for (size_t i = 0; i < raw.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(raw[i]);
         if (c == 0x81 || c == 0x8D || c == 0x8F || c == 0x90 || c == 0x9D) {
-          *problem = {
-              line, static_cast<int>(i + 1),
-              "byte " + std::to_string(c) + " is neither UTF-8 nor a Windows-1252 character"};
-          return std::nullopt;
+          return refuse(
+              line, i + 1,
+              "byte " + std::to_string(c) + " is neither UTF-8 nor a Windows-1252 character");
         }
       }
       written = raw;
     }
     if (written == kEndMarker) {
-      *problem = {
+      return refuse(
           line, 1,
-          "a line may not be the text writer's end marker '" + std::string(kEndMarker) + "'"};
-      return std::nullopt;
+          "a line may not be the text writer's end marker '" + std::string(kEndMarker) + "'");
     }
     out += written + "\r\n";
     // CR LF, a lone LF and a lone CR each end a line.

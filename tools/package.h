@@ -8,19 +8,15 @@
 
 #include "common/scenario_payload.h"
 #include "common/status.h"
-
-// Where a text cannot be turned into its written form, and why.
-struct TextProblem {
-  int line = 0;
-  int column = 0;  // in characters
-  std::string message;
-};
+#include "tools/diagnostics.h"
 
 // An author's text, UTF-8 (with or without its byte-order mark) or Windows-1252, with any line
 // ends, in the form the installer writes: Windows-1252 bytes, every line ended by CR LF.
-// Nothing, with `problem` filled, when it holds a character Windows-1252 cannot represent or a
-// line the text writer refuses.
-std::optional<std::string> text_as_written(const std::string& bytes, TextProblem* problem);
+// Nothing when it holds a character Windows-1252 cannot represent or a line the text writer
+// refuses; `problem` then says where (line, column in characters) and why, an error of the file
+// `path`, without a code.
+std::optional<std::string> text_as_written(const std::string& bytes, const std::string& path,
+                                           Diagnostic* problem);
 
 // The installer for `payload`: the program of the installer at `base_path` (without whatever
 // may already be appended to it) followed by the payload. `windows` names the kind of program

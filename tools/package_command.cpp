@@ -1,6 +1,7 @@
 #include "tools/package_command.h"
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "tools/exit_status.h"
 #include "tools/package.h"
 #include "tools/source_lint.h"
+#include "tools/words.h"
 
 namespace {
 
@@ -36,7 +38,7 @@ std::string installer_program(const PackageArguments& a, bool windows) {
 
 }  // namespace
 
-int package(const PackageArguments& a) {
+int package(const PackageArguments& a, bool (*colour_terminal)()) {
   const CommonArguments& common = a.common;
   if (a.notes.empty() || a.sheet.empty() || a.slowdowns.empty()) {
     return usage_error("package needs --notes FILE, --sheet FILE and --slowdowns FILE");
@@ -62,6 +64,39 @@ int package(const PackageArguments& a) {
         "folder");
   }
 
+  // Diagnostics on standard error as check and compile give them, results on standard output;
+  // or, with --format json or sarif, every diagnostic in one document on standard output, written
+  // as it is made, and no results beside it.
+  const std::unique_ptr<DiagnosticDocument> document =
+      standard_output_document(a.format, kToolVersion);
+  const bool colour = colour_wanted(a.color, colour_terminal);
+  const auto report = [&document, colour](const Diagnostic& d) {
+    if (document) {
+      document->add(d);
+    } else {
+      const std::string text = render_text(d, colour);
+      std::fwrite(text.data(), 1, text.size(), stderr);
+    }
+  };
+  const auto say = [&document](const std::string& result) {
+    if (!document) std::fputs(result.c_str(), stdout);
+  };
+  // The end of the document: the compiler's code and position, when it had the sources.
+  std::optional<int32_t> error_code;
+  int32_t error_position = 0;
+  const auto finish = [&]() {
+    if (document) document->finish(error_code, error_position);
+  };
+  // A file that cannot be read or written ends the run; the document says so too.
+  const auto fault = [&](const std::string& message) {
+    Diagnostic d;
+    d.code = "file";
+    d.message = message;
+    if (document) document->add(d);
+    finish();
+    return file_fault(message);
+  };
+
   // Every text in the form the installer writes; a character it cannot hold is refused here.
   ScenarioPayload payload;
   payload.scenario = common.scenario;
@@ -78,19 +113,19 @@ int package(const PackageArguments& a) {
   for (const auto& text : texts) {
     std::string bytes;
     const Status read = read_file(text.path, &bytes);
-    if (!read.ok()) return file_fault(read.message());
-    TextProblem problem;
-    const std::optional<std::string> written = text_as_written(bytes, &problem);
+    if (!read.ok()) return fault(read.message());
+    Diagnostic problem;
+    const std::optional<std::string> written = text_as_written(bytes, text.path, &problem);
     if (!written) {
-      std::fprintf(stderr, "%s:%d:%d: error: %s\n", text.path.c_str(), problem.line, problem.column,
-                   problem.message.c_str());
+      report(problem);
       refused = true;
       continue;
     }
     *text.written = *written;
   }
   if (refused) {
-    std::printf("not packaged: a text cannot be written as the installer writes it\n");
+    say("not packaged: a text cannot be written as the installer writes it\n");
+    finish();
     return kExitSourceError;
   }
 
@@ -100,46 +135,51 @@ int package(const PackageArguments& a) {
   const std::vector<SourceWarning> line_warnings = lint_line_source(line.text(), true);
   const std::vector<SourceWarning> train_warnings = lint_train_source(train.text());
   const size_t warnings = line_warnings.size() + train_warnings.size();
-  // Diagnostics on standard error, as check and compile give them.
-  std::fputs(format_warnings(line_warnings, line, a.max_warnings).c_str(), stderr);
-  std::fputs(format_warnings(train_warnings, train, a.max_warnings).c_str(), stderr);
+  each_warning_diagnostic(line_warnings, line, a.max_warnings, report);
+  each_warning_diagnostic(train_warnings, train, a.max_warnings, report);
   Compilation compiled;
   const CompileResult result = memorizza_percorso(
       in_memory_options(common.scenario, payload.line_source, payload.train_source), &compiled);
   const ErrorState& error = compiled.log.error;
+  if (result.end != CompileEnd::kFileFault) {
+    error_code = error.code;
+    error_position = error.position;
+  }
+  const std::string cells_path = path_in(common.directory, track_cells_name(common.scenario));
   for (const Problem& problem : compiled.log.problems) {
-    std::fputs(format_problem(compiled, problem, line, train,
-                              path_in(common.directory, track_cells_name(common.scenario)))
-                   .c_str(),
-               stderr);
+    report(problem_diagnostic(compiled, problem, line, train, cells_path));
   }
   if (result.end == CompileEnd::kIntegrityError) {
-    std::printf("not packaged: Errore n. %d\nerrore=%d\n", result.integrity_error,
-                result.integrity_error);
+    say(formatted("not packaged: Errore n. %d\nerrore=%d\n", result.integrity_error,
+                  result.integrity_error));
+    finish();
     return kExitIntegrity;
   }
   if (error.code != 0 || result.end != CompileEnd::kCompleted) {
-    std::printf("not packaged: the sources gave error code %d (position %d m): %s\n", error.code,
-                error.position, error_meaning(error.code));
-    std::printf("error_code=%d error_position=%d\n", error.code, error.position);
+    say(formatted("not packaged: the sources gave error code %d (position %d m): %s\n", error.code,
+                  error.position, error_meaning(error.code)) +
+        formatted("error_code=%d error_position=%d\n", error.code, error.position));
+    finish();
     return kExitSourceError;
   }
   if (a.werror && warnings > 0) {
-    std::printf("not packaged: %zu warning%s, and --werror makes each an error\n", warnings,
-                warnings == 1 ? "" : "s");
+    say(formatted("not packaged: %zu warning%s, and --werror makes each an error\n", warnings,
+                  warnings == 1 ? "" : "s"));
+    finish();
     return kExitSourceError;
   }
 
   std::string installer;
   const Status made = make_installer(installer_program(a, windows), windows, payload, &installer);
-  if (!made.ok()) return file_fault(made.message());
+  if (!made.ok()) return fault(made.message());
   const Status written = replace_file(output, installer);
-  if (!written.ok()) return file_fault(written.message());
+  if (!written.ok()) return fault(written.message());
   if (!windows) {
     const Status executable = make_executable(output);
-    if (!executable.ok()) return file_fault(executable.message());
+    if (!executable.ok()) return fault(executable.message());
   }
-  std::printf("made %s: the %s installer of %s %s\n", output.c_str(), windows ? "Windows" : "Linux",
-              common.scenario.line_name.c_str(), common.scenario.train_number.c_str());
+  say("made " + output + ": the " + (windows ? "Windows" : "Linux") + " installer of " +
+      common.scenario.line_name + " " + common.scenario.train_number + "\n");
+  finish();
   return kExitClean;
 }

@@ -3,4 +3,4 @@
 
 #include "tools/command_arguments.h"
 
-int package(const PackageArguments& a);
+int package(const PackageArguments& a, bool (*colour_terminal)());

@@ -6,11 +6,13 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <nlohmann/json.hpp>
 
 #include "common/file_io.h"
 #include "compiler/scenario_compiler.h"
 #include "documents/driver_documents.h"
 #include "sources/line_source.h"
+#include "sources/text_writer.h"
 #include "sources/train_source.h"
 #include "test_support/hostile_names.h"
 #include "test_support/process.h"
@@ -219,6 +221,111 @@ TEST(PackageTest, RefusesWhatItCannotPackage) {
         << result.out << result.err;
     EXPECT_TRUE(out.list().empty());
   }
+}
+
+// Every refusal is a diagnostic with its file, line and column, whether a text cannot be
+// written or the sources do not compile, and each is reported in every form check has: text on
+// standard error with or without colour, or one JSON or SARIF document on standard output.
+TEST(PackageTest, ReportsEachRefusalInEveryFormCheckHas) {
+  TempDir sources, documents, out;
+  const std::vector<std::string> texts = write_shipped_texts(sources, documents);
+  const std::string line_path = sources.file("Viterbo_Attigliano_linea.txt");
+  const struct {
+    const char* what;
+    std::function<void()> change;
+    std::string file;
+    int line, column;
+    std::string code;  // none for a text that cannot be written
+    const char* says;  // the message's start
+    size_t diagnostics;
+    nlohmann::json error_code;  // null: the compiler never had the sources
+  } cases[] = {
+      {"a document character outside Windows-1252",
+       [&] { write_file_bytes(texts[0], "riga\r\nvia \xE2\x86\x92 Orte\r\n"); }, texts[0], 2, 5, "",
+       "'\xE2\x86\x92' has no Windows-1252 form", 1, nullptr},
+      {"a byte that is neither UTF-8 nor Windows-1252",
+       [&] { write_file_bytes(texts[1], "scheda\r\na\x81\r\n"); }, texts[1], 2, 2, "",
+       "byte 129 is neither UTF-8 nor a Windows-1252 character", 1, nullptr},
+      {"a line that is the text writer's end marker",
+       [&] { write_file_bytes(texts[2], std::string("rall\n") + kEndMarker + "\n"); }, texts[2], 2,
+       1, "", "a line may not be the text writer's end marker", 1, nullptr},
+      {"a source the compiler stops at, after a warning",
+       [&] {
+         write_file_bytes(line_path,
+                          "[generale]\r\nlunghezza percorso, 50000\r\n[curve]\r\n"
+                          "pendenze, 1, 2\r\nmontagna,   100,  x, 2\r\n[fine]\r\n");
+       },
+       line_path, 5, 19, "25", "the reading stopped: tunnel end: \"x\" is not a number", 2, 25},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    write_shipped_texts(sources, documents);
+    c.change();
+    const std::string place =
+        c.file + ":" + std::to_string(c.line) + ":" + std::to_string(c.column);
+    const std::string level = c.code.empty() ? "error:" : "error " + c.code + ":";
+
+    const ProcessResult plain = package(sources, texts, out.file("inst"), {"--color=never"});
+    EXPECT_EQ(plain.exit_status, 2);
+    EXPECT_NE(plain.err.find(place + ": " + level + " " + c.says), std::string::npos) << plain.err;
+    EXPECT_EQ(plain.err.find('\033'), std::string::npos);
+    EXPECT_EQ(plain.out.compare(0, 14, "not packaged: "), 0) << plain.out;
+    // Without --color, as without a terminal.
+    EXPECT_EQ(package(sources, texts, out.file("inst")).err, plain.err);
+
+    const ProcessResult coloured = package(sources, texts, out.file("inst"), {"--color=always"});
+    EXPECT_EQ(coloured.exit_status, 2);
+    EXPECT_NE(
+        coloured.err.find("\033[1m" + place + ":\033[0m \033[1;31m" + level + "\033[0m " + c.says),
+        std::string::npos)
+        << coloured.err;
+
+    const ProcessResult json = package(sources, texts, out.file("inst"), {"--format=json"});
+    EXPECT_EQ(json.exit_status, 2);
+    EXPECT_EQ(json.err, "");
+    const nlohmann::json doc = nlohmann::json::parse(json.out);
+    ASSERT_EQ(doc["diagnostics"].size(), c.diagnostics);
+    const auto& error = doc["diagnostics"].back();
+    EXPECT_EQ(error["level"], "error");
+    EXPECT_EQ(error["file"], c.file);
+    EXPECT_EQ(error["line"], c.line);
+    EXPECT_EQ(error["column"], c.column);
+    EXPECT_EQ(error["code"], c.code);
+    EXPECT_NE(error["message"].get<std::string>().find(c.says), std::string::npos);
+    EXPECT_EQ(doc["errors"], 1);
+    EXPECT_EQ(doc["warnings"], c.diagnostics - 1);
+    EXPECT_EQ(doc["error_code"], c.error_code);
+
+    const ProcessResult sarif = package(sources, texts, out.file("inst"), {"--format", "sarif"});
+    EXPECT_EQ(sarif.exit_status, 2);
+    EXPECT_EQ(sarif.err, "");
+    const nlohmann::json log = nlohmann::json::parse(sarif.out);
+    const auto& results = log["runs"][0]["results"];
+    ASSERT_EQ(results.size(), c.diagnostics);
+    const auto& result = results.back();
+    EXPECT_EQ(result["level"], "error");
+    // A text that cannot be written belongs to no rule.
+    EXPECT_EQ(result.contains("ruleId"), !c.code.empty());
+    if (!c.code.empty()) {
+      EXPECT_EQ(result["ruleId"], "error-" + c.code);
+    }
+    const auto& physical = result["locations"][0]["physicalLocation"];
+    EXPECT_EQ(physical["artifactLocation"]["uri"], "file://" + c.file);
+    EXPECT_EQ(physical["region"]["startLine"], c.line);
+    EXPECT_EQ(physical["region"]["startColumn"], c.column);
+    EXPECT_TRUE(out.list().empty());
+  }
+
+  // Packaged: the document alone on standard output, with no diagnostic, and the installer made.
+  write_shipped_texts(sources, documents);
+  const ProcessResult made = package(sources, texts, out.file("inst"), {"--format=json"});
+  EXPECT_EQ(made.exit_status, 0) << made.err;
+  EXPECT_EQ(made.err, "");
+  const nlohmann::json doc = nlohmann::json::parse(made.out);
+  EXPECT_TRUE(doc["diagnostics"].empty());
+  EXPECT_EQ(doc["error_code"], 0);
+  EXPECT_EQ(out.list(), std::vector<std::string>{"inst"});
+  EXPECT_EQ(package(sources, texts, out.file("inst"), {"--format=xml"}).exit_status, 1);
 }
 
 // A line name or train number that could put a file anywhere but in its folder, or mean

@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+// One warning as the lint records it, kept small, for a source may hold millions: it becomes a
+// Diagnostic (level warning, the kind as its code) only when it is written
+// (each_warning_diagnostic).
 struct SourceWarning {
   size_t offset;     // where the field in question begins
   std::string kind;  // what kind of warning, in a few words; warnings of a kind share it

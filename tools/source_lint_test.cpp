@@ -154,7 +154,7 @@ TEST(SourceLintTest, WhatCompilesButIsRarelyMeant) {
                             [&](const SourceWarning& w) { return w.kind == c.kind; }),
               1);
     EXPECT_NE(warning->message.find(c.message_piece), std::string::npos) << warning->message;
-    const LineAndColumn at = locate(text, warning->offset);
+    const LineAndColumn at = ShownSource("", text).locate(warning->offset);
     EXPECT_EQ(at.line, c.line);
     EXPECT_EQ(at.column, c.column);
   }

@@ -70,8 +70,9 @@ std::string speed_board_info(const TrackCell& cell) {
 
 }  // namespace
 
-std::vector<ViewProblem> view_problems(const Compilation& compiled, const ShownSource& line_source,
-                                       const ShownSource& train_source) {
+std::vector<Diagnostic> view_problems(const Compilation& compiled, const ShownSource& line_source,
+                                      const ShownSource& train_source,
+                                      const std::string& cells_path) {
   // A warning's place on the line: the last stored row of its source at or before it. The rows
   // of each source were stored in the order read, so by their offsets.
   std::vector<const SourceRow*> rows[2];
@@ -85,37 +86,25 @@ std::vector<ViewProblem> view_problems(const Compilation& compiled, const ShownS
     if (after == list.begin()) return std::nullopt;
     return (*(after - 1))->position;
   };
-  std::vector<ViewProblem> problems;
-  const auto add = [&problems](const Diagnostic& d, std::optional<int64_t> metres) {
-    std::string where = file_name_of(d.file);
-    if (d.line > 0) where += ":" + std::to_string(d.line);
-    if (!d.place.empty()) where = d.place;
-    const bool error = d.level == Diagnostic::Level::kError;
-    problems.push_back({error ? "error" : "warning", where.empty() ? "compiled output" : where,
-                        (error ? "error " + d.code + ": " : std::string()) + d.message, metres});
-  };
+  std::vector<Diagnostic> problems;
   // As many warnings of each kind as the tool shows, then a count of the rest (with no place).
   const ShownSource* sources[2] = {&line_source, &train_source};
   for (int k = 0; k < 2; ++k) {
     const std::vector<SourceWarning> warnings = k == 0 ? lint_line_source(line_source.text(), true)
                                                        : lint_train_source(train_source.text());
-    for (const Diagnostic& d : warning_diagnostics(warnings, *sources[k], kDefaultMaxWarnings)) {
-      std::optional<int64_t> metres;
-      if (d.offset != Problem::kNoOffset) metres = place_of(k, d.offset);
-      add(d, metres);
-    }
+    each_warning_diagnostic(warnings, *sources[k], kDefaultMaxWarnings, [&](Diagnostic&& d) {
+      if (d.offset != Problem::kNoOffset) d.metres = place_of(k, d.offset);
+      problems.push_back(std::move(d));
+    });
   }
   for (const Problem& p : compiled.log.problems) {
-    std::optional<int64_t> metres;
-    if (p.positioned) metres = p.position;
-    if (p.source == ProblemSource::kTrackCells) metres = int64_t(p.cell) * 50;
-    add(problem_diagnostic(compiled, p, line_source, train_source, "cells"), metres);
+    problems.push_back(problem_diagnostic(compiled, p, line_source, train_source, cells_path));
   }
   return problems;
 }
 
 std::string view_page(const Compilation& c, const ShownSource& line_source,
-                      const ShownSource& train_source, const std::vector<ViewProblem>& problems,
+                      const ShownSource& train_source, const std::vector<Diagnostic>& problems,
                       const ViewOptions& options) {
   const std::string line_file = file_name_of(line_source.path());
   const std::string train_file = file_name_of(train_source.path());
@@ -289,11 +278,18 @@ std::string view_page(const Compilation& c, const ShownSource& line_source,
   Json mark_list = Json::array(), out_of_range_list = Json::array(), problem_list = Json::array();
   for (const Mark& m : marks) mark_list.push_back(json_mark(m));
   for (const Mark& m : out_of_range) out_of_range_list.push_back(json_mark(m));
-  for (const ViewProblem& p : problems) {
-    problem_list.push_back({{"level", p.level},
-                            {"where", p.where},
-                            {"text", p.text},
-                            {"m", p.metres ? Json(*p.metres) : Json(nullptr)}});
+  for (const Diagnostic& d : problems) {
+    // In short: the file's name and line, or the cell; an error's code before its message.
+    std::string where = file_name_of(d.file);
+    if (d.line > 0) where += ":" + std::to_string(d.line);
+    if (!d.place.empty()) where = d.place;
+    const bool error = d.level == Diagnostic::Level::kError;
+    problem_list.push_back(
+        {{"level", error ? "error" : "warning"},
+         {"where", where.empty() ? "compiled output" : where},
+         {"text",
+          (error && !d.code.empty() ? "error " + d.code + ": " : std::string()) + d.message},
+         {"m", d.metres ? Json(*d.metres) : Json(nullptr)}});
   }
   data["marks"] = std::move(mark_list);
   data["outOfRange"] = std::move(out_of_range_list);

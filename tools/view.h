@@ -13,14 +13,6 @@
 #include "compiler/scenario_compiler.h"
 #include "tools/diagnostics.h"
 
-// A problem as the page lists it.
-struct ViewProblem {
-  std::string level;  // "error" or "warning"
-  std::string where;  // file:line:column, or the file, or the cell
-  std::string text;
-  std::optional<int64_t> metres;  // where on the line, when it has a place
-};
-
 struct ViewOptions {
   // The scenario shown: the page's title.
   ScenarioIdentity scenario;
@@ -32,11 +24,15 @@ struct ViewOptions {
   std::string watch_stamp;
 };
 
-// The problems of a compilation and the warnings of its sources, as the page lists them.
-std::vector<ViewProblem> view_problems(const Compilation& compiled, const ShownSource& line_source,
-                                       const ShownSource& train_source);
+// The warnings of the sources (as many of each kind as check shows) and the problems of the
+// compilation, each with its place on the line where it has one; problems of the cells name
+// `cells_path`.
+std::vector<Diagnostic> view_problems(const Compilation& compiled, const ShownSource& line_source,
+                                      const ShownSource& train_source,
+                                      const std::string& cells_path);
 
-// The page. `compiled` holds the two sources with keep_rows set and the plan built.
+// The page. `compiled` holds the two sources with keep_rows set and the plan built. The page
+// lists `problems` by their file name and line (or their cell), level and message.
 std::string view_page(const Compilation& compiled, const ShownSource& line_source,
-                      const ShownSource& train_source, const std::vector<ViewProblem>& problems,
+                      const ShownSource& train_source, const std::vector<Diagnostic>& problems,
                       const ViewOptions& options);

@@ -18,7 +18,8 @@
 namespace {
 
 // Builds the route view of the sources in DIR into the page given with -o; with a stamp, for a
-// page that 'view --watch' keeps up to date. Prints the problems as check does, in short.
+// page that 'view --watch' keeps up to date. The problems the page lists go to standard error
+// as check gives them, uncoloured.
 Status write_view(const ViewArguments& view, const std::string& stamp) {
   const PlotArguments& a = view.page;
   const ShownSource line = shown_source(a.common.directory, line_source_name(a.common.scenario));
@@ -27,21 +28,27 @@ Status write_view(const ViewArguments& view, const std::string& stamp) {
   CompileOptions compile_options = author_options(a.common, true, line, train);
   Compilation compiled;
   CompileResult result = memorizza_percorso(compile_options, &compiled);
-  std::vector<ViewProblem> problems;
+  std::vector<Diagnostic> problems;
   if (result.end == CompileEnd::kFileFault) {
     // A page made once fails with its source. A watched one shows why it has nothing to show,
     // and is made again once the source is mended.
     if (stamp.empty()) return result.status;
     compiled = Compilation();
-    problems.push_back({"error", "sources", result.status.message(), std::nullopt});
+    Diagnostic unread;
+    unread.place = "sources";
+    unread.message = result.status.message();
+    problems.push_back(unread);
   } else {
-    problems = view_problems(compiled, line, train);
+    problems = view_problems(compiled, line, train,
+                             path_in(a.common.directory, track_cells_name(a.common.scenario)));
   }
   if (result.end == CompileEnd::kIntegrityError) {
-    problems.push_back({"error", "compiled output",
-                        "Errore n. " + std::to_string(result.integrity_error) +
-                            ": a version or checksum slot of table entry 85 or cell 1 is taken",
-                        int64_t(50)});
+    Diagnostic integrity;
+    integrity.place = "compiled output";
+    integrity.message = "Errore n. " + std::to_string(result.integrity_error) +
+                        ": a version or checksum slot of table entry 85 or cell 1 is taken";
+    integrity.metres = 50;
+    problems.push_back(integrity);
   }
   ViewOptions options;
   options.scenario = a.common.scenario;
@@ -63,10 +70,13 @@ Status write_view(const ViewArguments& view, const std::string& stamp) {
       replace_file(a.output, view_page(compiled, line, train, problems, options));
   if (!written.ok()) return written;
   size_t errors = 0;
-  for (const ViewProblem& p : problems) {
-    if (p.level == "error") ++errors;
-    std::printf("%s: %s: %s\n", p.where.c_str(), p.level.c_str(), p.text.c_str());
+  std::string report;
+  for (const Diagnostic& d : problems) {
+    if (d.level == Diagnostic::Level::kError) ++errors;
+    report += render_text(d, false);
   }
+  std::fwrite(report.data(), 1, report.size(), stderr);
+  std::fflush(stderr);
   std::printf("wrote %s: %zu error%s, %zu warning%s", a.output.c_str(), errors,
               errors == 1 ? "" : "s", problems.size() - errors,
               problems.size() - errors == 1 ? "" : "s");

@@ -177,6 +177,63 @@ TEST(ViewPageTest, SourceTextsCannotEndThePagesScript) {
             std::string::npos);
 }
 
+// The problems the page lists are check's diagnostics: on standard error as check gives them,
+// and in the page by file name and line (or cell), level, message and place on the line.
+TEST(ViewPageTest, ListsTheProblemsAsCheckGivesThem) {
+  const std::string general = "[generale]\r\nlunghezza percorso, 50000\r\n[curve]\r\n";
+  const std::string train = "[generale]\r\nvelocita, 0, 70\r\n[fine]\r\n";
+  const struct {
+    const char* what;
+    const char* line;  // none: no line source
+    std::string train;
+    const char* shown;  // on standard error, the folder as DIR
+    const char* listed;
+  } cases[] = {
+      {"a warning, placed on the line by its row",
+       "cartello_indicatore, 4750, (s)\r\ncartello_indicatore, 4700, (s)\r\n", train,
+       "DIR/Viterbo_Attigliano_linea.txt:5:1: warning: signboard at 4700 m is out of order: the "
+       "one before is at 4750 m\n    cartello_indicatore, 4700, (s)\n    ^\n",
+       R"({"level":"warning","where":"Viterbo_Attigliano_linea.txt:5","text":"signboard at 4700 m )"
+       R"(is out of order: the one before is at 4750 m","m":4700})"},
+      {"an error of a source, with its notes", "montagna,   100,  x, 2\r\n", train,
+       "DIR/Viterbo_Attigliano_linea.txt:4:19: error 25: the reading stopped: tunnel end: \"x\" "
+       "is not a number\n    montagna,   100,  x, 2\n                      ^\n    note: the row "
+       "began at line 4 with 'montagna', which takes 3 values: start, end, kind\n",
+       R"({"level":"error","where":"Viterbo_Attigliano_linea.txt:4","text":"error 25: the )"
+       R"(reading stopped: tunnel end: \"x\" is not a number","m":null})"},
+      {"an error of the cells, placed on the line by its cell",
+       "cartello_indicatore, 4750, (s)\r\ncartello_indicatore, 4700, (s)\r\n"
+       "cartello_indicatore, 4650, (s)\r\ncartello_indicatore, 4100, (s)\r\n"
+       "cartello_indicatore, 4050, (s)\r\ncartello_indicatore, 4000, (s)\r\n",
+       "[generale]\r\nvelocita, 0, 70\r\nrallentamento, 5000, 30, 200, 0, 0, 0\r\n[fine]\r\n",
+       "DIR/Viterbo_Attigliano_7545.dat: cell 101: error 12: no free cell for a speed "
+       "restriction point in an approach window before a slowdown, at 5050 m\n    note: near it: "
+       "slowdown at 5000 m (Viterbo_Attigliano_7545-.txt:3)\n    cells around 101: ",
+       R"({"level":"error","where":"cell 101","text":"error 12: no free cell for a speed )"
+       R"(restriction point in an approach window before a slowdown, at 5050 m","m":5050})"},
+      {"a missing source", nullptr, train,
+       "DIR/Viterbo_Attigliano_linea.txt: error 101: no line source file\n",
+       R"({"level":"error","where":"Viterbo_Attigliano_linea.txt","text":"error 101: no line )"
+       R"(source file","m":null})"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    if (c.line != nullptr) {
+      write_file_bytes(dir.file("Viterbo_Attigliano_linea.txt"), general + c.line + "[fine]\r\n");
+    }
+    write_file_bytes(dir.file("Viterbo_Attigliano_7545-.txt"), c.train);
+    const ProcessResult made = run_tool({"view", dir.path(), "-o", dir.file("v.html")});
+    EXPECT_EQ(made.exit_status, 0);
+    const std::string shown = replace_all(made.err, dir.path(), "DIR");
+    EXPECT_NE(shown.find(c.shown), std::string::npos) << shown;
+    EXPECT_EQ(made.out.rfind("wrote " + dir.file("v.html"), 0), 0u) << made.out;
+    const std::string page = read_file_bytes(dir.file("v.html"));
+    EXPECT_NE(page.find(c.listed), std::string::npos)
+        << page.substr(page.find("\"problems\""), 600);
+  }
+}
+
 TEST(ViewPageTest, WatchBuildsThePageAgainWhenASourceIsSaved) {
   TempDir dir;
   write_shipped_sources(dir);
