@@ -144,11 +144,7 @@ int compile_sources(const CheckArguments& a, const CompileArguments* compiling,
   size_t errors = 0, warnings = 0;
   const auto each_diagnostic = [&](const std::function<void(const Diagnostic&)>& take) {
     const auto give = [&](Diagnostic&& d) {
-      if (a.werror && d.level == Diagnostic::Level::kWarning) {
-        d.level = Diagnostic::Level::kError;
-        d.code = "werror";
-        d.message = "(--werror) " + d.message;
-      }
+      if (a.werror) apply_werror(&d);
       ++(d.level == Diagnostic::Level::kError ? errors : warnings);
       take(d);
     };

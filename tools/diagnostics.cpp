@@ -326,6 +326,13 @@ void each_warning_diagnostic(const std::vector<SourceWarning>& warnings, const S
   }
 }
 
+void apply_werror(Diagnostic* d) {
+  if (d->level != Diagnostic::Level::kWarning) return;
+  d->level = Diagnostic::Level::kError;
+  d->code = "werror";
+  d->message = "(--werror) " + d->message;
+}
+
 std::string render_text(const Diagnostic& d, bool color) {
   const auto paint = [color](const char* code, const std::string& text) {
     return color ? std::string("\033[") + code + "m" + text + "\033[0m" : text;

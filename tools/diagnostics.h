@@ -98,6 +98,10 @@ Diagnostic problem_diagnostic(const Compilation& compiled, const Problem& proble
 void each_warning_diagnostic(const std::vector<SourceWarning>& warnings, const ShownSource& source,
                              size_t max_per_kind, const std::function<void(Diagnostic&&)>& take);
 
+// What --werror makes of a diagnostic: a warning becomes an error of code "werror", its message
+// saying why; an error stays as it is.
+void apply_werror(Diagnostic* diagnostic);
+
 // A diagnostic as people read it, ended by a line end; with `color`, in the colours of the
 // terminal (bold place, red errors, magenta warnings, green caret). An error without a code
 // shows as "error:".

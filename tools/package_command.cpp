@@ -135,8 +135,13 @@ int package(const PackageArguments& a, bool (*colour_terminal)()) {
   const std::vector<SourceWarning> line_warnings = lint_line_source(line.text(), true);
   const std::vector<SourceWarning> train_warnings = lint_train_source(train.text());
   const size_t warnings = line_warnings.size() + train_warnings.size();
-  each_warning_diagnostic(line_warnings, line, a.max_warnings, report);
-  each_warning_diagnostic(train_warnings, train, a.max_warnings, report);
+  // With --werror the warnings are reported as the errors they make, as check reports them.
+  const auto report_warning = [&a, &report](Diagnostic&& d) {
+    if (a.werror) apply_werror(&d);
+    report(d);
+  };
+  each_warning_diagnostic(line_warnings, line, a.max_warnings, report_warning);
+  each_warning_diagnostic(train_warnings, train, a.max_warnings, report_warning);
   Compilation compiled;
   const CompileResult result = memorizza_percorso(
       in_memory_options(common.scenario, payload.line_source, payload.train_source), &compiled);

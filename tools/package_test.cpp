@@ -199,6 +199,15 @@ TEST(PackageTest, RefusesWhatItCannotPackage) {
        {"--werror"},
        2,
        "--werror makes each an error"},
+      {"the warning --werror refuses, reported as the error it makes",
+       [&] {
+         const std::string path = sources.file("Viterbo_Attigliano_linea.txt");
+         write_file_bytes(path,
+                          replace_all(read_file_bytes(path), "[fine]", "pendenze, 0, 1\r\n[fine]"));
+       },
+       {"--werror"},
+       2,
+       ": error werror: (--werror) "},
       {"an installer program whose headers reach past its end",
        [] {},
        {"--installer", damaged_program},
