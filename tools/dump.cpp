@@ -8,8 +8,6 @@
 #include <nlohmann/json.hpp>
 #include <utility>
 
-#include "common/file_io.h"
-#include "common/file_path.h"
 #include "compiler/checksums.h"
 #include "compiler/scenario_compiler.h"
 #include "tools/compiled_files.h"
@@ -165,19 +163,6 @@ std::string Roles::of(int index) const {
 std::string clock_text(int64_t seconds) {
   return formatted("%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
                    static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
-}
-
-Status load_compiled(const std::string& directory, const ScenarioIdentity& scenario,
-                     CompiledScenario* compiled) {
-  Status status =
-      read_scenario_table(path_in(directory, scenario_table_name(scenario)), &compiled->table);
-  if (!status.ok()) return status;
-  status = read_track_cells(path_in(directory, track_cells_name(scenario)), &compiled->cells);
-  if (!status.ok()) return status;
-  const std::string plan = path_in(directory, line_plan_name(scenario));
-  compiled->has_plan = file_exists(plan);
-  if (compiled->has_plan) return read_line_plan(plan, &compiled->plan);
-  return Status::Ok();
 }
 
 std::string dump_text(const CompiledScenario& compiled, const ScenarioIdentity& scenario) {
