@@ -160,11 +160,6 @@ std::string Roles::of(int index) const {
 
 }  // namespace
 
-std::string clock_text(int64_t seconds) {
-  return formatted("%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
-                   static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
-}
-
 std::string dump_text(const CompiledScenario& compiled, const ScenarioIdentity& scenario) {
   const ScenarioTable& t = compiled.table;
   const TableEntry& line = t[kLineEntry];
@@ -201,7 +196,7 @@ std::string dump_text(const CompiledScenario& compiled, const ScenarioIdentity& 
         formatted("    %2d  ", e) + printable_utf8_from_windows_1252(s.text) +
         formatted(": kind %d, at %d m, from %d to %d m, time ", s.kind, s.position, s.start,
                   s.end) +
-        clock_text(s.time) +
+        clock_text(s.time, ClockStyle::kPaddedHours) +
         formatted(", flags %d %d %d %d %d, values %d %d %d %d %d\n", s.flag_a, s.flag_b, s.flag_c,
                   s.flag_d, s.flag_e, s.value_1, s.value_2, s.value_3, s.value_4, s.value_5);
   }

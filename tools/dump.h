@@ -14,6 +14,3 @@ std::string dump_text(const CompiledScenario& compiled, const ScenarioIdentity& 
 void dump_json(const CompiledScenario& compiled, const ScenarioIdentity& scenario,
                const TextSink& out);
 std::string dump_json(const CompiledScenario& compiled, const ScenarioIdentity& scenario);
-
-// "13:08:00" for seconds since midnight.
-std::string clock_text(int64_t seconds);
