@@ -1,6 +1,8 @@
 #include "tools/compiled_files.h"
 
 #include "common/file_io.h"
+#include "common/file_path.h"
+#include "compiler/scenario_compiler.h"
 
 namespace {
 
@@ -25,4 +27,17 @@ Status read_scenario_table(const std::string& path, ScenarioTable* table) {
 
 Status read_line_plan(const std::string& path, LinePlanPoints* plan) {
   return read_and_decode(path, plan, decode_line_plan);
+}
+
+Status load_compiled(const std::string& directory, const ScenarioIdentity& scenario,
+                     CompiledScenario* compiled) {
+  Status status =
+      read_scenario_table(path_in(directory, scenario_table_name(scenario)), &compiled->table);
+  if (!status.ok()) return status;
+  status = read_track_cells(path_in(directory, track_cells_name(scenario)), &compiled->cells);
+  if (!status.ok()) return status;
+  const std::string plan = path_in(directory, line_plan_name(scenario));
+  compiled->has_plan = file_exists(plan);
+  if (compiled->has_plan) return read_line_plan(plan, &compiled->plan);
+  return Status::Ok();
 }

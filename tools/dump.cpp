@@ -8,8 +8,6 @@
 #include <nlohmann/json.hpp>
 #include <utility>
 
-#include "common/file_io.h"
-#include "common/file_path.h"
 #include "compiler/checksums.h"
 #include "compiler/scenario_compiler.h"
 #include "tools/compiled_files.h"
@@ -162,24 +160,6 @@ std::string Roles::of(int index) const {
 
 }  // namespace
 
-std::string clock_text(int64_t seconds) {
-  return formatted("%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
-                   static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
-}
-
-Status load_compiled(const std::string& directory, const ScenarioIdentity& scenario,
-                     CompiledScenario* compiled) {
-  Status status =
-      read_scenario_table(path_in(directory, scenario_table_name(scenario)), &compiled->table);
-  if (!status.ok()) return status;
-  status = read_track_cells(path_in(directory, track_cells_name(scenario)), &compiled->cells);
-  if (!status.ok()) return status;
-  const std::string plan = path_in(directory, line_plan_name(scenario));
-  compiled->has_plan = file_exists(plan);
-  if (compiled->has_plan) return read_line_plan(plan, &compiled->plan);
-  return Status::Ok();
-}
-
 std::string dump_text(const CompiledScenario& compiled, const ScenarioIdentity& scenario) {
   const ScenarioTable& t = compiled.table;
   const TableEntry& line = t[kLineEntry];
@@ -216,7 +196,7 @@ std::string dump_text(const CompiledScenario& compiled, const ScenarioIdentity& 
         formatted("    %2d  ", e) + printable_utf8_from_windows_1252(s.text) +
         formatted(": kind %d, at %d m, from %d to %d m, time ", s.kind, s.position, s.start,
                   s.end) +
-        clock_text(s.time) +
+        clock_text(s.time, ClockStyle::kPaddedHours) +
         formatted(", flags %d %d %d %d %d, values %d %d %d %d %d\n", s.flag_a, s.flag_b, s.flag_c,
                   s.flag_d, s.flag_e, s.value_1, s.value_2, s.value_3, s.value_4, s.value_5);
   }

@@ -6,27 +6,11 @@
 #include <string>
 
 #include "common/scenario_identity.h"
-#include "common/status.h"
-#include "compiler/records.h"
 #include "tools/compiled_files.h"
 #include "tools/text_sink.h"
-
-struct CompiledScenario {
-  ScenarioTable table;
-  std::vector<TrackCell> cells;
-  LinePlanPoints plan;
-  bool has_plan = false;  // the line plan is optional: compiled without it, it is absent
-};
-
-// Reads the compiled files of `scenario` in `directory`.
-Status load_compiled(const std::string& directory, const ScenarioIdentity& scenario,
-                     CompiledScenario* compiled);
 
 std::string dump_text(const CompiledScenario& compiled, const ScenarioIdentity& scenario);
 // The same as JSON, written to `out` a record at a time; or returned whole.
 void dump_json(const CompiledScenario& compiled, const ScenarioIdentity& scenario,
                const TextSink& out);
 std::string dump_json(const CompiledScenario& compiled, const ScenarioIdentity& scenario);
-
-// "13:08:00" for seconds since midnight.
-std::string clock_text(int64_t seconds);

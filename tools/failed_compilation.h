@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/dump.h"
+#include "tools/compiled_files.h"
 
 // One sentence a sign; empty when the files look like a complete compilation. Not every failed
 // compilation leaves a sign (a feature beyond the cells, for one, leaves the rest whole).

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "tools/dump.h"
+#include "tools/compiled_files.h"
 
 // The stretch drawn, in metres along the route; the whole line when not given.
 struct PlotStretch {

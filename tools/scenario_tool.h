@@ -1,6 +1,8 @@
 // scenario-tool: the scenario authors' command-line tool. It compiles an author's sources with
 // the installer's own compiler and says what came of them, in the shape compilers use; it dumps
-// and plots compiled files. It never shows a window and never deletes the author's sources.
+// and plots compiled files, makes a route view of the sources and packages them into an
+// installer. It never shows a window and never deletes the author's sources. Here the command
+// line meets the command table (command_table.h); each command has a file of its own.
 #pragma once
 
 #include <functional>

@@ -189,14 +189,6 @@ void check_fifths(const Number& speed, std::vector<SourceWarning>* out) {
                       std::to_string(int(fifths) * 5) + " km/h"});
 }
 
-// A time of day as "H:MM:SS" from seconds.
-std::string clock_text(int64_t seconds) {
-  const bool negative = seconds < 0;
-  if (negative) seconds = -seconds;
-  return formatted("%s%lld:%02lld:%02lld", negative ? "-" : "", (long long)(seconds / 3600),
-                   (long long)(seconds / 60 % 60), (long long)(seconds % 60));
-}
-
 // Minutes or seconds of 60 or more in a time given as hours, minutes and seconds: the offset of
 // the first such field, or nothing.
 const Number* minutes_past_59(const Number& minutes, const Number& seconds) {
@@ -645,7 +637,7 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
                              formatted("%d:%02d:%02d", int(hours.value), int(minutes.value),
                                        int(seconds.value)) +
                              " has minutes or seconds of 60 or more: " + after + " " +
-                             clock_text(total) + end});
+                             clock_text(total, ClockStyle::kShortHours) + end});
         }
       };
       while (const RowGrammar* row = walker.next_row(SourcePart::kTrain)) {

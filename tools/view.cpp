@@ -209,7 +209,7 @@ std::string view_page(const Compilation& c, const ShownSource& line_source,
         m.kind = "station";
         m.title = "station " + utf8_from_windows_1252(e.text);
         m.info = formatted("kind %d, from %d m to %d m, at ", e.kind, e.start, e.end) +
-                 formatted("%02d:%02d:%02d", e.time / 3600 % 24, e.time / 60 % 60, e.time % 60);
+                 clock_text(e.time, ClockStyle::kTimeOfDay);
         m.extra = {{"name", utf8_from_windows_1252(e.text)},
                    {"entry", row.a},
                    {"start", e.start},

@@ -119,3 +119,17 @@ std::string chainage_text(const ScenarioTable& table, int64_t metres) {
   return formatted("km %lld+%03lld", static_cast<long long>(*chainage / 1000),
                    static_cast<long long>(*chainage % 1000));
 }
+
+std::string clock_text(int64_t seconds, ClockStyle style) {
+  constexpr int64_t kDay = 24 * 60 * 60;
+  if (style == ClockStyle::kTimeOfDay) seconds = (seconds % kDay + kDay) % kDay;
+  // The magnitude in unsigned arithmetic: the most negative time has no positive counterpart.
+  const uint64_t magnitude = seconds < 0 ? 0 - uint64_t(seconds) : uint64_t(seconds);
+  const char* sign = seconds < 0 ? "-" : "";
+  const auto hours = static_cast<unsigned long long>(magnitude / 3600);
+  const auto minutes = static_cast<unsigned long long>(magnitude / 60 % 60);
+  const auto rest = static_cast<unsigned long long>(magnitude % 60);
+  if (style == ClockStyle::kShortHours)
+    return formatted("%s%llu:%02llu:%02llu", sign, hours, minutes, rest);
+  return formatted("%s%02llu:%02llu:%02llu", sign, hours, minutes, rest);
+}

@@ -1,5 +1,6 @@
 // Words for people: what the objects of the track cells are called, positions as chainage,
-// and the sources' Windows-1252 text as UTF-8 for a terminal.
+// times as hours, minutes and seconds, and the sources' Windows-1252 text as UTF-8 for a
+// terminal.
 #pragma once
 
 #include <cstddef>
@@ -20,6 +21,18 @@ std::string cell_type_name(uint8_t type);
 // greatest value). Empty when the line has no reference, or where the chainage would be
 // negative.
 std::string chainage_text(const ScenarioTable& table, int64_t metres);
+
+// How clock_text() writes a time.
+enum class ClockStyle {
+  kPaddedHours,  // "07:05:00", "25:00:00", "-00:01:05": as the scenario table holds it (dump)
+  kShortHours,   // "7:05:00", "25:00:00", "-0:01:05": as a source writes it (the warnings)
+  kTimeOfDay,    // "07:05:00", "01:00:00", "23:58:55": the time within its day, as the route
+                 // view's page shows its timetable
+};
+
+// `seconds` (since midnight) as "HH:MM:SS" in `style`. Minutes and seconds always have two
+// digits; a negative time takes a "-" before its hours, except as a time of day.
+std::string clock_text(int64_t seconds, ClockStyle style);
 
 // The line's chainage: its references, farthest first, and the way it runs.
 struct Chainage {
