@@ -11,6 +11,7 @@
 #include "common/file_io.h"
 #include "common/file_path.h"
 #include "compiler/checksums.h"
+#include "compiler/field_codec.h"
 #include "compiler/scenario_compiler.h"
 #include "tools/compiled_files.h"
 #include "tools/failed_compilation.h"
@@ -113,9 +114,10 @@ struct RunField {
 
 const std::vector<RunField>& run_fields() {
   static const std::vector<RunField> fields = {
-      {"gradient", "per mille", [](const TrackCell& c) { return int(c.gradient) - 100; }, false},
-      {"speed", "km/h", [](const TrackCell& c) { return int(c.speed) * 5; }, false},
-      {"adhesion", "", [](const TrackCell& c) { return int(c.adhesion); }, false},
+      {"gradient", "per mille", [](const TrackCell& c) { return decode_gradient(c.gradient); },
+       false},
+      {"speed", "km/h", [](const TrackCell& c) { return decode_speed(c.speed); }, false},
+      {"adhesion", "", [](const TrackCell& c) { return decode_adhesion(c.adhesion); }, false},
       {"tunnel", "kind", [](const TrackCell& c) { return int(c.tunnel_kind); }, true},
   };
   return fields;
