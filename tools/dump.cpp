@@ -11,6 +11,7 @@
 #include "common/file_io.h"
 #include "common/file_path.h"
 #include "compiler/checksums.h"
+#include "compiler/entry_fields.h"
 #include "compiler/field_codec.h"
 #include "compiler/scenario_compiler.h"
 #include "tools/compiled_files.h"
@@ -49,8 +50,8 @@ std::string describe_cell(const CompiledScenario& compiled, size_t index) {
       break;
     case kCellSlowdownEnd:
     case kCellSlowdownStart:
-      text = formatted("%s, %d km/h, second speed %d, f_tt %d", cell_type_name(c.type).c_str(),
-                       c.value_a, c.value_b, c.value_c);
+      text = formatted("%s, %d km/h, second speed %d, first flag %d",
+                       cell_type_name(c.type).c_str(), c.value_a, c.value_b, c.value_c);
       break;
     case kCellSlowdownWarning:
       text = formatted("slowdown warning point, %d km/h, second speed %d", c.value_a, c.value_b);
@@ -290,10 +291,17 @@ void dump_json(const CompiledScenario& compiled, const ScenarioIdentity& scenari
   const Roles roles(compiled);
   for (int e = 0; e < kTableEntries; ++e) {
     const TableEntry& x = compiled.table[e];
-    Json entry = {{"index", e}, {"role", roles.of(e)}};
+    const std::string role = roles.of(e);
+    Json entry = {{"index", e}, {"role", role}};
     // Every field of the entry, in the order of its bytes.
 #define TABLE_ENTRY_FIELD(name, width) entry[#name] = field_value(x.name);
 #include "compiler/record_fields.def"
+    // What the fields its role uses hold.
+    if (const std::vector<EntryField>* fields = entry_fields(role.c_str())) {
+      Json meanings = Json::object();
+      for (const EntryField& f : *fields) meanings[f.name] = f.meaning;
+      entry["meanings"] = meanings;
+    }
     entries.element(entry);
   }
   entries.close();
