@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/checked_size.h"
+#include "common/little_endian.h"
 
 namespace {
 
@@ -42,31 +43,21 @@ class Crc32 {
   uint32_t crc_ = 0xFFFFFFFFu;
 };
 
-void put_le(uint64_t value, int size, std::string* out) {
-  for (int i = 0; i < size; ++i) out->push_back(static_cast<char>(value >> (8 * i)));
-}
-
-uint64_t get_le(const std::string& bytes, size_t at, int size) {
-  uint64_t value = 0;
-  for (int i = size - 1; i >= 0; --i)
-    value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
-  return value;
-}
-
 }  // namespace
 
 std::string encode_payload(const ScenarioPayload& p) {
   std::string out(kMagic, kMagicSize);
-  put_le(kFormatVersion, 4, &out);
+  LittleEndianWriter write(&out);
+  write.u32(kFormatVersion);
   for (const std::string* field : {&p.scenario.line_name, &p.scenario.train_number, &p.line_source,
                                    &p.train_source, &p.notes, &p.slowdown_order, &p.train_sheet}) {
-    put_le(field->size(), 4, &out);
-    out += *field;
+    write.u32(static_cast<uint32_t>(field->size()));
+    write.bytes(*field);
   }
   Crc32 check;
   check.add(out);
-  put_le(out.size(), 8, &out);
-  put_le(check.value(), 4, &out);
+  write.u64(out.size());
+  write.u32(check.value());
   out.append(kEndMagic, 8);
   return out;
 }
@@ -113,9 +104,9 @@ Status program_end(const ExecutableReader& read, uint64_t file_size, uint64_t* e
                    "ELF") == 0 &&
       head[4] == 2) {
     // ELF64: the section header table, every section with bytes in the file, every segment.
-    const uint64_t phoff = get_le(head, 0x20, 8), shoff = get_le(head, 0x28, 8);
-    const uint64_t phentsize = get_le(head, 0x36, 2), phnum = get_le(head, 0x38, 2);
-    const uint64_t shentsize = get_le(head, 0x3A, 2), shnum = get_le(head, 0x3C, 2);
+    const uint64_t phoff = load_unsigned(head, 0x20, 8), shoff = load_unsigned(head, 0x28, 8);
+    const uint64_t phentsize = load_unsigned(head, 0x36, 2), phnum = load_unsigned(head, 0x38, 2);
+    const uint64_t shentsize = load_unsigned(head, 0x3A, 2), shnum = load_unsigned(head, 0x3C, 2);
     if (!take_table(shoff, shentsize, shnum) || !take_table(phoff, phentsize, phnum)) {
       return past_end;
     }
@@ -126,8 +117,9 @@ Status program_end(const ExecutableReader& read, uint64_t file_size, uint64_t* e
       }
       for (uint64_t i = 0; i < shnum; ++i) {
         const size_t at = static_cast<size_t>(i * shentsize);
-        if (get_le(table, at + 4, 4) == 8) continue;  // SHT_NOBITS: no bytes in the file
-        if (!take(get_le(table, at + 0x18, 8), get_le(table, at + 0x20, 8))) return past_end;
+        if (load_unsigned(table, at + 4, 4) == 8) continue;  // SHT_NOBITS: no bytes in the file
+        if (!take(load_unsigned(table, at + 0x18, 8), load_unsigned(table, at + 0x20, 8)))
+          return past_end;
       }
     }
     if (phnum > 0 && phentsize >= 0x38) {
@@ -136,21 +128,23 @@ Status program_end(const ExecutableReader& read, uint64_t file_size, uint64_t* e
       }
       for (uint64_t i = 0; i < phnum; ++i) {
         const size_t at = static_cast<size_t>(i * phentsize);
-        if (!take(get_le(table, at + 0x08, 8), get_le(table, at + 0x20, 8))) return past_end;
+        if (!take(load_unsigned(table, at + 0x08, 8), load_unsigned(table, at + 0x20, 8)))
+          return past_end;
       }
     }
   } else if (head.compare(0, 2, "MZ") == 0) {
     // PE: every section's raw data, and the COFF symbol and string tables when present.
-    const uint64_t pe = get_le(head, 0x3C, 4);
+    const uint64_t pe = load_unsigned(head, 0x3C, 4);
     std::string header;
     if (!take(pe, 24)) return past_end;
     if (!read(pe, 24, &header) || header.size() < 24 ||
         header.compare(0, 4, std::string("PE\0\0", 4)) != 0) {
       return Status::Error("its PE header cannot be read");
     }
-    const uint64_t sections = get_le(header, 6, 2);
-    const uint64_t symbols_at = get_le(header, 12, 4), symbols = get_le(header, 16, 4);
-    const uint64_t optional_size = get_le(header, 20, 2);
+    const uint64_t sections = load_unsigned(header, 6, 2);
+    const uint64_t symbols_at = load_unsigned(header, 12, 4),
+                   symbols = load_unsigned(header, 16, 4);
+    const uint64_t optional_size = load_unsigned(header, 20, 2);
     uint64_t table_at = 0;
     std::string table;
     if (!checked_add(pe + 24, optional_size, &table_at) || !take_table(table_at, 40, sections)) {
@@ -161,7 +155,8 @@ Status program_end(const ExecutableReader& read, uint64_t file_size, uint64_t* e
     }
     for (uint64_t i = 0; i < sections; ++i) {
       const size_t at = static_cast<size_t>(i * 40);
-      if (!take(get_le(table, at + 20, 4), get_le(table, at + 16, 4))) return past_end;
+      if (!take(load_unsigned(table, at + 20, 4), load_unsigned(table, at + 16, 4)))
+        return past_end;
     }
     if (symbols_at != 0) {
       // The string table follows the symbols (within the file once they are) and begins with
@@ -173,7 +168,7 @@ Status program_end(const ExecutableReader& read, uint64_t file_size, uint64_t* e
       if (!read(strings_at, 4, &size) || size.size() != 4) {
         return Status::Error("its symbol table cannot be read");
       }
-      if (!take(strings_at, get_le(size, 0, 4))) return past_end;
+      if (!take(strings_at, load_unsigned(size, 0, 4))) return past_end;
     }
   } else {
     return Status::Error("not an ELF or PE executable");
@@ -212,12 +207,12 @@ PayloadFound find_payload(const ExecutableReader& read, uint64_t file_size,
     return damaged("what follows the program is not a scenario");
   }
   const uint64_t body = length - kTrailerSize;
-  if (trailer.compare(12, 8, kEndMagic, 8) != 0 || get_le(trailer, 0, 8) != body) {
+  if (trailer.compare(12, 8, kEndMagic, 8) != 0 || load_unsigned(trailer, 0, 8) != body) {
     return damaged("the scenario it carries is cut short");
   }
-  if (get_le(head, kMagicSize, 4) != kFormatVersion) {
+  if (load_unsigned(head, kMagicSize, 4) != kFormatVersion) {
     return damaged("the scenario it carries is of another format (version " +
-                   std::to_string(get_le(head, kMagicSize, 4)) + ")");
+                   std::to_string(load_unsigned(head, kMagicSize, 4)) + ")");
   }
   Crc32 check;
   check.add(head);
@@ -233,7 +228,7 @@ PayloadFound find_payload(const ExecutableReader& read, uint64_t file_size,
     std::string size;
     uint64_t text_at = 0, text_end = 0;
     if (!end_within(at, 4, body, &text_at) || !read_part(at, 4, &size) ||
-        !end_within(text_at, get_le(size, 0, 4), body, &text_end) ||
+        !end_within(text_at, load_unsigned(size, 0, 4), body, &text_end) ||
         !read_part(text_at, text_end - text_at, field)) {
       return damaged("the scenario it carries is damaged (a field runs past its end)");
     }
@@ -242,7 +237,7 @@ PayloadFound find_payload(const ExecutableReader& read, uint64_t file_size,
     at = text_end;
   }
   if (at != body) return damaged("the scenario it carries is damaged (bytes left over)");
-  if (get_le(trailer, 8, 4) != check.value()) {
+  if (load_unsigned(trailer, 8, 4) != check.value()) {
     return damaged("the scenario it carries is damaged (its checksum does not match)");
   }
   // Its names build the names of the files written beside the installer: never one elsewhere.

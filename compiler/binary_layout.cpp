@@ -4,8 +4,8 @@
 #include <cstring>
 #include <utility>
 
+#include "common/little_endian.h"
 #include "compiler/line_plan.h"
-#include "compiler/little_endian.h"
 
 namespace {
 

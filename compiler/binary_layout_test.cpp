@@ -5,8 +5,8 @@
 #include <cstring>
 #include <utility>
 
+#include "common/little_endian.h"
 #include "compiler/line_plan.h"
-#include "compiler/little_endian.h"
 
 namespace {
 

@@ -27,22 +27,65 @@ struct StoreRefusal {
 // of each one flagged 1.
 void progressive_ordina(CompiledRecords& r);
 
-// A tunnel from `inizio` to `fine` metres of kind `tipo` (above 10: kind tipo - 10 with
-// markers every fourth cell). Refuses with 15 a tunnel whose cells lie beyond the route.
-StoreRefusal memo_montagna(CompiledRecords& r, ProblemLog& log, int32_t& inizio, int32_t& fine,
-                           int32_t& tipo);
+// A tunnel row: start and end in metres, and its kind as written (above 10: kind - 10 with
+// markers every fourth cell).
+struct TunnelRow {
+  int32_t start = 0;
+  int32_t end = 0;
+  int32_t kind = 0;
+};
 
-// A speed indicator at `posizione`: three speeds and stripes for each of its two boards.
-StoreRefusal memo_indicatori_v_max(CompiledRecords& r, ProblemLog& log, int32_t posizione,
-                                   int32_t& vas, int32_t& vbs, int32_t& vcs, int32_t& strisces,
-                                   int32_t& vad, int32_t& vbd, int32_t& vcd, int32_t& strisced);
+// A tunnel. Refuses with 15 a tunnel whose cells lie beyond the route. `kind_laid` receives the
+// kind the tunnel takes, also when it marks no cell: less 10 above 10, and 3 for a tunnel that
+// starts within 150 m of the previous one's end.
+StoreRefusal memo_montagna(CompiledRecords& r, ProblemLog& log, const TunnelRow& tunnel,
+                           int32_t* kind_laid);
 
-// A signal at `posizione` with its four approach markers before it.
-StoreRefusal memo_segnale(CompiledRecords& r, ProblemLog& log, int32_t posizione, int32_t& sx,
-                          int32_t& s1, int32_t& s2, int32_t& s3, int32_t& rapp, int32_t& dx,
-                          int32_t& d1, int32_t& d2, int32_t& d3, int32_t& tempo);
+// One board of a speed indicator: its three speeds in km/h and its stripes.
+struct IndicatorBoard {
+  int32_t speed_a = 0;
+  int32_t speed_b = 0;
+  int32_t speed_c = 0;
+  int32_t stripes = 0;
+};
 
-// A slowdown starting at `x`, `l` metres long at speed `v`: its start, end, warning point and,
-// with `f_ta`, the four warning boards.
-StoreRefusal memo_rallentamento(CompiledRecords& r, ProblemLog& log, int32_t x, int32_t& v,
-                                int32_t& l, int32_t& f_tt, int32_t f_ta, int32_t& d_v);
+// A speed indicator at `position`, the first board's speeds and stripes combined with the
+// second's.
+StoreRefusal memo_indicatori_v_max(CompiledRecords& r, ProblemLog& log, int32_t position,
+                                   const IndicatorBoard& first, const IndicatorBoard& second);
+
+// One side of a signal: its kind and three aspect values.
+struct SignalSide {
+  int32_t kind = 0;
+  int32_t aspect_1 = 0;
+  int32_t aspect_2 = 0;
+  int32_t aspect_3 = 0;
+};
+
+// The ten values of a signal row, in the row's order.
+struct SignalValues {
+  SignalSide left;
+  int32_t ratio = 0;
+  SignalSide right;
+  int32_t waiting_time = 0;
+};
+
+// A signal at `position` with its four approach markers before it.
+StoreRefusal memo_segnale(CompiledRecords& r, ProblemLog& log, int32_t position,
+                          const SignalValues& signal);
+
+// A slowdown row: where it starts, its speed and length, and its three flags: the first goes
+// with the start and the end, the second lays the warning boards, the third (a second speed)
+// goes with every cell the slowdown marks.
+struct SlowdownRow {
+  int32_t start = 0;
+  int32_t speed = 0;
+  int32_t length = 0;
+  int32_t flag = 0;
+  int32_t warning_boards = 0;
+  int32_t second_speed = 0;
+};
+
+// A slowdown: its start, end, warning point and, with its warning-board flag, the four warning
+// boards.
+StoreRefusal memo_rallentamento(CompiledRecords& r, ProblemLog& log, const SlowdownRow& slowdown);

@@ -1,12 +1,12 @@
 // The line source reader: the first half of the reading step. It reads <line>_linea.txt field
 // by field into the scenario table, the track cells and the line plan.
 #include <algorithm>
-#include <array>
 #include <cmath>
 
 #include "compiler/binary_layout.h"
 #include "compiler/checked_math.h"
 #include "compiler/error_codes.h"
+#include "compiler/field_codec.h"
 #include "compiler/field_reader.h"
 #include "compiler/keywords.h"
 #include "compiler/line_plan.h"
@@ -48,32 +48,30 @@ class LineSourceReading : public SourceReading {
   void end_of_features();
 
  private:
-  enum class Row { kNext, kLeaveFeatures, kStop };
-
   // A row of the general section; false when it stopped the reading.
   bool general_row(RowId id);
   bool route_length();
   bool chainage(int entry);
   bool repetition();
-  Row feature_rows();
-  Row feature_row(RowId id);
-  Row gradient();
-  Row curve();
-  Row tunnel();
-  Row speed_indicator();
-  Row signboard();
-  Row beyond_cells(int32_t p) {
+  RowResult feature_rows();
+  RowResult feature_row(RowId id);
+  RowResult gradient();
+  RowResult curve();
+  RowResult tunnel();
+  RowResult speed_indicator();
+  RowResult signboard();
+  RowResult beyond_cells(int32_t p) {
     record_beyond_cells(p);
-    return Row::kLeaveFeatures;
+    return RowResult::kLeaveRows;
   }
   // Ends the reading with `code`: the line source is deleted.
   bool stop(int32_t code) {
     stop_reading(code);
     return false;
   }
-  Row stop_at(int32_t code, int32_t position, int32_t cell = -1) {
+  RowResult stop_at(int32_t code, int32_t position, int32_t cell = -1) {
     stop_reading_at(code, position, cell);
-    return Row::kStop;
+    return RowResult::kStop;
   }
   bool write_gradient();
   // Steps of the line plan from the plan cursor to `last`: straight when k is 0, else curving.
@@ -85,12 +83,15 @@ class LineSourceReading : public SourceReading {
   int32_t plan_cursor_ = 2;
   // The signboard text that comes next goes to this table entry, counting down from 80.
   int32_t signboard_cursor_ = kFirstSignboardEntry;
-  // The numbers of tunnel, speed-indicator and signboard rows, one set for the whole reading:
-  // the first number into the first, and so on.
-  std::array<int32_t, 9> numbers_{};
+  // The speed and adhesion handed over (see LineHandOver): each is set as soon as its row is
+  // read, before any check of it.
+  int32_t speed_carried_over_ = 0;
+  int32_t adhesion_carried_over_ = 0;
 
  public:
-  LineHandOver hand_over() const { return {signboard_cursor_, numbers_[1], numbers_[4]}; }
+  LineHandOver hand_over() const {
+    return {signboard_cursor_, speed_carried_over_, adhesion_carried_over_};
+  }
 };
 
 bool read_line_source(ReadingContext& context, LineHandOver* hand_over, FailurePlace* failure) {
@@ -210,23 +211,23 @@ bool LineSourceReading::features() {
     records_.plan.origin_set = true;
   }
   while (in_.next_field()) {
-    const Row row = feature_rows();
-    if (row == Row::kStop) return false;
-    if (row == Row::kLeaveFeatures) break;
+    const RowResult row = feature_rows();
+    if (row == RowResult::kStop) return false;
+    if (row == RowResult::kLeaveRows) break;
   }
   return true;
 }
 
-LineSourceReading::Row LineSourceReading::feature_rows() {
+RowResult LineSourceReading::feature_rows() {
   // Every row whose keyword the field holds is carried out, in the grammar's order.
   while (const RowGrammar* row = in_.next_row(SourcePart::kFeatures)) {
-    const Row result = feature_row(row->id);
-    if (result != Row::kNext) return result;
+    const RowResult result = feature_row(row->id);
+    if (result != RowResult::kNext) return result;
   }
-  return Row::kNext;
+  return RowResult::kNext;
 }
 
-LineSourceReading::Row LineSourceReading::feature_row(RowId id) {
+RowResult LineSourceReading::feature_row(RowId id) {
   switch (id) {
     case RowId::kGradient:
       return gradient();
@@ -239,20 +240,19 @@ LineSourceReading::Row LineSourceReading::feature_row(RowId id) {
     case RowId::kSignboard:
       return signboard();
     default:
-      return Row::kNext;
+      return RowResult::kNext;
   }
 }
 
 bool LineSourceReading::write_gradient() {
   if (gradient_cursor_ > records_.last_cell()) return false;
-  // The low 8 bits of gradient + 100, whatever the gradient: no range check.
-  records_.cells[gradient_cursor_].gradient =
-      static_cast<uint8_t>((int64_t(previous_gradient_) + 100) & 0xff);
+  // Whatever the gradient: no range check, it wraps.
+  records_.cells[gradient_cursor_].gradient = encode_gradient(previous_gradient_);
   ++gradient_cursor_;
   return true;
 }
 
-LineSourceReading::Row LineSourceReading::gradient() {
+RowResult LineSourceReading::gradient() {
   const int32_t p = in_.i32();
   const int32_t g = in_.i32();
   if (!within_cells(p)) return beyond_cells(p);
@@ -266,19 +266,19 @@ LineSourceReading::Row LineSourceReading::gradient() {
   }
   previous_gradient_ = g;
   stored(RowKind::kGradient, p, g);
-  return Row::kNext;
+  return RowResult::kNext;
 }
 
-LineSourceReading::Row LineSourceReading::curve() {
+RowResult LineSourceReading::curve() {
   // Without the plan a curve row is not read: its numbers are passed over as fields.
-  if (!in_.reads_values()) return Row::kNext;
+  if (!in_.reads_values()) return RowResult::kNext;
   const int32_t start = in_.i32();
   const int32_t length = in_.i32();
   if (!within_cells(start)) return beyond_cells(start);
   const double k = curvature(in_.field());
   if (k == 0) {
     stop(kBadCurve);
-    return Row::kStop;
+    return RowResult::kStop;
   }
   // Straight up to the curve's start, then the curve to its end. The end is looked at only
   // once the straight run is laid: an end past the 32-bit range then fails with those metres
@@ -292,12 +292,12 @@ LineSourceReading::Row LineSourceReading::curve() {
     run_steps(last, run == 0 ? 0.0 : k);
     if (plan_cursor_ > kPlanLimit) {
       stop(kBadCurve);
-      return Row::kStop;
+      return RowResult::kStop;
     }
     if (plan_cursor_ <= until) return beyond_cells(start);
   }
   stored(RowKind::kCurve, start, length, static_cast<int32_t>(std::lround(k * 10000)));
-  return Row::kNext;
+  return RowResult::kNext;
 }
 
 void LineSourceReading::run_steps(int32_t last, double k) {
@@ -305,33 +305,43 @@ void LineSourceReading::run_steps(int32_t last, double k) {
   plan_cursor_ = std::max(plan_cursor_, last + 1);
 }
 
-LineSourceReading::Row LineSourceReading::tunnel() {
-  int32_t* n = numbers_.data();
-  for (int i = 0; i < 3; ++i) n[i] = in_.i32();
-  if (!within_cells(n[0])) return beyond_cells(n[0]);
+RowResult LineSourceReading::tunnel() {
+  TunnelRow tunnel;
+  tunnel.start = in_.i32();
+  tunnel.end = in_.i32();
+  tunnel.kind = in_.i32();
+  speed_carried_over_ = tunnel.end;
+  if (!within_cells(tunnel.start)) return beyond_cells(tunnel.start);
   // The store refuses a tunnel whose cells lie beyond the route.
-  if (memo_montagna(records_, log_, n[0], n[1], n[2])) {
+  int32_t kind = 0;
+  if (memo_montagna(records_, log_, tunnel, &kind)) {
     record(true);
-    return Row::kLeaveFeatures;
+    return RowResult::kLeaveRows;
   }
-  stored(RowKind::kTunnel, n[0], n[1], n[2]);
-  return Row::kNext;
+  stored(RowKind::kTunnel, tunnel.start, tunnel.end, kind);
+  return RowResult::kNext;
 }
 
-LineSourceReading::Row LineSourceReading::speed_indicator() {
-  int32_t* n = numbers_.data();
-  for (int i = 0; i < 9; ++i) n[i] = in_.i32();
-  const int32_t position = n[0];
+RowResult LineSourceReading::speed_indicator() {
+  const int32_t position = in_.i32();
+  IndicatorBoard first, second;
+  for (IndicatorBoard* board : {&first, &second}) {
+    board->speed_a = in_.i32();
+    board->speed_b = in_.i32();
+    board->speed_c = in_.i32();
+    board->stripes = in_.i32();
+  }
+  speed_carried_over_ = first.speed_a;
+  adhesion_carried_over_ = first.stripes;
   if (!within_cells(position) || point_cell(position) < 0) return beyond_cells(position);
-  const StoreRefusal refused = memo_indicatori_v_max(records_, log_, position, n[1], n[2], n[3],
-                                                     n[4], n[5], n[6], n[7], n[8]);
-  if (stopped_after_store(refused, position)) return Row::kStop;
+  const StoreRefusal refused = memo_indicatori_v_max(records_, log_, position, first, second);
+  if (stopped_after_store(refused, position)) return RowResult::kStop;
   stored(RowKind::kSpeedIndicator, position, point_cell(position));
-  return Row::kNext;
+  return RowResult::kNext;
 }
 
-LineSourceReading::Row LineSourceReading::signboard() {
-  const int32_t position = numbers_[0] = in_.i32();
+RowResult LineSourceReading::signboard() {
+  const int32_t position = in_.i32();
   // The text is read as a value of the row, so it is never taken for a keyword.
   const std::string text = in_.text();
   if (!within_cells(position) || point_cell(position) < 0) return beyond_cells(position);
@@ -346,7 +356,7 @@ LineSourceReading::Row LineSourceReading::signboard() {
   cell.value_a = static_cast<int16_t>(signboard_cursor_);
   stored(RowKind::kSignboard, position, point_cell(position), signboard_cursor_);
   --signboard_cursor_;
-  return Row::kNext;
+  return RowResult::kNext;
 }
 
 void LineSourceReading::end_of_features() {

@@ -3,6 +3,7 @@
 #include "compiler/checked_math.h"
 #include "compiler/error_codes.h"
 #include "compiler/feature_stores.h"
+#include "compiler/field_codec.h"
 
 namespace {
 
@@ -75,8 +76,11 @@ void progressive_ordina(CompiledRecords& r) {
   }
 }
 
-StoreRefusal memo_montagna(CompiledRecords& r, ProblemLog& log, int32_t& inizio, int32_t& fine,
-                           int32_t& tipo) {
+StoreRefusal memo_montagna(CompiledRecords& r, ProblemLog& log, const TunnelRow& tunnel,
+                           int32_t* kind_laid) {
+  const int32_t inizio = tunnel.start, fine = tunnel.end;
+  int32_t& tipo = *kind_laid;
+  tipo = tunnel.kind;
   bool markers = false;
   if (tipo > 10) {
     tipo -= 10;
@@ -107,19 +111,14 @@ StoreRefusal memo_montagna(CompiledRecords& r, ProblemLog& log, int32_t& inizio,
   return {};
 }
 
-StoreRefusal memo_indicatori_v_max(CompiledRecords& r, ProblemLog& log, int32_t posizione,
-                                   int32_t& vas, int32_t& vbs, int32_t& vcs, int32_t& strisces,
-                                   int32_t& vad, int32_t& vbd, int32_t& vcd, int32_t& strisced) {
-  TrackCell& cell = r.cell_at(point_cell(posizione));
-  if (!is_free(cell))
-    return StoreRefusal::recorded(log, kIndicatorCellTaken, point_cell(posizione));
+StoreRefusal memo_indicatori_v_max(CompiledRecords& r, ProblemLog& log, int32_t position,
+                                   const IndicatorBoard& first, const IndicatorBoard& second) {
+  TrackCell& cell = r.cell_at(point_cell(position));
+  if (!is_free(cell)) return StoreRefusal::recorded(log, kIndicatorCellTaken, point_cell(position));
   cell.type = kCellSpeedIndicator;
-  // Each speed code: the first board's speed times 20 plus the second board's fifth.
-  cell.value_a = nearest<int16_t>(mul32(vas, 20, "speed code") + vad / 5.0, "speed code A");
-  cell.value_b = nearest<int16_t>(mul32(vbs, 20, "speed code") + vbd / 5.0, "speed code B");
-  cell.value_c = nearest<int16_t>(mul32(vcs, 20, "speed code") + vcd / 5.0, "speed code C");
-  // The stripes wrap to 16 bits, whatever their size.
-  cell.value_d =
-      static_cast<int16_t>(static_cast<uint16_t>((int64_t(strisces) * 10 + strisced) & 0xffff));
+  cell.value_a = encode_speed_code(first.speed_a, second.speed_a, "speed code A");
+  cell.value_b = encode_speed_code(first.speed_b, second.speed_b, "speed code B");
+  cell.value_c = encode_speed_code(first.speed_c, second.speed_c, "speed code C");
+  cell.value_d = encode_stripes(first.stripes, second.stripes);
   return {};
 }

@@ -120,7 +120,7 @@ TEST(LineStoresTest, TunnelKindsAndMarkers) {
   Compilation c = with_cells();
   const struct {
     int32_t inizio, fine, tipo;
-    int32_t kind_after;  // the caller's tipo afterwards
+    int32_t kind_after;  // the kind the store reports it laid
   } tunnels[] = {
       {6950, 7050, 2, 2},     // cells 139..140
       {7200, 7400, 12, 3},    // 150 m after the previous end: kind 3, markers kept
@@ -129,8 +129,9 @@ TEST(LineStoresTest, TunnelKindsAndMarkers) {
       {20000, 19000, 5, 5},   // ends before it starts: listed, marks nothing
   };
   for (auto t : tunnels) {
-    memo_montagna(c.records, c.log, t.inizio, t.fine, t.tipo);
-    EXPECT_EQ(t.tipo, t.kind_after) << t.inizio;
+    int32_t kind = -1;
+    memo_montagna(c.records, c.log, {t.inizio, t.fine, t.tipo}, &kind);
+    EXPECT_EQ(kind, t.kind_after) << t.inizio;
   }
   EXPECT_EQ(c.log.error.code, 0);
   ASSERT_EQ(c.records.tunnels.size(), 5u);
@@ -150,8 +151,8 @@ TEST(LineStoresTest, TunnelKindsAndMarkers) {
   // A marker goes only where the cell is still empty.
   Compilation taken = with_cells();
   taken.records.cells[227].type = kCellSignboard;
-  int32_t inizio = 11200, fine = 12000, tipo = 12;
-  memo_montagna(taken.records, taken.log, inizio, fine, tipo);
+  int32_t kind = 0;
+  memo_montagna(taken.records, taken.log, {11200, 12000, 12}, &kind);
   EXPECT_EQ(taken.records.cells[227].type, kCellSignboard);
   EXPECT_EQ(taken.records.cells[231].type, kCellTunnelMarker);
 }
@@ -159,23 +160,27 @@ TEST(LineStoresTest, TunnelKindsAndMarkers) {
 TEST(LineStoresTest, SpeedIndicators) {
   const struct {
     const char* what;
-    int32_t values[8];  // vas, vbs, vcs, strisces, vad, vbd, vcd, strisced
+    IndicatorBoard first, second;  // speeds A, B, C and stripes of each board
     int16_t a, b, c, d;
   } cases[] = {
-      {"first speeds only", {65, 70, 80, 0, 0, 0, 0, 0}, 1300, 1400, 1600, 0},
-      {"second speeds", {100, 105, 110, 0, 100, 105, 110, 0}, 2020, 2121, 2222, 0},
-      {"stripes", {70, 75, 75, 2, 0, 0, 0, 3}, 1400, 1500, 1500, 23},
-      {"second speeds add their fifth, rounded", {1, 1, 1, 0, 12, 13, 17, 0}, 22, 23, 23, 0},
-      {"stripes wrap to 16 bits", {0, 0, 0, 3277, 0, 0, 0, 0}, 0, 0, 0, -32766},
-      {"stripes wrap whatever their size", {0, 0, 0, 2147483647, 0, 0, 0, 5}, 0, 0, 0, -5},
-      {"negative stripes wrap the same way", {0, 0, 0, -2147483647 - 1, 0, 0, 0, -1}, 0, 0, 0, -1},
+      {"first speeds only", {65, 70, 80, 0}, {0, 0, 0, 0}, 1300, 1400, 1600, 0},
+      {"second speeds", {100, 105, 110, 0}, {100, 105, 110, 0}, 2020, 2121, 2222, 0},
+      {"stripes", {70, 75, 75, 2}, {0, 0, 0, 3}, 1400, 1500, 1500, 23},
+      {"second speeds add their fifth, rounded", {1, 1, 1, 0}, {12, 13, 17, 0}, 22, 23, 23, 0},
+      {"stripes wrap to 16 bits", {0, 0, 0, 3277}, {0, 0, 0, 0}, 0, 0, 0, -32766},
+      {"stripes wrap whatever their size", {0, 0, 0, 2147483647}, {0, 0, 0, 5}, 0, 0, 0, -5},
+      {"negative stripes wrap the same way",
+       {0, 0, 0, -2147483647 - 1},
+       {0, 0, 0, -1},
+       0,
+       0,
+       0,
+       -1},
   };
   for (const auto& t : cases) {
     SCOPED_TRACE(t.what);
     Compilation c = with_cells();
-    int32_t v[8];
-    std::copy(t.values, t.values + 8, v);
-    memo_indicatori_v_max(c.records, c.log, 500, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
+    memo_indicatori_v_max(c.records, c.log, 500, t.first, t.second);
     const TrackCell& cell = c.records.cells[11];
     EXPECT_EQ(cell.type, kCellSpeedIndicator);
     EXPECT_EQ(cell.value_a, t.a);
@@ -187,18 +192,16 @@ TEST(LineStoresTest, SpeedIndicators) {
 
 TEST(LineStoresTest, SpeedIndicatorNeedsAFreeCellAndA16BitCode) {
   Compilation c = with_cells();
-  int32_t v[8] = {65, 70, 80, 0, 0, 0, 0, 0};
+  const IndicatorBoard first{65, 70, 80, 0}, second;
   c.records.cells[11].type = kCellTunnelMarker;  // free: the indicator replaces it
-  memo_indicatori_v_max(c.records, c.log, 500, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
+  memo_indicatori_v_max(c.records, c.log, 500, first, second);
   EXPECT_EQ(c.records.cells[11].type, kCellSpeedIndicator);
   c.records.cells[12].type = kCellSignboard;
-  memo_indicatori_v_max(c.records, c.log, 550, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
+  memo_indicatori_v_max(c.records, c.log, 550, first, second);
   EXPECT_EQ(c.log.error.code, kIndicatorCellTaken);
   EXPECT_EQ(c.records.cells[12].type, kCellSignboard);
   EXPECT_EQ(c.records.cells[12].value_a, 0);
 
-  int32_t big[8] = {1639, 0, 0, 0, 0, 0, 0, 0};  // 32780 does not fit 16 bits
-  EXPECT_THROW(memo_indicatori_v_max(c.records, c.log, 1000, big[0], big[1], big[2], big[3], big[4],
-                                     big[5], big[6], big[7]),
-               RunTimeFailure);
+  const IndicatorBoard big{1639, 0, 0, 0};  // 32780 does not fit 16 bits
+  EXPECT_THROW(memo_indicatori_v_max(c.records, c.log, 1000, big, second), RunTimeFailure);
 }

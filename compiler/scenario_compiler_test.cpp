@@ -6,12 +6,12 @@
 #include <filesystem>
 
 #include "common/file_io.h"
+#include "common/little_endian.h"
 #include "compiler/binary_layout.h"
 #include "compiler/checked_math.h"
 #include "compiler/checksums.h"
 #include "compiler/compiler_fixture.h"
 #include "compiler/error_codes.h"
-#include "compiler/little_endian.h"
 
 namespace {
 

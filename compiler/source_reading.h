@@ -55,6 +55,11 @@ bool read_line_source(ReadingContext& context, LineHandOver* hand_over, FailureP
 void read_train_source(ReadingContext& context, const LineHandOver& hand_over,
                        FailurePlace* failure);
 
+// What a row of either source leaves the reader to do: go on with the next row; leave the
+// source's rows, the row's problem recorded, and finish the source as at its end; or stop the
+// reading on an error.
+enum class RowResult { kNext, kLeaveRows, kStop };
+
 class SourceReading {
  public:
   // Where a run-time failure happened: the field being read, and the row it belongs to.

@@ -3,19 +3,12 @@
 // their stores.
 #include "compiler/checked_math.h"
 #include "compiler/error_codes.h"
+#include "compiler/field_codec.h"
 #include "compiler/field_reader.h"
 #include "compiler/keywords.h"
 #include "compiler/scenario_compiler.h"
 #include "compiler/source_grammar.h"
 #include "compiler/source_reading.h"
-
-namespace {
-
-uint8_t speed_code(int32_t speed) {
-  return nearest<uint8_t>(speed / 5.0, "speed / 5");
-}
-
-}  // namespace
 
 class TrainSourceReading : public SourceReading {
  public:
@@ -31,38 +24,36 @@ class TrainSourceReading : public SourceReading {
   void end_of_reading();
 
  private:
-  enum class Record { kNext, kEndOfReading, kStop };
-
   // A row the field starts.
-  Record train_row(RowId id);
-  Record speed_limit();
-  Record adhesion();
-  Record clock();
-  Record signal();
-  Record slowdown();
-  Record restriction_point();
-  Record station();
+  RowResult train_row(RowId id);
+  RowResult speed_limit();
+  RowResult adhesion();
+  RowResult clock();
+  RowResult signal();
+  RowResult slowdown();
+  RowResult restriction_point();
+  RowResult station();
 
-  Record beyond_cells(int32_t p) {
+  RowResult beyond_cells(int32_t p) {
     record_beyond_cells(p);
-    return Record::kEndOfReading;
+    return RowResult::kLeaveRows;
   }
   // Ends the reading with `code`: the train source is deleted, the tails are not written.
-  Record stop(int32_t code) {
+  RowResult stop(int32_t code) {
     stop_reading(code);
-    return Record::kStop;
+    return RowResult::kStop;
   }
   // `field`: the value at fault, when it is not the keyword.
-  Record stop_at(int32_t code, int32_t position, int32_t cell = -1,
-                 size_t field = Problem::kNoOffset) {
+  RowResult stop_at(int32_t code, int32_t position, int32_t cell = -1,
+                    size_t field = Problem::kNoOffset) {
     stop_reading_at(code, position, cell, field);
-    return Record::kStop;
+    return RowResult::kStop;
   }
   // The previous speed (its fifth) and adhesion (its low 8 bits) into the cell at each cursor;
   // the callers keep the cursors within the cells.
-  void write_speed() { records_.cells[speed_cursor_++].speed = speed_code(previous_speed_); }
+  void write_speed() { records_.cells[speed_cursor_++].speed = encode_speed(previous_speed_); }
   void write_adhesion() {
-    records_.cells[adhesion_cursor_++].adhesion = static_cast<uint8_t>(previous_adhesion_ & 0xff);
+    records_.cells[adhesion_cursor_++].adhesion = encode_adhesion(previous_adhesion_);
   }
 
   // Where the line reader's signboard texts begin: stations stay below.
@@ -97,22 +88,22 @@ bool TrainSourceReading::records() {
   while (in_.next_field()) {
     // Every row whose keyword the field holds is carried out, in the grammar's order.
     while (const RowGrammar* row = in_.next_row(SourcePart::kTrain)) {
-      const Record result = train_row(row->id);
-      if (result == Record::kStop) return false;
-      if (result == Record::kEndOfReading) return true;
+      const RowResult result = train_row(row->id);
+      if (result == RowResult::kStop) return false;
+      if (result == RowResult::kLeaveRows) return true;
     }
   }
   return true;
 }
 
-TrainSourceReading::Record TrainSourceReading::train_row(RowId id) {
+RowResult TrainSourceReading::train_row(RowId id) {
   switch (id) {
     case RowId::kBrakedMass:
       records_.table[kRouteEntry].start = in_.i32();
-      return Record::kNext;
+      return RowResult::kNext;
     case RowId::kCars:
       records_.table[kRouteEntry].position = in_.i32();
-      return Record::kNext;
+      return RowResult::kNext;
     case RowId::kSpeedLimit:
       return speed_limit();
     case RowId::kAdhesion:
@@ -121,7 +112,7 @@ TrainSourceReading::Record TrainSourceReading::train_row(RowId id) {
       return clock();
     case RowId::kSand:
       records_.table[kTrainEntry].value_1 = in_.i16();
-      return Record::kNext;
+      return RowResult::kNext;
     case RowId::kSignal:
       return signal();
     case RowId::kSlowdown:
@@ -131,11 +122,11 @@ TrainSourceReading::Record TrainSourceReading::train_row(RowId id) {
     case RowId::kStation:
       return station();
     default:
-      return Record::kNext;
+      return RowResult::kNext;
   }
 }
 
-TrainSourceReading::Record TrainSourceReading::speed_limit() {
+RowResult TrainSourceReading::speed_limit() {
   const int32_t p = in_.i32();
   const int32_t speed = in_.i32();
   if (!within_cells(p)) return beyond_cells(p);
@@ -149,10 +140,10 @@ TrainSourceReading::Record TrainSourceReading::speed_limit() {
   }
   previous_speed_ = speed;
   stored(RowKind::kSpeedLimit, p, speed);
-  return Record::kNext;
+  return RowResult::kNext;
 }
 
-TrainSourceReading::Record TrainSourceReading::adhesion() {
+RowResult TrainSourceReading::adhesion() {
   const int32_t p = in_.i32();
   const int32_t value = in_.i32();
   if (!within_cells(p)) return beyond_cells(p);
@@ -166,46 +157,59 @@ TrainSourceReading::Record TrainSourceReading::adhesion() {
   }
   previous_adhesion_ = value;
   stored(RowKind::kAdhesion, p, value);
-  return Record::kNext;
+  return RowResult::kNext;
 }
 
-TrainSourceReading::Record TrainSourceReading::clock() {
+RowResult TrainSourceReading::clock() {
   TableEntry& train = records_.table[kTrainEntry];
   train.value_3 = in_.i16();
   train.value_4 = in_.i16();
   train.value_5 = in_.i16();
-  return Record::kNext;
+  return RowResult::kNext;
 }
 
-TrainSourceReading::Record TrainSourceReading::signal() {
-  int32_t v[11];
-  for (int32_t& value : v) value = in_.i32();
-  const int32_t position = v[0];
+RowResult TrainSourceReading::signal() {
+  const int32_t position = in_.i32();
+  SignalValues signal;
+  signal.left.kind = in_.i32();
+  signal.left.aspect_1 = in_.i32();
+  signal.left.aspect_2 = in_.i32();
+  signal.left.aspect_3 = in_.i32();
+  signal.ratio = in_.i32();
+  signal.right.kind = in_.i32();
+  signal.right.aspect_1 = in_.i32();
+  signal.right.aspect_2 = in_.i32();
+  signal.right.aspect_3 = in_.i32();
+  signal.waiting_time = in_.i32();
   if (!within_cells(position)) return beyond_cells(position);
   // The signal's four approach markers reach 8 cells back: they must stay on the line.
   if (point_cell(position) < 8) return beyond_cells(position);
-  const StoreRefusal refused = memo_segnale(records_, log_, position, v[1], v[2], v[3], v[4], v[5],
-                                            v[6], v[7], v[8], v[9], v[10]);
-  if (stopped_after_store(refused, position)) return Record::kStop;
+  const StoreRefusal refused = memo_segnale(records_, log_, position, signal);
+  if (stopped_after_store(refused, position)) return RowResult::kStop;
   stored(RowKind::kSignal, position, point_cell(position));
-  return Record::kNext;
+  return RowResult::kNext;
 }
 
-TrainSourceReading::Record TrainSourceReading::slowdown() {
-  int32_t v[6];
-  for (int32_t& value : v) value = in_.i32();
-  const int32_t x = v[0];
+RowResult TrainSourceReading::slowdown() {
+  SlowdownRow slowdown;
+  slowdown.start = in_.i32();
+  slowdown.speed = in_.i32();
+  slowdown.length = in_.i32();
+  slowdown.flag = in_.i32();
+  slowdown.warning_boards = in_.i32();
+  slowdown.second_speed = in_.i32();
+  const int32_t x = slowdown.start;
   if (!within_cells(x)) return beyond_cells(x);
   // The start and the end must both lie on the cells; the warning cells lie before the start.
-  const int32_t end = slowdown_end_cell(x, v[2]);
+  const int32_t end = slowdown_end_cell(x, slowdown.length);
   if (point_cell(x) < 0 || end < 0 || end > records_.last_cell()) return beyond_cells(x);
-  const StoreRefusal refused = memo_rallentamento(records_, log_, x, v[1], v[2], v[3], v[4], v[5]);
-  if (stopped_after_store(refused, x)) return Record::kStop;
-  stored(RowKind::kSlowdown, x, v[1], v[2]);
-  return Record::kNext;
+  const StoreRefusal refused = memo_rallentamento(records_, log_, slowdown);
+  if (stopped_after_store(refused, x)) return RowResult::kStop;
+  stored(RowKind::kSlowdown, x, slowdown.speed, slowdown.length);
+  return RowResult::kNext;
 }
 
-TrainSourceReading::Record TrainSourceReading::restriction_point() {
+RowResult TrainSourceReading::restriction_point() {
   const int32_t p = in_.i32();
   const int32_t value = in_.i32();
   if (!within_cells(p)) return beyond_cells(p);
@@ -215,15 +219,15 @@ TrainSourceReading::Record TrainSourceReading::restriction_point() {
   if (!is_free(cell)) return stop_at(kRestrictionCellTaken, p, c);
   if (value > 0) {
     cell.type = kCellSpeedRestriction;
-    cell.value_a = static_cast<int16_t>(static_cast<uint16_t>(value & 0xffff));
+    cell.value_a = wrap16(value);
   } else {
     cell.type = kCellNoRestriction;
   }
   stored(RowKind::kRestrictionPoint, p, value, c);
-  return Record::kNext;
+  return RowResult::kNext;
 }
 
-TrainSourceReading::Record TrainSourceReading::station() {
+RowResult TrainSourceReading::station() {
   // Stations fill the table upward and must stay below the signboard texts.
   if (station_counter_ > signboard_cursor_) return stop(kStationsMeetSignboards);
   TableEntry& e = records_.table[station_counter_];
@@ -292,7 +296,7 @@ TrainSourceReading::Record TrainSourceReading::station() {
   stored(RowKind::kStation, p, station_counter_, kind);
   ++station_counter_;
   if (station_counter_ >= signboard_cursor_) return stop(kStationsMeetSignboards);
-  return Record::kNext;
+  return RowResult::kNext;
 }
 
 void TrainSourceReading::end_of_reading() {

@@ -303,6 +303,34 @@ TEST(TrainReaderTest, WhatTheLineSourceLeaves) {
   EXPECT_FALSE(file_exists(missing.line_source_path()));
 }
 
+TEST(TrainReaderTest, TheSpeedAndAdhesionBeforeTheFirstPointsComeFromTheLineSource) {
+  // The train source sets neither: its tails run on with what the line's last tunnel and speed
+  // indicator rows left, whichever came later, even a row that was refused.
+  const struct {
+    const char* what;
+    const char* features;
+    uint8_t speed, adhesion;
+  } cases[] = {
+      {"nothing", "", 0, 0},
+      {"an indicator: its first speed and first stripes",
+       "indicatori_vmax, 500, 65,70,80,3, 100,100,100,4\r\n", 13, 3},
+      {"a later tunnel: its end as the speed",
+       "indicatori_vmax, 500, 65,70,80,3,,,,0\r\nmontagna, 300, 400, 2\r\n", 80, 3},
+      {"a later indicator wins over the tunnel",
+       "montagna, 300, 400, 2\r\nindicatori_vmax, 500, 65,70,80,3,,,,0\r\n", 13, 3},
+      {"an indicator beyond the cells still leaves its numbers",
+       "indicatori_vmax, 56950, 90,70,80,7,,,,0\r\n", 18, 7},
+  };
+  for (const auto& t : cases) {
+    SCOPED_TRACE(t.what);
+    CompilerFixture c;
+    c.compile(small_line_source(t.features), train(""));
+    EXPECT_EQ(c.compiled.records.cells[0].speed, t.speed);
+    EXPECT_EQ(c.compiled.records.cells[0].adhesion, t.adhesion);
+    EXPECT_EQ(c.compiled.records.cells[1000].speed, t.speed);
+  }
+}
+
 TEST(TrainReaderTest, TheLastFieldIsNeverExamined) {
   CompilerFixture f;
   f.compile(small_line_source(""), "[generale]\r\nvelocita, 0, 70\r\nsegnale");

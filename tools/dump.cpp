@@ -9,6 +9,8 @@
 #include <utility>
 
 #include "compiler/checksums.h"
+#include "compiler/entry_fields.h"
+#include "compiler/field_codec.h"
 #include "compiler/scenario_compiler.h"
 #include "tools/compiled_files.h"
 #include "tools/failed_compilation.h"
@@ -46,8 +48,8 @@ std::string describe_cell(const CompiledScenario& compiled, size_t index) {
       break;
     case kCellSlowdownEnd:
     case kCellSlowdownStart:
-      text = formatted("%s, %d km/h, second speed %d, f_tt %d", cell_type_name(c.type).c_str(),
-                       c.value_a, c.value_b, c.value_c);
+      text = formatted("%s, %d km/h, second speed %d, first flag %d",
+                       cell_type_name(c.type).c_str(), c.value_a, c.value_b, c.value_c);
       break;
     case kCellSlowdownWarning:
       text = formatted("slowdown warning point, %d km/h, second speed %d", c.value_a, c.value_b);
@@ -111,9 +113,10 @@ struct RunField {
 
 const std::vector<RunField>& run_fields() {
   static const std::vector<RunField> fields = {
-      {"gradient", "per mille", [](const TrackCell& c) { return int(c.gradient) - 100; }, false},
-      {"speed", "km/h", [](const TrackCell& c) { return int(c.speed) * 5; }, false},
-      {"adhesion", "", [](const TrackCell& c) { return int(c.adhesion); }, false},
+      {"gradient", "per mille", [](const TrackCell& c) { return decode_gradient(c.gradient); },
+       false},
+      {"speed", "km/h", [](const TrackCell& c) { return decode_speed(c.speed); }, false},
+      {"adhesion", "", [](const TrackCell& c) { return decode_adhesion(c.adhesion); }, false},
       {"tunnel", "kind", [](const TrackCell& c) { return int(c.tunnel_kind); }, true},
   };
   return fields;
@@ -268,10 +271,17 @@ void dump_json(const CompiledScenario& compiled, const ScenarioIdentity& scenari
   const Roles roles(compiled);
   for (int e = 0; e < kTableEntries; ++e) {
     const TableEntry& x = compiled.table[e];
-    Json entry = {{"index", e}, {"role", roles.of(e)}};
+    const std::string role = roles.of(e);
+    Json entry = {{"index", e}, {"role", role}};
     // Every field of the entry, in the order of its bytes.
 #define TABLE_ENTRY_FIELD(name, width) entry[#name] = field_value(x.name);
 #include "compiler/record_fields.def"
+    // What the fields its role uses hold.
+    if (const std::vector<EntryField>* fields = entry_fields(role.c_str())) {
+      Json meanings = Json::object();
+      for (const EntryField& f : *fields) meanings[f.name] = f.meaning;
+      entry["meanings"] = meanings;
+    }
     entries.element(entry);
   }
   entries.close();

@@ -102,6 +102,10 @@ TEST(DumpTest, ShowsTheShippedScenarioForPeople) {
   const nlohmann::json train = nlohmann::json::parse(json.out)["scenario_table"]["entries"][86];
   EXPECT_EQ(train["index"], 86);
   EXPECT_EQ(train["role"], "train");
+  // Each field its role uses is named; the start clock is in values 3 to 5.
+  EXPECT_EQ(train["meanings"]["value_3"], "start clock, hours");
+  EXPECT_EQ(train["meanings"].size(), 8u);
+  EXPECT_FALSE(train["meanings"].contains("value_2"));
   EXPECT_NE(json.out.find("\"text\": \"VITERBO P. F.\""), std::string::npos);
 }
 

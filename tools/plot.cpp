@@ -9,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "compiler/field_codec.h"
 #include "tools/failed_compilation.h"
 #include "tools/words.h"
 
@@ -26,8 +27,8 @@ constexpr double kCellMetres = 50;
 
 // The range each cell field can hold: a gradient is stored plus 100 in one byte, a speed
 // divided by 5 in one byte.
-constexpr int kGradientFieldLow = -100, kGradientFieldHigh = 155;
-constexpr int kSpeedFieldHigh = 255 * 5;
+constexpr int kGradientFieldLow = kLowestGradient, kGradientFieldHigh = kHighestGradient;
+constexpr int kSpeedFieldHigh = kHighestSpeed;
 // A speed of 0 is no limit to mark: the lowest speed is often the line's unset end.
 constexpr int kNoFieldLimit = -1;
 
@@ -566,12 +567,12 @@ std::string plot_svg(const CompiledScenario& c, const ScenarioIdentity& scenario
   out += plan_view(c, axis, chainage, &labels);
   out += profile(
       c, axis, kGradientTop, "gradient", "Gradient (per mille)",
-      [](const TrackCell& t) { return int(t.gradient) - 100; }, false, kGradientFieldLow,
+      [](const TrackCell& t) { return decode_gradient(t.gradient); }, false, kGradientFieldLow,
       kGradientFieldHigh, &labels);
   out += profile(
       c, axis, kSpeedTop, "speed", "Line speed (km/h)",
-      [](const TrackCell& t) { return int(t.speed) * 5; }, true, kNoFieldLimit, kSpeedFieldHigh,
-      &labels);
+      [](const TrackCell& t) { return decode_speed(t.speed); }, true, kNoFieldLimit,
+      kSpeedFieldHigh, &labels);
   out += objects(c, axis, chainage, &labels);
   return out + "</svg>\n";
 }

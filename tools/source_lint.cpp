@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "compiler/checked_math.h"
+#include "compiler/field_codec.h"
 #include "compiler/field_reader.h"
 #include "compiler/keywords.h"
 #include "compiler/row_walker.h"
@@ -180,13 +181,13 @@ bool looks_like_number(const std::string& field) {
 // A speed stored in fifths of km/h, rounded half to even: one not a multiple of 5 is changed.
 // (Beyond what its field holds the reading fails, which the compiler reports.)
 void check_fifths(const Number& speed, std::vector<SourceWarning>* out) {
-  const double fifths = round_half_even(speed.value / 5.0);
+  const double fifths = speed_fifths(speed.value);
   if (speed.value % 5 == 0 || fifths < 0 || fifths > 255) return;
   out->push_back({speed.offset, "speed not a multiple of 5",
                   "speed " + std::to_string(speed.value) +
                       " km/h is not a multiple of 5: speeds are stored in fifths, and it is "
                       "compiled as " +
-                      std::to_string(int(fifths) * 5) + " km/h"});
+                      std::to_string(decode_speed(uint8_t(fifths))) + " km/h"});
 }
 
 // Minutes or seconds of 60 or more in a time given as hours, minutes and seconds: the offset of
@@ -493,8 +494,8 @@ std::vector<SourceWarning> lint_line_source(const std::string& text, bool plan_b
           case RowId::kGradient: {
             const Number& g = n["gradient"];
             gradients.check(n["gradient position"].value, offset, &out);
-            if (g.value < -100 || g.value > 155) {
-              const int stored = int((int64_t(g.value) + 100) & 0xff) - 100;
+            if (g.value < kLowestGradient || g.value > kHighestGradient) {
+              const int stored = decode_gradient(encode_gradient(g.value));
               out.push_back({g.offset, "gradient out of range",
                              "gradient " + std::to_string(g.value) +
                                  " per mille lies outside -100 to 155 and wraps: it is compiled "
@@ -523,7 +524,7 @@ std::vector<SourceWarning> lint_line_source(const std::string& text, bool plan_b
               out.push_back({kind.offset, "tunnel kind out of range",
                              "tunnel kind " + std::to_string(kind.value) +
                                  " wraps: kinds are stored in 8 bits, and it is compiled as " +
-                                 std::to_string(stored_kind & 0xff)});
+                                 std::to_string(wrap8(stored_kind))});
             }
             tunnel_overlap.check(start, end, offset, &out);
             if (end < start) {
@@ -545,14 +546,14 @@ std::vector<SourceWarning> lint_line_source(const std::string& text, bool plan_b
             }
             const Number& first = n["speed indicator stripes"];
             const Number& second = n["speed indicator second stripes"];
-            const int64_t stripes = int64_t(first.value) * 10 + second.value;
+            const int64_t stripes = stripes_value(first.value, second.value);
             if (stripes < INT16_MIN || stripes > INT16_MAX) {
               out.push_back({first.offset, "stripes out of range",
                              "the stripes " + std::to_string(first.value) + " and " +
                                  std::to_string(second.value) + " make " + std::to_string(stripes) +
                                  " (first times 10 plus second), outside -32768 to 32767: it "
                                  "wraps and is compiled as " +
-                                 std::to_string(int16_t(uint16_t(stripes & 0xffff)))});
+                                 std::to_string(encode_stripes(first.value, second.value))});
             }
             break;
           }
@@ -655,7 +656,7 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
               out.push_back({adhesion.offset, "adhesion out of range",
                              "adhesion " + std::to_string(adhesion.value) +
                                  " lies outside 0 to 255 and wraps: it is compiled as " +
-                                 std::to_string(adhesion.value & 0xff)});
+                                 std::to_string(decode_adhesion(encode_adhesion(adhesion.value)))});
             }
             break;
           }
@@ -678,7 +679,7 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
               out.push_back({value.offset, "restriction value out of range",
                              "the 'abbattimento' value " + std::to_string(value.value) +
                                  " lies beyond 32767 and wraps: it is compiled as " +
-                                 std::to_string(int16_t(uint16_t(value.value & 0xffff)))});
+                                 std::to_string(wrap16(value.value))});
             }
             break;
           }

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "common/file_path.h"
+#include "compiler/field_codec.h"
 #include "compiler/line_plan.h"
 #include "compiler/records.h"
 #include "tools/source_lint.h"
@@ -60,9 +61,10 @@ std::string script_json(const Json& data) {
 }
 
 std::string speed_board_info(const TrackCell& cell) {
-  // Each speed code is the first board's speed times 20 plus the second board's fifth.
   const auto speeds = [](int16_t code) {
-    return formatted("%d", code / 20) + (code % 20 != 0 ? formatted("/%d", code % 20 * 5) : "");
+    const SpeedCodeSpeeds s = decode_speed_code(code);
+    return formatted("%d", s.first_km_h) +
+           (s.second_km_h != 0 ? formatted("/%d", s.second_km_h) : "");
   };
   return "speeds A " + speeds(cell.value_a) + ", B " + speeds(cell.value_b) + ", C " +
          speeds(cell.value_c) + " km/h; stripes " + formatted("%d", cell.value_d);
@@ -125,10 +127,10 @@ std::string view_page(const Compilation& c, const ShownSource& line_source,
     };
     switch (row.kind) {
       case RowKind::kGradient:
-        if (row.a < -100 || row.a > 155) {
+        if (row.a < kLowestGradient || row.a > kHighestGradient) {
           m.kind = "out-of-range";
           m.title = formatted("gradient %d per mille does not fit its cell field", row.a);
-          m.info = formatted("stored as %d", int((int64_t(row.a) + 100) & 0xff) - 100);
+          m.info = formatted("stored as %d", decode_gradient(encode_gradient(row.a)));
           out_of_range.push_back(m);
         }
         continue;
@@ -136,7 +138,7 @@ std::string view_page(const Compilation& c, const ShownSource& line_source,
         if (row.a < 0 || row.a > 255) {
           m.kind = "out-of-range";
           m.title = formatted("adhesion %d does not fit its cell field", row.a);
-          m.info = formatted("stored as %d", int(row.a & 0xff));
+          m.info = formatted("stored as %d", decode_adhesion(encode_adhesion(row.a)));
           out_of_range.push_back(m);
         }
         continue;
@@ -187,10 +189,10 @@ std::string view_page(const Compilation& c, const ShownSource& line_source,
         end.metres = int64_t(row.position) + row.b;
         end.info = speed;
         marks.push_back(end);
-        if (row.position > 1500) {
+        if (slowdown_warned(row.position)) {
           m.kind = "slowdown-warning";
           m.title = "slowdown warning point";
-          m.metres = int64_t(row.position) - 1200;
+          m.metres = slowdown_warning_position(row.position);
           m.info = speed;
           break;
         }
@@ -267,9 +269,9 @@ std::string view_page(const Compilation& c, const ShownSource& line_source,
 
   Json gradient = Json::array(), speed = Json::array(), adhesion = Json::array();
   for (const TrackCell& cell : c.records.cells) {
-    gradient.push_back(int(cell.gradient) - 100);
-    speed.push_back(int(cell.speed) * 5);
-    adhesion.push_back(int(cell.adhesion));
+    gradient.push_back(decode_gradient(cell.gradient));
+    speed.push_back(decode_speed(cell.speed));
+    adhesion.push_back(decode_adhesion(cell.adhesion));
   }
   data["cells"] = {{"gradient", std::move(gradient)},
                    {"speed", std::move(speed)},

@@ -1,8 +1,8 @@
 // Fixed-width values in little-endian order, two's complement for signed integers and IEEE 754
-// binary64 for doubles: the one encoder behind every compiled file, and its decoder. The store_
-// functions put a value into a buffer with room for it and return the position after it;
-// LittleEndianWriter appends values to a byte string with them; LittleEndianReader takes them
-// back from one.
+// binary64 for doubles: the one encoder behind every compiled file and the installer's payload,
+// and its decoder. The store_ functions put a value into a buffer with room for it and return
+// the position after it, load_unsigned takes one back; LittleEndianWriter appends values to a
+// byte string with them; LittleEndianReader takes them back from one in order.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +15,16 @@ inline char* store_unsigned(char* p, uint64_t value, int count) {
   for (int i = 0; i < count; ++i) p[i] = static_cast<char>((value >> (8 * i)) & 0xff);
   return p + count;
 }
+// The `count`-byte unsigned value at `p`.
+inline uint64_t load_unsigned(const char* p, int count) {
+  uint64_t value = 0;
+  for (int i = count - 1; i >= 0; --i) value = value << 8 | static_cast<uint8_t>(p[i]);
+  return value;
+}
+// The same at byte `at` of `bytes`, which holds at least at + count bytes.
+inline uint64_t load_unsigned(const std::string& bytes, size_t at, int count) {
+  return load_unsigned(bytes.data() + at, count);
+}
 inline char* store_u8(char* p, uint8_t value) {
   return store_unsigned(p, value, 1);
 }
@@ -23,6 +33,12 @@ inline char* store_u16(char* p, uint16_t value) {
 }
 inline char* store_i16(char* p, int16_t value) {
   return store_unsigned(p, static_cast<uint16_t>(value), 2);
+}
+inline char* store_u32(char* p, uint32_t value) {
+  return store_unsigned(p, value, 4);
+}
+inline char* store_u64(char* p, uint64_t value) {
+  return store_unsigned(p, value, 8);
 }
 inline char* store_i32(char* p, int32_t value) {
   return store_unsigned(p, static_cast<uint32_t>(value), 4);
@@ -41,6 +57,8 @@ class LittleEndianWriter {
   void i16(int16_t value) { append(store_i16(buffer_, value)); }
   void u16(uint16_t value) { append(store_u16(buffer_, value)); }
   void i32(int32_t value) { append(store_i32(buffer_, value)); }
+  void u32(uint32_t value) { append(store_u32(buffer_, value)); }
+  void u64(uint64_t value) { append(store_u64(buffer_, value)); }
   void f64(double value) { append(store_f64(buffer_, value)); }
   void bytes(const std::string& value) { out_->append(value); }
   // A text: its length as a 16-bit count, then its bytes (the caller keeps it to 65535 bytes).
@@ -94,10 +112,7 @@ class LittleEndianReader {
       ran_out_ = true;
       return 0;
     }
-    uint64_t value = 0;
-    for (int i = count - 1; i >= 0; --i) {
-      value = value << 8 | static_cast<uint8_t>(bytes_[at_ + size_t(i)]);
-    }
+    const uint64_t value = load_unsigned(bytes_, at_, count);
     at_ += size_t(count);
     return value;
   }
