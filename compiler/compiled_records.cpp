@@ -15,15 +15,16 @@ TrackCell& CompiledRecords::cell_at(int64_t index) {
 }
 
 int32_t point_cell(int32_t position) {
-  return nearest<int32_t>(position / 50.0 + 1, "cell");
+  return nearest<int32_t>(position / double(kCellMetres) + 1, "cell");
 }
 
 int32_t area_cell(int32_t position) {
-  return nearest<int32_t>(position / 50.0, "cell");
+  return nearest<int32_t>(position / double(kCellMetres), "cell");
 }
 
 int32_t slowdown_end_cell(int32_t x, int32_t l) {
-  return nearest<int32_t>(add32(x, l, "slowdown end") / 50.0 + 1, "slowdown end cell");
+  return nearest<int32_t>(add32(x, l, "slowdown end") / double(kCellMetres) + 1,
+                          "slowdown end cell");
 }
 
 std::string table_text(const std::string& text) {

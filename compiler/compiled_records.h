@@ -27,13 +27,16 @@ struct CompiledRecords {
   int32_t total_metres = 0;  // route length + 7000
 
   int32_t last_cell() const { return static_cast<int32_t>(cells.size()) - 1; }
-  // The position test of every row: whether (p + margin) / 50 stays within the last cell. In
+  // The position test of every row: whether (p + margin) / kCellMetres stays within the last
+  // cell. In
   // floating point: a position near the 32-bit limit simply fails.
   bool within_cells(int32_t p, int32_t margin) const {
-    return (double(p) + margin) / 50 <= last_cell();
+    return (double(p) + margin) / kCellMetres <= last_cell();
   }
   // The last position a feature with `margin` may take.
-  int64_t last_position(int32_t margin) const { return int64_t(last_cell()) * 50 - margin; }
+  int64_t last_position(int32_t margin) const {
+    return int64_t(last_cell()) * kCellMetres - margin;
+  }
   // Cell `index`; an index outside the cells is a run-time failure, never a write elsewhere.
   TrackCell& cell_at(int64_t index);
 };

@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+// The length of a track cell: cell i covers the metres from i * kCellMetres.
+constexpr int32_t kCellMetres = 50;
+
 // One 50-metre stretch of track. Written packed, 15 bytes, in this field order.
 struct TrackCell {
   uint8_t type = 0;  // the object in the cell: a CellType, 0 for none

@@ -10,8 +10,8 @@
 #include <utility>
 
 #include "common/file_path.h"
-#include "compiler/checked_math.h"
 #include "compiler/error_codes.h"
+#include "compiler/field_codec.h"
 #include "compiler/source_grammar.h"
 #include "tools/json_stream.h"
 #include "tools/words.h"
@@ -119,7 +119,8 @@ std::vector<std::string> problem_notes(const Compilation& c, const Problem& p,
     std::string around;
     for (const SourceRow& row : c.rows) {
       if (row.kind != RowKind::kSignal && row.kind != RowKind::kSlowdown) continue;
-      const int64_t first = int64_t(row.position) / 50 - 30, last = int64_t(row.position) / 50 + 30;
+      const int64_t first = int64_t(row.position) / kCellMetres - 30,
+                    last = int64_t(row.position) / kCellMetres + 30;
       if (p.cell < first || p.cell > last) continue;
       const ShownSource& s = row.source == ProblemSource::kLineSource ? line : train;
       around += std::string(around.empty() ? "" : ", ") +
@@ -191,12 +192,13 @@ static std::string problem_meaning(const Compilation& c, const Problem& p) {
   // A store refused a cell that already held something: say what met what.
   static const struct {
     int32_t code;
-    const char* what;
+    std::string what;
   } kRefusals[] = {
       {kSignboardCellTaken, "signboard"},
       {kRestrictionCellTaken, "'abbattimento' point"},
       {kSignalCellTaken, "signal"},
-      {kWarningCellTaken, "the warning point (1200 m before) of the slowdown"},
+      {kWarningCellTaken,
+       "the warning point (" + std::to_string(kWarningDistance) + " m before) of the slowdown"},
       {kSlowdownStartCellTaken, "the start of the slowdown"},
       {kSlowdownEndCellTaken, "the end of the slowdown"},
       {kWarningBoardCellTaken, "a warning board of the slowdown"},
@@ -217,7 +219,7 @@ static std::string problem_meaning(const Compilation& c, const Problem& p) {
         return "the tunnel starting at " + std::to_string(p.position) + " m ends at " +
                std::to_string(c.records.tunnels.back().end) +
                " m, beyond the track cells, which cover 0 to " +
-               std::to_string(c.records.last_cell() * 50) + " m for a route of " +
+               std::to_string(int64_t(c.records.last_cell()) * kCellMetres) + " m for a route of " +
                std::to_string(c.records.table[kRouteEntry].end) + " m";
       }
       // A signal or slowdown that only shows the line source's own 15 through.
@@ -258,7 +260,7 @@ Diagnostic problem_diagnostic(const Compilation& compiled, const Problem& proble
   d.notes = problem_notes(compiled, problem, line_source, train_source);
   if (problem.positioned) d.metres = problem.position;
   if (problem.source == ProblemSource::kTrackCells) {
-    d.metres = int64_t(problem.cell) * 50;
+    d.metres = int64_t(problem.cell) * kCellMetres;
     d.file = cells_path;
     d.place = "cell " + std::to_string(problem.cell);
     d.after = cells_around(compiled, problem.cell);

@@ -11,6 +11,7 @@
 #include "compiler/checksums.h"
 #include "compiler/entry_fields.h"
 #include "compiler/field_codec.h"
+#include "compiler/records.h"
 #include "compiler/scenario_compiler.h"
 #include "tools/compiled_files.h"
 #include "tools/failed_compilation.h"
@@ -215,8 +216,8 @@ std::string dump_text(const CompiledScenario& compiled, const ScenarioIdentity& 
                    match ? "matches" : "DOES NOT MATCH");
   for (size_t i = 0; i < cells.size(); ++i) {
     if (!holds_anything(cells[i], i)) continue;
-    const std::string chainage = chainage_text(t, int64_t(i) * 50);
-    out += formatted("  cell %4zu  %6zu m  ", i, i * 50) +
+    const std::string chainage = chainage_text(t, int64_t(i) * kCellMetres);
+    out += formatted("  cell %4zu  %6zu m  ", i, i * kCellMetres) +
            (chainage.empty() ? "" : chainage + "  ") + describe_cell(compiled, i) + "\n";
   }
   for (const RunField& field : run_fields()) {
@@ -297,7 +298,7 @@ void dump_json(const CompiledScenario& compiled, const ScenarioIdentity& scenari
     const TrackCell& c = compiled.cells[i];
     if (!holds_anything(c, i)) continue;
     Json object = {
-        {"cell", i}, {"metres", i * 50}, {"object", field_value(cell_type_name(c.type))}};
+        {"cell", i}, {"metres", i * kCellMetres}, {"object", field_value(cell_type_name(c.type))}};
     // Every field of the cell, in the order of its bytes.
 #define TRACK_CELL_FIELD(name, width) object[#name] = field_value(c.name);
 #include "compiler/record_fields.def"

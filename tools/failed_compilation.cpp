@@ -1,5 +1,6 @@
 #include "tools/failed_compilation.h"
 
+#include "compiler/records.h"
 #include "tools/words.h"
 
 std::vector<std::string> signs_of_failed_compilation(const CompiledScenario& c) {
@@ -17,7 +18,7 @@ std::vector<std::string> signs_of_failed_compilation(const CompiledScenario& c) 
       const std::string where =
           field(c.cells[last]) == 0
               ? formatted("no cell holds %s", one)
-              : formatted("the %s stop at cell %zu (%zu m)", what, last, last * 50);
+              : formatted("the %s stop at cell %zu (%zu m)", what, last, last * kCellMetres);
       return where + formatted(", short of cell %zu where a complete compilation lays them", tail);
     };
     if (c.cells[tail].gradient == 0) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "compiler/field_codec.h"
+#include "compiler/records.h"
 #include "tools/failed_compilation.h"
 #include "tools/words.h"
 
@@ -23,7 +24,7 @@ constexpr double kSpeedTop = 850;
 constexpr double kObjectsTop = 1020;
 constexpr double kObjectsBase = kObjectsTop + 120;  // the distance axis of the objects lane
 constexpr double kHeight = 1240;
-constexpr double kCellMetres = 50;
+constexpr double kCellLength = kCellMetres;  // in the drawing's arithmetic, which is in doubles
 
 // The range each cell field can hold: a gradient is stored plus 100 in one byte, a speed
 // divided by 5 in one byte.
@@ -193,8 +194,8 @@ size_t cells_with_values(const CompiledScenario& c) {
 
 // The cells [first, last) that lie over the stretch.
 std::pair<size_t, size_t> cells_over(const DistanceAxis& axis, size_t count) {
-  const double first = std::max(0.0, std::floor(axis.from / kCellMetres));
-  const double last = std::min(double(count), std::ceil(axis.to / kCellMetres));
+  const double first = std::max(0.0, std::floor(axis.from / kCellLength));
+  const double last = std::min(double(count), std::ceil(axis.to / kCellLength));
   if (last <= first) return {0, 0};
   return {size_t(first), size_t(last)};
 }
@@ -240,8 +241,8 @@ std::string plan_view(const CompiledScenario& c, const DistanceAxis& axis, const
     }
     size_t j = i;
     while (j < cell_last && c.cells[j].tunnel_kind != 0) ++j;
-    const int32_t a = std::clamp<int32_t>(int32_t(i * kCellMetres), first, last);
-    const int32_t b = std::clamp<int32_t>(int32_t(j * kCellMetres), first, last);
+    const int32_t a = std::clamp<int32_t>(int32_t(i * kCellLength), first, last);
+    const int32_t b = std::clamp<int32_t>(int32_t(j * kCellLength), first, last);
     if (b > a) {
       tunnels += formatted("M%.1f,%.1f", sx(a), sy(a));
       for (int32_t m = a + step; m < b; m += step) tunnels += formatted("L%.1f,%.1f", sx(m), sy(m));
@@ -259,7 +260,7 @@ std::string plan_view(const CompiledScenario& c, const DistanceAxis& axis, const
                       : type == kCellSlowdownStart || type == kCellSlowdownEnd ? "slowdown"
                       : type == kCellSlowdownWarning                           ? "warning"
                                                                                : nullptr;
-    const int32_t m = int32_t(i * kCellMetres);
+    const int32_t m = int32_t(i * kCellLength);
     if (cls == nullptr || m < first || m > last) continue;
     if (!marked.insert({type, int(sx(m)), int(sy(m))}).second) continue;
     out +=
@@ -367,7 +368,7 @@ std::string profile(const CompiledScenario& c, const DistanceAxis& axis, double 
       const int v = value(c.cells[i]);
       size_t j = i + 1;
       while (j < last && value(c.cells[j]) == v) ++j;
-      const double a = std::max(axis.from, i * kCellMetres), b = std::min(axis.to, j * kCellMetres);
+      const double a = std::max(axis.from, i * kCellLength), b = std::min(axis.to, j * kCellLength);
       out += formatted("%.1f,%.1f %.1f,%.1f ", axis.x(a), y(v), axis.x(b), y(v));
       i = j;
     }
@@ -376,7 +377,7 @@ std::string profile(const CompiledScenario& c, const DistanceAxis& axis, double 
     for (int column = 0; column < int(columns) && i < last; ++column) {
       const double column_end = axis.from + (axis.to - axis.from) * (column + 1) / columns;
       int lo = value(c.cells[i]), hi = lo;
-      for (; i < last && i * kCellMetres < column_end; ++i) {
+      for (; i < last && i * kCellLength < column_end; ++i) {
         lo = std::min(lo, value(c.cells[i]));
         hi = std::max(hi, value(c.cells[i]));
       }
@@ -447,7 +448,7 @@ std::string objects(const CompiledScenario& c, const DistanceAxis& axis, const C
   const auto [first, last] = cells_over(axis, c.cells.size());
   for (size_t i = first; i < last; ++i) {
     const TrackCell& cell = c.cells[i];
-    const double x = axis.x(std::max(axis.from, i * kCellMetres));
+    const double x = axis.x(std::max(axis.from, i * kCellLength));
     if (!marked.insert({cell.type, int(x)}).second) continue;
     switch (cell.type) {
       case kCellSignal:
@@ -457,7 +458,7 @@ std::string objects(const CompiledScenario& c, const DistanceAxis& axis, const C
         out += formatted("<path d=\"M%.1f,%.0fl-3,6h6z\" class=\"warning\"/>\n", x, base + 32);
         break;
       case kCellSlowdownStart: {
-        const double end = std::min(axis.to, next_end[i + 1] * kCellMetres);
+        const double end = std::min(axis.to, next_end[i + 1] * kCellLength);
         out += formatted(
             "<rect x=\"%.1f\" y=\"%.0f\" width=\"%.1f\" height=\"5\" class=\"slowdown\"/>", x,
             base + 42, std::max(2.0, axis.x(end) - x));
@@ -482,8 +483,8 @@ std::string objects(const CompiledScenario& c, const DistanceAxis& axis, const C
 // The length of the distance axis: the route, or the cells where they run farther.
 double axis_end(const CompiledScenario& c) {
   const double route = c.table[kRouteEntry].end > 0 ? c.table[kRouteEntry].end
-                                                    : (double(c.cells.size()) - 1) * kCellMetres;
-  return std::max({route, c.cells.size() * kCellMetres, kCellMetres});
+                                                    : (double(c.cells.size()) - 1) * kCellLength;
+  return std::max({route, c.cells.size() * kCellLength, kCellLength});
 }
 
 std::string km_text(int64_t chainage) {

@@ -227,7 +227,7 @@ std::string view_page(const Compilation& c, const ShownSource& line_source,
     if (c.records.cells[i].type != kCellSpeedRestriction || from_a_row[i]) continue;
     Mark m;
     m.kind = "restriction";
-    m.metres = int64_t(i) * 50;
+    m.metres = int64_t(i) * kCellMetres;
     m.title = "speed restriction point";
     m.info = formatted("value %d, cell %zu", c.records.cells[i].value_a, i);
     marks.push_back(m);
