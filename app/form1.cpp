@@ -52,7 +52,9 @@ void Form1::run() {
   scenario_.line_name = kShippedLineName;
   scenario_.train_number = kShippedTrainNumber;
   std::string executable;
-  stop_on_fault(platform::executable_path(&executable));
+  if (const std::error_code error = files->own_executable_path(&executable)) {
+    stop_on_fault(Status::Error("cannot find the executable's directory: " + error.message()));
+  }
   directory_ = directory_of(executable);
 
   // A scenario packaged with this installer takes the place of the built-in one; a damaged one
@@ -97,7 +99,8 @@ void Form1::run() {
   // a run that was killed. A run ended by a signal takes its lock file and its temporary files
   // with it (under their first names; any other, the next run clears away).
   lock_.clean_up_on_signals(first_temporary_paths(directory_, written_file_names()));
-  stop_on_fault(lock_.acquire(path_in(directory_, lock_file_name()), lock_wait_milliseconds));
+  stop_on_fault(
+      lock_.acquire(*files, path_in(directory_, lock_file_name()), lock_wait_milliseconds));
   remove_leftover_temporaries(directory_, written_file_names(), *files);
 
   // The two sources first, the compiler needs them; then the documents for the driver.

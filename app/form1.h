@@ -38,7 +38,7 @@ class Form1 {
   int lock_wait_milliseconds = kLockWaitMilliseconds;
 
   // Every file the run reads, writes or deletes goes through it, the compiler's included (the
-  // test probes hand one that fails chosen operations). The folder's lock is the system's own.
+  // test probes hand one that fails chosen operations), its lock and its own path included.
   FileSystem* files = &platform_file_system();
 
  private:

@@ -7,7 +7,6 @@
 
 #include <string>
 
-#include "common/status.h"
 
 namespace platform {
 
@@ -31,14 +30,6 @@ struct WindowSpec {
 inline int twips_to_pixels(int twips) {
   return (twips + 7) / 15;
 }
-
-// The full path of the running executable, from the system, never from argv[0] or the working
-// directory.
-Status executable_path(std::string* path);
-
-// The directory that holds the running executable, without a trailing separator; never the
-// working directory.
-Status executable_directory(std::string* directory);
 
 // Shows the window, modeless, and paints it once before returning. Nothing repaints it
 // afterwards: the run processes no events. Without a display the run goes on without a window.

@@ -12,7 +12,6 @@
 
 #include "app/platform.h"
 #include "common/file_path.h"
-#include "common/own_executable.h"
 #include "common/windows_text.h"
 
 namespace platform {
@@ -32,17 +31,6 @@ int from_twips(int twips, int dots_per_inch) {
 }
 
 }  // namespace
-
-Status executable_path(std::string* path) {
-  return own_executable_path(path);
-}
-
-Status executable_directory(std::string* directory) {
-  std::string path;
-  const Status status = executable_path(&path);
-  if (status.ok()) *directory = directory_of(path);
-  return status;
-}
 
 void show_window(const WindowSpec& spec) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);

@@ -1,11 +1,5 @@
 #include "common/file_path.h"
 
-#ifdef _WIN32
-const char kPathSeparator = '\\';
-#else
-const char kPathSeparator = '/';
-#endif
-
 std::string path_in(const std::string& directory, const std::string& file_name) {
   return directory + kPathSeparator + file_name;
 }

@@ -4,7 +4,8 @@
 
 #include <string>
 
-// The separator between a directory and a file name: "\" on Windows, "/" elsewhere.
+// The separator between a directory and a file name: "\" on Windows, "/" elsewhere (defined
+// beside each platform's file system).
 extern const char kPathSeparator;
 
 // `directory`, the separator and `file_name`, concatenated in that order.

@@ -12,6 +12,8 @@
 #include <system_error>
 #include <vector>
 
+#include "common/status.h"
+
 // A file open for writing. Destroying it closes it, when close() has not.
 class WritableFile {
  public:
@@ -41,6 +43,14 @@ class ReadableFile {
   uint64_t size_;
 };
 
+// A lock held on a file, as FileSystem::lock_file takes it. Destroying it lets the lock go,
+// deleting the lock file first when its name still leads to the file held (and the system lets
+// this user delete it), so that a complete run leaves none behind.
+class FileLock {
+ public:
+  virtual ~FileLock() = default;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -62,6 +72,24 @@ class FileSystem {
                                          std::vector<std::string>* names) = 0;
   // Lets whoever may read the file at `path` run it (POSIX); nothing on Windows.
   virtual std::error_code make_executable(const std::string& path) = 0;
+  // Takes the lock file at `path`, created when missing, waiting up to `wait_milliseconds`
+  // while another process holds it; the lock is the system's, so a process that dies, even by
+  // kill -9, lets it go. A lock file another user left is taken too, even when this one may not
+  // write it. Only a regular file is ever a lock file: anything else at the name (a link, a
+  // FIFO, a socket, a directory, a device) is refused, never followed, and left where it is.
+  // Fails with one line for the user: the folder named when the lock is still held then; what
+  // stands at the name when it is no regular file; else the file's name and the system's reason.
+  // `removed_on_signal` (POSIX; null for none): while the lock is held, a SIGTERM, SIGINT or
+  // SIGHUP deletes the lock file (only when its name still leads to the file held) and whatever
+  // is at these paths, then ends the process as the signal would have; one lock of the process
+  // at a time asks for it. On Windows nothing is needed: the system deletes the lock file with
+  // its last handle, whenever the process ends.
+  virtual Status lock_file(const std::string& path, int wait_milliseconds,
+                           const std::vector<std::string>* removed_on_signal,
+                           std::unique_ptr<FileLock>* lock) = 0;
+  // The full path of the running program's own executable, as the system knows it: never
+  // taken from argv[0] or the working directory, which may lie.
+  virtual std::error_code own_executable_path(std::string* path) = 0;
 };
 
 // The process's real file system.

@@ -7,8 +7,11 @@
 #include <cerrno>
 #include <csignal>
 #include <limits>
+#include <vector>
 
+#include "common/file_path.h"
 #include "common/file_system.h"
+#include "common/platform_file_lock.h"
 
 namespace {
 
@@ -156,9 +159,31 @@ class PosixFileSystem : public FileSystem {
     if (chmod(path.c_str(), info.st_mode | readable >> 2) != 0) return last_error();
     return {};
   }
+
+  Status lock_file(const std::string& path, int wait_milliseconds,
+                   const std::vector<std::string>* removed_on_signal,
+                   std::unique_ptr<FileLock>* lock) override {
+    return take_file_lock(path, wait_milliseconds, removed_on_signal, lock);
+  }
+
+  // The kernel keeps the executable's own path.
+  std::error_code own_executable_path(std::string* path) override {
+    std::vector<char> buffer(256);
+    for (;;) {
+      const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
+      if (length < 0) return last_error();
+      if (static_cast<size_t>(length) < buffer.size()) {
+        *path = std::string(buffer.data(), static_cast<size_t>(length));
+        return {};
+      }
+      buffer.resize(buffer.size() * 2);
+    }
+  }
 };
 
 }  // namespace
+
+const char kPathSeparator = '/';
 
 FileSystem& platform_file_system() {
   static PosixFileSystem files;

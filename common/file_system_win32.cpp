@@ -10,6 +10,7 @@
 
 #include "common/file_path.h"
 #include "common/file_system.h"
+#include "common/platform_file_lock.h"
 #include "common/windows_text.h"
 
 namespace {
@@ -190,9 +191,32 @@ class WindowsFileSystem : public FileSystem {
 
   // Windows runs a file by its name.
   std::error_code make_executable(const std::string&) override { return {}; }
+
+  Status lock_file(const std::string& path, int wait_milliseconds,
+                   const std::vector<std::string>* removed_on_signal,
+                   std::unique_ptr<FileLock>* lock) override {
+    return take_file_lock(path, wait_milliseconds, removed_on_signal, lock);
+  }
+
+  std::error_code own_executable_path(std::string* executable) override {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+      const DWORD length = GetModuleFileNameW(nullptr, &path[0], DWORD(path.size()));
+      if (length == 0) return last_error();
+      if (length < path.size()) {
+        path.resize(length);
+        break;
+      }
+      path.resize(path.size() * 2);
+    }
+    *executable = from_wide(path);
+    return {};
+  }
 };
 
 }  // namespace
+
+const char kPathSeparator = '\\';
 
 FileSystem& platform_file_system() {
   static WindowsFileSystem files;

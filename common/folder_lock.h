@@ -3,12 +3,15 @@
 // together never interleave: the second waits for the first to end. The lock is held by the
 // operating system for the open lock file, so a process that dies, even by kill -9, lets it go.
 // The lock file is only ever a regular file: anything else at its name (a link, a FIFO, a
-// socket, a directory, a device) is refused, never followed, and left where it is.
+// socket, a directory, a device) is refused, never followed, and left where it is. The lock
+// itself is the file system's (FileSystem::lock_file); this is the run's hold on it.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "common/file_system.h"
 #include "common/status.h"
 
 // How long a run waits for another one working in the same folder before it gives up: far
@@ -23,19 +26,23 @@ class FolderLock {
   FolderLock(const FolderLock&) = delete;
   FolderLock& operator=(const FolderLock&) = delete;
 
-  // Takes the lock file at `path`, created when missing, waiting up to `wait_milliseconds`
-  // while another process holds it. A lock file that another user left is taken too, even when
-  // this one may not write it. Fails with one line for the user when it is still held then
-  // (naming the folder), when something other than a regular file is at the name (saying what
-  // it is), or with the file's name and the system's reason when the lock file cannot be made.
-  Status acquire(const std::string& path, int wait_milliseconds);
+  // Takes the lock file at `path` on `files`, created when missing, waiting up to
+  // `wait_milliseconds` while another process holds it. A lock file that another user left is
+  // taken too, even when this one may not write it. Fails with one line for the user when it is
+  // still held then (naming the folder), when something other than a regular file is at the
+  // name (saying what it is), or with the file's name and the system's reason when the lock
+  // file cannot be made.
+  Status acquire(FileSystem& files, const std::string& path, int wait_milliseconds);
+  Status acquire(const std::string& path, int wait_milliseconds) {
+    return acquire(platform_file_system(), path, wait_milliseconds);
+  }
 
   // Lets the lock go and deletes the lock file (when the name still leads to the file held, and
   // the system lets this user delete it), so that a complete run leaves none behind. Nothing
   // when not held.
-  void release();
+  void release() { held_.reset(); }
 
-  bool held() const;
+  bool held() const { return held_ != nullptr; }
 
   // Asked before acquire(): on POSIX, while the lock is held, a SIGTERM, SIGINT or SIGHUP
   // deletes the lock file (only when its name still leads to the file held) and whatever is at
@@ -46,15 +53,7 @@ class FolderLock {
   void clean_up_on_signals(std::vector<std::string> also_removed);
 
  private:
-  std::string path_;
   std::vector<std::string> removed_on_signal_;
   bool clean_up_on_signals_ = false;
-#ifdef _WIN32
-  void* handle_ = nullptr;
-#else
-  int fd_ = -1;
-  // Hands the held lock file to the signal handler, and takes it back.
-  void arm_signal_handler();
-  void disarm_signal_handler();
-#endif
+  std::unique_ptr<FileLock> held_;
 };

@@ -3,11 +3,7 @@
 // ANSI code page work.
 #pragma once
 
-#ifdef _WIN32
-
 #include <string>
 
 std::wstring to_wide(const std::string& utf8);
 std::string from_wide(const std::wstring& utf16);
-
-#endif

@@ -103,6 +103,20 @@ std::error_code FaultyFileSystem::make_executable(const std::string& path) {
   return real_.make_executable(path);
 }
 
+Status FaultyFileSystem::lock_file(const std::string& path, int wait_milliseconds,
+                                   const std::vector<std::string>* removed_on_signal,
+                                   std::unique_ptr<FileLock>* lock) {
+  if (const std::error_code error = fault(FileOperation::kLock, path)) {
+    return Status::Error("cannot lock " + path + ": " + error.message());
+  }
+  return real_.lock_file(path, wait_milliseconds, removed_on_signal, lock);
+}
+
+std::error_code FaultyFileSystem::own_executable_path(std::string* path) {
+  if (const std::error_code error = fault(FileOperation::kOwnPath, std::string())) return error;
+  return real_.own_executable_path(path);
+}
+
 FaultChooser fail_the_nth_operation(int n) {
   int counted = 0;
   return [n, counted](FileOperation operation, const std::string&) mutable {

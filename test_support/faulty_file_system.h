@@ -22,12 +22,15 @@ enum class FileOperation {
   kRemove,
   kStat,
   kList,
-  kMakeExecutable
+  kMakeExecutable,
+  kLock,
+  kOwnPath
 };
 
 // Asked before each operation with its kind and its path (for a rename the file replaced, for
-// a write or a close the file written): a non-zero errno value makes that operation fail with
-// it, without it being made.
+// a write or a close the file written; none for the program's own path): a non-zero errno value
+// makes that operation fail with it, without it being made. A lock that fails says so as the
+// system's would: "cannot lock <path>: <reason>".
 using FaultChooser = std::function<int(FileOperation operation, const std::string& path)>;
 
 class FaultyFileSystem : public FileSystem {
@@ -46,6 +49,10 @@ class FaultyFileSystem : public FileSystem {
   std::error_code list_directory(const std::string& directory,
                                  std::vector<std::string>* names) override;
   std::error_code make_executable(const std::string& path) override;
+  Status lock_file(const std::string& path, int wait_milliseconds,
+                   const std::vector<std::string>* removed_on_signal,
+                   std::unique_ptr<FileLock>* lock) override;
+  std::error_code own_executable_path(std::string* path) override;
 
   // The failure `chooser` picks for this operation, or none.
   std::error_code fault(FileOperation operation, const std::string& path);

@@ -8,7 +8,7 @@
 
 #include "common/file_io.h"
 #include "common/file_path.h"
-#include "common/own_executable.h"
+#include "common/file_system.h"
 #include "common/same_folder.h"
 #include "common/scenario_payload.h"
 #include "compiler/error_codes.h"
@@ -27,7 +27,7 @@ std::string installer_program(const PackageArguments& a, bool windows) {
   const std::string name =
       std::string(kShippedLineName) + "_" + kShippedTrainNumber + (windows ? ".exe" : "");
   std::string tool;
-  if (!own_executable_path(&tool).ok()) return name;
+  if (platform_file_system().own_executable_path(&tool)) return name;
   const std::string here = directory_of(tool);
   for (const std::string& candidate :
        {path_in(here, name), path_in(path_in(directory_of(here), "app"), name)}) {

@@ -1,14 +1,11 @@
-#include "common/piece_writer.h"
-
-#ifdef __linux__
 #include <pthread.h>
 #include <sched.h>
-#endif
 
-// Keeps `thread` off the CPU the calling thread runs on, when the process may use another one.
+#include "common/piece_writer.h"
+
 // The scheduler tends to start a short-lived thread on its creator's CPU and then run the two in
 // turn, which would undo the point of writing beside the producer; a writer kept elsewhere runs
-// at the same time. Elsewhere than on Linux, the scheduler's own choice stands.
+// at the same time. On POSIX systems other than Linux, the scheduler's own choice stands.
 void keep_off_this_cpu(std::thread& thread) {
 #ifdef __linux__
   const int cpu = sched_getcpu();

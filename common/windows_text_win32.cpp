@@ -1,5 +1,3 @@
-#ifdef _WIN32
-
 #include "common/windows_text.h"
 
 #define WIN32_LEAN_AND_MEAN
@@ -25,5 +23,3 @@ std::string from_wide(const std::wstring& utf16) {
                       nullptr);
   return utf8;
 }
-
-#endif
