@@ -221,7 +221,14 @@ Status take_file_lock(const std::string& path, int wait_milliseconds,
       std::this_thread::sleep_for(kLockPoll);
     }
     if (names_the_file(path.c_str(), fd)) {
-      lock->reset(new PosixFileLock(fd, path, removed_on_signal));
+      try {
+        lock->reset(new PosixFileLock(fd, path, removed_on_signal));
+      } catch (...) {
+        // Out of memory for the hold itself: the lock goes as a release would let it go.
+        if (names_the_file(path.c_str(), fd)) unlink(path.c_str());
+        close(fd);
+        throw;
+      }
       return Status::Ok();
     }
     signals.let_go();

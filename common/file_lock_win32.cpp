@@ -149,7 +149,12 @@ Status take_file_lock(const std::string& path, int wait_milliseconds,
         CloseHandle(handle);
         return lock_failure("lock", path, EIO);
       }
-      lock->reset(new WindowsFileLock(handle));
+      try {
+        lock->reset(new WindowsFileLock(handle));
+      } catch (...) {
+        CloseHandle(handle);  // marked for deletion: the file goes with it
+        throw;
+      }
       return Status::Ok();
     }
     const Clock::time_point now = Clock::now();
