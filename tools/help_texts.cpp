@@ -14,8 +14,8 @@ const char kOverviewHelp[] =
     "The sources are <line>_linea.txt and <line>_<train>-.txt; the compiled files are\n"
     "<line>_linea.dat (line plan), <line>_<train>.sim (scenario table) and <line>_<train>.dat\n"
     "(track cells). Every command but extract takes --line NAME (default Viterbo_Attigliano)\n"
-    "and --train NUMBER (default 7545; init needs both). Every command exits with status 5 when memory runs out,\n"
-    "saying while doing what; a file it was writing then stays as it was.\n";
+    "and --train NUMBER (default 7545; init needs both). Every command exits with status 5\n"
+    "when memory runs out, saying while doing what; a file it was writing then stays as it was.\n";
 
 const char kCompileHelp[] =
     "\n"
