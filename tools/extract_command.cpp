@@ -56,34 +56,55 @@ int extract(const ExtractArguments& a) {
   if (!file_exists(a.output) || is_regular_file(a.output)) {
     return usage_error(a.output + " is not a directory");
   }
-  std::string program;
-  const Status read = read_file(installer, &program);
-  if (!read.ok()) return file_fault(read.message());
-  const bool executable = program.compare(0, 2, "MZ") == 0 || program.compare(0, 4,
-                                                                              "\x7f"
-                                                                              "ELF") == 0;
+  // Read a part at a time, as the installer reads itself: memory holds the texts and one part,
+  // never the whole program. A read that fails is a file fault, never taken for damage.
+  uint64_t size = 0;
+  std::string head;
+  const Status opened = read_file_part(installer, 0, 4096, &head, &size);
+  if (!opened.ok()) return file_fault(opened.message());
+  Status read_status;
+  const ExecutableReader reader = [&](uint64_t offset, size_t count, std::string* bytes) {
+    if (offset <= head.size() && count <= head.size() - offset) {
+      *bytes = head.substr(static_cast<size_t>(offset), count);
+      return true;
+    }
+    uint64_t ignored = 0;
+    const Status status = read_file_part(installer, offset, count, bytes, &ignored);
+    if (!status.ok() && read_status.ok()) read_status = status;
+    return status.ok();
+  };
   const std::string not_installer =
       installer + " is not a scenario installer (neither the shipped installer program nor " +
       "one made by 'scenario-tool package'): nothing written";
+  const bool executable = head.compare(0, 2, "MZ") == 0 || head.compare(0, 4,
+                                                                        "\x7f"
+                                                                        "ELF") == 0;
   if (!executable) return file_fault(not_installer);
 
   // A payload is read as the installer reads it, and refused for the same reasons.
   ScenarioPayload payload;
   std::string why;
-  const ExecutableReader reader = executable_in_memory(program);
-  switch (find_payload(reader, program.size(), &payload, &why)) {
+  const PayloadFound found = find_payload(reader, size, &payload, &why);
+  if (!read_status.ok()) return file_fault(read_status.message());
+  switch (found) {
     case PayloadFound::kFound:
       break;
     case PayloadFound::kDamaged:
       return file_fault(installer + ": installer damaged: " + why + "; nothing written");
     case PayloadFound::kNone: {
-      // Nothing appended: its texts are the built-in ones only if it is the installer program.
-      uint64_t end = 0;
-      const Status ended = program_end(reader, program.size(), &end);
-      if (!ended.ok()) return file_fault(installer + ": " + ended.message());
-      program.resize(static_cast<size_t>(end));
-      if (program.find(installer_mark()) == std::string::npos) return file_fault(not_installer);
-      program = std::string();
+      // Nothing appended: its texts are the built-in ones only if it is the installer program,
+      // which holds the mark. The program is looked through a part at a time, each part
+      // overlapping the one before by the mark's length less one.
+      const std::string mark = installer_mark();
+      constexpr size_t kPart = size_t{1} << 20;
+      bool marked = false;
+      std::string part;
+      for (uint64_t at = 0; !marked && at < size; at += kPart - (mark.size() - 1)) {
+        if (!reader(at, kPart, &part)) return file_fault(read_status.message());
+        marked = part.find(mark) != std::string::npos;
+        if (part.size() < kPart) break;
+      }
+      if (!marked) return file_fault(not_installer);
       payload = built_in_texts();
       break;
     }
