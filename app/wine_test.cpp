@@ -217,6 +217,39 @@ TEST_F(WineTest, AuthorsToolDoesOnWindowsWhatItDoesOnLinux) {
   EXPECT_NE(on_windows.err.find("error 6:"), std::string::npos) << on_windows.err;
 }
 
+// extract knows the Windows installer program, on Windows and on Linux alike, and writes its
+// built-in texts byte for byte, into a folder with any name.
+TEST_F(WineTest, ExtractWritesTheWindowsInstallersTexts) {
+  TempDir root;
+  const std::string tool = kWindowsBuild + "/tools/scenario-tool.exe";
+  const std::string installer = windows_program("Viterbo_Attigliano_7545.exe");
+  const std::string on_windows = root.file("Estratto \xC3\xA8 \xD0\x9F\xD1\x80\xD0\xB8");
+  const std::string on_linux = root.file("linux");
+  for (const std::string& folder : {on_windows, on_linux}) {
+    SCOPED_TRACE(folder);
+    std::filesystem::create_directory(folder);
+    const ProcessResult ran =
+        folder == on_windows
+            ? run_process(
+                  {wine_, tool, "extract", windows_path(installer), "-o", windows_path(folder)},
+                  options())
+            : run_process({SCENARIO_TOOL_PATH, "extract", installer, "-o", folder});
+    ASSERT_TRUE(ran.exited);
+    EXPECT_EQ(ran.exit_status, 0) << ran.out << ran.err;
+    std::vector<std::string> expected, listed;
+    for (const ShippedFile& f : shipped_text_files()) {
+      expected.push_back(f.name);
+      EXPECT_EQ(sha256_hex(read_file_bytes(folder + "/" + f.name)), f.sha256) << f.name;
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+      listed.push_back(entry.path().filename());
+    }
+    std::sort(expected.begin(), expected.end());
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, expected);
+  }
+}
+
 TEST_F(WineTest, PackagedInstallerWritesTheShippedBytesOnWindows) {
   TempDir sources, documents, root;
   const ScenarioIdentity shipped{kShippedLineName, kShippedTrainNumber};

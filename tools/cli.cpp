@@ -30,6 +30,20 @@ void CommandLine::flag(const char* name, bool* value) {
   usage_words_.push_back(std::string("[") + name + "]");
 }
 
+void CommandLine::file_operand(const char* name) {
+  file_operand_ = true;
+  usage_words_ = {name};
+  app_->remove_option(app_->get_option("--line"));
+  app_->remove_option(app_->get_option("--train"));
+}
+
+void CommandLine::names_needed() {
+  app_->get_option("--line")->required();
+  app_->get_option("--train")->required();
+  usage_words_[1] = "--line NAME";
+  usage_words_[2] = "--train NUMBER";
+}
+
 namespace {
 
 std::string usage_word(const char* name, const char* value_name, Shown shown) {
@@ -81,6 +95,11 @@ std::string CommandLine::parse(std::vector<std::string> args) {
     if (override_at != std::string::npos)
       return "--" + what.substr(0, override_at) + " takes no value";
     return what;
+  } catch (const CLI::RequiredError& e) {
+    if (common_->help) return "";
+    const std::string what = e.what();  // "--line is required"
+    const size_t required = what.find(" is required");
+    return required == std::string::npos ? what : what.substr(0, required) + " is needed";
   } catch (const CLI::ParseError& e) {
     return e.what();
   }
@@ -105,6 +124,10 @@ std::string CommandLine::parse(std::vector<std::string> args) {
   // but a plain file there, on Linux or on Windows.
   const std::string refused = scenario_names_refusal(a->scenario, "--line", "--train");
   if (!refused.empty()) return refused;
+  if (file_operand_) {
+    if (a->directory.empty()) return std::string(usage_words_[0]) + " is needed";
+    return "";
+  }
   if (a->directory.empty()) return "a directory is needed";
   if (!file_exists(a->directory) || is_regular_file(a->directory)) {
     return a->directory + " is not a directory";
@@ -233,4 +256,15 @@ void declare_package(CommandLine& line, PackageArguments* a) {
   line.option("--target", "windows|linux", &a->target);
   line.option("--installer", "PROGRAM", &a->installer);
   declare_reporting(line, a);
+}
+
+void declare_extract(CommandLine& line, ExtractArguments* a) {
+  line.file_operand("INSTALLER");
+  line.option("-o", "DIR", &a->output, Shown::kNeeded);
+  line.flag("--force", &a->force);
+}
+
+void declare_init(CommandLine& line, InitArguments* a) {
+  line.names_needed();
+  line.flag("--force", &a->force);
 }

@@ -36,6 +36,12 @@ class CommandLine {
   void checked(const char* name, const char* value_name,
                std::function<std::string(const std::string&)> take, Shown shown = Shown::kOptional);
 
+  // The operand is a file the command reads, shown as `name` ("INSTALLER"), not the scenario's
+  // folder; the command takes no --line or --train (the file says which scenario).
+  void file_operand(const char* name);
+  // --line and --train must be given: the command makes a scenario of its own.
+  void names_needed();
+
   // Parses `args`. Returns an empty text on success, else what is wrong.
   std::string parse(std::vector<std::string> args);
 
@@ -46,6 +52,7 @@ class CommandLine {
   std::unique_ptr<CLI::App> app_;
   CommonArguments* common_;
   std::vector<std::string> usage_words_;
+  bool file_operand_ = false;
 };
 
 // The options of each command besides DIR, --line, --train and --help, in the order the usage
@@ -56,6 +63,8 @@ void declare_dump(CommandLine& line, DumpArguments* a);
 void declare_plot(CommandLine& line, PlotArguments* a);
 void declare_view(CommandLine& line, ViewArguments* a);
 void declare_package(CommandLine& line, PackageArguments* a);
+void declare_extract(CommandLine& line, ExtractArguments* a);
+void declare_init(CommandLine& line, InitArguments* a);
 
 // A kilometre given on the command line ("37", "37.250", "37+250") in metres.
 std::optional<int64_t> kilometre_in_metres(const std::string& text);

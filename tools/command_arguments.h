@@ -66,6 +66,21 @@ struct PackageArguments {
   std::string format = "text";  // --format: text, json, sarif
 };
 
+// extract: the installer (in common.directory), the folder its texts go to, and whether files
+// already there are replaced.
+struct ExtractArguments {
+  CommonArguments common;
+  std::string output;
+  bool force = false;
+};
+
+// init: the folder and names of the starter scenario, and whether files already there are
+// replaced.
+struct InitArguments {
+  CommonArguments common;
+  bool force = false;
+};
+
 // The arguments every command shares, in each command's own.
 inline CommonArguments& common_of(CheckArguments& a) {
   return a.common;
@@ -83,5 +98,11 @@ inline CommonArguments& common_of(ViewArguments& a) {
   return a.page.common;
 }
 inline CommonArguments& common_of(PackageArguments& a) {
+  return a.common;
+}
+inline CommonArguments& common_of(ExtractArguments& a) {
+  return a.common;
+}
+inline CommonArguments& common_of(InitArguments& a) {
   return a.common;
 }

@@ -6,7 +6,9 @@
 #include "tools/cli.h"
 #include "tools/dump_command.h"
 #include "tools/exit_status.h"
+#include "tools/extract_command.h"
 #include "tools/help_texts.h"
+#include "tools/init_command.h"
 #include "tools/package_command.h"
 #include "tools/source_format.h"
 #include "tools/view_command.h"
@@ -85,6 +87,12 @@ CommandList commands() {
       command<PackageArguments, declare_package, package>(
           "package", "make an installer of your scenario for its drivers, like the shipped one",
           "making the installer", "package", nullptr, kPackageHelp),
+      command<ExtractArguments, declare_extract, plain<ExtractArguments, extract>>(
+          "extract", "write the sources and documents an installer carries, to start from",
+          "extracting the installer's texts", "extract", nullptr, kExtractHelp),
+      command<InitArguments, declare_init, plain<InitArguments, init>>(
+          "init", "write a small starter scenario under your names, to start from",
+          "writing the starter scenario", "init", nullptr, kInitHelp),
   };
   return {kCommands, sizeof kCommands / sizeof kCommands[0]};
 }

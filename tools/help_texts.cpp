@@ -13,9 +13,9 @@ const char kOverviewHelp[] =
     "\n"
     "The sources are <line>_linea.txt and <line>_<train>-.txt; the compiled files are\n"
     "<line>_linea.dat (line plan), <line>_<train>.sim (scenario table) and <line>_<train>.dat\n"
-    "(track cells). Every command takes --line NAME (default Viterbo_Attigliano) and\n"
-    "--train NUMBER (default 7545). Every command exits with status 5 when memory runs out,\n"
-    "saying while doing what; a file it was writing then stays as it was.\n";
+    "(track cells). Every command but extract takes --line NAME (default Viterbo_Attigliano)\n"
+    "and --train NUMBER (default 7545; init needs both). Every command exits with status 5\n"
+    "when memory runs out, saying while doing what; a file it was writing then stays as it was.\n";
 
 const char kCompileHelp[] =
     "\n"
@@ -95,6 +95,33 @@ const char kPackageHelp[] =
     "                       which then holds nothing else\n"
     "Exit status: 0 installer made; 1 bad usage; 2 the sources or a text were refused;\n"
     "3 integrity check failed; 4 a file could not be read or written.\n";
+
+const char kExtractHelp[] =
+    "\n"
+    "Writes into DIR the two sources and the three documents that INSTALLER carries, byte for\n"
+    "byte as it would write them (Windows-1252, CR LF), under its scenario's names: the built-in\n"
+    "texts of the shipped installer program (Linux or Windows), or the scenario a packaged\n"
+    "installer carries. Nothing is compiled, deleted or run. Any other file is refused, and so\n"
+    "is an installer whose appended scenario is damaged, for the reason the installer itself\n"
+    "would give; nothing is then written. DIR must exist.\n"
+    "  -o DIR   the folder to write into\n"
+    "  --force  replace files of the same names already in DIR (without it, nothing is\n"
+    "           written when one is there)\n"
+    "Exit status: 0 written; 1 bad usage; 4 a file could not be read or written, INSTALLER is\n"
+    "no installer or is damaged, a file is already in DIR, or another run kept working there.\n";
+
+const char kInitHelp[] =
+    "\n"
+    "Writes into DIR a small starter scenario under your names: the line source, the train\n"
+    "source (a 10 km line with a few rows of every kind: curves, gradients, tunnels, speed\n"
+    "boards, signboards, stations, speed limits, adhesion, a slowdown, signals, a speed\n"
+    "restriction point) and the three documents, which checks with no warning, compiles and\n"
+    "packages as it is. DIR must exist.\n"
+    "  --line NAME, --train NUMBER  the scenario's names (both needed)\n"
+    "  --force                      replace files of the same names already in DIR (without\n"
+    "                               it, nothing is written when one is there)\n"
+    "Exit status: 0 written; 1 bad usage; 4 a file could not be written, a file is already in\n"
+    "DIR, or another run kept working there.\n";
 
 const char kDumpHelp[] =
     "\n"

@@ -13,6 +13,8 @@ extern const char kViewHelp[];
 extern const char kPackageHelp[];
 extern const char kDumpHelp[];
 extern const char kPlotHelp[];
+extern const char kExtractHelp[];
+extern const char kInitHelp[];
 
 // One command's usage: `lead` ("usage: ", or as many blanks), "scenario-tool", the command and
 // `words`, wrapped into lines of at most 92 characters.

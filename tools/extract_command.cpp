@@ -1,0 +1,143 @@
+#include "tools/extract_command.h"
+
+#include <cstdio>
+
+#include "common/file_io.h"
+#include "common/file_path.h"
+#include "common/folder_lock.h"
+#include "common/scenario_identity.h"
+#include "common/scenario_payload.h"
+#include "documents/driver_documents.h"
+#include "sources/line_source.h"
+#include "sources/text_writer.h"
+#include "sources/train_source.h"
+#include "tools/exit_status.h"
+
+namespace {
+
+// The mark the installer program holds (see app/form1.cpp), kept here back to front so that
+// this tool, which carries the built-in texts too, never passes for an installer itself.
+constexpr char kInstallerMarkReversed[] =
+    "\x7f"
+    "1-margorp-rellatsni-oiranecs\x7f";
+
+std::string installer_mark() {
+  const std::string reversed = kInstallerMarkReversed;
+  return std::string(reversed.rbegin(), reversed.rend());
+}
+
+// The texts of `payload` under the names of its scenario, in the order the installer writes them.
+std::vector<ScenarioText> texts_of(const ScenarioPayload& payload) {
+  const ScenarioIdentity& s = payload.scenario;
+  return {{line_source_name(s), payload.line_source},
+          {train_source_name(s), payload.train_source},
+          {notes_name(s), payload.notes},
+          {slowdown_order_name(s), payload.slowdown_order},
+          {train_sheet_name(s), payload.train_sheet}};
+}
+
+// The built-in texts of the shipped installer, as it writes them.
+ScenarioPayload built_in_texts() {
+  ScenarioPayload p;
+  p.scenario = {kShippedLineName, kShippedTrainNumber};
+  p.line_source = document_bytes(line_source_lines());
+  p.train_source = document_bytes(train_source_lines());
+  p.notes = document_bytes(notes_lines());
+  p.slowdown_order = document_bytes(slowdown_order_lines());
+  p.train_sheet = document_bytes(train_sheet_lines());
+  return p;
+}
+
+}  // namespace
+
+int extract(const ExtractArguments& a) {
+  const std::string& installer = a.common.directory;
+  if (a.output.empty()) return usage_error("extract needs -o DIR, the folder to write into");
+  if (!file_exists(a.output) || is_regular_file(a.output)) {
+    return usage_error(a.output + " is not a directory");
+  }
+  // Read a part at a time, as the installer reads itself: memory holds the texts and one part,
+  // never the whole program. A read that fails is a file fault, never taken for damage.
+  uint64_t size = 0;
+  std::string head;
+  const Status opened = read_file_part(installer, 0, 4096, &head, &size);
+  if (!opened.ok()) return file_fault(opened.message());
+  Status read_status;
+  const ExecutableReader reader = [&](uint64_t offset, size_t count, std::string* bytes) {
+    if (offset <= head.size() && count <= head.size() - offset) {
+      *bytes = head.substr(static_cast<size_t>(offset), count);
+      return true;
+    }
+    uint64_t ignored = 0;
+    const Status status = read_file_part(installer, offset, count, bytes, &ignored);
+    if (!status.ok() && read_status.ok()) read_status = status;
+    return status.ok();
+  };
+  const std::string not_installer =
+      installer + " is not a scenario installer (neither the shipped installer program nor " +
+      "one made by 'scenario-tool package'): nothing written";
+  const bool executable = head.compare(0, 2, "MZ") == 0 || head.compare(0, 4,
+                                                                        "\x7f"
+                                                                        "ELF") == 0;
+  if (!executable) return file_fault(not_installer);
+
+  // A payload is read as the installer reads it, and refused for the same reasons.
+  ScenarioPayload payload;
+  std::string why;
+  const PayloadFound found = find_payload(reader, size, &payload, &why);
+  if (!read_status.ok()) return file_fault(read_status.message());
+  switch (found) {
+    case PayloadFound::kFound:
+      break;
+    case PayloadFound::kDamaged:
+      return file_fault(installer + ": installer damaged: " + why + "; nothing written");
+    case PayloadFound::kNone: {
+      // Nothing appended: its texts are the built-in ones only if it is the installer program,
+      // which holds the mark. The program is looked through a part at a time, each part
+      // overlapping the one before by the mark's length less one.
+      const std::string mark = installer_mark();
+      constexpr size_t kPart = size_t{1} << 20;
+      bool marked = false;
+      std::string part;
+      for (uint64_t at = 0; !marked && at < size; at += kPart - (mark.size() - 1)) {
+        if (!reader(at, kPart, &part)) return file_fault(read_status.message());
+        marked = part.find(mark) != std::string::npos;
+        if (part.size() < kPart) break;
+      }
+      if (!marked) return file_fault(not_installer);
+      payload = built_in_texts();
+      break;
+    }
+  }
+  return write_scenario_texts(a.output, texts_of(payload), a.force);
+}
+
+int write_scenario_texts(const std::string& directory, const std::vector<ScenarioText>& texts,
+                         bool force) {
+  std::vector<std::string> names;
+  for (const ScenarioText& text : texts) names.push_back(text.name);
+  // One run at a time in the folder, as compile and the installer take it: a compile or an
+  // installer run there never reads a source half replaced.
+  FolderLock lock;
+  lock.clean_up_on_signals(first_temporary_paths(directory, names));
+  const Status locked = lock.acquire(path_in(directory, lock_file_name()), kLockWaitMilliseconds);
+  if (!locked.ok()) return file_fault(locked.message());
+  remove_leftover_temporaries(directory, names);
+  if (!force) {
+    std::string there;
+    for (const std::string& name : names) {
+      if (file_exists(path_in(directory, name))) there += (there.empty() ? "" : ", ") + name;
+    }
+    if (!there.empty()) {
+      return file_fault("already in " + directory + ": " + there +
+                        "; nothing written (--force replaces them)");
+    }
+  }
+  for (const ScenarioText& text : texts) {
+    const std::string path = path_in(directory, text.name);
+    const Status written = replace_file(path, text.bytes);
+    if (!written.ok()) return file_fault(written.message());
+    std::printf("wrote %s\n", path.c_str());
+  }
+  return kExitClean;
+}
