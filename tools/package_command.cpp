@@ -175,7 +175,14 @@ int package(const PackageArguments& a, bool (*colour_terminal)()) {
   }
 
   std::string installer;
-  const Status made = make_installer(installer_program(a, windows), windows, payload, &installer);
+  const std::string program = installer_program(a, windows);
+  // Without --installer, the shipped program is looked for beside the tool: say where it goes.
+  if (a.installer.empty() && !file_exists(program)) {
+    return fault("no installer program to start from: the shipped " + file_name_of(program) +
+                 " is not beside scenario-tool (" + program +
+                 "); copy it there, or give --installer PROGRAM");
+  }
+  const Status made = make_installer(program, windows, payload, &installer);
   if (!made.ok()) return fault(made.message());
   const Status written = replace_file(output, installer);
   if (!written.ok()) return fault(written.message());
