@@ -12,7 +12,6 @@
 #include "common/file_io.h"
 #include "common/file_path.h"
 #include "common/folder_lock.h"
-#include "compiler/error_codes.h"
 #include "tools/author_sources.h"
 #include "tools/exit_status.h"
 #include "tools/source_lint.h"
@@ -191,18 +190,7 @@ int compile_sources(const CheckArguments& a, const CompileArguments* compiling,
       }
       break;
   }
-  // The problem behind the final code: the last one recorded with it. A code without a
-  // position of its own reports its row's, where the row has one; the compiler's own state
-  // keeps what it holds.
-  const Problem* final_problem = nullptr;
-  for (const Problem& p : compiled.log.problems) {
-    if (p.code == code) final_problem = &p;
-  }
-  const bool positioned = final_problem != nullptr && final_problem->positioned;
-  const std::optional<int32_t> row_position =
-      final_problem != nullptr && !positioned ? problem_row_position(*final_problem, line, train)
-                                              : std::nullopt;
-  const int32_t position = row_position.value_or(compiled.log.error.position);
+  const FinalCode reported = final_code(compiled, line, train, cells_path);
   if (const std::unique_ptr<DiagnosticDocument> document =
           standard_output_document(a.format, kToolVersion)) {
     each_diagnostic([&document](const Diagnostic& d) { document->add(d); });
@@ -213,7 +201,7 @@ int compile_sources(const CheckArguments& a, const CompileArguments* compiling,
       fault.message = result.status.message();
       document->add(fault);
     }
-    document->finish(compiler_ran ? std::optional<int32_t>(code) : std::nullopt, position);
+    document->finish(compiler_ran ? std::optional<int32_t>(code) : std::nullopt, reported.position);
   } else {
     const bool colour = colour_wanted(a.color, colour_terminal);
     std::string report;
@@ -228,21 +216,8 @@ int compile_sources(const CheckArguments& a, const CompileArguments* compiling,
     if (result.end == CompileEnd::kIntegrityError) {
       std::printf("errore=%d\n", result.integrity_error);
     } else if (compiler_ran) {
-      // A code that carries no position of its own shows its row's, or none: the state's
-      // would be what an earlier problem left. A run-time failure and a curve keyword say the
-      // one cause found rather than every cause the code stands for.
-      const std::string meaning =
-          final_problem != nullptr && (code == kRunTimeFailure || code == kBadCurve)
-              ? problem_diagnostic(compiled, *final_problem, line, train, cells_path).message
-              : error_meaning(code);
-      if (positioned) {
-        std::printf("error code %d (position %d m): %s\n", code, position, meaning.c_str());
-      } else if (row_position) {
-        std::printf("error code %d (row at %d m): %s\n", code, position, meaning.c_str());
-      } else {
-        std::printf("error code %d: %s\n", code, meaning.c_str());
-      }
-      std::printf("error_code=%d error_position=%d\n", code, position);
+      std::printf("%s\n", reported.words.c_str());
+      std::printf("error_code=%d error_position=%d\n", code, reported.position);
     }
   }
   if (result.end == CompileEnd::kIntegrityError) return kExitIntegrity;

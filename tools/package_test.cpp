@@ -191,6 +191,15 @@ TEST(PackageTest, RefusesWhatItCannotPackage) {
        {},
        2,
        "not packaged: the sources gave error code 15"},
+      {"a row that cannot be read: its one cause and its row's position",
+       [&] {
+         write_file_bytes(sources.file("Viterbo_Attigliano_7545-.txt"),
+                          "[generale]\r\nvelocita, 9000, x\r\n[fine]\r\n");
+       },
+       {},
+       2,
+       "not packaged: the sources gave error code 25 (row at 9000 m): the reading stopped: speed "
+       "limit: \"x\" is not a number\nerror_code=25 error_position=9000\n"},
       {"a warning with --werror",
        [&] {
          const std::string path = sources.file("Viterbo_Attigliano_linea.txt");

@@ -27,8 +27,8 @@ bool starts_with(const std::string& text, const std::string& head) {
   return text.compare(0, head.size(), head) == 0;
 }
 
-// The names in `folder` that start with `head` and end with `tail`, sorted (UTF-8 as the file
-// system gives them), and the middle of each, between head and tail.
+// The regular files in `folder` whose names start with `head` and end with `tail`, sorted, and
+// the middle of each name, between head and tail.
 struct Found {
   std::vector<std::string> names;
   std::vector<std::string> middles;
@@ -43,8 +43,10 @@ Found sources_in(const std::string& folder, const std::string& head, const std::
         !ends_with(entry, tail) || !is_regular_file(path_in(folder, entry))) {
       continue;
     }
-    found.names.push_back(entry);
-    found.middles.push_back(entry.substr(head.size(), entry.size() - head.size() - tail.size()));
+    // A name is quoted as it is, its control characters written out.
+    found.names.push_back(printable(entry));
+    found.middles.push_back(
+        printable(entry.substr(head.size(), entry.size() - head.size() - tail.size())));
   }
   return found;
 }
@@ -92,8 +94,8 @@ void missing_line_source(const ShownSource& line, const ShownSource& train, Diag
                  ": an installer has run in this folder, and an installer deletes the sources "
                  "it writes once it has compiled them";
     d->notes.push_back(
-        "the sources are not in the compiled files or beside them: check the copy you wrote "
-        "them in, and keep your sources in a folder of their own");
+        "this folder does not hold the sources any more: take them from your own copy, and "
+        "keep your sources in a folder of their own");
     return;
   }
   // Another line's source: name it. With none, "no line source file" says it all.
@@ -201,4 +203,33 @@ std::optional<int32_t> problem_row_position(const Problem& p, const ShownSource&
   } catch (const RunTimeFailure&) {
     return std::nullopt;
   }
+}
+
+FinalCode final_code(const Compilation& compiled, const ShownSource& line, const ShownSource& train,
+                     const std::string& cells_path) {
+  FinalCode reported;
+  reported.code = compiled.log.error.code;
+  reported.position = compiled.log.error.position;
+  // The problem behind the code: the last one recorded with it. A code that carries no
+  // position of its own shows its row's, or none: the state's would be what an earlier problem
+  // left. The compiler's own state keeps what it holds.
+  const Problem* problem = nullptr;
+  for (const Problem& p : compiled.log.problems) {
+    if (p.code == reported.code) problem = &p;
+  }
+  const bool positioned = problem != nullptr && problem->positioned;
+  const std::optional<int32_t> row_position = problem != nullptr && !positioned
+                                                  ? problem_row_position(*problem, line, train)
+                                                  : std::nullopt;
+  if (row_position) reported.position = *row_position;
+  const std::string meaning =
+      problem != nullptr && (reported.code == kRunTimeFailure || reported.code == kBadCurve)
+          ? problem_diagnostic(compiled, *problem, line, train, cells_path).message
+          : error_meaning(reported.code);
+  reported.words = formatted("error code %d", reported.code) +
+                   (positioned     ? formatted(" (position %d m)", reported.position)
+                    : row_position ? formatted(" (row at %d m)", reported.position)
+                                   : std::string()) +
+                   ": " + meaning;
+  return reported;
 }

@@ -22,3 +22,15 @@ void explain_wrong_file(const Problem& problem, const ShownSource& line_source,
 // (a route length, a distance, a count) or not a number.
 std::optional<int32_t> problem_row_position(const Problem& problem, const ShownSource& line_source,
                                             const ShownSource& train_source);
+
+// The compiler's final code as the results' last lines give it: the code, the position reported
+// (the problem's own, else its row's, else what the error state holds), and the words
+// "error code 25 (row at 1000 m): <what it means>", which for a row that could not be read (25)
+// and a curve keyword (103) name the one cause found rather than every cause of the code.
+struct FinalCode {
+  int32_t code = 0;
+  int32_t position = 0;
+  std::string words;
+};
+FinalCode final_code(const Compilation& compiled, const ShownSource& line_source,
+                     const ShownSource& train_source, const std::string& cells_path);
