@@ -390,6 +390,14 @@ TEST(ScenarioToolTest, NamesWhatIsWrongWithTheFiles) {
        "Monte_linea.dat and Monte_7545.sim: an installer has run in this folder, and an "
        "installer deletes the sources it writes once it has compiled them",
        ""},
+      {"another scenario's installer has run",
+       {{"Orte_linea.dat", "x"}, {"Orte_2301.sim", "x"}},
+       {},
+       2,
+       "DIR/Viterbo_Attigliano_linea.txt: error 101: no line source Viterbo_Attigliano_linea.txt "
+       "here, but the compiled Orte_linea.dat: an installer has run in this folder, and an "
+       "installer deletes the sources it writes once it has compiled them",
+       ""},
       {"an empty line source",
        {{"Monte_linea.txt", ""}, {"Monte_7545-.txt", train}},
        {"--line", "Monte"},

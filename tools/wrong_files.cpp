@@ -88,19 +88,26 @@ void missing_line_source(const ShownSource& line, const ShownSource& train, Diag
   for (const std::string& file : {line_name + "_linea.dat", train_file + ".sim"}) {
     if (is_regular_file(path_in(folder, file))) compiled.push_back(file);
   }
-  if (!compiled.empty()) {
-    d->message = "no line source " + name + " here, but the compiled " + compiled[0] +
-                 (compiled.size() > 1 ? " and " + compiled[1] : std::string()) +
-                 ": an installer has run in this folder, and an installer deletes the sources "
-                 "it writes once it has compiled them";
-    d->notes.push_back(
-        "this folder does not hold the sources any more: take them from your own copy, and "
-        "keep your sources in a folder of their own");
+  // Another line's source: name it.
+  const Found others = sources_in(folder, "", "_linea.txt");
+  if (compiled.empty() && !others.names.empty()) {
+    d->message = "no line source " + name + listing(others, "--line");
     return;
   }
-  // Another line's source: name it. With none, "no line source file" says it all.
-  const Found others = sources_in(folder, "", "_linea.txt");
-  if (!others.names.empty()) d->message = "no line source " + name + listing(others, "--line");
+  // Another scenario's installer may have run here: its compiled line plan tells.
+  if (compiled.empty()) {
+    const Found plans = sources_in(folder, "", "_linea.dat");
+    if (!plans.names.empty()) compiled.push_back(plans.names[0]);
+  }
+  // With neither, "no line source file" says it all.
+  if (compiled.empty()) return;
+  d->message = "no line source " + name + " here, but the compiled " + compiled[0] +
+               (compiled.size() > 1 ? " and " + compiled[1] : std::string()) +
+               ": an installer has run in this folder, and an installer deletes the sources it "
+               "writes once it has compiled them";
+  d->notes.push_back(
+      "this folder does not hold the sources any more: take them from your own copy, and keep "
+      "your sources in a folder of their own");
 }
 
 void missing_train_source(const ShownSource& line, const ShownSource& train, Diagnostic* d) {
