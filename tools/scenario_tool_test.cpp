@@ -431,6 +431,15 @@ TEST(ScenarioToolTest, NamesWhatIsWrongWithTheFiles) {
        "number",
        "error code 25 (row at 1000 m): the reading stopped: tunnel kind: \"[fine]\" is not a "
        "number\nerror_code=25 error_position=1000"},
+      {"a curve keyword with its digit after a blank",
+       {{"Monte_linea.txt", line + "curva destra 4, 700, x\r\n[fine]\r\n"},
+        {"Monte_7545-.txt", train}},
+       {"--line", "Monte"},
+       2,
+       "DIR/Monte_linea.txt:4:22: error 25: the reading stopped: curve length: \"x\" is not a "
+       "number",
+       "error code 25 (row at 700 m): the reading stopped: curve length: \"x\" is not a "
+       "number\nerror_code=25 error_position=700"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

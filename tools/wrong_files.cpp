@@ -191,10 +191,11 @@ std::optional<int32_t> problem_row_position(const Problem& p, const ShownSource&
                                                                         : nullptr;
   if (source == nullptr || p.row_offset >= source->text().size()) return std::nullopt;
   // A keyword field that holds a number after a blank lost its comma: the row's values were
-  // read one field on, and the number in it is the row's position as its author wrote it.
+  // read one field on, and the number in it is the row's position as its author wrote it. (Not
+  // a curve's: its keyword holds its curvature digit.)
   const std::string keyword = keyword_field(*source, p);
   const size_t after_blank = keyword.find(' ');
-  if (after_blank != std::string::npos &&
+  if (p.row->id != RowId::kCurve && after_blank != std::string::npos &&
       keyword.find_first_of("0123456789", after_blank) != std::string::npos) {
     try {
       return FieldReader(keyword.substr(after_blank + 1)).read_i32(p.row->names[0]);
