@@ -357,8 +357,9 @@ TEST(ScenarioToolTest, NamesWhatIsWrongWithTheFiles) {
     std::vector<std::pair<std::string, std::string>> files;  // name, bytes
     std::vector<std::string> args;                           // after the command and DIR
     int status;
-    std::string first;    // the first line on standard error, DIR for the folder
-    std::string results;  // the last two lines on standard output
+    std::string first;      // the first line on standard error, DIR for the folder
+    std::string results;    // the last two lines on standard output
+    std::string also = "";  // words the report holds further on
   } cases[] = {
       {"another train's source",
        {{"Monte_Borgo_linea.txt", line + "[fine]\r\n"}, {"Monte_Borgo_2301-.txt", train}},
@@ -368,6 +369,17 @@ TEST(ScenarioToolTest, NamesWhatIsWrongWithTheFiles) {
        "has Monte_Borgo_2301-.txt: --train 2301?",
        "error code 25: no train source Monte_Borgo_2302-.txt; the folder has "
        "Monte_Borgo_2301-.txt: --train 2301?\nerror_code=25 error_position=0"},
+      {"another train's source, met past the first error",
+       {{"Monte_Borgo_linea.txt",
+         line + "cartello_indicatore, 2100, (a)\r\ncartello_indicatore, 2110, (b)\r\n[fine]\r\n"},
+        {"Monte_Borgo_2301-.txt", train}},
+       {"--line", "Monte_Borgo", "--train", "2302"},
+       2,
+       "DIR/Monte_Borgo_linea.txt:5:1: error 6: two objects in the same 50 m cell: signboard at "
+       "2110 m meets signboard (cell 43); move one of them by 50 m or more, at 2110 m",
+       "",
+       "\nDIR/Monte_Borgo_2302-.txt:1:1: error 25: no train source Monte_Borgo_2302-.txt; the "
+       "folder has Monte_Borgo_2301-.txt: --train 2301?\n"},
       {"no train source of the line",
        {{"Monte_Borgo_linea.txt", line + "[fine]\r\n"}, {"Monte_2301-.txt", train}},
        {"--line", "Monte_Borgo", "--train", "2302"},
@@ -451,6 +463,7 @@ TEST(ScenarioToolTest, NamesWhatIsWrongWithTheFiles) {
     EXPECT_EQ(text.exit_status, c.status) << text.err;
     const std::string err = replace_all(text.err, dir.path(), "DIR");
     EXPECT_EQ(err.substr(0, err.find('\n')), c.first) << err;
+    EXPECT_NE(err.find(c.also), std::string::npos) << err;
     if (!c.results.empty()) {
       const std::string out = text.out.substr(0, text.out.size() - 1);
       EXPECT_EQ(out.substr(out.rfind('\n', out.rfind('\n') - 1) + 1), c.results) << text.out;

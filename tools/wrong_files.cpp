@@ -166,7 +166,10 @@ void explain_wrong_file(const Problem& p, const ShownSource& line, const ShownSo
   if (p.code == kNoLineSource) {
     missing_line_source(line, train, d);
   } else if (p.code == kRunTimeFailure && p.source == ProblemSource::kTrainSource &&
-             p.offset == Problem::kNoOffset && !file_exists(train.path())) {
+             (p.offset == Problem::kNoOffset || train.text().empty()) &&
+             !file_exists(train.path())) {
+    // Missing, whether the compiler looked for it in the folder or, past the first error, was
+    // handed it from memory as the empty text it was read as.
     missing_train_source(line, train, d);
   } else if (p.code == kRunTimeFailure &&
              (p.source == ProblemSource::kLineSource || p.source == ProblemSource::kTrainSource)) {
