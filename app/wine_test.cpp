@@ -215,6 +215,17 @@ TEST_F(WineTest, AuthorsToolDoesOnWindowsWhatItDoesOnLinux) {
   EXPECT_EQ(normalised(on_windows.out, folder), normalised(on_linux.out, folder));
   EXPECT_EQ(normalised(on_windows.err, folder), normalised(on_linux.err, folder));
   EXPECT_NE(on_windows.err.find("error 6:"), std::string::npos) << on_windows.err;
+
+  // A train that has no source there: the folder's train sources of the line are named alike.
+  const ProcessResult unknown_on_windows = run_process(
+      {wine_, tool, "check", windows_path(folder), "--line", line, "--train", "7546"}, o);
+  const ProcessResult unknown_on_linux =
+      run_process({SCENARIO_TOOL_PATH, "check", folder, "--line", line, "--train", "7546"});
+  EXPECT_EQ(unknown_on_windows.exit_status, 2);
+  EXPECT_EQ(normalised(unknown_on_windows.err, folder), normalised(unknown_on_linux.err, folder));
+  EXPECT_NE(unknown_on_windows.err.find("the folder has " + line + "_7545-.txt: --train 7545?"),
+            std::string::npos)
+      << unknown_on_windows.err;
 }
 
 // extract knows the Windows installer program, on Windows and on Linux alike, and writes its

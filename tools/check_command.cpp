@@ -12,11 +12,11 @@
 #include "common/file_io.h"
 #include "common/file_path.h"
 #include "common/folder_lock.h"
-#include "compiler/error_codes.h"
 #include "tools/author_sources.h"
 #include "tools/exit_status.h"
 #include "tools/source_lint.h"
 #include "tools/words.h"
+#include "tools/wrong_files.h"
 
 namespace {
 
@@ -190,6 +190,7 @@ int compile_sources(const CheckArguments& a, const CompileArguments* compiling,
       }
       break;
   }
+  const FinalCode reported = final_code(compiled, line, train, cells_path);
   if (const std::unique_ptr<DiagnosticDocument> document =
           standard_output_document(a.format, kToolVersion)) {
     each_diagnostic([&document](const Diagnostic& d) { document->add(d); });
@@ -200,8 +201,7 @@ int compile_sources(const CheckArguments& a, const CompileArguments* compiling,
       fault.message = result.status.message();
       document->add(fault);
     }
-    document->finish(compiler_ran ? std::optional<int32_t>(code) : std::nullopt,
-                     compiled.log.error.position);
+    document->finish(compiler_ran ? std::optional<int32_t>(code) : std::nullopt, reported.position);
   } else {
     const bool colour = colour_wanted(a.color, colour_terminal);
     std::string report;
@@ -216,19 +216,8 @@ int compile_sources(const CheckArguments& a, const CompileArguments* compiling,
     if (result.end == CompileEnd::kIntegrityError) {
       std::printf("errore=%d\n", result.integrity_error);
     } else if (compiler_ran) {
-      // A code that carries no position of its own shows none: its position would be what
-      // an earlier problem left.
-      bool positioned = false;
-      for (const Problem& p : compiled.log.problems) {
-        if (p.code == code) positioned = p.positioned;
-      }
-      if (positioned) {
-        std::printf("error code %d (position %d m): %s\n", code, compiled.log.error.position,
-                    error_meaning(code));
-      } else {
-        std::printf("error code %d: %s\n", code, error_meaning(code));
-      }
-      std::printf("error_code=%d error_position=%d\n", code, compiled.log.error.position);
+      std::printf("%s\n", reported.words.c_str());
+      std::printf("error_code=%d error_position=%d\n", code, reported.position);
     }
   }
   if (result.end == CompileEnd::kIntegrityError) return kExitIntegrity;

@@ -15,6 +15,7 @@
 #include "compiler/source_grammar.h"
 #include "tools/json_stream.h"
 #include "tools/words.h"
+#include "tools/wrong_files.h"
 
 namespace {
 
@@ -250,9 +251,10 @@ static std::string problem_meaning(const Compilation& c, const Problem& p) {
   }
 }
 
-Diagnostic problem_diagnostic(const Compilation& compiled, const Problem& problem,
-                              const ShownSource& line_source, const ShownSource& train_source,
-                              const std::string& cells_path) {
+static Diagnostic recorded_diagnostic(const Compilation& compiled, const Problem& problem,
+                                      const ShownSource& line_source,
+                                      const ShownSource& train_source,
+                                      const std::string& cells_path) {
   Diagnostic d;
   d.level = Diagnostic::Level::kError;
   d.code = std::to_string(problem.code);
@@ -291,6 +293,14 @@ Diagnostic problem_diagnostic(const Compilation& compiled, const Problem& proble
       problem.field_offset != Problem::kNoOffset ? problem.field_offset : problem.offset;
   if (offset == Problem::kNoOffset || offset > source->text().size()) return d;
   place_at(*source, offset, &d);
+  return d;
+}
+
+Diagnostic problem_diagnostic(const Compilation& compiled, const Problem& problem,
+                              const ShownSource& line_source, const ShownSource& train_source,
+                              const std::string& cells_path) {
+  Diagnostic d = recorded_diagnostic(compiled, problem, line_source, train_source, cells_path);
+  explain_wrong_file(problem, line_source, train_source, &d);
   return d;
 }
 

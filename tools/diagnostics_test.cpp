@@ -66,8 +66,8 @@ TEST(DiagnosticsTest, EachErrorAnAuthorCanCause) {
        kLine + ":3:1: error 104: the general section of the line source gives no route length"},
       {"curve without digit", line_source("pendenza, 0, 0\r\ncurva, 500, 300\r\n"),
        train_source(""),
-       kLine + ":5:1: error 103: a curve keyword has no curvature digit 1 to 6, or the line plan "
-               "passes 1,000,000 m"},
+       kLine + ":5:1: error 103: 'curva' has no curvature digit (1 to 6: 1 the widest curve, 6 "
+               "the sharpest)"},
       {"two signboards in one cell",
        line_source("cartello_indicatore, 2100, (a)\r\ncartello_indicatore, 2110, (b)\r\n"),
        train_source(""),

@@ -11,12 +11,12 @@
 #include "common/file_system.h"
 #include "common/same_folder.h"
 #include "common/scenario_payload.h"
-#include "compiler/error_codes.h"
 #include "tools/diagnostics.h"
 #include "tools/exit_status.h"
 #include "tools/package.h"
 #include "tools/source_lint.h"
 #include "tools/words.h"
+#include "tools/wrong_files.h"
 
 namespace {
 
@@ -146,11 +146,12 @@ int package(const PackageArguments& a, bool (*colour_terminal)()) {
   const CompileResult result = memorizza_percorso(
       in_memory_options(common.scenario, payload.line_source, payload.train_source), &compiled);
   const ErrorState& error = compiled.log.error;
+  const std::string cells_path = path_in(common.directory, track_cells_name(common.scenario));
+  const FinalCode reported = final_code(compiled, line, train, cells_path);
   if (result.end != CompileEnd::kFileFault) {
     error_code = error.code;
-    error_position = error.position;
+    error_position = reported.position;
   }
-  const std::string cells_path = path_in(common.directory, track_cells_name(common.scenario));
   for (const Problem& problem : compiled.log.problems) {
     report(problem_diagnostic(compiled, problem, line, train, cells_path));
   }
@@ -161,9 +162,8 @@ int package(const PackageArguments& a, bool (*colour_terminal)()) {
     return kExitIntegrity;
   }
   if (error.code != 0 || result.end != CompileEnd::kCompleted) {
-    say(formatted("not packaged: the sources gave error code %d (position %d m): %s\n", error.code,
-                  error.position, error_meaning(error.code)) +
-        formatted("error_code=%d error_position=%d\n", error.code, error.position));
+    say("not packaged: the sources gave " + reported.words + "\n" +
+        formatted("error_code=%d error_position=%d\n", error.code, reported.position));
     finish();
     return kExitSourceError;
   }
@@ -175,7 +175,14 @@ int package(const PackageArguments& a, bool (*colour_terminal)()) {
   }
 
   std::string installer;
-  const Status made = make_installer(installer_program(a, windows), windows, payload, &installer);
+  const std::string program = installer_program(a, windows);
+  // Without --installer, the shipped program is looked for beside the tool: say where it goes.
+  if (a.installer.empty() && !file_exists(program)) {
+    return fault("no installer program to start from: the shipped " + file_name_of(program) +
+                 " is not beside scenario-tool (" + program +
+                 "); copy it there, or give --installer PROGRAM");
+  }
+  const Status made = make_installer(program, windows, payload, &installer);
   if (!made.ok()) return fault(made.message());
   const Status written = replace_file(output, installer);
   if (!written.ok()) return fault(written.message());

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "common/file_io.h"
+#include "common/file_path.h"
 #include "compiler/scenario_compiler.h"
 #include "documents/driver_documents.h"
 #include "sources/line_source.h"
@@ -190,6 +191,15 @@ TEST(PackageTest, RefusesWhatItCannotPackage) {
        {},
        2,
        "not packaged: the sources gave error code 15"},
+      {"a row that cannot be read: its one cause and its row's position",
+       [&] {
+         write_file_bytes(sources.file("Viterbo_Attigliano_7545-.txt"),
+                          "[generale]\r\nvelocita, 9000, x\r\n[fine]\r\n");
+       },
+       {},
+       2,
+       "not packaged: the sources gave error code 25 (row at 9000 m): the reading stopped: speed "
+       "limit: \"x\" is not a number\nerror_code=25 error_position=9000\n"},
       {"a warning with --werror",
        [&] {
          const std::string path = sources.file("Viterbo_Attigliano_linea.txt");
@@ -455,5 +465,30 @@ TEST(PackageTest, NeverInTheSourcesFolderHoweverItIsSpelt) {
     EXPECT_EQ(everything_under(dir), (std::vector<std::string>{"Viterbo_Attigliano_7545-.txt",
                                                                "Viterbo_Attigliano_linea.txt"}));
     std::filesystem::remove_all(root.file("other/inst"));
+  }
+}
+
+// Without --installer, package starts from the shipped installer beside the tool; when it is
+// not there, it says where it goes.
+TEST(PackageTest, SaysWhereTheShippedInstallerGoes) {
+  TempDir tool, sources, out;
+  const std::string program = tool.file("scenario-tool");
+  std::filesystem::copy_file(SCENARIO_TOOL_PATH, program);
+  ASSERT_TRUE(make_executable(program).ok());
+  write_shipped_sources(sources);
+  write_file_bytes(out.file("notes.txt"), "x\r\n");
+  const std::string notes = out.file("notes.txt");
+  for (const char* target : {"linux", "windows"}) {
+    SCOPED_TRACE(target);
+    const std::string shipped =
+        tool.file(std::string("Viterbo_Attigliano_7545") + (target[0] == 'w' ? ".exe" : ""));
+    const ProcessResult result =
+        run_process({program, "package", sources.path(), "--notes", notes, "--sheet", notes,
+                     "--slowdowns", notes, "-o", out.file("inst"), "--target", target});
+    EXPECT_EQ(result.exit_status, 4);
+    EXPECT_EQ(result.err, "scenario-tool: no installer program to start from: the shipped " +
+                              file_name_of(shipped) + " is not beside scenario-tool (" + shipped +
+                              "); copy it there, or give --installer PROGRAM\n");
+    EXPECT_EQ(out.list(), std::vector<std::string>{"notes.txt"});
   }
 }

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <tuple>
+#include <utility>
 
 #include "common/file_io.h"
 #include "compiler/scenario_compiler.h"
@@ -342,5 +344,138 @@ TEST(ScenarioToolTest, ASourceThatIsNoRegularFileOrTooLargeIsRefused) {
     EXPECT_NE(result.out.find("\"message\": \"cannot read " + path + ": " + c.reason + "\""),
               std::string::npos)
         << result.out;
+  }
+}
+
+// The wrong file rather than a wrong row: the first diagnostic says which file and what to do,
+// in the same words in every form; a code without a position of its own reports its row's.
+TEST(ScenarioToolTest, NamesWhatIsWrongWithTheFiles) {
+  const std::string line = "[generale]\r\nlunghezza percorso, 50000\r\n[curve]\r\n";
+  const std::string train = "[generale]\r\nvelocita, 0, 80\r\n[fine]\r\n";
+  const struct {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> files;  // name, bytes
+    std::vector<std::string> args;                           // after the command and DIR
+    int status;
+    std::string first;      // the first line on standard error, DIR for the folder
+    std::string results;    // the last two lines on standard output
+    std::string also = "";  // words the report holds further on
+  } cases[] = {
+      {"another train's source",
+       {{"Monte_Borgo_linea.txt", line + "[fine]\r\n"}, {"Monte_Borgo_2301-.txt", train}},
+       {"--line", "Monte_Borgo", "--train", "2302"},
+       2,
+       "DIR/Monte_Borgo_2302-.txt: error 25: no train source Monte_Borgo_2302-.txt; the folder "
+       "has Monte_Borgo_2301-.txt: --train 2301?",
+       "error code 25: no train source Monte_Borgo_2302-.txt; the folder has "
+       "Monte_Borgo_2301-.txt: --train 2301?\nerror_code=25 error_position=0"},
+      {"another train's source, met past the first error",
+       {{"Monte_Borgo_linea.txt",
+         line + "cartello_indicatore, 2100, (a)\r\ncartello_indicatore, 2110, (b)\r\n[fine]\r\n"},
+        {"Monte_Borgo_2301-.txt", train}},
+       {"--line", "Monte_Borgo", "--train", "2302"},
+       2,
+       "DIR/Monte_Borgo_linea.txt:5:1: error 6: two objects in the same 50 m cell: signboard at "
+       "2110 m meets signboard (cell 43); move one of them by 50 m or more, at 2110 m",
+       "",
+       "\nDIR/Monte_Borgo_2302-.txt:1:1: error 25: no train source Monte_Borgo_2302-.txt; the "
+       "folder has Monte_Borgo_2301-.txt: --train 2301?\n"},
+      {"no train source of the line",
+       {{"Monte_Borgo_linea.txt", line + "[fine]\r\n"}, {"Monte_2301-.txt", train}},
+       {"--line", "Monte_Borgo", "--train", "2302"},
+       2,
+       "DIR/Monte_Borgo_2302-.txt: error 25: no train source Monte_Borgo_2302-.txt; the folder "
+       "has no train source of the line (Monte_Borgo_*-.txt)",
+       ""},
+      {"another line's source",
+       {{"Monte_Borgo_linea.txt", line}, {"Monte_Alto_linea.txt", line}},
+       {"--line", "Monte"},
+       2,
+       "DIR/Monte_linea.txt: error 101: no line source Monte_linea.txt; the folder has "
+       "Monte_Alto_linea.txt, Monte_Borgo_linea.txt: --line Monte_Alto or Monte_Borgo?",
+       "error code 101: no line source file\nerror_code=101 error_position=0"},
+      {"an installer has run",
+       {{"Monte_linea.dat", "x"}, {"Monte_7545.sim", "x"}, {"Monte_7545_note.txt", "x"}},
+       {"--line", "Monte"},
+       2,
+       "DIR/Monte_linea.txt: error 101: no line source Monte_linea.txt here, but the compiled "
+       "Monte_linea.dat and Monte_7545.sim: an installer has run in this folder, and an "
+       "installer deletes the sources it writes once it has compiled them",
+       ""},
+      {"another scenario's installer has run",
+       {{"Orte_linea.dat", "x"}, {"Orte_2301.sim", "x"}},
+       {},
+       2,
+       "DIR/Viterbo_Attigliano_linea.txt: error 101: no line source Viterbo_Attigliano_linea.txt "
+       "here, but the compiled Orte_linea.dat: an installer has run in this folder, and an "
+       "installer deletes the sources it writes once it has compiled them",
+       ""},
+      {"an empty line source",
+       {{"Monte_linea.txt", ""}, {"Monte_7545-.txt", train}},
+       {"--line", "Monte"},
+       2,
+       "DIR/Monte_linea.txt:1:1: error 25: Monte_linea.txt is empty: a line source begins with "
+       "its [generale] section and the route length in it, 'lunghezza percorso, <metres>'",
+       ""},
+      {"a train source of blank lines",
+       {{"Monte_linea.txt", line + "[fine]\r\n"}, {"Monte_7545-.txt", " \r\n\r\n"}},
+       {"--line", "Monte"},
+       2,
+       "DIR/Monte_7545-.txt:1:1: error 25: Monte_7545-.txt holds only blanks and line ends: a "
+       "train source begins with its [generale] section: 'numero vetture', 'percentuale massa "
+       "frenata', 'sabbia', 'orologio'",
+       ""},
+      {"a curve keyword with 7",
+       {{"Monte_linea.txt", line + "pendenza, 0, 0\r\ncurvad7, 1000, 300\r\n[fine]\r\n"},
+        {"Monte_7545-.txt", train}},
+       {"--line", "Monte"},
+       2,
+       "DIR/Monte_linea.txt:5:1: error 103: 'curvad7': 7 is not a curvature digit (1 to 6: 1 the "
+       "widest curve, 6 the sharpest)",
+       "error code 103 (row at 1000 m): 'curvad7': 7 is not a curvature digit (1 to 6: 1 the "
+       "widest curve, 6 the sharpest)\nerror_code=103 error_position=1000"},
+      {"a comma missing after the keyword",
+       {{"Monte_linea.txt", line + "montagna 1000, 1200, 2\r\n[fine]\r\n"},
+        {"Monte_7545-.txt", train}},
+       {"--line", "Monte"},
+       2,
+       "DIR/Monte_linea.txt:5:1: error 25: the reading stopped: tunnel kind: \"[fine]\" is not a "
+       "number",
+       "error code 25 (row at 1000 m): the reading stopped: tunnel kind: \"[fine]\" is not a "
+       "number\nerror_code=25 error_position=1000"},
+      {"a curve keyword with its digit after a blank",
+       {{"Monte_linea.txt", line + "curva destra 4, 700, x\r\n[fine]\r\n"},
+        {"Monte_7545-.txt", train}},
+       {"--line", "Monte"},
+       2,
+       "DIR/Monte_linea.txt:4:22: error 25: the reading stopped: curve length: \"x\" is not a "
+       "number",
+       "error code 25 (row at 700 m): the reading stopped: curve length: \"x\" is not a "
+       "number\nerror_code=25 error_position=700"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    for (const auto& file : c.files) write_file_bytes(dir.file(file.first), file.second);
+    std::vector<std::string> args = {"check", dir.path()};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const ProcessResult text = run_tool(args);
+    EXPECT_EQ(text.exit_status, c.status) << text.err;
+    const std::string err = replace_all(text.err, dir.path(), "DIR");
+    EXPECT_EQ(err.substr(0, err.find('\n')), c.first) << err;
+    EXPECT_NE(err.find(c.also), std::string::npos) << err;
+    if (!c.results.empty()) {
+      const std::string out = text.out.substr(0, text.out.size() - 1);
+      EXPECT_EQ(out.substr(out.rfind('\n', out.rfind('\n') - 1) + 1), c.results) << text.out;
+    }
+    // The same words in JSON and SARIF: the message after "error N: ".
+    const std::string message = c.first.substr(c.first.find(": ", c.first.find("error ")) + 2);
+    args.push_back("--format=json");
+    const nlohmann::json json = nlohmann::json::parse(run_tool(args).out);
+    EXPECT_EQ(json["diagnostics"][0]["message"], message);
+    args.back() = "--format=sarif";
+    const nlohmann::json sarif = nlohmann::json::parse(run_tool(args).out);
+    const std::string sarif_text = sarif["runs"][0]["results"][0]["message"]["text"];
+    EXPECT_EQ(sarif_text.substr(0, sarif_text.find('\n')), message);
   }
 }
