@@ -294,7 +294,7 @@ Diagnostic problem_diagnostic(const Compilation& compiled, const Problem& proble
   return d;
 }
 
-static Diagnostic warning_diagnostic(const SourceWarning& warning, const ShownSource& source) {
+Diagnostic warning_diagnostic(const SourceWarning& warning, const ShownSource& source) {
   Diagnostic d;
   d.level = Diagnostic::Level::kWarning;
   d.code = warning.kind;
