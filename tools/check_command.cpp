@@ -155,7 +155,7 @@ int compile_sources(const CheckArguments& a, const CompileArguments* compiling,
     };
     each_warning_diagnostic(line_warnings, line, a.max_warnings, give);
     each_warning_diagnostic(train_warnings, train, a.max_warnings, give);
-    for (const Diagnostic& d : timetable) give(Diagnostic(d));
+    each_warning_diagnostic(timetable, train.path(), a.max_warnings, give);
     for (const Problem& problem : compiled.log.problems) {
       give(problem_diagnostic(compiled, problem, line, train, cells_path));
     }

@@ -102,6 +102,10 @@ Diagnostic warning_diagnostic(const SourceWarning& warning, const ShownSource& s
 void each_warning_diagnostic(const std::vector<SourceWarning>& warnings, const ShownSource& source,
                              size_t max_per_kind, const std::function<void(Diagnostic&&)>& take);
 
+// The same for warnings already made, their code as their kind; the count in `file`.
+void each_warning_diagnostic(const std::vector<Diagnostic>& warnings, const std::string& file,
+                             size_t max_per_kind, const std::function<void(Diagnostic&&)>& take);
+
 // What --werror makes of a diagnostic: a warning becomes an error of code "werror", its message
 // saying why; an error stays as it is.
 void apply_werror(Diagnostic* diagnostic);

@@ -102,10 +102,11 @@ std::vector<Diagnostic> view_problems(const Compilation& compiled, const ShownSo
     });
   }
   // The timetable's, placed at their station rows, as check gives them.
-  for (Diagnostic& d : timetable_warnings(compiled, train_source)) {
-    d.metres = place_of(1, d.offset);
-    problems.push_back(std::move(d));
-  }
+  each_warning_diagnostic(timetable_warnings(compiled, train_source), train_source.path(),
+                          kDefaultMaxWarnings, [&](Diagnostic&& d) {
+                            if (d.offset != Problem::kNoOffset) d.metres = place_of(1, d.offset);
+                            problems.push_back(std::move(d));
+                          });
   for (const Problem& p : compiled.log.problems) {
     problems.push_back(problem_diagnostic(compiled, p, line_source, train_source, cells_path));
   }
