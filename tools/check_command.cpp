@@ -15,6 +15,7 @@
 #include "tools/author_sources.h"
 #include "tools/exit_status.h"
 #include "tools/source_lint.h"
+#include "tools/timetable.h"
 #include "tools/words.h"
 #include "tools/wrong_files.h"
 
@@ -128,7 +129,11 @@ int compile_sources(const CheckArguments& a, const CompileArguments* compiling,
   // A source that could not be read stops the run before the compiler has a result: it then
   // gives no error code, and the last line says nothing in its name.
   const bool compiler_ran = result.end != CompileEnd::kFileFault;
-  const bool refused = a.werror && (!line_warnings.empty() || !train_warnings.empty());
+  // The timetable's warnings read the compiled stations: a compilation too large to keep its
+  // rows gives none.
+  const std::vector<Diagnostic> timetable = timetable_warnings(compiled, train);
+  const bool refused =
+      a.werror && (!line_warnings.empty() || !train_warnings.empty() || !timetable.empty());
   bool wrote = false;
   if (write && result.end == CompileEnd::kCompleted && !refused &&
       (code == 0 || compiling->force)) {
@@ -150,6 +155,7 @@ int compile_sources(const CheckArguments& a, const CompileArguments* compiling,
     };
     each_warning_diagnostic(line_warnings, line, a.max_warnings, give);
     each_warning_diagnostic(train_warnings, train, a.max_warnings, give);
+    each_warning_diagnostic(timetable, train.path(), a.max_warnings, give);
     for (const Problem& problem : compiled.log.problems) {
       give(problem_diagnostic(compiled, problem, line, train, cells_path));
     }

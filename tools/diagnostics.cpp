@@ -304,7 +304,7 @@ Diagnostic problem_diagnostic(const Compilation& compiled, const Problem& proble
   return d;
 }
 
-static Diagnostic warning_diagnostic(const SourceWarning& warning, const ShownSource& source) {
+Diagnostic warning_diagnostic(const SourceWarning& warning, const ShownSource& source) {
   Diagnostic d;
   d.level = Diagnostic::Level::kWarning;
   d.code = warning.kind;
@@ -314,28 +314,51 @@ static Diagnostic warning_diagnostic(const SourceWarning& warning, const ShownSo
   return d;
 }
 
-void each_warning_diagnostic(const std::vector<SourceWarning>& warnings, const ShownSource& source,
-                             size_t max_per_kind, const std::function<void(Diagnostic&&)>& take) {
+namespace {
+
+// The warnings `warning_at(i)` makes for i below `count`, at most `max_per_kind` of each kind
+// (0: all), then for each kind that had more, one diagnostic in `file` saying how many were
+// left out.
+void each_capped(size_t count, const std::function<const std::string&(size_t)>& kind_of,
+                 const std::function<Diagnostic(size_t)>& warning_at, const std::string& file,
+                 size_t max_per_kind, const std::function<void(Diagnostic&&)>& take) {
   // Each kind with its count, in the order of their first warning.
   std::vector<std::pair<const std::string*, size_t>> kinds;
   std::map<std::string, size_t> kind_index;
-  for (const SourceWarning& warning : warnings) {
-    const auto found = kind_index.emplace(warning.kind, kinds.size());
+  for (size_t i = 0; i < count; ++i) {
+    const auto found = kind_index.emplace(kind_of(i), kinds.size());
     if (found.second) kinds.emplace_back(&found.first->first, 0);
-    const size_t count = ++kinds[found.first->second].second;
-    if (max_per_kind == 0 || count <= max_per_kind) take(warning_diagnostic(warning, source));
+    const size_t seen = ++kinds[found.first->second].second;
+    if (max_per_kind == 0 || seen <= max_per_kind) take(warning_at(i));
   }
   for (const auto& kind : kinds) {
     if (max_per_kind == 0 || kind.second <= max_per_kind) continue;
     Diagnostic d;
     d.level = Diagnostic::Level::kWarning;
     d.code = *kind.first;
-    d.file = source.path();
+    d.file = file;
     d.message = std::to_string(kind.second - max_per_kind) + " more warnings of the kind '" +
                 *kind.first + "' not shown (--max-warnings " + std::to_string(max_per_kind) +
                 " shows " + std::to_string(max_per_kind) + " of each kind, 0 shows all)";
     take(std::move(d));
   }
+}
+
+}  // namespace
+
+void each_warning_diagnostic(const std::vector<SourceWarning>& warnings, const ShownSource& source,
+                             size_t max_per_kind, const std::function<void(Diagnostic&&)>& take) {
+  each_capped(
+      warnings.size(), [&warnings](size_t i) -> const std::string& { return warnings[i].kind; },
+      [&](size_t i) { return warning_diagnostic(warnings[i], source); }, source.path(),
+      max_per_kind, take);
+}
+
+void each_warning_diagnostic(const std::vector<Diagnostic>& warnings, const std::string& file,
+                             size_t max_per_kind, const std::function<void(Diagnostic&&)>& take) {
+  each_capped(
+      warnings.size(), [&warnings](size_t i) -> const std::string& { return warnings[i].code; },
+      [&warnings](size_t i) { return warnings[i]; }, file, max_per_kind, take);
 }
 
 void apply_werror(Diagnostic* d) {

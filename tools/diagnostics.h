@@ -92,10 +92,18 @@ Diagnostic problem_diagnostic(const Compilation& compiled, const Problem& proble
                               const ShownSource& line_source, const ShownSource& train_source,
                               const std::string& cells_path);
 
+// A warning of the lint as a diagnostic, placed at its offset in `source`; its message is
+// Windows-1252, as the source's own bytes.
+Diagnostic warning_diagnostic(const SourceWarning& warning, const ShownSource& source);
+
 // The warnings of one source in order, at most `max_per_kind` of each kind (0: all), then for
 // each kind that had more, one diagnostic saying how many were left out; each handed to `take`
 // as it is made, none kept.
 void each_warning_diagnostic(const std::vector<SourceWarning>& warnings, const ShownSource& source,
+                             size_t max_per_kind, const std::function<void(Diagnostic&&)>& take);
+
+// The same for warnings already made, their code as their kind; the count in `file`.
+void each_warning_diagnostic(const std::vector<Diagnostic>& warnings, const std::string& file,
                              size_t max_per_kind, const std::function<void(Diagnostic&&)>& take);
 
 // What --werror makes of a diagnostic: a warning becomes an error of code "werror", its message

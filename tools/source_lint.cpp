@@ -42,8 +42,9 @@ size_t misspelling_reach(const std::string& keyword) {
   return std::max<size_t>(2, keyword.size() / 4);
 }
 
-// "did you mean 'X'?" for the closest keyword, when it is close enough to be a misspelling.
-std::string suggestion(const std::string& field, const std::vector<std::string>& keywords) {
+// The closest keyword to `field`, when it is close enough to be a misspelling of it; empty when
+// none is.
+std::string closest_keyword(const std::string& field, const std::vector<std::string>& keywords) {
   // The distance is at least the difference of the lengths: a field much longer than every
   // keyword misspells none, and its distances, which cost its length each, are not needed.
   size_t reach = 0;
@@ -60,10 +61,7 @@ std::string suggestion(const std::string& field, const std::vector<std::string>&
       best_keyword = keyword;
     }
   }
-  if (best <= misspelling_reach(best_keyword)) {
-    return "; did you mean '" + best_keyword + "'?";
-  }
-  return "";
+  return best <= misspelling_reach(best_keyword) ? best_keyword : "";
 }
 
 // Rows of one kind: each must start after the one before.
@@ -109,23 +107,32 @@ class Overlap {
 };
 
 // Warns of fields that match no keyword. A source that misspells a keyword mostly misspells it
-// the same way on many rows: each field's suggestion is worked out once.
+// the same way on many rows: each field's closest keyword is worked out once.
 class UnknownFields {
  public:
   explicit UnknownFields(const std::vector<std::string>& keywords) : keywords_(keywords) {}
-  void warn(const std::string& field, size_t offset, std::vector<SourceWarning>* out) {
-    auto found = suggestions_.find(field);
-    if (found == suggestions_.end()) {
-      found = suggestions_.emplace(field, suggestion(field, keywords_)).first;
+  // The keyword `field` misspells; empty when it is none's.
+  const std::string& closest(const std::string& field) {
+    auto found = closest_.find(field);
+    if (found == closest_.end()) {
+      found = closest_.emplace(field, closest_keyword(field, keywords_)).first;
     }
+    return found->second;
+  }
+  void warn(const std::string& field, size_t offset, std::vector<SourceWarning>* out) {
     out->push_back(
         {offset, "field matching no keyword",
-         "field " + quoted(field) + " matches no keyword and is passed over" + found->second});
+         "field " + quoted(field) + " matches no keyword and is passed over" + suggestion(field)});
+  }
+  // "; did you mean 'X'?" when `field` misspells a keyword.
+  std::string suggestion(const std::string& field) {
+    const std::string& keyword = closest(field);
+    return keyword.empty() ? "" : "; did you mean '" + keyword + "'?";
   }
 
  private:
   const std::vector<std::string>& keywords_;
-  std::unordered_map<std::string, std::string> suggestions_;
+  std::unordered_map<std::string, std::string> closest_;
 };
 
 // A field that an author likely meant as a comment: the format has none, so it is read as any
@@ -589,6 +596,7 @@ std::vector<SourceWarning> lint_line_source(const std::string& text, bool plan_b
 }
 
 std::vector<SourceWarning> lint_train_source(const std::string& text) {
+  static const int kStationNumbers = row_started_by(SourcePart::kTrain, "stazione")->numbers;
   static const std::vector<std::string> kKeywords = spellings_of({SourcePart::kTrain});
   // Whether a field starts a row of the train source.
   const auto starts_a_row = [](const std::string& field) {
@@ -604,6 +612,19 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
     RowOrder speeds("speed limit"), adhesions("adhesion point"), signals("signal"),
         slowdowns("slowdown"), restrictions("'abbattimento' point"), stations("station");
     std::string f;
+    // A station row whose keyword is misspelt, passed over by the compiler: its warning, until
+    // the name after its numbers says which station is lost. The name is then no field of its
+    // own to warn of.
+    struct {
+      bool open = false;
+      size_t warning = 0;
+      std::string keyword;
+      int numbers = 0;
+    } lost;
+    const auto misspells_station = [&unknown](const std::string& field) {
+      const RowGrammar* row = row_started_by(SourcePart::kTrain, unknown.closest(field));
+      return row != nullptr && row->id == RowId::kStation;
+    };
     // The keyword field read ahead after a station's name, tested next as the compiler would.
     std::string ahead;
     size_t ahead_offset = 0;
@@ -620,6 +641,21 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
         offset = walker.row_offset();
       }
       check_comment(f, offset, &out);
+      bool lost_name = false;
+      if (lost.open) {
+        if (without_letters(f) && lost.numbers < kStationNumbers) {
+          ++lost.numbers;
+        } else {
+          lost.open = false;
+          lost_name = lost.numbers > 0 && !starts_a_row(f) && !is_section_header(f) &&
+                      !looks_like_comment(f) && !without_letters(f);
+          if (lost_name) {
+            out[lost.warning].message =
+                "this " + quoted(lost.keyword) + " row is passed over: the station " + quoted(f) +
+                " will not be in the timetable" + unknown.suggestion(lost.keyword);
+          }
+        }
+      }
       bool matched = false;
       // The rest of a station's name after a comma, warned of already.
       const bool name_part = ahead_is_name_part && offset == ahead_offset;
@@ -734,8 +770,10 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
         }
       }
       if (looks_like_comment(f)) {
-      } else if (!matched && !is_section_header(f) && !without_letters(f) && !name_part) {
+      } else if (!matched && !is_section_header(f) && !without_letters(f) && !name_part &&
+                 !lost_name) {
         unknown.warn(f, offset, &out);
+        if (misspells_station(f)) lost = {true, out.size() - 1, f, 0};
       }
     }
   } catch (const RunTimeFailure&) {

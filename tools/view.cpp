@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cmath>
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "common/file_path.h"
 #include "compiler/field_codec.h"
 #include "compiler/line_plan.h"
 #include "compiler/records.h"
 #include "tools/source_lint.h"
+#include "tools/timetable.h"
 #include "tools/view_page.h"
 #include "tools/words.h"
 
@@ -99,6 +101,12 @@ std::vector<Diagnostic> view_problems(const Compilation& compiled, const ShownSo
       problems.push_back(std::move(d));
     });
   }
+  // The timetable's, placed at their station rows, as check gives them.
+  each_warning_diagnostic(timetable_warnings(compiled, train_source), train_source.path(),
+                          kDefaultMaxWarnings, [&](Diagnostic&& d) {
+                            if (d.offset != Problem::kNoOffset) d.metres = place_of(1, d.offset);
+                            problems.push_back(std::move(d));
+                          });
   for (const Problem& p : compiled.log.problems) {
     problems.push_back(problem_diagnostic(compiled, p, line_source, train_source, cells_path));
   }
@@ -113,6 +121,13 @@ std::string view_page(const Compilation& c, const ShownSource& line_source,
   const ScenarioTable& t = c.records.table;
   const int64_t total = c.records.total_metres;
 
+  // Each station's step from the one before it in the timetable, by its entry, as check judges
+  // it: the page shows these, never a reckoning of its own.
+  std::vector<std::optional<TimetableStep>> steps(kTableEntries);
+  const std::vector<TimetableStation> stations = timetable_stations(c);
+  for (size_t i = 1; i < stations.size(); ++i) {
+    steps[stations[i].entry] = timetable_step(c.records, stations[i - 1], stations[i]);
+  }
   std::vector<Mark> marks;
   std::vector<Mark> out_of_range;
   std::vector<bool> from_a_row(c.records.cells.size(), false);
@@ -217,6 +232,11 @@ std::string view_page(const Compilation& c, const ShownSource& line_source,
                    {"start", e.start},
                    {"end", e.end},
                    {"time", e.time}};
+        if (const std::optional<TimetableStep>& step = steps[row.a]) {
+          m.extra["scheduled"] = step->scheduled;
+          m.extra["least"] = step->least ? Json(int64_t(std::ceil(*step->least))) : Json(nullptr);
+          m.extra["short"] = step->too_short();
+        }
         break;
       }
     }

@@ -105,6 +105,10 @@ TEST_F(ViewTest, ShippedScenarioShowsEveryStationTunnelAndSignalWithItsSourceLin
   // The first signal of the train source is its line 28.
   EXPECT_NE(report.find("hover-signal Viterbo_Attigliano_7545-.txt:28"), std::string::npos)
       << report;
+  // The timetable marks the one row check warns of: Sipicciano, earlier than the row before.
+  EXPECT_NE(report.find("timetable-marked Sipicciano (earlier than the station before)\n"),
+            std::string::npos)
+      << report;
   // A zoom narrows the chainage shown, both panels following.
   std::smatch zoom;
   ASSERT_TRUE(std::regex_search(report, zoom, std::regex("zoom (\\d+)-(\\d+) -&gt; (\\d+)-(\\d+)")))
