@@ -106,7 +106,8 @@ void missing_line_source(const ShownSource& line, const ShownSource& train, Diag
                ": an installer has run in this folder, and an installer deletes the sources it "
                "writes once it has compiled them";
   d->notes.push_back(
-      "this folder does not hold the sources any more: take them from your own copy, and keep "
+      "this folder does not hold the sources any more: take them from your own copy, or have "
+      "'scenario-tool extract INSTALLER -o DIR' write again those the installer carries; keep "
       "your sources in a folder of their own");
 }
 
