@@ -7,7 +7,6 @@
 
 #include <string>
 
-
 namespace platform {
 
 // Sizes and positions are in twips (1/1440 inch; 15 twips a pixel at 96 dpi), as the window was
