@@ -67,26 +67,13 @@ void Form1::run() {
   // A scenario packaged with this installer takes the place of the built-in one; a damaged one
   // stops the run before anything is written.
   doing_ = "reading the scenario it carries";
-  // Its first bytes hold its headers, and answer most of what is asked of it.
-  uint64_t size = 0;
-  std::string head;
-  stop_on_fault(read_file_part(executable, 0, 4096, &head, &size, *files));
   // A read that fails is a file fault like any other, never taken for a damaged installer.
-  Status read_status;
-  const ExecutableReader read = [&](uint64_t offset, size_t count, std::string* bytes) {
-    if (offset <= head.size() && count <= head.size() - offset) {
-      *bytes = head.substr(static_cast<size_t>(offset), count);
-      return true;
-    }
-    uint64_t ignored;
-    const Status status = read_file_part(executable, offset, count, bytes, &ignored, *files);
-    if (!status.ok() && read_status.ok()) read_status = status;
-    return status.ok();
-  };
+  ExecutableFile program;
+  stop_on_fault(program.open(executable, *files));
   ScenarioPayload payload;
   std::string why;
-  const PayloadFound found = find_payload(read, size, &payload, &why);
-  stop_on_fault(read_status);
+  const PayloadFound found = find_payload(program.reader(), program.size(), &payload, &why);
+  stop_on_fault(program.read_status());
   switch (found) {
     case PayloadFound::kNone:
       break;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/checked_size.h"
+#include "common/file_io.h"
 #include "common/little_endian.h"
 
 namespace {
@@ -72,6 +73,26 @@ ExecutableReader executable_in_memory(const std::string& bytes) {
 // Every offset, size and count below comes from the executable's own headers, which whoever
 // made the file chose: each range is checked against the file's size, without wrapping, before
 // anything is read for it, so no read asks for more than the file holds.
+Status ExecutableFile::open(const std::string& path, FileSystem& files) {
+  path_ = path;
+  files_ = &files;
+  read_status_ = Status::Ok();
+  return read_file_part(path, 0, 4096, &head_, &size_, files);
+}
+
+ExecutableReader ExecutableFile::reader() {
+  return [this](uint64_t offset, size_t count, std::string* bytes) {
+    if (offset <= head_.size() && count <= head_.size() - offset) {
+      *bytes = head_.substr(static_cast<size_t>(offset), count);
+      return true;
+    }
+    uint64_t ignored = 0;
+    const Status status = read_file_part(path_, offset, count, bytes, &ignored, *files_);
+    if (!status.ok() && read_status_.ok()) read_status_ = status;
+    return status.ok();
+  };
+}
+
 Status program_end(const ExecutableReader& read, uint64_t file_size, uint64_t* end) {
   const Status past_end = Status::Error("cut short: its own headers reach past its end");
   std::string head;

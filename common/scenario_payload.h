@@ -18,6 +18,7 @@
 #include <functional>
 #include <string>
 
+#include "common/file_system.h"
 #include "common/scenario_identity.h"
 #include "common/status.h"
 
@@ -39,6 +40,30 @@ using ExecutableReader = std::function<bool(uint64_t offset, size_t size, std::s
 
 // A reader of an executable held whole in `bytes`, which must outlive it.
 ExecutableReader executable_in_memory(const std::string& bytes);
+
+// An executable on disk, read a part at a time: its first bytes, which hold its headers and
+// answer most of what find_payload asks, are kept; the rest is read from the file when asked.
+// A read that fails is a file fault like any other, kept in read_status(), never to be taken
+// for a damaged executable.
+class ExecutableFile {
+ public:
+  // Reads the first bytes of the file at `path` and its size; fails as that read fails.
+  Status open(const std::string& path, FileSystem& files = platform_file_system());
+  uint64_t size() const { return size_; }
+  // Its first bytes (up to 4096).
+  const std::string& head() const { return head_; }
+  // Reads from the file; valid while this lives.
+  ExecutableReader reader();
+  // The first read of reader() that failed, or Ok.
+  const Status& read_status() const { return read_status_; }
+
+ private:
+  std::string path_;
+  FileSystem* files_ = nullptr;
+  std::string head_;
+  uint64_t size_ = 0;
+  Status read_status_;
+};
 
 // Where the program itself ends in an executable of `file_size` bytes: past its last section
 // and symbol table as its ELF or PE headers give them. Anything after is appended data. Fails

@@ -58,21 +58,12 @@ int extract(const ExtractArguments& a) {
   }
   // Read a part at a time, as the installer reads itself: memory holds the texts and one part,
   // never the whole program. A read that fails is a file fault, never taken for damage.
-  uint64_t size = 0;
-  std::string head;
-  const Status opened = read_file_part(installer, 0, 4096, &head, &size);
+  ExecutableFile program;
+  const Status opened = program.open(installer);
   if (!opened.ok()) return file_fault(opened.message());
-  Status read_status;
-  const ExecutableReader reader = [&](uint64_t offset, size_t count, std::string* bytes) {
-    if (offset <= head.size() && count <= head.size() - offset) {
-      *bytes = head.substr(static_cast<size_t>(offset), count);
-      return true;
-    }
-    uint64_t ignored = 0;
-    const Status status = read_file_part(installer, offset, count, bytes, &ignored);
-    if (!status.ok() && read_status.ok()) read_status = status;
-    return status.ok();
-  };
+  const uint64_t size = program.size();
+  const ExecutableReader reader = program.reader();
+  const std::string& head = program.head();
   const std::string not_installer =
       installer + " is not a scenario installer (neither the shipped installer program nor " +
       "one made by 'scenario-tool package'): nothing written";
@@ -85,7 +76,7 @@ int extract(const ExtractArguments& a) {
   ScenarioPayload payload;
   std::string why;
   const PayloadFound found = find_payload(reader, size, &payload, &why);
-  if (!read_status.ok()) return file_fault(read_status.message());
+  if (!program.read_status().ok()) return file_fault(program.read_status().message());
   switch (found) {
     case PayloadFound::kFound:
       break;
@@ -100,7 +91,7 @@ int extract(const ExtractArguments& a) {
       bool marked = false;
       std::string part;
       for (uint64_t at = 0; !marked && at < size; at += kPart - (mark.size() - 1)) {
-        if (!reader(at, kPart, &part)) return file_fault(read_status.message());
+        if (!reader(at, kPart, &part)) return file_fault(program.read_status().message());
         marked = part.find(mark) != std::string::npos;
         if (part.size() < kPart) break;
       }
