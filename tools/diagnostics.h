@@ -64,6 +64,30 @@ class ShownSource {
   std::vector<size_t> line_starts_;
 };
 
+// One edit of a repair: `length` bytes at `offset` of the diagnostic's source become
+// `replacement`, bytes as the source holds them (Windows-1252). A length of 0 inserts.
+struct FixEdit {
+  size_t offset = 0;
+  size_t length = 0;
+  std::string replacement;
+};
+
+// The one sure repair of a diagnostic, which an editor or `check --fix` may apply as it stands.
+struct Fix {
+  std::string description;     // UTF-8, what it does: "insert ',' after 'pendenza'"
+  std::vector<FixEdit> edits;  // in the diagnostic's file, in rising offsets, not overlapping
+  std::string repaired_line;   // UTF-8, the source line as the fix leaves it, for people
+};
+
+// A note that points at a place of a source (the row a warning compares with, where the
+// reading stopped): `note` is its index in the diagnostic's notes.
+struct NotePlace {
+  size_t note = 0;
+  std::string file;  // the path as shown
+  int line = 0;      // from 1
+  int column = 0;    // from 1
+};
+
 // One diagnostic, whatever it came from (a problem the compiler recorded, a warning of the
 // lint, a text that cannot be written, a file that cannot be read), in the form every output
 // takes it from: text for people, JSON, SARIF, the route view's list of problems.
@@ -86,6 +110,9 @@ struct Diagnostic {
   std::string place;              // what stands before the level when there is no line: "cell 101"
   std::string after;              // lines shown after the excerpt ("    cells around ...")
   std::optional<int64_t> metres;  // where on the line, when it has a place there
+  int end_column = 0;             // one past the field's last character; 0 when it has no end
+  std::vector<NotePlace> note_places;
+  std::optional<Fix> fix;
 };
 
 Diagnostic problem_diagnostic(const Compilation& compiled, const Problem& problem,
