@@ -329,13 +329,14 @@ void explain_row_shape(const Compilation& c, const Problem& p, const ShownSource
     fix.repaired_line = repaired_excerpt(source, p.row_offset, fix.edits);
     d->fix = fix;
   } else {
-    d->message = "the " + keyword + " row has a field too few: it takes " + takes +
-                 ", and the next row's keyword '" +
+    const int missing = row.values_count() - stopped;
+    d->message = "the " + keyword + " row has " +
+                 (missing == 1 ? std::string("a field") : std::to_string(missing) + " fields") +
+                 " too few: it takes " + takes + ", and the next row's keyword '" +
                  utf8_from_windows_1252(printable(elided(at_fault, 40, 10))) +
                  "' stands where its " + row.names[stopped] + " should be";
     d->end_column = d->column + int(field.size());
-    d->notes = {listed(row, stopped) + (row.values_count() - stopped == 1 ? " is" : " are") +
-                " missing"};
+    d->notes = {listed(row, stopped) + (missing == 1 ? " is" : " are") + " missing"};
   }
   d->notes.push_back(stopped_note);
   d->note_places.push_back({d->notes.size() - 1, source.path(), stop.line, stop.column});

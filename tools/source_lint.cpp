@@ -805,10 +805,13 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
             if (keyword_name && !walker.eof()) {
               have_ahead = in.field_ahead(&ahead, &ahead_offset);
               if (without_letters(ahead)) {
-                out.push_back({name_offset, "station name that is a record keyword",
-                               "the station's name " + quoted(name) +
-                                   " is a record keyword: the station lacks its name and "
-                                   "swallowed the next record, which is lost"});
+                // At the row's keyword, where the name is missing.
+                out.push_back({offset, "station name that is a record keyword",
+                               "the " + quoted(f) +
+                                   " row lacks its name, its last value: the next record's "
+                                   "keyword " +
+                                   quoted(name) +
+                                   " is taken as the name, and that record is lost"});
               }
             }
             break;
