@@ -146,7 +146,8 @@ SourcesState check_in_memory(const CheckArguments& a, const std::string (&paths)
 }
 
 // `text` with the fixes of `fixes` made, all together: sorted by their first edit, those that
-// overlap one taken before them left out (said in `dropped`). `taken` gets those made.
+// overlap one taken before them left out (in `dropped`: the next round tries them again, when
+// their diagnostic is still there). `taken` gets those made.
 std::string with_fixes(const std::string& text, std::vector<Diagnostic> fixes,
                        std::vector<Diagnostic>* taken, std::vector<Diagnostic>* dropped) {
   // Each fix by the offset of its first edit.
@@ -262,8 +263,8 @@ bool fix_sources(const CheckArguments& a, std::string* report, bool* changed) {
         continue;
       }
       for (const Diagnostic& d : dropped) {
-        *report += "not fixed " + place(d) + ": " + d.fix->description +
-                   " (it overlaps a repair made there)\n";
+        *report += "put off " + place(d) + ": " + d.fix->description +
+                   " (it overlaps a repair made there; tried again after it)\n";
       }
       for (const Diagnostic& d : taken)
         *report += "fixed " + place(d) + ": " + d.fix->description + "\n";
