@@ -297,8 +297,8 @@ void explain_row_shape(const Compilation& c, const Problem& p, const ShownSource
   const std::string field = field_at(source.text(), p.row_offset);
   const size_t blank = field.find(' ');
   const std::string word = field.substr(0, blank);
-  const std::string rest =
-      blank == std::string::npos ? "" : field.substr(field.find_first_not_of(' ', blank));
+  const size_t after_blanks = field.find_first_not_of(' ', blank);
+  const std::string rest = after_blanks == std::string::npos ? "" : field.substr(after_blanks);
   const std::string at_fault = field_at(source.text(), p.offset);
   // Which value the reading stopped on: the failure names it.
   int stopped = -1;

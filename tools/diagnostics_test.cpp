@@ -157,6 +157,11 @@ TEST(DiagnosticsTest, EachErrorAnAuthorCanCause) {
        kLine + ":4:1: error 25: the 'pendenza' row has a field too few: it takes 2 values "
                "(position, gradient), and the next row's keyword 'pendenza' stands where its "
                "gradient should be"},
+      {"a blank before the comma of a row one field short",
+       line_source("pendenza , 100\r\npendenza, 200, 3\r\n"), train_source(""),
+       kLine + ":4:1: error 25: the 'pendenza ' row has a field too few: it takes 2 values "
+               "(position, gradient), and the next row's keyword 'pendenza' stands where its "
+               "gradient should be"},
       {"a decimal comma", line_source("pendenza, 100, 3,5\r\n"), train_source(""),
        kLine + ":4:16: warning: '3,5' is read as 3 followed by a stray field '5', which is passed "
                "over: a comma separates fields; for a fraction write '3.5' (read as 4)",
