@@ -200,6 +200,12 @@ Status read_file_part(const std::string& path, uint64_t offset, size_t size, std
   return Status::Ok();
 }
 
+Status may_write_file(const std::string& path, bool* may, FileSystem& files) {
+  const std::error_code error = files.may_write(path, may);
+  if (error) return failure("read", path, error);
+  return Status::Ok();
+}
+
 Status make_executable(const std::string& path, FileSystem& files) {
   bool directory;
   std::error_code error = files.stat_path(path, &directory);

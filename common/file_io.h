@@ -61,6 +61,10 @@ Status delete_file(const std::string& path, FileSystem& files = platform_file_sy
 // Whether a file or directory exists at `path`.
 bool file_exists(const std::string& path, FileSystem& files = platform_file_system());
 
+// Whether this user may write the file at `path` (fails when it cannot be told, or is missing).
+Status may_write_file(const std::string& path, bool* may,
+                      FileSystem& files = platform_file_system());
+
 // Whether `path` is an existing file that is not a directory.
 bool is_regular_file(const std::string& path, FileSystem& files = platform_file_system());
 

@@ -72,6 +72,9 @@ class FileSystem {
                                          std::vector<std::string>* names) = 0;
   // Lets whoever may read the file at `path` run it (POSIX); nothing on Windows.
   virtual std::error_code make_executable(const std::string& path) = 0;
+  // Whether this user may write the file at `path`: its permissions, and the owner's write
+  // permission even for root (POSIX); its read-only attribute (Windows).
+  virtual std::error_code may_write(const std::string& path, bool* may) = 0;
   // Takes the lock file at `path`, created when missing, waiting up to `wait_milliseconds`
   // while another process holds it; the lock is the system's, so a process that dies, even by
   // kill -9, lets it go. A lock file another user left is taken too, even when this one may not

@@ -151,6 +151,16 @@ class PosixFileSystem : public FileSystem {
     return {};
   }
 
+  std::error_code may_write(const std::string& path, bool* may) override {
+    // A file its owner may not write is read-only, for root too (who may write anything), as
+    // Windows's read-only attribute is.
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) return last_error();
+    *may = (info.st_mode & S_IWUSR) != 0 && access(path.c_str(), W_OK) == 0;
+    if (*may || errno == EACCES || errno == EROFS || errno == EPERM) return {};
+    return last_error();
+  }
+
   std::error_code make_executable(const std::string& path) override {
     struct stat info;
     if (stat(path.c_str(), &info) != 0) return last_error();

@@ -189,6 +189,13 @@ class WindowsFileSystem : public FileSystem {
     return {};
   }
 
+  std::error_code may_write(const std::string& path, bool* may) override {
+    const DWORD attributes = GetFileAttributesW(to_wide(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return last_error();
+    *may = (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+    return {};
+  }
+
   // Windows runs a file by its name.
   std::error_code make_executable(const std::string&) override { return {}; }
 

@@ -5,12 +5,14 @@
 // window around its column with the caret under the very byte of the field, every printed line
 // short, and at most the limit of warnings of each kind in full, the rest counted in one line.
 // The warnings and the compiler read the same rows, with the line plan or without it: where the
-// compiler's reading stopped on a field that is not a number, no warning lies further on.
+// compiler's reading stopped on a field that is not a number, no warning lies further on. A
+// repair's edits lie within the source, in rising offsets, none overlapping the one before.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -61,6 +63,18 @@ void check_places(const std::vector<SourceWarning>& warnings, const ShownSource&
   }
 }
 
+void check_fix(const std::optional<Fix>& fix, const std::string& text) {
+  if (!fix) return;
+  REQUIRE(!fix->edits.empty() && !fix->description.empty());
+  size_t end = 0;
+  for (const FixEdit& edit : fix->edits) {
+    REQUIRE(edit.offset >= end && edit.offset <= text.size() &&
+            edit.length <= text.size() - edit.offset);
+    end = edit.offset + edit.length;
+  }
+  REQUIRE(fix->repaired_line.size() <= 4 * (2 * kExcerptReach + 6) + 64);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -81,12 +95,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::set<std::string> kinds;
     for (const SourceWarning& w : warnings) kinds.insert(w.kind);
     std::string shown;
-    each_warning_diagnostic(warnings, *source, kMaxWarnings,
-                            [&shown](Diagnostic&& d) { shown += render_text(d, false); });
-    // Three lines for each warning shown, one for each kind that had more.
+    each_warning_diagnostic(warnings, *source, kMaxWarnings, [&](Diagnostic&& d) {
+      check_fix(d.fix, source->text());
+      shown += render_text(d, false);
+    });
+    // Three lines for each warning shown and two for its repair, one for each kind that had
+    // more.
     size_t lines;
     longest_line(shown, &lines);
-    REQUIRE(lines <= kinds.size() * (3 * kMaxWarnings + 1));
+    REQUIRE(lines <= kinds.size() * (5 * kMaxWarnings + 1));
     report += shown;
   }
 
@@ -96,7 +113,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Compilation compiled;
   memorizza_percorso(options, &compiled);
   for (const Problem& problem : compiled.log.problems) {
-    report += render_text(problem_diagnostic(compiled, problem, line, train, "C"), false);
+    const Diagnostic d = problem_diagnostic(compiled, problem, line, train, "C");
+    check_fix(d.fix, problem.source == ProblemSource::kTrainSource ? train.text() : line.text());
+    report += render_text(d, false);
   }
   // The warnings walk the rows as the compiler does: where its reading stopped on a field that
   // is not a number, theirs stopped too, so none lies past that field.

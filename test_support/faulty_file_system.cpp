@@ -103,6 +103,11 @@ std::error_code FaultyFileSystem::make_executable(const std::string& path) {
   return real_.make_executable(path);
 }
 
+std::error_code FaultyFileSystem::may_write(const std::string& path, bool* may) {
+  if (const std::error_code error = fault(FileOperation::kStat, path)) return error;
+  return real_.may_write(path, may);
+}
+
 Status FaultyFileSystem::lock_file(const std::string& path, int wait_milliseconds,
                                    const std::vector<std::string>* removed_on_signal,
                                    std::unique_ptr<FileLock>* lock) {

@@ -49,6 +49,7 @@ class FaultyFileSystem : public FileSystem {
   std::error_code list_directory(const std::string& directory,
                                  std::vector<std::string>* names) override;
   std::error_code make_executable(const std::string& path) override;
+  std::error_code may_write(const std::string& path, bool* may) override;
   Status lock_file(const std::string& path, int wait_milliseconds,
                    const std::vector<std::string>* removed_on_signal,
                    std::unique_ptr<FileLock>* lock) override;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <iterator>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -84,6 +86,7 @@ std::vector<Diagnostic> further_problems(const CheckArguments& a, const Compilat
       d.notes.insert(d.notes.begin(),
                      "past the first error: the compiler stops before this; it is met once the "
                      "rows at fault before it are mended");
+      for (NotePlace& place : d.note_places) ++place.note;
       found.push_back(d);
     }
     round = std::move(next);
@@ -92,9 +95,203 @@ std::vector<Diagnostic> further_problems(const CheckArguments& a, const Compilat
   return found;
 }
 
+// --fix: the repairs of both sources, each checked in memory before it is kept.
+
+// What one state of the two sources gives: its errors (code and message, which name metres
+// and fields, not bytes, so that they compare across repairs that move bytes), how many
+// diagnostics of each kind, and each source's diagnostics that carry a fix.
+struct SourcesState {
+  std::multiset<std::string> errors;
+  std::map<std::string, size_t> kinds;
+  std::vector<Diagnostic> fixes[2];
+};
+
+SourcesState check_in_memory(const CheckArguments& a, const std::string (&paths)[2],
+                             const std::string (&texts)[2]) {
+  SourcesState state;
+  const ShownSource line(paths[0], texts[0]), train(paths[1], texts[1]);
+  const ShownSource* sources[2] = {&line, &train};
+  const std::vector<SourceWarning> warnings[2] = {lint_line_source(texts[0], !a.no_plan),
+                                                  lint_train_source(texts[1])};
+  for (int f = 0; f < 2; ++f) {
+    for (const SourceWarning& w : warnings[f]) {
+      ++state.kinds[w.kind];
+      if (w.fix != nullptr && !w.fix->edits.empty())
+        state.fixes[f].push_back(warning_diagnostic(w, *sources[f]));
+    }
+  }
+  CompileOptions options = in_memory_options(a.common.scenario, texts[0], texts[1]);
+  options.build_plan = !a.no_plan;
+  options.keep_rows = texts[0].size() + texts[1].size() <= (size_t(16) << 20);
+  Compilation compiled;
+  memorizza_percorso(options, &compiled);
+  const std::string cells_path = path_in(a.common.directory, track_cells_name(a.common.scenario));
+  std::vector<Diagnostic> problems;
+  for (const Problem& p : compiled.log.problems) {
+    problems.push_back(problem_diagnostic(compiled, p, line, train, cells_path));
+  }
+  for (Diagnostic& d : further_problems(a, compiled, line, train, cells_path)) {
+    problems.push_back(std::move(d));
+  }
+  for (Diagnostic& d : problems) {
+    if (d.level == Diagnostic::Level::kError) state.errors.insert(d.code + " " + d.message);
+    ++state.kinds[d.code];
+    if (!d.fix || d.fix->edits.empty()) continue;
+    if (d.file == paths[0])
+      state.fixes[0].push_back(std::move(d));
+    else if (d.file == paths[1])
+      state.fixes[1].push_back(std::move(d));
+  }
+  return state;
+}
+
+// `text` with the fixes of `fixes` made, all together: sorted by their first edit, those that
+// overlap one taken before them left out (in `dropped`: the next round tries them again, when
+// their diagnostic is still there). `taken` gets those made.
+std::string with_fixes(const std::string& text, std::vector<Diagnostic> fixes,
+                       std::vector<Diagnostic>* taken, std::vector<Diagnostic>* dropped) {
+  // Each fix by the offset of its first edit.
+  std::vector<std::pair<size_t, size_t>> order;
+  for (size_t i = 0; i < fixes.size(); ++i) order.emplace_back(fixes[i].fix->edits[0].offset, i);
+  std::stable_sort(order.begin(), order.end());
+  bool any = false;                      // whether an edit was taken
+  size_t last_end = 0, last_length = 0;  // where the last edit taken ends, and its length
+  for (const auto& entry : order) {
+    Diagnostic& d = fixes[entry.second];
+    // Within the text, in rising offsets, each past the one before: two edits touching the
+    // same byte, or two insertions at one place, overlap.
+    bool fits = true, seen = any;
+    size_t end = last_end, length = last_length;
+    for (const FixEdit& edit : d.fix->edits) {
+      fits = fits && edit.offset <= text.size() && edit.length <= text.size() - edit.offset &&
+             (!seen || edit.offset > end || (edit.offset == end && length > 0 && edit.length > 0));
+      seen = true;
+      end = edit.offset + edit.length;
+      length = edit.length;
+    }
+    if (!fits) {
+      dropped->push_back(std::move(d));
+      continue;
+    }
+    any = true;
+    last_end = end;
+    last_length = length;
+    taken->push_back(std::move(d));
+  }
+  std::vector<const FixEdit*> edits;
+  for (const Diagnostic& d : *taken) {
+    for (const FixEdit& edit : d.fix->edits) edits.push_back(&edit);
+  }
+  std::string repaired;
+  size_t at = 0;
+  for (const FixEdit* edit : edits) {
+    repaired.append(text, at, edit->offset - at);
+    repaired += edit->replacement;
+    at = edit->offset + edit->length;
+  }
+  return repaired + text.substr(at);
+}
+
+// Applies to the sources in DIR the repairs their diagnostics carry, under the folder's lock
+// (held by the caller). A source's repairs are made in memory all together, then the two
+// sources are checked in memory: they are kept only when that gives no error the sources did
+// not have and fewer diagnostics of the kinds they mend; otherwise that source keeps its bytes,
+// and the report says why. Repairs may bring to light what a stopped reading hid (a comma
+// inserted lets the reading go on to the rows after it): the rounds go on, at most ten, while
+// they mend something. Each source changed is written as a whole, its old bytes first kept
+// beside it as <name>.orig (never over one already there: that source is then left as it is).
+// Each change is reported in `report`; `changed` says whether a source was written; false when
+// a file could not be written.
+bool fix_sources(const CheckArguments& a, std::string* report, bool* changed) {
+  const std::string names[2] = {line_source_name(a.common.scenario),
+                                train_source_name(a.common.scenario)};
+  std::string paths[2], texts[2], originals[2];
+  bool open[2];  // whether the source may be repaired
+  std::string refusals[2];
+  for (int f = 0; f < 2; ++f) {
+    paths[f] = path_in(a.common.directory, names[f]);
+    bool may = false;
+    open[f] = read_file(paths[f], &texts[f]).ok();
+    originals[f] = texts[f];
+    if (!open[f]) continue;  // the check after this says why
+    if (file_exists(paths[f] + ".orig")) {
+      refusals[f] = names[f] +
+                    ".orig is already there, and the original it keeps is never replaced; move "
+                    "it away to fix this source";
+    } else if (!may_write_file(paths[f], &may).ok() || !may) {
+      refusals[f] = "it is read-only";
+    }
+  }
+  SourcesState state = check_in_memory(a, paths, texts);
+  // A source that cannot be repaired is named only when it has something to repair.
+  for (int f = 0; f < 2; ++f) {
+    if (refusals[f].empty()) continue;
+    open[f] = false;
+    if (!state.fixes[f].empty()) *report += "not fixed " + paths[f] + ": " + refusals[f] + "\n";
+  }
+  const std::multiset<std::string> first_errors = state.errors;
+  for (int round = 0; round < 10; ++round) {
+    bool mended = false;
+    for (int f = 0; f < 2; ++f) {
+      if (!open[f] || state.fixes[f].empty()) continue;
+      std::vector<Diagnostic> taken, dropped;
+      std::string candidates[2] = {texts[0], texts[1]};
+      candidates[f] = with_fixes(texts[f], state.fixes[f], &taken, &dropped);
+      SourcesState next = check_in_memory(a, paths, candidates);
+      std::set<std::string> kinds;
+      for (const Diagnostic& d : taken) kinds.insert(d.code);
+      size_t before = 0, after = 0;
+      for (const std::string& kind : kinds) {
+        before += state.kinds[kind];
+        after += next.kinds[kind];
+      }
+      std::multiset<std::string> new_errors;
+      std::set_difference(next.errors.begin(), next.errors.end(), first_errors.begin(),
+                          first_errors.end(), std::inserter(new_errors, new_errors.end()));
+      const ShownSource shown(paths[f], texts[f]);
+      const auto place = [&shown](const Diagnostic& d) {
+        return shown.path() + ":" + std::to_string(shown.locate(d.fix->edits.front().offset).line);
+      };
+      if (!new_errors.empty() || after >= before) {
+        *report +=
+            "not fixed " + paths[f] + ": " +
+            (!new_errors.empty() ? "with its repairs it would give an error it did not: error " +
+                                       *new_errors.begin()
+                                 : std::string("its repairs would not lessen what they mend")) +
+            "; it is left as it is\n";
+        open[f] = false;
+        continue;
+      }
+      for (const Diagnostic& d : dropped) {
+        *report += "put off " + place(d) + ": " + d.fix->description +
+                   " (it overlaps a repair made there; tried again after it)\n";
+      }
+      for (const Diagnostic& d : taken)
+        *report += "fixed " + place(d) + ": " + d.fix->description + "\n";
+      texts[f] = candidates[f];
+      state = std::move(next);
+      mended = true;
+    }
+    if (!mended) break;
+  }
+  for (int f = 0; f < 2; ++f) {
+    if (texts[f] == originals[f]) continue;
+    const Status kept = replace_file(paths[f] + ".orig", originals[f]);
+    const Status written = kept.ok() ? replace_file(paths[f], texts[f]) : kept;
+    if (!written.ok()) {
+      std::fprintf(stderr, "scenario-tool: %s\n", written.message().c_str());
+      return false;
+    }
+    *report += "wrote " + paths[f] + "; its old bytes are in " + names[f] + ".orig\n";
+    *changed = true;
+  }
+  return true;
+}
+
 // Checks the sources; with `compiling`, compiles them into their files too.
+// `fixed`: check --fix wrote repaired sources before this.
 int compile_sources(const CheckArguments& a, const CompileArguments* compiling,
-                    bool (*colour_terminal)()) {
+                    bool (*colour_terminal)(), bool fixed = false) {
   const CommonArguments& common = a.common;
   const bool write = compiling != nullptr;
   // Compiling writes: one run at a time in the folder, whatever its scenario, from before the
@@ -192,7 +389,8 @@ int compile_sources(const CheckArguments& a, const CompileArguments* compiling,
             "; the compiled files already in " + common.directory +
             " are kept (compile --force writes what the installer would)\n";
       } else {
-        results += "checked in memory: nothing written\n";
+        results += fixed ? "checked the repaired sources in memory: nothing else written\n"
+                         : "checked in memory: nothing written\n";
       }
       break;
   }
@@ -234,7 +432,27 @@ int compile_sources(const CheckArguments& a, const CompileArguments* compiling,
 }  // namespace
 
 int check(const CheckArguments& a, bool (*colour_terminal)()) {
-  return compile_sources(a, nullptr, colour_terminal);
+  if (!a.fix) return compile_sources(a, nullptr, colour_terminal);
+  // --fix writes the sources: one run at a time in the folder, as compile, from before they are
+  // read until they are checked as repaired.
+  const std::vector<std::string> written = {line_source_name(a.common.scenario),
+                                            train_source_name(a.common.scenario),
+                                            line_source_name(a.common.scenario) + ".orig",
+                                            train_source_name(a.common.scenario) + ".orig"};
+  FolderLock lock;
+  lock.clean_up_on_signals(first_temporary_paths(a.common.directory, written));
+  const Status locked =
+      lock.acquire(path_in(a.common.directory, lock_file_name()), kLockWaitMilliseconds);
+  if (!locked.ok()) return file_fault(locked.message());
+  remove_leftover_temporaries(a.common.directory, written);
+  std::string report;
+  bool changed = false;
+  const bool wrote = fix_sources(a, &report, &changed);
+  // The changes are results, on standard output, unless it holds a JSON or SARIF document.
+  std::fputs(report.c_str(), a.format == "text" ? stdout : stderr);
+  std::fflush(a.format == "text" ? stdout : stderr);
+  if (!wrote) return kExitFileFault;
+  return compile_sources(a, nullptr, colour_terminal, changed);
 }
 
 int compile(const CompileArguments& a, bool (*colour_terminal)()) {

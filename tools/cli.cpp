@@ -217,6 +217,7 @@ void declare_picture(CommandLine& line, PlotArguments* a, const char* file) {
 
 void declare_check(CommandLine& line, CheckArguments* a) {
   line.flag("--no-plan", &a->no_plan);
+  line.flag("--fix", &a->fix);
   declare_reporting(line, a);
 }
 

@@ -25,6 +25,7 @@ struct CheckArguments {
   bool werror = false;          // warnings are errors
   std::string color = "auto";   // --color: auto, always, never
   std::string format = "text";  // --format: text, json, sarif
+  bool fix = false;             // --fix (check only): apply the sure repairs to the sources
 };
 
 // compile: check's options, and how the files are written.

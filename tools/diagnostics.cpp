@@ -181,6 +181,10 @@ Excerpt ShownSource::excerpt(size_t offset) const {
   const size_t from = at - start > kExcerptReach ? at - kExcerptReach : start;
   const size_t to = end - at > kExcerptReach ? at + kExcerptReach : end;
   Excerpt shown;
+  shown.from = from;
+  shown.to = to;
+  shown.cut_before = from > start;
+  shown.cut_after = to < end;
   if (from > start) shown.text = "...";
   shown.caret = shown.text.size() + (at - from);
   shown.text.append(text_, from, to - from);
@@ -251,6 +255,95 @@ static std::string problem_meaning(const Compilation& c, const Problem& p) {
   }
 }
 
+namespace {
+
+// Whether `text` reads as a number: an optional sign, digits, an optional fraction.
+bool number_text(const std::string& text) {
+  size_t i = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+  const size_t digits = i;
+  while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
+  bool any = i > digits;
+  if (i < text.size() && text[i] == '.') {
+    const size_t fraction = ++i;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
+    any = any || i > fraction;
+  }
+  return any && i == text.size();
+}
+
+// "the a", "the a and the b", "the a, the b and the c".
+std::string listed(const RowGrammar& row, int from) {
+  std::string text;
+  const int count = row.values_count();
+  for (int i = from; i < count; ++i) {
+    text += std::string(i == from ? "" : i + 1 == count ? " and " : ", ") + "the " + row.names[i];
+  }
+  return text;
+}
+
+// A row that could not be read because of its own shape: a comma missing after its keyword (the
+// keyword field holds the keyword and a number: the values were read one field on), or a field
+// too few (the next row's keyword stands where a number was expected). The error then stands
+// at the row's keyword, where the author must type; where the reading stopped becomes a note
+// pointing there. A missing comma has one sure repair; a missing value has none.
+void explain_row_shape(const Compilation& c, const Problem& p, const ShownSource& source,
+                       Diagnostic* d) {
+  if (p.code != kRunTimeFailure || p.row == nullptr || p.row_offset == Problem::kNoOffset ||
+      p.offset == Problem::kNoOffset || p.row_offset >= p.offset ||
+      p.offset > source.text().size()) {
+    return;
+  }
+  const RowGrammar& row = *p.row;
+  const std::string field = field_at(source.text(), p.row_offset);
+  const size_t blank = field.find(' ');
+  const std::string word = field.substr(0, blank);
+  const size_t after_blanks = field.find_first_not_of(' ', blank);
+  const std::string rest = after_blanks == std::string::npos ? "" : field.substr(after_blanks);
+  const std::string at_fault = field_at(source.text(), p.offset);
+  // Which value the reading stopped on: the failure names it.
+  int stopped = -1;
+  for (int i = 0; i < row.values_count(); ++i) {
+    const std::string name = row.names[i];
+    if (c.log.failure_message.compare(0, name.size() + 1, name + ":") == 0) stopped = i;
+  }
+  const bool missing_comma = row.part != SourcePart::kGeneral && number_text(rest);
+  if (!missing_comma && (stopped < 0 || !starts_a_row(at_fault))) return;
+  const std::string keyword =
+      "'" + utf8_from_windows_1252(printable(elided(missing_comma ? word : field, 40, 10))) + "'";
+  const std::string takes =
+      formatted("%d value%s (", row.values_count(), row.values_count() == 1 ? "" : "s") +
+      row.values + ")";
+  const LineAndColumn stop = source.locate(p.offset);
+  const std::string stopped_note =
+      formatted("the reading stopped at line %d, column %d: ", stop.line, stop.column) +
+      printable(elided(c.log.failure_message, 160, 40));
+  place_at(source, p.row_offset, d);
+  if (missing_comma) {
+    d->message = "a comma is missing after " + keyword + ": its field holds the row's " +
+                 row.names[0] + " too, so the row's values were read one field on";
+    d->end_column = d->column + int(blank);
+    d->notes = {keyword + " takes " + takes};
+    Fix fix;
+    fix.description = "insert ',' after " + keyword;
+    fix.edits = {{p.row_offset + blank, 0, ","}};
+    fix.repaired_line = repaired_excerpt(source, p.row_offset, fix.edits);
+    d->fix = fix;
+  } else {
+    const int missing = row.values_count() - stopped;
+    d->message = "the " + keyword + " row has " +
+                 (missing == 1 ? std::string("a field") : std::to_string(missing) + " fields") +
+                 " too few: it takes " + takes + ", and the next row's keyword '" +
+                 utf8_from_windows_1252(printable(elided(at_fault, 40, 10))) +
+                 "' stands where its " + row.names[stopped] + " should be";
+    d->end_column = d->column + int(field.size());
+    d->notes = {listed(row, stopped) + (missing == 1 ? " is" : " are") + " missing"};
+  }
+  d->notes.push_back(stopped_note);
+  d->note_places.push_back({d->notes.size() - 1, source.path(), stop.line, stop.column});
+}
+
+}  // namespace
+
 static Diagnostic recorded_diagnostic(const Compilation& compiled, const Problem& problem,
                                       const ShownSource& line_source,
                                       const ShownSource& train_source,
@@ -293,6 +386,7 @@ static Diagnostic recorded_diagnostic(const Compilation& compiled, const Problem
       problem.field_offset != Problem::kNoOffset ? problem.field_offset : problem.offset;
   if (offset == Problem::kNoOffset || offset > source->text().size()) return d;
   place_at(*source, offset, &d);
+  explain_row_shape(compiled, problem, *source, &d);
   return d;
 }
 
@@ -304,6 +398,25 @@ Diagnostic problem_diagnostic(const Compilation& compiled, const Problem& proble
   return d;
 }
 
+std::string repaired_excerpt(const ShownSource& source, size_t offset,
+                             const std::vector<FixEdit>& edits) {
+  const Excerpt shown = source.excerpt(offset);
+  // The shown bytes with every edit that falls within them made.
+  std::string bytes;
+  size_t at = shown.from;
+  for (const FixEdit& edit : edits) {
+    if (edit.offset < at || edit.offset > shown.to || edit.length > shown.to - edit.offset) {
+      continue;
+    }
+    bytes.append(source.text(), at, edit.offset - at);
+    bytes += edit.replacement;
+    at = edit.offset + edit.length;
+  }
+  bytes.append(source.text(), at, shown.to - at);
+  return printable_utf8_from_windows_1252((shown.cut_before ? "..." : "") + bytes +
+                                          (shown.cut_after ? "..." : ""));
+}
+
 Diagnostic warning_diagnostic(const SourceWarning& warning, const ShownSource& source) {
   Diagnostic d;
   d.level = Diagnostic::Level::kWarning;
@@ -311,6 +424,10 @@ Diagnostic warning_diagnostic(const SourceWarning& warning, const ShownSource& s
   d.message = utf8_from_windows_1252(warning.message);
   d.file = source.path();
   place_at(source, warning.offset, &d);
+  if (warning.fix != nullptr) {
+    d.fix = *warning.fix;
+    d.fix->repaired_line = repaired_excerpt(source, warning.offset, d.fix->edits);
+  }
   return d;
 }
 
@@ -393,6 +510,11 @@ std::string render_text(const Diagnostic& d, bool color) {
   }
   for (const std::string& note : d.notes)
     out += "    " + paint("1;36", "note:") + " " + note + "\n";
+  // The repair, with the line as it leaves it, under the line as it stands.
+  if (d.fix) {
+    out += "    " + paint("1;32", "help:") + " " + d.fix->description + "\n";
+    if (!d.fix->repaired_line.empty()) out += "    " + d.fix->repaired_line + "\n";
+  }
   return out + d.after;
 }
 

@@ -41,6 +41,8 @@ constexpr size_t kExcerptReach = 60;
 struct Excerpt {
   std::string text;
   size_t caret;
+  size_t from = 0, to = 0;  // the offsets in the source of the bytes shown, from and up to
+  bool cut_before = false, cut_after = false;  // whether "..." stands for the rest of the line
 };
 
 // A source as the tool read it: its path as shown, its bytes (empty when missing), and where each
@@ -119,8 +121,14 @@ Diagnostic problem_diagnostic(const Compilation& compiled, const Problem& proble
                               const ShownSource& line_source, const ShownSource& train_source,
                               const std::string& cells_path);
 
+// The line of `source` holding `offset` as `edits` (in rising offsets) leave it: the excerpt
+// shown of it around `offset`, with the edits that fall within it made, in UTF-8.
+std::string repaired_excerpt(const ShownSource& source, size_t offset,
+                             const std::vector<FixEdit>& edits);
+
 // A warning of the lint as a diagnostic, placed at its offset in `source`; its message is
-// Windows-1252, as the source's own bytes.
+// Windows-1252, as the source's own bytes. Its fix, when it has one, comes with its repaired
+// line.
 Diagnostic warning_diagnostic(const SourceWarning& warning, const ShownSource& source);
 
 // The warnings of one source in order, at most `max_per_kind` of each kind (0: all), then for

@@ -1,5 +1,6 @@
 // What scenario-tool says about broken sources: one case per error code an author can cause,
-// each with the exact first line expected, file, line and column included.
+// and per authoring mistake it warns of or repairs, each with the exact first line expected,
+// file, line and column included, the repair offered and the exit status.
 #include "tools/diagnostics.h"
 
 #include <gtest/gtest.h>
@@ -24,15 +25,23 @@ std::string train_source(const std::string& records) {
   return "[generale]\r\nvelocita, 0, 70\r\n" + records + "[fine]\r\n";
 }
 
-// The tool's output for the two sources (either may be absent), with the directory as "DIR".
-std::string report(const std::string* line, const std::string& train) {
+// The tool's output for the two sources (either may be absent), with the directory as "DIR",
+// and its exit status.
+std::string report(const std::string* line, const std::string& train, int* status = nullptr) {
   TempDir dir;
   if (line != nullptr) write_file_bytes(dir.file("Viterbo_Attigliano_linea.txt"), *line);
   write_file_bytes(dir.file("Viterbo_Attigliano_7545-.txt"), train);
   // The diagnostics (standard error) before the results (standard output), as a terminal shows
   // them.
   const ProcessResult result = run_tool({"check", dir.path()});
+  if (status != nullptr) *status = result.exit_status;
   return replace_all(result.err + result.out, dir.path(), "DIR");
+}
+
+// The first repair a report offers ("insert ',' after 'pendenza'"); empty when none.
+std::string first_help(const std::string& out) {
+  const size_t at = out.find("    help: ");
+  return at == std::string::npos ? "" : out.substr(at + 10, out.find('\n', at) - at - 10);
 }
 
 }  // namespace
@@ -44,7 +53,9 @@ TEST(DiagnosticsTest, EachErrorAnAuthorCanCause) {
     const char* what;
     std::string line;
     std::string train;
-    std::string first;  // the first line of the report
+    std::string first;     // the first line of the report
+    std::string fix = "";  // the repair it offers, if any
+    int status = 2;        // the exit status
   } cases[] = {
       {"no [generale]", "[fine]\r\nx\r\n", train_source(""),
        kLine + ": error 102: the line source has no [generale] section"},
@@ -135,11 +146,55 @@ TEST(DiagnosticsTest, EachErrorAnAuthorCanCause) {
        kTrain +
            ":3:1: error 15: position 57000 m lies beyond the track cells: on a route of 50000 m "
            "the last position a feature may take is 56900 m (a station's, 56200 m), at 57000 m"},
+      // The mistakes of writing: each at the row or field the author must mend.
+      {"a comma missing after a keyword", line_source("pendenza 100, 5\r\npendenza, 200, 3\r\n"),
+       train_source(""),
+       kLine + ":4:1: error 25: a comma is missing after 'pendenza': its field holds the row's "
+               "gradient position too, so the row's values were read one field on",
+       "insert ',' after 'pendenza'"},
+      {"a row one field short", line_source("pendenza, 100\r\npendenza, 200, 3\r\n"),
+       train_source(""),
+       kLine + ":4:1: error 25: the 'pendenza' row has a field too few: it takes 2 values "
+               "(position, gradient), and the next row's keyword 'pendenza' stands where its "
+               "gradient should be"},
+      {"a blank before the comma of a row one field short",
+       line_source("pendenza , 100\r\npendenza, 200, 3\r\n"), train_source(""),
+       kLine + ":4:1: error 25: the 'pendenza ' row has a field too few: it takes 2 values "
+               "(position, gradient), and the next row's keyword 'pendenza' stands where its "
+               "gradient should be"},
+      {"a decimal comma", line_source("pendenza, 100, 3,5\r\n"), train_source(""),
+       kLine + ":4:16: warning: '3,5' is read as 3 followed by a stray field '5', which is passed "
+               "over: a comma separates fields; for a fraction write '3.5' (read as 4)",
+       "replace '3,5' with '3.5'", 0},
+      {"a tab before a keyword", line_source("\tpendenza, 100, 3\r\n"), train_source(""),
+       kLine + ":4:1: warning: a tab in the field '\\tpendenza': only blanks are skipped before a "
+               "field, so the tab is kept as part of it (a keyword still matches; a number would "
+               "not be one, a text shows it); use blanks",
+       "replace the tab with a blank", 0},
+      {"tabs in a number", line_source("pendenza,\t\t100, 3\r\n"), train_source(""),
+       kLine + ":4:10: warning: a tab in the number field '\\t\\t100': only blanks are skipped "
+               "around a number, so the field is not a number; use blanks",
+       "replace the 2 tabs with blanks"},
+      {"a station's name in UTF-8", line_source(""),
+       train_source(replace_all(station, ", A\r\n", ", Citt\xc3\xa0\r\n")),
+       kTrain + ":3:58: warning: the station's name 'Citt\xc3\x83\xc2\xa0' is UTF-8: the simulator "
+                "reads Windows-1252 and shows it as written here; saved in Windows-1252 it would "
+                "read 'Citt\xc3\xa0'",
+       "write 'Citt\xc3\xa0' in Windows-1252", 0},
+      {"a comma in a station's name", line_source(""),
+       train_source(replace_all(station, ", A\r\n", ", Orte, Scalo\r\n")),
+       kTrain + ":3:64: warning: the station's name 'Orte' seems to go on in 'Scalo': a name "
+                "ends at a comma, so the rest is a field of its own, passed over; write the name "
+                "without a comma",
+       "take the comma out of the name: 'Orte Scalo'", 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    const std::string out = report(&c.line, c.train);
+    int status = -1;
+    const std::string out = report(&c.line, c.train, &status);
     EXPECT_EQ(out.substr(0, out.find('\n')), c.first) << out;
+    EXPECT_EQ(first_help(out), c.fix) << out;
+    EXPECT_EQ(status, c.status) << out;
   }
 }
 
@@ -257,18 +312,22 @@ TEST(DiagnosticsTest, RootCausesAndEveryProblemInOneRun) {
        train_source(signal),
        {kLine + ":4:1: error 15:", kTrain + ":3:1: error 15: the reading of the train source "
                                             "stops here only because the line source ended"}},
-      {"a missing comma after the keyword",
+      {"a missing comma after the keyword: the error at the keyword, the stop in a note",
        line_source("pendenza  500,   3\r\n"),
        train_source(""),
-       {"error 25:", "note: the row began at line 4 with 'pendenza  500', which takes 2 values",
-        "note: is a comma missing after the keyword?"}},
-      {"a row with a field too few",
+       {kLine + ":4:1: error 25: a comma is missing after 'pendenza'",
+        "note: 'pendenza' takes 2 values (position, gradient)",
+        "note: the reading stopped at line 5, column 1: gradient: \"[fine]\" is not a number",
+        "help: insert ',' after 'pendenza'\n    pendenza,  500,   3\n",
+        "error code 25 (row at 500 m): a comma is missing after 'pendenza'"}},
+      {"a row with a field too few: the error at its keyword, naming what is missing",
        line_source(""),
        train_source("stazione, 1000, 12, 400, 0,0,0, 0,0,0, 0,0,0, 0, 10\r\nvelocita, 0, 70\r\n"),
-       {kTrain +
-            ":4:1: error 25: the reading stopped: station minutes: \"velocita\" is not a number",
-        "note: the row began at line 3 with 'stazione', which takes 17 values",
-        "note: a number was expected where the next row's keyword stands"}},
+       {kTrain + ":3:1: error 25: the 'stazione' row has 3 fields too few: it takes 17 values",
+        "where its station minutes should be",
+        "note: the station minutes, the station seconds and the station name are missing",
+        "note: the reading stopped at line 4, column 1: station minutes: \"velocita\" is not a "
+        "number"}},
       {"a problem without a position names its row's",
        line_source(""),
        train_source("stazione, 0, 12, 100, 0,0,0, 0,0,0, 0,0,0, 0, 10,0,0, A\r\n"),
@@ -281,6 +340,105 @@ TEST(DiagnosticsTest, RootCausesAndEveryProblemInOneRun) {
     for (const std::string& piece : c.lines) {
       at = out.find(piece, at);
       ASSERT_NE(at, std::string::npos) << piece << "\n" << out;
+    }
+  }
+}
+
+TEST(DiagnosticsTest, FixAppliesOnlyRepairsThatCheck) {
+  const std::string station = "stazione, 1000, 12, 400, 0,0,0, 0,0,0, 0,0,0, 0, 10,0,0, ";
+  const std::string far = replace_all(replace_all(station, "1000,", "3000,"), "10,0,0", "10,5,0");
+  // A comma missing, a decimal comma and a tab in the line source (the last two hidden behind
+  // the first, whose reading stops); UTF-8 text after a tab (two repairs of one field: the
+  // second waits for the first) and a comma in a name in the train source.
+  const std::string mixed_line = line_source(
+      "pendenza 100, 5\r\npendenza, 200, 12,0\r\n\tcartello_indicatore, 2100, (Cippo)\r\n");
+  const std::string mixed_train =
+      train_source(station + "\tCitt\xc3\xa0\r\n" + far + "Orte, Scalo\r\n");
+  const std::string line_name = "Viterbo_Attigliano_linea.txt";
+  const std::string train_name = "Viterbo_Attigliano_7545-.txt";
+  enum Setting { kAsItIs, kReadOnly, kEarlierOriginal };
+  const struct {
+    const char* what;
+    std::string line, train;
+    Setting setting;
+    std::vector<std::string> out;  // pieces of standard output, in order
+    int status;
+    bool changed;  // whether the sources were repaired
+  } cases[] = {
+      {"mixed mistakes, some found only once others are mended",
+       mixed_line,
+       mixed_train,
+       kAsItIs,
+       {"fixed DIR/" + line_name + ":4: insert ',' after 'pendenza'",
+        "put off DIR/" + train_name + ":3: write '\\tCitt\xc3\xa0' in Windows-1252 (it overlaps",
+        "fixed DIR/" + train_name + ":3: replace the tab with a blank",
+        "fixed DIR/" + train_name + ":4: take the comma out of the name: 'Orte Scalo'",
+        "fixed DIR/" + line_name + ":5: replace '12,0' with '12.0'",
+        "fixed DIR/" + line_name + ":6: replace the tab with a blank",
+        "fixed DIR/" + train_name + ":3: write 'Citt\xc3\xa0' in Windows-1252",
+        "wrote DIR/" + line_name + "; its old bytes are in " + line_name + ".orig",
+        "wrote DIR/" + train_name + "; its old bytes are in " + train_name + ".orig",
+        "checked the repaired sources in memory", "error_code=0"},
+       0,
+       true},
+      {"a repair whose sources give a new error",
+       line_source("montagna 56000, 60000, 2\r\n"),
+       train_source(""),
+       kAsItIs,
+       {"not fixed DIR/" + line_name +
+            ": with its repairs it would give an error it did not: "
+            "error 15 the tunnel starting at 56000 m",
+        "checked in memory: nothing written", "error_code=25"},
+       2,
+       false},
+      {"a read-only source",
+       mixed_line,
+       train_source(""),
+       kReadOnly,
+       {"not fixed DIR/" + line_name + ": it is read-only", "error_code=25"},
+       2,
+       false},
+      {"an original kept earlier",
+       mixed_line,
+       train_source(""),
+       kEarlierOriginal,
+       {"not fixed DIR/" + line_name + ": " + line_name + ".orig is already there",
+        "error_code=25"},
+       2,
+       false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    write_file_bytes(dir.file(line_name), c.line);
+    write_file_bytes(dir.file(train_name), c.train);
+    if (c.setting == kEarlierOriginal) write_file_bytes(dir.file(line_name + ".orig"), "earlier");
+    if (c.setting == kReadOnly) {
+      std::filesystem::permissions(dir.file(line_name), std::filesystem::perms::owner_write,
+                                   std::filesystem::perm_options::remove);
+    }
+    const ProcessResult fixed = run_tool({"check", dir.path(), "--fix"});
+    const std::string out = replace_all(fixed.out, dir.path(), "DIR");
+    size_t at = 0;
+    for (const std::string& piece : c.out) {
+      at = out.find(piece, at);
+      ASSERT_NE(at, std::string::npos) << piece << "\n" << out << fixed.err;
+    }
+    EXPECT_EQ(fixed.exit_status, c.status) << out << fixed.err;
+    if (c.changed) {
+      // The old bytes beside the new, and the repaired sources check cleanly.
+      EXPECT_EQ(read_file_bytes(dir.file(line_name + ".orig")), c.line);
+      EXPECT_EQ(read_file_bytes(dir.file(train_name + ".orig")), c.train);
+      const ProcessResult again = run_tool({"check", dir.path()});
+      EXPECT_EQ(again.exit_status, 0) << again.err;
+      EXPECT_EQ(again.err, "");
+    } else {
+      EXPECT_EQ(read_file_bytes(dir.file(line_name)), c.line);
+      EXPECT_EQ(std::filesystem::exists(dir.file(line_name + ".orig")),
+                c.setting == kEarlierOriginal);
+      if (c.setting == kEarlierOriginal) {
+        EXPECT_EQ(read_file_bytes(dir.file(line_name + ".orig")), "earlier");
+      }
     }
   }
 }

@@ -439,10 +439,11 @@ TEST(ScenarioToolTest, NamesWhatIsWrongWithTheFiles) {
         {"Monte_7545-.txt", train}},
        {"--line", "Monte"},
        2,
-       "DIR/Monte_linea.txt:5:1: error 25: the reading stopped: tunnel kind: \"[fine]\" is not a "
-       "number",
-       "error code 25 (row at 1000 m): the reading stopped: tunnel kind: \"[fine]\" is not a "
-       "number\nerror_code=25 error_position=1000"},
+       "DIR/Monte_linea.txt:4:1: error 25: a comma is missing after 'montagna': its field holds "
+       "the row's tunnel start too, so the row's values were read one field on",
+       "error code 25 (row at 1000 m): a comma is missing after 'montagna': its field holds the "
+       "row's tunnel start too, so the row's values were read one field on\nerror_code=25 "
+       "error_position=1000"},
       {"a curve keyword with its digit after a blank",
        {{"Monte_linea.txt", line + "curva destra 4, 700, x\r\n[fine]\r\n"},
         {"Monte_7545-.txt", train}},

@@ -14,6 +14,7 @@
 #include "compiler/keywords.h"
 #include "compiler/row_walker.h"
 #include "compiler/source_grammar.h"
+#include "tools/diagnostics.h"
 #include "tools/words.h"
 
 namespace {
@@ -35,6 +36,32 @@ bool without_letters(const std::string& field) {
 // A field quoted in a warning: a long one is cut short.
 std::string quoted(const std::string& field) {
   return "'" + printable(elided(field, 40, 10)) + "'";
+}
+
+// A field quoted in a fix's description, which is UTF-8.
+std::string quoted_utf8(const std::string& field) {
+  return utf8_from_windows_1252(quoted(field));
+}
+
+std::shared_ptr<const Fix> make_fix(std::string description, std::vector<FixEdit> edits) {
+  auto fix = std::make_shared<Fix>();
+  fix->description = std::move(description);
+  fix->edits = std::move(edits);
+  return fix;
+}
+
+// The repair of the tabs among the `size` bytes at `offset` of `text`: each becomes a blank.
+// Null when there is none there.
+std::shared_ptr<const Fix> tabs_fix(const std::string& text, size_t offset, size_t size) {
+  std::vector<FixEdit> edits;
+  for (size_t i = offset; i < text.size() && i - offset < size; ++i) {
+    if (text[i] == '\t') edits.push_back({i, 1, " "});
+  }
+  if (edits.empty()) return nullptr;
+  const std::string description =
+      edits.size() == 1 ? "replace the tab with a blank"
+                        : "replace the " + std::to_string(edits.size()) + " tabs with blanks";
+  return make_fix(description, std::move(edits));
 }
 
 // How far from `keyword` a field may be to count as a misspelling of it.
@@ -207,8 +234,9 @@ const Number* minutes_past_59(const Number& minutes, const Number& seconds) {
 
 // Text the simulator shows: a text in UTF-8 (with a character beyond ASCII) would show as other
 // characters, since the simulator reads Windows-1252.
-void check_shown_text(const std::string& text, size_t offset, const char* what,
-                      std::vector<SourceWarning>* out) {
+// `source` is the whole source, `offset` where the text's field begins in it.
+void check_shown_text(const std::string& source, const std::string& text, size_t offset,
+                      const char* what, std::vector<SourceWarning>* out) {
   bool beyond_ascii = false;
   for (char c : text) beyond_ascii |= static_cast<unsigned char>(c) >= 0x80;
   if (!beyond_ascii || !is_utf8(text)) return;
@@ -217,6 +245,12 @@ void check_shown_text(const std::string& text, size_t offset, const char* what,
                   std::string(what) + " " + quoted(text) +
                       " is UTF-8: the simulator reads Windows-1252 and shows it as written here" +
                       (meant ? "; saved in Windows-1252 it would read " + quoted(*meant) : "")});
+  // The repair writes the text in Windows-1252, where the field holds it as it was read (a
+  // quoted one has its quote first).
+  if (meant && offset <= source.size() && source.compare(offset, text.size(), text) == 0) {
+    out->back().fix = make_fix("write " + quoted_utf8(*meant) + " in Windows-1252",
+                               {{offset, text.size(), *meant}});
+  }
 }
 
 // The numbers of the row being read, each found by its name in the grammar.
@@ -280,7 +314,8 @@ class Fields {
         out_.push_back({in_.value_offset() + tab, "tab in a field",
                         "a tab in the number field " + quoted(token) +
                             ": only blanks are skipped around a number, so the field is not a "
-                            "number; use blanks"});
+                            "number; use blanks",
+                        tabs_fix(text_, in_.value_offset(), token.size())});
       }
       throw;
     }
@@ -344,8 +379,9 @@ class Fields {
                           std::to_string(before.value) + " followed by a stray field '" + *field +
                           "', which is passed over: a comma separates fields; for a fraction "
                           "write '" +
-                          meant + "' (read as " + std::to_string(rounding.read_i32("number")) +
-                          ")"});
+                          meant + "' (read as " + std::to_string(rounding.read_i32("number")) + ")",
+                      make_fix("replace '" + written + "," + *field + "' with '" + meant + "'",
+                               {{before_end, 1, "."}})});
     }
     return true;
   }
@@ -366,11 +402,15 @@ class Fields {
     const size_t tab = field.find('\t');
     if (tab == std::string::npos) return;
     const bool quote = in_.value_offset() < text_.size() && text_[in_.value_offset()] == '"';
-    out_.push_back({in_.value_offset() + (quote ? 1 : 0) + tab, "tab in a field",
+    const size_t start = in_.value_offset() + (quote ? 1 : 0);
+    out_.push_back({start + tab, "tab in a field",
                     "a tab in the field " + quoted(field) +
                         ": only blanks are skipped before a field, so the tab is kept as part of "
                         "it (a keyword still matches; a number would not be one, a text shows "
-                        "it); use blanks"});
+                        "it); use blanks",
+                    start <= text_.size() && text_.compare(start, field.size(), field) == 0
+                        ? tabs_fix(text_, start, field.size())
+                        : nullptr});
   }
 
   const std::string& text_;
@@ -576,7 +616,7 @@ std::vector<SourceWarning> lint_line_source(const std::string& text, bool plan_b
               keyword_text.open = row_started_by(SourcePart::kFeatures, board) != nullptr;
               keyword_text.text = board;
               keyword_text.offset = board_offset;
-              check_shown_text(board, board_offset, "the signboard's text", &out);
+              check_shown_text(text, board, board_offset, "the signboard's text", &out);
             }
             break;
           }
@@ -735,7 +775,7 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
                              "the station's name " + quoted(name) + " " + why +
                                  "; the station shows no name of its own"});
             } else if (!keyword_name) {
-              check_shown_text(name, name_offset, "the station's name", &out);
+              check_shown_text(text, name, name_offset, "the station's name", &out);
             }
             // A name with a comma in it: its rest is a field of its own, on the same line.
             const size_t name_end = text.find_first_of(",\r\n", name_offset);
@@ -745,11 +785,19 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
               have_ahead = in.field_ahead(&ahead, &ahead_offset);
               if (have_ahead && !starts_a_row(ahead) && !is_section_header(ahead) &&
                   !without_letters(ahead) && !looks_like_comment(ahead) && !contains(ahead, "-")) {
-                out.push_back({ahead_offset, "station name with a comma",
-                               "the station's name " + quoted(name) + " seems to go on in " +
-                                   quoted(ahead) +
-                                   ": a name ends at a comma, so the rest is a field of its "
-                                   "own, passed over; write the name without a comma"});
+                // The repair takes the comma out, or a blank takes its place where none
+                // follows it: only when the rest comes right after it, past blanks.
+                const bool next = text.find_first_not_of(' ', name_end + 1) == ahead_offset;
+                const bool blank = text.compare(name_end + 1, 1, " ") == 0;
+                const std::string joined = name + " " + ahead;
+                out.push_back(
+                    {ahead_offset, "station name with a comma",
+                     "the station's name " + quoted(name) + " seems to go on in " + quoted(ahead) +
+                         ": a name ends at a comma, so the rest is a field of its "
+                         "own, passed over; write the name without a comma",
+                     next ? make_fix("take the comma out of the name: " + quoted_utf8(joined),
+                                     {{name_end, 1, blank ? "" : " "}})
+                          : nullptr});
                 ahead_is_name_part = true;
               }
             }
@@ -757,10 +805,13 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
             if (keyword_name && !walker.eof()) {
               have_ahead = in.field_ahead(&ahead, &ahead_offset);
               if (without_letters(ahead)) {
-                out.push_back({name_offset, "station name that is a record keyword",
-                               "the station's name " + quoted(name) +
-                                   " is a record keyword: the station lacks its name and "
-                                   "swallowed the next record, which is lost"});
+                // At the row's keyword, where the name is missing.
+                out.push_back({offset, "station name that is a record keyword",
+                               "the " + quoted(f) +
+                                   " row lacks its name, its last value: the next record's "
+                                   "keyword " +
+                                   quoted(name) +
+                                   " is taken as the name, and that record is lost"});
               }
             }
             break;

@@ -8,8 +8,11 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
+
+struct Fix;  // tools/diagnostics.h
 
 // One warning as the lint records it, kept small, for a source may hold millions: it becomes a
 // Diagnostic (level warning, the kind as its code) only when it is written
@@ -18,6 +21,10 @@ struct SourceWarning {
   size_t offset;     // where the field in question begins
   std::string kind;  // what kind of warning, in a few words; warnings of a kind share it
   std::string message;
+  // The warning's one sure repair, when it has one (a decimal comma, a tab, UTF-8 text that
+  // Windows-1252 can hold, a comma in a station name); its repaired line is made with the
+  // diagnostic. Shared, so that a warning without one costs a null pointer.
+  std::shared_ptr<const Fix> fix = nullptr;
 };
 
 // `plan_built`: whether the compilation builds the line plan; without it the compiler passes a

@@ -66,8 +66,9 @@ TEST(SourceLintTest, EachWarningInTheToolsReport) {
       {"a station without its name", general + "[fine]\r\n",
        train_start +
            "stazione, 1000, 12, 400, 0,0,0, 0,0,0, 0,0,0, 0, 10,0,0\r\nvelocita, 2000, 80\r\n[fine]\r\n",
-       "DIR/Viterbo_Attigliano_7545-.txt:4:1: warning: the station's name 'velocita' is a record "
-       "keyword: the station lacks its name and swallowed the next record, which is lost"},
+       "DIR/Viterbo_Attigliano_7545-.txt:3:1: warning: the 'stazione' row lacks its name, its "
+       "last value: the next record's keyword 'velocita' is taken as the name, and that record is "
+       "lost"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
