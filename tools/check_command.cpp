@@ -84,6 +84,7 @@ std::vector<Diagnostic> further_problems(const CheckArguments& a, const Compilat
       d.notes.insert(d.notes.begin(),
                      "past the first error: the compiler stops before this; it is met once the "
                      "rows at fault before it are mended");
+      for (NotePlace& place : d.note_places) ++place.note;
       found.push_back(d);
     }
     round = std::move(next);

@@ -18,6 +18,9 @@ struct SourceWarning {
   size_t offset;     // where the field in question begins
   std::string kind;  // what kind of warning, in a few words; warnings of a kind share it
   std::string message;
+  // How many bytes from `offset` the warning is about; 0: the field there, up to its comma or
+  // line end.
+  size_t length = 0;
 };
 
 // `plan_built`: whether the compilation builds the line plan; without it the compiler passes a
