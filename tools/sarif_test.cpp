@@ -369,6 +369,16 @@ TEST(SarifTest, RealRunsAreValidSarif) {
              related["message"]["text"].get<std::string>().compare(0, 18, "the row began at l"), 0);
          EXPECT_EQ(related["physicalLocation"]["region"]["startLine"], 6);
        }},
+      {"a decimal comma: the warning spans the number and its stray field",
+       line_source("pendenza, 500, 2,5\r\n"),
+       {},
+       [](const Json& log, const std::string&) {
+         const Json* r = result_of(log, "decimal-comma");
+         ASSERT_NE(r, nullptr);
+         const Json& region = r->at("locations")[0]["physicalLocation"]["region"];
+         EXPECT_EQ(region["startColumn"], 16);
+         EXPECT_EQ(region["endColumn"], 19);  // "2,5"
+       }},
       {"--werror: the warning's own rule, at the level of an error",
        line_source("pendenze, 500, 3\r\n"),
        {"--werror"},

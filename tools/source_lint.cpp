@@ -280,7 +280,8 @@ class Fields {
         out_.push_back({in_.value_offset() + tab, "tab in a field",
                         "a tab in the number field " + quoted(token) +
                             ": only blanks are skipped around a number, so the field is not a "
-                            "number; use blanks"});
+                            "number; use blanks",
+                        1});
       }
       throw;
     }
@@ -344,8 +345,8 @@ class Fields {
                           std::to_string(before.value) + " followed by a stray field '" + *field +
                           "', which is passed over: a comma separates fields; for a fraction "
                           "write '" +
-                          meant + "' (read as " + std::to_string(rounding.read_i32("number")) +
-                          ")"});
+                          meant + "' (read as " + std::to_string(rounding.read_i32("number")) + ")",
+                      in_.value_offset() + field->size() - before.offset});
     }
     return true;
   }
@@ -370,7 +371,8 @@ class Fields {
                     "a tab in the field " + quoted(field) +
                         ": only blanks are skipped before a field, so the tab is kept as part of "
                         "it (a keyword still matches; a number would not be one, a text shows "
-                        "it); use blanks"});
+                        "it); use blanks",
+                    1});
   }
 
   const std::string& text_;
