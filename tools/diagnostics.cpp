@@ -13,6 +13,7 @@
 #include "compiler/error_codes.h"
 #include "compiler/field_codec.h"
 #include "compiler/source_grammar.h"
+#include "tools/diagnostic_rules.h"
 #include "tools/json_stream.h"
 #include "tools/words.h"
 #include "tools/wrong_files.h"
@@ -80,10 +81,11 @@ std::string row_place(const ShownSource& source, size_t offset) {
   return file_name_of(source.path()) + ":" + std::to_string(source.locate(offset).line);
 }
 
-// Further lines that lead from a problem to its cause.
-std::vector<std::string> problem_notes(const Compilation& c, const Problem& p,
-                                       const ShownSource& line, const ShownSource& train) {
-  std::vector<std::string> notes;
+// Further lines that lead from a problem to its cause, in `d`'s notes; the note on the row's
+// start points at it.
+void add_problem_notes(const Compilation& c, const Problem& p, const ShownSource& line,
+                       const ShownSource& train, Diagnostic* d) {
+  std::vector<std::string>& notes = d->notes;
   const ShownSource* source = source_of(p, line, train);
   if (p.code == kRunTimeFailure && source != nullptr && p.row_offset != Problem::kNoOffset &&
       p.row_offset < p.offset && p.offset != Problem::kNoOffset) {
@@ -97,6 +99,8 @@ std::vector<std::string> problem_notes(const Compilation& c, const Problem& p,
       note +=
           formatted(", which takes %d value%s: ", values, values == 1 ? "" : "s") + shape->values;
     }
+    const LineAndColumn row_start = source->locate(p.row_offset);
+    d->note_places.push_back({notes.size(), source->path(), row_start.line, row_start.column});
     notes.push_back(note);
     const std::string at_fault = field_at(source->text(), p.offset);
     const size_t blank = keyword.find(' ');
@@ -130,7 +134,21 @@ std::vector<std::string> problem_notes(const Compilation& c, const Problem& p,
     }
     if (!around.empty()) notes.push_back("near it: " + around);
   }
-  return notes;
+}
+
+// One past the last character of the field that starts at `offset` of `source`, the column of
+// `offset` being `column`: the field runs to its comma or line end, blanks after it left out.
+// 0 when there is no field there, or it is too long to be one (a runaway line).
+int field_end_column(const ShownSource& source, size_t offset, int column) {
+  constexpr size_t kLongestField = size_t(64) << 10;
+  const std::string& text = source.text();
+  size_t end = offset;
+  while (end < text.size() && text[end] != ',' && text[end] != '\r' && text[end] != '\n') {
+    if (end - offset >= kLongestField) return 0;
+    ++end;
+  }
+  while (end > offset && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
+  return end > offset ? column + int(end - offset) : 0;
 }
 
 // The line and column of `offset` in `source`, and the excerpt shown under the diagnostic.
@@ -352,7 +370,7 @@ static Diagnostic recorded_diagnostic(const Compilation& compiled, const Problem
   d.level = Diagnostic::Level::kError;
   d.code = std::to_string(problem.code);
   d.message = problem_meaning(compiled, problem) + at_position(compiled, problem);
-  d.notes = problem_notes(compiled, problem, line_source, train_source);
+  add_problem_notes(compiled, problem, line_source, train_source, &d);
   if (problem.positioned) d.metres = problem.position;
   if (problem.source == ProblemSource::kTrackCells) {
     d.metres = int64_t(problem.cell) * kCellMetres;
@@ -377,6 +395,7 @@ static Diagnostic recorded_diagnostic(const Compilation& compiled, const Problem
                       "multiples of 50 m",
                       kChainageFlagMetres);
       place_at(line_source, row.offset, &d);
+      d.end_column = field_end_column(line_source, row.offset, d.column);
       return d;
     }
   }
@@ -386,6 +405,7 @@ static Diagnostic recorded_diagnostic(const Compilation& compiled, const Problem
       problem.field_offset != Problem::kNoOffset ? problem.field_offset : problem.offset;
   if (offset == Problem::kNoOffset || offset > source->text().size()) return d;
   place_at(*source, offset, &d);
+  d.end_column = field_end_column(*source, offset, d.column);
   explain_row_shape(compiled, problem, *source, &d);
   return d;
 }
@@ -428,6 +448,10 @@ Diagnostic warning_diagnostic(const SourceWarning& warning, const ShownSource& s
     d.fix = *warning.fix;
     d.fix->repaired_line = repaired_excerpt(source, warning.offset, d.fix->edits);
   }
+  d.end_column =
+      warning.length > 0 && warning.offset < source.text().size()
+          ? d.column + int(std::min(warning.length, source.text().size() - warning.offset))
+          : field_end_column(source, warning.offset, d.column);
   return d;
 }
 
@@ -481,6 +505,7 @@ void each_warning_diagnostic(const std::vector<Diagnostic>& warnings, const std:
 void apply_werror(Diagnostic* d) {
   if (d->level != Diagnostic::Level::kWarning) return;
   d->level = Diagnostic::Level::kError;
+  d->warning_kind = d->code;
   d->code = "werror";
   d->message = "(--werror) " + d->message;
 }
@@ -545,6 +570,50 @@ std::string file_uri(const std::string& path) {
   return out;
 }
 
+// The id of a diagnostic's rule: under --werror, the warning's.
+std::string rule_of(const Diagnostic& d) {
+  return rule_id(d.warning_kind.empty() ? d.code : d.warning_kind);
+}
+
+// Where a fix's edit starts, when it lies on the diagnostic's own line within what its excerpt
+// shows of it (a line's columns are known from the diagnostic's own); none otherwise.
+std::optional<LineAndColumn> edit_start(const Diagnostic& d, const FixEdit& edit) {
+  if (!d.has_excerpt || d.line <= 0 || d.offset == Problem::kNoOffset) return std::nullopt;
+  const std::string& shown = d.excerpt_bytes;
+  // The excerpt's own bytes, without the "..." where the line was cut.
+  const size_t first = shown.compare(0, 3, "...") == 0 && d.caret >= 3 ? 3 : 0;
+  size_t last = shown.size();
+  if (last >= first + 3 && d.caret <= last - 3 && shown.compare(last - 3, 3, "...") == 0) last -= 3;
+  if (d.caret < first || d.caret > last) return std::nullopt;
+  if (edit.offset < d.offset ? d.offset - edit.offset > d.caret - first
+                             : edit.offset - d.offset > last - d.caret) {
+    return std::nullopt;
+  }
+  // Its index in `shown`.
+  const size_t at = edit.offset < d.offset ? d.caret - (d.offset - edit.offset)
+                                           : d.caret + (edit.offset - d.offset);
+  if (edit.length > last - at) return std::nullopt;
+  return LineAndColumn{d.line, int(int64_t(d.column) + int64_t(edit.offset) - int64_t(d.offset))};
+}
+
+// A diagnostic's fix for JSON: its edits in bytes of the source, their replacements as UTF-8,
+// and where each starts when it is known.
+nlohmann::ordered_json json_fix(const Diagnostic& d) {
+  if (!d.fix) return nullptr;
+  nlohmann::ordered_json edits = nlohmann::ordered_json::array();
+  for (const FixEdit& edit : d.fix->edits) {
+    const std::optional<LineAndColumn> at = edit_start(d, edit);
+    edits.push_back({{"offset", edit.offset},
+                     {"length", edit.length},
+                     {"replacement", utf8_from_windows_1252(edit.replacement)},
+                     {"line", at ? nlohmann::ordered_json(at->line) : nullptr},
+                     {"column", at ? nlohmann::ordered_json(at->column) : nullptr}});
+  }
+  return {{"description", d.fix->description},
+          {"edits", edits},
+          {"repaired_line", d.fix->repaired_line}};
+}
+
 // The documents are written with JsonStream, in the layout of nlohmann-json's dump(2). A source
 // may hold any bytes, and so may what a message quotes of it: bytes that are not UTF-8 are
 // written as U+FFFD.
@@ -561,6 +630,13 @@ class JsonDocument : public DiagnosticDocument {
     const bool error = d.level == Diagnostic::Level::kError;
     if (error) ++errors_;
     ++count_;
+    nlohmann::ordered_json note_places = nlohmann::ordered_json::array();
+    for (const NotePlace& place : d.note_places) {
+      note_places.push_back({{"note", place.note},
+                             {"file", place.file},
+                             {"line", place.line},
+                             {"column", place.column}});
+    }
     diagnostics_->element({{"level", error ? "error" : "warning"},
                            {"file", d.file},
                            {"line", d.line},
@@ -568,7 +644,11 @@ class JsonDocument : public DiagnosticDocument {
                            {"code", d.code},
                            {"message", d.message},
                            {"notes", d.notes},
-                           {"past_first_error", d.past_first_error}});
+                           {"past_first_error", d.past_first_error},
+                           {"rule", rule_of(d)},
+                           {"end_column", d.end_column},
+                           {"note_places", note_places},
+                           {"fix", json_fix(d)}});
   }
 
   void finish(std::optional<int32_t> error_code, int32_t error_position) override {
@@ -594,6 +674,30 @@ class JsonDocument : public DiagnosticDocument {
   size_t count_ = 0;
 };
 
+// A diagnostic's fix as SARIF's: each edit's region in bytes of the file as it is stored
+// (Windows-1252, one byte a character), and by line and columns too where its start is known.
+nlohmann::ordered_json sarif_fixes(const Diagnostic& d) {
+  nlohmann::ordered_json replacements = nlohmann::ordered_json::array();
+  for (const FixEdit& edit : d.fix->edits) {
+    nlohmann::ordered_json region;
+    if (const std::optional<LineAndColumn> at = edit_start(d, edit)) {
+      region["startLine"] = at->line;
+      region["startColumn"] = at->column;
+      region["endColumn"] = at->column + int(edit.length);
+    }
+    region["byteOffset"] = edit.offset;
+    region["byteLength"] = edit.length;
+    replacements.push_back(
+        {{"deletedRegion", region},
+         {"insertedContent", {{"text", utf8_from_windows_1252(edit.replacement)}}}});
+  }
+  return nlohmann::ordered_json::array(
+      {{{"description", {{"text", d.fix->description}}},
+        {"artifactChanges",
+         nlohmann::ordered_json::array({{{"artifactLocation", {{"uri", file_uri(d.file)}}},
+                                         {"replacements", replacements}}})}}});
+}
+
 class SarifDocument : public DiagnosticDocument {
  public:
   SarifDocument(TextSink out, const std::string& version)
@@ -604,7 +708,19 @@ class SarifDocument : public DiagnosticDocument {
     runs_.emplace(out_, JsonStream::Kind::kArray, 1);
     runs_->begin_element();
     run_.emplace(out_, JsonStream::Kind::kObject, 2);
-    run_->member("tool", {{"driver", {{"name", "scenario-tool"}, {"version", version}}}});
+    nlohmann::ordered_json rules = nlohmann::ordered_json::array();
+    for (const DiagnosticRule& rule : diagnostic_rules()) {
+      rules.push_back({{"id", rule.id},
+                       {"shortDescription", {{"text", rule.short_description}}},
+                       {"fullDescription", {{"text", rule.full_description}}},
+                       {"help", {{"text", rule.help}}},
+                       {"defaultConfiguration", {{"level", rule.error ? "error" : "warning"}}}});
+    }
+    run_->member("tool",
+                 {{"driver", {{"name", "scenario-tool"}, {"version", version}, {"rules", rules}}}});
+    // A column counts the characters of its line, each one byte of a Windows-1252 source (or
+    // one character of a UTF-8 text package reads): each is one code point.
+    run_->member("columnKind", "unicodeCodePoints");
     run_->key("results");
     results_.emplace(out_, JsonStream::Kind::kArray, 3);
   }
@@ -613,20 +729,42 @@ class SarifDocument : public DiagnosticDocument {
     const bool error = d.level == Diagnostic::Level::kError;
     std::string text = d.message;
     for (const std::string& note : d.notes) text += "\n" + note;
-    // A diagnostic without a code (a text that cannot be written) belongs to no rule.
+    // A diagnostic without a code (a text that cannot be written) belongs to no rule; under
+    // --werror, a warning's rule stays its own, the result's level saying it counts as an error.
     nlohmann::ordered_json result;
-    if (!d.code.empty()) result["ruleId"] = error ? "error-" + d.code : "warning/" + d.code;
+    const std::string rule = rule_of(d);
+    if (!rule.empty()) {
+      result["ruleId"] = rule;
+      const size_t index = rule_index(d.warning_kind.empty() ? d.code : d.warning_kind);
+      if (index < diagnostic_rules().size()) result["ruleIndex"] = index;
+    }
     result["level"] = error ? "error" : "warning";
     result["message"] = {{"text", text}};
     if (!d.file.empty()) {
       nlohmann::ordered_json physical = {{"artifactLocation", {{"uri", file_uri(d.file)}}}};
-      if (d.line > 0) physical["region"] = {{"startLine", d.line}, {"startColumn", d.column}};
+      if (d.line > 0) {
+        physical["region"] = {{"startLine", d.line}, {"startColumn", d.column}};
+        if (d.end_column > d.column) physical["region"]["endColumn"] = d.end_column;
+      }
       nlohmann::ordered_json location = {{"physicalLocation", physical}};
       if (!d.place.empty()) {
         location["logicalLocations"] = nlohmann::ordered_json::array({{{"name", d.place}}});
       }
       result["locations"] = nlohmann::ordered_json::array({location});
     }
+    // The places the notes point at, each with its note.
+    nlohmann::ordered_json related = nlohmann::ordered_json::array();
+    for (const NotePlace& place : d.note_places) {
+      if (place.note >= d.notes.size() || place.file.empty() || place.line <= 0) continue;
+      related.push_back(
+          {{"id", related.size()},
+           {"physicalLocation",
+            {{"artifactLocation", {{"uri", file_uri(place.file)}}},
+             {"region", {{"startLine", place.line}, {"startColumn", std::max(place.column, 1)}}}}},
+           {"message", {{"text", d.notes[place.note]}}}});
+    }
+    if (!related.empty()) result["relatedLocations"] = related;
+    if (d.fix && !d.file.empty() && !d.fix->edits.empty()) result["fixes"] = sarif_fixes(d);
     result["properties"] = {{"notes", d.notes}, {"pastFirstError", d.past_first_error}};
     results_->element(result);
   }

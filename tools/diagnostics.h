@@ -115,6 +115,8 @@ struct Diagnostic {
   int end_column = 0;             // one past the field's last character; 0 when it has no end
   std::vector<NotePlace> note_places;
   std::optional<Fix> fix;
+  // With --werror, the kind of the warning this error was (its code is then "werror").
+  std::string warning_kind;
 };
 
 Diagnostic problem_diagnostic(const Compilation& compiled, const Problem& problem,
@@ -142,7 +144,7 @@ void each_warning_diagnostic(const std::vector<Diagnostic>& warnings, const std:
                              size_t max_per_kind, const std::function<void(Diagnostic&&)>& take);
 
 // What --werror makes of a diagnostic: a warning becomes an error of code "werror", its message
-// saying why; an error stays as it is.
+// saying why, its kind kept as its warning_kind; an error stays as it is.
 void apply_werror(Diagnostic* diagnostic);
 
 // A diagnostic as people read it, ended by a line end; with `color`, in the colours of the
@@ -166,9 +168,15 @@ class DiagnosticDocument {
   virtual void finish(std::optional<int32_t> error_code, int32_t error_position) = 0;
 };
 
-// JSON: {"diagnostics": [...], "errors", "warnings", "error_code", "error_position"}.
+// JSON: {"diagnostics": [...], "errors", "warnings", "error_code", "error_position"}; each
+// diagnostic with its level, file, line, column, code, message, notes, past_first_error, then
+// its rule's id (a warning's under --werror), end_column (0 when it has no end), note_places
+// and fix (null when it has none; its edits in bytes of the source and, where the edit lies on
+// the diagnostic's line, the line and column it starts at).
 std::unique_ptr<DiagnosticDocument> json_document(TextSink out);
-// A SARIF 2.1.0 log, the form editors and CI systems read.
+// A SARIF 2.1.0 log, the form editors and CI systems read: every rule of diagnostic_rules() in
+// the tool's driver, each result with its rule's id and index, the field's end, the places its
+// notes point at as related locations, and its fix.
 std::unique_ptr<DiagnosticDocument> sarif_document(TextSink out, const std::string& version);
 // The document --format asks for ("json", "sarif"), written to standard output; none for
 // "text", whose diagnostics go to standard error as render_text gives them.

@@ -315,7 +315,7 @@ class Fields {
                         "a tab in the number field " + quoted(token) +
                             ": only blanks are skipped around a number, so the field is not a "
                             "number; use blanks",
-                        tabs_fix(text_, in_.value_offset(), token.size())});
+                        tabs_fix(text_, in_.value_offset(), token.size()), 1});
       }
       throw;
     }
@@ -381,7 +381,8 @@ class Fields {
                           "write '" +
                           meant + "' (read as " + std::to_string(rounding.read_i32("number")) + ")",
                       make_fix("replace '" + written + "," + *field + "' with '" + meant + "'",
-                               {{before_end, 1, "."}})});
+                               {{before_end, 1, "."}}),
+                      in_.value_offset() + field->size() - before.offset});
     }
     return true;
   }
@@ -410,7 +411,8 @@ class Fields {
                         "it); use blanks",
                     start <= text_.size() && text_.compare(start, field.size(), field) == 0
                         ? tabs_fix(text_, start, field.size())
-                        : nullptr});
+                        : nullptr,
+                    1});
   }
 
   const std::string& text_;

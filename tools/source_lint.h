@@ -25,6 +25,9 @@ struct SourceWarning {
   // Windows-1252 can hold, a comma in a station name); its repaired line is made with the
   // diagnostic. Shared, so that a warning without one costs a null pointer.
   std::shared_ptr<const Fix> fix = nullptr;
+  // How many bytes from `offset` the warning is about; 0: the field there, up to its comma or
+  // line end.
+  size_t length = 0;
 };
 
 // `plan_built`: whether the compilation builds the line plan; without it the compiler passes a

@@ -32,6 +32,8 @@ std::string named(const ScenarioTable& table, const TimetableStation& s) {
 void add_notes(const ScenarioTable& table, const ShownSource& train, const char* role,
                const TimetableStation* other, const TimetableStation& station, Diagnostic* d) {
   if (other != nullptr) {
+    const LineAndColumn at = train.locate(other->offset);
+    d->note_places.push_back({d->notes.size(), train.path(), at.line, at.column});
     d->notes.push_back(utf8_from_windows_1252(
         formatted("%s: line %d, ", role, train.locate(other->offset).line) + named(table, *other) +
         formatted(" at %d m, ", int(other->position)) +

@@ -118,6 +118,7 @@ void missing_train_source(const ShownSource& line, const ShownSource& train, Dia
                                            line_name_of(line) + "_*-.txt)"
                                      : listing(others, "--train"));
   d->notes.clear();
+  d->note_places.clear();
 }
 
 void empty_source(const ShownSource& source, bool line, Diagnostic* d) {
@@ -128,6 +129,7 @@ void empty_source(const ShownSource& source, bool line, Diagnostic* d) {
                      : ": a train source begins with its [generale] section: 'numero vetture', "
                        "'percentuale massa frenata', 'sabbia', 'orologio'");
   d->notes.clear();
+  d->note_places.clear();
 }
 
 // The keyword field of the problem's row, up to its comma or line end (at most 200 bytes).
