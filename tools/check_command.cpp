@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <functional>
 #include <iterator>
-#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -98,11 +97,14 @@ std::vector<Diagnostic> further_problems(const CheckArguments& a, const Compilat
 // --fix: the repairs of both sources, each checked in memory before it is kept.
 
 // What one state of the two sources gives: its errors (code and message, which name metres
-// and fields, not bytes, so that they compare across repairs that move bytes), how many
-// diagnostics of each kind, and each source's diagnostics that carry a fix.
+// and fields, not bytes, so that they compare across repairs that move bytes), the kind and
+// line of each diagnostic, and each source's diagnostics that carry a fix.
 struct SourcesState {
   std::multiset<std::string> errors;
-  std::map<std::string, size_t> kinds;
+  // Each error's place: file (as shown) and line, beside its code and message.
+  std::vector<std::pair<std::string, std::pair<std::string, int>>> error_places;
+  // Each diagnostic's kind and place: file (as shown) and line.
+  std::vector<std::pair<std::string, std::pair<std::string, int>>> kind_places;
   std::vector<Diagnostic> fixes[2];
 };
 
@@ -115,7 +117,7 @@ SourcesState check_in_memory(const CheckArguments& a, const std::string (&paths)
                                                   lint_train_source(texts[1])};
   for (int f = 0; f < 2; ++f) {
     for (const SourceWarning& w : warnings[f]) {
-      ++state.kinds[w.kind];
+      state.kind_places.push_back({w.kind, {paths[f], sources[f]->locate(w.offset).line}});
       if (w.fix != nullptr && !w.fix->edits.empty())
         state.fixes[f].push_back(warning_diagnostic(w, *sources[f]));
     }
@@ -134,8 +136,11 @@ SourcesState check_in_memory(const CheckArguments& a, const std::string (&paths)
     problems.push_back(std::move(d));
   }
   for (Diagnostic& d : problems) {
-    if (d.level == Diagnostic::Level::kError) state.errors.insert(d.code + " " + d.message);
-    ++state.kinds[d.code];
+    if (d.level == Diagnostic::Level::kError) {
+      state.errors.insert(d.code + " " + d.message);
+      state.error_places.push_back({d.code + " " + d.message, {d.file, d.line}});
+    }
+    state.kind_places.push_back({d.code, {d.file, d.line}});
     if (!d.fix || d.fix->edits.empty()) continue;
     if (d.file == paths[0])
       state.fixes[0].push_back(std::move(d));
@@ -195,13 +200,13 @@ std::string with_fixes(const std::string& text, std::vector<Diagnostic> fixes,
 // Applies to the sources in DIR the repairs their diagnostics carry, under the folder's lock
 // (held by the caller). A source's repairs are made in memory all together, then the two
 // sources are checked in memory: they are kept only when that gives no error the sources did
-// not have and fewer diagnostics of the kinds they mend; otherwise that source keeps its bytes,
-// and the report says why. Repairs may bring to light what a stopped reading hid (a comma
-// inserted lets the reading go on to the rows after it): the rounds go on, at most ten, while
-// they mend something. Each source changed is written as a whole, its old bytes first kept
-// beside it as <name>.orig (never over one already there: that source is then left as it is).
-// Each change is reported in `report`; `changed` says whether a source was written; false when
-// a file could not be written.
+// not have on a line they touched, and fewer diagnostics there of the kinds they mend;
+// otherwise that source keeps its bytes, and the report says why. Repairs may bring to light what a
+// stopped reading hid (a comma inserted lets the reading go on to the rows after it): the rounds go
+// on, at most ten, while they mend something. Each source changed is written as a whole, its old
+// bytes first kept beside it as <name>.orig (never over one already there: that source is then left
+// as it is). Each change is reported in `report`; `changed` says whether a source was written;
+// false when a file could not be written.
 bool fix_sources(const CheckArguments& a, std::string* report, bool* changed) {
   const std::string names[2] = {line_source_name(a.common.scenario),
                                 train_source_name(a.common.scenario)};
@@ -238,17 +243,45 @@ bool fix_sources(const CheckArguments& a, std::string* report, bool* changed) {
       std::string candidates[2] = {texts[0], texts[1]};
       candidates[f] = with_fixes(texts[f], state.fixes[f], &taken, &dropped);
       SourcesState next = check_in_memory(a, paths, candidates);
-      std::set<std::string> kinds;
-      for (const Diagnostic& d : taken) kinds.insert(d.code);
-      size_t before = 0, after = 0;
-      for (const std::string& kind : kinds) {
-        before += state.kinds[kind];
-        after += next.kinds[kind];
-      }
       std::multiset<std::string> new_errors;
       std::set_difference(next.errors.begin(), next.errors.end(), first_errors.begin(),
                           first_errors.end(), std::inserter(new_errors, new_errors.end()));
       const ShownSource shown(paths[f], texts[f]);
+      // A repair is at fault for a new error on a line it touched. One elsewhere was there
+      // before, hidden behind a reading that stopped (a comma inserted lets the reading go on):
+      // it is not the repair's, and the check after this reports it. The repairs change no line
+      // ends, so lines are the same before and after them; one that did would answer for any
+      // new error.
+      std::set<int> touched;
+      bool moves_lines = false;
+      for (const Diagnostic& d : taken) {
+        for (const FixEdit& edit : d.fix->edits) {
+          const std::string gone = texts[f].substr(edit.offset, edit.length);
+          moves_lines = moves_lines || gone.find_first_of("\r\n") != std::string::npos ||
+                        edit.replacement.find_first_of("\r\n") != std::string::npos;
+          touched.insert(shown.locate(edit.offset).line);
+        }
+      }
+      for (auto e = new_errors.begin(); e != new_errors.end();) {
+        bool at_repair = moves_lines;
+        for (const auto& place : next.error_places) {
+          at_repair = at_repair || (place.first == *e && place.second.first == paths[f] &&
+                                    touched.count(place.second.second) > 0);
+        }
+        e = at_repair ? std::next(e) : new_errors.erase(e);
+      }
+      // What the repairs mend must lessen on the lines they touched.
+      std::set<std::string> kinds;
+      for (const Diagnostic& d : taken) kinds.insert(d.code);
+      const auto count_mended = [&](const SourcesState& of) {
+        size_t count = 0;
+        for (const auto& place : of.kind_places) {
+          count += kinds.count(place.first) > 0 && place.second.first == paths[f] &&
+                   (moves_lines || touched.count(place.second.second) > 0);
+        }
+        return count;
+      };
+      const size_t before = count_mended(state), after = count_mended(next);
       const auto place = [&shown](const Diagnostic& d) {
         return shown.path() + ":" + std::to_string(shown.locate(d.fix->edits.front().offset).line);
       };

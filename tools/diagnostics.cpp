@@ -313,9 +313,24 @@ void explain_row_shape(const Compilation& c, const Problem& p, const ShownSource
   }
   const RowGrammar& row = *p.row;
   const std::string field = field_at(source.text(), p.row_offset);
-  const size_t blank = field.find(' ');
+  // A keyword field that lost its comma holds the keyword, blanks and one number: the keyword
+  // is all before the first word that reads as a number ("lunghezza percorso 20000" as well
+  // as "pendenza 500"). A row whose first value comes with more numbers after it ("orologio
+  // 8 0 0") has no sure place for one comma, and gets none; nor does a curve, whose keyword field
+  // holds its curvature digit.
+  size_t blank = std::string::npos;
+  for (size_t at = field.find(' '); at != std::string::npos; at = field.find(' ', at + 1)) {
+    const size_t word_start = field.find_first_not_of(' ', at);
+    if (word_start == std::string::npos) break;
+    if (number_text(field.substr(word_start, field.find(' ', word_start) - word_start))) {
+      blank = at;
+      while (blank > 0 && field[blank - 1] == ' ') --blank;
+      break;
+    }
+  }
   const std::string word = field.substr(0, blank);
-  const size_t after_blanks = field.find_first_not_of(' ', blank);
+  const size_t after_blanks =
+      blank == std::string::npos ? std::string::npos : field.find_first_not_of(' ', blank);
   const std::string rest = after_blanks == std::string::npos ? "" : field.substr(after_blanks);
   const std::string at_fault = field_at(source.text(), p.offset);
   // Which value the reading stopped on: the failure names it.
@@ -324,7 +339,8 @@ void explain_row_shape(const Compilation& c, const Problem& p, const ShownSource
     const std::string name = row.names[i];
     if (c.log.failure_message.compare(0, name.size() + 1, name + ":") == 0) stopped = i;
   }
-  const bool missing_comma = row.part != SourcePart::kGeneral && number_text(rest);
+  const bool missing_comma =
+      row.id != RowId::kCurve && blank > 0 && number_text(rest) && row.matches(word);
   if (!missing_comma && (stopped < 0 || !starts_a_row(at_fault))) return;
   const std::string keyword =
       "'" + utf8_from_windows_1252(printable(elided(missing_comma ? word : field, 40, 10))) + "'";
@@ -354,7 +370,7 @@ void explain_row_shape(const Compilation& c, const Problem& p, const ShownSource
                  utf8_from_windows_1252(printable(elided(at_fault, 40, 10))) +
                  "' stands where its " + row.names[stopped] + " should be";
     d->end_column = d->column + int(field.size());
-    d->notes = {listed(row, stopped) + (missing == 1 ? " is" : " are") + " missing"};
+    d->notes = {"missing: " + listed(row, stopped)};
   }
   d->notes.push_back(stopped_note);
   d->note_places.push_back({d->notes.size() - 1, source.path(), stop.line, stop.column});
