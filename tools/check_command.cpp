@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -53,6 +54,7 @@ std::vector<Diagnostic> further_problems(const CheckArguments& a, const Compilat
   }
   std::set<std::string> seen;
   for (const Problem& p : first.log.problems) seen.insert(problem_key(p));
+  std::map<std::string, std::vector<int>> repeats;  // by code and words: the lines of repeats
   CompileOptions options = in_memory_options(a.common.scenario, line.text(), train.text());
   options.build_plan = !a.no_plan;
   options.keep_rows = true;
@@ -70,8 +72,23 @@ std::vector<Diagnostic> further_problems(const CheckArguments& a, const Compilat
     std::string& text = *texts[stop->source == ProblemSource::kLineSource ? 0 : 1];
     size_t from, to;
     if (!row_span(*stop, text, &from, &to)) break;
+    // A comma missing after a keyword, before a blank: the blank becomes the comma, so that the
+    // reading goes on as it will once the row is mended, every byte where it was. Any other row
+    // at fault is left out, its bytes blanked.
+    const Diagnostic stopped = problem_diagnostic(*previous, *stop, line, train, cells_path);
+    const FixEdit* comma =
+        stopped.fix && stopped.fix->edits.size() == 1 ? &stopped.fix->edits[0] : nullptr;
+    if (comma != nullptr &&
+        (comma->length != 0 || comma->replacement != "," || comma->offset < from ||
+         comma->offset >= to || text[comma->offset] != ' ')) {
+      comma = nullptr;
+    }
     bool changed = false;
-    for (size_t i = from; i < to; ++i) {
+    if (comma != nullptr) {
+      text[comma->offset] = ',';
+      changed = true;
+    }
+    for (size_t i = from; i < to && comma == nullptr; ++i) {
       if (text[i] != ' ') changed = true;
       text[i] = ' ';
     }
@@ -86,10 +103,30 @@ std::vector<Diagnostic> further_problems(const CheckArguments& a, const Compilat
                      "past the first error: the compiler stops before this; it is met once the "
                      "rows at fault before it are mended");
       for (NotePlace& place : d.note_places) ++place.note;
+      // The same words again (a required row left out is missed at each section after it)
+      // are one problem: counted on the first, with where else it stands.
+      const auto same = repeats.find(d.code + " " + d.message);
+      if (same != repeats.end()) {
+        same->second.push_back(d.line);
+        continue;
+      }
+      repeats[d.code + " " + d.message];
       found.push_back(d);
     }
     round = std::move(next);
     previous = round.get();
+  }
+  for (Diagnostic& d : found) {
+    const std::vector<int>& lines = repeats[d.code + " " + d.message];
+    if (lines.empty()) continue;
+    std::string where;
+    for (size_t i = 0; i < lines.size() && i < 5; ++i) {
+      where += (i == 0 ? "" : ", ") + std::to_string(lines[i]);
+    }
+    if (lines.size() > 5) where += ", ...";
+    d.notes.push_back(formatted("the same at %zu more place%s (line%s %s)", lines.size(),
+                                lines.size() == 1 ? "" : "s", lines.size() == 1 ? "" : "s",
+                                where.c_str()));
   }
   return found;
 }

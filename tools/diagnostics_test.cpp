@@ -400,8 +400,16 @@ TEST(DiagnosticsTest, FixAppliesOnlyRepairsThatCheck) {
         "checked the repaired sources in memory", "error_code=0"},
        0,
        true},
+      // In a source too big for check to look past its first error, the tunnel's own error,
+      // which the missing comma hid, is found only once the comma is in: a new error on the
+      // line repaired.
       {"a repair whose sources give a new error",
-       line_source("montagna 56000, 60000, 2\r\n"),
+       line_source("montagna 56000, 60000, 2\r\n" +
+                   [] {
+                     std::string rows;
+                     for (int i = 0; i < 130000; ++i) rows += "pendenza, 100, 0\r\n";
+                     return rows;
+                   }()),
        train_source(""),
        kAsItIs,
        {"not fixed DIR/" + line_name +
