@@ -228,6 +228,60 @@ TEST_F(WineTest, AuthorsToolDoesOnWindowsWhatItDoesOnLinux) {
       << unknown_on_windows.err;
 }
 
+// scenario-tool.exe's output to a pipe is the UTF-8 bytes, an accented folder name included,
+// and a folder may be given with forward slashes, on its drive or as a plain Linux path (Wine
+// takes it on the working directory's drive, Z:): an argument that starts with '/' is never an
+// option. Colour goes to a pipe only when asked for always.
+TEST_F(WineTest, AuthorsToolTakesSlashPathsAndWritesUtf8ToAPipe) {
+  TempDir root;
+  const std::string folder = root.file("Citt\xC3\xA0 Alta");
+  std::filesystem::create_directory(folder);
+  const ScenarioIdentity shipped{kShippedLineName, kShippedTrainNumber};
+  ASSERT_TRUE(dati_linea(folder, shipped).ok());
+  ASSERT_TRUE(dati_treno(folder, shipped).ok());
+  const std::string tool = kWindowsBuild + "/tools/scenario-tool.exe";
+  const std::string with_slashes = "Z:" + folder;
+  const struct {
+    const char* command;
+    std::string folder;
+    int status;
+    std::string out;
+  } cases[] = {
+      {"check", with_slashes, 0, "checked in memory: nothing written\r\n"},
+      {"check", folder, 0, "checked in memory: nothing written\r\n"},
+      {"compile", with_slashes, 0,
+       "wrote Viterbo_Attigliano_linea.dat, Viterbo_Attigliano_7545.sim, "
+       "Viterbo_Attigliano_7545.dat in " +
+           with_slashes + "\r\n"},
+      {"compile", folder, 0,
+       "wrote Viterbo_Attigliano_linea.dat, Viterbo_Attigliano_7545.sim, "
+       "Viterbo_Attigliano_7545.dat in " +
+           folder + "\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.command) + " " + c.folder);
+    std::vector<std::string> args = {wine_, tool, c.command, c.folder};
+    if (std::string(c.command) == "compile") args.push_back("--force");
+    const ProcessResult r = run_process(args, options());
+    ASSERT_TRUE(r.exited);
+    EXPECT_EQ(r.exit_status, c.status) << r.out << r.err;
+    EXPECT_EQ(r.out.substr(0, c.out.size()), c.out);
+    EXPECT_EQ(r.err, "");
+  }
+
+  // A mistake, coloured: the escape codes reach a pipe only with --color=always.
+  write_file_bytes(folder + "/Viterbo_Attigliano_7545-.txt", "[generale]\r\nvelocita, 0\r\n");
+  for (const char* when : {"--color=auto", "--color=always", "--color=never"}) {
+    SCOPED_TRACE(when);
+    const ProcessResult r = run_process({wine_, tool, "check", folder, when}, options());
+    ASSERT_TRUE(r.exited);
+    EXPECT_EQ(r.exit_status, 2) << r.out << r.err;
+    EXPECT_NE(r.err.find(folder), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("\033[1;31m") != std::string::npos, std::string(when) == "--color=always")
+        << r.err;
+  }
+}
+
 // extract knows the Windows installer program, on Windows and on Linux alike, and writes its
 // built-in texts byte for byte, into a folder with any name.
 TEST_F(WineTest, ExtractWritesTheWindowsInstallersTexts) {

@@ -13,6 +13,7 @@
 #include "common/file_path.h"
 #include "common/folder_lock.h"
 #include "tools/author_sources.h"
+#include "tools/console.h"
 #include "tools/exit_status.h"
 #include "tools/source_lint.h"
 #include "tools/timetable.h"
@@ -174,7 +175,7 @@ int compile_sources(const CheckArguments& a, const CompileArguments* compiling,
               : "the checksum slot of table entry 85 or of track cell 1 is already taken");
       break;
     case CompileEnd::kFileFault:
-      std::fprintf(stderr, "scenario-tool: %s\n", result.status.message().c_str());
+      write_output(Stream::kError, "scenario-tool: " + result.status.message() + "\n");
       break;
     case CompileEnd::kNothingCompiled:
       results += "nothing compiled: no compiled file written\n";
@@ -216,15 +217,15 @@ int compile_sources(const CheckArguments& a, const CompileArguments* compiling,
       report += formatted("%zu error%s, %zu warning%s\n", errors, errors == 1 ? "" : "s", warnings,
                           warnings == 1 ? "" : "s");
     }
-    std::fwrite(report.data(), 1, report.size(), stderr);
-    std::fflush(stderr);
-    std::fwrite(results.data(), 1, results.size(), stdout);
+    write_output(Stream::kError, report);
+    flush_output(Stream::kError);
     if (result.end == CompileEnd::kIntegrityError) {
-      std::printf("errore=%d\n", result.integrity_error);
+      results += formatted("errore=%d\n", result.integrity_error);
     } else if (compiler_ran) {
-      std::printf("%s\n", reported.words.c_str());
-      std::printf("error_code=%d error_position=%d\n", code, reported.position);
+      results += reported.words + "\n";
+      results += formatted("error_code=%d error_position=%d\n", code, reported.position);
     }
+    write_output(Stream::kOut, results);
   }
   if (result.end == CompileEnd::kIntegrityError) return kExitIntegrity;
   if (result.end == CompileEnd::kFileFault) return kExitFileFault;
