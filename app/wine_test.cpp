@@ -266,7 +266,9 @@ TEST_F(WineTest, AuthorsToolTakesSlashPathsAndWritesUtf8ToAPipe) {
     ASSERT_TRUE(r.exited);
     EXPECT_EQ(r.exit_status, c.status) << r.out << r.err;
     EXPECT_EQ(r.out.substr(0, c.out.size()), c.out);
-    EXPECT_EQ(r.err, "");
+    // The shipped timetable's warning, the folder as given in it.
+    EXPECT_EQ(r.err.substr(0, c.folder.size() + 44),
+              c.folder + "\\Viterbo_Attigliano_7545-.txt:22:1: warning:");
   }
 
   // A mistake, coloured: the escape codes reach a pipe only with --color=always.
@@ -279,6 +281,41 @@ TEST_F(WineTest, AuthorsToolTakesSlashPathsAndWritesUtf8ToAPipe) {
     EXPECT_NE(r.err.find(folder), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("\033[1;31m") != std::string::npos, std::string(when) == "--color=always")
         << r.err;
+  }
+}
+
+// scenario-tool.exe in a console of its own, as a user at a command prompt sees it: the
+// accented folder name reads right, no escape code shows, and the error is coloured (in the
+// console's own text colours, Wine's console showing the escape codes as text) only when colour
+// is wanted.
+TEST_F(WineTest, AuthorsToolInAConsoleShowsNamesAndColoursRight) {
+  TempDir root;
+  const std::string folder = root.file("Citt\xC3\xA0 Alta");
+  std::filesystem::create_directory(folder);
+  write_file_bytes(folder + "/L_1-.txt", "[generale]\r\nvelocita, 0\r\n");
+  const ScenarioIdentity identity{"L", "1"};
+  ASSERT_TRUE(dati_linea(folder, identity).ok());
+  const struct {
+    const char* when;
+    bool coloured;
+  } cases[] = {{"--color=auto", true}, {"--color=always", true}, {"--color=never", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.when);
+    const ProcessResult r = run_process(
+        {wine_, windows_program("console_reader.exe"), kWindowsBuild + "/tools/scenario-tool.exe",
+         "check", windows_path(folder), "--line", "L", "--train", "1", c.when},
+        options());
+    ASSERT_TRUE(r.exited);
+    ASSERT_EQ(r.exit_status, 0) << r.out;
+    EXPECT_NE(r.out.find("Citt\xC3\xA0 Alta\\L_1-.txt:2:11: error 25:"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("checked in memory: nothing written"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find('\033'), std::string::npos) << r.out;
+    // The first line, the error's, shows in more than one colour only when coloured.
+    const std::string first = r.out.substr(0, r.out.find('\n'));
+    const std::string colours = first.substr(first.find('\t') + 1);
+    EXPECT_EQ(colours.find(' ') != std::string::npos, c.coloured) << r.out;
+    EXPECT_NE(r.out.find("exit 2\n"), std::string::npos) << r.out;
   }
 }
 

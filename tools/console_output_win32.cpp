@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 #include <string>
 
 #include "common/windows_text.h"
@@ -43,9 +44,32 @@ void restore_consoles() {
   }
 }
 
+// Whether the console really acts on colour sequences. Some consoles (Wine's) take the
+// virtual-terminal mode and read it back on, yet show the sequences as text: a reset sequence,
+// which shows nothing where it is understood, is written once, and if the cursor moved it
+// showed as text and is wiped again.
+bool acts_on_sequences(HANDLE handle) {
+  CONSOLE_SCREEN_BUFFER_INFO before, after;
+  if (!GetConsoleScreenBufferInfo(handle, &before)) return false;
+  // Near the end of a line the test could wrap or scroll: there the text colours serve.
+  if (before.dwCursorPosition.X + 16 >= before.dwSize.X) return false;
+  static const wchar_t kReset[] = L"\033[0m";
+  DWORD written = 0;
+  if (!WriteConsoleW(handle, kReset, DWORD(std::wcslen(kReset)), &written, nullptr)) return false;
+  if (!GetConsoleScreenBufferInfo(handle, &after)) return false;
+  if (after.dwCursorPosition.X == before.dwCursorPosition.X &&
+      after.dwCursorPosition.Y == before.dwCursorPosition.Y) {
+    return true;
+  }
+  DWORD wiped = 0;
+  FillConsoleOutputCharacterW(handle, L' ', 16, before.dwCursorPosition, &wiped);
+  SetConsoleCursorPosition(handle, before.dwCursorPosition);
+  return false;
+}
+
 // A console shows colour sequences only once its virtual-terminal mode is on: this asks for it
-// and believes it only when the mode reads back with it, as some consoles accept the request
-// and go on showing the sequences as text. Without it, the console's text attributes colour.
+// and believes it only when the mode reads back with it and a sequence written shows nothing.
+// Otherwise the console's text attributes colour.
 Output& output(Stream stream) {
   Output& o = stream == Stream::kOut ? out_stream : error_stream;
   if (o.known) return o;
@@ -58,7 +82,8 @@ Output& output(Stream stream) {
   (void)restoring;
   DWORD mode = 0;
   o.terminal = SetConsoleMode(o.handle, o.original_mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) &&
-               GetConsoleMode(o.handle, &mode) && (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+               GetConsoleMode(o.handle, &mode) && (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) &&
+               acts_on_sequences(o.handle);
   if (!o.terminal) SetConsoleMode(o.handle, o.original_mode);
   CONSOLE_SCREEN_BUFFER_INFO info;
   if (GetConsoleScreenBufferInfo(o.handle, &info)) {
