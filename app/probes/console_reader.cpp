@@ -1,7 +1,8 @@
 // Test-only, Windows: runs the program argv[1] with the arguments after it in a console of its
 // own (made here), waits for it (up to 60 seconds), then prints, in UTF-8 to its own standard
 // output, the console's lines as they show on the screen, each with the text attributes its
-// characters show in (decimal, after a tab), and last "exit N". Lets the tests under Wine
+// characters show in (decimal, after a tab), and last "exit N, colours kept" (or "changed", when
+// the program left the console's text colours other than it found them). Lets the tests under Wine
 // see what a user at a console would see. Exits 1 when the console or the program fails.
 #define WIN32_LEAN_AND_MEAN
 #ifndef NOMINMAX
@@ -41,6 +42,8 @@ int wmain(int argc, wchar_t** argv) {
       CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                   &inherit, OPEN_EXISTING, 0, nullptr);
   if (screen == INVALID_HANDLE_VALUE) return 1;
+  CONSOLE_SCREEN_BUFFER_INFO before;
+  if (!GetConsoleScreenBufferInfo(screen, &before)) return 1;
   std::wstring command = quoted(argv[1]);
   for (int i = 2; i < argc; ++i) command += L" " + quoted(argv[i]);
   STARTUPINFOW start{};
@@ -74,6 +77,7 @@ int wmain(int argc, wchar_t** argv) {
     for (WORD a : shown) seen += (seen.empty() ? "" : " ") + std::to_string(a);
     say(out, from_wide(line) + "\t" + seen + "\n");
   }
-  say(out, "exit " + std::to_string(status) + "\n");
+  say(out, "exit " + std::to_string(status) + ", colours " +
+               (info.wAttributes == before.wAttributes ? "kept" : "changed") + "\n");
   return 0;
 }
