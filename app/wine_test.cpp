@@ -228,6 +228,97 @@ TEST_F(WineTest, AuthorsToolDoesOnWindowsWhatItDoesOnLinux) {
       << unknown_on_windows.err;
 }
 
+// scenario-tool.exe's output to a pipe is the UTF-8 bytes, an accented folder name included,
+// and a folder may be given with forward slashes, on its drive or as a plain Linux path (Wine
+// takes it on the working directory's drive, Z:): an argument that starts with '/' is never an
+// option. Colour goes to a pipe only when asked for always.
+TEST_F(WineTest, AuthorsToolTakesSlashPathsAndWritesUtf8ToAPipe) {
+  TempDir root;
+  const std::string folder = root.file("Citt\xC3\xA0 Alta");
+  std::filesystem::create_directory(folder);
+  const ScenarioIdentity shipped{kShippedLineName, kShippedTrainNumber};
+  ASSERT_TRUE(dati_linea(folder, shipped).ok());
+  ASSERT_TRUE(dati_treno(folder, shipped).ok());
+  const std::string tool = kWindowsBuild + "/tools/scenario-tool.exe";
+  const std::string with_slashes = "Z:" + folder;
+  const struct {
+    const char* command;
+    std::string folder;
+    int status;
+    std::string out;
+  } cases[] = {
+      {"check", with_slashes, 0, "checked in memory: nothing written\r\n"},
+      {"check", folder, 0, "checked in memory: nothing written\r\n"},
+      {"compile", with_slashes, 0,
+       "wrote Viterbo_Attigliano_linea.dat, Viterbo_Attigliano_7545.sim, "
+       "Viterbo_Attigliano_7545.dat in " +
+           with_slashes + "\r\n"},
+      {"compile", folder, 0,
+       "wrote Viterbo_Attigliano_linea.dat, Viterbo_Attigliano_7545.sim, "
+       "Viterbo_Attigliano_7545.dat in " +
+           folder + "\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.command) + " " + c.folder);
+    std::vector<std::string> args = {wine_, tool, c.command, c.folder};
+    if (std::string(c.command) == "compile") args.push_back("--force");
+    const ProcessResult r = run_process(args, options());
+    ASSERT_TRUE(r.exited);
+    EXPECT_EQ(r.exit_status, c.status) << r.out << r.err;
+    EXPECT_EQ(r.out.substr(0, c.out.size()), c.out);
+    // The shipped timetable's warning, the folder as given in it.
+    EXPECT_EQ(r.err.substr(0, c.folder.size() + 44),
+              c.folder + "\\Viterbo_Attigliano_7545-.txt:22:1: warning:");
+  }
+
+  // A mistake, coloured: the escape codes reach a pipe only with --color=always.
+  write_file_bytes(folder + "/Viterbo_Attigliano_7545-.txt", "[generale]\r\nvelocita, 0\r\n");
+  for (const char* when : {"--color=auto", "--color=always", "--color=never"}) {
+    SCOPED_TRACE(when);
+    const ProcessResult r = run_process({wine_, tool, "check", folder, when}, options());
+    ASSERT_TRUE(r.exited);
+    EXPECT_EQ(r.exit_status, 2) << r.out << r.err;
+    EXPECT_NE(r.err.find(folder), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("\033[1;31m") != std::string::npos, std::string(when) == "--color=always")
+        << r.err;
+  }
+}
+
+// scenario-tool.exe in a console of its own, as a user at a command prompt sees it: the
+// accented folder name reads right, no escape code shows, and the error is coloured (in the
+// console's own text colours, Wine's console showing the escape codes as text) only when colour
+// is wanted.
+TEST_F(WineTest, AuthorsToolInAConsoleShowsNamesAndColoursRight) {
+  TempDir root;
+  const std::string folder = root.file("Citt\xC3\xA0 Alta");
+  std::filesystem::create_directory(folder);
+  write_file_bytes(folder + "/L_1-.txt", "[generale]\r\nvelocita, 0\r\n");
+  const ScenarioIdentity identity{"L", "1"};
+  ASSERT_TRUE(dati_linea(folder, identity).ok());
+  const struct {
+    const char* when;
+    bool coloured;
+  } cases[] = {{"--color=auto", true}, {"--color=always", true}, {"--color=never", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.when);
+    const ProcessResult r = run_process(
+        {wine_, windows_program("console_reader.exe"), kWindowsBuild + "/tools/scenario-tool.exe",
+         "check", windows_path(folder), "--line", "L", "--train", "1", c.when},
+        options());
+    ASSERT_TRUE(r.exited);
+    ASSERT_EQ(r.exit_status, 0) << r.out;
+    EXPECT_NE(r.out.find("Citt\xC3\xA0 Alta\\L_1-.txt:2:11: error 25:"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("checked in memory: nothing written"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find('\033'), std::string::npos) << r.out;
+    // The first line, the error's, shows in more than one colour only when coloured.
+    const std::string first = r.out.substr(0, r.out.find('\n'));
+    const std::string colours = first.substr(first.find('\t') + 1);
+    EXPECT_EQ(colours.find(' ') != std::string::npos, c.coloured) << r.out;
+    EXPECT_NE(r.out.find("exit 2, colours kept\n"), std::string::npos) << r.out;
+  }
+}
+
 // extract knows the Windows installer program, on Windows and on Linux alike, and writes its
 // built-in texts byte for byte, into a folder with any name.
 TEST_F(WineTest, ExtractWritesTheWindowsInstallersTexts) {

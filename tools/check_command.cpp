@@ -1,7 +1,6 @@
 #include "tools/check_command.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <functional>
 #include <iterator>
 #include <map>
@@ -15,6 +14,7 @@
 #include "common/file_path.h"
 #include "common/folder_lock.h"
 #include "tools/author_sources.h"
+#include "tools/console.h"
 #include "tools/exit_status.h"
 #include "tools/source_lint.h"
 #include "tools/timetable.h"
@@ -349,7 +349,7 @@ bool fix_sources(const CheckArguments& a, std::string* report, bool* changed) {
     const Status kept = replace_file(paths[f] + ".orig", originals[f]);
     const Status written = kept.ok() ? replace_file(paths[f], texts[f]) : kept;
     if (!written.ok()) {
-      std::fprintf(stderr, "scenario-tool: %s\n", written.message().c_str());
+      write_output(Stream::kError, "scenario-tool: " + written.message() + "\n");
       return false;
     }
     *report += "wrote " + paths[f] + "; its old bytes are in " + names[f] + ".orig\n";
@@ -441,7 +441,7 @@ int compile_sources(const CheckArguments& a, const CompileArguments* compiling,
               : "the checksum slot of table entry 85 or of track cell 1 is already taken");
       break;
     case CompileEnd::kFileFault:
-      std::fprintf(stderr, "scenario-tool: %s\n", result.status.message().c_str());
+      write_output(Stream::kError, "scenario-tool: " + result.status.message() + "\n");
       break;
     case CompileEnd::kNothingCompiled:
       results += "nothing compiled: no compiled file written\n";
@@ -484,15 +484,15 @@ int compile_sources(const CheckArguments& a, const CompileArguments* compiling,
       report += formatted("%zu error%s, %zu warning%s\n", errors, errors == 1 ? "" : "s", warnings,
                           warnings == 1 ? "" : "s");
     }
-    std::fwrite(report.data(), 1, report.size(), stderr);
-    std::fflush(stderr);
-    std::fwrite(results.data(), 1, results.size(), stdout);
+    write_output(Stream::kError, report);
+    flush_output(Stream::kError);
     if (result.end == CompileEnd::kIntegrityError) {
-      std::printf("errore=%d\n", result.integrity_error);
+      results += formatted("errore=%d\n", result.integrity_error);
     } else if (compiler_ran) {
-      std::printf("%s\n", reported.words.c_str());
-      std::printf("error_code=%d error_position=%d\n", code, reported.position);
+      results += reported.words + "\n";
+      results += formatted("error_code=%d error_position=%d\n", code, reported.position);
     }
+    write_output(Stream::kOut, results);
   }
   if (result.end == CompileEnd::kIntegrityError) return kExitIntegrity;
   if (result.end == CompileEnd::kFileFault) return kExitFileFault;
@@ -519,8 +519,8 @@ int check(const CheckArguments& a, bool (*colour_terminal)()) {
   bool changed = false;
   const bool wrote = fix_sources(a, &report, &changed);
   // The changes are results, on standard output, unless it holds a JSON or SARIF document.
-  std::fputs(report.c_str(), a.format == "text" ? stdout : stderr);
-  std::fflush(a.format == "text" ? stdout : stderr);
+  write_output(a.format == "text" ? Stream::kOut : Stream::kError, report);
+  flush_output(a.format == "text" ? Stream::kOut : Stream::kError);
   if (!wrote) return kExitFileFault;
   return compile_sources(a, nullptr, colour_terminal, changed);
 }

@@ -13,6 +13,10 @@ CommandLine::CommandLine(CommonArguments* common)
     : app_(std::make_unique<CLI::App>()), common_(common) {
   CLI::App& app = *app_;
   app.set_help_flag();  // each command's help is its own text
+  // Only an argument that starts with '-' is an option. CLI11 would also take "/name" and
+  // "/name:value" for one when built for Windows, which makes a folder given as "/tmp/x" or "Z:"
+  // style paths with forward slashes under Wine "one directory only".
+  app.allow_windows_style_options(false);
   // A flag takes no value ("--force=no" is refused); of an option given twice, the last counts.
   app.option_defaults()->disable_flag_override()->multi_option_policy(
       CLI::MultiOptionPolicy::TakeLast);

@@ -4,6 +4,7 @@
 
 #include "tools/check_command.h"
 #include "tools/cli.h"
+#include "tools/console.h"
 #include "tools/dump_command.h"
 #include "tools/exit_status.h"
 #include "tools/extract_command.h"
@@ -36,7 +37,7 @@ int parse_and_run(const std::vector<std::string>& args, const Command& command,
   const std::string wrong = line.parse(args);
   if (!wrong.empty()) return usage_error(wrong);
   if (common_of(a).help) {
-    std::fputs(command_help(command).c_str(), stdout);
+    write_output(Stream::kOut, command_help(command));
     return kExitClean;
   }
   return run_command(a, colour_terminal);
@@ -138,9 +139,9 @@ std::string command_help(const Command& command) {
 int help(const std::vector<std::string>& args) {
   const std::string topic = args.empty() ? "" : args[0];
   if (const Command* command = command_named(topic)) {
-    std::fputs(command_help(*command).c_str(), stdout);
+    write_output(Stream::kOut, command_help(*command));
   } else if (topic == "format") {
-    std::fputs(kSourceFormatPage, stdout);
+    write_output(Stream::kOut, kSourceFormatPage);
   } else if (topic.empty()) {
     std::string list;
     for (const Command& command : commands()) {
@@ -148,9 +149,7 @@ int help(const std::vector<std::string>& args) {
     }
     std::string text = kOverviewHelp;
     text.replace(text.find("%s"), 2, list);
-    std::fputs(text.c_str(), stdout);
-    std::fputs("\n", stdout);
-    std::fputs(usage().c_str(), stdout);
+    write_output(Stream::kOut, text + "\n" + usage());
   } else {
     return usage_error("no help on " + topic + nearest_command(topic));
   }
@@ -158,11 +157,11 @@ int help(const std::vector<std::string>& args) {
 }
 
 int usage_error(const std::string& message) {
-  std::fprintf(stderr, "scenario-tool: %s\n%s", message.c_str(), usage().c_str());
+  write_output(Stream::kError, "scenario-tool: " + message + "\n" + usage());
   return kExitUsage;
 }
 
 int file_fault(const std::string& message) {
-  std::fprintf(stderr, "scenario-tool: %s\n", message.c_str());
+  write_output(Stream::kError, "scenario-tool: " + message + "\n");
   return kExitFileFault;
 }

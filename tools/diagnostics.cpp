@@ -13,6 +13,7 @@
 #include "compiler/error_codes.h"
 #include "compiler/field_codec.h"
 #include "compiler/source_grammar.h"
+#include "tools/console.h"
 #include "tools/diagnostic_rules.h"
 #include "tools/json_stream.h"
 #include "tools/words.h"
@@ -812,9 +813,7 @@ std::unique_ptr<DiagnosticDocument> sarif_document(TextSink out, const std::stri
 std::unique_ptr<DiagnosticDocument> standard_output_document(const std::string& format,
                                                              const std::string& version) {
   // Written as it is made, straight to standard output.
-  const TextSink out = [](const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-  };
+  const TextSink out = [](const std::string& text) { write_output(Stream::kOut, text); };
   if (format == "json") return json_document(out);
   if (format == "sarif") return sarif_document(out, version);
   return nullptr;

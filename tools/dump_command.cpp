@@ -5,6 +5,7 @@
 
 #include "common/file_io.h"
 #include "tools/compiled_files.h"
+#include "tools/console.h"
 #include "tools/dump.h"
 #include "tools/exit_status.h"
 #include "tools/failed_compilation.h"
@@ -15,10 +16,9 @@ namespace {
 // Says on standard error when the compiled files look like the output of a stopped compilation.
 void warn_of_failed_compilation(const CompiledScenario& compiled, const std::string& directory) {
   for (const std::string& sign : signs_of_failed_compilation(compiled)) {
-    std::fprintf(stderr,
-                 "scenario-tool: warning: the compiled files in %s show signs of a failed "
-                 "compilation: %s; 'scenario-tool check' on their sources shows the error\n",
-                 directory.c_str(), sign.c_str());
+    write_output(Stream::kError, "scenario-tool: warning: the compiled files in " + directory +
+                                     " show signs of a failed compilation: " + sign +
+                                     "; 'scenario-tool check' on their sources shows the error\n");
   }
 }
 
@@ -32,10 +32,10 @@ int dump(const DumpArguments& a) {
   if (a.json) {
     // Written as it is made, straight to standard output.
     dump_json(compiled, a.common.scenario,
-              [](const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); });
+              [](const std::string& text) { write_output(Stream::kOut, text); });
   } else {
     const std::string text = dump_text(compiled, a.common.scenario);
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    write_output(Stream::kOut, text);
   }
   return kExitClean;
 }
@@ -53,6 +53,6 @@ int plot(const PlotArguments& a) {
   if (svg.empty()) return file_fault("no line plan to draw: compile without --no-plan");
   const Status written = replace_file(a.output, svg);
   if (!written.ok()) return file_fault(written.message());
-  std::printf("drew %s\n", a.output.c_str());
+  write_output(Stream::kOut, "drew " + a.output + "\n");
   return kExitClean;
 }

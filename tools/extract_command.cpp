@@ -11,6 +11,7 @@
 #include "sources/line_source.h"
 #include "sources/text_writer.h"
 #include "sources/train_source.h"
+#include "tools/console.h"
 #include "tools/exit_status.h"
 
 namespace {
@@ -128,7 +129,7 @@ int write_scenario_texts(const std::string& directory, const std::vector<Scenari
     const std::string path = path_in(directory, text.name);
     const Status written = replace_file(path, text.bytes);
     if (!written.ok()) return file_fault(written.message());
-    std::printf("wrote %s\n", path.c_str());
+    write_output(Stream::kOut, "wrote " + path + "\n");
   }
   return kExitClean;
 }

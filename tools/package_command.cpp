@@ -11,6 +11,7 @@
 #include "common/file_system.h"
 #include "common/same_folder.h"
 #include "common/scenario_payload.h"
+#include "tools/console.h"
 #include "tools/diagnostics.h"
 #include "tools/exit_status.h"
 #include "tools/package.h"
@@ -75,11 +76,11 @@ int package(const PackageArguments& a, bool (*colour_terminal)()) {
       document->add(d);
     } else {
       const std::string text = render_text(d, colour);
-      std::fwrite(text.data(), 1, text.size(), stderr);
+      write_output(Stream::kError, text);
     }
   };
   const auto say = [&document](const std::string& result) {
-    if (!document) std::fputs(result.c_str(), stdout);
+    if (!document) write_output(Stream::kOut, result);
   };
   // The end of the document: the compiler's code and position, when it had the sources.
   std::optional<int32_t> error_code;

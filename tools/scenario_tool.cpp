@@ -5,6 +5,7 @@
 
 #include "common/file_io.h"
 #include "tools/command_table.h"
+#include "tools/console.h"
 #include "tools/exit_status.h"
 
 int run(const std::vector<std::string>& args, bool (*colour_terminal)()) {
@@ -12,7 +13,7 @@ int run(const std::vector<std::string>& args, bool (*colour_terminal)()) {
   const std::string& name = args[0];
   const std::vector<std::string> rest(args.begin() + 1, args.end());
   if (name == "--version") {
-    std::printf("scenario-tool %s\n", kToolVersion);
+    write_output(Stream::kOut, std::string("scenario-tool ") + kToolVersion + "\n");
     return kExitClean;
   }
   if (name == "--help" || name == "-h" || name == "help") return help(rest);
@@ -30,9 +31,10 @@ namespace {
 // and the folder's lock released.
 int out_of_memory(const std::vector<std::string>& args) {
   const Command* command = args.empty() ? nullptr : command_named(args[0]);
-  std::fflush(stdout);
-  std::fprintf(stderr, "scenario-tool: out of memory while %s\n",
-               command != nullptr ? command->doing : "reading the command line");
+  flush_output(Stream::kOut);
+  write_output(Stream::kError,
+               std::string("scenario-tool: out of memory while ") +
+                   (command != nullptr ? command->doing : "reading the command line") + "\n");
   return kExitOutOfMemory;
 }
 

@@ -10,6 +10,7 @@
 #include "common/file_io.h"
 #include "common/file_path.h"
 #include "tools/author_sources.h"
+#include "tools/console.h"
 #include "tools/exit_status.h"
 #include "tools/plot.h"
 #include "tools/view.h"
@@ -75,18 +76,19 @@ Status write_view(const ViewArguments& view, const std::string& stamp) {
     if (d.level == Diagnostic::Level::kError) ++errors;
     report += render_text(d, false);
   }
-  std::fwrite(report.data(), 1, report.size(), stderr);
-  std::fflush(stderr);
-  std::printf("wrote %s: %zu error%s, %zu warning%s", a.output.c_str(), errors,
-              errors == 1 ? "" : "s", problems.size() - errors,
-              problems.size() - errors == 1 ? "" : "s");
+  write_output(Stream::kError, report);
+  flush_output(Stream::kError);
+  std::string said = "wrote " + a.output +
+                     formatted(": %zu error%s, %zu warning%s", errors, errors == 1 ? "" : "s",
+                               problems.size() - errors, problems.size() - errors == 1 ? "" : "s");
   if (result.end == CompileEnd::kFileFault) {
-    std::printf("; the sources could not be read\n");
+    said += "; the sources could not be read\n";
   } else {
-    std::printf("; error_code=%d error_position=%d\n", compiled.log.error.code,
-                compiled.log.error.position);
+    said += formatted("; error_code=%d error_position=%d\n", compiled.log.error.code,
+                      compiled.log.error.position);
   }
-  std::fflush(stdout);
+  write_output(Stream::kOut, said);
+  flush_output(Stream::kOut);
   return Status::Ok();
 }
 
@@ -127,9 +129,9 @@ int view(const ViewArguments& view) {
     // A page that cannot be written at all ends the watch; one that fails later (a full disk, a
     // folder made read-only) is said, and tried again at the next change.
     if (!status.ok() && build == 1) return file_fault(status.message());
-    if (!status.ok()) std::fprintf(stderr, "scenario-tool: %s\n", status.message().c_str());
-    std::printf("watching %s for changes (Ctrl+C ends)\n", a.common.directory.c_str());
-    std::fflush(stdout);
+    if (!status.ok()) write_output(Stream::kError, "scenario-tool: " + status.message() + "\n");
+    write_output(Stream::kOut, "watching " + a.common.directory + " for changes (Ctrl+C ends)\n");
+    flush_output(Stream::kOut);
     do {
       std::this_thread::sleep_for(std::chrono::milliseconds(300));
     } while (sources_state(a.common) == seen);
