@@ -92,10 +92,8 @@ void Form1::run() {
   // until the first has ended. Holding the lock, the run may clear away the temporary files of
   // a run that was killed. A run ended by a signal takes its lock file and its temporary files
   // with it (under their first names; any other, the next run clears away).
-  lock_.clean_up_on_signals(first_temporary_paths(directory_, written_file_names()));
   stop_on_fault(
-      lock_.acquire(*files, path_in(directory_, lock_file_name()), lock_wait_milliseconds));
-  remove_leftover_temporaries(directory_, written_file_names(), *files);
+      lock_.hold_for_writing(*files, directory_, written_file_names(), lock_wait_milliseconds));
 
   // The two sources first, the compiler needs them; then the documents for the driver.
   doing_ = "writing the sources and documents";

@@ -2,8 +2,10 @@
 
 #include <cstring>
 
+#include "common/file_io.h"
 #include "common/file_path.h"
 #include "common/platform_file_lock.h"
+#include "common/scenario_identity.h"
 
 Status FolderLock::acquire(FileSystem& files, const std::string& path, int wait_milliseconds) {
   release();
@@ -14,6 +16,15 @@ Status FolderLock::acquire(FileSystem& files, const std::string& path, int wait_
 void FolderLock::clean_up_on_signals(std::vector<std::string> also_removed) {
   removed_on_signal_ = std::move(also_removed);
   clean_up_on_signals_ = true;
+}
+
+Status FolderLock::hold_for_writing(FileSystem& files, const std::string& directory,
+                                    const std::vector<std::string>& written,
+                                    int wait_milliseconds) {
+  clean_up_on_signals(first_temporary_paths(directory, written));
+  const Status locked = acquire(files, path_in(directory, lock_file_name()), wait_milliseconds);
+  if (locked.ok()) remove_leftover_temporaries(directory, written, files);
+  return locked;
 }
 
 Status lock_busy(const std::string& path) {

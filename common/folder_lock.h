@@ -52,6 +52,17 @@ class FolderLock {
   // that ends, and it goes with its last handle.
   void clean_up_on_signals(std::vector<std::string> also_removed);
 
+  // What a run that writes the files `written` in `directory` does before it writes: asks that
+  // a signal take their first temporary files with the lock file, takes the folder's lock file
+  // (lock_file_name()), and, holding it, clears away the temporaries of those files that a
+  // killed run left. Fails as acquire() does.
+  Status hold_for_writing(FileSystem& files, const std::string& directory,
+                          const std::vector<std::string>& written, int wait_milliseconds);
+  Status hold_for_writing(const std::string& directory, const std::vector<std::string>& written,
+                          int wait_milliseconds) {
+    return hold_for_writing(platform_file_system(), directory, written, wait_milliseconds);
+  }
+
  private:
   std::vector<std::string> removed_on_signal_;
   bool clean_up_on_signals_ = false;

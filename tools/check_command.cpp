@@ -374,11 +374,9 @@ int compile_sources(const CheckArguments& a, const CompileArguments* compiling,
     const std::vector<std::string> written = {line_plan_name(common.scenario),
                                               scenario_table_name(common.scenario),
                                               track_cells_name(common.scenario)};
-    lock.clean_up_on_signals(first_temporary_paths(common.directory, written));
     const Status locked =
-        lock.acquire(path_in(common.directory, lock_file_name()), compiling->wait_milliseconds);
+        lock.hold_for_writing(common.directory, written, compiling->wait_milliseconds);
     if (!locked.ok()) return file_fault(locked.message());
-    remove_leftover_temporaries(common.directory, written);
   }
   // The sources as they are before the compiler reads them, for the report. Their warnings are
   // kept as the lint gives them: each becomes a diagnostic only when the report is written.
@@ -510,11 +508,8 @@ int check(const CheckArguments& a, bool (*colour_terminal)()) {
                                             line_source_name(a.common.scenario) + ".orig",
                                             train_source_name(a.common.scenario) + ".orig"};
   FolderLock lock;
-  lock.clean_up_on_signals(first_temporary_paths(a.common.directory, written));
-  const Status locked =
-      lock.acquire(path_in(a.common.directory, lock_file_name()), kLockWaitMilliseconds);
+  const Status locked = lock.hold_for_writing(a.common.directory, written, kLockWaitMilliseconds);
   if (!locked.ok()) return file_fault(locked.message());
-  remove_leftover_temporaries(a.common.directory, written);
   std::string report;
   bool changed = false;
   const bool wrote = fix_sources(a, &report, &changed);

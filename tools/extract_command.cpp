@@ -111,10 +111,8 @@ int write_scenario_texts(const std::string& directory, const std::vector<Scenari
   // One run at a time in the folder, as compile and the installer take it: a compile or an
   // installer run there never reads a source half replaced.
   FolderLock lock;
-  lock.clean_up_on_signals(first_temporary_paths(directory, names));
-  const Status locked = lock.acquire(path_in(directory, lock_file_name()), kLockWaitMilliseconds);
+  const Status locked = lock.hold_for_writing(directory, names, kLockWaitMilliseconds);
   if (!locked.ok()) return file_fault(locked.message());
-  remove_leftover_temporaries(directory, names);
   if (!force) {
     std::string there;
     for (const std::string& name : names) {
