@@ -78,19 +78,16 @@ std::vector<Diagnostic> further_problems(const CheckArguments& a, const Compilat
     const Diagnostic stopped = problem_diagnostic(*previous, *stop, line, train, cells_path);
     const FixEdit* comma =
         stopped.fix && stopped.fix->edits.size() == 1 ? &stopped.fix->edits[0] : nullptr;
-    if (comma != nullptr &&
-        (comma->length != 0 || comma->replacement != "," || comma->offset < from ||
-         comma->offset >= to || text[comma->offset] != ' ')) {
-      comma = nullptr;
-    }
     bool changed = false;
-    if (comma != nullptr) {
+    if (comma != nullptr && comma->length == 0 && comma->replacement == "," &&
+        comma->offset >= from && comma->offset < to && text[comma->offset] == ' ') {
       text[comma->offset] = ',';
       changed = true;
-    }
-    for (size_t i = from; i < to && comma == nullptr; ++i) {
-      if (text[i] != ' ') changed = true;
-      text[i] = ' ';
+    } else {
+      for (size_t i = from; i < to; ++i) {
+        if (text[i] != ' ') changed = true;
+        text[i] = ' ';
+      }
     }
     if (!changed) break;
     auto next = std::make_unique<Compilation>();
@@ -105,12 +102,11 @@ std::vector<Diagnostic> further_problems(const CheckArguments& a, const Compilat
       for (NotePlace& place : d.note_places) ++place.note;
       // The same words again (a required row left out is missed at each section after it)
       // are one problem: counted on the first, with where else it stands.
-      const auto same = repeats.find(d.code + " " + d.message);
-      if (same != repeats.end()) {
-        same->second.push_back(d.line);
+      const auto first = repeats.try_emplace(d.code + " " + d.message);
+      if (!first.second) {
+        first.first->second.push_back(d.line);
         continue;
       }
-      repeats[d.code + " " + d.message];
       found.push_back(d);
     }
     round = std::move(next);
@@ -133,16 +129,28 @@ std::vector<Diagnostic> further_problems(const CheckArguments& a, const Compilat
 
 // --fix: the repairs of both sources, each checked in memory before it is kept.
 
-// What one state of the two sources gives: its errors (code and message, which name metres
-// and fields, not bytes, so that they compare across repairs that move bytes), the kind and
-// line of each diagnostic, and each source's diagnostics that carry a fix.
+// One diagnostic of a state of the sources, as a repair is weighed against it: its kind (an
+// error's code, a warning's kind), for an error its code and words (which name metres and
+// fields, not bytes, so that they compare across repairs that move bytes), and its place.
+struct Weighed {
+  std::string kind;
+  std::string error;  // empty for a warning
+  int source;         // 0 the line source, 1 the train source, -1 neither
+  int line;
+};
+
+// What one state of the two sources gives: its diagnostics, and each source's that carry a fix.
 struct SourcesState {
-  std::multiset<std::string> errors;
-  // Each error's place: file (as shown) and line, beside its code and message.
-  std::vector<std::pair<std::string, std::pair<std::string, int>>> error_places;
-  // Each diagnostic's kind and place: file (as shown) and line.
-  std::vector<std::pair<std::string, std::pair<std::string, int>>> kind_places;
+  std::vector<Weighed> diagnostics;
   std::vector<Diagnostic> fixes[2];
+
+  std::multiset<std::string> errors() const {
+    std::multiset<std::string> all;
+    for (const Weighed& w : diagnostics) {
+      if (!w.error.empty()) all.insert(w.error);
+    }
+    return all;
+  }
 };
 
 SourcesState check_in_memory(const CheckArguments& a, const std::string (&paths)[2],
@@ -154,7 +162,7 @@ SourcesState check_in_memory(const CheckArguments& a, const std::string (&paths)
                                                   lint_train_source(texts[1])};
   for (int f = 0; f < 2; ++f) {
     for (const SourceWarning& w : warnings[f]) {
-      state.kind_places.push_back({w.kind, {paths[f], sources[f]->locate(w.offset).line}});
+      state.diagnostics.push_back({w.kind, "", f, sources[f]->locate(w.offset).line});
       if (w.fix != nullptr && !w.fix->edits.empty())
         state.fixes[f].push_back(warning_diagnostic(w, *sources[f]));
     }
@@ -173,16 +181,10 @@ SourcesState check_in_memory(const CheckArguments& a, const std::string (&paths)
     problems.push_back(std::move(d));
   }
   for (Diagnostic& d : problems) {
-    if (d.level == Diagnostic::Level::kError) {
-      state.errors.insert(d.code + " " + d.message);
-      state.error_places.push_back({d.code + " " + d.message, {d.file, d.line}});
-    }
-    state.kind_places.push_back({d.code, {d.file, d.line}});
-    if (!d.fix || d.fix->edits.empty()) continue;
-    if (d.file == paths[0])
-      state.fixes[0].push_back(std::move(d));
-    else if (d.file == paths[1])
-      state.fixes[1].push_back(std::move(d));
+    const int f = d.file == paths[0] ? 0 : d.file == paths[1] ? 1 : -1;
+    state.diagnostics.push_back(
+        {d.code, d.level == Diagnostic::Level::kError ? d.code + " " + d.message : "", f, d.line});
+    if (f >= 0 && d.fix && !d.fix->edits.empty()) state.fixes[f].push_back(std::move(d));
   }
   return state;
 }
@@ -271,7 +273,7 @@ bool fix_sources(const CheckArguments& a, std::string* report, bool* changed) {
     open[f] = false;
     if (!state.fixes[f].empty()) *report += "not fixed " + paths[f] + ": " + refusals[f] + "\n";
   }
-  const std::multiset<std::string> first_errors = state.errors;
+  const std::multiset<std::string> first_errors = state.errors();
   for (int round = 0; round < 10; ++round) {
     bool mended = false;
     for (int f = 0; f < 2; ++f) {
@@ -280,8 +282,9 @@ bool fix_sources(const CheckArguments& a, std::string* report, bool* changed) {
       std::string candidates[2] = {texts[0], texts[1]};
       candidates[f] = with_fixes(texts[f], state.fixes[f], &taken, &dropped);
       SourcesState next = check_in_memory(a, paths, candidates);
+      const std::multiset<std::string> next_errors = next.errors();
       std::multiset<std::string> new_errors;
-      std::set_difference(next.errors.begin(), next.errors.end(), first_errors.begin(),
+      std::set_difference(next_errors.begin(), next_errors.end(), first_errors.begin(),
                           first_errors.end(), std::inserter(new_errors, new_errors.end()));
       const ShownSource shown(paths[f], texts[f]);
       // A repair is at fault for a new error on a line it touched. One elsewhere was there
@@ -299,23 +302,20 @@ bool fix_sources(const CheckArguments& a, std::string* report, bool* changed) {
           touched.insert(shown.locate(edit.offset).line);
         }
       }
+      const auto at_repair = [&](const Weighed& w) {
+        return w.source == f && (moves_lines || touched.count(w.line) > 0);
+      };
       for (auto e = new_errors.begin(); e != new_errors.end();) {
-        bool at_repair = moves_lines;
-        for (const auto& place : next.error_places) {
-          at_repair = at_repair || (place.first == *e && place.second.first == paths[f] &&
-                                    touched.count(place.second.second) > 0);
-        }
-        e = at_repair ? std::next(e) : new_errors.erase(e);
+        bool at_a_repair = moves_lines;
+        for (const Weighed& w : next.diagnostics) at_a_repair |= w.error == *e && at_repair(w);
+        e = at_a_repair ? std::next(e) : new_errors.erase(e);
       }
       // What the repairs mend must lessen on the lines they touched.
       std::set<std::string> kinds;
       for (const Diagnostic& d : taken) kinds.insert(d.code);
       const auto count_mended = [&](const SourcesState& of) {
         size_t count = 0;
-        for (const auto& place : of.kind_places) {
-          count += kinds.count(place.first) > 0 && place.second.first == paths[f] &&
-                   (moves_lines || touched.count(place.second.second) > 0);
-        }
+        for (const Weighed& w : of.diagnostics) count += kinds.count(w.kind) > 0 && at_repair(w);
         return count;
       };
       const size_t before = count_mended(state), after = count_mended(next);

@@ -53,14 +53,20 @@ std::string cells_around(const Compilation& compiled, int32_t cell) {
          "\n";
 }
 
-// The field that starts at `offset` of `text`, up to its comma or line end (at most 200 bytes).
-std::string field_at(const std::string& text, size_t offset) {
+// Where the field that starts at `offset` of `text` ends: at its comma or line end, or after
+// `limit` bytes of it.
+size_t field_end(const std::string& text, size_t offset, size_t limit) {
   size_t end = offset;
-  while (end < text.size() && end - offset < 200 && text[end] != ',' && text[end] != '\r' &&
+  while (end < text.size() && end - offset < limit && text[end] != ',' && text[end] != '\r' &&
          text[end] != '\n') {
     ++end;
   }
-  return offset < text.size() ? text.substr(offset, end - offset) : "";
+  return end;
+}
+
+// The field that starts at `offset` of `text`, up to its comma or line end (at most 200 bytes).
+std::string field_at(const std::string& text, size_t offset) {
+  return offset < text.size() ? text.substr(offset, field_end(text, offset, 200) - offset) : "";
 }
 
 // Whether a field starts a row of either source, or is a section header: where a number was
@@ -143,11 +149,8 @@ void add_problem_notes(const Compilation& c, const Problem& p, const ShownSource
 int field_end_column(const ShownSource& source, size_t offset, int column) {
   constexpr size_t kLongestField = size_t(64) << 10;
   const std::string& text = source.text();
-  size_t end = offset;
-  while (end < text.size() && text[end] != ',' && text[end] != '\r' && text[end] != '\n') {
-    if (end - offset >= kLongestField) return 0;
-    ++end;
-  }
+  size_t end = field_end(text, offset, kLongestField + 1);
+  if (end - offset > kLongestField) return 0;
   while (end > offset && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end;
   return end > offset ? column + int(end - offset) : 0;
 }
@@ -276,20 +279,6 @@ static std::string problem_meaning(const Compilation& c, const Problem& p) {
 
 namespace {
 
-// Whether `text` reads as a number: an optional sign, digits, an optional fraction.
-bool number_text(const std::string& text) {
-  size_t i = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
-  const size_t digits = i;
-  while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
-  bool any = i > digits;
-  if (i < text.size() && text[i] == '.') {
-    const size_t fraction = ++i;
-    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
-    any = any || i > fraction;
-  }
-  return any && i == text.size();
-}
-
 // "the a", "the a and the b", "the a, the b and the c".
 std::string listed(const RowGrammar& row, int from) {
   std::string text;
@@ -323,7 +312,7 @@ void explain_row_shape(const Compilation& c, const Problem& p, const ShownSource
   for (size_t at = field.find(' '); at != std::string::npos; at = field.find(' ', at + 1)) {
     const size_t word_start = field.find_first_not_of(' ', at);
     if (word_start == std::string::npos) break;
-    if (number_text(field.substr(word_start, field.find(' ', word_start) - word_start))) {
+    if (looks_like_number(field.substr(word_start, field.find(' ', word_start) - word_start))) {
       blank = at;
       while (blank > 0 && field[blank - 1] == ' ') --blank;
       break;
@@ -341,7 +330,7 @@ void explain_row_shape(const Compilation& c, const Problem& p, const ShownSource
     if (c.log.failure_message.compare(0, name.size() + 1, name + ":") == 0) stopped = i;
   }
   const bool missing_comma =
-      row.id != RowId::kCurve && blank > 0 && number_text(rest) && row.matches(word);
+      row.id != RowId::kCurve && blank > 0 && looks_like_number(rest) && row.matches(word);
   if (!missing_comma && (stopped < 0 || !starts_a_row(at_fault))) return;
   const std::string keyword =
       "'" + utf8_from_windows_1252(printable(elided(missing_comma ? word : field, 40, 10))) + "'";
@@ -587,9 +576,14 @@ std::string file_uri(const std::string& path) {
   return out;
 }
 
-// The id of a diagnostic's rule: under --werror, the warning's.
+// What a diagnostic's rule is named by: its code, or under --werror the warning's kind.
+const std::string& rule_kind(const Diagnostic& d) {
+  return d.warning_kind.empty() ? d.code : d.warning_kind;
+}
+
+// The id of a diagnostic's rule.
 std::string rule_of(const Diagnostic& d) {
-  return rule_id(d.warning_kind.empty() ? d.code : d.warning_kind);
+  return rule_id(rule_kind(d));
 }
 
 // Where a fix's edit starts, when it lies on the diagnostic's own line within what its excerpt
@@ -752,7 +746,7 @@ class SarifDocument : public DiagnosticDocument {
     const std::string rule = rule_of(d);
     if (!rule.empty()) {
       result["ruleId"] = rule;
-      const size_t index = rule_index(d.warning_kind.empty() ? d.code : d.warning_kind);
+      const size_t index = rule_index(rule_kind(d));
       if (index < diagnostic_rules().size()) result["ruleIndex"] = index;
     }
     result["level"] = error ? "error" : "warning";

@@ -198,20 +198,6 @@ bool is_digits(const std::string& field) {
   return true;
 }
 
-// Whether a field reads as a number: an optional sign, digits, an optional fraction.
-bool looks_like_number(const std::string& field) {
-  size_t i = field.empty() || (field[0] != '-' && field[0] != '+') ? 0 : 1;
-  const size_t digits_from = i;
-  while (i < field.size() && field[i] >= '0' && field[i] <= '9') ++i;
-  bool any = i > digits_from;
-  if (i < field.size() && field[i] == '.') {
-    const size_t fraction_from = ++i;
-    while (i < field.size() && field[i] >= '0' && field[i] <= '9') ++i;
-    any = any || i > fraction_from;
-  }
-  return any && i == field.size();
-}
-
 // A speed stored in fifths of km/h, rounded half to even: one not a multiple of 5 is changed.
 // (Beyond what its field holds the reading fails, which the compiler reports.)
 void check_fifths(const Number& speed, std::vector<SourceWarning>* out) {
@@ -422,6 +408,19 @@ class Fields {
   size_t last_token_end_ = 0;
 };
 }  // namespace
+
+bool looks_like_number(const std::string& field) {
+  size_t i = field.empty() || (field[0] != '-' && field[0] != '+') ? 0 : 1;
+  const size_t digits_from = i;
+  while (i < field.size() && field[i] >= '0' && field[i] <= '9') ++i;
+  bool any = i > digits_from;
+  if (i < field.size() && field[i] == '.') {
+    const size_t fraction_from = ++i;
+    while (i < field.size() && field[i] >= '0' && field[i] <= '9') ++i;
+    any = any || i > fraction_from;
+  }
+  return any && i == field.size();
+}
 
 size_t edit_distance(const std::string& a_in, const std::string& b_in) {
   const std::string a = lower(a_in), b = lower(b_in);

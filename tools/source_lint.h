@@ -35,5 +35,8 @@ struct SourceWarning {
 std::vector<SourceWarning> lint_line_source(const std::string& text, bool plan_built);
 std::vector<SourceWarning> lint_train_source(const std::string& text);
 
+// Whether a field reads as a number: an optional sign, digits, an optional fraction.
+bool looks_like_number(const std::string& field);
+
 // Levenshtein distance between two texts, ignoring ASCII letter case.
 size_t edit_distance(const std::string& a, const std::string& b);
