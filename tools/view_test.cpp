@@ -182,7 +182,7 @@ TEST(ViewPageTest, SourceTextsCannotEndThePagesScript) {
 }
 
 // The problems the page lists are check's diagnostics: on standard error as check gives them,
-// and in the page by file name and line (or cell), level, message and place on the line.
+// and in the page by file name and line (or cell), level, message, notes and place on the line.
 TEST(ViewPageTest, ListsTheProblemsAsCheckGivesThem) {
   const std::string general = "[generale]\r\nlunghezza percorso, 50000\r\n[curve]\r\n";
   const std::string train = "[generale]\r\nvelocita, 0, 70\r\n[fine]\r\n";
@@ -198,13 +198,20 @@ TEST(ViewPageTest, ListsTheProblemsAsCheckGivesThem) {
        "DIR/Viterbo_Attigliano_linea.txt:5:1: warning: signboard at 4700 m is out of order: the "
        "one before is at 4750 m\n    cartello_indicatore, 4700, (s)\n    ^\n",
        R"({"level":"warning","where":"Viterbo_Attigliano_linea.txt:5","text":"signboard at 4700 m )"
-       R"(is out of order: the one before is at 4750 m","m":4700})"},
-      {"an error of a source, with its notes", "montagna,   100,  x, 2\r\n", train,
+       R"(is out of order: the one before is at 4750 m","m":4700,"code":"signboard out of order",)"
+       R"("file":"Viterbo_Attigliano_linea.txt","line":5,"message":"signboard at 4700 m is out of )"
+       R"(order: the one before is at 4750 m","notes":[],"notePlaces":[]})"},
+      {"an error of a source, with its notes, placed by its row", "montagna,   100,  x, 2\r\n",
+       train,
        "DIR/Viterbo_Attigliano_linea.txt:4:19: error 25: the reading stopped: tunnel end: \"x\" "
        "is not a number\n    montagna,   100,  x, 2\n                      ^\n    note: the row "
        "began at line 4 with 'montagna', which takes 3 values: start, end, kind\n",
        R"({"level":"error","where":"Viterbo_Attigliano_linea.txt:4","text":"error 25: the )"
-       R"(reading stopped: tunnel end: \"x\" is not a number","m":null})"},
+       R"(reading stopped: tunnel end: \"x\" is not a number","m":100,"code":"25",)"
+       R"("file":"Viterbo_Attigliano_linea.txt","line":4,"message":"the reading stopped: tunnel )"
+       R"(end: \"x\" is not a number","notes":["the row began at line 4 with 'montagna', which )"
+       R"(takes 3 values: start, end, kind"],"notePlaces":[{"note":0,)"
+       R"("file":"Viterbo_Attigliano_linea.txt","line":4}]})"},
       {"an error of the cells, placed on the line by its cell",
        "cartello_indicatore, 4750, (s)\r\ncartello_indicatore, 4700, (s)\r\n"
        "cartello_indicatore, 4650, (s)\r\ncartello_indicatore, 4100, (s)\r\n"
@@ -214,11 +221,13 @@ TEST(ViewPageTest, ListsTheProblemsAsCheckGivesThem) {
        "restriction point in an approach window before a slowdown, at 5050 m\n    note: near it: "
        "slowdown at 5000 m (Viterbo_Attigliano_7545-.txt:3)\n    cells around 101: ",
        R"({"level":"error","where":"cell 101","text":"error 12: no free cell for a speed )"
-       R"(restriction point in an approach window before a slowdown, at 5050 m","m":5050})"},
+       R"(restriction point in an approach window before a slowdown, at 5050 m","m":5050,)"
+       R"("code":"12","file":"Viterbo_Attigliano_7545.dat","line":0,)"},
       {"a missing source", nullptr, train,
        "DIR/Viterbo_Attigliano_linea.txt: error 101: no line source file\n",
        R"({"level":"error","where":"Viterbo_Attigliano_linea.txt","text":"error 101: no line )"
-       R"(source file","m":null})"},
+       R"(source file","m":null,"code":"101","file":"Viterbo_Attigliano_linea.txt","line":0,)"
+       R"("message":"no line source file","notes":[],"notePlaces":[]})"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -234,7 +243,7 @@ TEST(ViewPageTest, ListsTheProblemsAsCheckGivesThem) {
     EXPECT_EQ(made.out.rfind("wrote " + dir.file("v.html"), 0), 0u) << made.out;
     const std::string page = read_file_bytes(dir.file("v.html"));
     EXPECT_NE(page.find(c.listed), std::string::npos)
-        << page.substr(page.find("\"problems\""), 600);
+        << page.substr(page.find("\"problems\":["), 1200);
   }
 }
 
