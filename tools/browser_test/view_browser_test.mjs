@@ -107,6 +107,23 @@ async function drawn(page) {
   await page.evaluate(() => new Promise(r => requestAnimationFrame(() => requestAnimationFrame(r))));
 }
 
+// Whether any two of the elements `selector` finds cover one another.
+async function overlapping(page, selector) {
+  return page.$$eval(selector, es => {
+    const boxes = es.map(e => e.getBoundingClientRect());
+    const hits = [];
+    for (let i = 0; i < boxes.length; ++i) {
+      for (let j = i + 1; j < boxes.length; ++j) {
+        const a = boxes[i], b = boxes[j];
+        if (a.left < b.right - 0.5 && b.left < a.right - 0.5 && a.top < b.bottom - 0.5 && b.top < a.bottom - 0.5) {
+          hits.push([es[i].textContent, es[j].textContent]);
+        }
+      }
+    }
+    return hits;
+  });
+}
+
 async function shipped(browser) {
   const dir = shippedSources("shipped");
   const file = makePage(dir);
@@ -197,6 +214,8 @@ async function shipped(browser) {
     await drawn(page);
     const over = await page.evaluate(() => document.documentElement.scrollWidth - window.innerWidth);
     check(over <= 0, "nothing overflows sideways at " + width + " px", over);
+    const crowded = await overlapping(page, "#profile .axis-label, #profile .station-label, #plan .label");
+    check(crowded.length === 0, "no labels cover one another at " + width + " px", crowded);
   }
   await page.setViewport({ width: 1400, height: 1300 });
   await page.evaluate(() => document.activeElement.blur());
@@ -301,8 +320,17 @@ async function longest(browser) {
   }
   const worst = Math.max(...times);
   check(worst < 100, "each zoom step is drawn within 100 ms", times.map(t => t.toFixed(1)));
-  const over = await page.evaluate(() => document.documentElement.scrollWidth - window.innerWidth);
-  check(over <= 0, "nothing overflows sideways", over);
+  await page.keyboard.press("Home");
+  await drawn(page);
+  for (const width of [1024, 1400]) {
+    await page.setViewport({ width, height: 1300 });
+    await page.waitForFunction(w => window.innerWidth === w, { timeout: 5000 }, width);
+    await drawn(page);
+    const over = await page.evaluate(() => document.documentElement.scrollWidth - window.innerWidth);
+    check(over <= 0, "nothing overflows sideways at " + width + " px", over);
+    const crowded = await overlapping(page, "#profile .axis-label, #profile .station-label, #plan .label");
+    check(crowded.length === 0, "no labels cover one another at " + width + " px", crowded.slice(0, 3));
+  }
   console.log(`longest route: page ${bytes} bytes, ${view.marks} marks, line end ${view.lineEnd} m; ` +
               `first paint ${paint.toFixed(1)} ms (loaded and drawn in ${load} ms); ` +
               `zoom steps ${Math.min(...times).toFixed(1)} to ${worst.toFixed(1)} ms`);
