@@ -357,7 +357,7 @@ std::string view_page(const Compilation& c, const ShownSource& line_source,
         start.kind = "slowdown-start";
         start.title = "slowdown start";
         start.info = speed;
-        start.extra = {{"to", int64_t(row.position) + row.b}};
+        start.extra = {{"to", int64_t(row.position) + row.b}, {"speed", row.a}};
         marks.push_back(start);
         Mark end = m;
         end.kind = "slowdown-end";

@@ -155,6 +155,19 @@ async function shipped(browser) {
   check(timetable && timetable.level === "warning" && timetable.metre === 33650 && timetable.notes.length > 0,
         "the timetable's flagged row is a problem at its station", timetable);
 
+  // The timetable as a graph: the leg into Sipicciano, earlier than the station before, is the
+  // one the timetable cannot run; drawn so, and said on hover.
+  const impossible = view.legs.filter(l => l.impossible).map(l => l.from + " to " + l.to);
+  check(impossible.length === 1 && impossible[0] === "Sipicciano S. Nicola to Sipicciano" &&
+        view.legs.length === 5 && view.legs.every(l => l.least > 0),
+        "the graph's legs, the impossible one among them", view.legs);
+  check((await page.$$("#graph .leg.impossible")).length === 1 && (await page.$$("#graph .least")).length === 5,
+        "drawn with the least running time beside each");
+  await page.hover("#graph .leg.impossible");
+  await page.waitForFunction(() => document.getElementById("tip").textContent.includes("Sipicciano S. Nicola to Sipicciano"),
+                             { timeout: 5000 });
+  check(true, "hovering the leg names it");
+
   // Hovering the first signal shows its source line.
   await page.hover("#profile [data-kind=signal]");
   await page.waitForFunction(() => document.getElementById("tip").style.display === "block", { timeout: 5000 });
@@ -214,7 +227,7 @@ async function shipped(browser) {
     await drawn(page);
     const over = await page.evaluate(() => document.documentElement.scrollWidth - window.innerWidth);
     check(over <= 0, "nothing overflows sideways at " + width + " px", over);
-    const crowded = await overlapping(page, "#profile .axis-label, #profile .station-label, #plan .label");
+    const crowded = await overlapping(page, "#profile .axis-label, #profile .station-label, #plan .label, #graph .graph-label");
     check(crowded.length === 0, "no labels cover one another at " + width + " px", crowded);
   }
   await page.setViewport({ width: 1400, height: 1300 });
@@ -304,6 +317,10 @@ async function longest(browser) {
     check(shown === all && all > 30, "every " + kind + " is drawn on its lane", [shown, all]);
   }
   check(paint < 500, "the first picture is painted in under half a second", paint);
+  const legs = await page.evaluate(() => window.routeView.legs);
+  check(legs.length === 37 && legs.every(l => l.impossible) &&
+        (await page.$$("#graph .leg.impossible")).length === 37,
+        "every leg of the longest route's timetable is drawn as one it cannot run", legs.length);
   // Zooming in and out step by step: the time of each picture.
   const box = await (await page.$("#profile")).boundingBox();
   await page.mouse.move(box.x + box.width / 3, box.y + 100);
@@ -328,7 +345,7 @@ async function longest(browser) {
     await drawn(page);
     const over = await page.evaluate(() => document.documentElement.scrollWidth - window.innerWidth);
     check(over <= 0, "nothing overflows sideways at " + width + " px", over);
-    const crowded = await overlapping(page, "#profile .axis-label, #profile .station-label, #plan .label");
+    const crowded = await overlapping(page, "#profile .axis-label, #profile .station-label, #plan .label, #graph .graph-label");
     check(crowded.length === 0, "no labels cover one another at " + width + " px", crowded.slice(0, 3));
   }
   console.log(`longest route: page ${bytes} bytes, ${view.marks} marks, line end ${view.lineEnd} m; ` +
