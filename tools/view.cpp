@@ -82,13 +82,17 @@ struct PlacedRow {
   int64_t position;
 };
 std::optional<PlacedRow> row_on_line(const std::string& text, size_t begin, SourcePart part) {
+  // A field is looked at only over its first bytes: no keyword or position is longer, and a
+  // line of one endless field costs no more than a short one.
+  constexpr size_t kFieldReach = 256;
   const auto field_at = [&text](size_t* at) {
     size_t end = *at;
-    while (end < text.size() && text[end] != ',' && text[end] != '\n' && text[end] != '\r') ++end;
+    const size_t limit = std::min(text.size(), *at + kFieldReach);
+    while (end < limit && text[end] != ',' && text[end] != '\n' && text[end] != '\r') ++end;
     size_t a = *at, b = end;
     while (a < b && (text[a] == ' ' || text[a] == '\t')) ++a;
     while (b > a && (text[b - 1] == ' ' || text[b - 1] == '\t')) --b;
-    *at = end < text.size() && text[end] == ',' ? end + 1 : std::string::npos;
+    *at = end < limit && text[end] == ',' ? end + 1 : std::string::npos;
     return text.substr(a, std::min<size_t>(b - a, 64));
   };
   size_t at = begin;
@@ -114,11 +118,13 @@ size_t line_start(const std::string& text, size_t offset) {
   return begin;
 }
 
-// The position of the row on the line of `source` holding `offset`, as row_on_line reads it.
+// The position of the row on the line of `source` holding `offset`, as row_on_line reads it;
+// the line's start comes from the source's index of lines, however long the line.
 std::optional<int64_t> row_position_on_line(const ShownSource& source, size_t offset,
                                             SourcePart part) {
-  const std::optional<PlacedRow> row =
-      row_on_line(source.text(), line_start(source.text(), offset), part);
+  const size_t column = size_t(source.locate(offset).column);
+  const size_t begin = offset >= column - 1 ? offset - (column - 1) : 0;
+  const std::optional<PlacedRow> row = row_on_line(source.text(), begin, part);
   if (!row) return std::nullopt;
   return row->position;
 }

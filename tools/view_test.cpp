@@ -15,6 +15,9 @@
 #include <thread>
 
 #include "bench/maximal_scenario.h"
+#include "common/scenario_identity.h"
+#include "sources/line_source.h"
+#include "sources/train_source.h"
 #include "test_support/process.h"
 #include "test_support/temp_dir.h"
 #include "tools/tool_fixture.h"
@@ -161,11 +164,43 @@ TEST(ViewPageTest, SelfContainedAndRefusingBadRanges) {
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"view", dir.path()},
         {"view", dir.path(), "-o", dir.file("w.html"), "--from", "x"},
-        {"view", dir.path(), "-o", dir.file("w.html"), "--to", "3+1000"}}) {
+        {"view", dir.path(), "-o", dir.file("w.html"), "--to", "3+1000"},
+        {"view", dir.path(), "-o", dir.file("w.html"), "--editor-url", "editor://{line}"}}) {
     const ProcessResult bad = run_tool(args);
     EXPECT_EQ(bad.exit_status, 1);
   }
   EXPECT_FALSE(std::filesystem::exists(dir.file("w.html")));
+}
+
+// Each source's file:line links to an editor: the absolute path, %-escaped, in the pattern.
+TEST(ViewPageTest, LinksTheSourcesForAnEditor) {
+  TempDir dir;
+  const std::string folder = dir.file("a b%\"<x>");
+  std::filesystem::create_directory(folder);
+  const ScenarioIdentity shipped{kShippedLineName, kShippedTrainNumber};
+  ASSERT_TRUE(dati_linea(folder, shipped).ok());
+  ASSERT_TRUE(dati_treno(folder, shipped).ok());
+  const std::string escaped = dir.path() + "/a%20b%25%22%3Cx%3E/";
+  const struct {
+    std::vector<std::string> options;
+    std::string editor;
+  } cases[] = {
+      {{}, R"("editor":"vscode://file{path}:{line}")"},
+      {{"--editor-url", "myeditor://open?file={path}&line={line}"},
+       R"("editor":"myeditor://open?file={path}\u0026line={line}")"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"view", folder, "-o", dir.file("v.html")};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    ASSERT_EQ(run_tool(args).exit_status, 0);
+    const std::string page = read_file_bytes(dir.file("v.html"));
+    EXPECT_NE(page.find(R"("files":{"Viterbo_Attigliano_linea.txt":")" + escaped +
+                        R"(Viterbo_Attigliano_linea.txt","Viterbo_Attigliano_7545-.txt":")" +
+                        escaped + R"(Viterbo_Attigliano_7545-.txt"})"),
+              std::string::npos)
+        << page.substr(page.find("\"files\""), 300);
+    EXPECT_NE(page.find(c.editor), std::string::npos);
+  }
 }
 
 TEST(ViewPageTest, SourceTextsCannotEndThePagesScript) {
