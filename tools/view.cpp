@@ -267,6 +267,9 @@ std::string view_page(const Compilation& c, const ShownSource& line_source,
   // The plan's cursor as the reader moves it over the curves, and the farthest end so far.
   int64_t curve_cursor = 2, curve_end = 0;
   bool curve_seen = false;
+  // The rows that have no mark (gradients, speeds, adhesion, chainage), each source's as line and
+  // place one after the other: what a search for a source line finds.
+  Json unmarked[2] = {Json::array(), Json::array()};
   for (const SourceRow& row : c.rows) {
     Mark m;
     m.metres = row.position;
@@ -276,6 +279,11 @@ std::string view_page(const Compilation& c, const ShownSource& line_source,
     const auto cell_at = [&c](int32_t index) -> const TrackCell* {
       return index >= 0 && index <= c.records.last_cell() ? &c.records.cells[index] : nullptr;
     };
+    if (row.kind == RowKind::kGradient || row.kind == RowKind::kAdhesion ||
+        row.kind == RowKind::kSpeedLimit || row.kind == RowKind::kChainage) {
+      unmarked[line ? 0 : 1].push_back(m.line);
+      unmarked[line ? 0 : 1].push_back(m.metres);
+    }
     switch (row.kind) {
       case RowKind::kGradient:
         if (row.a < kLowestGradient || row.a > kHighestGradient) {
@@ -522,6 +530,7 @@ std::string view_page(const Compilation& c, const ShownSource& line_source,
          {"notePlaces", std::move(note_places)}});
   }
   data["marks"] = std::move(mark_list);
+  data["rows"] = {{line_file, std::move(unmarked[0])}, {train_file, std::move(unmarked[1])}};
   data["outOfRange"] = std::move(out_of_range_list);
   data["problems"] = std::move(problem_list);
   // The sources by the names the page gives them, for links an editor opens.

@@ -197,7 +197,8 @@ async function shipped(browser) {
 
   // Find: a station, a kilometre, metres, a source line, a signal.
   const finds = [["Montefiascone", 12450, "station"], ["37+250", 1900, null], ["12345", 12345, null],
-                 [shippedLine + ":13", 4850, "curve"], ["signal 1", 10000, "signal"],
+                 [shippedLine + ":13", 4850, "curve"], ["linea.txt:58", 500, "place"],
+                 ["Viterbo_Attigliano_7545-.txt:12", 12650, "place"], ["signal 1", 10000, "signal"],
                  ["sipicciano s", 31900, "station"]];
   for (const [text, metre, kind] of finds) {
     const at = await page.evaluate(t => window.routeView.goto(t), text);
