@@ -15,6 +15,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
 bash scripts/install-deps.sh "${TEST_PACKAGES[@]}"
+command -v npm >/dev/null || bash scripts/install-deps.sh "${BROWSER_TEST_PACKAGES[@]}"
 
 windows_build=()
 if command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v wine >/dev/null; then

@@ -251,6 +251,13 @@ void declare_plot(CommandLine& line, PlotArguments* a) {
 void declare_view(CommandLine& line, ViewArguments* a) {
   declare_picture(line, &a->page, "FILE.html");
   line.flag("--watch", &a->watch);
+  line.checked("--editor-url", "PATTERN", [a](const std::string& value) -> std::string {
+    if (value.find("{path}") == std::string::npos) {
+      return "--editor-url needs {path} in its pattern (and {line} where the line goes)";
+    }
+    a->editor_url = value;
+    return "";
+  });
 }
 
 void declare_package(CommandLine& line, PackageArguments* a) {

@@ -52,6 +52,8 @@ struct PlotArguments {
 struct ViewArguments {
   PlotArguments page;
   bool watch = false;
+  // The pattern of the links that open a source in an editor; empty for the default.
+  std::string editor_url;
 };
 
 // package: the three documents, the kind of installer, the installer program to start from.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <nlohmann/json.hpp>
 #include <optional>
 
@@ -9,10 +10,12 @@
 #include "compiler/field_codec.h"
 #include "compiler/line_plan.h"
 #include "compiler/records.h"
+#include "compiler/source_grammar.h"
 #include "tools/source_lint.h"
 #include "tools/timetable.h"
 #include "tools/view_page.h"
 #include "tools/words.h"
+#include "tools/wrong_files.h"
 
 namespace {
 
@@ -72,27 +75,147 @@ std::string speed_board_info(const TrackCell& cell) {
          speeds(cell.value_c) + " km/h; stripes " + formatted("%d", cell.value_d);
 }
 
+// The row on the line of `text` that starts at `begin`, when its keyword starts a row of `part`
+// whose first value is a position (a station's, a curve's start): its grammar and that value.
+struct PlacedRow {
+  const RowGrammar* row;
+  int64_t position;
+};
+std::optional<PlacedRow> row_on_line(const std::string& text, size_t begin, SourcePart part) {
+  // A field is looked at only over its first bytes: no keyword or position is longer, and a
+  // line of one endless field costs no more than a short one.
+  constexpr size_t kFieldReach = 256;
+  const auto field_at = [&text](size_t* at) {
+    size_t end = *at;
+    const size_t limit = std::min(text.size(), *at + kFieldReach);
+    while (end < limit && text[end] != ',' && text[end] != '\n' && text[end] != '\r') ++end;
+    size_t a = *at, b = end;
+    while (a < b && (text[a] == ' ' || text[a] == '\t')) ++a;
+    while (b > a && (text[b - 1] == ' ' || text[b - 1] == '\t')) --b;
+    *at = end < limit && text[end] == ',' ? end + 1 : std::string::npos;
+    return text.substr(a, std::min<size_t>(b - a, 64));
+  };
+  size_t at = begin;
+  const RowGrammar* row = row_started_by(part, field_at(&at));
+  if (row == nullptr || row->values_count() == 0 || at == std::string::npos) return std::nullopt;
+  const std::string first_name = row->names[0];
+  const auto ends_with = [&first_name](const std::string& tail) {
+    return first_name.size() >= tail.size() &&
+           first_name.compare(first_name.size() - tail.size(), tail.size(), tail) == 0;
+  };
+  if (!ends_with("position") && !ends_with("start")) return std::nullopt;
+  const std::string value = field_at(&at);
+  char* end = nullptr;
+  const long long metres = std::strtoll(value.c_str(), &end, 10);
+  if (value.empty() || end != value.c_str() + value.size()) return std::nullopt;
+  if (metres < INT32_MIN || metres > INT32_MAX) return std::nullopt;
+  return PlacedRow{row, metres};
+}
+
+size_t line_start(const std::string& text, size_t offset) {
+  size_t begin = std::min(offset, text.size());
+  while (begin > 0 && text[begin - 1] != '\n' && text[begin - 1] != '\r') --begin;
+  return begin;
+}
+
+// The position of the row on the line of `source` holding `offset`, as row_on_line reads it;
+// the line's start comes from the source's index of lines, however long the line.
+std::optional<int64_t> row_position_on_line(const ShownSource& source, size_t offset,
+                                            SourcePart part) {
+  const size_t column = size_t(source.locate(offset).column);
+  const size_t begin = offset >= column - 1 ? offset - (column - 1) : 0;
+  const std::optional<PlacedRow> row = row_on_line(source.text(), begin, part);
+  if (!row) return std::nullopt;
+  return row->position;
+}
+
+// The name the page gives the rows of a kind that has a lane or a profile.
+const char* page_kind(RowId id) {
+  switch (id) {
+    case RowId::kGradient:
+      return "gradient";
+    case RowId::kCurve:
+      return "curve";
+    case RowId::kTunnel:
+      return "tunnel";
+    case RowId::kSpeedIndicator:
+      return "speed-indicator";
+    case RowId::kSignboard:
+      return "signboard";
+    case RowId::kSpeedLimit:
+      return "speed";
+    case RowId::kAdhesion:
+      return "adhesion";
+    case RowId::kSignal:
+      return "signal";
+    case RowId::kSlowdown:
+      return "slowdown";
+    case RowId::kRestrictionPoint:
+      return "abbattimento";
+    case RowId::kStation:
+      return "station";
+    default:
+      return nullptr;
+  }
+}
+
+// Rows of `text` from the line holding `from` on, which a compilation that stopped did not
+// read: for each kind, the least position among them, into `out`. The row the reading stopped
+// in lies at `stopped_at` when that is known (its fields may not be where its grammar has them).
+// One pass, nothing kept but a number a kind.
+void unread_rows(const std::string& text, size_t from, SourcePart part,
+                 std::optional<int64_t> stopped_at, Json* out) {
+  const size_t first = line_start(text, from);
+  for (size_t at = first; at < text.size();) {
+    if (const std::optional<PlacedRow> row = row_on_line(text, at, part)) {
+      const int64_t position = at == first && stopped_at ? *stopped_at : row->position;
+      if (const char* kind = page_kind(row->row->id)) {
+        if (!out->contains(kind) || (*out)[kind].get<int64_t>() > position) {
+          (*out)[kind] = position;
+        }
+      }
+    }
+    while (at < text.size() && text[at] != '\n' && text[at] != '\r') ++at;
+    while (at < text.size() && (text[at] == '\n' || text[at] == '\r')) ++at;
+  }
+}
+
 }  // namespace
 
 std::vector<Diagnostic> view_problems(const Compilation& compiled, const ShownSource& line_source,
                                       const ShownSource& train_source,
                                       const std::string& cells_path) {
-  // A warning's place on the line: the last stored row of its source at or before it. The rows
-  // of each source were stored in the order read, so by their offsets.
+  // A diagnostic's place on the line: the position of its own row. The rows the compiler stored
+  // give it where one begins on the diagnostic's line; a row it did not store (the one it
+  // stopped at, one a warning is about that an error kept out) gives it by its first value when
+  // the row's grammar makes that a position.
   std::vector<const SourceRow*> rows[2];
   for (const SourceRow& row : compiled.rows) {
     rows[row.source == ProblemSource::kLineSource ? 0 : 1].push_back(&row);
   }
-  const auto place_of = [&rows](int source, size_t offset) -> std::optional<int64_t> {
+  for (auto& list : rows) {
+    std::stable_sort(list.begin(), list.end(),
+                     [](const SourceRow* a, const SourceRow* b) { return a->offset < b->offset; });
+  }
+  const ShownSource* sources[2] = {&line_source, &train_source};
+  const auto place_of = [&rows, &sources](int source, size_t offset) -> std::optional<int64_t> {
+    const ShownSource& shown = *sources[source];
+    if (offset == Problem::kNoOffset || offset > shown.text().size()) return std::nullopt;
+    const int line = shown.locate(offset).line;
     const auto& list = rows[source];
     auto after = std::upper_bound(list.begin(), list.end(), offset,
                                   [](size_t o, const SourceRow* row) { return o < row->offset; });
-    if (after == list.begin()) return std::nullopt;
-    return (*(after - 1))->position;
+    if (after != list.begin() && shown.locate((*(after - 1))->offset).line == line) {
+      return (*(after - 1))->position;
+    }
+    return row_position_on_line(shown, offset,
+                                source == 0 ? SourcePart::kFeatures : SourcePart::kTrain);
+  };
+  const auto source_index = [&](const std::string& file) {
+    return file == train_source.path() ? 1 : file == line_source.path() ? 0 : -1;
   };
   std::vector<Diagnostic> problems;
   // As many warnings of each kind as the tool shows, then a count of the rest (with no place).
-  const ShownSource* sources[2] = {&line_source, &train_source};
   for (int k = 0; k < 2; ++k) {
     const std::vector<SourceWarning> warnings = k == 0 ? lint_line_source(line_source.text(), true)
                                                        : lint_train_source(train_source.text());
@@ -108,7 +231,17 @@ std::vector<Diagnostic> view_problems(const Compilation& compiled, const ShownSo
                             problems.push_back(std::move(d));
                           });
   for (const Problem& p : compiled.log.problems) {
-    problems.push_back(problem_diagnostic(compiled, p, line_source, train_source, cells_path));
+    Diagnostic d = problem_diagnostic(compiled, p, line_source, train_source, cells_path);
+    // An error without a position of its own (a row that could not be read) lies where its row
+    // does.
+    if (!d.metres) {
+      if (const std::optional<int32_t> row = problem_row_position(p, line_source, train_source)) {
+        d.metres = *row;
+      }
+    }
+    const int k = source_index(d.file);
+    if (!d.metres && k >= 0) d.metres = place_of(k, d.offset);
+    problems.push_back(std::move(d));
   }
   return problems;
 }
@@ -131,6 +264,12 @@ std::string view_page(const Compilation& c, const ShownSource& line_source,
   std::vector<Mark> marks;
   std::vector<Mark> out_of_range;
   std::vector<bool> from_a_row(c.records.cells.size(), false);
+  // The plan's cursor as the reader moves it over the curves, and the farthest end so far.
+  int64_t curve_cursor = 2, curve_end = 0;
+  bool curve_seen = false;
+  // The rows that have no mark (gradients, speeds, adhesion, chainage), each source's as line and
+  // place one after the other: what a search for a source line finds.
+  Json unmarked[2] = {Json::array(), Json::array()};
   for (const SourceRow& row : c.rows) {
     Mark m;
     m.metres = row.position;
@@ -140,6 +279,11 @@ std::string view_page(const Compilation& c, const ShownSource& line_source,
     const auto cell_at = [&c](int32_t index) -> const TrackCell* {
       return index >= 0 && index <= c.records.last_cell() ? &c.records.cells[index] : nullptr;
     };
+    if (row.kind == RowKind::kGradient || row.kind == RowKind::kAdhesion ||
+        row.kind == RowKind::kSpeedLimit || row.kind == RowKind::kChainage) {
+      unmarked[line ? 0 : 1].push_back(m.line);
+      unmarked[line ? 0 : 1].push_back(m.metres);
+    }
     switch (row.kind) {
       case RowKind::kGradient:
         if (row.a < kLowestGradient || row.a > kHighestGradient) {
@@ -157,8 +301,39 @@ std::string view_page(const Compilation& c, const ShownSource& line_source,
           out_of_range.push_back(m);
         }
         continue;
+      case RowKind::kCurve: {
+        // The reader lays a curve from where the plan has got to: a curve that starts inside
+        // the one before is laid only from that one's end, and one wholly inside it not at all.
+        const int64_t end = int64_t(row.position) + row.a;
+        const int64_t from = std::max<int64_t>(curve_cursor, int64_t(row.position) + 1);
+        const bool laid = from <= end;
+        if (laid) curve_cursor = end + 1;
+        const bool overlaps = curve_seen && row.position < curve_end;
+        curve_seen = true;
+        curve_end = std::max(curve_end, end);
+        const int64_t radius = row.b == 0 ? 0 : std::llround(10000.0 / std::abs(double(row.b)));
+        const char* side = row.b < 0 ? "left" : "right";
+        m.kind = "curve";
+        m.title = formatted("curve to the %s, radius %lld m", side, (long long)radius);
+        m.info = formatted("from %d m to %lld m (%d m)", row.position, (long long)end, row.a);
+        m.extra = {{"to", std::max<int64_t>(end, row.position)},
+                   {"radius", radius},
+                   {"side", side},
+                   {"curvature", row.b}};
+        if (overlaps) m.extra["overlaps"] = true;
+        if (!laid) {
+          m.info += "; inside the curve before it: the reader lays none of it";
+          m.extra["laid"] = nullptr;
+        } else if (from > int64_t(row.position) + 1) {
+          m.info += formatted(
+              "; the reader lays it only from %lld m, where the curve before it "
+              "ends",
+              (long long)(from - 1));
+          m.extra["laid"] = from - 1;
+        }
+        break;
+      }
       case RowKind::kSpeedLimit:
-      case RowKind::kCurve:
       case RowKind::kChainage:
         continue;
       case RowKind::kTunnel:
@@ -196,7 +371,7 @@ std::string view_page(const Compilation& c, const ShownSource& line_source,
         start.kind = "slowdown-start";
         start.title = "slowdown start";
         start.info = speed;
-        start.extra = {{"to", int64_t(row.position) + row.b}};
+        start.extra = {{"to", int64_t(row.position) + row.b}, {"speed", row.a}};
         marks.push_back(start);
         Mark end = m;
         end.kind = "slowdown-end";
@@ -300,22 +475,67 @@ std::string view_page(const Compilation& c, const ShownSource& line_source,
   Json mark_list = Json::array(), out_of_range_list = Json::array(), problem_list = Json::array();
   for (const Mark& m : marks) mark_list.push_back(json_mark(m));
   for (const Mark& m : out_of_range) out_of_range_list.push_back(json_mark(m));
+  // Where the compilation stopped: the first error of the compiler's (the ones after it were
+  // found by looking past it), its source and place; what the sources hold past that place was
+  // not read.
+  Json stop = nullptr;
+  for (size_t i = 0; i < problems.size(); ++i) {
+    const Diagnostic& d = problems[i];
+    if (d.level != Diagnostic::Level::kError || d.past_first_error || d.code.empty()) continue;
+    const bool line = !d.file.empty() && d.file == line_source.path();
+    const bool train = !d.file.empty() && d.file == train_source.path();
+    // The train source is read after the line source: a stop in the line source leaves it
+    // all unread.
+    Json unread = Json::object();
+    if (line && d.offset != Problem::kNoOffset) {
+      unread_rows(line_source.text(), d.offset, SourcePart::kFeatures, d.metres, &unread);
+      unread_rows(train_source.text(), 0, SourcePart::kTrain, std::nullopt, &unread);
+    } else if (train && d.offset != Problem::kNoOffset) {
+      unread_rows(train_source.text(), d.offset, SourcePart::kTrain, d.metres, &unread);
+    }
+    stop = {{"problem", i},
+            {"source", line    ? "line"
+                       : train ? "train"
+                               : ""},
+            {"m", d.metres ? Json(*d.metres) : Json(nullptr)},
+            {"unread", std::move(unread)}};
+    break;
+  }
+  data["stop"] = std::move(stop);
   for (const Diagnostic& d : problems) {
     // In short: the file's name and line, or the cell; an error's code before its message.
-    std::string where = file_name_of(d.file);
+    const std::string file = file_name_of(d.file);
+    std::string where = file;
     if (d.line > 0) where += ":" + std::to_string(d.line);
     if (!d.place.empty()) where = d.place;
     const bool error = d.level == Diagnostic::Level::kError;
+    Json notes = Json::array();
+    for (const std::string& note : d.notes) notes.push_back(note);
+    Json note_places = Json::array();
+    for (const NotePlace& place : d.note_places) {
+      note_places.push_back(
+          {{"note", place.note}, {"file", file_name_of(place.file)}, {"line", place.line}});
+    }
     problem_list.push_back(
         {{"level", error ? "error" : "warning"},
          {"where", where.empty() ? "compiled output" : where},
          {"text",
           (error && !d.code.empty() ? "error " + d.code + ": " : std::string()) + d.message},
-         {"m", d.metres ? Json(*d.metres) : Json(nullptr)}});
+         {"m", d.metres ? Json(*d.metres) : Json(nullptr)},
+         {"code", d.code},
+         {"file", file},
+         {"line", d.line},
+         {"message", d.message},
+         {"notes", std::move(notes)},
+         {"notePlaces", std::move(note_places)}});
   }
   data["marks"] = std::move(mark_list);
+  data["rows"] = {{line_file, std::move(unmarked[0])}, {train_file, std::move(unmarked[1])}};
   data["outOfRange"] = std::move(out_of_range_list);
   data["problems"] = std::move(problem_list);
+  // The sources by the names the page gives them, for links an editor opens.
+  data["files"] = {{line_file, options.line_path}, {train_file, options.train_path}};
+  data["editor"] = options.editor_url;
   data["watchScript"] = options.watch_script;
   data["watchStamp"] = options.watch_stamp;
 

@@ -19,6 +19,11 @@ struct ViewOptions {
   // The range of the line shown first, in metres; the whole line when not given.
   std::optional<int64_t> from_metres;
   std::optional<int64_t> to_metres;
+  // The sources' absolute paths, and the pattern of a link that opens a source in an editor:
+  // {path} stands for the path (as a URL path, '/' first) and {line} for the line.
+  std::string line_path;
+  std::string train_path;
+  std::string editor_url = "vscode://file{path}:{line}";
   // For 'view --watch': the script the page polls beside itself, and this build's stamp.
   std::string watch_script;
   std::string watch_stamp;

@@ -16,7 +16,56 @@
 #include "tools/view.h"
 #include "tools/words.h"
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include "common/windows_text.h"
+#else
+#include <unistd.h>
+#endif
+
 namespace {
+
+// `path` made absolute against the working folder, with '/' between its parts, as a URL path
+// (a drive letter follows a '/'); every byte but letters, digits and -._~/: is %-escaped, so
+// that no name can end or change the link it is put in.
+std::string url_path(const std::string& path) {
+  std::string absolute;
+#ifdef _WIN32
+  const std::wstring wide = to_wide(path);
+  const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (size > 0) {
+    std::wstring full(size, L'\0');
+    const DWORD made = GetFullPathNameW(wide.c_str(), size, &full[0], nullptr);
+    if (made > 0 && made < size) absolute = from_wide(full.substr(0, made));
+  }
+  if (absolute.empty()) absolute = path;
+  for (char& c : absolute) {
+    if (c == '\\') c = '/';
+  }
+  if (absolute.empty() || absolute[0] != '/') absolute = "/" + absolute;
+#else
+  absolute = path;
+  if (absolute.empty() || absolute[0] != '/') {
+    std::string cwd(4096, '\0');
+    if (getcwd(&cwd[0], cwd.size()) != nullptr) {
+      cwd.resize(cwd.find('\0'));
+      absolute = cwd + (cwd.back() == '/' ? "" : "/") + absolute;
+    }
+  }
+#endif
+  std::string out;
+  for (const char c : absolute) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
+        std::string("-._~/:").find(c) != std::string::npos) {
+      out += c;
+    } else {
+      out += formatted("%%%02X", u);
+    }
+  }
+  return out;
+}
 
 // Builds the route view of the sources in DIR into the page given with -o; with a stamp, for a
 // page that 'view --watch' keeps up to date. The problems the page lists go to standard error
@@ -53,6 +102,9 @@ Status write_view(const ViewArguments& view, const std::string& stamp) {
   }
   ViewOptions options;
   options.scenario = a.common.scenario;
+  options.line_path = url_path(line.path());
+  options.train_path = url_path(train.path());
+  if (!view.editor_url.empty()) options.editor_url = view.editor_url;
   const Chainage chainage = chainage_of_line(compiled.records.table);
   const auto metres_of = [&chainage](std::optional<int64_t> value) -> std::optional<int64_t> {
     if (!value || chainage.references.empty()) return value;

@@ -15,6 +15,9 @@
 #include <thread>
 
 #include "bench/maximal_scenario.h"
+#include "common/scenario_identity.h"
+#include "sources/line_source.h"
+#include "sources/train_source.h"
 #include "test_support/process.h"
 #include "test_support/temp_dir.h"
 #include "tools/tool_fixture.h"
@@ -161,11 +164,43 @@ TEST(ViewPageTest, SelfContainedAndRefusingBadRanges) {
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"view", dir.path()},
         {"view", dir.path(), "-o", dir.file("w.html"), "--from", "x"},
-        {"view", dir.path(), "-o", dir.file("w.html"), "--to", "3+1000"}}) {
+        {"view", dir.path(), "-o", dir.file("w.html"), "--to", "3+1000"},
+        {"view", dir.path(), "-o", dir.file("w.html"), "--editor-url", "editor://{line}"}}) {
     const ProcessResult bad = run_tool(args);
     EXPECT_EQ(bad.exit_status, 1);
   }
   EXPECT_FALSE(std::filesystem::exists(dir.file("w.html")));
+}
+
+// Each source's file:line links to an editor: the absolute path, %-escaped, in the pattern.
+TEST(ViewPageTest, LinksTheSourcesForAnEditor) {
+  TempDir dir;
+  const std::string folder = dir.file("a b%\"<x>");
+  std::filesystem::create_directory(folder);
+  const ScenarioIdentity shipped{kShippedLineName, kShippedTrainNumber};
+  ASSERT_TRUE(dati_linea(folder, shipped).ok());
+  ASSERT_TRUE(dati_treno(folder, shipped).ok());
+  const std::string escaped = dir.path() + "/a%20b%25%22%3Cx%3E/";
+  const struct {
+    std::vector<std::string> options;
+    std::string editor;
+  } cases[] = {
+      {{}, R"("editor":"vscode://file{path}:{line}")"},
+      {{"--editor-url", "myeditor://open?file={path}&line={line}"},
+       R"("editor":"myeditor://open?file={path}\u0026line={line}")"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"view", folder, "-o", dir.file("v.html")};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    ASSERT_EQ(run_tool(args).exit_status, 0);
+    const std::string page = read_file_bytes(dir.file("v.html"));
+    EXPECT_NE(page.find(R"("files":{"Viterbo_Attigliano_linea.txt":")" + escaped +
+                        R"(Viterbo_Attigliano_linea.txt","Viterbo_Attigliano_7545-.txt":")" +
+                        escaped + R"(Viterbo_Attigliano_7545-.txt"})"),
+              std::string::npos)
+        << page.substr(page.find("\"files\""), 300);
+    EXPECT_NE(page.find(c.editor), std::string::npos);
+  }
 }
 
 TEST(ViewPageTest, SourceTextsCannotEndThePagesScript) {
@@ -182,7 +217,7 @@ TEST(ViewPageTest, SourceTextsCannotEndThePagesScript) {
 }
 
 // The problems the page lists are check's diagnostics: on standard error as check gives them,
-// and in the page by file name and line (or cell), level, message and place on the line.
+// and in the page by file name and line (or cell), level, message, notes and place on the line.
 TEST(ViewPageTest, ListsTheProblemsAsCheckGivesThem) {
   const std::string general = "[generale]\r\nlunghezza percorso, 50000\r\n[curve]\r\n";
   const std::string train = "[generale]\r\nvelocita, 0, 70\r\n[fine]\r\n";
@@ -198,13 +233,20 @@ TEST(ViewPageTest, ListsTheProblemsAsCheckGivesThem) {
        "DIR/Viterbo_Attigliano_linea.txt:5:1: warning: signboard at 4700 m is out of order: the "
        "one before is at 4750 m\n    cartello_indicatore, 4700, (s)\n    ^\n",
        R"({"level":"warning","where":"Viterbo_Attigliano_linea.txt:5","text":"signboard at 4700 m )"
-       R"(is out of order: the one before is at 4750 m","m":4700})"},
-      {"an error of a source, with its notes", "montagna,   100,  x, 2\r\n", train,
+       R"(is out of order: the one before is at 4750 m","m":4700,"code":"signboard out of order",)"
+       R"("file":"Viterbo_Attigliano_linea.txt","line":5,"message":"signboard at 4700 m is out of )"
+       R"(order: the one before is at 4750 m","notes":[],"notePlaces":[]})"},
+      {"an error of a source, with its notes, placed by its row", "montagna,   100,  x, 2\r\n",
+       train,
        "DIR/Viterbo_Attigliano_linea.txt:4:19: error 25: the reading stopped: tunnel end: \"x\" "
        "is not a number\n    montagna,   100,  x, 2\n                      ^\n    note: the row "
        "began at line 4 with 'montagna', which takes 3 values: start, end, kind\n",
        R"({"level":"error","where":"Viterbo_Attigliano_linea.txt:4","text":"error 25: the )"
-       R"(reading stopped: tunnel end: \"x\" is not a number","m":null})"},
+       R"(reading stopped: tunnel end: \"x\" is not a number","m":100,"code":"25",)"
+       R"("file":"Viterbo_Attigliano_linea.txt","line":4,"message":"the reading stopped: tunnel )"
+       R"(end: \"x\" is not a number","notes":["the row began at line 4 with 'montagna', which )"
+       R"(takes 3 values: start, end, kind"],"notePlaces":[{"note":0,)"
+       R"("file":"Viterbo_Attigliano_linea.txt","line":4}]})"},
       {"an error of the cells, placed on the line by its cell",
        "cartello_indicatore, 4750, (s)\r\ncartello_indicatore, 4700, (s)\r\n"
        "cartello_indicatore, 4650, (s)\r\ncartello_indicatore, 4100, (s)\r\n"
@@ -214,11 +256,13 @@ TEST(ViewPageTest, ListsTheProblemsAsCheckGivesThem) {
        "restriction point in an approach window before a slowdown, at 5050 m\n    note: near it: "
        "slowdown at 5000 m (Viterbo_Attigliano_7545-.txt:3)\n    cells around 101: ",
        R"({"level":"error","where":"cell 101","text":"error 12: no free cell for a speed )"
-       R"(restriction point in an approach window before a slowdown, at 5050 m","m":5050})"},
+       R"(restriction point in an approach window before a slowdown, at 5050 m","m":5050,)"
+       R"("code":"12","file":"Viterbo_Attigliano_7545.dat","line":0,)"},
       {"a missing source", nullptr, train,
        "DIR/Viterbo_Attigliano_linea.txt: error 101: no line source file\n",
        R"({"level":"error","where":"Viterbo_Attigliano_linea.txt","text":"error 101: no line )"
-       R"(source file","m":null})"},
+       R"(source file","m":null,"code":"101","file":"Viterbo_Attigliano_linea.txt","line":0,)"
+       R"("message":"no line source file","notes":[],"notePlaces":[]})"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -234,7 +278,7 @@ TEST(ViewPageTest, ListsTheProblemsAsCheckGivesThem) {
     EXPECT_EQ(made.out.rfind("wrote " + dir.file("v.html"), 0), 0u) << made.out;
     const std::string page = read_file_bytes(dir.file("v.html"));
     EXPECT_NE(page.find(c.listed), std::string::npos)
-        << page.substr(page.find("\"problems\""), 600);
+        << page.substr(page.find("\"problems\":["), 1200);
   }
 }
 
