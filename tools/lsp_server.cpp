@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <mutex>
@@ -14,10 +15,14 @@
 #include "common/file_path.h"
 #include "common/scenario_identity.h"
 #include "common/windows_1252.h"
+#include "compiler/compiled_records.h"
+#include "compiler/field_codec.h"
+#include "compiler/source_grammar.h"
 #include "tools/check_command.h"
 #include "tools/console.h"
 #include "tools/diagnostic_rules.h"
 #include "tools/exit_status.h"
+#include "tools/words.h"
 
 using nlohmann::json;
 
@@ -646,29 +651,388 @@ json LspServer::code_actions(const json& params) {
   return actions;
 }
 
+namespace {
+
+// A row of a source as the editor's position finds it: its line's bytes and the field at the
+// position.
+struct RowAt {
+  size_t line = 0;
+  size_t start = 0, end = 0;                      // the line's bytes
+  std::vector<std::pair<size_t, size_t>> fields;  // each field's bytes, split at commas
+  size_t field = 0;                               // the one holding the position
+  const RowGrammar* row = nullptr;                // the row its keyword field starts, if any
+  SourcePart part = SourcePart::kTrain;
+};
+
+std::string trimmed(const std::string& text) {
+  const size_t from = text.find_first_not_of(" \t");
+  if (from == std::string::npos) return "";
+  return text.substr(from, text.find_last_not_of(" \t") + 1 - from);
+}
+
+// The row at `offset` of a source, the line source when `line_source`. A row stands on one line;
+// its keyword field is tested against the rows of the part it is in: the line source's general
+// section up to its next section, its features after it, or the train source.
+RowAt row_at(const SourceText& text, size_t offset, bool line_source) {
+  RowAt at;
+  at.line = text.position_of_byte(offset, PositionUnits::kUtf32).line;
+  at.start = text.line_start(at.line);
+  at.end = text.line_end(at.line);
+  const std::string& bytes = text.bytes();
+  for (size_t from = at.start;;) {
+    const size_t comma = bytes.find(',', from);
+    const size_t to = comma == std::string::npos || comma > at.end ? at.end : comma;
+    at.fields.emplace_back(from, to);
+    if (offset > to) at.field = at.fields.size();
+    if (to == at.end) break;
+    from = to + 1;
+  }
+  at.field = std::min(at.field, at.fields.size() - 1);
+  if (line_source) {
+    at.part = SourcePart::kGeneral;
+    for (size_t l = 0; l < at.line; ++l) {
+      const std::string head = trimmed(bytes.substr(text.line_start(l), 12));
+      if (!head.empty() && head[0] == '[' && head.compare(0, 10, "[generale]") != 0)
+        at.part = SourcePart::kFeatures;
+    }
+  }
+  const std::string keyword =
+      bytes.substr(at.fields[0].first, at.fields[0].second - at.fields[0].first);
+  at.row = row_started_by(at.part, keyword);
+  return at;
+}
+
+// What a value's name says of its units and limits, for the hover.
+std::string units_of(const std::string& name) {
+  const struct {
+    const char* word;
+    const char* units;
+  } kUnits[] = {
+      {"position", "metres along the line"},
+      {"start", "metres along the line"},
+      {"end", "metres along the line"},
+      {"length", "metres"},
+      {"gradient", "per mille; stored -100..155, a value outside wraps"},
+      {"speed", "km/h; stored in steps of 5 (a speed not a multiple of 5 is cut)"},
+      {"adhesion", "0..255; a value outside wraps"},
+      {"hours", "hours of the clock"},
+      {"minutes", "0..59"},
+      {"seconds", "0..59"},
+      {"kind", "a number the simulator knows"},
+      {"name", "text up to the line's end"},
+      {"text", "text, each (...) a line of the board"},
+  };
+  for (const auto& u : kUnits) {
+    if (name.find(u.word) != std::string::npos) return u.units;
+  }
+  return "";
+}
+
+bool source_is(const SourceRow& row, int f) {
+  return row.source == (f == 0 ? ProblemSource::kLineSource : ProblemSource::kTrainSource);
+}
+
+// "31900 m (km 29+150)".
+std::string place_text(const ScenarioTable& table, int64_t metres) {
+  const std::string km = chainage_text(table, metres);
+  return std::to_string(metres) + " m" + (km.empty() ? "" : " (" + km + ")");
+}
+
+// What the compiler made of a row, in a line of markdown.
+std::string compiled_text(const SourceRow& row, const Compilation& compiled) {
+  const ScenarioTable& table = compiled.records.table;
+  const std::string at = "at " + place_text(table, row.position);
+  const std::string cell = ", cell " + std::to_string(point_cell(row.position));
+  switch (row.kind) {
+    case RowKind::kGradient: {
+      const int stored = decode_gradient(encode_gradient(row.a));
+      return at + cell + ": gradient " + std::to_string(stored) + " per mille" +
+             (stored != row.a ? " (" + std::to_string(row.a) + " wraps to it)" : "");
+    }
+    case RowKind::kCurve:
+      return "from " + place_text(table, row.position) + ", " + std::to_string(row.a) +
+             " m long, curvature " + std::to_string(row.b) + "/10000 per metre" +
+             (row.b < 0 ? " (to the left)" : " (to the right)");
+    case RowKind::kTunnel:
+      return "from " + place_text(table, row.position) + " to " + place_text(table, row.a) +
+             ", kind " + std::to_string(row.b);
+    case RowKind::kSpeedIndicator:
+    case RowKind::kSignal:
+      return at + ", cell " + std::to_string(row.a);
+    case RowKind::kSignboard:
+      return at + ", cell " + std::to_string(row.a) + ", its text in table entry " +
+             std::to_string(row.b);
+    case RowKind::kSpeedLimit: {
+      const int stored = decode_speed(encode_speed(row.a));
+      return at + cell + ": " + std::to_string(stored) + " km/h" +
+             (stored != row.a ? " (" + std::to_string(row.a) + " as written)" : "");
+    }
+    case RowKind::kAdhesion: {
+      const int stored = decode_adhesion(encode_adhesion(row.a));
+      return at + cell + ": adhesion " + std::to_string(stored) +
+             (stored != row.a ? " (" + std::to_string(row.a) + " wraps to it)" : "");
+    }
+    case RowKind::kSlowdown:
+      return "from " + place_text(table, row.position) + ", " + std::to_string(row.b) + " m at " +
+             std::to_string(row.a) + " km/h";
+    case RowKind::kRestrictionPoint:
+      return at + ", cell " + std::to_string(row.b) + ", value " + std::to_string(row.a);
+    case RowKind::kStation: {
+      std::string text =
+          at + ", kind " + std::to_string(row.b) + ", table entry " + std::to_string(row.a);
+      if (row.a >= 0 && row.a < kTableEntries) {
+        const TableEntry& entry = table[size_t(row.a)];
+        text += ": '" + utf8_from_windows_1252(entry.text) + "' at " +
+                clock_text(entry.time, ClockStyle::kShortHours) + ", cells " +
+                std::to_string(entry.start) + " to " + std::to_string(entry.end);
+      }
+      return text;
+    }
+    case RowKind::kChainage:
+      return at + ": chainage value " + std::to_string(row.a) + ", flag " + std::to_string(row.b);
+  }
+  return at;
+}
+
+std::string markdown_escaped(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    if (std::string("\\`*_[]<>#|").find(c) != std::string::npos) out += '\\';
+    out += c;
+  }
+  return out;
+}
+
+}  // namespace
+
+// The row under the position: its keyword and values by name, with units and limits, the field
+// at the position in bold; then what the last check compiled of it.
 json LspServer::hover(const json& params) {
-  document_at(params);
-  return nullptr;
+  const Document* document = document_at(params);
+  if (document == nullptr) return nullptr;
+  Scenario* scenario = scenario_of(document->path);
+  if (scenario == nullptr) return nullptr;
+  const int f = scenario->paths[0] == document->path ? 0 : 1;
+  const SourceText& text = document->text;
+  const size_t offset = text.byte_at(position_in(member(params, "position")), units_);
+  const RowAt at = row_at(text, offset, f == 0);
+  std::string markdown;
+  if (at.row != nullptr) {
+    const RowGrammar& row = *at.row;
+    markdown +=
+        "**" + markdown_escaped(row.keyword) + "**: " + markdown_escaped(row.values) + "\n\n";
+    for (int v = 0; v < row.values_count(); ++v) {
+      const bool here = size_t(v + 1) == at.field;
+      const std::string units = units_of(row.names[v]);
+      markdown += std::to_string(v + 1) + ". " + (here ? "**" : "") +
+                  markdown_escaped(row.names[v]) + (here ? "**" : "") +
+                  (units.empty() ? "" : " (" + markdown_escaped(units) + ")") + "\n";
+    }
+    if (at.field > size_t(row.values_count())) {
+      markdown += "\nthis field is past the row's " + std::to_string(row.values_count()) +
+                  " values: the reader takes it as the next row's keyword\n";
+    }
+    const bool current = scenario->checked && scenario->texts[f].utf8() == text.utf8();
+    if (current) {
+      for (const SourceRow& r : scenario->checked->compiled.rows) {
+        if (source_is(r, f) && r.offset >= at.start && r.offset <= at.end) {
+          markdown +=
+              "\ncompiled: " + markdown_escaped(compiled_text(r, scenario->checked->compiled)) +
+              "\n";
+        }
+      }
+    } else {
+      markdown += "\n(changed since the last check: what was compiled shows after it)\n";
+    }
+  }
+  if (text.lost_characters()) {
+    markdown +=
+        "\nThis document holds characters that Windows-1252, the sources' code page, "
+        "cannot hold: the check reads each as '?'.\n";
+  }
+  if (markdown.empty()) return nullptr;
+  return {
+      {"contents", {{"kind", "markdown"}, {"value", markdown}}},
+      {"range", range_json(text, at.fields[at.field].first, at.fields[at.field].second, units_)}};
 }
 
+// In a keyword field, each row's keyword with its values as a snippet to fill; in a value's
+// field, the name of the value that comes there, the rest of the row's after it.
 json LspServer::completion(const json& params) {
-  document_at(params);
-  return json::array();
+  json items = json::array();
+  const Document* document = document_at(params);
+  if (document == nullptr) return items;
+  Scenario* scenario = scenario_of(document->path);
+  if (scenario == nullptr) return items;
+  const int f = scenario->paths[0] == document->path ? 0 : 1;
+  const SourceText& text = document->text;
+  const size_t offset = text.byte_at(position_in(member(params, "position")), units_);
+  const RowAt at = row_at(text, offset, f == 0);
+  if (at.field == 0) {
+    const std::vector<SourcePart> parts =
+        f == 0 ? std::vector<SourcePart>{at.part} : std::vector<SourcePart>{SourcePart::kTrain};
+    for (const RowGrammar* row : rows_of(parts[0])) {
+      std::string spellings = row->spellings;
+      for (size_t from = 0; from <= spellings.size();) {
+        const size_t bar = std::min(spellings.find('|', from), spellings.size());
+        const std::string spelling = spellings.substr(from, bar - from);
+        from = bar + 1;
+        std::string snippet = spelling;
+        for (int v = 0; v < row->values_count(); ++v) {
+          snippet += ", ${" + std::to_string(v + 1) + ":" + row->names[v] + "}";
+        }
+        items.push_back({{"label", spelling},
+                         {"kind", 14},  // a keyword
+                         {"detail", row->values},
+                         {"insertText", snippet},
+                         {"insertTextFormat", 2}});
+      }
+    }
+    return items;
+  }
+  if (at.row == nullptr || at.field > size_t(at.row->values_count())) return items;
+  // The value at this field and those after it, in the order they come.
+  std::string snippet;
+  for (int v = int(at.field) - 1, n = 1; v < at.row->values_count(); ++v, ++n) {
+    snippet += (n == 1 ? " ${" : ", ${") + std::to_string(n) + ":" + at.row->names[v] + "}";
+  }
+  const std::string name = at.row->names[at.field - 1];
+  items.push_back({{"label", name},
+                   {"kind", 5},  // a field
+                   {"detail", units_of(name)},
+                   {"insertText", snippet},
+                   {"insertTextFormat", 2}});
+  return items;
 }
 
+// The stations, tunnels, signals, slowdowns and curves of the document as last checked, in
+// order of position, each with its place.
 json LspServer::document_symbols(const json& params) {
-  document_at(params);
-  return json::array();
+  json symbols = json::array();
+  const Document* document = document_at(params);
+  if (document == nullptr) return symbols;
+  Scenario* scenario = scenario_of(document->path);
+  if (scenario == nullptr || !scenario->checked) return symbols;
+  const int f = scenario->paths[0] == document->path ? 0 : 1;
+  const SourceText& text = scenario->texts[f];
+  const Compilation& compiled = scenario->checked->compiled;
+  std::vector<const SourceRow*> rows;
+  for (const SourceRow& r : compiled.rows) {
+    if (source_is(r, f) &&
+        (r.kind == RowKind::kStation || r.kind == RowKind::kTunnel || r.kind == RowKind::kSignal ||
+         r.kind == RowKind::kSlowdown || r.kind == RowKind::kCurve)) {
+      rows.push_back(&r);
+    }
+  }
+  std::stable_sort(rows.begin(), rows.end(), [](const SourceRow* a, const SourceRow* b) {
+    return a->position < b->position;
+  });
+  for (const SourceRow* r : rows) {
+    std::string name;
+    int kind = 0;
+    switch (r->kind) {
+      case RowKind::kStation:
+        name = "station";
+        if (r->a >= 0 && r->a < kTableEntries)
+          name += " " + utf8_from_windows_1252(compiled.records.table[size_t(r->a)].text);
+        kind = 3;  // namespace: a place of its own
+        break;
+      case RowKind::kTunnel:
+        name = "tunnel to " + std::to_string(r->a) + " m";
+        kind = 7;  // property
+        break;
+      case RowKind::kSignal:
+        name = "signal";
+        kind = 24;  // event
+        break;
+      case RowKind::kSlowdown:
+        name = "slowdown " + std::to_string(r->a) + " km/h";
+        kind = 24;
+        break;
+      default:
+        name = std::string("curve to the ") + (r->b < 0 ? "left" : "right");
+        kind = 7;
+        break;
+    }
+    const size_t line = text.position_of_byte(r->offset, PositionUnits::kUtf32).line;
+    const json range = range_json(text, text.line_start(line), text.line_end(line), units_);
+    symbols.push_back({{"name", name},
+                       {"detail", place_text(compiled.records.table, r->position)},
+                       {"kind", kind},
+                       {"range", range},
+                       {"selectionRange", range}});
+  }
+  return symbols;
 }
 
+// Each section, from its heading to the line before the next.
 json LspServer::folding_ranges(const json& params) {
-  document_at(params);
-  return json::array();
+  json ranges = json::array();
+  const Document* document = document_at(params);
+  if (document == nullptr) return ranges;
+  const SourceText& text = document->text;
+  constexpr size_t kNone = size_t(-1);
+  size_t open = kNone;  // the heading of the section being read
+  for (size_t line = 0; line <= text.line_count(); ++line) {
+    const bool heading = line < text.line_count() && text.line_start(line) < text.bytes().size() &&
+                         text.bytes()[text.line_start(line)] == '[';
+    if ((heading || line == text.line_count()) && open != kNone) {
+      if (line - 1 > open) ranges.push_back({{"startLine", open}, {"endLine", line - 1}});
+      open = kNone;
+    }
+    if (heading) open = line;
+  }
+  return ranges;
 }
 
+// From a diagnostic at the position: the places its notes point at, and the rows that placed
+// the objects of the cells it names ("cell 201").
 json LspServer::definition(const json& params) {
-  document_at(params);
-  return nullptr;
+  json locations = json::array();
+  const Document* document = document_at(params);
+  if (document == nullptr) return locations;
+  Scenario* scenario = scenario_of(document->path);
+  if (scenario == nullptr || !scenario->checked) return locations;
+  const int f = scenario->paths[0] == document->path ? 0 : 1;
+  const SourceText& text = scenario->texts[f];
+  if (text.utf8() != document->text.utf8()) return locations;
+  const size_t offset = text.byte_at(position_in(member(params, "position")), units_);
+  const size_t line = text.position_of_byte(offset, PositionUnits::kUtf32).line;
+  const auto location = [&](int g, size_t from) {
+    const SourceText& at = scenario->texts[g];
+    const size_t l = at.position_of_byte(from, PositionUnits::kUtf32).line;
+    return json{{"uri", uri_of(scenario->paths[g])},
+                {"range", range_json(at, at.line_start(l), at.line_end(l), units_)}};
+  };
+  for (const Published& p : scenario->published[f]) {
+    if (text.position_of_byte(p.from, PositionUnits::kUtf32).line != line) continue;
+    const Diagnostic& d = p.diagnostic;
+    for (const NotePlace& place : d.note_places) {
+      for (int g = 0; g < 2; ++g) {
+        if (place.file != scenario->paths[g] || place.line < 1) continue;
+        locations.push_back(location(g, scenario->texts[g].line_start(size_t(place.line - 1))));
+      }
+    }
+    // Each cell the diagnostic names, and the rows whose objects stand in it.
+    std::string words = d.place + " " + d.message;
+    for (const std::string& note : d.notes) words += " " + note;
+    for (size_t at = words.find("cell "); at != std::string::npos;
+         at = words.find("cell ", at + 5)) {
+      const int32_t cell = std::atoi(words.c_str() + at + 5);
+      if (cell <= 0) continue;
+      for (const SourceRow& r : scenario->checked->compiled.rows) {
+        const int32_t row_cell = r.kind == RowKind::kRestrictionPoint ? r.b : r.a;
+        const bool holds_cell = r.kind == RowKind::kSignal || r.kind == RowKind::kSignboard ||
+                                r.kind == RowKind::kSpeedIndicator ||
+                                r.kind == RowKind::kRestrictionPoint;
+        if (!holds_cell || row_cell != cell) continue;
+        const int g = source_is(r, 0) ? 0 : 1;
+        if (g == f && text.position_of_byte(r.offset, PositionUnits::kUtf32).line == line) continue;
+        locations.push_back(location(g, r.offset));
+      }
+    }
+  }
+  return locations;
 }
 
 int serve_lsp(std::function<size_t(char*, size_t)> read,

@@ -336,3 +336,87 @@ TEST(LspProgram, AnswersInitializeShutdownAndExitOnItsStandardStreams) {
       std::string::npos)
       << result.out;
 }
+
+TEST(LspFeatures, HoverCompletionOutlineFoldingAndGoTo) {
+  TempDir dir;
+  write_shipped_sources(dir);
+  const std::string line_uri = uri_from_path(dir.file(kLine));
+  const std::string train_uri = uri_from_path(dir.file(kTrain));
+  // A gradient that wraps, and a signboard on the first signal's cell.
+  std::string line = utf8_file(dir.file(kLine));
+  line.replace(line.find("pendenza,  500,   3"), 19, "pendenza,  500, 200");
+  line.insert(line.find("cartello_indicatore"), "cartello_indicatore, 10000, (X)\r\n");
+  const size_t gradient_row =
+      size_t(std::count(line.begin(), line.begin() + long(line.find("pendenza,  500, 200")), '\n'));
+  Session s;
+  s.initialize();
+  s.take({Session::notice("textDocument/didOpen", open_params(line_uri, line)),
+          Session::notice("textDocument/didOpen",
+                          open_params(train_uri, utf8_file(dir.file(kTrain)) +
+                                                     "Citt\xC3\xA0 \xE2\x86\x92\r\n"))});
+  s.wait(std::chrono::milliseconds(0));
+  int id = 100;
+  const auto ask = [&](const std::string& method, const std::string& uri, size_t l, size_t c) {
+    s.take({Session::request(++id, method,
+                             {{"textDocument", {{"uri", uri}}}, {"position", position(l, c)}})});
+    return (*s.answer(id))["result"];
+  };
+  const struct {
+    const char* name;
+    std::string uri;
+    size_t line, character;
+    std::vector<std::string> shown;
+  } hovers[] = {
+      {"a wrapped gradient",
+       line_uri,
+       gradient_row,
+       17,
+       {"**pendenza**", "**gradient** (per mille", "gradient -56 per mille (200 wraps to it)",
+        "cell 11"}},
+      {"a station's name",
+       train_uri,
+       20,
+       3,
+       {"**stazione**", "station name", "table entry", "'Sipicciano S. Nicola' at 14:09:00",
+        "Windows-1252"}},
+  };
+  for (const auto& h : hovers) {
+    SCOPED_TRACE(h.name);
+    const std::string shown =
+        ask("textDocument/hover", h.uri, h.line, h.character)["contents"]["value"];
+    for (const std::string& part : h.shown) EXPECT_NE(shown.find(part), std::string::npos) << shown;
+  }
+  // A keyword's completion brings its row to fill; a station's value field, the rest of its row.
+  const json keywords = ask("textDocument/completion", line_uri, gradient_row, 0);
+  const auto gradient = std::find_if(keywords.begin(), keywords.end(),
+                                     [](const json& i) { return i["label"] == "pendenza"; });
+  ASSERT_NE(gradient, keywords.end());
+  EXPECT_EQ((*gradient)["insertText"], "pendenza, ${1:gradient position}, ${2:gradient}");
+  const std::string station = read_file_bytes(dir.file(kTrain)).substr(0, 4000);
+  size_t minutes = station.find("stazione,   31900");
+  for (int comma = 0; comma < 15; ++comma) minutes = station.find(',', minutes) + 1;
+  const size_t column = minutes - station.rfind('\n', minutes) - 1;
+  const json fields = ask("textDocument/completion", train_uri, 20, column);
+  ASSERT_EQ(fields.size(), 1u);
+  EXPECT_EQ(fields[0]["label"], "station minutes");
+  EXPECT_EQ(fields[0]["insertText"],
+            " ${1:station minutes}, ${2:station seconds}, ${3:station name}");
+  // The outline: in order of position, each with its kilometre.
+  s.take({Session::request(++id, "textDocument/documentSymbol",
+                           {{"textDocument", {{"uri", train_uri}}}})});
+  const json symbols = (*s.answer(id))["result"];
+  ASSERT_GE(symbols.size(), 3u);
+  EXPECT_EQ(symbols[0]["name"], "station VITERBO P. F.");
+  EXPECT_EQ(symbols[0]["detail"], "0 m (km 39+150)");
+  EXPECT_EQ(symbols[1]["name"], "slowdown 50 km/h");
+  s.take({Session::request(++id, "textDocument/foldingRange",
+                           {{"textDocument", {{"uri", train_uri}}}})});
+  EXPECT_EQ((*s.answer(id))["result"][0], json({{"startLine", 0}, {"endLine", 4}}));
+  // From the signal refused for the signboard's cell to the signboard's row.
+  const json places = ask("textDocument/definition", train_uri, 27, 3);
+  ASSERT_EQ(places.size(), 1u);
+  EXPECT_EQ(places[0]["uri"], line_uri);
+  EXPECT_EQ(
+      places[0]["range"]["start"]["line"],
+      std::count(line.begin(), line.begin() + long(line.find("cartello_indicatore, 10000")), '\n'));
+}
