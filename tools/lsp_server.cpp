@@ -307,7 +307,11 @@ json LspServer::request(const std::string& method, const json& params) {
 }
 
 void LspServer::notification(const std::string& method, const json& params, Clock::time_point now) {
-  if (method == "textDocument/didOpen") opened(params, now);
+  // A document just opened is checked at once, before any message after it.
+  if (method == "textDocument/didOpen") {
+    opened(params, now);
+    check_due(now);
+  }
   if (method == "textDocument/didChange") changed(params, now);
   if (method == "textDocument/didClose") closed(params, now);
   // Every other notification (initialized, $/cancelRequest, $/setTrace, didSave, ...) asks for
