@@ -7,6 +7,8 @@ BUILD_PACKAGES=(cmake make g++ pkg-config libx11-dev libxft-dev fonts-dejavu-cor
 # To build and run the tests as well: GoogleTest, a virtual X display and the X tools, the
 # Windows cross-compiler with Wine to run the Windows executable, and clang with its libFuzzer
 # runtime for the compiler's fuzzer; and Chromium, the browser the route view's page is tested in.
-# Neovim, the editor whose language client the language server is tested with.
 TEST_PACKAGES=("${BUILD_PACKAGES[@]}" libgtest-dev xvfb xauth x11-utils
-               g++-mingw-w64-x86-64-posix wine wine64 clang libclang-rt-14-dev chromium neovim)
+               g++-mingw-w64-x86-64-posix wine wine64 clang libclang-rt-14-dev chromium)
+# Neovim, the editor whose own language client tests scenario-tool's language server, and Node.js
+# with npm, which run the editors' grammar in the engine Visual Studio Code uses.
+TEST_PACKAGES+=(neovim nodejs npm)
