@@ -497,7 +497,17 @@ std::optional<LspServer::Clock::time_point> LspServer::check_due(Clock::time_poi
     if (!scenario.due) continue;
     if (*scenario.due <= now) {
       scenario.due.reset();
-      check(scenario);
+      // A check that runs out of memory leaves the diagnostics as they were; the editor is told.
+      try {
+        check(scenario);
+      } catch (const std::exception& e) {
+        send({{"jsonrpc", "2.0"},
+              {"method", "window/showMessage"},
+              {"params",
+               {{"type", 1},
+                {"message", "scenario-tool could not check " + file_name_of(scenario.paths[0]) +
+                                ": " + e.what()}}}});
+      }
     } else if (!next || *scenario.due < *next) {
       next = scenario.due;
     }
