@@ -245,12 +245,12 @@ void LspServer::handle(const json& message, const std::set<std::string>& cancell
       respond_error(nullptr, kInvalidRequest, "an id is a number or a string");
       return;
     }
-    // A notification: never answered. Before initialize only exit counts.
+    // A notification: never answered. Before initialize and after shutdown only exit counts.
     if (method == "exit") {
       exited_ = true;
       return;
     }
-    if (!initialized_) return;
+    if (!initialized_ || shut_down_) return;
     try {
       notification(method, params, now);
     } catch (const std::exception&) {
