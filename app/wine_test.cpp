@@ -554,3 +554,41 @@ TEST_F(WineTest, PackageNeverInTheSourcesFolderHoweverItIsSpelt) {
               c.status == 0 ? std::vector<std::string>{"x.exe"} : std::vector<std::string>{});
   }
 }
+
+// scenario-tool.exe's language server through pipes: the protocol's bytes pass as they are (no
+// CR LF translation), a document named by a file URI of a drive is checked with the source
+// beside it, and shutdown then exit end it with status 0.
+TEST_F(WineTest, AuthorsToolServesAnEditorThroughPipes) {
+  TempDir root;
+  const ScenarioIdentity shipped{kShippedLineName, kShippedTrainNumber};
+  ASSERT_TRUE(dati_linea(root.path(), shipped).ok());
+  ASSERT_TRUE(dati_treno(root.path(), shipped).ok());
+  const std::string line_uri = "file:///Z:" + root.path() + "/Viterbo_Attigliano_linea.txt";
+  const std::string messages[] = {
+      R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{"capabilities":{}}})",
+      R"({"jsonrpc":"2.0","method":"textDocument/didOpen","params":{"textDocument":{"uri":")" +
+          line_uri + R"(","languageId":"scenario","version":1,"text":"[generale]\r\n"}}})",
+      R"({"jsonrpc":"2.0","id":2,"method":"shutdown"})", R"({"jsonrpc":"2.0","method":"exit"})"};
+  std::string input;
+  for (const std::string& m : messages) {
+    input += "Content-Length: " + std::to_string(m.size()) + "\r\n\r\n" + m;
+  }
+  write_file_bytes(root.file("input"), input);
+  const ProcessResult r =
+      run_process({"/bin/sh", "-c", "exec \"$0\" \"$1\" lsp < \"$2\"", wine_,
+                   kWindowsBuild + "/tools/scenario-tool.exe", root.file("input")},
+                  options());
+  ASSERT_TRUE(r.exited);
+  EXPECT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_NE(r.out.find("\r\n\r\n{\"id\":1,\"jsonrpc\":\"2.0\",\"result\":{\"capabilities\""),
+            std::string::npos)
+      << r.out;
+  // The line source as the editor holds it lacks nearly everything: its errors are published
+  // for it, and the train source beside it is named by its own URI.
+  EXPECT_NE(r.out.find("\"uri\":\"" + line_uri + "\""), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Viterbo_Attigliano_7545-.txt\""), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"severity\":1"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Content-Length: 38\r\n\r\n{\"id\":2,\"jsonrpc\":\"2.0\",\"result\":null}"),
+            std::string::npos)
+      << r.out;
+}

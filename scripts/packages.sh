@@ -9,7 +9,9 @@ BUILD_PACKAGES=(cmake make g++ pkg-config libx11-dev libxft-dev fonts-dejavu-cor
 # runtime for the compiler's fuzzer; and Chromium, the browser the route view's page is tested in.
 TEST_PACKAGES=("${BUILD_PACKAGES[@]}" libgtest-dev xvfb xauth x11-utils
                g++-mingw-w64-x86-64-posix wine wine64 clang libclang-rt-14-dev chromium)
-# Node.js and npm, which run the route view's browser tests (their one package, puppeteer-core, comes
-# from the npm registry); installed only where no npm is on the PATH, for a newer Node.js may be
-# there from elsewhere.
+# Neovim, the editor whose own language client tests scenario-tool's language server.
+TEST_PACKAGES+=(neovim)
+# Node.js and npm, which run the route view's browser tests and the editors' grammar test (their
+# packages, puppeteer-core and vscode-textmate, come from the npm registry); installed only where
+# no npm is on the PATH, for a newer Node.js may be there from elsewhere.
 BROWSER_TEST_PACKAGES=(nodejs npm)

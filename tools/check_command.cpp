@@ -45,9 +45,9 @@ std::string problem_key(const Problem& p) {
 // out the lines of the row it stopped at (blanks in their place, so that every offset and line
 // stays where it was) and compiles again in memory, until the sources compile or the stop has
 // no row. Bounded: at most 30 rounds, for sources of at most 2 MiB.
-std::vector<Diagnostic> further_problems(const CheckArguments& a, const Compilation& first,
-                                         const ShownSource& line, const ShownSource& train,
-                                         const std::string& cells_path) {
+std::vector<Diagnostic> further_problems(const CompileOptions& compiled_with,
+                                         const Compilation& first, const ShownSource& line,
+                                         const ShownSource& train, const std::string& cells_path) {
   std::vector<Diagnostic> found;
   if (first.log.error.code == 0 || line.text().size() + train.text().size() > (size_t(2) << 20)) {
     return found;
@@ -55,8 +55,8 @@ std::vector<Diagnostic> further_problems(const CheckArguments& a, const Compilat
   std::set<std::string> seen;
   for (const Problem& p : first.log.problems) seen.insert(problem_key(p));
   std::map<std::string, std::vector<int>> repeats;  // by code and words: the lines of repeats
-  CompileOptions options = in_memory_options(a.common.scenario, line.text(), train.text());
-  options.build_plan = !a.no_plan;
+  CompileOptions options = in_memory_options(compiled_with.scenario, line.text(), train.text());
+  options.build_plan = compiled_with.build_plan;
   options.keep_rows = true;
   std::string* texts[2] = {&options.line_source_text, &options.train_source_text};
   const Compilation* previous = &first;
@@ -177,7 +177,7 @@ SourcesState check_in_memory(const CheckArguments& a, const std::string (&paths)
   for (const Problem& p : compiled.log.problems) {
     problems.push_back(problem_diagnostic(compiled, p, line, train, cells_path));
   }
-  for (Diagnostic& d : further_problems(a, compiled, line, train, cells_path)) {
+  for (Diagnostic& d : further_problems(options, compiled, line, train, cells_path)) {
     problems.push_back(std::move(d));
   }
   for (Diagnostic& d : problems) {
@@ -378,27 +378,21 @@ int compile_sources(const CheckArguments& a, const CompileArguments* compiling,
         lock.hold_for_writing(common.directory, written, compiling->wait_milliseconds);
     if (!locked.ok()) return file_fault(locked.message());
   }
-  // The sources as they are before the compiler reads them, for the report. Their warnings are
-  // kept as the lint gives them: each becomes a diagnostic only when the report is written.
+  // The sources as they are before the compiler reads them, for the report.
   const ShownSource line = shown_source(common.directory, line_source_name(common.scenario));
   const ShownSource train = shown_source(common.directory, train_source_name(common.scenario));
-  const std::vector<SourceWarning> line_warnings = lint_line_source(line.text(), !a.no_plan);
-  const std::vector<SourceWarning> train_warnings = lint_train_source(train.text());
-
   // Compiled in memory first: the files are written only from sources that compile cleanly
   // (or when asked to with --force), so broken sources never replace good compiled files.
   const CompileOptions options = author_options(common, !a.no_plan, line, train);
-  Compilation compiled;
-  CompileResult result = memorizza_percorso(options, &compiled);
+  SourcesCheck checked;
+  check_sources(options, line, train, &checked);
+  const Compilation& compiled = checked.compiled;
+  CompileResult& result = checked.result;
   const int32_t code = compiled.log.error.code;
   // A source that could not be read stops the run before the compiler has a result: it then
   // gives no error code, and the last line says nothing in its name.
   const bool compiler_ran = result.end != CompileEnd::kFileFault;
-  // The timetable's warnings read the compiled stations: a compilation too large to keep its
-  // rows gives none.
-  const std::vector<Diagnostic> timetable = timetable_warnings(compiled, train);
-  const bool refused =
-      a.werror && (!line_warnings.empty() || !train_warnings.empty() || !timetable.empty());
+  const bool refused = a.werror && checked.any_warning();
   bool wrote = false;
   if (write && result.end == CompileEnd::kCompleted && !refused &&
       (code == 0 || compiling->force)) {
@@ -406,25 +400,15 @@ int compile_sources(const CheckArguments& a, const CompileArguments* compiling,
     if (!result.status.ok()) result.end = CompileEnd::kFileFault;
     wrote = result.status.ok();
   }
-  const std::string cells_path = path_in(common.directory, track_cells_name(common.scenario));
-  const std::vector<Diagnostic> further = further_problems(a, compiled, line, train, cells_path);
-  // Every diagnostic in order, made one at a time for `take`: the warnings of each source, the
-  // problems the compiler recorded, those past its first error; with --werror, warnings as
-  // errors. A million warnings never stand as a million diagnostics at once.
+  const std::string& cells_path = checked.cells_path;
+  // Every diagnostic in order, made one at a time for `take`; with --werror, warnings as errors.
   size_t errors = 0, warnings = 0;
   const auto each_diagnostic = [&](const std::function<void(const Diagnostic&)>& take) {
-    const auto give = [&](Diagnostic&& d) {
+    checked.each_diagnostic(line, train, a.max_warnings, [&](Diagnostic&& d) {
       if (a.werror) apply_werror(&d);
       ++(d.level == Diagnostic::Level::kError ? errors : warnings);
       take(d);
-    };
-    each_warning_diagnostic(line_warnings, line, a.max_warnings, give);
-    each_warning_diagnostic(train_warnings, train, a.max_warnings, give);
-    each_warning_diagnostic(timetable, train.path(), a.max_warnings, give);
-    for (const Problem& problem : compiled.log.problems) {
-      give(problem_diagnostic(compiled, problem, line, train, cells_path));
-    }
-    for (const Diagnostic& d : further) give(Diagnostic(d));
+    });
   };
 
   // Results on standard output; diagnostics on standard error, or the whole report as JSON or
@@ -498,6 +482,34 @@ int compile_sources(const CheckArguments& a, const CompileArguments* compiling,
 }
 
 }  // namespace
+
+void check_sources(const CompileOptions& options, const ShownSource& line, const ShownSource& train,
+                   SourcesCheck* out) {
+  out->line_warnings = lint_line_source(line.text(), options.build_plan);
+  out->train_warnings = lint_train_source(train.text());
+  out->result = memorizza_percorso(options, &out->compiled);
+  // The timetable's warnings read the compiled stations: a compilation too large to keep its
+  // rows gives none.
+  out->timetable = timetable_warnings(out->compiled, train);
+  out->cells_path = path_in(options.directory, track_cells_name(options.scenario));
+  out->further = further_problems(options, out->compiled, line, train, out->cells_path);
+}
+
+bool SourcesCheck::any_warning() const {
+  return !line_warnings.empty() || !train_warnings.empty() || !timetable.empty();
+}
+
+void SourcesCheck::each_diagnostic(const ShownSource& line, const ShownSource& train,
+                                   size_t max_warnings,
+                                   const std::function<void(Diagnostic&&)>& take) const {
+  each_warning_diagnostic(line_warnings, line, max_warnings, take);
+  each_warning_diagnostic(train_warnings, train, max_warnings, take);
+  each_warning_diagnostic(timetable, train.path(), max_warnings, take);
+  for (const Problem& problem : compiled.log.problems) {
+    take(problem_diagnostic(compiled, problem, line, train, cells_path));
+  }
+  for (const Diagnostic& d : further) take(Diagnostic(d));
+}
 
 int check(const CheckArguments& a, bool (*colour_terminal)()) {
   if (!a.fix) return compile_sources(a, nullptr, colour_terminal);

@@ -10,6 +10,7 @@
 #include "tools/extract_command.h"
 #include "tools/help_texts.h"
 #include "tools/init_command.h"
+#include "tools/lsp_command.h"
 #include "tools/package_command.h"
 #include "tools/source_format.h"
 #include "tools/view_command.h"
@@ -94,6 +95,13 @@ CommandList commands() {
       command<InitArguments, declare_init, plain<InitArguments, init>>(
           "init", "write a small starter scenario under your names, to start from",
           "writing the starter scenario", "init", nullptr, kInitHelp),
+      {"lsp",
+       "a language server: problems, repairs and help in your editor as you type",
+       "serving the editor",
+       {"lsp", nullptr},
+       kLspHelp,
+       lsp_usage_words,
+       lsp},
   };
   return {kCommands, sizeof kCommands / sizeof kCommands[0]};
 }

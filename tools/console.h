@@ -6,6 +6,7 @@
 // arrives as the platform hands it over.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 enum class Stream { kOut, kError };
@@ -22,3 +23,11 @@ void flush_output(Stream stream);
 // it either through its virtual-terminal mode, when it can be switched on, or through its own
 // text attributes.
 bool standard_error_shows_colour();
+
+// For a protocol spoken over standard input and output (the language server): both streams
+// set to pass bytes as they are (on Windows, no CR LF translation).
+void binary_standard_streams();
+
+// Reads what standard input has, up to `size` bytes, waiting for at least one; 0 at its end or
+// on a failure.
+size_t read_standard_input(char* bytes, size_t size);

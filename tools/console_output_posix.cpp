@@ -1,5 +1,6 @@
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -26,4 +27,14 @@ void flush_output(Stream stream) {
 bool standard_error_shows_colour() {
   const char* term = std::getenv("TERM");
   return isatty(fileno(stderr)) && term != nullptr && std::string(term) != "dumb";
+}
+
+void binary_standard_streams() {}
+
+size_t read_standard_input(char* bytes, size_t size) {
+  for (;;) {
+    const ssize_t got = read(STDIN_FILENO, bytes, size);
+    if (got >= 0) return size_t(got);
+    if (errno != EINTR) return 0;
+  }
 }

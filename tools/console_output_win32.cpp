@@ -2,6 +2,8 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -144,4 +146,21 @@ void flush_output(Stream stream) {
 bool standard_error_shows_colour() {
   const Output& o = output(Stream::kError);
   return o.console && (o.terminal || o.attributes);
+}
+
+void binary_standard_streams() {
+  _setmode(_fileno(stdin), _O_BINARY);
+  _setmode(_fileno(stdout), _O_BINARY);
+}
+
+size_t read_standard_input(char* bytes, size_t size) {
+  // ReadFile on the handle: a pipe gives what it holds, without waiting for `size` bytes.
+  const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD got = 0;
+  const DWORD asked = size > 0x10000000 ? DWORD(0x10000000) : DWORD(size);
+  if (input == nullptr || input == INVALID_HANDLE_VALUE ||
+      !ReadFile(input, bytes, asked, &got, nullptr)) {
+    return 0;
+  }
+  return got;
 }

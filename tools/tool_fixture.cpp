@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 #include "common/scenario_identity.h"
 #include "sources/line_source.h"
@@ -86,4 +88,18 @@ void write_shipped_sources(const TempDir& dir) {
   const ScenarioIdentity shipped{kShippedLineName, kShippedTrainNumber};
   ASSERT_TRUE(dati_linea(dir.path(), shipped).ok());
   ASSERT_TRUE(dati_treno(dir.path(), shipped).ok());
+}
+
+std::string program_on_path(const std::vector<std::string>& names) {
+  const char* path = std::getenv("PATH");
+  const std::string dirs = path ? path : "";
+  for (const std::string& name : names) {
+    for (size_t start = 0; start <= dirs.size();) {
+      const size_t end = std::min(dirs.find(':', start), dirs.size());
+      const std::string candidate = dirs.substr(start, end - start) + "/" + name;
+      if (access(candidate.c_str(), X_OK) == 0) return candidate;
+      start = end + 1;
+    }
+  }
+  return "";
 }

@@ -23,3 +23,6 @@ std::string replace_all(std::string text, const std::string& from, const std::st
 
 // The shipped sources as the installer writes them, into `dir`.
 void write_shipped_sources(const TempDir& dir);
+
+// The first of `names` found as an executable in a folder of PATH; empty when none is.
+std::string program_on_path(const std::vector<std::string>& names);

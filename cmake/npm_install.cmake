@@ -1,8 +1,8 @@
-# Puts the route view's browser test into the build folder with the packages it runs on, as
+# Puts a Node.js test into the build folder with the packages it runs on, as its
 # package-lock.json pins them: 'npm ci' runs again only when the lock has changed since.
-#   cmake -DSOURCE=tools/browser_test -DDESTINATION=DIR -DNPM=npm -P install.cmake
+#   cmake -DSOURCE=DIR -DDESTINATION=DIR -DNPM=npm -DSCRIPT=test.mjs -P npm_install.cmake
 file(MAKE_DIRECTORY ${DESTINATION})
-foreach(name package.json package-lock.json view_browser_test.mjs)
+foreach(name package.json package-lock.json ${SCRIPT})
   configure_file(${SOURCE}/${name} ${DESTINATION}/${name} COPYONLY)
 endforeach()
 file(READ ${SOURCE}/package-lock.json wanted)
@@ -16,5 +16,6 @@ if(NOT installed STREQUAL wanted)
   if(failed)
     message(FATAL_ERROR "npm ci failed in ${DESTINATION}")
   endif()
-  configure_file(${SOURCE}/package-lock.json ${DESTINATION}/node_modules/installed-lock.json COPYONLY)
+  configure_file(${SOURCE}/package-lock.json ${DESTINATION}/node_modules/installed-lock.json
+                 COPYONLY)
 endif()
