@@ -5,6 +5,7 @@
 #include "tools/check_command.h"
 #include "tools/cli.h"
 #include "tools/console.h"
+#include "tools/decompile_command.h"
 #include "tools/dump_command.h"
 #include "tools/exit_status.h"
 #include "tools/extract_command.h"
@@ -94,6 +95,12 @@ CommandList commands() {
       command<InitArguments, declare_init, plain<InitArguments, init>>(
           "init", "write a small starter scenario under your names, to start from",
           "writing the starter scenario", "init", nullptr, kInitHelp),
+      command<DecompileArguments, declare_decompile, plain<DecompileArguments, decompile>>(
+          "decompile", "write the sources back from the compiled files, checked byte for byte",
+          "decompiling", "decompile", nullptr, kDecompileHelp),
+      command<DiffArguments, declare_diff, plain<DiffArguments, diff>>(
+          "diff", "compare two compiled scenarios by what their rows mean", "comparing",
+          "diff", nullptr, kDiffHelp),
   };
   return {kCommands, sizeof kCommands / sizeof kCommands[0]};
 }

@@ -13,6 +13,7 @@ constexpr int kExitSourceError = 2;  // the readers or rules recorded an error c
 constexpr int kExitIntegrity = 3;    // Errore n. 1250 or 1251: nothing written
 constexpr int kExitFileFault = 4;    // a file could not be read or written
 constexpr int kExitOutOfMemory = 5;  // memory ran out: one line says while doing what
+constexpr int kExitNotExact = 6;     // decompile: no sources give the same bytes back
 
 // Says on standard error what is wrong with the command line, then the usage of every command;
 // returns kExitUsage.

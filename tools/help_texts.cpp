@@ -170,3 +170,31 @@ std::string usage_line(const char* lead, const char* command,
   }
   return text + "\n";
 }
+
+const char kDecompileHelp[] =
+    "\n"
+    "Reads the three compiled files of the scenario in DIR (<line>_linea.dat, <line>_<train>.sim,\n"
+    "<line>_<train>.dat) and writes the two sources that compile to them into OUT, in the\n"
+    "shipped sources' layout: every row the files say enough about, among them the curves\n"
+    "from the line plan and the 'abbattimento' points the source had (not those the rules\n"
+    "placed). The sources are compiled again in memory and the result compared byte for byte.\n"
+    "Without a line plan (compiled with the plan off) the curves cannot be known: the rest is.\n"
+    "  --line NAME, --train NUMBER  the scenario (default: the shipped one)\n"
+    "  -o OUT                       the folder the sources go to (needed; it must exist)\n"
+    "  --force                      replace sources of the same names already in OUT\n"
+    "Exit status: 0 written, and they compile to the same bytes; 6 written, but no sources give\n"
+    "these files back (a compilation that stopped on an error, a file edited by hand): each\n"
+    "cell, table entry or run of plan points that would differ is listed; 1 bad usage; 4 a\n"
+    "file could not be read or written, or a source is already in OUT.\n";
+
+const char kDiffHelp[] =
+    "\n"
+    "Compares two compiled scenarios by what their rows mean: the stations moved, renamed or\n"
+    "retimed; the speed limits, gradients and adhesion changed, over which metres; the signals,\n"
+    "speed boards, signboards, slowdowns, tunnels and curves added, removed or changed. A and B\n"
+    "are folders (their compiled files, or their sources compiled in memory when there are\n"
+    "none) or installers (their sources, as extract writes them). Where a folder has sources,\n"
+    "each change names its source line.\n"
+    "  --line NAME, --train NUMBER  the scenario in both folders (default: the shipped one)\n"
+    "  --format=text|json           the report for people, or one JSON document for scripts\n"
+    "Exit status: 0 the same; 2 they differ; 1 bad usage; 4 a file could not be read.\n";
