@@ -98,9 +98,6 @@ CommandList commands() {
       command<DecompileArguments, declare_decompile, plain<DecompileArguments, decompile>>(
           "decompile", "write the sources back from the compiled files, checked byte for byte",
           "decompiling", "decompile", nullptr, kDecompileHelp),
-      command<DiffArguments, declare_diff, plain<DiffArguments, diff>>(
-          "diff", "compare two compiled scenarios by what their rows mean", "comparing",
-          "diff", nullptr, kDiffHelp),
   };
   return {kCommands, sizeof kCommands / sizeof kCommands[0]};
 }

@@ -59,8 +59,3 @@ int decompile(const DecompileArguments& a) {
   write_output(Stream::kError, report);
   return kExitNotExact;
 }
-
-int diff(const DiffArguments& a) {
-  (void)a;
-  return usage_error("diff: not yet");
-}

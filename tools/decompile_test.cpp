@@ -177,3 +177,62 @@ TEST(DecompileTest, TheCommandWritesTheSourcesAndSaysTheyCheck) {
     EXPECT_EQ(a, b) << name;
   }
 }
+
+TEST(DecompileTest, FilesNoSourceGivesBackAreNamedAndGetTheirOwnStatus) {
+  struct Case {
+    const char* what;
+    void (*spoil)(CompiledBytes*);
+    const char* named;  // in the list of differences
+  };
+  const Case cases[] = {
+      {"a cell edited by hand",
+       // The last cell's gradient, which the compiler always leaves 0.
+       [](CompiledBytes* f) { f->cells[340 * kTrackCellBytes + 13] = 5; },
+       "cell 340 (17000 m): gradient 5 would be 0"},
+      {"a table entry edited by hand",
+       // The train entry's value_2, which no row sets: 16 bytes before the table's end.
+       [](CompiledBytes* f) { f->table[f->table.size() - 16] = 9; },
+       "table entry 86: value_2 would differ"},
+      {"a plan point moved off its curve's pattern",
+       // Metre 3's x: metres 0 and 1 take 4 bytes, the doubles 10.
+       [](CompiledBytes* f) { f->plan[4 + 4 + 10 + 5] ^= 1; },
+       "line plan metres 3 to 3 would differ"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    CompiledBytes files = compiled_bytes(line_source("curvad4, 5, 300"), train_source(""));
+    c.spoil(&files);
+    const Decompiled d = decompile_scenario(files, kScenario);
+    ASSERT_TRUE(d.read);
+    EXPECT_FALSE(d.exact);
+    std::string differences;
+    for (const std::string& line : d.differences) differences += line + "\n";
+    EXPECT_NE(differences.find(c.named), std::string::npos) << differences;
+  }
+}
+
+TEST(DecompileTest, AForcedCompileAfterAnErrorIsWrittenAsNearAsCanBe) {
+  TempDir dir, out;
+  write_shipped_sources(dir);
+  // A signboard on a taken cell: error 6, and the runs stop where the reading stopped.
+  std::string line;
+  ASSERT_TRUE(read_file(dir.path() + "/Viterbo_Attigliano_linea.txt", &line).ok());
+  line = replace_all(line, "cartello_indicatore,  3000,",
+                     "cartello_indicatore,  2110, X\r\ncartello_indicatore,  3000,");
+  ASSERT_TRUE(replace_file(dir.path() + "/Viterbo_Attigliano_linea.txt", line).ok());
+  ASSERT_EQ(run_tool({"compile", dir.path(), "--force"}).exit_status, kExitSourceError);
+  const ProcessResult r = run_tool({"decompile", dir.path(), "-o", out.path()});
+  EXPECT_EQ(r.exit_status, kExitNotExact) << r.err;
+  EXPECT_NE(r.err.find("would differ"), std::string::npos) << r.err;
+  EXPECT_TRUE(file_exists(out.path() + "/Viterbo_Attigliano_7545-.txt"));
+}
+
+TEST(DecompileTest, WithoutALinePlanTheCurvesAreSaidToBeUnknown) {
+  TempDir dir, out;
+  write_shipped_sources(dir);
+  ASSERT_EQ(run_tool({"compile", dir.path(), "--no-plan"}).exit_status, kExitClean);
+  const ProcessResult r = run_tool({"decompile", dir.path(), "-o", out.path()});
+  EXPECT_EQ(r.exit_status, kExitClean) << r.err;
+  EXPECT_NE(r.out.find("the curves cannot be known"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("same two files"), std::string::npos) << r.out;
+}

@@ -186,15 +186,3 @@ const char kDecompileHelp[] =
     "these files back (a compilation that stopped on an error, a file edited by hand): each\n"
     "cell, table entry or run of plan points that would differ is listed; 1 bad usage; 4 a\n"
     "file could not be read or written, or a source is already in OUT.\n";
-
-const char kDiffHelp[] =
-    "\n"
-    "Compares two compiled scenarios by what their rows mean: the stations moved, renamed or\n"
-    "retimed; the speed limits, gradients and adhesion changed, over which metres; the signals,\n"
-    "speed boards, signboards, slowdowns, tunnels and curves added, removed or changed. A and B\n"
-    "are folders (their compiled files, or their sources compiled in memory when there are\n"
-    "none) or installers (their sources, as extract writes them). Where a folder has sources,\n"
-    "each change names its source line.\n"
-    "  --line NAME, --train NUMBER  the scenario in both folders (default: the shipped one)\n"
-    "  --format=text|json           the report for people, or one JSON document for scripts\n"
-    "Exit status: 0 the same; 2 they differ; 1 bad usage; 4 a file could not be read.\n";
