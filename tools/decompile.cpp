@@ -122,10 +122,18 @@ std::vector<RecoveredLine::Value> recover_runs(const std::vector<TrackCell>& cel
   return rows;
 }
 
+// The kind a tunnel row writes for cells of `kind` (8 bits) with or without markers: a kind
+// above 10 lays markers and loses its 10; the cells keep the low 8 bits. A kind that wraps to 0
+// leaves nothing but its markers.
+int32_t tunnel_row_kind(uint8_t kind, bool markers) {
+  if (markers) return kind == 0 ? 266 : kind + 10;
+  return kind > 10 ? kind - 256 : kind;
+}
+
 void recover_tunnels(const std::vector<TrackCell>& cells, RecoveredLine* line) {
   const int32_t last = last_cell_of(cells);
-  int32_t previous_end = 0;
-  bool previous = false;
+  std::vector<RecoveredLine::Tunnel> tunnels;
+  std::vector<bool> explained(cells.size(), false);  // markers a tunnel of the runs laid
   // Markers a tunnel laid past the cells that still show its kind: a later tunnel of kind 3
   // overlapped it there. They belong to it, not to the later one.
   int32_t explained_up_to = -1;
@@ -137,12 +145,12 @@ void recover_tunnels(const std::vector<TrackCell>& cells, RecoveredLine* line) {
     }
     int32_t end = c;
     while (end + 1 <= last && cells[end + 1].tunnel_kind == kind) ++end;
-    bool markers = kind > 10;
+    bool markers = false;
     for (int32_t i = c + 3; i <= end; i += 4) {
       markers = markers || (i > explained_up_to && cells[i].type == kCellTunnelMarker);
     }
     RecoveredLine::Tunnel tunnel;
-    tunnel.kind = markers ? kind + 10 : kind;
+    tunnel.kind = tunnel_row_kind(kind, markers);
     tunnel.start = area_position(c);
     int32_t reach = end;
     if (markers) {
@@ -152,43 +160,103 @@ void recover_tunnels(const std::vector<TrackCell>& cells, RecoveredLine* line) {
       int32_t next = c + 3;
       while (next <= end) next += 4;
       for (; next <= covered && cells[next].type == kCellTunnelMarker; next += 4) reach = next;
+      for (int32_t i = c + 3; i <= reach; i += 4) explained[i] = true;
     }
     explained_up_to = std::max(explained_up_to, reach);
     tunnel.end = area_position(reach + 1);
+    tunnels.push_back(tunnel);
+    c = end + 1;
+  }
+  // Markers on cells of kind 0 that no run explains: a tunnel whose kind wrapped to 0, from
+  // three cells before its first marker to its last one, four cells apart.
+  for (int32_t c = 3; c <= last; ++c) {
+    if (cells[c].type != kCellTunnelMarker || explained[c] || cells[c].tunnel_kind != 0) continue;
+    int32_t reach = c;
+    while (reach + 4 <= last && cells[reach + 4].type == kCellTunnelMarker &&
+           cells[reach + 4].tunnel_kind == 0 && !explained[reach + 4])
+      reach += 4;
+    for (int32_t i = c; i <= reach; i += 4) explained[i] = true;
+    tunnels.push_back({area_position(c - 3), area_position(reach + 1), tunnel_row_kind(0, true)});
+  }
+  std::stable_sort(tunnels.begin(), tunnels.end(),
+                   [](const auto& a, const auto& b) { return a.start < b.start; });
+  for (RecoveredLine::Tunnel& tunnel : tunnels) {
     // A tunnel starting within 150 m of the previous one's end takes kind 3: keep the gap as
     // wide as the cells allow when the kind is another.
-    if (previous && kind != 3 && int64_t(tunnel.start) - previous_end <= 150) {
+    if (!line->tunnels.empty() && tunnel.kind != 3 && tunnel.kind != 13 &&
+        int64_t(tunnel.start) - line->tunnels.back().end <= 150) {
       tunnel.start += 24;
       line->tunnels.back().end -= 24;
     }
     line->tunnels.push_back(tunnel);
-    previous = true;
-    previous_end = line->tunnels.back().end;
-    c = end + 1;
   }
+}
+
+// The speed board row that gives `cell` its values.
+RecoveredLine::Board board_of(const TrackCell& cell, int32_t position) {
+  RecoveredLine::Board board;
+  board.position = position;
+  const int16_t codes[3] = {cell.value_a, cell.value_b, cell.value_c};
+  for (int i = 0; i < 3; ++i) {
+    board.speeds[i] = codes[i] / 20;
+    board.second_speeds[i] = codes[i] % 20 * 5;
+  }
+  board.stripes = cell.value_d / 10;
+  board.second_stripes = cell.value_d % 10;
+  return board;
+}
+
+bool is_empty(const TableEntry& e) {
+  return e.kind == 0 && e.start == 0 && e.end == 0 && e.position == 0 && e.flag_a == 0 &&
+         e.text.empty() && e.value_1 == 0 && e.value_2 == 0 && e.value_3 == 0 && e.value_4 == 0 &&
+         e.value_5 == 0 && e.flag_b == 0 && e.flag_c == 0 && e.flag_d == 0 && e.flag_e == 0 &&
+         e.time == 0;
+}
+
+bool holds_only_text(const TableEntry& e) {
+  TableEntry without = e;
+  without.text.clear();
+  return !e.text.empty() && is_empty(without);
+}
+
+// The lowest table entry that holds a signboard text: signboard cells point at theirs, and the
+// texts fill the entries from 80 downward, so any entry between two of them is one too, even
+// with no cell pointing at it (its cell was taken by a station's end). Below the lowest entry a
+// cell points at, entries that hold only a text and that no station end points at are texts
+// of such signboards too.
+int lowest_signboard_entry(const ScenarioTable& table, const std::vector<TrackCell>& cells) {
+  int lowest = kFirstSignboardEntry + 1;
+  std::set<int> station_ends;
+  for (const TrackCell& cell : cells) {
+    if (cell.type == kCellSignboard && cell.value_a >= kFirstStationEntry &&
+        cell.value_a <= kFirstSignboardEntry)
+      lowest = std::min<int>(lowest, cell.value_a);
+    if (cell.type == kCellStationEnd) station_ends.insert(cell.value_a);
+  }
+  while (lowest - 1 >= kFirstStationEntry && holds_only_text(table[lowest - 1]) &&
+         station_ends.count(lowest - 1) == 0)
+    --lowest;
+  return lowest;
 }
 
 void recover_boards(const std::vector<TrackCell>& cells, const ScenarioTable& table,
                     RecoveredLine* line) {
   std::vector<std::pair<int, RecoveredLine::Signboard>> signboards;
+  std::set<int> pointed;
   for (int32_t c = 0; c <= last_cell_of(cells); ++c) {
     const TrackCell& cell = cells[c];
     if (cell.type == kCellSpeedIndicator) {
-      RecoveredLine::Board board;
-      board.position = point_position(c);
-      const int16_t codes[3] = {cell.value_a, cell.value_b, cell.value_c};
-      for (int i = 0; i < 3; ++i) {
-        board.speeds[i] = codes[i] / 20;
-        board.second_speeds[i] = codes[i] % 20 * 5;
-      }
-      board.stripes = cell.value_d / 10;
-      board.second_stripes = cell.value_d % 10;
-      line->boards.push_back(board);
+      line->boards.push_back(board_of(cell, point_position(c)));
     } else if (cell.type == kCellSignboard) {
       const int entry = cell.value_a;
       const std::string text = entry >= 0 && entry < kTableEntries ? table[entry].text : "";
       signboards.push_back({entry, {point_position(c), text}});
+      pointed.insert(entry);
     }
+  }
+  // Entries of texts whose cells a station's end took: their rows get a place later.
+  for (int e = lowest_signboard_entry(table, cells); e <= kFirstSignboardEntry; ++e) {
+    if (pointed.count(e) == 0) signboards.push_back({e, {-1, table[e].text}});
   }
   // Texts take their entries in the order the rows are read, from 80 downward.
   std::stable_sort(signboards.begin(), signboards.end(),
@@ -198,22 +266,12 @@ void recover_boards(const std::vector<TrackCell>& cells, const ScenarioTable& ta
 
 // ---- the train source ----
 
-bool is_empty(const TableEntry& e) {
-  return e.kind == 0 && e.start == 0 && e.end == 0 && e.position == 0 && e.flag_a == 0 &&
-         e.text.empty() && e.value_1 == 0 && e.value_2 == 0 && e.value_3 == 0 && e.value_4 == 0 &&
-         e.value_5 == 0 && e.flag_b == 0 && e.flag_c == 0 && e.flag_d == 0 && e.flag_e == 0 &&
-         e.time == 0;
-}
-
 void recover_stations(const ScenarioTable& table, const std::vector<TrackCell>& cells,
                       RecoveredTrain* train) {
   // Signboard texts fill the entries from 80 downward, stations from 1 upward.
-  int lowest_signboard = kFirstSignboardEntry + 1;
+  const int lowest_signboard = lowest_signboard_entry(table, cells);
   std::set<int> station_ends;
   for (const TrackCell& cell : cells) {
-    if (cell.type == kCellSignboard && cell.value_a >= kFirstStationEntry &&
-        cell.value_a <= kFirstSignboardEntry)
-      lowest_signboard = std::min<int>(lowest_signboard, cell.value_a);
     if (cell.type == kCellStationEnd) station_ends.insert(cell.value_a);
   }
   int count = 0;
@@ -244,14 +302,24 @@ void recover_stations(const ScenarioTable& table, const std::vector<TrackCell>& 
   }
 }
 
-void recover_slowdowns(const std::vector<TrackCell>& cells, RecoveredTrain* train) {
+// A station's end overwrites the type and value_a of whatever an earlier row put into its
+// cell and leaves the rest: `taken` marks the station ends found to stand over something.
+bool station_end_over(const std::vector<TrackCell>& cells, int32_t c,
+                      const std::vector<bool>& taken) {
+  return c >= 0 && c <= last_cell_of(cells) && cells[c].type == kCellStationEnd && !taken[c];
+}
+
+void recover_slowdowns(const std::vector<TrackCell>& cells, RecoveredTrain* train,
+                       std::vector<bool>* taken) {
   const int32_t last = last_cell_of(cells);
+  const auto taken_before = std::count(taken->begin(), taken->end(), true);
   std::vector<bool> end_taken(cells.size(), false);
+  std::vector<std::pair<int32_t, int32_t>> found;  // start cell, end cell
   for (int32_t s = 0; s <= last; ++s) {
     const TrackCell& start = cells[s];
     if (start.type != kCellSlowdownStart) continue;
-    // Its end: the first end after it with the same values not yet taken; none when the end
-    // fell on the start's own cell.
+    // Its end: the first end after it with the same values not yet taken, else a station end
+    // over it (value_a lost); none when the end fell on the start's own cell.
     int32_t e = s;
     for (int32_t c = s + 1; c <= last; ++c) {
       const TrackCell& end = cells[c];
@@ -262,9 +330,40 @@ void recover_slowdowns(const std::vector<TrackCell>& cells, RecoveredTrain* trai
         break;
       }
     }
+    for (int32_t c = s + 1; e == s && c <= last; ++c) {
+      if (station_end_over(cells, c, *taken) && cells[c].value_b == start.value_b &&
+          cells[c].value_c == start.value_c && cells[c].value_d == 0 && cells[c].signal_time == 0) {
+        e = c;
+        (*taken)[c] = true;
+      }
+    }
+    found.push_back({s, e});
+  }
+  // Ends no start claims: their start lies under a station end before them.
+  for (int32_t e = 0; e <= last; ++e) {
+    const TrackCell& end = cells[e];
+    if (end.type != kCellSlowdownEnd || end_taken[e]) continue;
+    for (int32_t s = e - 1; s >= 0; --s) {
+      if (station_end_over(cells, s, *taken) && cells[s].value_b == end.value_b &&
+          cells[s].value_c == end.value_c && cells[s].value_d == 0 && cells[s].signal_time == 0) {
+        (*taken)[s] = true;
+        end_taken[e] = true;
+        found.push_back({s, e});
+        break;
+      }
+    }
+  }
+  std::stable_sort(found.begin(), found.end());
+  for (const auto& [s, e] : found) {
+    const TrackCell& start = cells[e].type == kCellSlowdownEnd ? cells[e] : cells[s];
     const int32_t w = s - kWarningDistance / kCellMetres;
-    const bool warned =
+    bool warned =
         w >= 0 && cells[w].type == kCellSlowdownWarning && cells[w].value_a == start.value_a;
+    if (!warned && station_end_over(cells, w, *taken) && cells[w].value_b == cells[s].value_b &&
+        slowdown_warned(point_position(s))) {
+      warned = true;
+      (*taken)[w] = true;
+    }
     // A start within the cell of 1500 m is warned or not by which side of it it lies.
     int32_t x = point_position(s);
     if (slowdown_warned(x) != warned) x += warned ? 24 : -24;
@@ -272,13 +371,28 @@ void recover_slowdowns(const std::vector<TrackCell>& cells, RecoveredTrain* trai
     slowdown.start = x;
     slowdown.speed = start.value_a;
     slowdown.length = (e - s) * kCellMetres;
-    slowdown.flag = start.value_c;
-    slowdown.second_speed = start.value_b;
-    const int32_t h = warned ? area_cell(slowdown_warning_position(x)) : -1;
-    slowdown.warning_boards =
-        h >= 0 && h <= last && cells[h].type == kCellSlowdownBoards && cells[h].value_a == 1;
+    slowdown.flag = cells[s].value_c;
+    slowdown.second_speed = cells[s].value_b;
+    if (cells[s].type != kCellSlowdownStart && cells[e].type != kCellSlowdownEnd) {
+      // Both under station ends: the speed is lost with value_a; the warning keeps it.
+      slowdown.speed = warned && cells[w].type == kCellSlowdownWarning ? cells[w].value_a : 0;
+    }
+    if (warned) {
+      // The four boards before the warning point, any one of which still shows it.
+      const int32_t h = area_cell(slowdown_warning_position(x));
+      for (int k = 0; k < 4; ++k) {
+        if (h - k >= 0 && h - k <= last && cells[h - k].type == kCellSlowdownBoards &&
+            cells[h - k].value_a == k + 1)
+          slowdown.warning_boards = 1;
+      }
+      for (int k = 0; slowdown.warning_boards != 0 && k < 4; ++k) {
+        if (station_end_over(cells, h - k, *taken)) (*taken)[h - k] = true;
+      }
+    }
     train->slowdowns.push_back(slowdown);
   }
+  // Rows under a station's end come before it: the slowdowns before the stations.
+  train->slowdowns_first = std::count(taken->begin(), taken->end(), true) > taken_before;
 }
 
 // The four approach markers a signal or station writes: cell and value.
@@ -287,8 +401,11 @@ struct MarkerWrite {
   uint8_t value;
 };
 
+// The signal whose row wrote cell `c`; markers from `overwritten` on were written again by a
+// later row and do not vote.
 RecoveredTrain::Signal recover_signal(const std::vector<TrackCell>& cells, int32_t c,
-                                      std::vector<MarkerWrite>* markers) {
+                                      std::vector<MarkerWrite>* markers,
+                                      int32_t overwritten = INT32_MAX) {
   const TrackCell& cell = cells[c];
   // The kinds (SX * 3 + DX) from the markers: marker k holds kinds * 10 + k in 8 bits, which
   // gives the kinds modulo 128 (5 is 77's inverse modulo 128); the vote of the four decides.
@@ -296,7 +413,7 @@ RecoveredTrain::Signal recover_signal(const std::vector<TrackCell>& cells, int32
   int best = -1;
   for (int k = 1; k <= 4; ++k) {
     const int32_t at = c - 2 * k;
-    if (at < 0) continue;
+    if (at < 0 || at >= overwritten) continue;
     const int v = (cells[at].marker - k + 256) % 256;
     if (v % 2 != 0) continue;
     const int residue = (v / 2 * 77) % 128;
@@ -355,6 +472,7 @@ RecoveredTrain::Signal recover_signal(const std::vector<TrackCell>& cells, int32
 // otherwise stations come first, then the signals by position.
 void order_marker_rows(const std::vector<std::vector<MarkerWrite>>& writes,
                        const std::vector<TrackCell>& cells, size_t stations,
+                       const std::vector<std::pair<size_t, size_t>>& before,
                        RecoveredTrain* train) {
   const size_t n = writes.size();
   std::vector<std::set<size_t>> after(n);  // edges: row -> the rows that must come after it
@@ -374,6 +492,7 @@ void order_marker_rows(const std::vector<std::vector<MarkerWrite>>& writes,
     }
   }
   for (size_t s = 0; s + 1 < stations; ++s) after[s].insert(s + 1);
+  for (const auto& [first, then] : before) after[first].insert(then);
   std::vector<int> needs(n, 0);
   for (size_t row = 0; row < n; ++row) {
     for (size_t next : after[row]) ++needs[next];
@@ -404,8 +523,9 @@ void order_marker_rows(const std::vector<std::vector<MarkerWrite>>& writes,
   }
 }
 
+// `taken`: the station ends found to stand over a row of the train source.
 void recover_train(const ScenarioTable& table, const std::vector<TrackCell>& cells,
-                   RecoveredTrain* train) {
+                   RecoveredTrain* train, std::vector<bool>* taken) {
   const TableEntry& route = table[kRouteEntry];
   train->braked_mass = route.start;
   train->cars = route.position;
@@ -420,7 +540,7 @@ void recover_train(const ScenarioTable& table, const std::vector<TrackCell>& cel
       cells, [](const TrackCell& c) { return c.adhesion; },
       [](uint8_t v) { return decode_adhesion(v); });
   recover_stations(table, cells, train);
-  recover_slowdowns(cells, train);
+  recover_slowdowns(cells, train, taken);
 
   std::vector<std::vector<MarkerWrite>> writes;
   const int32_t last = last_cell_of(cells);
@@ -453,7 +573,31 @@ void recover_train(const ScenarioTable& table, const std::vector<TrackCell>& cel
           {area_position(c), cell.value_a > 0 ? cell.value_a : cell.value_a + 65536});
     }
   }
-  order_marker_rows(writes, cells, train->stations.size(), train);
+  // A signal under a station's end: its waiting time shows it, or its farther markers, which
+  // the station's own markers (in the four cells before its end) do not cover.
+  std::vector<std::pair<size_t, size_t>> before;
+  for (int32_t c = 0; c <= last; ++c) {
+    const TrackCell& cell = cells[c];
+    const size_t station = static_cast<size_t>(cell.value_a) - kFirstStationEntry;
+    if (!station_end_over(cells, c, *taken) || cell.value_a < kFirstStationEntry ||
+        station >= train->stations.size())
+      continue;
+    const int kind = train->stations[station].kind;
+    const int32_t overwritten = kind == 5 || kind == 6 ? c : c - 4;
+    std::vector<MarkerWrite> w;
+    RecoveredTrain::Signal signal = recover_signal(cells, c, &w, overwritten);
+    bool shown = cell.signal_time != 0;
+    for (const MarkerWrite& m : w) {
+      shown = shown || (m.cell < overwritten && cells[m.cell].marker == m.value && m.value != 0);
+    }
+    if (!shown) continue;
+    (*taken)[c] = true;
+    signal.values[1] = signal.values[6] = 0;  // its first aspects were value_a, now the station's
+    before.push_back({train->stations.size() + train->signals.size(), station});
+    train->signals.push_back(signal);
+    writes.push_back(std::move(w));
+  }
+  order_marker_rows(writes, cells, train->stations.size(), before, train);
 }
 
 // ---- writing the sources ----
@@ -517,6 +661,45 @@ class Rows {
 
 }  // namespace
 
+namespace {
+
+// Station ends over no train row: the line source's rows came first. Values left in the cell
+// are a speed board's (its first codes lost); a cell with none takes a signboard whose text has
+// no cell pointing at it, in the order of their entries.
+void recover_under_station_ends(const std::vector<TrackCell>& cells, const std::vector<bool>& taken,
+                                RecoveredScenario* r) {
+  std::vector<int32_t> free_cells;
+  for (int32_t c = 0; c <= last_cell_of(cells); ++c) {
+    const TrackCell& cell = cells[c];
+    if (!station_end_over(cells, c, taken)) continue;
+    if (cell.value_b != 0 || cell.value_c != 0 || cell.value_d != 0 || cell.signal_time != 0) {
+      TrackCell board = cell;
+      board.value_a = 0;
+      r->line.boards.push_back(board_of(board, point_position(c)));
+    } else {
+      free_cells.push_back(c);
+    }
+  }
+  std::stable_sort(r->line.boards.begin(), r->line.boards.end(),
+                   [](const auto& a, const auto& b) { return a.position < b.position; });
+  size_t next = 0;
+  std::vector<RecoveredLine::Signboard> placed;
+  for (RecoveredLine::Signboard& s : r->line.signboards) {
+    if (s.position >= 0) {
+      placed.push_back(std::move(s));
+    } else if (next < free_cells.size()) {
+      s.position = point_position(free_cells[next++]);
+      placed.push_back(std::move(s));
+    } else {
+      r->unexplained.push_back("a signboard text (\"" + s.text +
+                               "\") has no cell, and no station end is left to have covered it");
+    }
+  }
+  r->line.signboards = std::move(placed);
+}
+
+}  // namespace
+
 RecoveredScenario recover_scenario(const ScenarioTable& table, const std::vector<TrackCell>& cells,
                                    const std::vector<double>* plan_x,
                                    const std::vector<double>* plan_y, int32_t plan_computed_end) {
@@ -534,7 +717,9 @@ RecoveredScenario recover_scenario(const ScenarioTable& table, const std::vector
       [](uint8_t v) { return decode_gradient(v); });
   recover_tunnels(cells, &r.line);
   recover_boards(cells, table, &r.line);
-  recover_train(table, cells, &r.train);
+  std::vector<bool> taken(cells.size(), false);
+  recover_train(table, cells, &r.train, &taken);
+  recover_under_station_ends(cells, taken, &r);
   return r;
 }
 
@@ -607,6 +792,15 @@ std::vector<std::string> train_source_of(const RecoveredScenario& recovered) {
   lines.push_back("[vel_limite]");
   for (const auto& s : t.speeds) rows.add("velocita", {number(s.position), number(s.value)});
   rows.flush();
+  const auto slowdown_rows = [&] {
+    lines.push_back("[rallentamenti]");
+    for (const auto& s : t.slowdowns) {
+      rows.add("rallentamento", {number(s.start), number(s.speed), number(s.length), number(s.flag),
+                                 number(s.warning_boards), number(s.second_speed)});
+    }
+    rows.flush();
+  };
+  if (t.slowdowns_first) slowdown_rows();
   bool in_stations = false, first = true;
   for (const auto& [station, index] : t.order) {
     if (first || station != in_stations) {
@@ -631,12 +825,7 @@ std::vector<std::string> train_source_of(const RecoveredScenario& recovered) {
     }
   }
   rows.flush();
-  lines.push_back("[rallentamenti]");
-  for (const auto& s : t.slowdowns) {
-    rows.add("rallentamento", {number(s.start), number(s.speed), number(s.length), number(s.flag),
-                               number(s.warning_boards), number(s.second_speed)});
-  }
-  rows.flush();
+  if (!t.slowdowns_first) slowdown_rows();
   lines.push_back("[abbattimenti]");
   for (const auto& p : t.restriction_points) {
     rows.add("abbattimento", {number(p.position), number(p.value)});

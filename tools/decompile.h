@@ -63,13 +63,15 @@ struct RecoveredTrain {
     int32_t start = 0, speed = 0, length = 0, flag = 0, warning_boards = 0, second_speed = 0;
   };
   std::vector<Slowdown> slowdowns;
+  bool slowdowns_first = false;  // a slowdown lies under a station's end: written before it
   struct Signal {
     int32_t position = 0;
     int32_t values[10] = {};  // SX, S1, S2, S3, RAPP, DX, D1, D2, D3, T
   };
   std::vector<Signal> signals;
   // The order of the station and signal rows in the source (their approach markers can share a
-  // cell, where the row read last wins): true for a station, and the index in its list.
+  // cell, where the row read last wins; a signal under a station's end comes before it): true
+  // for a station, and the index in its list.
   std::vector<std::pair<bool, size_t>> order;
   std::vector<RecoveredLine::Value> restriction_points;  // 'abbattimento' rows
 };

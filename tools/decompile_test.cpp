@@ -139,6 +139,33 @@ TEST(DecompileTest, EveryKindOfRowComesBackExactly) {
        "segnale, 3000, 2, 4, 1, 0, 0, 0, 0, 0, 0, 0\r\nrallentamento, 5000, 50, 1200, 1, 0, 0\r\n"
        "abbattimento, 4700, 180\r\nabbattimento, 4400, 0\r\nabbattimento, 4450, 65536\r\n"
        "abbattimento, 2950, 200\r\nabbattimento, 8000, -4\r\nabbattimento, 16850, 180"},
+      {"a tunnel whose kind wraps to 0 and leaves only markers, and one of kind -1",
+       "montagna, 1000, 2000, 266\r\nmontagna, 3000, 3500, -1\r\nmontagna, 5000, 5400, 300", "",
+       ""},
+      {"station ends over a signboard and a speed board",
+       "cartello_indicatore, 5100, sotto\r\ncartello_indicatore, 7000, dopo\r\n"
+       "indicatori_vmax, 9100, 65, 70, 80, 2, 100, 105, 110, 3",
+       "",
+       "stazione, 5000, 12, 400, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, A\r\n"
+       "stazione, 9000, 12, 400, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, B"},
+      {"a station end over a signboard of empty text between two others",
+       "cartello_indicatore, 3000, prima\r\ncartello_indicatore, 5100, \r\n"
+       "cartello_indicatore, 7000, dopo",
+       "", "stazione, 5000, 12, 400, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, A"},
+      {"a station end of kind 6 over a signal, and one over a slowdown's warning boards", "", "",
+       "segnale, 5100, 1, 3, 2, 1, 4, 2, 1, 0, 0, 0\r\nrallentamento, 10400, 60, 200, 0, 1, 5\r\n"
+       "stazione, 5000, 6, 100, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, A\r\n"
+       "stazione, 9000, 12, 400, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, B"},
+      {"station ends over signals", "", "",
+       "segnale, 5100, 2, 4, 1, 0, 7, 1, 5, 6, 2, 50\r\nsegnale, 9100, 1, 3, 2, 1, 4, 2, 1, 0, 0, 0\r\n"
+       "stazione, 5000, 12, 400, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, A\r\n"
+       "stazione, 9000, 12, 400, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, B"},
+      {"station ends over a slowdown's end, start and warning", "", "",
+       "rallentamento, 4000, 50, 1100, 1, 0, 0\r\nrallentamento, 9100, 30, 800, 2, 1, 15\r\n"
+       "rallentamento, 14300, 60, 200, 0, 1, 5\r\n"
+       "stazione, 5000, 12, 400, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, A\r\n"
+       "stazione, 9000, 12, 400, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, B\r\n"
+       "stazione, 13000, 12, 400, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, C"},
       {"the plan off", "curvad4, 1000, 300\r\npendenza, 0, 4", "", "", false},
   };
   for (const Case& c : cases) {
