@@ -186,3 +186,17 @@ const char kDecompileHelp[] =
     "these files back (a compilation that stopped on an error, a file edited by hand): each\n"
     "cell, table entry or run of plan points that would differ is listed; 1 bad usage; 4 a\n"
     "file could not be read or written, or a source is already in OUT.\n";
+
+const char kDiffHelp[] =
+    "\n"
+    "Compares two compiled scenarios by what their rows mean (the rows decompile recovers):\n"
+    "stations moved, renamed or retimed; speed limits, gradients and adhesion changed, over\n"
+    "which kilometres; signals, speed boards, signboards, slowdowns, tunnels, curves and\n"
+    "'abbattimento' points added, removed or changed; the train's and the general section's\n"
+    "values. A and B are folders holding the compiled files (the scenario named by --line and\n"
+    "--train, or the only one there) or installers (their scenario compiled in memory). Where\n"
+    "a folder also holds the sources, each change names its source lines.\n"
+    "  --line NAME, --train NUMBER  the scenario in the folders (default: the shipped one, or\n"
+    "                               the only one a folder holds)\n"
+    "  --format=text|json           the report for people, or a JSON array of the changes\n"
+    "Exit status: 0 no difference; 1 they differ; 2 bad usage, or a file could not be read.\n";
