@@ -31,7 +31,8 @@ std::string clock_time(int32_t seconds) {
   return text;
 }
 
-// The source lines of one side, found from the rows the compiler stored.
+// The source lines of one side, found from the rows the compiler stored, looked up by kind and
+// position.
 class Places {
  public:
   explicit Places(const DiffSide& side, const char* label) : side_(side), label_(label) {
@@ -43,47 +44,52 @@ class Places {
       }
       line_starts_.push_back(std::move(starts));
     }
+    for (const SourceRow& row : side.rows) rows_.insert({{int(row.kind), row.position}, &row});
   }
 
-  // The rows of `kind` for which `match` holds, as "A path:line".
+  // The rows of `kind` at `low` to `high` metres for which `match` holds, as "A path:line".
   template <typename Match>
-  void add(RowKind kind, Match match, std::vector<std::string>* places) const {
-    if (!side_.has_sources) return;
-    for (const SourceRow& row : side_.rows) {
-      if (row.kind != kind || !match(row)) continue;
-      const bool line = row.source == ProblemSource::kLineSource;
-      const std::vector<size_t>& starts = line_starts_[line ? 0 : 1];
-      const size_t n = std::upper_bound(starts.begin(), starts.end(), row.offset) - starts.begin();
-      places->push_back(label_ + (line ? side_.line_path : side_.train_path) + ":" + number(n));
+  void add(RowKind kind, int64_t low, int64_t high, Match match,
+           std::vector<std::string>* places) const {
+    const auto first = rows_.lower_bound({int(kind), low});
+    const auto last = rows_.upper_bound({int(kind), high});
+    for (auto it = first; it != last; ++it) {
+      if (match(*it->second)) add_row(*it->second, places);
     }
   }
 
   // The rows of a run that lay the cells from `from` to `to`, or the row before them.
   void add_run(RowKind kind, int64_t from, int64_t to, std::vector<std::string>* places) const {
     const size_t before = places->size();
+    const auto laid_at = [](const SourceRow& r) {
+      return int64_t(area_cell(r.position)) * kCellMetres;
+    };
     add(
-        kind,
-        [&](const SourceRow& r) {
-          const int64_t at = int64_t(area_cell(r.position)) * kCellMetres;
-          return at >= from && at < to;
-        },
-        places);
-    if (places->size() != before || !side_.has_sources) return;
-    int64_t best = INT64_MIN;
-    for (const SourceRow& r : side_.rows) {
-      const int64_t at = int64_t(area_cell(r.position)) * kCellMetres;
-      if (r.kind == kind && at < from) best = std::max(best, at);
-    }
+        kind, from - kCellMetres, to + kCellMetres,
+        [&](const SourceRow& r) { return laid_at(r) >= from && laid_at(r) < to; }, places);
+    if (places->size() != before) return;
+    auto it = rows_.lower_bound({int(kind), from - kCellMetres});
+    while (it != rows_.end() && it->first.first == int(kind) && laid_at(*it->second) < from) ++it;
+    if (it == rows_.begin()) return;
+    --it;
+    if (it->first.first != int(kind)) return;
+    const int64_t at = it->first.second;
     add(
-        kind,
-        [&](const SourceRow& r) { return int64_t(area_cell(r.position)) * kCellMetres == best; },
-        places);
+        kind, at, at, [](const SourceRow&) { return true; }, places);
   }
 
  private:
+  void add_row(const SourceRow& row, std::vector<std::string>* places) const {
+    const bool line = row.source == ProblemSource::kLineSource;
+    const std::vector<size_t>& starts = line_starts_[line ? 0 : 1];
+    const size_t n = std::upper_bound(starts.begin(), starts.end(), row.offset) - starts.begin();
+    places->push_back(label_ + (line ? side_.line_path : side_.train_path) + ":" + number(n));
+  }
+
   const DiffSide& side_;
   std::string label_;
   std::vector<std::vector<size_t>> line_starts_;
+  std::multimap<std::pair<int, int64_t>, const SourceRow*> rows_;
 };
 
 struct Comparison {
@@ -154,7 +160,8 @@ struct Comparison {
     const auto place = [&](Change* c, const Places& p, int64_t position) {
       const int64_t cell = cell_of(position);
       p.add(
-          row_kind, [&](const SourceRow& r) { return cell_of(r.position) == cell; }, &c->places);
+          row_kind, position - 2 * kCellMetres, position + 2 * kCellMetres,
+          [&](const SourceRow& r) { return cell_of(r.position) == cell; }, &c->places);
     };
     for (const Item& x : ia) {
       auto it = in_b.find(x.position);
@@ -185,8 +192,7 @@ struct Comparison {
     std::vector<bool> matched_b(sb.size(), false), matched_a(sa.size(), false);
     const auto place = [&](Change* c, const Places& p, int32_t position) {
       p.add(
-          RowKind::kStation, [&](const SourceRow& r) { return r.position == position; },
-          &c->places);
+          RowKind::kStation, position, position, [](const SourceRow&) { return true; }, &c->places);
     };
     const auto fields = [](const RecoveredTrain::Station& s) {
       return "kind " + number(s.kind) + ", length " + number(s.length) + ", " +
