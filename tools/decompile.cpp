@@ -1009,7 +1009,11 @@ Decompiled decompile_scenario(const CompiledBytes& files, const ScenarioIdentity
   why.clear();
   const bool compiled =
       compile_back(scenario, out.line_source, out.train_source, files.has_plan, &back, &why);
-  out.differences = r.unexplained;
+  // What no row explains, at most as many lines as the differences are given.
+  size_t unexplained = 0;
+  for (const std::string& line : r.unexplained)
+    add_difference(&out.differences, &unexplained, line);
+  if (unexplained != 0) out.differences.push_back("and " + number(unexplained) + " more");
   if (!why.empty()) out.differences.push_back(why);
   if (!compiled) return out;
   const bool same_bytes = encode_scenario_table(back.records.table) == files.table &&
