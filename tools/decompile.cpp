@@ -17,6 +17,8 @@ namespace {
 
 constexpr int16_t kRulePointValue = 180;  // what the signal-cell rules give the points they place
 constexpr size_t kMostDifferencesListed = 200;
+// The position of a signboard whose text has an entry but no cell, until it gets one.
+constexpr int32_t kNoCellYet = INT32_MIN;
 
 int32_t last_cell_of(const std::vector<TrackCell>& cells) {
   return static_cast<int32_t>(cells.size()) - 1;
@@ -180,16 +182,64 @@ void recover_tunnels(const std::vector<TrackCell>& cells, RecoveredLine* line) {
   }
   std::stable_sort(tunnels.begin(), tunnels.end(),
                    [](const auto& a, const auto& b) { return a.start < b.start; });
+  // A tunnel row takes kind 3 when it starts within 150 m past the end of the row before it, or
+  // anywhere before that end. The rows of other kinds come first, in rising position, each
+  // kept more than 150 m past the one before: by narrowing the gap's two ends within their
+  // cells, else by a row between them that lays no cell and ends far before. The rows of kind
+  // 3 follow, over the markers of the rows before them.
+  const RecoveredLine::Tunnel spacer{0, -1000000, 0};
+  std::vector<RecoveredLine::Tunnel> of_kind_3;
   for (RecoveredLine::Tunnel& tunnel : tunnels) {
-    // A tunnel starting within 150 m of the previous one's end takes kind 3: keep the gap as
-    // wide as the cells allow when the kind is another.
-    if (!line->tunnels.empty() && tunnel.kind != 3 && tunnel.kind != 13 &&
-        int64_t(tunnel.start) - line->tunnels.back().end <= 150) {
-      tunnel.start += 24;
-      line->tunnels.back().end -= 24;
+    if (tunnel.kind == 3 || tunnel.kind == 13) {
+      of_kind_3.push_back(tunnel);
+      continue;
+    }
+    if (!line->tunnels.empty() && int64_t(tunnel.start) - line->tunnels.back().end <= 150) {
+      RecoveredLine::Tunnel& previous = line->tunnels.back();
+      if (int64_t(tunnel.start) + 24 - (int64_t(previous.end) - 24) > 150) {
+        tunnel.start += 24;
+        previous.end -= 24;
+      } else {
+        line->tunnels.push_back(spacer);
+      }
     }
     line->tunnels.push_back(tunnel);
   }
+  line->tunnels.insert(line->tunnels.end(), of_kind_3.begin(), of_kind_3.end());
+}
+
+// The tunnel rows of `cells` with no row laying both markers and kinds: for each chain of
+// markers four cells apart, a row of kind 0 from three cells before the first to the last;
+// then for each run of a kind, a row of it without markers, over the kinds the marker rows
+// left 0. Each row but those of kind 3 follows a row that lays nothing and ends far before
+// it, so that none takes kind 3 from the row before it.
+std::vector<RecoveredLine::Tunnel> tunnels_one_by_one(const std::vector<TrackCell>& cells) {
+  const RecoveredLine::Tunnel spacer{0, -1000000, 0};
+  std::vector<RecoveredLine::Tunnel> rows, of_kind_3;
+  const int32_t last = last_cell_of(cells);
+  std::vector<bool> chained(cells.size(), false);
+  for (int32_t c = 3; c <= last; ++c) {
+    if (cells[c].type != kCellTunnelMarker || chained[c]) continue;
+    int32_t reach = c;
+    while (reach + 4 <= last && cells[reach + 4].type == kCellTunnelMarker) reach += 4;
+    for (int32_t i = c; i <= reach; i += 4) chained[i] = true;
+    rows.push_back(spacer);
+    rows.push_back({area_position(c - 3), area_position(reach + 1), tunnel_row_kind(0, true)});
+  }
+  for (int32_t c = 0; c <= last;) {
+    const uint8_t kind = cells[c].tunnel_kind;
+    int32_t end = c;
+    while (end + 1 <= last && cells[end + 1].tunnel_kind == kind) ++end;
+    if (kind == 3) {
+      of_kind_3.push_back({area_position(c), area_position(end + 1), 3});
+    } else if (kind != 0) {
+      rows.push_back(spacer);
+      rows.push_back({area_position(c), area_position(end + 1), tunnel_row_kind(kind, false)});
+    }
+    c = end + 1;
+  }
+  rows.insert(rows.end(), of_kind_3.begin(), of_kind_3.end());
+  return rows;
 }
 
 // The speed board row that gives `cell` its values.
@@ -256,7 +306,7 @@ void recover_boards(const std::vector<TrackCell>& cells, const ScenarioTable& ta
   }
   // Entries of texts whose cells a station's end took: their rows get a place later.
   for (int e = lowest_signboard_entry(table, cells); e <= kFirstSignboardEntry; ++e) {
-    if (pointed.count(e) == 0) signboards.push_back({e, {-1, table[e].text}});
+    if (pointed.count(e) == 0) signboards.push_back({e, {kNoCellYet, table[e].text}});
   }
   // Texts take their entries in the order the rows are read, from 80 downward.
   std::stable_sort(signboards.begin(), signboards.end(),
@@ -313,7 +363,7 @@ void recover_slowdowns(const std::vector<TrackCell>& cells, RecoveredTrain* trai
                        std::vector<bool>* taken) {
   const int32_t last = last_cell_of(cells);
   const auto taken_before = std::count(taken->begin(), taken->end(), true);
-  std::vector<bool> end_taken(cells.size(), false);
+  std::vector<bool> end_taken(cells.size(), false), boards_taken(cells.size(), false);
   std::vector<std::pair<int32_t, int32_t>> found;  // start cell, end cell
   for (int32_t s = 0; s <= last; ++s) {
     const TrackCell& start = cells[s];
@@ -353,12 +403,31 @@ void recover_slowdowns(const std::vector<TrackCell>& cells, RecoveredTrain* trai
       }
     }
   }
+  // Warning points no slowdown claims: its start, and its end with it, lie under a station
+  // end 1200 m on.
+  constexpr int32_t kWarningCells = kWarningDistance / kCellMetres;
+  std::vector<bool> warning_claimed(cells.size(), false);
+  for (const auto& [s, e] : found) {
+    if (s >= kWarningCells) warning_claimed[s - kWarningCells] = true;
+  }
+  for (int32_t w = 0; w + kWarningCells <= last; ++w) {
+    const int32_t s = w + kWarningCells;
+    if (cells[w].type != kCellSlowdownWarning || warning_claimed[w] ||
+        !station_end_over(cells, s, *taken) || cells[s].value_b != cells[w].value_b ||
+        cells[s].value_d != 0 || cells[s].signal_time != 0)
+      continue;
+    (*taken)[s] = true;
+    found.push_back({s, s});
+  }
   std::stable_sort(found.begin(), found.end());
   for (const auto& [s, e] : found) {
     const TrackCell& start = cells[e].type == kCellSlowdownEnd ? cells[e] : cells[s];
-    const int32_t w = s - kWarningDistance / kCellMetres;
+    const int32_t w = s - kWarningCells;
+    const bool speed_known =
+        cells[s].type == kCellSlowdownStart || cells[e].type == kCellSlowdownEnd;
     bool warned =
-        w >= 0 && cells[w].type == kCellSlowdownWarning && cells[w].value_a == start.value_a;
+        w >= 0 && cells[w].type == kCellSlowdownWarning &&
+        (speed_known ? cells[w].value_a == start.value_a : cells[w].value_b == cells[s].value_b);
     if (!warned && station_end_over(cells, w, *taken) && cells[w].value_b == cells[s].value_b &&
         slowdown_warned(point_position(s))) {
       warned = true;
@@ -368,27 +437,51 @@ void recover_slowdowns(const std::vector<TrackCell>& cells, RecoveredTrain* trai
     int32_t x = point_position(s);
     if (slowdown_warned(x) != warned) x += warned ? 24 : -24;
     RecoveredTrain::Slowdown slowdown;
-    slowdown.start = x;
     slowdown.speed = start.value_a;
-    slowdown.length = (e - s) * kCellMetres;
     slowdown.flag = cells[s].value_c;
     slowdown.second_speed = cells[s].value_b;
-    if (cells[s].type != kCellSlowdownStart && cells[e].type != kCellSlowdownEnd) {
+    if (!speed_known) {
       // Both under station ends: the speed is lost with value_a; the warning keeps it.
       slowdown.speed = warned && cells[w].type == kCellSlowdownWarning ? cells[w].value_a : 0;
     }
     if (warned) {
-      // The four boards before the warning point, any one of which still shows it.
-      const int32_t h = area_cell(slowdown_warning_position(x));
-      for (int k = 0; k < 4; ++k) {
-        if (h - k >= 0 && h - k <= last && cells[h - k].type == kCellSlowdownBoards &&
-            cells[h - k].value_a == k + 1)
-          slowdown.warning_boards = 1;
-      }
-      for (int k = 0; slowdown.warning_boards != 0 && k < 4; ++k) {
-        if (station_end_over(cells, h - k, *taken)) (*taken)[h - k] = true;
+      // The four boards before the warning point, any one of which still shows them. Their
+      // cells are rounded from the start 1200 m back: a start half a cell either side of its
+      // cell's first metre (that still falls into it) puts them a cell further or nearer.
+      for (const int32_t xs : {x, point_position(s) - 25, point_position(s) + 25}) {
+        if (point_cell(xs) != s || slowdown_warned(xs) != warned) continue;
+        const int32_t h = area_cell(slowdown_warning_position(xs));
+        // Each of the four its board, or a station's end over it; one at least a board.
+        int shown = 0;
+        for (int k = 0; k < 4; ++k) {
+          const int32_t b = h - k;
+          const int16_t second = slowdown.second_speed != 0 ? int16_t(k + 1) : 0;
+          if (b < 0 || b > last || boards_taken[b]) {
+            shown = -4;
+            break;
+          }
+          if (cells[b].type == kCellSlowdownBoards && cells[b].value_a == k + 1 &&
+              cells[b].value_b == second) {
+            ++shown;
+          } else if (!station_end_over(cells, b, *taken) || cells[b].value_b != second) {
+            shown = -4;
+          }
+        }
+        if (shown <= 0) continue;
+        slowdown.warning_boards = 1;
+        x = xs;
+        for (int k = 0; k < 4; ++k) {
+          boards_taken[h - k] = true;
+          if (station_end_over(cells, h - k, *taken)) (*taken)[h - k] = true;
+        }
+        break;
       }
     }
+    slowdown.start = x;
+    // The end falls into cell e from wherever in its cell the start lies: half a cell off, the
+    // length makes up for it.
+    const int32_t off = x - point_position(s);
+    slowdown.length = (e - s) * kCellMetres - (std::abs(off) == kCellMetres / 2 ? off : 0);
     train->slowdowns.push_back(slowdown);
   }
   // Rows under a station's end come before it: the slowdowns before the stations.
@@ -409,26 +502,32 @@ RecoveredTrain::Signal recover_signal(const std::vector<TrackCell>& cells, int32
   const TrackCell& cell = cells[c];
   // The kinds (SX * 3 + DX) from the markers: marker k holds kinds * 10 + k in 8 bits, which
   // gives the kinds modulo 128 (5 is 77's inverse modulo 128); the vote of the four decides.
+  // A later row may have written some of them again: of the residues with votes, the most
+  // voted one that leaves value_d a whole number of tens (RAPP * 10 + kinds) wins.
   int votes[128] = {};
-  int best = -1;
+  int order[4];
+  int residues = 0;
   for (int k = 1; k <= 4; ++k) {
     const int32_t at = c - 2 * k;
     if (at < 0 || at >= overwritten) continue;
     const int v = (cells[at].marker - k + 256) % 256;
     if (v % 2 != 0) continue;
     const int residue = (v / 2 * 77) % 128;
-    if (++votes[residue] > (best < 0 ? 0 : votes[best])) best = residue;
+    if (votes[residue]++ == 0) order[residues++] = residue;
   }
+  // Between residues of as many votes, the smaller kinds: a signal's two kinds are small.
   const int32_t d = cell.value_d;
   int64_t kinds = ((d % 10) + 10) % 10;
-  if (best >= 0) {
-    // The kinds with that residue that also leaves value_d a whole number of tens.
+  int kinds_votes = 0;
+  for (int i = 0; i < residues; ++i) {
     for (int t = 0; t < 5; ++t) {
-      const int64_t candidate = best + 128 * t;
-      if (((d - candidate) % 10 + 10) % 10 == 0) {
+      const int64_t candidate = order[i] + 128 * t;
+      if (((d - candidate) % 10 + 10) % 10 != 0) continue;
+      if (votes[order[i]] > kinds_votes || (votes[order[i]] == kinds_votes && candidate < kinds)) {
         kinds = candidate;
-        break;
+        kinds_votes = votes[order[i]];
       }
+      break;
     }
   }
   // RAPP * 10 + kinds in 16 bits: a ratio that gives value_d, the smallest one.
@@ -576,6 +675,10 @@ void recover_train(const ScenarioTable& table, const std::vector<TrackCell>& cel
   // A signal under a station's end: its waiting time shows it, or its farther markers, which
   // the station's own markers (in the four cells before its end) do not cover.
   std::vector<std::pair<size_t, size_t>> before;
+  std::set<std::pair<int32_t, uint8_t>> written;  // markers the rows found so far account for
+  for (const auto& row : writes) {
+    for (const MarkerWrite& m : row) written.insert({m.cell, m.value});
+  }
   for (int32_t c = 0; c <= last; ++c) {
     const TrackCell& cell = cells[c];
     const size_t station = static_cast<size_t>(cell.value_a) - kFirstStationEntry;
@@ -588,7 +691,8 @@ void recover_train(const ScenarioTable& table, const std::vector<TrackCell>& cel
     RecoveredTrain::Signal signal = recover_signal(cells, c, &w, overwritten);
     bool shown = cell.signal_time != 0;
     for (const MarkerWrite& m : w) {
-      shown = shown || (m.cell < overwritten && cells[m.cell].marker == m.value && m.value != 0);
+      shown = shown || (m.cell < overwritten && m.value != 0 && cells[m.cell].marker == m.value &&
+                        written.count({m.cell, m.value}) == 0);
     }
     if (!shown) continue;
     (*taken)[c] = true;
@@ -685,7 +789,7 @@ void recover_under_station_ends(const std::vector<TrackCell>& cells, const std::
   size_t next = 0;
   std::vector<RecoveredLine::Signboard> placed;
   for (RecoveredLine::Signboard& s : r->line.signboards) {
-    if (s.position >= 0) {
+    if (s.position != kNoCellYet) {
       placed.push_back(std::move(s));
     } else if (next < free_cells.size()) {
       s.position = point_position(free_cells[next++]);
@@ -1016,13 +1120,32 @@ Decompiled decompile_scenario(const CompiledBytes& files, const ScenarioIdentity
   if (unexplained != 0) out.differences.push_back("and " + number(unexplained) + " more");
   if (!why.empty()) out.differences.push_back(why);
   if (!compiled) return out;
-  const bool same_bytes = encode_scenario_table(back.records.table) == files.table &&
-                          encode_track_cells(back.records.cells) == files.cells &&
-                          (!files.has_plan || encode_line_plan(back.records.plan) == files.plan);
-  if (same_bytes) {
+  const auto same_bytes = [&](const Compilation& c) {
+    return encode_scenario_table(c.records.table) == files.table &&
+           encode_track_cells(c.records.cells) == files.cells &&
+           (!files.has_plan || encode_line_plan(c.records.plan) == files.plan);
+  };
+  if (same_bytes(back)) {
     out.exact = true;
     out.differences.clear();
     return out;
+  }
+  if (!r.line.tunnels.empty() && why.empty()) {
+    // Tunnels that overlapped in ways the rows in order of place do not give back: their
+    // markers and kinds one row at a time.
+    RecoveredScenario other = r;
+    other.line.tunnels = tunnels_one_by_one(cells);
+    const std::string line = source_bytes(line_source_of(other));
+    Compilation again;
+    std::string why_again;
+    if (compile_back(scenario, line, out.train_source, files.has_plan, &again, &why_again) &&
+        why_again.empty() && same_bytes(again)) {
+      r.line.tunnels = std::move(other.line.tunnels);
+      out.line_source = line;
+      out.exact = true;
+      out.differences.clear();
+      return out;
+    }
   }
   list_differences(table, cells, files.has_plan ? &plan : nullptr, back.records, &out.differences);
   if (out.differences.empty()) out.differences.push_back("the files' bytes would differ");
