@@ -23,7 +23,7 @@ bash scripts/install-deps.sh "${BUILD_PACKAGES[@]}" libbenchmark-dev hyperfine v
 
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
 cmake --build build-bench -j "$(nproc)" --target installer scenario-tool generate-maximal \
-  compile_benchmark lsp_benchmark >/dev/null
+  compile_benchmark lsp_benchmark decompile_benchmark >/dev/null
 unset DISPLAY WAYLAND_DISPLAY
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -118,3 +118,5 @@ echo
 "$PWD/build-bench/bench/compile_benchmark"
 echo
 "$PWD/build-bench/bench/lsp_benchmark"
+echo
+"$PWD/build-bench/bench/decompile_benchmark"

@@ -1,5 +1,7 @@
 #include "compiler/line_plan.h"
 
+const double kCurveCurvatures[kCurveDigits] = {0.0001, 0.0002, 0.0004, 0.001, 0.002, 0.003};
+
 void lay_run(LinePlan* plan, int32_t last, double k) {
   if (last < plan->computed_end) return;
   // A curve of the same k as the run before goes on with it.
@@ -29,4 +31,49 @@ std::vector<PlanPoint> plan_points(const LinePlan& plan) {
     }
   }
   return points;
+}
+
+std::vector<PlanRun> plan_runs_of_points(const std::vector<double>& x, const std::vector<double>& y,
+                                         int32_t computed_end,
+                                         std::vector<std::pair<int32_t, int32_t>>* unmatched) {
+  std::vector<PlanRun> runs;
+  // The step that lays metre m with curvature k, from the file's own two points before it.
+  const auto lays = [&x, &y](int32_t m, double k) {
+    PlanStepper s{x[m - 2], y[m - 2], x[m - 1], y[m - 1]};
+    if (k == 0) {
+      s.straight();
+    } else {
+      s.curve(k);
+    }
+    return s.x1 == x[m] && s.y1 == y[m];
+  };
+  double k = 0;
+  for (int32_t m = 2; m < computed_end; ++m) {
+    if (!lays(m, k)) {
+      bool found = lays(m, 0.0);
+      if (found) k = 0;
+      for (int digit = 0; !found && digit < kCurveDigits; ++digit) {
+        for (double candidate : {kCurveCurvatures[digit], -kCurveCurvatures[digit]}) {
+          if (lays(m, candidate)) {
+            k = candidate;
+            found = true;
+            break;
+          }
+        }
+      }
+      if (!found) {
+        if (!unmatched->empty() && unmatched->back().second == m - 1) {
+          unmatched->back().second = m;
+        } else {
+          unmatched->push_back({m, m});
+        }
+      }
+    }
+    if (!runs.empty() && runs.back().k == k) {
+      runs.back().last = m;
+    } else {
+      runs.push_back(PlanRun{m, m, k});
+    }
+  }
+  return runs;
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "compiler/records.h"
@@ -14,6 +15,11 @@ struct PlanPoint {
   double x = 0;
   double y = 0;
 };
+
+// The curvature of a curve row, in radians a metre, by the lowest digit 1 to 6 in its keyword
+// (index 0 for digit 1); an "s" in the keyword negates it.
+constexpr int kCurveDigits = 6;
+extern const double kCurveCurvatures[kCurveDigits];
 
 // Extends the plan by metres plan->computed_end to `last` with the rule of `k`.
 void lay_run(LinePlan* plan, int32_t last, double k);
@@ -44,3 +50,14 @@ struct PlanStepper {
 
 // The points of metres 0 up to computed_end - 1 (none when the origin is not set).
 std::vector<PlanPoint> plan_points(const LinePlan& plan);
+
+// The rules that laid a plan read back from its file, the inverse of lay_run: for each metre
+// from 2 to computed_end - 1, the k (0 or a curvature of kCurveCurvatures, either sign) whose
+// step from the two points before it gives the point bit for bit, found from the points
+// themselves, so a metre costs one step when it goes on as the one before. A metre no rule lays
+// (a file edited by hand) takes the k of the metre before it and is listed in `unmatched` as
+// part of a run of such metres (first and last metre). `x` and `y` hold at least computed_end
+// points.
+std::vector<PlanRun> plan_runs_of_points(const std::vector<double>& x, const std::vector<double>& y,
+                                         int32_t computed_end,
+                                         std::vector<std::pair<int32_t, int32_t>>* unmatched);

@@ -23,10 +23,9 @@ constexpr int32_t kLongestRoute = 1000000;
 // Curvature per metre from the lowest digit 1 to 6 in the keyword field, negated when the field
 // holds an "s"; 0 when there is no such digit.
 double curvature(const std::string& field) {
-  static const double kCurvatures[] = {0.0001, 0.0002, 0.0004, 0.001, 0.002, 0.003};
-  for (int digit = 1; digit <= 6; ++digit) {
+  for (int digit = 1; digit <= kCurveDigits; ++digit) {
     if (field.find(char('0' + digit)) != std::string::npos) {
-      const double k = kCurvatures[digit - 1];
+      const double k = kCurveCurvatures[digit - 1];
       return contains_ignoring_case(field, "s") ? -k : k;
     }
   }

@@ -6,9 +6,9 @@
 #  3. the same tests again built with AddressSanitizer and UndefinedBehaviorSanitizer, in
 #     build-sanitize/;
 #  4. the fuzzers (libFuzzer, clang) of the compiler, of the tool's check, of its readers of
-#     compiled files and of the installer's look for an appended scenario, for about two minutes
-#     between them, from their seed corpora in fuzz/corpus/, in build-fuzz/: any crash, hang or
-#     sanitizer report fails.
+#     compiled files (dump's, decompile's and diff's) and of the installer's look for an appended
+#     scenario, for about two minutes between them, from their seed corpora in fuzz/corpus/, in
+#     build-fuzz/: any crash, hang or sanitizer report fails.
 # Screenshots land in build/screenshots/. Installs the Debian packages it needs first when they
 # are missing.
 set -euo pipefail
@@ -60,7 +60,7 @@ ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:pr
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DFUZZING=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-fuzz -j "$(nproc)"
 fuzzed=0
-for share in compiler:45 check:30 compiled_files:20 payload:15; do
+for share in compiler:45 check:30 compiled_files:20 decompile:15 payload:15; do
   harness=${share%%:*}
   seconds=${share##*:}
   rm -rf "build-fuzz/corpus-$harness"

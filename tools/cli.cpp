@@ -41,6 +41,12 @@ void CommandLine::file_operand(const char* name) {
   app_->remove_option(app_->get_option("--train"));
 }
 
+void CommandLine::two_operands(const char* first, const char* second, std::string* second_value) {
+  two_operands_ = true;
+  usage_words_[0] = std::string(first) + " " + second;
+  app_->add_option(second, *second_value);
+}
+
 void CommandLine::names_needed() {
   app_->get_option("--line")->required();
   app_->get_option("--train")->required();
@@ -128,6 +134,12 @@ std::string CommandLine::parse(std::vector<std::string> args) {
   // but a plain file there, on Linux or on Windows.
   const std::string refused = scenario_names_refusal(a->scenario, "--line", "--train");
   if (!refused.empty()) return refused;
+  if (two_operands_) {
+    if (a->directory.empty() ||
+        app_->count(usage_words_[0].substr(usage_words_[0].find(' ') + 1)) == 0)
+      return "two scenarios are needed: " + usage_words_[0];
+    return "";
+  }
   if (file_operand_) {
     if (a->directory.empty()) return std::string(usage_words_[0]) + " is needed";
     return "";
@@ -279,4 +291,21 @@ void declare_extract(CommandLine& line, ExtractArguments* a) {
 void declare_init(CommandLine& line, InitArguments* a) {
   line.names_needed();
   line.flag("--force", &a->force);
+}
+
+void declare_decompile(CommandLine& line, DecompileArguments* a) {
+  line.option("-o", "OUT", &a->output, Shown::kNeeded);
+  line.flag("--force", &a->force);
+}
+
+void declare_diff(CommandLine& line, DiffArguments* a) {
+  line.two_operands("A", "B", &a->second);
+  line.checked(
+      "--format", "FORM",
+      [a](const std::string& value) -> std::string {
+        if (value != "text" && value != "json") return "--format is text or json";
+        a->format = value;
+        return "";
+      },
+      Shown::kJoined);
 }

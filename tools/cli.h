@@ -39,6 +39,8 @@ class CommandLine {
   // The operand is a file the command reads, shown as `name` ("INSTALLER"), not the scenario's
   // folder; the command takes no --line or --train (the file says which scenario).
   void file_operand(const char* name);
+  // Two operands, `first` (DIR's place) and `second`, each a folder or a file the command reads.
+  void two_operands(const char* first, const char* second, std::string* second_value);
   // --line and --train must be given: the command makes a scenario of its own.
   void names_needed();
 
@@ -53,6 +55,7 @@ class CommandLine {
   CommonArguments* common_;
   std::vector<std::string> usage_words_;
   bool file_operand_ = false;
+  bool two_operands_ = false;
 };
 
 // The options of each command besides DIR, --line, --train and --help, in the order the usage
@@ -65,6 +68,8 @@ void declare_view(CommandLine& line, ViewArguments* a);
 void declare_package(CommandLine& line, PackageArguments* a);
 void declare_extract(CommandLine& line, ExtractArguments* a);
 void declare_init(CommandLine& line, InitArguments* a);
+void declare_decompile(CommandLine& line, DecompileArguments* a);
+void declare_diff(CommandLine& line, DiffArguments* a);
 
 // A kilometre given on the command line ("37", "37.250", "37+250") in metres.
 std::optional<int64_t> kilometre_in_metres(const std::string& text);

@@ -84,6 +84,21 @@ struct InitArguments {
   bool force = false;
 };
 
+// decompile: the folder the sources go to, and whether files already there are replaced.
+struct DecompileArguments {
+  CommonArguments common;
+  std::string output;
+  bool force = false;
+};
+
+// diff: the second scenario (a folder or an installer; the first is common.directory), and the
+// form of the report.
+struct DiffArguments {
+  CommonArguments common;
+  std::string second;
+  std::string format = "text";  // --format: text, json
+};
+
 // The arguments every command shares, in each command's own.
 inline CommonArguments& common_of(CheckArguments& a) {
   return a.common;
@@ -107,5 +122,11 @@ inline CommonArguments& common_of(ExtractArguments& a) {
   return a.common;
 }
 inline CommonArguments& common_of(InitArguments& a) {
+  return a.common;
+}
+inline CommonArguments& common_of(DecompileArguments& a) {
+  return a.common;
+}
+inline CommonArguments& common_of(DiffArguments& a) {
   return a.common;
 }

@@ -5,6 +5,8 @@
 #include "tools/check_command.h"
 #include "tools/cli.h"
 #include "tools/console.h"
+#include "tools/decompile_command.h"
+#include "tools/diff_command.h"
 #include "tools/dump_command.h"
 #include "tools/exit_status.h"
 #include "tools/extract_command.h"
@@ -27,16 +29,20 @@ std::vector<std::string> usage_words_of() {
   return line.usage_words();
 }
 
-// Parses a command's arguments into its own `Arguments` and runs it, or shows its help.
+// Parses a command's arguments into its own `Arguments` and runs it, or shows its help. Bad
+// usage ends with `bad_usage` (diff keeps 1 for "they differ", as diff(1) does).
 template <typename Arguments, void (*declare)(CommandLine&, Arguments*),
-          int (*run_command)(const Arguments&, bool (*)())>
+          int (*run_command)(const Arguments&, bool (*)()), int bad_usage = kExitUsage>
 int parse_and_run(const std::vector<std::string>& args, const Command& command,
                   bool (*colour_terminal)()) {
   Arguments a;
   CommandLine line(&common_of(a));
   declare(line, &a);
   const std::string wrong = line.parse(args);
-  if (!wrong.empty()) return usage_error(wrong);
+  if (!wrong.empty()) {
+    usage_error(wrong);
+    return bad_usage;
+  }
   if (common_of(a).help) {
     write_output(Stream::kOut, command_help(command));
     return kExitClean;
@@ -52,7 +58,7 @@ int plain(const Arguments& a, bool (*)()) {
 
 // A command's entry: its arguments, the declaration of its options and what runs it.
 template <typename Arguments, void (*declare)(CommandLine&, Arguments*),
-          int (*run_command)(const Arguments&, bool (*)())>
+          int (*run_command)(const Arguments&, bool (*)()), int bad_usage = kExitUsage>
 constexpr Command command(const char* name, const char* summary, const char* doing,
                           const char* help_usage_first, const char* help_usage_second,
                           const char* help) {
@@ -62,7 +68,7 @@ constexpr Command command(const char* name, const char* summary, const char* doi
           {help_usage_first, help_usage_second},
           help,
           usage_words_of<Arguments, declare>,
-          parse_and_run<Arguments, declare, run_command>};
+          parse_and_run<Arguments, declare, run_command, bad_usage>};
 }
 
 }  // namespace
@@ -95,6 +101,12 @@ CommandList commands() {
       command<InitArguments, declare_init, plain<InitArguments, init>>(
           "init", "write a small starter scenario under your names, to start from",
           "writing the starter scenario", "init", nullptr, kInitHelp),
+      command<DecompileArguments, declare_decompile, plain<DecompileArguments, decompile>>(
+          "decompile", "write the sources back from the compiled files, checked byte for byte",
+          "decompiling", "decompile", nullptr, kDecompileHelp),
+      command<DiffArguments, declare_diff, plain<DiffArguments, diff>, kExitDiffTrouble>(
+          "diff", "compare two compiled scenarios by what their rows mean", "comparing", "diff",
+          nullptr, kDiffHelp),
       {"lsp",
        "a language server: problems, repairs and help in your editor as you type",
        "serving the editor",

@@ -51,38 +51,32 @@ ScenarioPayload built_in_texts() {
 
 }  // namespace
 
-int extract(const ExtractArguments& a) {
-  const std::string& installer = a.common.directory;
-  if (a.output.empty()) return usage_error("extract needs -o DIR, the folder to write into");
-  if (!file_exists(a.output) || is_regular_file(a.output)) {
-    return usage_error(a.output + " is not a directory");
-  }
+InstallerRead read_installer(const std::string& installer, ScenarioPayload* payload) {
   // Read a part at a time, as the installer reads itself: memory holds the texts and one part,
   // never the whole program. A read that fails is a file fault, never taken for damage.
   ExecutableFile program;
   const Status opened = program.open(installer);
-  if (!opened.ok()) return file_fault(opened.message());
+  if (!opened.ok()) return {false, opened.message()};
   const uint64_t size = program.size();
   const ExecutableReader reader = program.reader();
   const std::string& head = program.head();
   const std::string not_installer =
       installer + " is not a scenario installer (neither the shipped installer program nor " +
-      "one made by 'scenario-tool package'): nothing written";
+      "one made by 'scenario-tool package')";
   const bool executable = head.compare(0, 2, "MZ") == 0 || head.compare(0, 4,
                                                                         "\x7f"
                                                                         "ELF") == 0;
-  if (!executable) return file_fault(not_installer);
+  if (!executable) return {true, not_installer};
 
   // A payload is read as the installer reads it, and refused for the same reasons.
-  ScenarioPayload payload;
   std::string why;
-  const PayloadFound found = find_payload(reader, size, &payload, &why);
-  if (!program.read_status().ok()) return file_fault(program.read_status().message());
+  const PayloadFound found = find_payload(reader, size, payload, &why);
+  if (!program.read_status().ok()) return {false, program.read_status().message()};
   switch (found) {
     case PayloadFound::kFound:
       break;
     case PayloadFound::kDamaged:
-      return file_fault(installer + ": installer damaged: " + why + "; nothing written");
+      return {true, installer + ": installer damaged: " + why};
     case PayloadFound::kNone: {
       // Nothing appended: its texts are the built-in ones only if it is the installer program,
       // which holds the mark. The program is looked through a part at a time, each part
@@ -92,14 +86,30 @@ int extract(const ExtractArguments& a) {
       bool marked = false;
       std::string part;
       for (uint64_t at = 0; !marked && at < size; at += kPart - (mark.size() - 1)) {
-        if (!reader(at, kPart, &part)) return file_fault(program.read_status().message());
+        if (!reader(at, kPart, &part)) return {false, program.read_status().message()};
         marked = part.find(mark) != std::string::npos;
         if (part.size() < kPart) break;
       }
-      if (!marked) return file_fault(not_installer);
-      payload = built_in_texts();
+      if (!marked) return {true, not_installer};
+      *payload = built_in_texts();
       break;
     }
+  }
+  return {};
+}
+
+int extract(const ExtractArguments& a) {
+  const std::string& installer = a.common.directory;
+  if (a.output.empty()) return usage_error("extract needs -o DIR, the folder to write into");
+  if (!file_exists(a.output) || is_regular_file(a.output)) {
+    return usage_error(a.output + " is not a directory");
+  }
+  ScenarioPayload payload;
+  const InstallerRead read = read_installer(installer, &payload);
+  if (!read.ok()) {
+    if (!read.refused) return file_fault(read.message);
+    const bool damaged = read.message.find(": installer damaged: ") != std::string::npos;
+    return file_fault(read.message + (damaged ? "; nothing written" : ": nothing written"));
   }
   return write_scenario_texts(a.output, texts_of(payload), a.force);
 }

@@ -6,9 +6,21 @@
 #include <string>
 #include <vector>
 
+#include "common/scenario_payload.h"
 #include "tools/command_arguments.h"
 
 int extract(const ExtractArguments& a);
+
+// What reading an installer's texts gave: nothing wrong, a file that could not be read, or a
+// file refused as no installer or a damaged one (`refused`), with the message saying which.
+struct InstallerRead {
+  bool refused = false;
+  std::string message;
+  bool ok() const { return message.empty(); }
+};
+
+// The scenario `installer` carries: appended by 'package', or the shipped program's own texts.
+InstallerRead read_installer(const std::string& installer, ScenarioPayload* payload);
 
 // One text of a scenario: its file name (from the scenario's checked names) and its bytes, in
 // their written form.

@@ -173,3 +173,33 @@ std::string usage_line(const char* lead, const char* command,
   }
   return text + "\n";
 }
+
+const char kDecompileHelp[] =
+    "\n"
+    "Reads the three compiled files of the scenario in DIR (<line>_linea.dat, <line>_<train>.sim,\n"
+    "<line>_<train>.dat) and writes the two sources that compile to them into OUT, in the\n"
+    "shipped sources' layout: every row the files say enough about, among them the curves\n"
+    "from the line plan and the 'abbattimento' points the source had (not those the rules\n"
+    "placed). The sources are compiled again in memory and the result compared byte for byte.\n"
+    "Without a line plan (compiled with the plan off) the curves cannot be known: the rest is.\n"
+    "  --line NAME, --train NUMBER  the scenario (default: the shipped one)\n"
+    "  -o OUT                       the folder the sources go to (needed; it must exist)\n"
+    "  --force                      replace sources of the same names already in OUT\n"
+    "Exit status: 0 written, and they compile to the same bytes; 6 written, but no sources give\n"
+    "these files back (a compilation that stopped on an error, a file edited by hand): each\n"
+    "cell, table entry or run of plan points that would differ is listed; 1 bad usage; 4 a\n"
+    "file could not be read or written, or a source is already in OUT.\n";
+
+const char kDiffHelp[] =
+    "\n"
+    "Compares two compiled scenarios by what their rows mean (the rows decompile recovers):\n"
+    "stations moved, renamed or retimed; speed limits, gradients and adhesion changed, over\n"
+    "which kilometres; signals, speed boards, signboards, slowdowns, tunnels, curves and\n"
+    "'abbattimento' points added, removed or changed; the train's and the general section's\n"
+    "values. A and B are folders holding the compiled files (the scenario named by --line and\n"
+    "--train, or the only one there) or installers (their scenario compiled in memory). Where\n"
+    "a folder also holds the sources, each change names its source lines.\n"
+    "  --line NAME, --train NUMBER  the scenario in the folders (default: the shipped one, or\n"
+    "                               the only one a folder holds)\n"
+    "  --format=text|json           the report for people, or a JSON array of the changes\n"
+    "Exit status: 0 no difference; 1 they differ; 2 bad usage, or a file could not be read.\n";

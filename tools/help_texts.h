@@ -15,6 +15,8 @@ extern const char kDumpHelp[];
 extern const char kPlotHelp[];
 extern const char kExtractHelp[];
 extern const char kInitHelp[];
+extern const char kDecompileHelp[];
+extern const char kDiffHelp[];
 
 // One command's usage: `lead` ("usage: ", or as many blanks), "scenario-tool", the command and
 // `words`, wrapped into lines of at most 92 characters.
