@@ -44,6 +44,13 @@ export SOURCE_DATE_EPOCH TZ=UTC LC_ALL=C
 umask 022
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/release.XXXXXX")
+case $work in
+  *[[:space:]]*)
+    # The compilers' flags are a list of words: a path in them cannot hold a blank.
+    echo "release: the work folder $work holds a blank; set TMPDIR to a folder without" >&2
+    rmdir "$work"
+    exit 1 ;;
+esac
 trap 'rm -rf "$work"' EXIT
 src=$work/src
 mkdir -p "$src"
@@ -91,7 +98,7 @@ common=$work/common
 mkdir -p "$common/guide/docs" "$common/editors" "$common/starter"
 # The README's authors' section, its links made to point into the folder.
 awk '/^## For scenario authors/ { on = 1 } /^## / && !/^## For scenario authors/ { on = 0 } on' \
-  "$src/README.md" | sed -e 's#(docs/source-format\.md)#(source-format.md)#g' \
+  "$src/README.md" | sed -e 's#docs/source-format\.md#source-format.md#g' \
   > "$common/guide/authors-guide.md"
 cp "$src/docs/source-format.md" "$common/guide/"
 grep -o '](docs/[^)]*\.png)' "$common/guide/authors-guide.md" | sed 's/^](docs\/\(.*\))$/\1/' |

@@ -11,24 +11,24 @@ set -euo pipefail
 tree=$(cd "$1" && pwd)
 work=$2
 rm -rf "$work"
-mkdir -p "$work/a/tmp" "$work/b/another place/tmp"
+mkdir -p "$work/a/tmp" "$work/b/elsewhere/tmp"
 work=$(cd "$work" && pwd)
 
 fail() {
   echo "FAILED: $*" >&2
   exit 1
 }
-for run in a "b/another place"; do
+for run in a "b/elsewhere"; do
   started=$(date +%s)
   TMPDIR="$work/$run/tmp" bash "$tree/scripts/release.sh" --tree --out "$work/$run/dist"
   echo "release in $work/$run: $(($(date +%s) - started)) s"
 done
 
 diff <(cd "$work/a/dist" && find . -type f | sort) \
-  <(cd "$work/b/another place/dist" && find . -type f | sort) ||
+  <(cd "$work/b/elsewhere/dist" && find . -type f | sort) ||
   fail "the two runs made different files"
 for f in $(cd "$work/a/dist" && find . -type f | sort); do
-  cmp "$work/a/dist/$f" "$work/b/another place/dist/$f" || fail "$f differs between the runs"
+  cmp "$work/a/dist/$f" "$work/b/elsewhere/dist/$f" || fail "$f differs between the runs"
 done
 echo "the two runs gave the same bytes:"
 cat "$work/a/dist/SHA256SUMS"

@@ -35,9 +35,11 @@ if [ "$platform" = windows ]; then
   export WINEPREFIX
   run() { timeout 300 wine "$@"; }
   exe=.exe
+  target=windows
 else
   run() { timeout 300 "$@"; }
   exe=""
+  target=linux
 fi
 
 echo "== the download against SHA256SUMS"
@@ -77,8 +79,13 @@ $expected"
 python3 -c 'import sys, xml.etree.ElementTree as e; e.parse(sys.argv[1])' \
   "$bundle/editors/scenario-sources.udl.xml" || fail "the Notepad++ file is not XML"
 if [ "$platform" = windows ]; then
-  # A zip keeps no executable bits that Wine would need; Linux users get them from the tar.
-  :
+  # The file properties: the version resource's strings, UTF-16, each followed by its value.
+  for program in Viterbo_Attigliano_7545.exe scenario-tool.exe; do
+    for field in FileVersion ProductVersion; do
+      value=$(strings -a -el "$bundle/$program" | grep -A1 -x "$field" | sed -n 2p)
+      [ "$value" = "$version" ] || fail "$program's $field is '$value', not $version"
+    done
+  done
 else
   [ -x "$bundle/Viterbo_Attigliano_7545" ] && [ -x "$bundle/scenario-tool" ] ||
     fail "the Linux programs are not executable"
@@ -115,19 +122,16 @@ mkdir "$bundle/nuovo scenario"
    --notes starter/Orte_Attigliano_2301_note.txt \
    --sheet starter/Orte_Attigliano_2301_scheda_treno.txt \
    --slowdowns starter/Orte_Attigliano_2301_rallentamenti.txt \
-   -o "nuovo scenario/Orte_Attigliano_2301$exe") || fail "package of the starter scenario"
+   --target $target -o "nuovo scenario/Orte_Attigliano_2301$exe") || fail "package of the starter scenario"
 
 echo "== the packaged installer"
 (cd "$work" && run "$bundle/nuovo scenario/Orte_Attigliano_2301$exe") ||
   fail "the packaged installer exited with $?"
 written=$(cd "$bundle/nuovo scenario" && ls | LC_ALL=C sort)
-[ "$written" = "Orte_Attigliano_2301$exe
-Orte_Attigliano_2301.dat
-Orte_Attigliano_2301.sim
-Orte_Attigliano_2301_note.txt
-Orte_Attigliano_2301_rallentamenti.txt
-Orte_Attigliano_2301_scheda_treno.txt
-Orte_Attigliano_linea.dat" ] || fail "the packaged installer left
+expected=$(printf '%s\n' "Orte_Attigliano_2301$exe" Orte_Attigliano_2301.dat Orte_Attigliano_2301.sim \
+  Orte_Attigliano_2301_note.txt Orte_Attigliano_2301_rallentamenti.txt \
+  Orte_Attigliano_2301_scheda_treno.txt Orte_Attigliano_linea.dat | LC_ALL=C sort)
+[ "$written" = "$expected" ] || fail "the packaged installer left
 $written"
 # Its compiled files are those scenario-tool compiles from the starter's sources.
 cp -r "$bundle/starter" "$work/compiled"
