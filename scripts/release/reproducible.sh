@@ -18,6 +18,11 @@ fail() {
   echo "FAILED: $*" >&2
   exit 1
 }
+# One date for both runs, even when a commit lands between them.
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  SOURCE_DATE_EPOCH=$(git -C "$tree" log -1 --format=%ct 2>/dev/null || echo 1767225600)
+fi
+export SOURCE_DATE_EPOCH
 for run in a "b/elsewhere"; do
   started=$(date +%s)
   TMPDIR="$work/$run/tmp" bash "$tree/scripts/release.sh" --tree --out "$work/$run/dist"
