@@ -10,8 +10,9 @@ set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# One .exe that runs on a clean Windows: the C and C++ runtimes linked in.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# One .exe that runs on a clean Windows: the C and C++ runtimes linked in; no link time in its
+# PE header, so that the same sources give the same bytes.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp")
 # GoogleTest is a Linux-side affair: the tests drive the .exe through Wine.
 set(BUILD_TESTING OFF CACHE BOOL "Build the tests" FORCE)
 # printf and its family as C99 has them (%zu, %lld), not the older msvcrt's.

@@ -4,8 +4,9 @@
 
 #include <string>
 
-// The tool's version, for --version and the SARIF log.
-inline constexpr char kToolVersion[] = "1.1.0";
+// The tool's version, for --version and the SARIF log: the project's VERSION file, which the
+// build passes on.
+inline constexpr char kToolVersion[] = SCENARIO_TOOL_VERSION;
 
 constexpr int kExitClean = 0;        // done; for compile and check: error code 0
 constexpr int kExitUsage = 1;        // bad command line

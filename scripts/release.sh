@@ -1,0 +1,138 @@
+#!/usr/bin/env bash
+# Makes the release into dist/ (or --out DIR), from a clean tree:
+#   viterbo-attigliano-<version>-windows.zip   the Windows programs, cross-built with mingw-w64
+#   viterbo-attigliano-<version>-linux.tar.gz  the Linux programs
+#   SHA256SUMS                                 the digest of each of them
+# Each archive holds one folder: the installer, scenario-tool, the authors' guide (guide/: the
+# README's authors' section and docs/source-format.md, as Markdown and as one self-contained
+# HTML page), the editor files (editors/: a Notepad++ user-defined language for the two
+# sources), a starter scenario (starter/: what `scenario-tool init` writes), CHANGELOG.md and
+# VERSION.
+#
+# What is built is HEAD, taken with `git archive` (a tree with changes is refused: commit them),
+# or with --tree the working tree as it is (tracked and untracked files, not the ignored ones).
+# Everything is built in a new folder under $TMPDIR, never in build/, with the compilers' paths
+# mapped to '.' and every date set to SOURCE_DATE_EPOCH (by default the commit's date), so two
+# runs on the same commit, in any folder and at any time, give the same bytes.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=$root/dist
+from_tree=0
+while [ $# -gt 0 ]; do
+  case $1 in
+    --out) out=$2; shift 2 ;;
+    --tree) from_tree=1; shift ;;
+    *) echo "usage: bash scripts/release.sh [--tree] [--out DIR]" >&2; exit 1 ;;
+  esac
+done
+
+in_git=0
+git -C "$root" rev-parse --git-dir >/dev/null 2>&1 && in_git=1
+if [ $in_git = 1 ]; then
+  if [ $from_tree = 0 ] && [ -n "$(git -C "$root" status --porcelain --untracked-files=normal)" ]; then
+    echo "release: the tree has changes that are not committed; commit them, or use --tree" >&2
+    git -C "$root" status --short >&2
+    exit 1
+  fi
+  : "${SOURCE_DATE_EPOCH:=$(git -C "$root" log -1 --format=%ct)}"
+else
+  # Outside git (an unpacked copy of the sources): the tree as it is, at a fixed date.
+  from_tree=1
+  : "${SOURCE_DATE_EPOCH:=1767225600}"  # 2026-01-01 00:00:00 UTC
+fi
+export SOURCE_DATE_EPOCH TZ=UTC LC_ALL=C
+umask 022
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/release.XXXXXX")
+case $work in
+  *[[:space:]]*)
+    # The compilers' flags are a list of words: a path in them cannot hold a blank.
+    echo "release: the work folder $work holds a blank; set TMPDIR to a folder without" >&2
+    rmdir "$work"
+    exit 1 ;;
+esac
+trap 'rm -rf "$work"' EXIT
+src=$work/src
+mkdir -p "$src"
+if [ $from_tree = 0 ]; then
+  git -C "$root" archive --format=tar HEAD | tar -x -C "$src"
+elif [ $in_git = 1 ]; then
+  (cd "$root" && git ls-files -z --cached --others --exclude-standard |
+     while IFS= read -r -d '' f; do [ -e "$f" ] && printf '%s\0' "$f"; done |
+     tar --null -T - -cf -) | tar -x -C "$src"
+else
+  (cd "$root" && tar --exclude=./build* --exclude=./dist -cf - .) | tar -x -C "$src"
+fi
+version=$(head -n 1 "$src/VERSION")
+name=viterbo-attigliano-$version
+echo "release $version from $([ $from_tree = 1 ] && echo 'the working tree' || echo "HEAD $(git -C "$root" rev-parse --short HEAD)"), dated $(date -u -d "@$SOURCE_DATE_EPOCH" +%FT%TZ)"
+
+# No compiler cache: what is compiled here is what ships. Paths in the objects are made
+# relative to the work folder, and the executables carry no symbols.
+unset CMAKE_CXX_COMPILER_LAUNCHER CMAKE_C_COMPILER_LAUNCHER
+export CCACHE_DISABLE=1
+flags="-ffile-prefix-map=$work=."
+jobs=${RELEASE_JOBS:-$(nproc)}
+build() {  # build FOLDER [cmake options...]
+  local dir=$1
+  shift
+  cmake -S "$src" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+    -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_C_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS_RELEASE=-s \
+    "$@" >"$dir.log" 2>&1 || { cat "$dir.log" >&2; exit 1; }
+  cmake --build "$dir" -j "$jobs" --target installer scenario-tool >>"$dir.log" 2>&1 ||
+    { tail -n 60 "$dir.log" >&2; exit 1; }
+}
+echo "building for Linux"
+build "$work/linux"
+echo "building for Windows (mingw-w64)"
+build "$work/windows" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64.cmake"
+
+tool=$work/linux/tools/scenario-tool
+if [ "$("$tool" --version)" != "scenario-tool $version" ]; then
+  echo "release: scenario-tool --version says '$("$tool" --version)', VERSION says $version" >&2
+  exit 1
+fi
+
+# What both archives hold besides the programs.
+common=$work/common
+mkdir -p "$common/guide/docs" "$common/editors" "$common/starter"
+# The README's authors' section, its links made to point into the folder.
+awk '/^## For scenario authors/ { on = 1 } /^## / && !/^## For scenario authors/ { on = 0 } on' \
+  "$src/README.md" | sed -e 's#docs/source-format\.md#source-format.md#g' \
+  > "$common/guide/authors-guide.md"
+cp "$src/docs/source-format.md" "$common/guide/"
+grep -o '](docs/[^)]*\.png)' "$common/guide/authors-guide.md" | sed 's/^](docs\/\(.*\))$/\1/' |
+  sort -u | while read -r picture; do cp "$src/docs/$picture" "$common/guide/docs/"; done
+python3 "$src/scripts/release/markdown_html.py" --title "Scenario authors' guide $version" \
+  -o "$common/guide/authors-guide.html" "$common/guide/authors-guide.md" \
+  "$common/guide/source-format.md"
+python3 "$src/scripts/release/notepadpp_udl.py" "$src/compiler/source_grammar.def" \
+  "$src/VERSION" -o "$common/editors/scenario-sources.udl.xml"
+if [ -d "$src/editors/vscode" ]; then
+  # The VS Code extension is not packed yet: its .vsix needs its own build, added with it.
+  echo "release: editors/vscode/ is there but not packed: the archives have no .vsix" >&2
+fi
+"$tool" init "$common/starter" --line Orte_Attigliano --train 2301 >/dev/null
+cp "$src/CHANGELOG.md" "$src/VERSION" "$common/"
+
+rm -rf "$out"
+mkdir -p "$out"
+stage=$work/stage
+for platform in windows linux; do
+  folder=$stage/$platform/$name-$platform
+  mkdir -p "$folder"
+  cp -r "$common/." "$folder/"
+  if [ $platform = windows ]; then
+    cp "$work/windows/app/Viterbo_Attigliano_7545.exe" "$work/windows/tools/scenario-tool.exe" \
+      "$folder/"
+    python3 "$src/scripts/release/archive.py" "$folder" "$out/$name-windows.zip" \
+      --mtime "$SOURCE_DATE_EPOCH"
+  else
+    cp "$work/linux/app/Viterbo_Attigliano_7545" "$work/linux/tools/scenario-tool" "$folder/"
+    python3 "$src/scripts/release/archive.py" "$folder" "$out/$name-linux.tar.gz" \
+      --mtime "$SOURCE_DATE_EPOCH"
+  fi
+done
+(cd "$out" && sha256sum "$name-windows.zip" "$name-linux.tar.gz" > SHA256SUMS)
+echo "made in $out:"
+(cd "$out" && ls -l)

@@ -1,0 +1,153 @@
+#!/usr/bin/env python3
+"""Tests of the release's helpers: the Markdown page converter on the authors' own pages and on
+each construct they use, the Notepad++ language against the grammar table, and the archives'
+independence of file dates and creation order.
+
+    release_tools_test.py SOURCE_TREE
+"""
+import os
+import re
+import subprocess
+import sys
+import tarfile
+import tempfile
+import time
+import unittest
+import zipfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+import archive  # noqa: E402
+import markdown_html  # noqa: E402
+import notepadpp_udl  # noqa: E402
+
+TREE = None
+
+
+def page_html(text, folder=HERE):
+    page = markdown_html.Page(os.path.join(folder, "page.md"), {"other.md": "other-page"})
+    return "\n".join(markdown_html.convert(text.splitlines(), page))
+
+
+class MarkdownTest(unittest.TestCase):
+    def test_constructs(self):
+        cases = [
+            ("# Title `x`", '<h1 id="title-x">Title <code>x</code></h1>'),
+            ("one\ntwo", "<p>one two</p>"),
+            ("**bold `code`.** and *em* but X * 3 * Y", "<p><strong>bold <code>code</code>."
+             "</strong> and <em>em</em> but X * 3 * Y</p>"),
+            ("a <b> & `<i>` &nbsp;", "<p>a &lt;b&gt; &amp; <code>&lt;i&gt;</code> &nbsp;</p>"),
+            ("[site](https://x.org/a) [other](other.md) [there](other.md#part)",
+             '<p><a href="https://x.org/a">site</a> <a href="#other-page">other</a> '
+             '<a href="#part">there</a></p>'),
+            ("    code <a>\n\n    more", "<pre><code>code &lt;a&gt;\n\nmore</code></pre>"),
+            ("```\nfenced *x*\n```", "<pre><code>fenced *x*</code></pre>"),
+            ("- one\n  two\n- three\n  - inner", "<ul>\n<li>one two</li>\n<li>three<ul>"
+             "<li>inner</li></ul></li>\n</ul>"),
+            ("1. first\n\n2. second", "<ol>\n<li>first</li>\n<li>second</li>\n</ol>"),
+            ("| a | `b|c` |\n|---|:---:|\n| 1 | 2 |", "<table>\n<tr><th>a</th><th><code>b|c"
+             "</code></th></tr>\n<tr><td>1</td><td>2</td></tr>\n</table>"),
+        ]
+        for markdown, expected in cases:
+            with self.subTest(markdown=markdown):
+                self.assertEqual(page_html(markdown), expected)
+
+    def test_image_is_put_into_the_page(self):
+        with tempfile.TemporaryDirectory() as folder:
+            with open(os.path.join(folder, "p.png"), "wb") as f:
+                f.write(b"\x89PNG")
+            self.assertEqual(page_html("![a p](p.png)", folder),
+                             '<p><img alt="a p" src="data:image/png;base64,iVBORw=="></p>')
+            with self.assertRaises(SystemExit):
+                page_html("![gone](q.png)", folder)
+
+    def test_the_authors_pages(self):
+        """Every heading, table, code block and link of the README's authors' section and of
+        the source format comes out as such, and no Markdown is left over."""
+        with open(os.path.join(TREE, "README.md"), encoding="utf-8") as f:
+            readme = f.read()
+        section = readme[readme.index("## For scenario authors"):readme.index("\n## ", readme.index("## For scenario authors") + 3)]
+        with open(os.path.join(TREE, "docs", "source-format.md"), encoding="utf-8") as f:
+            source_format = f.read()
+        for name, text in (("README", section), ("source-format.md", source_format)):
+            with self.subTest(page=name):
+                out = page_html(text, os.path.join(TREE))
+                lines = text.splitlines()
+                self.assertEqual(out.count("<h"), sum(1 for l in lines if re.match("#+ ", l)))
+                self.assertEqual(out.count("<table>"),
+                                 sum(1 for l in lines if markdown_html.RULE_ROW.match(l)))
+                self.assertEqual(out.count("<a href") + out.count("<img"),
+                                 len(re.findall(r"\]\(", text)))
+                plain = re.sub(r"<pre><code>.*?</code></pre>|<code>.*?</code>", "", out,
+                               flags=re.S)
+                for leftover in ("**", "```", "](", "\n#", "|---"):
+                    self.assertNotIn(leftover, plain)
+
+
+class LanguageTest(unittest.TestCase):
+    def test_every_row_of_the_table_is_named(self):
+        with open(os.path.join(TREE, "compiler", "source_grammar.def"), encoding="utf-8") as f:
+            grammar = f.read()
+        rows = notepadpp_udl.rows(grammar)
+        self.assertEqual(len(rows), len(re.findall(r"^ROW\(", grammar, re.M)))
+        udl = notepadpp_udl.language(grammar, "1.0.0")
+        lists = dict(re.findall(r'<Keywords name="(Keywords[12])">(.*?)</Keywords>', udl))
+        for part, spellings in rows:
+            words = lists["Keywords2" if part == "kTrain" else "Keywords1"]
+            for spelling in spellings:
+                with self.subTest(spelling=spelling):
+                    word = f'"{spelling}"' if " " in spelling else spelling
+                    # A curve's digit is left to the prefix match.
+                    listed = re.findall(r'"[^"]*"|\S+', words)
+                    self.assertTrue(word in listed or re.sub(r"\d$", "", word) in listed, words)
+
+
+class ArchiveTest(unittest.TestCase):
+    def make_folder(self, root, order, mtime):
+        folder = os.path.join(root, "bundle")
+        for name in order:
+            path = os.path.join(folder, name)
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "w") as f:
+                f.write(name)
+            os.chmod(path, 0o775 if name.endswith("run") else 0o600)
+            os.utime(path, (mtime, mtime))
+        return folder
+
+    def test_same_bytes_whatever_the_dates_and_order(self):
+        for suffix in (".zip", ".tar.gz"):
+            with self.subTest(kind=suffix), tempfile.TemporaryDirectory() as a, \
+                    tempfile.TemporaryDirectory() as b:
+                first = self.make_folder(a, ["x/run", "b.txt", "a.txt"], 1000000000)
+                second = self.make_folder(b, ["a.txt", "b.txt", "x/run"], 1700000000)
+                archive_a = os.path.join(a, "out" + suffix)
+                archive_b = os.path.join(b, "out" + suffix)
+                sys_argv = sys.argv
+                for folder, out in ((first, archive_a), (second, archive_b)):
+                    sys.argv = ["archive.py", folder, out, "--mtime", "1765400000"]
+                    archive.main()
+                sys.argv = sys_argv
+                with open(archive_a, "rb") as fa, open(archive_b, "rb") as fb:
+                    self.assertEqual(fa.read(), fb.read())
+                if suffix == ".zip":
+                    with zipfile.ZipFile(archive_a) as z:
+                        names = [i.filename for i in z.infolist()]
+                        modes = {i.filename: i.external_attr >> 16 & 0o777 for i in z.infolist()}
+                        dates = {i.date_time for i in z.infolist()}
+                    self.assertEqual(dates, {time.gmtime(1765400000)[:6]})
+                else:
+                    with tarfile.open(archive_a) as t:
+                        names = [m.name + ("/" if m.isdir() else "") for m in t.getmembers()]
+                        modes = {m.name + ("/" if m.isdir() else ""): m.mode
+                                 for m in t.getmembers()}
+                        self.assertEqual({(m.mtime, m.uid, m.gid, m.uname)
+                                          for m in t.getmembers()}, {(1765400000, 0, 0, "")})
+                self.assertEqual(names, ["bundle/", "bundle/a.txt", "bundle/b.txt", "bundle/x/",
+                                         "bundle/x/run"])
+                self.assertEqual(modes["bundle/x/run"], 0o755)
+                self.assertEqual(modes["bundle/a.txt"], 0o644)
+
+
+if __name__ == "__main__":
+    TREE = sys.argv.pop(1)
+    unittest.main()

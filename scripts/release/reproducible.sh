@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Makes the release twice from the same tree, in two different folders, one after the other,
+# and compares: every file of the two dist/ folders must be the same bytes, and no program in
+# them may hold the folder it was built in, the tree's own path or the machine's name; the
+# Windows programs' PE headers carry no link time.
+#
+#   reproducible.sh SOURCE_TREE WORK
+#
+# The first run's dist/ stays in WORK/a/dist, for the smoke tests. Exit 77 without mingw-w64
+# (outside CI).
+set -euo pipefail
+tree=$(cd "$1" && pwd)
+work=$2
+rm -rf "$work"
+mkdir -p "$work/a/tmp" "$work/b/elsewhere/tmp"
+work=$(cd "$work" && pwd)
+
+fail() {
+  echo "FAILED: $*" >&2
+  exit 1
+}
+# One date for both runs, even when a commit lands between them.
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  SOURCE_DATE_EPOCH=$(git -C "$tree" log -1 --format=%ct 2>/dev/null || echo 1767225600)
+fi
+export SOURCE_DATE_EPOCH
+if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null && ! command -v x86_64-w64-mingw32-g++ >/dev/null; then
+  [ "${CI:-}" = true ] && fail "missing mingw-w64, which the release needs"
+  echo "skipped: missing mingw-w64, which the release needs"
+  exit 77
+fi
+for run in a "b/elsewhere"; do
+  started=$(date +%s)
+  TMPDIR="$work/$run/tmp" bash "$tree/scripts/release.sh" --tree --out "$work/$run/dist"
+  echo "release in $work/$run: $(($(date +%s) - started)) s"
+done
+
+diff <(cd "$work/a/dist" && find . -type f | sort) \
+  <(cd "$work/b/elsewhere/dist" && find . -type f | sort) ||
+  fail "the two runs made different files"
+for f in $(cd "$work/a/dist" && find . -type f | sort); do
+  cmp "$work/a/dist/$f" "$work/b/elsewhere/dist/$f" || fail "$f differs between the runs"
+done
+echo "the two runs gave the same bytes:"
+cat "$work/a/dist/SHA256SUMS"
+
+# What the programs hold: unpacked once more, for strings and objdump.
+unpacked=$work/unpacked
+mkdir -p "$unpacked"
+python3 -m zipfile -e "$work"/a/dist/*-windows.zip "$unpacked"
+tar -xzf "$work"/a/dist/*-linux.tar.gz -C "$unpacked"
+host=$(hostname)
+for program in "$unpacked"/*/Viterbo_Attigliano_7545* "$unpacked"/*/scenario-tool*; do
+  for needle in "$work" "$tree"; do
+    if strings -a "$program" | grep -F -q -- "$needle"; then
+      fail "$program holds '$needle'"
+    fi
+  done
+  # The host name as a word of its own; a name of a few letters is a word of many texts
+  # (this machine's 'vm' is in the C library's /proc/sys/vm/), so it is looked for from four on.
+  if [ ${#host} -ge 4 ] && strings -a "$program" | grep -w -F -q -- "$host"; then
+    fail "$program holds the host name '$host'"
+  fi
+  case $program in
+    *.exe)
+      if command -v x86_64-w64-mingw32-objdump >/dev/null; then
+        stamp=$(x86_64-w64-mingw32-objdump -p "$program" | sed -n 's/^Time\/Date[[:space:]]*//p')
+        case $stamp in *1970*) ;; *) fail "$program carries a link time: $stamp" ;; esac
+      fi ;;
+  esac
+done
+[ ${#host} -ge 4 ] || echo "the host name '$host' is too short to look for"
+echo "no build folder, tree path or host name in the programs; no link time in the .exe"
