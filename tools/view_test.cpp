@@ -24,21 +24,6 @@
 
 namespace {
 
-std::string find_on_path(const std::vector<std::string>& names) {
-  const char* path = std::getenv("PATH");
-  const std::string dirs = path ? path : "";
-  for (const std::string& name : names) {
-    size_t start = 0;
-    while (start <= dirs.size()) {
-      const size_t end = std::min(dirs.find(':', start), dirs.size());
-      const std::string candidate = dirs.substr(start, end - start) + "/" + name;
-      if (access(candidate.c_str(), X_OK) == 0) return candidate;
-      start = end + 1;
-    }
-  }
-  return "";
-}
-
 // The lines of the page's self-test report, as Chromium printed the page after running it.
 std::string self_test_report(const std::string& dom) {
   const size_t open = dom.find("<pre id=\"selftest\">");
@@ -50,7 +35,7 @@ std::string self_test_report(const std::string& dom) {
 class ViewTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    browser_ = find_on_path({"chromium", "chromium-browser"});
+    browser_ = program_on_path({"chromium", "chromium-browser"});
     if (browser_.empty()) {
       const char* ci = std::getenv("CI");
       if (ci != nullptr && std::string(ci) == "true") FAIL() << "no chromium in CI";
