@@ -81,7 +81,7 @@ void BM_MaximalDiff(benchmark::State& state) {
     b.scenario = recovered(maximal(2));
     const std::vector<Change> found = compare_scenarios(a, b);
     changes = found.size();
-    benchmark::DoNotOptimize(diff_text(found).data());
+    benchmark::DoNotOptimize(diff_text(found, a.chainage).data());
   }
   state.counters["changes"] = double(changes);
   state.SetBytesProcessed(state.iterations() * (bytes_of(maximal(1)) + bytes_of(maximal(2))));

@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   side.scenario = d.scenario;
   REQUIRE(compare_scenarios(side, side).empty());
   const std::vector<Change> changes = compare_scenarios(side, empty);
-  REQUIRE(diff_text(changes).size() <= 2 * bound);
+  REQUIRE(diff_text(changes, side.chainage).size() <= 2 * bound);
   REQUIRE(diff_json(changes).size() <= 4 * bound);
   return 0;
 }

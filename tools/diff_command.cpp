@@ -29,6 +29,7 @@ Trouble compile_side(const ScenarioIdentity& scenario, const std::string& line,
     return "its line plan cannot be read back";
   side->scenario =
       recover_scenario(out.records.table, out.records.cells, &plan.x, &plan.y, plan.computed_end);
+  side->chainage = chainage_of_line(out.records.table);
   side->rows = std::move(out.rows);
   side->has_sources = true;
   side->line_text = line;
@@ -91,6 +92,7 @@ Trouble load_side(const std::string& operand, const ScenarioIdentity& given, Dif
   side->scenario = recover_scenario(
       compiled.table, compiled.cells, compiled.has_plan ? &compiled.plan.x : nullptr,
       compiled.has_plan ? &compiled.plan.y : nullptr, compiled.plan.computed_end);
+  side->chainage = chainage_of_line(compiled.table);
   // Its sources, when there: their rows give each change its source lines.
   side->line_path = path_in(operand, line_source_name(scenario));
   side->train_path = path_in(operand, train_source_name(scenario));
@@ -102,6 +104,7 @@ Trouble load_side(const std::string& operand, const ScenarioIdentity& given, Dif
   options.keep_rows = true;  // the curves' rows too: the plan is built, in memory
   Compilation out;
   if (memorizza_percorso(options, &out).end != CompileEnd::kCompleted) return "";
+  side->chainage = chainage_of_line(out.records.table);
   side->rows = std::move(out.rows);
   side->has_sources = true;
   side->line_text = std::move(line);
@@ -122,6 +125,7 @@ int diff(const DiffArguments& a) {
     }
   }
   const std::vector<Change> changes = compare_scenarios(sides[0], sides[1]);
-  write_output(Stream::kOut, a.format == "json" ? diff_json(changes) : diff_text(changes));
+  write_output(Stream::kOut,
+               a.format == "json" ? diff_json(changes) : diff_text(changes, sides[0].chainage));
   return changes.empty() ? kExitClean : kExitDiffFound;
 }

@@ -217,7 +217,8 @@ struct Comparison {
       };
       if (x.name != y.name) change("renamed", shown(x.name), shown(y.name));
       if (x.position != y.position)
-        change("moved", "km " + kilometres(x.position), "km " + kilometres(y.position));
+        change("moved", place_on_line(a.chainage, x.position),
+               place_on_line(b.chainage, y.position));
       if (x.time != y.time) change("retimed", clock_time(x.time), clock_time(y.time));
       if (fields(x) != fields(y)) change("changed", fields(x), fields(y));
     };
@@ -303,10 +304,11 @@ std::vector<Comparison::Item> slowdown_items(const RecoveredScenario& s) {
   return items;
 }
 
-std::vector<Comparison::Item> tunnel_items(const RecoveredScenario& s) {
+std::vector<Comparison::Item> tunnel_items(const RecoveredScenario& s, const Chainage& chainage) {
   std::vector<Comparison::Item> items;
   for (const auto& x : s.line.tunnels)
-    items.push_back({x.start, x.end, "to km " + kilometres(x.end) + ", kind " + number(x.kind)});
+    items.push_back(
+        {x.start, x.end, "to " + place_on_line(chainage, x.end) + ", kind " + number(x.kind)});
   return items;
 }
 
@@ -329,12 +331,11 @@ std::vector<Comparison::Item> restriction_items(const RecoveredScenario& s) {
 
 }  // namespace
 
-std::string kilometres(int64_t metres) {
-  const int64_t m = metres < 0 ? -metres : metres;
-  char text[48];
-  std::snprintf(text, sizeof text, "%s%lld+%03lld", metres < 0 ? "-" : "",
-                static_cast<long long>(m / 1000), static_cast<long long>(m % 1000));
-  return text;
+std::string place_on_line(const Chainage& chainage, int64_t metres) {
+  const std::optional<int64_t> km = chainage.at_metres(metres);
+  if (!km) return number(metres) + " m";
+  return formatted("km %lld+%03lld", static_cast<long long>(*km / 1000),
+                   static_cast<long long>(*km % 1000));
 }
 
 std::vector<Change> compare_scenarios(const DiffSide& a, const DiffSide& b) {
@@ -376,8 +377,8 @@ std::vector<Change> compare_scenarios(const DiffSide& a, const DiffSide& b) {
           signboard_items(b.scenario));
   c.items("slowdown", RowKind::kSlowdown, point_cell_of, slowdown_items(a.scenario),
           slowdown_items(b.scenario));
-  c.items("tunnel", RowKind::kTunnel, area_cell_of, tunnel_items(a.scenario),
-          tunnel_items(b.scenario));
+  c.items("tunnel", RowKind::kTunnel, area_cell_of, tunnel_items(a.scenario, a.chainage),
+          tunnel_items(b.scenario, b.chainage));
   c.items("restriction point", RowKind::kRestrictionPoint, area_cell_of,
           restriction_items(a.scenario), restriction_items(b.scenario));
   if (la.plan_known && lb.plan_known) {
@@ -395,7 +396,7 @@ std::vector<Change> compare_scenarios(const DiffSide& a, const DiffSide& b) {
   return c.changes;
 }
 
-std::string diff_text(const std::vector<Change>& changes) {
+std::string diff_text(const std::vector<Change>& changes, const Chainage& reference) {
   std::string out;
   for (const Change& c : changes) {
     std::string line = c.kind + " " + c.what;
@@ -405,8 +406,9 @@ std::string diff_text(const std::vector<Change>& changes) {
       line += ": " + c.before + " → " + c.after;
     } else {
       if (!field) {
-        line += stretch ? " from km " + kilometres(c.from) + " to " + kilometres(c.to)
-                        : " at km " + kilometres(c.from);
+        line += stretch ? " from " + place_on_line(reference, c.from) + " to " +
+                              place_on_line(reference, c.to)
+                        : " at " + place_on_line(reference, c.from);
       }
       if (c.before.empty()) {
         line += ": " + c.after;

@@ -9,11 +9,14 @@
 
 #include "compiler/source_rows.h"
 #include "tools/decompile.h"
+#include "tools/words.h"
 
 // One scenario as diff sees it: the rows recovered from its compiled files and, when its
 // sources are at hand, the rows the compiler stored from them and the sources' texts.
 struct DiffSide {
   RecoveredScenario scenario;
+  // The line's kilometres, as the compiled table gives them: where its changes are named.
+  Chainage chainage;
   bool has_sources = false;
   std::vector<SourceRow> rows;
   std::string line_path, train_path;  // as named in places
@@ -35,9 +38,11 @@ struct Change {
 
 std::vector<Change> compare_scenarios(const DiffSide& a, const DiffSide& b);
 
-// "12+300" for 12300 m.
-std::string kilometres(int64_t metres);
+// Where `metres` along the line lie, in its own kilometres ("km 5+500", as the other commands
+// name places), or "12300 m" where the line has no chainage or it would be negative there.
+std::string place_on_line(const Chainage& chainage, int64_t metres);
 
-// The changes for people, a line each; and as JSON, an array of one object per change.
-std::string diff_text(const std::vector<Change>& changes);
+// The changes for people, a line each, their places in the kilometres of `chainage` (A's); and
+// as JSON, an array of one object per change, its places in metres.
+std::string diff_text(const std::vector<Change>& changes, const Chainage& chainage);
 std::string diff_json(const std::vector<Change>& changes);
