@@ -2,12 +2,13 @@
 # Makes the release into dist/ (or --out DIR), from a clean tree:
 #   viterbo-attigliano-<version>-windows.zip   the Windows programs, cross-built with mingw-w64
 #   viterbo-attigliano-<version>-linux.tar.gz  the Linux programs
+#   scenario-sources-<version>.vsix            the Visual Studio Code extension, as in both
 #   SHA256SUMS                                 the digest of each of them
 # Each archive holds one folder: the installer, scenario-tool, the authors' guide (guide/: the
 # README's authors' section and docs/source-format.md, as Markdown and as one self-contained
 # HTML page), the editor files (editors/: a Notepad++ user-defined language for the two
-# sources), a starter scenario (starter/: what `scenario-tool init` writes), CHANGELOG.md and
-# VERSION.
+# sources and the Visual Studio Code extension as a .vsix), a starter scenario (starter/: what
+# `scenario-tool init` writes), CHANGELOG.md and VERSION.
 #
 # What is built is HEAD, taken with `git archive` (a tree with changes is refused: commit them),
 # or with --tree the working tree as it is (tracked and untracked files, not the ignored ones).
@@ -41,6 +42,12 @@ else
   : "${SOURCE_DATE_EPOCH:=1767225600}"  # 2026-01-01 00:00:00 UTC
 fi
 export SOURCE_DATE_EPOCH TZ=UTC LC_ALL=C
+# The extension's packages come with npm (from the registry, or npm's cache): asked first, not
+# after the builds.
+if ! command -v npm >/dev/null; then
+  echo "release: npm is needed to pack the Visual Studio Code extension (editors/vscode/)" >&2
+  exit 1
+fi
 umask 022
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/release.XXXXXX")
@@ -108,10 +115,20 @@ python3 "$src/scripts/release/markdown_html.py" --title "Scenario authors' guide
   "$common/guide/source-format.md"
 python3 "$src/scripts/release/notepadpp_udl.py" "$src/compiler/source_grammar.def" \
   "$src/VERSION" -o "$common/editors/scenario-sources.udl.xml"
-if [ -d "$src/editors/vscode" ]; then
-  # The VS Code extension is not packed yet: its .vsix needs its own build, added with it.
-  echo "release: editors/vscode/ is there but not packed: the archives have no .vsix" >&2
-fi
+# The Visual Studio Code extension as a .vsix: its files (not its grammar test) under extension/,
+# with the packages it runs on as its package-lock.json pins them, its version the project's.
+echo "packing the Visual Studio Code extension"
+vsix=$work/vsix
+mkdir -p "$vsix/extension"
+(cd "$src/editors/vscode" && tar --exclude=./test -cf - .) | tar -x -C "$vsix/extension"
+(cd "$vsix/extension" &&
+   npm ci --omit=dev --ignore-scripts --no-bin-links --no-audit --no-fund >"$work/npm.log" 2>&1) ||
+  { cat "$work/npm.log" >&2; echo "release: npm ci failed for editors/vscode/" >&2; exit 1; }
+# npm's own record of what it installed, and the lock, are of no use to the editor.
+rm -f "$vsix/extension/package-lock.json" "$vsix/extension/node_modules/.package-lock.json"
+python3 "$src/scripts/release/vscode_vsix.py" "$vsix" "$src/VERSION"
+python3 "$src/scripts/release/archive.py" "$vsix" "$common/editors/scenario-sources-$version.vsix" \
+  --mtime "$SOURCE_DATE_EPOCH"
 "$tool" init "$common/starter" --line Orte_Attigliano --train 2301 >/dev/null
 cp "$src/CHANGELOG.md" "$src/VERSION" "$common/"
 
@@ -133,6 +150,8 @@ for platform in windows linux; do
       --mtime "$SOURCE_DATE_EPOCH"
   fi
 done
-(cd "$out" && sha256sum "$name-windows.zip" "$name-linux.tar.gz" > SHA256SUMS)
+cp "$common/editors/scenario-sources-$version.vsix" "$out/"
+(cd "$out" && sha256sum "$name-windows.zip" "$name-linux.tar.gz" "scenario-sources-$version.vsix" \
+   > SHA256SUMS)
 echo "made in $out:"
 (cd "$out" && ls -l)

@@ -2,9 +2,11 @@
 """Packs a folder into a .zip or a .tar.gz whose bytes depend on the files' names, contents and
 executable bits only: entries in sorted order under the folder's own name, every date the one
 given (SOURCE_DATE_EPOCH), modes 0755 (a folder, an executable) or 0644, owner 0 without names,
-and a gzip header with neither a name nor a time.
+and a gzip header with neither a name nor a time. A .vsix (a Visual Studio Code extension) is a
+zip of the folder's files at its root, without the folder's name and without folder entries, as
+the Open Packaging Conventions want it.
 
-    archive.py FOLDER OUT.zip|OUT.tar.gz --mtime SECONDS
+    archive.py FOLDER OUT.zip|OUT.tar.gz|OUT.vsix --mtime SECONDS
 """
 import argparse
 import gzip
@@ -42,11 +44,14 @@ def mode_of(path):
     return 0o644
 
 
-def write_zip(folder, output, mtime):
+def write_zip(folder, output, mtime, files_at_root=False):
     # A zip's dates are local times from 1980 on, with even seconds.
     stamp = time.gmtime(max(mtime, 315532800))[:6]
+    found = entries(folder)
+    if files_at_root:
+        found = [(name.split("/", 1)[1], path) for name, path in found if not name.endswith("/")]
     with zipfile.ZipFile(output, "w") as archive:
-        for name, path in entries(folder):
+        for name, path in found:
             info = zipfile.ZipInfo(name, date_time=stamp)
             info.create_system = 3  # Unix, so that the modes below count
             info.external_attr = (mode_of(path) | (0o040000 if name.endswith("/") else 0o100000)) << 16
@@ -90,10 +95,12 @@ def main():
         raise SystemExit(f"archive: {args.folder} is not a folder")
     if args.output.endswith(".zip"):
         write_zip(args.folder, args.output, args.mtime)
+    elif args.output.endswith(".vsix"):
+        write_zip(args.folder, args.output, args.mtime, files_at_root=True)
     elif args.output.endswith(".tar.gz"):
         write_tar_gz(args.folder, args.output, args.mtime)
     else:
-        raise SystemExit(f"archive: {args.output}: not .zip nor .tar.gz")
+        raise SystemExit(f"archive: {args.output}: not .zip, .tar.gz nor .vsix")
 
 
 if __name__ == "__main__":

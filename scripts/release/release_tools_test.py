@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """Tests of the release's helpers: the Markdown page converter on the authors' own pages and on
-each construct they use, the Notepad++ language against the grammar table, and the archives'
-independence of file dates and creation order.
+each construct they use, the Notepad++ language against the grammar table, the archives'
+independence of file dates and creation order, and the Visual Studio Code extension's manifest
+and pinned packages.
 
     release_tools_test.py SOURCE_TREE
 """
+import json
 import os
 import re
 import subprocess
@@ -14,12 +16,14 @@ import tempfile
 import time
 import unittest
 import zipfile
+from xml.etree import ElementTree
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 import archive  # noqa: E402
 import markdown_html  # noqa: E402
 import notepadpp_udl  # noqa: E402
+import vscode_vsix  # noqa: E402
 
 TREE = None
 
@@ -115,7 +119,10 @@ class ArchiveTest(unittest.TestCase):
         return folder
 
     def test_same_bytes_whatever_the_dates_and_order(self):
-        for suffix in (".zip", ".tar.gz"):
+        in_folder = ["bundle/", "bundle/a.txt", "bundle/b.txt", "bundle/x/", "bundle/x/run"]
+        # A .vsix holds the files at its root, without folder entries.
+        for suffix, expected in ((".zip", in_folder), (".tar.gz", in_folder),
+                                 (".vsix", ["a.txt", "b.txt", "x/run"])):
             with self.subTest(kind=suffix), tempfile.TemporaryDirectory() as a, \
                     tempfile.TemporaryDirectory() as b:
                 first = self.make_folder(a, ["x/run", "b.txt", "a.txt"], 1000000000)
@@ -129,7 +136,7 @@ class ArchiveTest(unittest.TestCase):
                 sys.argv = sys_argv
                 with open(archive_a, "rb") as fa, open(archive_b, "rb") as fb:
                     self.assertEqual(fa.read(), fb.read())
-                if suffix == ".zip":
+                if suffix != ".tar.gz":
                     with zipfile.ZipFile(archive_a) as z:
                         names = [i.filename for i in z.infolist()]
                         modes = {i.filename: i.external_attr >> 16 & 0o777 for i in z.infolist()}
@@ -142,10 +149,74 @@ class ArchiveTest(unittest.TestCase):
                                  for m in t.getmembers()}
                         self.assertEqual({(m.mtime, m.uid, m.gid, m.uname)
                                           for m in t.getmembers()}, {(1765400000, 0, 0, "")})
-                self.assertEqual(names, ["bundle/", "bundle/a.txt", "bundle/b.txt", "bundle/x/",
-                                         "bundle/x/run"])
-                self.assertEqual(modes["bundle/x/run"], 0o755)
-                self.assertEqual(modes["bundle/a.txt"], 0o644)
+                self.assertEqual(names, expected)
+                top = "" if suffix == ".vsix" else "bundle/"
+                self.assertEqual(modes[top + "x/run"], 0o755)
+                self.assertEqual(modes[top + "a.txt"], 0o644)
+
+
+class VsixTest(unittest.TestCase):
+    PACKAGE = {"name": "ext", "publisher": "pub", "version": "0.0.1", "displayName": "A & <B>",
+               "description": "d", "engines": {"vscode": "^1.82.0"}, "main": "./main.js",
+               "dependencies": {"dep": "1.0.0"}}
+
+    def prepared(self, folder, package):
+        os.makedirs(os.path.join(folder, "extension", "node_modules", "dep"))
+        for name, text in (("package.json", json.dumps(package)), ("main.js", ""),
+                           ("node_modules/dep/LICENSE", "x"), ("node_modules/dep/a.d.ts", "")):
+            with open(os.path.join(folder, "extension", name), "w") as f:
+                f.write(text)
+        vscode_vsix.prepare(folder, "9.8.7")
+
+    def test_manifest_and_content_types(self):
+        with tempfile.TemporaryDirectory() as folder:
+            self.prepared(folder, self.PACKAGE)
+            with open(os.path.join(folder, "extension", "package.json")) as f:
+                self.assertEqual(json.load(f), dict(self.PACKAGE, version="9.8.7"))
+            ns = {"m": "http://schemas.microsoft.com/developer/vsx-schema/2011"}
+            root = ElementTree.parse(os.path.join(folder, "extension.vsixmanifest")).getroot()
+            self.assertEqual(root.find("m:Metadata/m:Identity", ns).attrib,
+                             {"Language": "en-US", "Id": "ext", "Version": "9.8.7",
+                              "Publisher": "pub"})
+            self.assertEqual(root.find("m:Metadata/m:DisplayName", ns).text, "A & <B>")
+            properties = {p.get("Id"): p.get("Value")
+                          for p in root.findall("m:Metadata/m:Properties/m:Property", ns)}
+            self.assertEqual(properties["Microsoft.VisualStudio.Code.Engine"], "^1.82.0")
+            self.assertEqual(root.find("m:Installation/m:InstallationTarget", ns).get("Id"),
+                             "Microsoft.VisualStudio.Code")
+            self.assertEqual([(a.get("Type"), a.get("Path"))
+                              for a in root.findall("m:Assets/m:Asset", ns)],
+                             [("Microsoft.VisualStudio.Code.Manifest", "extension/package.json")])
+            # Every file has a content type: by its extension, or one of its own.
+            ns = {"t": "http://schemas.openxmlformats.org/package/2006/content-types"}
+            types = ElementTree.parse(os.path.join(folder, "[Content_Types].xml")).getroot()
+            defaults = {d.get("Extension") for d in types.findall("t:Default", ns)}
+            overrides = {o.get("PartName") for o in types.findall("t:Override", ns)}
+            for name in vscode_vsix.files_of(folder):
+                with self.subTest(name=name):
+                    extension = os.path.splitext(name)[1][1:]
+                    self.assertTrue(extension in defaults or "/" + name in overrides)
+
+    def test_a_field_missing_is_refused(self):
+        for field in ("name", "publisher", "engines"):
+            with self.subTest(field=field), tempfile.TemporaryDirectory() as folder:
+                package = {k: v for k, v in self.PACKAGE.items() if k != field}
+                with self.assertRaises(SystemExit):
+                    self.prepared(folder, package)
+
+    def test_the_lock_pins_the_extensions_packages(self):
+        """What editors/vscode/package.json depends on is pinned to one version, and the
+        package-lock.json the release installs from has that version."""
+        folder = os.path.join(TREE, "editors", "vscode")
+        with open(os.path.join(folder, "package.json")) as f:
+            package = json.load(f)
+        with open(os.path.join(folder, "package-lock.json")) as f:
+            lock = json.load(f)
+        self.assertEqual(lock["packages"][""]["dependencies"], package["dependencies"])
+        for name, version in package["dependencies"].items():
+            with self.subTest(package=name):
+                self.assertRegex(version, r"^\d+\.\d+\.\d+$")
+                self.assertEqual(lock["packages"]["node_modules/" + name]["version"], version)
 
 
 if __name__ == "__main__":

@@ -7,7 +7,7 @@
 #   reproducible.sh SOURCE_TREE WORK
 #
 # The first run's dist/ stays in WORK/a/dist, for the smoke tests. Exit 77 without mingw-w64
-# (outside CI).
+# or without node and npm (outside CI).
 set -euo pipefail
 tree=$(cd "$1" && pwd)
 work=$2
@@ -27,6 +27,11 @@ export SOURCE_DATE_EPOCH
 if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null && ! command -v x86_64-w64-mingw32-g++ >/dev/null; then
   [ "${CI:-}" = true ] && fail "missing mingw-w64, which the release needs"
   echo "skipped: missing mingw-w64, which the release needs"
+  exit 77
+fi
+if ! command -v npm >/dev/null || ! command -v node >/dev/null; then
+  [ "${CI:-}" = true ] && fail "missing node or npm, which the release needs for the .vsix"
+  echo "skipped: missing node or npm, which the release needs for the .vsix"
   exit 77
 fi
 for run in a "b/elsewhere"; do

@@ -60,6 +60,7 @@ bundle="$folder/viterbo-attigliano-$version-$platform"
 expected="CHANGELOG.md
 VERSION
 Viterbo_Attigliano_7545$exe
+editors/scenario-sources-$version.vsix
 editors/scenario-sources.udl.xml
 guide/authors-guide.html
 guide/authors-guide.md
@@ -78,6 +79,38 @@ $expected"
 [ "$(cat "$bundle/VERSION")" = "$version" ] || fail "VERSION is not $version"
 python3 -c 'import sys, xml.etree.ElementTree as e; e.parse(sys.argv[1])' \
   "$bundle/editors/scenario-sources.udl.xml" || fail "the Notepad++ file is not XML"
+vsix=$bundle/editors/scenario-sources-$version.vsix
+cmp "$vsix" "$dist/scenario-sources-$version.vsix" || fail "the .vsix differs from the one beside"
+# The extension as Visual Studio Code installs it: its manifest names it at this version, the
+# program package.json names is there, and every package the extension and its packages need is
+# in node_modules/ at the version the extension pins.
+python3 - "$vsix" "$version" <<'CHECK' || fail "the .vsix is not the extension at $version"
+import json, sys, zipfile, xml.etree.ElementTree as et
+vsix, version = sys.argv[1:]
+with zipfile.ZipFile(vsix) as z:
+    names = set(z.namelist())
+    manifest = et.fromstring(z.read("extension.vsixmanifest"))
+    package = json.loads(z.read("extension/package.json"))
+    packages = {n[len("extension/node_modules/"):-len("/package.json")]: json.loads(z.read(n))
+                for n in names if n.startswith("extension/node_modules/")
+                and n.endswith("/package.json") and n.count("/") == 3}
+ns = {"m": "http://schemas.microsoft.com/developer/vsx-schema/2011"}
+identity = manifest.find("m:Metadata/m:Identity", ns).attrib
+wanted = {"Id": "scenario-sources", "Version": version, "Publisher": package["publisher"]}
+assert {k: identity[k] for k in wanted} == wanted, identity
+assert package["name"] == "scenario-sources" and package["version"] == version, package
+main = "extension/" + package["main"].removeprefix("./")
+assert main in names, f"{main} is missing"
+assert "[Content_Types].xml" in names
+assert packages["vscode-languageclient"]["version"] == package["dependencies"]["vscode-languageclient"], \
+    packages["vscode-languageclient"]["version"]
+for name, meta in [("", package)] + sorted(packages.items()):
+    for needed in meta.get("dependencies", {}):
+        assert needed in packages, f"{needed}, which {name or 'the extension'} needs, is missing"
+print(f"the .vsix: scenario-sources {version}, {len(names)} files, "
+      f"vscode-languageclient {packages['vscode-languageclient']['version']}, "
+      f"{len(packages)} packages")
+CHECK
 if [ "$platform" = windows ]; then
   # The file properties: the version resource's strings, UTF-16, each followed by its value.
   for program in Viterbo_Attigliano_7545.exe scenario-tool.exe; do
