@@ -34,9 +34,20 @@ if ! command -v npm >/dev/null || ! command -v node >/dev/null; then
   echo "skipped: missing node or npm, which the release needs for the .vsix"
   exit 77
 fi
+# One copy of the tree (its tracked and untracked files, not the ignored ones) for both runs, so
+# that an edit made while they build cannot make them differ.
+snapshot=$work/tree
+mkdir -p "$snapshot"
+if git -C "$tree" rev-parse --git-dir >/dev/null 2>&1; then
+  (cd "$tree" && git ls-files -z --cached --others --exclude-standard |
+     while IFS= read -r -d '' f; do [ -e "$f" ] && printf '%s\0' "$f"; done |
+     tar --null -T - -cf -) | tar -x -C "$snapshot"
+else
+  (cd "$tree" && tar --exclude=./build* --exclude=./dist -cf - .) | tar -x -C "$snapshot"
+fi
 for run in a "b/elsewhere"; do
   started=$(date +%s)
-  TMPDIR="$work/$run/tmp" bash "$tree/scripts/release.sh" --tree --out "$work/$run/dist"
+  TMPDIR="$work/$run/tmp" bash "$snapshot/scripts/release.sh" --tree --out "$work/$run/dist"
   echo "release in $work/$run: $(($(date +%s) - started)) s"
 done
 
@@ -56,7 +67,7 @@ python3 -m zipfile -e "$work"/a/dist/*-windows.zip "$unpacked"
 tar -xzf "$work"/a/dist/*-linux.tar.gz -C "$unpacked"
 host=$(hostname)
 for program in "$unpacked"/*/Viterbo_Attigliano_7545* "$unpacked"/*/scenario-tool*; do
-  for needle in "$work" "$tree"; do
+  for needle in "$work" "$tree" "$snapshot"; do
     if strings -a "$program" | grep -F -q -- "$needle"; then
       fail "$program holds '$needle'"
     fi
