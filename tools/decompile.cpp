@@ -494,11 +494,16 @@ struct MarkerWrite {
   uint8_t value;
 };
 
+// How many rows write each approach marker (cell and value).
+using MarkerCounts = std::map<std::pair<int32_t, uint8_t>, int>;
+
 // The signal whose row wrote cell `c`; markers from `overwritten` on were written again by a
-// later row and do not vote.
+// later row and do not vote, nor do those another row writes with the value the cell holds
+// (`by_others`, when given): that row may have written them last.
 RecoveredTrain::Signal recover_signal(const std::vector<TrackCell>& cells, int32_t c,
                                       std::vector<MarkerWrite>* markers,
-                                      int32_t overwritten = INT32_MAX) {
+                                      int32_t overwritten = INT32_MAX,
+                                      const MarkerCounts* by_others = nullptr) {
   const TrackCell& cell = cells[c];
   // The kinds (SX * 3 + DX) from the markers: marker k holds kinds * 10 + k in 8 bits, which
   // gives the kinds modulo 128 (5 is 77's inverse modulo 128); the vote of the four decides.
@@ -510,6 +515,10 @@ RecoveredTrain::Signal recover_signal(const std::vector<TrackCell>& cells, int32
   for (int k = 1; k <= 4; ++k) {
     const int32_t at = c - 2 * k;
     if (at < 0 || at >= overwritten) continue;
+    if (by_others != nullptr) {
+      const auto other = by_others->find({at, cells[at].marker});
+      if (other != by_others->end() && other->second > 0) continue;
+    }
     const int v = (cells[at].marker - k + 256) % 256;
     if (v % 2 != 0) continue;
     const int residue = (v / 2 * 77) % 128;
@@ -642,6 +651,7 @@ void recover_train(const ScenarioTable& table, const std::vector<TrackCell>& cel
   recover_slowdowns(cells, train, taken);
 
   std::vector<std::vector<MarkerWrite>> writes;
+  std::vector<int32_t> signal_cells;
   const int32_t last = last_cell_of(cells);
   for (const RecoveredTrain::Station& s : train->stations) {
     std::vector<MarkerWrite> w;
@@ -664,6 +674,7 @@ void recover_train(const ScenarioTable& table, const std::vector<TrackCell>& cel
       std::vector<MarkerWrite> w;
       train->signals.push_back(recover_signal(cells, c, &w));
       writes.push_back(std::move(w));
+      signal_cells.push_back(c);
     } else if (cell.type == kCellNoRestriction) {
       train->restriction_points.push_back({area_position(c), 0});
     } else if (cell.type == kCellSpeedRestriction && cell.value_a != kRulePointValue) {
@@ -671,6 +682,35 @@ void recover_train(const ScenarioTable& table, const std::vector<TrackCell>& cel
       train->restriction_points.push_back(
           {area_position(c), cell.value_a > 0 ? cell.value_a : cell.value_a + 65536});
     }
+  }
+  // Markers another row wrote again mislead the vote of a signal whose markers they were: each
+  // signal votes again with only the markers no other row writes as the cell holds them (a
+  // station's, or another signal's as last found), until the kinds found settle.
+  const size_t first_signal = train->stations.size();
+  MarkerCounts counts;
+  for (const auto& row : writes) {
+    for (const MarkerWrite& m : row) ++counts[{m.cell, m.value}];
+  }
+  for (int pass = 0; pass < 4; ++pass) {
+    bool changed = false;
+    for (size_t i = 0; i < signal_cells.size(); ++i) {
+      std::vector<MarkerWrite>& own = writes[first_signal + i];
+      for (const MarkerWrite& m : own) --counts[{m.cell, m.value}];
+      std::vector<MarkerWrite> w;
+      RecoveredTrain::Signal signal =
+          recover_signal(cells, signal_cells[i], &w, INT32_MAX, &counts);
+      const bool same = std::equal(w.begin(), w.end(), own.begin(), own.end(),
+                                   [](const MarkerWrite& a, const MarkerWrite& b) {
+                                     return a.cell == b.cell && a.value == b.value;
+                                   });
+      if (!same) {
+        changed = true;
+        own = std::move(w);
+        train->signals[i] = signal;
+      }
+      for (const MarkerWrite& m : own) ++counts[{m.cell, m.value}];
+    }
+    if (!changed) break;
   }
   // A signal under a station's end: its waiting time shows it, or its farther markers, which
   // the station's own markers (in the four cells before its end) do not cover.
@@ -1077,34 +1117,111 @@ Decompiled decompile_scenario(const CompiledBytes& files, const ScenarioIdentity
   // those were rows of the source. Adding them moves the rules' points, so again, a few rounds.
   std::string why;
   std::set<int32_t> from_source;
-  for (int round = 0; round < 8; ++round) {
-    Compilation back;
-    if (!compile_back(scenario, source_bytes(line_source_of(r)), source_bytes(train_source_of(r)),
-                      false, &back, &why))
-      break;
-    bool added = false;
-    for (int32_t c = 0; c < static_cast<int32_t>(cells.size()); ++c) {
-      const TrackCell& cell = cells[c];
-      if (cell.type != kCellSpeedRestriction || cell.value_a != kRulePointValue) continue;
-      if (from_source.count(c) != 0 || c >= static_cast<int32_t>(back.records.cells.size()))
-        continue;
-      const TrackCell& again = back.records.cells[c];
-      if (again.type == kCellSpeedRestriction && again.value_a == kRulePointValue) continue;
-      from_source.insert(c);
-      added = true;
-    }
-    if (!added) break;
+  const auto is_point = [](const TrackCell& c) {
+    return c.type == kCellSpeedRestriction && c.value_a == kRulePointValue;
+  };
+  const auto set_points = [&](const std::set<int32_t>& rows) {
     r.train.restriction_points.clear();
     for (int32_t c = 0; c < static_cast<int32_t>(cells.size()); ++c) {
       const TrackCell& cell = cells[c];
       if (cell.type == kCellNoRestriction) {
         r.train.restriction_points.push_back({area_position(c), 0});
       } else if (cell.type == kCellSpeedRestriction &&
-                 (cell.value_a != kRulePointValue || from_source.count(c) != 0)) {
+                 (cell.value_a != kRulePointValue || rows.count(c) != 0)) {
         r.train.restriction_points.push_back(
             {area_position(c), cell.value_a > 0 ? cell.value_a : cell.value_a + 65536});
       }
     }
+  };
+  // The first cell where the points of 180 compiled from the rows differ from the files' (-1
+  // when none does), and whether it is the files that have the point there.
+  struct PointDifference {
+    int32_t cell = -1;
+    bool missing = false;
+  };
+  const auto first_difference = [&](const Compilation& back) {
+    PointDifference d;
+    const auto compiled = [&](int32_t c) {
+      return c < static_cast<int32_t>(back.records.cells.size()) && is_point(back.records.cells[c]);
+    };
+    for (int32_t c = 0; c < static_cast<int32_t>(cells.size()); ++c) {
+      if (is_point(cells[c]) == compiled(c)) continue;
+      d.cell = c;
+      d.missing = is_point(cells[c]);
+      break;
+    }
+    return d;
+  };
+  bool points_match = false;
+  for (int round = 0; round < 8; ++round) {
+    Compilation back;
+    if (!compile_back(scenario, source_bytes(line_source_of(r)), source_bytes(train_source_of(r)),
+                      false, &back, &why))
+      break;
+    points_match = why.empty() && first_difference(back).cell < 0;
+    bool added = false;
+    for (int32_t c = 0; c < static_cast<int32_t>(cells.size()); ++c) {
+      const TrackCell& cell = cells[c];
+      if (!is_point(cell)) continue;
+      if (from_source.count(c) != 0 || c >= static_cast<int32_t>(back.records.cells.size()))
+        continue;
+      if (is_point(back.records.cells[c])) continue;
+      from_source.insert(c);
+      added = true;
+    }
+    if (!added) break;
+    set_points(from_source);
+  }
+  if (!points_match && why.empty()) {
+    // A row of 180 where the rules would put a point of their own pushes that point to a cell
+    // beside it (up to two cells either way), and the rules' later points follow it: the rounds
+    // above then take the pushed point for the row. Search the rows from the first cell whose
+    // point differs instead: the row is the point there or one up to two cells away, those
+    // where the compile put a point of its own first; a choice that makes a point appear where
+    // the files have none is taken back.
+    struct Choice {
+      std::set<int32_t> before;
+      std::vector<int32_t> alternatives;
+    };
+    std::vector<Choice> choices;
+    std::set<int32_t> rows;
+    for (int tries = 0; tries < 256; ++tries) {
+      set_points(rows);
+      Compilation back;
+      std::string failed;
+      if (!compile_back(scenario, source_bytes(line_source_of(r)), source_bytes(train_source_of(r)),
+                        false, &back, &failed) ||
+          !failed.empty())
+        break;
+      const PointDifference d = first_difference(back);
+      if (d.cell < 0) {
+        from_source = rows;
+        break;
+      }
+      if (d.missing) {
+        std::vector<int32_t> options, others;
+        for (int32_t offset : {0, 1, -1, 2, -2}) {
+          const int32_t c = d.cell + offset;
+          if (c < 0 || c >= static_cast<int32_t>(cells.size()) || !is_point(cells[c]) ||
+              rows.count(c) != 0)
+            continue;
+          const bool compiled = c < static_cast<int32_t>(back.records.cells.size()) &&
+                                is_point(back.records.cells[c]);
+          (compiled ? options : others).push_back(c);
+        }
+        options.insert(options.end(), others.begin(), others.end());
+        if (!options.empty()) {
+          std::reverse(options.begin(), options.end());
+          choices.push_back({rows, options});
+        }
+      }
+      while (!choices.empty() && choices.back().alternatives.empty()) choices.pop_back();
+      if (choices.empty()) break;
+      rows = choices.back().before;
+      rows.insert(choices.back().alternatives.back());
+      choices.back().alternatives.pop_back();
+    }
+    set_points(from_source);
   }
 
   out.line_source = source_bytes(line_source_of(r));
