@@ -139,10 +139,15 @@ void recover_tunnels(const std::vector<TrackCell>& cells, RecoveredLine* line) {
   // Markers a tunnel laid past the cells that still show its kind: a later tunnel of kind 3
   // overlapped it there. They belong to it, not to the later one.
   int32_t explained_up_to = -1;
+  int32_t rejoined_from = -1, rejoined_to = -1;  // a run that belongs to a tunnel before it
   for (int32_t c = 0; c <= last;) {
     const uint8_t kind = cells[c].tunnel_kind;
     if (kind == 0) {
       ++c;
+      continue;
+    }
+    if (c == rejoined_from) {
+      c = rejoined_to + 1;
       continue;
     }
     int32_t end = c;
@@ -162,6 +167,20 @@ void recover_tunnels(const std::vector<TrackCell>& cells, RecoveredLine* line) {
       int32_t next = c + 3;
       while (next <= end) next += 4;
       for (; next <= covered && cells[next].type == kCellTunnelMarker; next += 4) reach = next;
+      // Past the kind-3 cells, its own kind again with its markers in step: the same tunnel,
+      // which a later row of kind 3 overlapped in its middle.
+      if (covered > end && next > covered) {
+        int32_t again = covered;
+        while (again + 1 <= last && cells[again + 1].tunnel_kind == kind) ++again;
+        bool in_step = again > covered;
+        for (int32_t i = next; i <= again; i += 4)
+          in_step = in_step && cells[i].type == kCellTunnelMarker;
+        if (in_step) {
+          reach = again;
+          rejoined_from = covered + 1;
+          rejoined_to = again;
+        }
+      }
       for (int32_t i = c + 3; i <= reach; i += 4) explained[i] = true;
     }
     explained_up_to = std::max(explained_up_to, reach);
@@ -359,8 +378,10 @@ bool station_end_over(const std::vector<TrackCell>& cells, int32_t c,
   return c >= 0 && c <= last_cell_of(cells) && cells[c].type == kCellStationEnd && !taken[c];
 }
 
+// `own_cell_ends`: a start whose end is not found ends in its own cell rather than under a
+// station's end (the cells do not tell the two apart; a signboard may need that station end).
 void recover_slowdowns(const std::vector<TrackCell>& cells, RecoveredTrain* train,
-                       std::vector<bool>* taken) {
+                       std::vector<bool>* taken, bool own_cell_ends) {
   const int32_t last = last_cell_of(cells);
   const auto taken_before = std::count(taken->begin(), taken->end(), true);
   std::vector<bool> end_taken(cells.size(), false), boards_taken(cells.size(), false);
@@ -380,7 +401,7 @@ void recover_slowdowns(const std::vector<TrackCell>& cells, RecoveredTrain* trai
         break;
       }
     }
-    for (int32_t c = s + 1; e == s && c <= last; ++c) {
+    for (int32_t c = s + 1; e == s && !own_cell_ends && c <= last; ++c) {
       if (station_end_over(cells, c, *taken) && cells[c].value_b == start.value_b &&
           cells[c].value_c == start.value_c && cells[c].value_d == 0 && cells[c].signal_time == 0) {
         e = c;
@@ -633,7 +654,7 @@ void order_marker_rows(const std::vector<std::vector<MarkerWrite>>& writes,
 
 // `taken`: the station ends found to stand over a row of the train source.
 void recover_train(const ScenarioTable& table, const std::vector<TrackCell>& cells,
-                   RecoveredTrain* train, std::vector<bool>* taken) {
+                   RecoveredTrain* train, std::vector<bool>* taken, bool own_cell_ends) {
   const TableEntry& route = table[kRouteEntry];
   train->braked_mass = route.start;
   train->cars = route.position;
@@ -648,7 +669,7 @@ void recover_train(const ScenarioTable& table, const std::vector<TrackCell>& cel
       cells, [](const TrackCell& c) { return c.adhesion; },
       [](uint8_t v) { return decode_adhesion(v); });
   recover_stations(table, cells, train);
-  recover_slowdowns(cells, train, taken);
+  recover_slowdowns(cells, train, taken, own_cell_ends);
 
   std::vector<std::vector<MarkerWrite>> writes;
   std::vector<int32_t> signal_cells;
@@ -861,9 +882,16 @@ RecoveredScenario recover_scenario(const ScenarioTable& table, const std::vector
       [](uint8_t v) { return decode_gradient(v); });
   recover_tunnels(cells, &r.line);
   recover_boards(cells, table, &r.line);
-  std::vector<bool> taken(cells.size(), false);
-  recover_train(table, cells, &r.train, &taken);
-  recover_under_station_ends(cells, taken, &r);
+  const RecoveredScenario line_only = r;
+  for (const bool own_cell_ends : {false, true}) {
+    r = line_only;
+    std::vector<bool> taken(cells.size(), false);
+    recover_train(table, cells, &r.train, &taken, own_cell_ends);
+    recover_under_station_ends(cells, taken, &r);
+    // A signboard text left without a station end to cover it: a slowdown took that end for
+    // its own, and had its end in its start's cell instead.
+    if (r.unexplained.size() == line_only.unexplained.size()) break;
+  }
   return r;
 }
 

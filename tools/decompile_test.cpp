@@ -183,6 +183,13 @@ TEST(DecompileTest, EveryKindOfRowComesBackExactly) {
       {"a point of 180 before a slowdown's start, pushing the spacing point past it", "", "",
        "rallentamento, 7141, 20, 1930, 2, 1, 23\r\nrallentamento, 7942, 46, 1436, 0, 1, 21\r\n"
        "abbattimento, 7928, 180"},
+      {"a tunnel with markers to the last cell that a later one of kind 3 overlaps in its middle",
+       "montagna, 15550, 17075, 14\r\nmontagna, 15748, 16916, 2", "", ""},
+      {"a slowdown ending in its own cell and a station end over a signboard",
+       "cartello_indicatore, 3001, T", "",
+       "rallentamento, 131, 64, 17, 0, 0, 0\r\n"
+       "stazione, 3000, 8, 100, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 11, 0, 0, S\r\n"
+       "rallentamento, 10860, 29, 915, 1, 1, 0"},
       {"the plan off", "curvad4, 1000, 300\r\npendenza, 0, 4", "", "", false},
   };
   for (const Case& c : cases) {
