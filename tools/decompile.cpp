@@ -449,8 +449,10 @@ void recover_slowdowns(const std::vector<TrackCell>& cells, RecoveredTrain* trai
     bool warned =
         w >= 0 && cells[w].type == kCellSlowdownWarning &&
         (speed_known ? cells[w].value_a == start.value_a : cells[w].value_b == cells[s].value_b);
+    // A station's end over its warning point: possible when a start in the cell is warned (the
+    // cell of 1500 m has such starts past its middle).
     if (!warned && station_end_over(cells, w, *taken) && cells[w].value_b == cells[s].value_b &&
-        slowdown_warned(point_position(s))) {
+        slowdown_warned(point_position(s) + 24)) {
       warned = true;
       (*taken)[w] = true;
     }
@@ -609,19 +611,51 @@ void order_marker_rows(const std::vector<std::vector<MarkerWrite>>& writes,
   for (size_t row = 0; row < n; ++row) {
     for (const MarkerWrite& w : writes[row]) by_cell[w.cell].push_back({row, w.value});
   }
+  // Where several rows write the value the cell holds, any one of them may have come last:
+  // those cells are ordered after the others, each by a row that makes no cycle.
+  std::vector<std::pair<size_t, std::vector<size_t>>> either;  // row, rows one of which follows it
   for (const auto& [cell, writers] : by_cell) {
     if (writers.size() < 2) continue;
     const uint8_t held = cells[cell].marker;
+    std::vector<size_t> winners;
+    for (const auto& winner : writers) {
+      if (winner.second == held) winners.push_back(winner.first);
+    }
     for (const auto& other : writers) {
       if (other.second == held) continue;
-      for (const auto& winner : writers) {
-        if (winner.second == held && winner.first != other.first)
-          after[other.first].insert(winner.first);
+      if (winners.size() == 1) {
+        if (winners[0] != other.first) after[other.first].insert(winners[0]);
+      } else if (!winners.empty()) {
+        either.push_back({other.first, winners});
       }
     }
   }
   for (size_t s = 0; s + 1 < stations; ++s) after[s].insert(s + 1);
   for (const auto& [first, then] : before) after[first].insert(then);
+  const auto reaches = [&](size_t from, size_t to) {
+    std::vector<bool> seen(n, false);
+    std::vector<size_t> stack = {from};
+    seen[from] = true;
+    while (!stack.empty()) {
+      const size_t row = stack.back();
+      stack.pop_back();
+      if (row == to) return true;
+      for (size_t next : after[row]) {
+        if (!seen[next]) {
+          seen[next] = true;
+          stack.push_back(next);
+        }
+      }
+    }
+    return false;
+  };
+  for (const auto& [other, winners] : either) {
+    for (size_t winner : winners) {
+      if (winner == other || reaches(winner, other)) continue;
+      after[other].insert(winner);
+      break;
+    }
+  }
   std::vector<int> needs(n, 0);
   for (size_t row = 0; row < n; ++row) {
     for (size_t next : after[row]) ++needs[next];
@@ -1205,8 +1239,8 @@ Decompiled decompile_scenario(const CompiledBytes& files, const ScenarioIdentity
     // beside it (up to two cells either way), and the rules' later points follow it: the rounds
     // above then take the pushed point for the row. Search the rows from the first cell whose
     // point differs instead: the row is the point there or one up to two cells away, those
-    // where the compile put a point of its own first; a choice that makes a point appear where
-    // the files have none is taken back.
+    // where the compile put a point of its own first, or one up to ten cells back; a choice
+    // that makes a point appear where the files have none is taken back.
     struct Choice {
       std::set<int32_t> before;
       std::vector<int32_t> alternatives;
@@ -1238,6 +1272,10 @@ Decompiled decompile_scenario(const CompiledBytes& files, const ScenarioIdentity
           (compiled ? options : others).push_back(c);
         }
         options.insert(options.end(), others.begin(), others.end());
+        // A row that pushed a point shows only at the rules' next point, up to 8 cells on.
+        for (int32_t c = d.cell - 3; c >= std::max(0, d.cell - 10); --c) {
+          if (is_point(cells[c]) && rows.count(c) == 0) options.push_back(c);
+        }
         if (!options.empty()) {
           std::reverse(options.begin(), options.end());
           choices.push_back({rows, options});

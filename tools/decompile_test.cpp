@@ -190,6 +190,18 @@ TEST(DecompileTest, EveryKindOfRowComesBackExactly) {
        "rallentamento, 131, 64, 17, 0, 0, 0\r\n"
        "stazione, 3000, 8, 100, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 11, 0, 0, S\r\n"
        "rallentamento, 10860, 29, 915, 1, 1, 0"},
+      {"a station end over the warning point of a start past the middle of the cell of 1500 m", "",
+       "",
+       "rallentamento, 1502, 45, 1112, 1, 1, 0\r\n"
+       "stazione, 0, 23, 700, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 16, 0, 0, S"},
+      {"signal markers of the values a station's are, two rows writing the value a cell holds", "",
+       "",
+       "segnale, 5377, 2, 8, 1, 0, 2, 2, 0, 0, 0, 242\r\nsegnale, 5176, 3, 0, 1, 0, 7, 1, 0, 0, 0, 206\r\n"
+       "stazione, 4850, 8, 500, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 13, 0, 0, S"},
+      {"a point pushing the rules' point before a signal, seen at their next point", "", "",
+       "rallentamento, 6795, 37, 22, 2, 1, 0\r\nrallentamento, 13347, 77, 287, 2, 1, 24\r\n"
+       "abbattimento, 11176, 198\r\nsegnale, 11220, 0, 2, 1, 0, 4, 0, 0, 0, 0, 88\r\n"
+       "abbattimento, 10028, 161"},
       {"the plan off", "curvad4, 1000, 300\r\npendenza, 0, 4", "", "", false},
   };
   for (const Case& c : cases) {
