@@ -1215,12 +1215,16 @@ Decompiled decompile_scenario(const CompiledBytes& files, const ScenarioIdentity
     return d;
   };
   bool points_match = false;
+  std::set<int32_t> rounds_rows;  // the rows of the rounds' last compile
+  int32_t rounds_first = -1;      // and the first cell whose point it gave otherwise
   for (int round = 0; round < 8; ++round) {
     Compilation back;
     if (!compile_back(scenario, source_bytes(line_source_of(r)), source_bytes(train_source_of(r)),
                       false, &back, &why))
       break;
-    points_match = why.empty() && first_difference(back).cell < 0;
+    rounds_rows = from_source;
+    rounds_first = first_difference(back).cell;
+    points_match = why.empty() && rounds_first < 0;
     bool added = false;
     for (int32_t c = 0; c < static_cast<int32_t>(cells.size()); ++c) {
       const TrackCell& cell = cells[c];
@@ -1246,7 +1250,9 @@ Decompiled decompile_scenario(const CompiledBytes& files, const ScenarioIdentity
       std::vector<int32_t> alternatives;
     };
     std::vector<Choice> choices;
-    std::set<int32_t> rows;
+    // The rows the rounds found well before their first difference stand: the points match
+    // there, and a row shows at most ten cells on.
+    std::set<int32_t> rows(rounds_rows.begin(), rounds_rows.lower_bound(rounds_first - 10));
     for (int tries = 0; tries < 256; ++tries) {
       set_points(rows);
       Compilation back;
