@@ -410,23 +410,39 @@ void recover_slowdowns(const std::vector<TrackCell>& cells, RecoveredTrain* trai
     }
     found.push_back({s, e});
   }
-  // Ends no start claims: their start lies under a station end before them.
+  // Ends no start claims: their start lies under a station end before them, the nearest one
+  // whose warning point fits (its own, one under another station end, or none where a start
+  // need not have one), else the nearest one.
+  constexpr int32_t kWarningCells = kWarningDistance / kCellMetres;
+  const auto warning_fits = [&](int32_t s, const TrackCell& end) {
+    const int32_t w = s - kWarningCells;
+    if (!slowdown_warned(point_position(s) - 25)) return true;
+    if (w < 0) return false;
+    return (cells[w].type == kCellSlowdownWarning && cells[w].value_a == end.value_a &&
+            cells[w].value_b == end.value_b) ||
+           (station_end_over(cells, w, *taken) && cells[w].value_b == end.value_b);
+  };
   for (int32_t e = 0; e <= last; ++e) {
     const TrackCell& end = cells[e];
     if (end.type != kCellSlowdownEnd || end_taken[e]) continue;
-    for (int32_t s = e - 1; s >= 0; --s) {
-      if (station_end_over(cells, s, *taken) && cells[s].value_b == end.value_b &&
-          cells[s].value_c == end.value_c && cells[s].value_d == 0 && cells[s].signal_time == 0) {
-        (*taken)[s] = true;
-        end_taken[e] = true;
-        found.push_back({s, e});
-        break;
+    int32_t chosen = -1;
+    for (const bool fitting : {true, false}) {
+      for (int32_t s = e - 1; chosen < 0 && s >= 0; --s) {
+        if (station_end_over(cells, s, *taken) && cells[s].value_b == end.value_b &&
+            cells[s].value_c == end.value_c && cells[s].value_d == 0 && cells[s].signal_time == 0 &&
+            (!fitting || warning_fits(s, end)))
+          chosen = s;
       }
+      if (chosen >= 0) break;
+    }
+    if (chosen >= 0) {
+      (*taken)[chosen] = true;
+      end_taken[e] = true;
+      found.push_back({chosen, e});
     }
   }
   // Warning points no slowdown claims: its start, and its end with it, lie under a station
   // end 1200 m on.
-  constexpr int32_t kWarningCells = kWarningDistance / kCellMetres;
   std::vector<bool> warning_claimed(cells.size(), false);
   for (const auto& [s, e] : found) {
     if (s >= kWarningCells) warning_claimed[s - kWarningCells] = true;

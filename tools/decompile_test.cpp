@@ -202,6 +202,12 @@ TEST(DecompileTest, EveryKindOfRowComesBackExactly) {
        "rallentamento, 6795, 37, 22, 2, 1, 0\r\nrallentamento, 13347, 77, 287, 2, 1, 24\r\n"
        "abbattimento, 11176, 198\r\nsegnale, 11220, 0, 2, 1, 0, 4, 0, 0, 0, 0, 88\r\n"
        "abbattimento, 10028, 161"},
+      {"a slowdown's start under the first station's end, a later station's end between it and "
+       "its end",
+       "", "",
+       "rallentamento, 2273, 16, 1808, 0, 0, 0\r\n"
+       "stazione, 2000, 17, 600, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 5, 0, 0, A\r\n"
+       "stazione, 3600, 12, 600, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 14, 0, 0, B"},
       {"the plan off", "curvad4, 1000, 300\r\npendenza, 0, 4", "", "", false},
   };
   for (const Case& c : cases) {
