@@ -140,6 +140,7 @@ void recover_tunnels(const std::vector<TrackCell>& cells, RecoveredLine* line) {
   // overlapped it there. They belong to it, not to the later one.
   int32_t explained_up_to = -1;
   int32_t rejoined_from = -1, rejoined_to = -1;  // a run that belongs to a tunnel before it
+  std::set<int32_t> laid_before;                 // starts of rows the row before them wrote over
   for (int32_t c = 0; c <= last;) {
     const uint8_t kind = cells[c].tunnel_kind;
     if (kind == 0) {
@@ -154,11 +155,26 @@ void recover_tunnels(const std::vector<TrackCell>& cells, RecoveredLine* line) {
     while (end + 1 <= last && cells[end + 1].tunnel_kind == kind) ++end;
     bool markers = false;
     for (int32_t i = c + 3; i <= end; i += 4) {
-      markers = markers || (i > explained_up_to && cells[i].type == kCellTunnelMarker);
+      markers = markers || (i > explained_up_to && cells[i].type == kCellTunnelMarker) ||
+                (kind == 3 && cells[i].type == kCellTunnelMarker && !explained[i]);
     }
     RecoveredLine::Tunnel tunnel;
     tunnel.kind = tunnel_row_kind(kind, markers);
     tunnel.start = area_position(c);
+    // A row may not start in the last cells: one whose kind shows only there started further
+    // back, where a later row wrote over it (of kind 3, or of another kind in the row before).
+    const int64_t latest_start = int64_t(last) * kCellMetres - kFeatureMargin;
+    if (!markers && kind != 3 && tunnel.start > latest_start && c > 0) {
+      const uint8_t over = cells[c - 1].tunnel_kind;
+      int32_t from = c;
+      while (from > 0 && over != 0 && cells[from - 1].tunnel_kind == over &&
+             area_position(from) > latest_start)
+        --from;
+      if (area_position(from) <= latest_start) {
+        tunnel.start = area_position(from);
+        if (over != 3) laid_before.insert(tunnel.start);
+      }
+    }
     int32_t reach = end;
     if (markers) {
       // Into the kind-3 cells that follow, as far as its markers go on.
@@ -211,6 +227,13 @@ void recover_tunnels(const std::vector<TrackCell>& cells, RecoveredLine* line) {
   for (RecoveredLine::Tunnel& tunnel : tunnels) {
     if (tunnel.kind == 3 || tunnel.kind == 13) {
       of_kind_3.push_back(tunnel);
+      continue;
+    }
+    if (laid_before.count(tunnel.start) != 0 && !line->tunnels.empty()) {
+      // Before the row that wrote over it, each after a row that lays nothing.
+      const RecoveredLine::Tunnel previous = line->tunnels.back();
+      line->tunnels.back() = spacer;
+      line->tunnels.insert(line->tunnels.end(), {tunnel, spacer, previous});
       continue;
     }
     if (!line->tunnels.empty() && int64_t(tunnel.start) - line->tunnels.back().end <= 150) {

@@ -208,6 +208,13 @@ TEST(DecompileTest, EveryKindOfRowComesBackExactly) {
        "rallentamento, 2273, 16, 1808, 0, 0, 0\r\n"
        "stazione, 2000, 17, 600, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 5, 0, 0, A\r\n"
        "stazione, 3600, 12, 600, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 14, 0, 0, B"},
+      {"a tunnel of kind 3 with markers of its own over the middle of one with markers",
+       "montagna, 15148, 17043, 16\r\nmontagna, 15600, 16945, 25", "", ""},
+      {"a tunnel whose kind shows only in the last cell, a later row of kind 3 over the rest",
+       "montagna, 15600, 17043, 6\r\nmontagna, 15050, 17012, 1", "", ""},
+      {"a tunnel whose kind shows only in the last cell, a later row of kind 1 over the rest",
+       "montagna, 15600, 17043, 6\r\nmontagna, 9850, 9887, 16\r\nmontagna, 15050, 17012, 1", "",
+       ""},
       {"the plan off", "curvad4, 1000, 300\r\npendenza, 0, 4", "", "", false},
   };
   for (const Case& c : cases) {
