@@ -409,6 +409,14 @@ void recover_slowdowns(const std::vector<TrackCell>& cells, RecoveredTrain* trai
   const auto taken_before = std::count(taken->begin(), taken->end(), true);
   std::vector<bool> end_taken(cells.size(), false), boards_taken(cells.size(), false);
   std::vector<std::pair<int32_t, int32_t>> found;  // start cell, end cell
+  constexpr int32_t kWarningCells = kWarningDistance / kCellMetres;
+  // A station end where a warned start 1200 m on has its warning point: that warning is what
+  // it stands over (no other row's cell can be under it there).
+  const auto warning_of_a_start = [&](int32_t w) {
+    const int32_t s = w + kWarningCells;
+    return s <= last && cells[s].type == kCellSlowdownStart &&
+           cells[s].value_b == cells[w].value_b && slowdown_warned(point_position(s) + 24);
+  };
   for (int32_t s = 0; s <= last; ++s) {
     const TrackCell& start = cells[s];
     if (start.type != kCellSlowdownStart) continue;
@@ -425,8 +433,9 @@ void recover_slowdowns(const std::vector<TrackCell>& cells, RecoveredTrain* trai
       }
     }
     for (int32_t c = s + 1; e == s && !own_cell_ends && c <= last; ++c) {
-      if (station_end_over(cells, c, *taken) && cells[c].value_b == start.value_b &&
-          cells[c].value_c == start.value_c && cells[c].value_d == 0 && cells[c].signal_time == 0) {
+      if (station_end_over(cells, c, *taken) && !warning_of_a_start(c) &&
+          cells[c].value_b == start.value_b && cells[c].value_c == start.value_c &&
+          cells[c].value_d == 0 && cells[c].signal_time == 0) {
         e = c;
         (*taken)[c] = true;
       }
@@ -436,7 +445,6 @@ void recover_slowdowns(const std::vector<TrackCell>& cells, RecoveredTrain* trai
   // Ends no start claims: their start lies under a station end before them, the nearest one
   // whose warning point fits (its own, one under another station end, or none where a start
   // need not have one), else the nearest one.
-  constexpr int32_t kWarningCells = kWarningDistance / kCellMetres;
   const auto warning_fits = [&](int32_t s, const TrackCell& end) {
     const int32_t w = s - kWarningCells;
     if (!slowdown_warned(point_position(s) - 25)) return true;

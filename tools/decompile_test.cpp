@@ -215,6 +215,9 @@ TEST(DecompileTest, EveryKindOfRowComesBackExactly) {
       {"a tunnel whose kind shows only in the last cell, a later row of kind 1 over the rest",
        "montagna, 15600, 17043, 6\r\nmontagna, 9850, 9887, 16\r\nmontagna, 15050, 17012, 1", "",
        ""},
+      {"a slowdown ending in its own cell, a station end over a later one's warning point", "", "",
+       "rallentamento, 8295, 43, 156, 1, 0, 0\r\nrallentamento, 5408, 45, 6, 0, 0, 0\r\n"
+       "stazione, 6950, 20, 500, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 0, S"},
       {"the plan off", "curvad4, 1000, 300\r\npendenza, 0, 4", "", "", false},
   };
   for (const Case& c : cases) {
