@@ -158,9 +158,29 @@ void recover_tunnels(const std::vector<TrackCell>& cells, RecoveredLine* line) {
       markers = markers || (i > explained_up_to && cells[i].type == kCellTunnelMarker) ||
                 (kind == 3 && cells[i].type == kCellTunnelMarker && !explained[i]);
     }
+    // A run of its own kind after cells of another kind that hold markers no row explains, in
+    // step with it: its start lies under that later row, three cells before the first of them.
+    int32_t base = c;
+    const uint8_t over = c > 0 ? cells[c - 1].tunnel_kind : 0;
+    if (!markers && kind != 3 && over != 0) {
+      int32_t first = -1;
+      for (int32_t b = c - 1; b >= std::max(0, c - 4) && first < 0; --b) {
+        if (cells[b].type == kCellTunnelMarker && !explained[b]) first = b;
+      }
+      while (first >= 4 && cells[first - 4].type == kCellTunnelMarker && !explained[first - 4] &&
+             cells[first - 4].tunnel_kind == over)
+        first -= 4;
+      bool under = first >= 3;
+      for (int32_t i = first - 3; under && i < c; ++i) under = cells[i].tunnel_kind == over;
+      if (under) {
+        base = first - 3;
+        markers = true;
+        if (over != 3) laid_before.insert(area_position(base));
+      }
+    }
     RecoveredLine::Tunnel tunnel;
     tunnel.kind = tunnel_row_kind(kind, markers);
-    tunnel.start = area_position(c);
+    tunnel.start = area_position(base);
     // A row may not start in the last cells: one whose kind shows only there started further
     // back, where a later row wrote over it (of kind 3, or of another kind in the row before).
     const int64_t latest_start = int64_t(last) * kCellMetres - kFeatureMargin;
@@ -180,7 +200,7 @@ void recover_tunnels(const std::vector<TrackCell>& cells, RecoveredLine* line) {
       // Into the kind-3 cells that follow, as far as its markers go on.
       int32_t covered = end;
       while (covered + 1 <= last && cells[covered + 1].tunnel_kind == 3) ++covered;
-      int32_t next = c + 3;
+      int32_t next = base + 3;
       while (next <= end) next += 4;
       for (; next <= covered && cells[next].type == kCellTunnelMarker; next += 4) reach = next;
       // Past the kind-3 cells, its own kind again with its markers in step: the same tunnel,
@@ -197,7 +217,7 @@ void recover_tunnels(const std::vector<TrackCell>& cells, RecoveredLine* line) {
           rejoined_to = again;
         }
       }
-      for (int32_t i = c + 3; i <= reach; i += 4) explained[i] = true;
+      for (int32_t i = base + 3; i <= reach; i += 4) explained[i] = true;
     }
     explained_up_to = std::max(explained_up_to, reach);
     tunnel.end = area_position(reach + 1);

@@ -218,6 +218,13 @@ TEST(DecompileTest, EveryKindOfRowComesBackExactly) {
       {"a slowdown ending in its own cell, a station end over a later one's warning point", "", "",
        "rallentamento, 8295, 43, 156, 1, 0, 0\r\nrallentamento, 5408, 45, 6, 0, 0, 0\r\n"
        "stazione, 6950, 20, 500, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 0, S"},
+      {"a tunnel with markers whose start a later row of kind 3 wrote over",
+       "montagna, 15148, 17043, 16\r\nmontagna, 15600, 16945, 25\r\nmontagna, 15050, 15537, 1", "",
+       ""},
+      {"a tunnel with markers whose start a later row of kind 1 wrote over",
+       "montagna, 15148, 17043, 16\r\nmontagna, 15600, 16945, 25\r\nmontagna, 7448, 9104, 35\r\n"
+       "montagna, 15050, 15537, 1",
+       "", ""},
       {"the plan off", "curvad4, 1000, 300\r\npendenza, 0, 4", "", "", false},
   };
   for (const Case& c : cases) {
