@@ -139,30 +139,85 @@ void recover_tunnels(const std::vector<TrackCell>& cells, RecoveredLine* line) {
   // Markers a tunnel laid past the cells that still show its kind: a later tunnel of kind 3
   // overlapped it there. They belong to it, not to the later one.
   int32_t explained_up_to = -1;
+  int32_t rejoined_from = -1, rejoined_to = -1;  // a run that belongs to a tunnel before it
+  std::set<int32_t> laid_before;                 // starts of rows the row before them wrote over
   for (int32_t c = 0; c <= last;) {
     const uint8_t kind = cells[c].tunnel_kind;
     if (kind == 0) {
       ++c;
       continue;
     }
+    if (c == rejoined_from) {
+      c = rejoined_to + 1;
+      continue;
+    }
     int32_t end = c;
     while (end + 1 <= last && cells[end + 1].tunnel_kind == kind) ++end;
     bool markers = false;
     for (int32_t i = c + 3; i <= end; i += 4) {
-      markers = markers || (i > explained_up_to && cells[i].type == kCellTunnelMarker);
+      markers = markers || (i > explained_up_to && cells[i].type == kCellTunnelMarker) ||
+                (kind == 3 && cells[i].type == kCellTunnelMarker && !explained[i]);
+    }
+    // A run of its own kind after cells of another kind that hold markers no row explains, in
+    // step with it: its start lies under that later row, three cells before the first of them.
+    int32_t base = c;
+    const uint8_t over = c > 0 ? cells[c - 1].tunnel_kind : 0;
+    if (!markers && kind != 3 && over != 0) {
+      int32_t first = -1;
+      for (int32_t b = c - 1; b >= std::max(0, c - 4) && first < 0; --b) {
+        if (cells[b].type == kCellTunnelMarker && !explained[b]) first = b;
+      }
+      while (first >= 4 && cells[first - 4].type == kCellTunnelMarker && !explained[first - 4] &&
+             cells[first - 4].tunnel_kind == over)
+        first -= 4;
+      bool under = first >= 3;
+      for (int32_t i = first - 3; under && i < c; ++i) under = cells[i].tunnel_kind == over;
+      if (under) {
+        base = first - 3;
+        markers = true;
+        if (over != 3) laid_before.insert(area_position(base));
+      }
     }
     RecoveredLine::Tunnel tunnel;
     tunnel.kind = tunnel_row_kind(kind, markers);
-    tunnel.start = area_position(c);
+    tunnel.start = area_position(base);
+    // A row may not start in the last cells: one whose kind shows only there started further
+    // back, where a later row wrote over it (of kind 3, or of another kind in the row before).
+    const int64_t latest_start = int64_t(last) * kCellMetres - kFeatureMargin;
+    if (!markers && kind != 3 && tunnel.start > latest_start && c > 0) {
+      const uint8_t over = cells[c - 1].tunnel_kind;
+      int32_t from = c;
+      while (from > 0 && over != 0 && cells[from - 1].tunnel_kind == over &&
+             area_position(from) > latest_start)
+        --from;
+      if (area_position(from) <= latest_start) {
+        tunnel.start = area_position(from);
+        if (over != 3) laid_before.insert(tunnel.start);
+      }
+    }
     int32_t reach = end;
     if (markers) {
       // Into the kind-3 cells that follow, as far as its markers go on.
       int32_t covered = end;
       while (covered + 1 <= last && cells[covered + 1].tunnel_kind == 3) ++covered;
-      int32_t next = c + 3;
+      int32_t next = base + 3;
       while (next <= end) next += 4;
       for (; next <= covered && cells[next].type == kCellTunnelMarker; next += 4) reach = next;
-      for (int32_t i = c + 3; i <= reach; i += 4) explained[i] = true;
+      // Past the kind-3 cells, its own kind again with its markers in step: the same tunnel,
+      // which a later row of kind 3 overlapped in its middle.
+      if (covered > end && next > covered) {
+        int32_t again = covered;
+        while (again + 1 <= last && cells[again + 1].tunnel_kind == kind) ++again;
+        bool in_step = again > covered;
+        for (int32_t i = next; i <= again; i += 4)
+          in_step = in_step && cells[i].type == kCellTunnelMarker;
+        if (in_step) {
+          reach = again;
+          rejoined_from = covered + 1;
+          rejoined_to = again;
+        }
+      }
+      for (int32_t i = base + 3; i <= reach; i += 4) explained[i] = true;
     }
     explained_up_to = std::max(explained_up_to, reach);
     tunnel.end = area_position(reach + 1);
@@ -192,6 +247,13 @@ void recover_tunnels(const std::vector<TrackCell>& cells, RecoveredLine* line) {
   for (RecoveredLine::Tunnel& tunnel : tunnels) {
     if (tunnel.kind == 3 || tunnel.kind == 13) {
       of_kind_3.push_back(tunnel);
+      continue;
+    }
+    if (laid_before.count(tunnel.start) != 0 && !line->tunnels.empty()) {
+      // Before the row that wrote over it, each after a row that lays nothing.
+      const RecoveredLine::Tunnel previous = line->tunnels.back();
+      line->tunnels.back() = spacer;
+      line->tunnels.insert(line->tunnels.end(), {tunnel, spacer, previous});
       continue;
     }
     if (!line->tunnels.empty() && int64_t(tunnel.start) - line->tunnels.back().end <= 150) {
@@ -359,12 +421,22 @@ bool station_end_over(const std::vector<TrackCell>& cells, int32_t c,
   return c >= 0 && c <= last_cell_of(cells) && cells[c].type == kCellStationEnd && !taken[c];
 }
 
+// `own_cell_ends`: a start whose end is not found ends in its own cell rather than under a
+// station's end (the cells do not tell the two apart; a signboard may need that station end).
 void recover_slowdowns(const std::vector<TrackCell>& cells, RecoveredTrain* train,
-                       std::vector<bool>* taken) {
+                       std::vector<bool>* taken, bool own_cell_ends) {
   const int32_t last = last_cell_of(cells);
   const auto taken_before = std::count(taken->begin(), taken->end(), true);
   std::vector<bool> end_taken(cells.size(), false), boards_taken(cells.size(), false);
   std::vector<std::pair<int32_t, int32_t>> found;  // start cell, end cell
+  constexpr int32_t kWarningCells = kWarningDistance / kCellMetres;
+  // A station end where a warned start 1200 m on has its warning point: that warning is what
+  // it stands over (no other row's cell can be under it there).
+  const auto warning_of_a_start = [&](int32_t w) {
+    const int32_t s = w + kWarningCells;
+    return s <= last && cells[s].type == kCellSlowdownStart &&
+           cells[s].value_b == cells[w].value_b && slowdown_warned(point_position(s) + 24);
+  };
   for (int32_t s = 0; s <= last; ++s) {
     const TrackCell& start = cells[s];
     if (start.type != kCellSlowdownStart) continue;
@@ -380,32 +452,48 @@ void recover_slowdowns(const std::vector<TrackCell>& cells, RecoveredTrain* trai
         break;
       }
     }
-    for (int32_t c = s + 1; e == s && c <= last; ++c) {
-      if (station_end_over(cells, c, *taken) && cells[c].value_b == start.value_b &&
-          cells[c].value_c == start.value_c && cells[c].value_d == 0 && cells[c].signal_time == 0) {
+    for (int32_t c = s + 1; e == s && !own_cell_ends && c <= last; ++c) {
+      if (station_end_over(cells, c, *taken) && !warning_of_a_start(c) &&
+          cells[c].value_b == start.value_b && cells[c].value_c == start.value_c &&
+          cells[c].value_d == 0 && cells[c].signal_time == 0) {
         e = c;
         (*taken)[c] = true;
       }
     }
     found.push_back({s, e});
   }
-  // Ends no start claims: their start lies under a station end before them.
+  // Ends no start claims: their start lies under a station end before them, the nearest one
+  // whose warning point fits (its own, one under another station end, or none where a start
+  // need not have one), else the nearest one.
+  const auto warning_fits = [&](int32_t s, const TrackCell& end) {
+    const int32_t w = s - kWarningCells;
+    if (!slowdown_warned(point_position(s) - 25)) return true;
+    if (w < 0) return false;
+    return (cells[w].type == kCellSlowdownWarning && cells[w].value_a == end.value_a &&
+            cells[w].value_b == end.value_b) ||
+           (station_end_over(cells, w, *taken) && cells[w].value_b == end.value_b);
+  };
   for (int32_t e = 0; e <= last; ++e) {
     const TrackCell& end = cells[e];
     if (end.type != kCellSlowdownEnd || end_taken[e]) continue;
-    for (int32_t s = e - 1; s >= 0; --s) {
-      if (station_end_over(cells, s, *taken) && cells[s].value_b == end.value_b &&
-          cells[s].value_c == end.value_c && cells[s].value_d == 0 && cells[s].signal_time == 0) {
-        (*taken)[s] = true;
-        end_taken[e] = true;
-        found.push_back({s, e});
-        break;
+    int32_t chosen = -1;
+    for (const bool fitting : {true, false}) {
+      for (int32_t s = e - 1; chosen < 0 && s >= 0; --s) {
+        if (station_end_over(cells, s, *taken) && cells[s].value_b == end.value_b &&
+            cells[s].value_c == end.value_c && cells[s].value_d == 0 && cells[s].signal_time == 0 &&
+            (!fitting || warning_fits(s, end)))
+          chosen = s;
       }
+      if (chosen >= 0) break;
+    }
+    if (chosen >= 0) {
+      (*taken)[chosen] = true;
+      end_taken[e] = true;
+      found.push_back({chosen, e});
     }
   }
   // Warning points no slowdown claims: its start, and its end with it, lie under a station
   // end 1200 m on.
-  constexpr int32_t kWarningCells = kWarningDistance / kCellMetres;
   std::vector<bool> warning_claimed(cells.size(), false);
   for (const auto& [s, e] : found) {
     if (s >= kWarningCells) warning_claimed[s - kWarningCells] = true;
@@ -428,8 +516,10 @@ void recover_slowdowns(const std::vector<TrackCell>& cells, RecoveredTrain* trai
     bool warned =
         w >= 0 && cells[w].type == kCellSlowdownWarning &&
         (speed_known ? cells[w].value_a == start.value_a : cells[w].value_b == cells[s].value_b);
+    // A station's end over its warning point: possible when a start in the cell is warned (the
+    // cell of 1500 m has such starts past its middle).
     if (!warned && station_end_over(cells, w, *taken) && cells[w].value_b == cells[s].value_b &&
-        slowdown_warned(point_position(s))) {
+        slowdown_warned(point_position(s) + 24)) {
       warned = true;
       (*taken)[w] = true;
     }
@@ -494,11 +584,16 @@ struct MarkerWrite {
   uint8_t value;
 };
 
+// How many rows write each approach marker (cell and value).
+using MarkerCounts = std::map<std::pair<int32_t, uint8_t>, int>;
+
 // The signal whose row wrote cell `c`; markers from `overwritten` on were written again by a
-// later row and do not vote.
+// later row and do not vote, nor do those another row writes with the value the cell holds
+// (`by_others`, when given): that row may have written them last.
 RecoveredTrain::Signal recover_signal(const std::vector<TrackCell>& cells, int32_t c,
                                       std::vector<MarkerWrite>* markers,
-                                      int32_t overwritten = INT32_MAX) {
+                                      int32_t overwritten = INT32_MAX,
+                                      const MarkerCounts* by_others = nullptr) {
   const TrackCell& cell = cells[c];
   // The kinds (SX * 3 + DX) from the markers: marker k holds kinds * 10 + k in 8 bits, which
   // gives the kinds modulo 128 (5 is 77's inverse modulo 128); the vote of the four decides.
@@ -510,6 +605,10 @@ RecoveredTrain::Signal recover_signal(const std::vector<TrackCell>& cells, int32
   for (int k = 1; k <= 4; ++k) {
     const int32_t at = c - 2 * k;
     if (at < 0 || at >= overwritten) continue;
+    if (by_others != nullptr) {
+      const auto other = by_others->find({at, cells[at].marker});
+      if (other != by_others->end() && other->second > 0) continue;
+    }
     const int v = (cells[at].marker - k + 256) % 256;
     if (v % 2 != 0) continue;
     const int residue = (v / 2 * 77) % 128;
@@ -579,19 +678,51 @@ void order_marker_rows(const std::vector<std::vector<MarkerWrite>>& writes,
   for (size_t row = 0; row < n; ++row) {
     for (const MarkerWrite& w : writes[row]) by_cell[w.cell].push_back({row, w.value});
   }
+  // Where several rows write the value the cell holds, any one of them may have come last:
+  // those cells are ordered after the others, each by a row that makes no cycle.
+  std::vector<std::pair<size_t, std::vector<size_t>>> either;  // row, rows one of which follows it
   for (const auto& [cell, writers] : by_cell) {
     if (writers.size() < 2) continue;
     const uint8_t held = cells[cell].marker;
+    std::vector<size_t> winners;
+    for (const auto& winner : writers) {
+      if (winner.second == held) winners.push_back(winner.first);
+    }
     for (const auto& other : writers) {
       if (other.second == held) continue;
-      for (const auto& winner : writers) {
-        if (winner.second == held && winner.first != other.first)
-          after[other.first].insert(winner.first);
+      if (winners.size() == 1) {
+        if (winners[0] != other.first) after[other.first].insert(winners[0]);
+      } else if (!winners.empty()) {
+        either.push_back({other.first, winners});
       }
     }
   }
   for (size_t s = 0; s + 1 < stations; ++s) after[s].insert(s + 1);
   for (const auto& [first, then] : before) after[first].insert(then);
+  const auto reaches = [&](size_t from, size_t to) {
+    std::vector<bool> seen(n, false);
+    std::vector<size_t> stack = {from};
+    seen[from] = true;
+    while (!stack.empty()) {
+      const size_t row = stack.back();
+      stack.pop_back();
+      if (row == to) return true;
+      for (size_t next : after[row]) {
+        if (!seen[next]) {
+          seen[next] = true;
+          stack.push_back(next);
+        }
+      }
+    }
+    return false;
+  };
+  for (const auto& [other, winners] : either) {
+    for (size_t winner : winners) {
+      if (winner == other || reaches(winner, other)) continue;
+      after[other].insert(winner);
+      break;
+    }
+  }
   std::vector<int> needs(n, 0);
   for (size_t row = 0; row < n; ++row) {
     for (size_t next : after[row]) ++needs[next];
@@ -624,7 +755,7 @@ void order_marker_rows(const std::vector<std::vector<MarkerWrite>>& writes,
 
 // `taken`: the station ends found to stand over a row of the train source.
 void recover_train(const ScenarioTable& table, const std::vector<TrackCell>& cells,
-                   RecoveredTrain* train, std::vector<bool>* taken) {
+                   RecoveredTrain* train, std::vector<bool>* taken, bool own_cell_ends) {
   const TableEntry& route = table[kRouteEntry];
   train->braked_mass = route.start;
   train->cars = route.position;
@@ -639,9 +770,10 @@ void recover_train(const ScenarioTable& table, const std::vector<TrackCell>& cel
       cells, [](const TrackCell& c) { return c.adhesion; },
       [](uint8_t v) { return decode_adhesion(v); });
   recover_stations(table, cells, train);
-  recover_slowdowns(cells, train, taken);
+  recover_slowdowns(cells, train, taken, own_cell_ends);
 
   std::vector<std::vector<MarkerWrite>> writes;
+  std::vector<int32_t> signal_cells;
   const int32_t last = last_cell_of(cells);
   for (const RecoveredTrain::Station& s : train->stations) {
     std::vector<MarkerWrite> w;
@@ -664,6 +796,7 @@ void recover_train(const ScenarioTable& table, const std::vector<TrackCell>& cel
       std::vector<MarkerWrite> w;
       train->signals.push_back(recover_signal(cells, c, &w));
       writes.push_back(std::move(w));
+      signal_cells.push_back(c);
     } else if (cell.type == kCellNoRestriction) {
       train->restriction_points.push_back({area_position(c), 0});
     } else if (cell.type == kCellSpeedRestriction && cell.value_a != kRulePointValue) {
@@ -671,6 +804,35 @@ void recover_train(const ScenarioTable& table, const std::vector<TrackCell>& cel
       train->restriction_points.push_back(
           {area_position(c), cell.value_a > 0 ? cell.value_a : cell.value_a + 65536});
     }
+  }
+  // Markers another row wrote again mislead the vote of a signal whose markers they were: each
+  // signal votes again with only the markers no other row writes as the cell holds them (a
+  // station's, or another signal's as last found), until the kinds found settle.
+  const size_t first_signal = train->stations.size();
+  MarkerCounts counts;
+  for (const auto& row : writes) {
+    for (const MarkerWrite& m : row) ++counts[{m.cell, m.value}];
+  }
+  for (int pass = 0; pass < 4; ++pass) {
+    bool changed = false;
+    for (size_t i = 0; i < signal_cells.size(); ++i) {
+      std::vector<MarkerWrite>& own = writes[first_signal + i];
+      for (const MarkerWrite& m : own) --counts[{m.cell, m.value}];
+      std::vector<MarkerWrite> w;
+      RecoveredTrain::Signal signal =
+          recover_signal(cells, signal_cells[i], &w, INT32_MAX, &counts);
+      const bool same = std::equal(w.begin(), w.end(), own.begin(), own.end(),
+                                   [](const MarkerWrite& a, const MarkerWrite& b) {
+                                     return a.cell == b.cell && a.value == b.value;
+                                   });
+      if (!same) {
+        changed = true;
+        own = std::move(w);
+        train->signals[i] = signal;
+      }
+      for (const MarkerWrite& m : own) ++counts[{m.cell, m.value}];
+    }
+    if (!changed) break;
   }
   // A signal under a station's end: its waiting time shows it, or its farther markers, which
   // the station's own markers (in the four cells before its end) do not cover.
@@ -821,9 +983,16 @@ RecoveredScenario recover_scenario(const ScenarioTable& table, const std::vector
       [](uint8_t v) { return decode_gradient(v); });
   recover_tunnels(cells, &r.line);
   recover_boards(cells, table, &r.line);
-  std::vector<bool> taken(cells.size(), false);
-  recover_train(table, cells, &r.train, &taken);
-  recover_under_station_ends(cells, taken, &r);
+  const RecoveredScenario line_only = r;
+  for (const bool own_cell_ends : {false, true}) {
+    r = line_only;
+    std::vector<bool> taken(cells.size(), false);
+    recover_train(table, cells, &r.train, &taken, own_cell_ends);
+    recover_under_station_ends(cells, taken, &r);
+    // A signboard text left without a station end to cover it: a slowdown took that end for
+    // its own, and had its end in its start's cell instead.
+    if (r.unexplained.size() == line_only.unexplained.size()) break;
+  }
   return r;
 }
 
@@ -1077,34 +1246,121 @@ Decompiled decompile_scenario(const CompiledBytes& files, const ScenarioIdentity
   // those were rows of the source. Adding them moves the rules' points, so again, a few rounds.
   std::string why;
   std::set<int32_t> from_source;
-  for (int round = 0; round < 8; ++round) {
-    Compilation back;
-    if (!compile_back(scenario, source_bytes(line_source_of(r)), source_bytes(train_source_of(r)),
-                      false, &back, &why))
-      break;
-    bool added = false;
-    for (int32_t c = 0; c < static_cast<int32_t>(cells.size()); ++c) {
-      const TrackCell& cell = cells[c];
-      if (cell.type != kCellSpeedRestriction || cell.value_a != kRulePointValue) continue;
-      if (from_source.count(c) != 0 || c >= static_cast<int32_t>(back.records.cells.size()))
-        continue;
-      const TrackCell& again = back.records.cells[c];
-      if (again.type == kCellSpeedRestriction && again.value_a == kRulePointValue) continue;
-      from_source.insert(c);
-      added = true;
-    }
-    if (!added) break;
+  const auto is_point = [](const TrackCell& c) {
+    return c.type == kCellSpeedRestriction && c.value_a == kRulePointValue;
+  };
+  const auto set_points = [&](const std::set<int32_t>& rows) {
     r.train.restriction_points.clear();
     for (int32_t c = 0; c < static_cast<int32_t>(cells.size()); ++c) {
       const TrackCell& cell = cells[c];
       if (cell.type == kCellNoRestriction) {
         r.train.restriction_points.push_back({area_position(c), 0});
       } else if (cell.type == kCellSpeedRestriction &&
-                 (cell.value_a != kRulePointValue || from_source.count(c) != 0)) {
+                 (cell.value_a != kRulePointValue || rows.count(c) != 0)) {
         r.train.restriction_points.push_back(
             {area_position(c), cell.value_a > 0 ? cell.value_a : cell.value_a + 65536});
       }
     }
+  };
+  // The first cell where the points of 180 compiled from the rows differ from the files' (-1
+  // when none does), and whether it is the files that have the point there.
+  struct PointDifference {
+    int32_t cell = -1;
+    bool missing = false;
+  };
+  const auto first_difference = [&](const Compilation& back) {
+    PointDifference d;
+    const auto compiled = [&](int32_t c) {
+      return c < static_cast<int32_t>(back.records.cells.size()) && is_point(back.records.cells[c]);
+    };
+    for (int32_t c = 0; c < static_cast<int32_t>(cells.size()); ++c) {
+      if (is_point(cells[c]) == compiled(c)) continue;
+      d.cell = c;
+      d.missing = is_point(cells[c]);
+      break;
+    }
+    return d;
+  };
+  bool points_match = false;
+  std::set<int32_t> rounds_rows;  // the rows of the rounds' last compile
+  int32_t rounds_first = -1;      // and the first cell whose point it gave otherwise
+  for (int round = 0; round < 8; ++round) {
+    Compilation back;
+    if (!compile_back(scenario, source_bytes(line_source_of(r)), source_bytes(train_source_of(r)),
+                      false, &back, &why))
+      break;
+    rounds_rows = from_source;
+    rounds_first = first_difference(back).cell;
+    points_match = why.empty() && rounds_first < 0;
+    bool added = false;
+    for (int32_t c = 0; c < static_cast<int32_t>(cells.size()); ++c) {
+      const TrackCell& cell = cells[c];
+      if (!is_point(cell)) continue;
+      if (from_source.count(c) != 0 || c >= static_cast<int32_t>(back.records.cells.size()))
+        continue;
+      if (is_point(back.records.cells[c])) continue;
+      from_source.insert(c);
+      added = true;
+    }
+    if (!added) break;
+    set_points(from_source);
+  }
+  if (!points_match && why.empty()) {
+    // A row of 180 where the rules would put a point of their own pushes that point to a cell
+    // beside it (up to two cells either way), and the rules' later points follow it: the rounds
+    // above then take the pushed point for the row. Search the rows from the first cell whose
+    // point differs instead: the row is the point there or one up to two cells away, those
+    // where the compile put a point of its own first, or one up to ten cells back; a choice
+    // that makes a point appear where the files have none is taken back.
+    struct Choice {
+      std::set<int32_t> before;
+      std::vector<int32_t> alternatives;
+    };
+    std::vector<Choice> choices;
+    // The rows the rounds found well before their first difference stand: the points match
+    // there, and a row shows at most ten cells on.
+    std::set<int32_t> rows(rounds_rows.begin(), rounds_rows.lower_bound(rounds_first - 10));
+    for (int tries = 0; tries < 256; ++tries) {
+      set_points(rows);
+      Compilation back;
+      std::string failed;
+      if (!compile_back(scenario, source_bytes(line_source_of(r)), source_bytes(train_source_of(r)),
+                        false, &back, &failed) ||
+          !failed.empty())
+        break;
+      const PointDifference d = first_difference(back);
+      if (d.cell < 0) {
+        from_source = rows;
+        break;
+      }
+      if (d.missing) {
+        std::vector<int32_t> options, others;
+        for (int32_t offset : {0, 1, -1, 2, -2}) {
+          const int32_t c = d.cell + offset;
+          if (c < 0 || c >= static_cast<int32_t>(cells.size()) || !is_point(cells[c]) ||
+              rows.count(c) != 0)
+            continue;
+          const bool compiled = c < static_cast<int32_t>(back.records.cells.size()) &&
+                                is_point(back.records.cells[c]);
+          (compiled ? options : others).push_back(c);
+        }
+        options.insert(options.end(), others.begin(), others.end());
+        // A row that pushed a point shows only at the rules' next point, up to 8 cells on.
+        for (int32_t c = d.cell - 3; c >= std::max(0, d.cell - 10); --c) {
+          if (is_point(cells[c]) && rows.count(c) == 0) options.push_back(c);
+        }
+        if (!options.empty()) {
+          std::reverse(options.begin(), options.end());
+          choices.push_back({rows, options});
+        }
+      }
+      while (!choices.empty() && choices.back().alternatives.empty()) choices.pop_back();
+      if (choices.empty()) break;
+      rows = choices.back().before;
+      rows.insert(choices.back().alternatives.back());
+      choices.back().alternatives.pop_back();
+    }
+    set_points(from_source);
   }
 
   out.line_source = source_bytes(line_source_of(r));
