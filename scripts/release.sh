@@ -27,8 +27,13 @@ while [ $# -gt 0 ]; do
   esac
 done
 
+# In git only when the tree is a work tree's top: a copy of the sources lying inside another
+# work tree (a build folder, say) is a copy outside git.
 in_git=0
-git -C "$root" rev-parse --git-dir >/dev/null 2>&1 && in_git=1
+top=$(git -C "$root" rev-parse --show-toplevel 2>/dev/null || true)
+if [ -n "$top" ] && [ "$(cd "$top" && pwd -P)" = "$(cd "$root" && pwd -P)" ]; then
+  in_git=1
+fi
 if [ $in_git = 1 ]; then
   if [ $from_tree = 0 ] && [ -n "$(git -C "$root" status --porcelain --untracked-files=normal)" ]; then
     echo "release: the tree has changes that are not committed; commit them, or use --tree" >&2

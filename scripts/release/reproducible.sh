@@ -38,7 +38,8 @@ fi
 # that an edit made while they build cannot make them differ.
 snapshot=$work/tree
 mkdir -p "$snapshot"
-if git -C "$tree" rev-parse --git-dir >/dev/null 2>&1; then
+top=$(git -C "$tree" rev-parse --show-toplevel 2>/dev/null || true)
+if [ -n "$top" ] && [ "$(cd "$top" && pwd -P)" = "$(cd "$tree" && pwd -P)" ]; then
   (cd "$tree" && git ls-files -z --cached --others --exclude-standard |
      while IFS= read -r -d '' f; do [ -e "$f" ] && printf '%s\0' "$f"; done |
      tar --null -T - -cf -) | tar -x -C "$snapshot"
