@@ -11,24 +11,18 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz/compiled_input.h"
 #include "fuzz/require.h"
 #include "tools/compiled_files.h"
 #include "tools/dump.h"
 #include "tools/plot.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < 6) return 0;
-  const std::string input(reinterpret_cast<const char*>(data), size);
-  size_t table_bytes = data[0] | data[1] << 8;
-  size_t cell_bytes = uint32_t(data[2] | data[3] << 8 | data[4] << 16 | uint32_t(data[5]) << 24);
-  size_t at = 6;
-  table_bytes = std::min(table_bytes, size - at);
-  const std::string table = input.substr(at, table_bytes);
-  at += table_bytes;
-  cell_bytes = std::min(cell_bytes, size - at);
-  const std::string cells = input.substr(at, cell_bytes);
-  at += cell_bytes;
-  const std::string plan = input.substr(at);
+  CompiledInput input;
+  if (!split_compiled_input(data, size, &input)) return 0;
+  const std::string& table = input.table;
+  const std::string& cells = input.cells;
+  const std::string& plan = input.plan;
 
   CompiledScenario compiled;
   const bool table_read = decode_scenario_table(table, "S", &compiled.table).ok();

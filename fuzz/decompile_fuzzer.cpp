@@ -9,25 +9,20 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 
+#include "fuzz/compiled_input.h"
 #include "fuzz/require.h"
 #include "tools/decompile.h"
 #include "tools/scenario_diff.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < 6) return 0;
-  const std::string input(reinterpret_cast<const char*>(data), size);
-  size_t table_bytes = data[0] | data[1] << 8;
-  size_t cell_bytes = uint32_t(data[2] | data[3] << 8 | data[4] << 16 | uint32_t(data[5]) << 24);
-  size_t at = 6;
-  table_bytes = std::min(table_bytes, size - at);
+  CompiledInput input;
+  if (!split_compiled_input(data, size, &input)) return 0;
   CompiledBytes files;
-  files.table = input.substr(at, table_bytes);
-  at += table_bytes;
-  cell_bytes = std::min(cell_bytes, size - at);
-  files.cells = input.substr(at, cell_bytes);
-  at += cell_bytes;
-  files.plan = input.substr(at);
+  files.table = std::move(input.table);
+  files.cells = std::move(input.cells);
+  files.plan = std::move(input.plan);
   files.has_plan = !files.plan.empty();
 
   const Decompiled d = decompile_scenario(files, {"Viterbo_Attigliano", "7545"});

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "common/windows_1252.h"
+#include "tools/words.h"
 
 namespace {
 
@@ -212,18 +213,5 @@ std::string uri_from_path(const std::string& path) {
   std::replace(p.begin(), p.end(), '\\', '/');
   if (p.size() >= 2 && p[1] == ':') p = "/" + p;
 #endif
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string uri = "file://";
-  for (const char c : p) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
-        std::string("-._~/").find(c) != std::string::npos) {
-      uri += c;
-    } else {
-      uri += '%';
-      uri += kHex[u >> 4];
-      uri += kHex[u & 15];
-    }
-  }
-  return uri;
+  return "file://" + percent_encoded(p, "-._~/");
 }

@@ -54,17 +54,7 @@ std::string url_path(const std::string& path) {
     }
   }
 #endif
-  std::string out;
-  for (const char c : absolute) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
-        std::string("-._~/:").find(c) != std::string::npos) {
-      out += c;
-    } else {
-      out += formatted("%%%02X", u);
-    }
-  }
-  return out;
+  return percent_encoded(absolute, "-._~/:");
 }
 
 // Builds the route view of the sources in DIR into the page given with -o; with a stamp, for a

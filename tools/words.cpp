@@ -133,3 +133,21 @@ std::string clock_text(int64_t seconds, ClockStyle style) {
     return formatted("%s%llu:%02llu:%02llu", sign, hours, minutes, rest);
   return formatted("%s%02llu:%02llu:%02llu", sign, hours, minutes, rest);
 }
+
+std::string percent_encoded(const std::string& text, const char* kept) {
+  static const char kHex[] = "0123456789ABCDEF";
+  const std::string keep = kept;
+  std::string out;
+  for (const char c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
+        keep.find(c) != std::string::npos) {
+      out += c;
+    } else {
+      out += '%';
+      out += kHex[u >> 4];
+      out += kHex[u & 15];
+    }
+  }
+  return out;
+}

@@ -61,3 +61,7 @@ std::string elided(const std::string& text, size_t head, size_t tail);
 // `text` with its control characters written out ("\r", "\n", "\t", "\x1b"): what a message
 // quotes of a source (a quoted field may run over line ends) stays on the message's line.
 std::string printable(const std::string& text);
+
+// `text` with every byte but ASCII letters, digits and those in `kept` written as %XX: a path
+// put into a URL or URI that no name in it can end or change.
+std::string percent_encoded(const std::string& text, const char* kept);
