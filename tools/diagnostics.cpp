@@ -1,7 +1,6 @@
 #include "tools/diagnostics.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -564,16 +563,8 @@ std::string file_uri(const std::string& path) {
   std::string p = path;
   std::replace(p.begin(), p.end(), '\\', '/');
   const bool absolute = !p.empty() && (p[0] == '/' || (p.size() > 1 && p[1] == ':'));
-  std::string out = absolute ? (p[0] == '/' ? "file://" : "file:///") : "";
-  for (unsigned char c : p) {
-    if (std::isalnum(c) || c == '/' || c == '-' || c == '_' || c == '.' || c == '~' ||
-        (c == ':' && absolute)) {
-      out.push_back(char(c));
-    } else {
-      out += formatted("%%%02X", c);
-    }
-  }
-  return out;
+  const std::string scheme = absolute ? (p[0] == '/' ? "file://" : "file:///") : "";
+  return scheme + percent_encoded(p, absolute ? "/-_.~:" : "/-_.~");
 }
 
 // What a diagnostic's rule is named by: its code, or under --werror the warning's kind.
