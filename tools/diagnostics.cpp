@@ -52,17 +52,6 @@ std::string cells_around(const Compilation& compiled, int32_t cell) {
          "\n";
 }
 
-// Where the field that starts at `offset` of `text` ends: at its comma or line end, or after
-// `limit` bytes of it.
-size_t field_end(const std::string& text, size_t offset, size_t limit) {
-  size_t end = offset;
-  while (end < text.size() && end - offset < limit && text[end] != ',' && text[end] != '\r' &&
-         text[end] != '\n') {
-    ++end;
-  }
-  return end;
-}
-
 // The field that starts at `offset` of `text`, up to its comma or line end (at most 200 bytes).
 std::string field_at(const std::string& text, size_t offset) {
   return offset < text.size() ? text.substr(offset, field_end(text, offset, 200) - offset) : "";

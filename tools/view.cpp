@@ -86,13 +86,12 @@ std::optional<PlacedRow> row_on_line(const std::string& text, size_t begin, Sour
   // line of one endless field costs no more than a short one.
   constexpr size_t kFieldReach = 256;
   const auto field_at = [&text](size_t* at) {
-    size_t end = *at;
-    const size_t limit = std::min(text.size(), *at + kFieldReach);
-    while (end < limit && text[end] != ',' && text[end] != '\n' && text[end] != '\r') ++end;
+    const size_t end = field_end(text, *at, kFieldReach);
     size_t a = *at, b = end;
     while (a < b && (text[a] == ' ' || text[a] == '\t')) ++a;
     while (b > a && (text[b - 1] == ' ' || text[b - 1] == '\t')) --b;
-    *at = end < limit && text[end] == ',' ? end + 1 : std::string::npos;
+    *at = end < text.size() && end - *at < kFieldReach && text[end] == ',' ? end + 1
+                                                                           : std::string::npos;
     return text.substr(a, std::min<size_t>(b - a, 64));
   };
   size_t at = begin;

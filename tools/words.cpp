@@ -134,6 +134,15 @@ std::string clock_text(int64_t seconds, ClockStyle style) {
   return formatted("%s%02llu:%02llu:%02llu", sign, hours, minutes, rest);
 }
 
+size_t field_end(const std::string& text, size_t offset, size_t limit) {
+  size_t end = offset;
+  while (end < text.size() && end - offset < limit && text[end] != ',' && text[end] != '\r' &&
+         text[end] != '\n') {
+    ++end;
+  }
+  return end;
+}
+
 std::string percent_encoded(const std::string& text, const char* kept) {
   static const char kHex[] = "0123456789ABCDEF";
   const std::string keep = kept;

@@ -62,6 +62,10 @@ std::string elided(const std::string& text, size_t head, size_t tail);
 // quotes of a source (a quoted field may run over line ends) stays on the message's line.
 std::string printable(const std::string& text);
 
+// Where the field that starts at `offset` of `text` ends: at its comma or line end, or after
+// `limit` bytes of it.
+size_t field_end(const std::string& text, size_t offset, size_t limit);
+
 // `text` with every byte but ASCII letters, digits and those in `kept` written as %XX: a path
 // put into a URL or URI that no name in it can end or change.
 std::string percent_encoded(const std::string& text, const char* kept);
