@@ -88,6 +88,20 @@ async function open(browser, file, width = 1400) {
   return page;
 }
 
+// At each of `widths`: the page drawn again, nothing overflowing sideways, no labels covering
+// one another (the first few named when some do).
+async function checkWidths(page, widths) {
+  for (const width of widths) {
+    await page.setViewport({ width, height: 1300 });
+    await page.waitForFunction(w => window.innerWidth === w, { timeout: 5000 }, width);
+    await drawn(page);
+    const over = await page.evaluate(() => document.documentElement.scrollWidth - window.innerWidth);
+    check(over <= 0, "nothing overflows sideways at " + width + " px", over);
+    const crowded = await overlapping(page, "#profile .axis-label, #profile .station-label, #plan .label, #graph .graph-label");
+    check(crowded.length === 0, "no labels cover one another at " + width + " px", crowded.slice(0, 3));
+  }
+}
+
 const rangeOf = page => page.evaluate(() => window.routeView.range());
 const inRange = (range, m) => range[0] <= m && m <= range[1];
 async function shot(page, name) {
@@ -222,15 +236,7 @@ async function shipped(browser) {
         "a problem's file:line opens in the editor", href);
 
   // Every width from 1024 px up fits.
-  for (const width of [1024, 1400, 1920]) {
-    await page.setViewport({ width, height: 1300 });
-    await page.waitForFunction(w => window.innerWidth === w, { timeout: 5000 }, width);
-    await drawn(page);
-    const over = await page.evaluate(() => document.documentElement.scrollWidth - window.innerWidth);
-    check(over <= 0, "nothing overflows sideways at " + width + " px", over);
-    const crowded = await overlapping(page, "#profile .axis-label, #profile .station-label, #plan .label, #graph .graph-label");
-    check(crowded.length === 0, "no labels cover one another at " + width + " px", crowded);
-  }
+  await checkWidths(page, [1024, 1400, 1920]);
   await page.setViewport({ width: 1400, height: 1300 });
   await page.evaluate(() => document.activeElement.blur());
   await page.keyboard.press("Home");
@@ -363,15 +369,7 @@ async function longest(browser) {
         times.map(t => t.toFixed(1)));
   await page.keyboard.press("Home");
   await drawn(page);
-  for (const width of [1024, 1400]) {
-    await page.setViewport({ width, height: 1300 });
-    await page.waitForFunction(w => window.innerWidth === w, { timeout: 5000 }, width);
-    await drawn(page);
-    const over = await page.evaluate(() => document.documentElement.scrollWidth - window.innerWidth);
-    check(over <= 0, "nothing overflows sideways at " + width + " px", over);
-    const crowded = await overlapping(page, "#profile .axis-label, #profile .station-label, #plan .label, #graph .graph-label");
-    check(crowded.length === 0, "no labels cover one another at " + width + " px", crowded.slice(0, 3));
-  }
+  await checkWidths(page, [1024, 1400]);
   console.log(`longest route: page ${bytes} bytes, ${view.marks} marks, line end ${view.lineEnd} m; ` +
               `first paint ${paint.toFixed(1)} ms (loaded and drawn in ${load} ms); ` +
               `zoom steps ${Math.min(...times).toFixed(1)} to ${worst.toFixed(1)} ms`);
