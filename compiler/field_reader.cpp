@@ -55,9 +55,11 @@ std::string FieldReader::read_text() {
       while (end < text_.size() && text_[end] != '\r' && text_[end] != '\n') ++end;
       field = text_.substr(at_ + 1, end - at_ - 1);
       at_ = end;
+      field_end_ = end;
     } else {
       field = text_.substr(at_ + 1, close - at_ - 1);
       at_ = close + 1;
+      field_end_ = at_;
       while (at_ < text_.size() && text_[at_] != ',' && !at_line_end()) ++at_;
     }
   } else {
@@ -66,6 +68,7 @@ std::string FieldReader::read_text() {
     size_t end = at_;
     while (end > start && text_[end - 1] == ' ') --end;
     field = text_.substr(start, end - start);
+    field_end_ = end;
   }
   consume_delimiter_if_next();
   update_eof();
@@ -91,6 +94,7 @@ int64_t FieldReader::read_number(const char* what) {
     while (at_ < text_.size() && text_[at_] != ' ' && text_[at_] != ',' && !at_line_end()) ++at_;
     token = text_.substr(start, at_ - start);
   }
+  field_end_ = at_;
   skip_blanks();
   consume_delimiter_if_next();
   update_eof();

@@ -37,17 +37,22 @@ class FieldReader {
 
   // Byte offset in the text where the most recently read field begins (after its blanks).
   size_t field_offset() const { return field_offset_; }
+  // One past the last byte of that field as it was cut: its last character or closing quote,
+  // blanks after it left out.
+  size_t field_end() const { return field_end_; }
 
   // Where the reader stands, to come back to after reading ahead.
   struct Mark {
     size_t at;
     size_t field_offset;
+    size_t field_end;
     bool eof;
   };
-  Mark mark() const { return {at_, field_offset_, eof_}; }
+  Mark mark() const { return {at_, field_offset_, field_end_, eof_}; }
   void reset(const Mark& mark) {
     at_ = mark.at;
     field_offset_ = mark.field_offset;
+    field_end_ = mark.field_end;
     eof_ = mark.eof;
   }
 
@@ -63,5 +68,6 @@ class FieldReader {
   size_t at_ = 0;
   size_t content_end_ = 0;  // one past the last character that can belong to a field
   size_t field_offset_ = 0;
+  size_t field_end_ = 0;
   bool eof_ = false;
 };

@@ -18,6 +18,7 @@ bool RowWalker::skip_to_general() {
 
 void RowWalker::begin_field() {
   row_offset_ = in_.field_offset();
+  keyword_end_ = in_.field_end();
   row_ = nullptr;
   next_row_ = 0;
   values_read_ = 0;

@@ -59,8 +59,11 @@ class RowWalker {
   // reading it; nothing when there is no row or the value is not a number.
   std::optional<int32_t> row_position();
 
-  // Where the field read last begins: a value, or the keyword field.
+  // Where the field read last begins and ends: a value, or the keyword field.
   size_t value_offset() const { return in_.field_offset(); }
+  size_t value_end() const { return in_.field_end(); }
+  // Where the keyword field ends, one past its last character.
+  size_t keyword_end() const { return keyword_end_; }
   bool eof() const { return in_.eof(); }
 
  private:
@@ -71,6 +74,7 @@ class RowWalker {
   const bool curve_values_;
   std::string field_;
   size_t row_offset_ = static_cast<size_t>(-1);
+  size_t keyword_end_ = static_cast<size_t>(-1);
   const RowGrammar* row_ = nullptr;
   size_t next_row_ = 0;  // index in the part's rows of the next one to test
   int values_read_ = 0;

@@ -29,9 +29,12 @@ struct CompileOptions {
   // Whether the line plan is built and written.
   bool build_plan = true;
   SourceHandling sources = SourceHandling::kDeleteAfterReading;
-  // The sources' texts with SourceHandling::kInMemory.
+  // The sources' texts with SourceHandling::kInMemory; a source marked missing is read as a
+  // file that is not there.
   std::string line_source_text;
   std::string train_source_text;
+  bool line_source_missing = false;
+  bool train_source_missing = false;
   // False: compile in memory only, writing no compiled file.
   bool write_files = true;
   // Keep every row the readers stored (Compilation::rows). Off by default: a hostile source of

@@ -13,8 +13,12 @@ std::string SourceFiles::path(ProblemSource source) const {
 
 bool SourceFiles::read(ProblemSource source, std::string* text) const {
   if (options_.sources == SourceHandling::kInMemory) {
-    *text = source == ProblemSource::kLineSource ? options_.line_source_text
-                                                 : options_.train_source_text;
+    const bool line = source == ProblemSource::kLineSource;
+    if (line ? options_.line_source_missing : options_.train_source_missing) {
+      text->clear();
+      return false;
+    }
+    *text = line ? options_.line_source_text : options_.train_source_text;
     return true;
   }
   text->clear();

@@ -13,6 +13,7 @@
 #include "common/file_io.h"
 #include "common/file_path.h"
 #include "common/folder_lock.h"
+#include "tools/analysis/analysis.h"
 #include "tools/author_sources.h"
 #include "tools/console.h"
 #include "tools/exit_status.h"
@@ -22,110 +23,6 @@
 #include "tools/wrong_files.h"
 
 namespace {
-
-// Where a problem's row lies, to leave it out: its first and last byte (whole lines).
-bool row_span(const Problem& p, const std::string& text, size_t* from, size_t* to) {
-  size_t first = p.row_offset != Problem::kNoOffset ? p.row_offset : p.offset;
-  size_t last = std::max(p.offset, p.field_offset != Problem::kNoOffset ? p.field_offset : 0);
-  if (first == Problem::kNoOffset || first > text.size()) return false;
-  last = std::min(std::max(last, first), text.size());
-  while (first > 0 && text[first - 1] != '\n' && text[first - 1] != '\r') --first;
-  while (last < text.size() && text[last] != '\n' && text[last] != '\r') ++last;
-  *from = first;
-  *to = last;
-  return true;
-}
-
-// What tells one problem from another across compilations of the same sources.
-std::string problem_key(const Problem& p) {
-  return formatted("%d/%d/%zu/%zu/%d", p.code, int(p.source), p.offset, p.field_offset, p.cell);
-}
-
-// The problems the compiler never reached: it stops at its first error, so each round leaves
-// out the lines of the row it stopped at (blanks in their place, so that every offset and line
-// stays where it was) and compiles again in memory, until the sources compile or the stop has
-// no row. Bounded: at most 30 rounds, for sources of at most 2 MiB.
-std::vector<Diagnostic> further_problems(const CompileOptions& compiled_with,
-                                         const Compilation& first, const ShownSource& line,
-                                         const ShownSource& train, const std::string& cells_path) {
-  std::vector<Diagnostic> found;
-  if (first.log.error.code == 0 || line.text().size() + train.text().size() > (size_t(2) << 20)) {
-    return found;
-  }
-  std::set<std::string> seen;
-  for (const Problem& p : first.log.problems) seen.insert(problem_key(p));
-  std::map<std::string, std::vector<int>> repeats;  // by code and words: the lines of repeats
-  CompileOptions options = in_memory_options(compiled_with.scenario, line.text(), train.text());
-  options.build_plan = compiled_with.build_plan;
-  options.keep_rows = true;
-  std::string* texts[2] = {&options.line_source_text, &options.train_source_text};
-  const Compilation* previous = &first;
-  std::unique_ptr<Compilation> round;
-  for (int k = 0; k < 30 && previous->log.error.code != 0; ++k) {
-    // The row that stopped the reading: the last problem met in a source.
-    const Problem* stop = nullptr;
-    for (const Problem& p : previous->log.problems) {
-      if (p.source == ProblemSource::kLineSource || p.source == ProblemSource::kTrainSource)
-        stop = &p;
-    }
-    if (stop == nullptr) break;
-    std::string& text = *texts[stop->source == ProblemSource::kLineSource ? 0 : 1];
-    size_t from, to;
-    if (!row_span(*stop, text, &from, &to)) break;
-    // A comma missing after a keyword, before a blank: the blank becomes the comma, so that the
-    // reading goes on as it will once the row is mended, every byte where it was. Any other row
-    // at fault is left out, its bytes blanked.
-    const Diagnostic stopped = problem_diagnostic(*previous, *stop, line, train, cells_path);
-    const FixEdit* comma =
-        stopped.fix && stopped.fix->edits.size() == 1 ? &stopped.fix->edits[0] : nullptr;
-    bool changed = false;
-    if (comma != nullptr && comma->length == 0 && comma->replacement == "," &&
-        comma->offset >= from && comma->offset < to && text[comma->offset] == ' ') {
-      text[comma->offset] = ',';
-      changed = true;
-    } else {
-      for (size_t i = from; i < to; ++i) {
-        if (text[i] != ' ') changed = true;
-        text[i] = ' ';
-      }
-    }
-    if (!changed) break;
-    auto next = std::make_unique<Compilation>();
-    memorizza_percorso(options, next.get());
-    for (const Problem& p : next->log.problems) {
-      if (!seen.insert(problem_key(p)).second) continue;
-      Diagnostic d = problem_diagnostic(*next, p, line, train, cells_path);
-      d.past_first_error = true;
-      d.notes.insert(d.notes.begin(),
-                     "past the first error: the compiler stops before this; it is met once the "
-                     "rows at fault before it are mended");
-      for (NotePlace& place : d.note_places) ++place.note;
-      // The same words again (a required row left out is missed at each section after it)
-      // are one problem: counted on the first, with where else it stands.
-      const auto first = repeats.try_emplace(d.code + " " + d.message);
-      if (!first.second) {
-        first.first->second.push_back(d.line);
-        continue;
-      }
-      found.push_back(d);
-    }
-    round = std::move(next);
-    previous = round.get();
-  }
-  for (Diagnostic& d : found) {
-    const std::vector<int>& lines = repeats[d.code + " " + d.message];
-    if (lines.empty()) continue;
-    std::string where;
-    for (size_t i = 0; i < lines.size() && i < 5; ++i) {
-      where += (i == 0 ? "" : ", ") + std::to_string(lines[i]);
-    }
-    if (lines.size() > 5) where += ", ...";
-    d.notes.push_back(formatted("the same at %zu more place%s (line%s %s)", lines.size(),
-                                lines.size() == 1 ? "" : "s", lines.size() == 1 ? "" : "s",
-                                where.c_str()));
-  }
-  return found;
-}
 
 // --fix: the repairs of both sources, each checked in memory before it is kept.
 
@@ -156,36 +53,18 @@ struct SourcesState {
 SourcesState check_in_memory(const CheckArguments& a, const std::string (&paths)[2],
                              const std::string (&texts)[2]) {
   SourcesState state;
-  const ShownSource line(paths[0], texts[0]), train(paths[1], texts[1]);
-  const ShownSource* sources[2] = {&line, &train};
-  const std::vector<SourceWarning> warnings[2] = {lint_line_source(texts[0], !a.no_plan),
-                                                  lint_train_source(texts[1])};
-  for (int f = 0; f < 2; ++f) {
-    for (const SourceWarning& w : warnings[f]) {
-      state.diagnostics.push_back({w.kind, "", f, sources[f]->locate(w.offset).line});
-      if (w.fix != nullptr && !w.fix->edits.empty())
-        state.fixes[f].push_back(warning_diagnostic(w, *sources[f]));
-    }
-  }
   CompileOptions options = in_memory_options(a.common.scenario, texts[0], texts[1]);
+  options.directory = a.common.directory;
   options.build_plan = !a.no_plan;
-  options.keep_rows = texts[0].size() + texts[1].size() <= (size_t(16) << 20);
-  Compilation compiled;
-  memorizza_percorso(options, &compiled);
-  const std::string cells_path = path_in(a.common.directory, track_cells_name(a.common.scenario));
-  std::vector<Diagnostic> problems;
-  for (const Problem& p : compiled.log.problems) {
-    problems.push_back(problem_diagnostic(compiled, p, line, train, cells_path));
-  }
-  for (Diagnostic& d : further_problems(options, compiled, line, train, cells_path)) {
-    problems.push_back(std::move(d));
-  }
-  for (Diagnostic& d : problems) {
-    const int f = d.file == paths[0] ? 0 : d.file == paths[1] ? 1 : -1;
+  const std::unique_ptr<Analysis> analysis =
+      analyse(std::move(options), ShownSource(paths[0], texts[0]), ShownSource(paths[1], texts[1]));
+  // Every diagnostic, none left out for the display's limit: each may carry a repair.
+  analysis->each_diagnostic(0, [&](Diagnostic&& d) {
+    const int f = analysis->source_index(d.file);
     state.diagnostics.push_back(
         {d.code, d.level == Diagnostic::Level::kError ? d.code + " " + d.message : "", f, d.line});
     if (f >= 0 && d.fix && !d.fix->edits.empty()) state.fixes[f].push_back(std::move(d));
-  }
+  });
   return state;
 }
 
@@ -379,20 +258,19 @@ int compile_sources(const CheckArguments& a, const CompileArguments* compiling,
     if (!locked.ok()) return file_fault(locked.message());
   }
   // The sources as they are before the compiler reads them, for the report.
-  const ShownSource line = shown_source(common.directory, line_source_name(common.scenario));
-  const ShownSource train = shown_source(common.directory, train_source_name(common.scenario));
+  ShownSource line = shown_source(common.directory, line_source_name(common.scenario));
+  ShownSource train = shown_source(common.directory, train_source_name(common.scenario));
   // Compiled in memory first: the files are written only from sources that compile cleanly
   // (or when asked to with --force), so broken sources never replace good compiled files.
   const CompileOptions options = author_options(common, !a.no_plan, line, train);
-  SourcesCheck checked;
-  check_sources(options, line, train, &checked);
-  const Compilation& compiled = checked.compiled;
-  CompileResult& result = checked.result;
+  const std::unique_ptr<Analysis> analysis = analyse(options, std::move(line), std::move(train));
+  const Compilation& compiled = analysis->compiled;
+  CompileResult result = analysis->result;
   const int32_t code = compiled.log.error.code;
   // A source that could not be read stops the run before the compiler has a result: it then
   // gives no error code, and the last line says nothing in its name.
-  const bool compiler_ran = result.end != CompileEnd::kFileFault;
-  const bool refused = a.werror && checked.any_warning();
+  const bool compiler_ran = analysis->compiler_ran();
+  const bool refused = a.werror && analysis->any_warning();
   bool wrote = false;
   if (write && result.end == CompileEnd::kCompleted && !refused &&
       (code == 0 || compiling->force)) {
@@ -400,11 +278,10 @@ int compile_sources(const CheckArguments& a, const CompileArguments* compiling,
     if (!result.status.ok()) result.end = CompileEnd::kFileFault;
     wrote = result.status.ok();
   }
-  const std::string& cells_path = checked.cells_path;
   // Every diagnostic in order, made one at a time for `take`; with --werror, warnings as errors.
   size_t errors = 0, warnings = 0;
   const auto each_diagnostic = [&](const std::function<void(const Diagnostic&)>& take) {
-    checked.each_diagnostic(line, train, a.max_warnings, [&](Diagnostic&& d) {
+    analysis->each_diagnostic(a.max_warnings, [&](Diagnostic&& d) {
       if (a.werror) apply_werror(&d);
       ++(d.level == Diagnostic::Level::kError ? errors : warnings);
       take(d);
@@ -413,14 +290,11 @@ int compile_sources(const CheckArguments& a, const CompileArguments* compiling,
 
   // Results on standard output; diagnostics on standard error, or the whole report as JSON or
   // SARIF on standard output.
+  const FinalCode reported = analysis->final_code();
   std::string results;
   switch (result.end) {
     case CompileEnd::kIntegrityError:
-      results += formatted(
-          "Errore n. %d: %s; no compiled file written\n", result.integrity_error,
-          result.integrity_error == 1250
-              ? "the version slot of table entry 85 or of track cell 1 is already taken"
-              : "the checksum slot of table entry 85 or of track cell 1 is already taken");
+      results += reported.words + "; no compiled file written\n";
       break;
     case CompileEnd::kFileFault:
       write_output(Stream::kError, "scenario-tool: " + result.status.message() + "\n");
@@ -446,7 +320,6 @@ int compile_sources(const CheckArguments& a, const CompileArguments* compiling,
       }
       break;
   }
-  const FinalCode reported = final_code(compiled, line, train, cells_path);
   if (const std::unique_ptr<DiagnosticDocument> document =
           standard_output_document(a.format, kToolVersion)) {
     each_diagnostic([&document](const Diagnostic& d) { document->add(d); });
@@ -457,7 +330,8 @@ int compile_sources(const CheckArguments& a, const CompileArguments* compiling,
       fault.message = result.status.message();
       document->add(fault);
     }
-    document->finish(compiler_ran ? std::optional<int32_t>(code) : std::nullopt, reported.position);
+    document->finish(compiler_ran ? std::optional<int32_t>(reported.code) : std::nullopt,
+                     reported.position);
   } else {
     const bool colour = colour_wanted(a.color, colour_terminal);
     std::string report;
@@ -482,34 +356,6 @@ int compile_sources(const CheckArguments& a, const CompileArguments* compiling,
 }
 
 }  // namespace
-
-void check_sources(const CompileOptions& options, const ShownSource& line, const ShownSource& train,
-                   SourcesCheck* out) {
-  out->line_warnings = lint_line_source(line.text(), options.build_plan);
-  out->train_warnings = lint_train_source(train.text());
-  out->result = memorizza_percorso(options, &out->compiled);
-  // The timetable's warnings read the compiled stations: a compilation too large to keep its
-  // rows gives none.
-  out->timetable = timetable_warnings(out->compiled, train);
-  out->cells_path = path_in(options.directory, track_cells_name(options.scenario));
-  out->further = further_problems(options, out->compiled, line, train, out->cells_path);
-}
-
-bool SourcesCheck::any_warning() const {
-  return !line_warnings.empty() || !train_warnings.empty() || !timetable.empty();
-}
-
-void SourcesCheck::each_diagnostic(const ShownSource& line, const ShownSource& train,
-                                   size_t max_warnings,
-                                   const std::function<void(Diagnostic&&)>& take) const {
-  each_warning_diagnostic(line_warnings, line, max_warnings, take);
-  each_warning_diagnostic(train_warnings, train, max_warnings, take);
-  each_warning_diagnostic(timetable, train.path(), max_warnings, take);
-  for (const Problem& problem : compiled.log.problems) {
-    take(problem_diagnostic(compiled, problem, line, train, cells_path));
-  }
-  for (const Diagnostic& d : further) take(Diagnostic(d));
-}
 
 int check(const CheckArguments& a, bool (*colour_terminal)()) {
   if (!a.fix) return compile_sources(a, nullptr, colour_terminal);

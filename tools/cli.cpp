@@ -262,6 +262,7 @@ void declare_plot(CommandLine& line, PlotArguments* a) {
 
 void declare_view(CommandLine& line, ViewArguments* a) {
   declare_picture(line, &a->page, "FILE.html");
+  line.flag("--no-plan", &a->no_plan);
   line.flag("--watch", &a->watch);
   line.checked("--editor-url", "PATTERN", [a](const std::string& value) -> std::string {
     if (value.find("{path}") == std::string::npos) {

@@ -51,6 +51,7 @@ struct PlotArguments {
 // view: plot's options, and whether the page is made again whenever a source changes.
 struct ViewArguments {
   PlotArguments page;
+  bool no_plan = false;  // checked as check --no-plan checks: no plan built, curves passed over
   bool watch = false;
   // The pattern of the links that open a source in an editor; empty for the default.
   std::string editor_url;

@@ -201,6 +201,18 @@ std::vector<DiagnosticRule> make_rules() {
     rules.push_back({"error-" + std::to_string(e.code), std::to_string(e.code), true, meaning,
                      "Error " + std::to_string(e.code) + ": " + meaning + ". " + e.full, e.help});
   }
+  // The integrity check of the compiled output, whose numbers the installer shows too.
+  for (const int code : {1250, 1251}) {
+    const std::string slot = code == 1250 ? "version" : "checksum";
+    rules.push_back(
+        {"error-" + std::to_string(code), std::to_string(code), true,
+         "The " + slot + " slot of table entry 85 or of track cell 1 is already taken.",
+         "Errore n. " + std::to_string(code) + ": the compiler stamps the " + slot +
+             " into table entry 85 and track cell 1 (0 to 50 m) last, and finds that a row wrote "
+             "there first; it writes no compiled file.",
+         "Move the row that writes there (a speed board, signboard or signal at 0 to 50 m) past "
+         "the first 50 m."});
+  }
   for (const char* name : kOrderedRows) {
     const std::string kind = std::string(name) + " out of order";
     rules.push_back({rule_id(kind), kind, false, "A " + std::string(name) + " row out of order.",

@@ -76,6 +76,29 @@ std::string row_place(const ShownSource& source, size_t offset) {
   return file_name_of(source.path()) + ":" + std::to_string(source.locate(offset).line);
 }
 
+// The row behind a problem of the signal-cell rules, which meet it in a cell rather than a row:
+// for no room before a signal, the signal in that cell; otherwise the slowdown whose cells, its
+// start to its end, hold it (the last one read when several do). Null when no row kept is.
+const SourceRow* rule_row(const Compilation& c, const Problem& p) {
+  if (p.source != ProblemSource::kTrackCells) return nullptr;
+  const SourceRow* found = nullptr;
+  for (const SourceRow& row : c.rows) {
+    if (p.code == kNoRoomBeforeSignal) {
+      if (row.kind == RowKind::kSignal && row.a == p.cell) found = &row;
+      continue;
+    }
+    if (row.kind != RowKind::kSlowdown) continue;
+    const int32_t start = point_cell(row.position);
+    int32_t end = start;
+    try {
+      end = std::max(start, slowdown_end_cell(row.position, row.b));
+    } catch (const RunTimeFailure&) {
+    }
+    if (p.cell >= start && p.cell <= end) found = &row;
+  }
+  return found;
+}
+
 // Further lines that lead from a problem to its cause, in `d`'s notes; the note on the row's
 // start points at it.
 void add_problem_notes(const Compilation& c, const Problem& p, const ShownSource& line,
@@ -115,19 +138,28 @@ void add_problem_notes(const Compilation& c, const Problem& p, const ShownSource
     notes.push_back(formatted("the row stands at %d m", *p.row_position));
   }
   if (p.source == ProblemSource::kTrackCells) {
-    // The rows of the signals and slowdowns around the cell, by their source lines.
-    std::string around;
+    // The rows of the signals and slowdowns around the cell, each a note at its source line
+    // (the one the problem is placed at aside).
+    const SourceRow* behind = rule_row(c, p);
+    constexpr size_t kMostRowsNear = 8;
+    size_t near = 0;
     for (const SourceRow& row : c.rows) {
       if (row.kind != RowKind::kSignal && row.kind != RowKind::kSlowdown) continue;
+      if (&row == behind) continue;
       const int64_t first = int64_t(row.position) / kCellMetres - 30,
                     last = int64_t(row.position) / kCellMetres + 30;
       if (p.cell < first || p.cell > last) continue;
+      if (++near > kMostRowsNear) continue;
       const ShownSource& s = row.source == ProblemSource::kLineSource ? line : train;
-      around += std::string(around.empty() ? "" : ", ") +
-                (row.kind == RowKind::kSignal ? "signal" : "slowdown") + " at " +
-                std::to_string(row.position) + " m (" + row_place(s, row.offset) + ")";
+      const LineAndColumn at = s.locate(row.offset);
+      d->note_places.push_back({notes.size(), s.path(), at.line, at.column});
+      notes.push_back(std::string("near it: ") +
+                      (row.kind == RowKind::kSignal ? "the signal" : "the slowdown") + " at " +
+                      std::to_string(row.position) + " m (" + row_place(s, row.offset) + ")");
     }
-    if (!around.empty()) notes.push_back("near it: " + around);
+    if (near > kMostRowsNear) {
+      notes.push_back(formatted("and %zu more signals and slowdowns near it", near - kMostRowsNear));
+    }
   }
 }
 
@@ -157,6 +189,11 @@ void place_at(const ShownSource& source, size_t offset, Diagnostic* d) {
 }
 
 }  // namespace
+
+void place_diagnostic(const ShownSource& source, size_t offset, Diagnostic* d) {
+  place_at(source, offset, d);
+  d->end_column = field_end_column(source, offset, d->column);
+}
 
 ShownSource::ShownSource(std::string path, std::string text)
     : path_(std::move(path)), text_(std::move(text)) {
@@ -368,9 +405,28 @@ static Diagnostic recorded_diagnostic(const Compilation& compiled, const Problem
   if (problem.positioned) d.metres = problem.position;
   if (problem.source == ProblemSource::kTrackCells) {
     d.metres = int64_t(problem.cell) * kCellMetres;
-    d.file = cells_path;
-    d.place = "cell " + std::to_string(problem.cell);
     d.after = cells_around(compiled, problem.cell);
+    // At the row that causes it, when one was kept; the cell is said in a note. Otherwise on the
+    // compiled file, at its cell.
+    const SourceRow* row = rule_row(compiled, problem);
+    if (row == nullptr) {
+      d.file = cells_path;
+      d.place = "cell " + std::to_string(problem.cell);
+      return d;
+    }
+    const ShownSource& source =
+        row->source == ProblemSource::kLineSource ? line_source : train_source;
+    d.file = source.path();
+    place_at(source, row->offset, &d);
+    d.end_column = field_end_column(source, row->offset, d.column);
+    d.notes.insert(d.notes.begin(),
+                   formatted("the signal-cell rules met it in cell %d (%lld m) of %s, from ",
+                             problem.cell,
+                             static_cast<long long>(int64_t(problem.cell) * kCellMetres),
+                             file_name_of(cells_path).c_str()) +
+                       (row->kind == RowKind::kSignal ? "the signal" : "the slowdown") +
+                       formatted(" at %d m", row->position));
+    for (NotePlace& place : d.note_places) ++place.note;
     return d;
   }
   const ShownSource* source = problem.source == ProblemSource::kLineSource    ? &line_source

@@ -119,6 +119,10 @@ struct Diagnostic {
   std::string warning_kind;
 };
 
+// Places `d` at the field that starts at `offset` of `source`: its line, column and end, and the
+// excerpt shown under it.
+void place_diagnostic(const ShownSource& source, size_t offset, Diagnostic* d);
+
 Diagnostic problem_diagnostic(const Compilation& compiled, const Problem& problem,
                               const ShownSource& line_source, const ShownSource& train_source,
                               const std::string& cells_path);

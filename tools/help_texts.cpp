@@ -69,6 +69,8 @@ const char kViewHelp[] =
     "  -o FILE.html        the page to write\n"
     "  --from KM, --to KM  show that stretch first, in the line's own kilometres (37.5 or\n"
     "                      37+500); without chainage references, kilometres from the start\n"
+    "  --no-plan           check as check --no-plan does: no plan built (a curve row's numbers\n"
+    "                      are passed over), the line drawn straight\n"
     "  --watch             make the page again each time a source is saved, and list the\n"
     "                      problems again; the open page reloads itself and keeps its place\n"
     "  --editor-url PATTERN  the links of each file:line: {path} the source's absolute path,\n"

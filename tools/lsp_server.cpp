@@ -18,7 +18,7 @@
 #include "compiler/compiled_records.h"
 #include "compiler/field_codec.h"
 #include "compiler/source_grammar.h"
-#include "tools/check_command.h"
+#include "tools/analysis/analysis.h"
 #include "tools/console.h"
 #include "tools/diagnostic_rules.h"
 #include "tools/exit_status.h"
@@ -106,7 +106,9 @@ struct LspServer::Scenario {
   std::optional<Clock::time_point> due;
   SourceText texts[2];  // as last checked
   std::vector<Published> published[2];
-  std::unique_ptr<SourcesCheck> checked;
+  std::unique_ptr<Analysis> checked;  // the last analysis of the two
+  // What was said of the scenario's names when the folder allowed more than one reading.
+  std::string ambiguity;
 };
 
 MessageReader::Result MessageReader::next(std::string* body) {
@@ -332,6 +334,14 @@ json LspServer::initialize(const json& params) {
       encoding = "utf-8";
     }
   }
+  // The same option as check's --no-plan: {"noPlan": true} in the initialization options.
+  build_plan_ = true;
+  if (params.is_object() && params.contains("initializationOptions") &&
+      params["initializationOptions"].is_object()) {
+    const json& options = params["initializationOptions"];
+    if (options.contains("noPlan") && options["noPlan"].is_boolean())
+      build_plan_ = !options["noPlan"].get<bool>();
+  }
   initialized_ = true;
   return {{"capabilities",
            {{"positionEncoding", encoding},
@@ -447,6 +457,7 @@ LspServer::Scenario* LspServer::scenario_of(const std::string& path) {
   std::set<std::string> open;
   for (const auto& entry : documents_) open.insert(entry.first);
   ScenarioIdentity identity;
+  std::string ambiguity;
   if (ends_with(name, kLineSuffix)) {
     identity.line_name = name.substr(0, name.size() - std::string(kLineSuffix).size());
     for (const std::string& other : open) {
@@ -462,21 +473,40 @@ LspServer::Scenario* LspServer::scenario_of(const std::string& path) {
     if (identity.train_number.empty()) {
       const std::vector<std::string> trains = trains_beside(directory, identity.line_name);
       identity.train_number = trains.empty() ? kShippedTrainNumber : trains.front();
+      if (trains.size() > 1) {
+        ambiguity = name + " has " + std::to_string(trains.size()) +
+                    " train sources beside it; it is checked with train " +
+                    identity.train_number + " (" + train_source_name(identity) +
+                    "): open another train source to check the line with that one";
+      }
     }
   } else if (ends_with(name, kTrainSuffix)) {
+    // A train source's name holds its line's name, '_' and its train number, and either may
+    // hold '_' too: the line is one whose line source is open or in the folder. When more than
+    // one is, the longest is taken and the editor told; when none is, the last '_' splits.
     const std::string stem = name.substr(0, name.size() - 5);
     size_t cut = stem.rfind('_');
     if (cut == std::string::npos || cut == 0) return nullptr;
-    identity.line_name = stem.substr(0, cut);
+    std::vector<size_t> lines;
     for (size_t at = cut; at != std::string::npos && at > 0; at = stem.rfind('_', at - 1)) {
-      if (source_there(path_in(directory, stem.substr(0, at) + kLineSuffix), open)) {
-        cut = at;
-        identity.line_name = stem.substr(0, at);
-        break;
+      if (at + 1 < stem.size() &&
+          source_there(path_in(directory, stem.substr(0, at) + kLineSuffix), open)) {
+        lines.push_back(at);
       }
     }
+    if (!lines.empty()) cut = lines.front();
+    identity.line_name = stem.substr(0, cut);
     identity.train_number = stem.substr(cut + 1);
     if (identity.train_number.empty()) return nullptr;
+    if (lines.size() > 1) {
+      ambiguity = name + " can be read as more than one scenario (";
+      for (size_t i = 0; i < lines.size(); ++i) {
+        ambiguity += (i == 0 ? "" : ", ") + std::string("line '") + stem.substr(0, lines[i]) +
+                     "' with train '" + stem.substr(lines[i] + 1) + "'";
+      }
+      ambiguity += "): it is checked as line '" + identity.line_name + "' with train '" +
+                   identity.train_number + "'; rename the files so that only one reading is left";
+    }
   } else {
     return nullptr;
   }
@@ -485,8 +515,14 @@ LspServer::Scenario* LspServer::scenario_of(const std::string& path) {
   scenario->identity = identity;
   scenario->paths[0] = path_in(directory, line_source_name(identity));
   scenario->paths[1] = path_in(directory, train_source_name(identity));
+  scenario->ambiguity = ambiguity;
   Scenario* made = scenario.get();
   scenarios_[made->paths[0] + "\n" + made->paths[1]] = std::move(scenario);
+  if (!ambiguity.empty()) {
+    send({{"jsonrpc", "2.0"},
+          {"method", "window/showMessage"},
+          {"params", {{"type", 2}, {"message", "scenario-tool: " + ambiguity}}}});
+  }
   return made;
 }
 
@@ -536,30 +572,39 @@ void diagnostic_span(const Diagnostic& d, const SourceText& text, size_t* from, 
 }  // namespace
 
 void LspServer::check(Scenario& scenario) {
-  // Each source as the editor holds it, else as the disk does.
+  // Each source as the editor holds it, else as the disk does; one that is neither is missing,
+  // as it is to check.
+  bool missing[2] = {false, false};
   for (int f = 0; f < 2; ++f) {
     const auto open = documents_.find(scenario.paths[f]);
     if (open != documents_.end()) {
       scenario.texts[f] = open->second->text;
     } else {
       std::string bytes;
-      read_file(scenario.paths[f], &bytes);
+      missing[f] = !is_regular_file(scenario.paths[f]);
+      if (!missing[f]) read_file(scenario.paths[f], &bytes);
       scenario.texts[f] = SourceText::from_windows_1252(std::move(bytes));
     }
   }
-  const ShownSource line(scenario.paths[0], scenario.texts[0].bytes());
-  const ShownSource train(scenario.paths[1], scenario.texts[1].bytes());
-  CompileOptions options = in_memory_options(scenario.identity, line.text(), train.text());
+  CompileOptions options =
+      in_memory_options(scenario.identity, scenario.texts[0].bytes(), scenario.texts[1].bytes());
   options.directory = scenario.directory;
-  options.keep_rows = line.text().size() + train.text().size() <= (size_t(16) << 20);
-  auto checked = std::make_unique<SourcesCheck>();
-  check_sources(options, line, train, checked.get());
+  options.build_plan = build_plan_;
+  options.line_source_missing = missing[0];
+  options.train_source_missing = missing[1];
+  std::unique_ptr<Analysis> checked =
+      analyse(std::move(options), ShownSource(scenario.paths[0], scenario.texts[0].bytes()),
+              ShownSource(scenario.paths[1], scenario.texts[1].bytes()));
   json lists[2] = {json::array(), json::array()};
   for (auto& list : scenario.published) list.clear();
-  checked->each_diagnostic(line, train, kDefaultMaxWarnings, [&](Diagnostic&& d) {
-    // A diagnostic of no source line (a cell the rules refuse) stands where its first note
-    // points, else at the top of the train source.
+  checked->each_diagnostic(kDefaultMaxWarnings, [&](Diagnostic&& d) {
+    // A diagnostic of no source line (a compiled file's) stands where its first note points,
+    // else at the top of the train source; so does one of a source that is missing.
     int f = d.file == scenario.paths[0] ? 0 : d.file == scenario.paths[1] ? 1 : -1;
+    if (f >= 0 && missing[f]) {
+      d.message = file_name_of(d.file) + ": " + d.message;
+      f = -1;
+    }
     if (f < 0) {
       for (const NotePlace& place : d.note_places) {
         if (place.file == scenario.paths[0] || place.file == scenario.paths[1]) {
@@ -572,7 +617,7 @@ void LspServer::check(Scenario& scenario) {
       }
     }
     if (f < 0) {
-      f = 1;
+      f = missing[1] ? 0 : 1;
       d.line = 1;
       d.column = 1;
       d.end_column = 0;
@@ -667,53 +712,21 @@ json LspServer::code_actions(const json& params) {
 
 namespace {
 
-// A row of a source as the editor's position finds it: its line's bytes and the field at the
-// position.
-struct RowAt {
-  size_t line = 0;
-  size_t start = 0, end = 0;                      // the line's bytes
-  std::vector<std::pair<size_t, size_t>> fields;  // each field's bytes, split at commas
-  size_t field = 0;                               // the one holding the position
-  const RowGrammar* row = nullptr;                // the row its keyword field starts, if any
-  SourcePart part = SourcePart::kTrain;
-};
-
-std::string trimmed(const std::string& text) {
-  const size_t from = text.find_first_not_of(" \t");
-  if (from == std::string::npos) return "";
-  return text.substr(from, text.find_last_not_of(" \t") + 1 - from);
-}
-
-// The row at `offset` of a source, the line source when `line_source`. A row stands on one line;
-// its keyword field is tested against the rows of the part it is in: the line source's general
-// section up to its next section, its features after it, or the train source.
-RowAt row_at(const SourceText& text, size_t offset, bool line_source) {
-  RowAt at;
-  at.line = text.position_of_byte(offset, PositionUnits::kUtf32).line;
-  at.start = text.line_start(at.line);
-  at.end = text.line_end(at.line);
-  const std::string& bytes = text.bytes();
-  for (size_t from = at.start;;) {
-    const size_t comma = bytes.find(',', from);
-    const size_t to = comma == std::string::npos || comma > at.end ? at.end : comma;
-    at.fields.emplace_back(from, to);
-    if (offset > to) at.field = at.fields.size();
-    if (to == at.end) break;
-    from = to + 1;
-  }
-  at.field = std::min(at.field, at.fields.size() - 1);
-  if (line_source) {
-    at.part = SourcePart::kGeneral;
-    for (size_t l = 0; l < at.line; ++l) {
-      const std::string head = trimmed(bytes.substr(text.line_start(l), 12));
-      if (!head.empty() && head[0] == '[' && head.compare(0, 10, "[generale]") != 0)
-        at.part = SourcePart::kFeatures;
+// Which part of a source `offset` lies in: the line source's general section up to its next
+// section heading, its features after it, or the train source.
+SourcePart part_at(const SourceText& text, size_t offset, bool line_source) {
+  if (!line_source) return SourcePart::kTrain;
+  const size_t line = text.position_of_byte(offset, PositionUnits::kUtf32).line;
+  for (size_t l = 0; l < line; ++l) {
+    const size_t from = text.line_start(l);
+    size_t at = from;
+    while (at < text.bytes().size() && (text.bytes()[at] == ' ' || text.bytes()[at] == '\t')) ++at;
+    if (at < text.bytes().size() && text.bytes()[at] == '[' &&
+        text.bytes().compare(at, 10, "[generale]") != 0) {
+      return SourcePart::kFeatures;
     }
   }
-  const std::string keyword =
-      bytes.substr(at.fields[0].first, at.fields[0].second - at.fields[0].first);
-  at.row = row_started_by(at.part, keyword);
-  return at;
+  return SourcePart::kGeneral;
 }
 
 // What a value's name says of its units and limits, for the hover.
@@ -819,7 +832,16 @@ std::string markdown_escaped(const std::string& text) {
 
 }  // namespace
 
-// The row under the position: its keyword and values by name, with units and limits, the field
+// The rows of document `f` of `scenario` as the compiler's walk reads them: the last analysis's
+// when the document is as it was checked, else read now from its text.
+const RowIndex& LspServer::rows_of_document(Scenario& scenario, int f, const SourceText& text,
+                                            RowIndex* fresh) const {
+  if (scenario.checked && scenario.texts[f].utf8() == text.utf8()) return scenario.checked->rows[f];
+  *fresh = index_rows(text.bytes(), f == 0, build_plan_);
+  return *fresh;
+}
+
+// The row under the position: its keyword and values by name, with units and limits, the value
 // at the position in bold; then what the last check compiled of it.
 json LspServer::hover(const json& params) {
   const Document* document = document_at(params);
@@ -829,27 +851,39 @@ json LspServer::hover(const json& params) {
   const int f = scenario->paths[0] == document->path ? 0 : 1;
   const SourceText& text = document->text;
   const size_t offset = text.byte_at(position_in(member(params, "position")), units_);
-  const RowAt at = row_at(text, offset, f == 0);
+  RowIndex fresh;
+  const RowIndex& rows = rows_of_document(*scenario, f, text, &fresh);
+  const IndexedRow* at = rows.row_at(offset);
   std::string markdown;
-  if (at.row != nullptr) {
-    const RowGrammar& row = *at.row;
+  size_t from = offset, to = offset;
+  if (at != nullptr) {
+    const RowGrammar& row = *at->grammar;
+    const IndexedValue* value = rows.value_at(*at, offset);
+    if (value != nullptr) {
+      from = value->from;
+      to = value->to;
+    } else if (offset <= at->keyword_to) {
+      from = at->keyword_from;
+      to = at->keyword_to;
+    }
     markdown +=
         "**" + markdown_escaped(row.keyword) + "**: " + markdown_escaped(row.values) + "\n\n";
     for (int v = 0; v < row.values_count(); ++v) {
-      const bool here = size_t(v + 1) == at.field;
+      const IndexedValue* read = rows.value(*at, size_t(v));
+      const bool here = read != nullptr && read == value;
       const std::string units = units_of(row.names[v]);
       markdown += std::to_string(v + 1) + ". " + (here ? "**" : "") +
                   markdown_escaped(row.names[v]) + (here ? "**" : "") +
                   (units.empty() ? "" : " (" + markdown_escaped(units) + ")") + "\n";
     }
-    if (at.field > size_t(row.values_count())) {
-      markdown += "\nthis field is past the row's " + std::to_string(row.values_count()) +
-                  " values: the reader takes it as the next row's keyword\n";
+    if (!at->complete) {
+      markdown += "\nthe row ends before its " + std::to_string(row.values_count()) +
+                  " values are read\n";
     }
     const bool current = scenario->checked && scenario->texts[f].utf8() == text.utf8();
     if (current) {
       for (const SourceRow& r : scenario->checked->compiled.rows) {
-        if (source_is(r, f) && r.offset >= at.start && r.offset <= at.end) {
+        if (source_is(r, f) && r.offset == at->keyword_from) {
           markdown +=
               "\ncompiled: " + markdown_escaped(compiled_text(r, scenario->checked->compiled)) +
               "\n";
@@ -865,13 +899,12 @@ json LspServer::hover(const json& params) {
         "cannot hold: the check reads each as '?'.\n";
   }
   if (markdown.empty()) return nullptr;
-  return {
-      {"contents", {{"kind", "markdown"}, {"value", markdown}}},
-      {"range", range_json(text, at.fields[at.field].first, at.fields[at.field].second, units_)}};
+  return {{"contents", {{"kind", "markdown"}, {"value", markdown}}},
+          {"range", range_json(text, from, to, units_)}};
 }
 
-// In a keyword field, each row's keyword with its values as a snippet to fill; in a value's
-// field, the name of the value that comes there, the rest of the row's after it.
+// Where a keyword may come, each row's keyword with its values as a snippet to fill; inside a
+// row, the name of the value that comes there, the rest of the row's after it.
 json LspServer::completion(const json& params) {
   json items = json::array();
   const Document* document = document_at(params);
@@ -881,36 +914,43 @@ json LspServer::completion(const json& params) {
   const int f = scenario->paths[0] == document->path ? 0 : 1;
   const SourceText& text = document->text;
   const size_t offset = text.byte_at(position_in(member(params, "position")), units_);
-  const RowAt at = row_at(text, offset, f == 0);
-  if (at.field == 0) {
-    const std::vector<SourcePart> parts =
-        f == 0 ? std::vector<SourcePart>{at.part} : std::vector<SourcePart>{SourcePart::kTrain};
-    for (const RowGrammar* row : rows_of(parts[0])) {
-      std::string spellings = row->spellings;
+  RowIndex fresh;
+  const RowIndex& rows = rows_of_document(*scenario, f, text, &fresh);
+  // The row the position is in or after: its next value comes here unless every value of it is
+  // already behind the position.
+  const IndexedRow* row = rows.row_before(offset);
+  size_t next = 0;
+  if (row != nullptr && offset > row->keyword_to) {
+    while (next < row->value_count && rows.value(*row, next)->to < offset) ++next;
+  }
+  if (row == nullptr || offset <= row->keyword_to ||
+      next >= size_t(row->grammar->values_count())) {
+    for (const RowGrammar* grammar : rows_of(part_at(text, offset, f == 0))) {
+      std::string spellings = grammar->spellings;
       for (size_t from = 0; from <= spellings.size();) {
         const size_t bar = std::min(spellings.find('|', from), spellings.size());
         const std::string spelling = spellings.substr(from, bar - from);
         from = bar + 1;
         std::string snippet = spelling;
-        for (int v = 0; v < row->values_count(); ++v) {
-          snippet += ", ${" + std::to_string(v + 1) + ":" + row->names[v] + "}";
+        for (int v = 0; v < grammar->values_count(); ++v) {
+          snippet += ", ${" + std::to_string(v + 1) + ":" + grammar->names[v] + "}";
         }
         items.push_back({{"label", spelling},
                          {"kind", 14},  // a keyword
-                         {"detail", row->values},
+                         {"detail", grammar->values},
                          {"insertText", snippet},
                          {"insertTextFormat", 2}});
       }
     }
     return items;
   }
-  if (at.row == nullptr || at.field > size_t(at.row->values_count())) return items;
   // The value at this field and those after it, in the order they come.
+  const RowGrammar& grammar = *row->grammar;
   std::string snippet;
-  for (int v = int(at.field) - 1, n = 1; v < at.row->values_count(); ++v, ++n) {
-    snippet += (n == 1 ? " ${" : ", ${") + std::to_string(n) + ":" + at.row->names[v] + "}";
+  for (int v = int(next), n = 1; v < grammar.values_count(); ++v, ++n) {
+    snippet += (n == 1 ? " ${" : ", ${") + std::to_string(n) + ":" + grammar.names[v] + "}";
   }
-  const std::string name = at.row->names[at.field - 1];
+  const std::string name = grammar.names[next];
   items.push_back({{"label", name},
                    {"kind", 5},  // a field
                    {"detail", units_of(name)},

@@ -3,7 +3,7 @@
 // standard input and output. A document is a source by its name (<line>_linea.txt,
 // <line>_<train>-.txt); its scenario is the pair beside it in its folder, the other source taken
 // from the editor when open there, else from the disk. Both are checked in memory with the one
-// check that 'check' runs (check_sources), and the diagnostics published for both documents.
+// analysis that 'check' runs (tools/analysis), and the diagnostics published for both documents.
 #pragma once
 
 #include <chrono>
@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/analysis/row_index.h"
 #include "tools/lsp_text.h"
 
 // A message's body is at most this long; a longer one is read past and answered with an error.
@@ -83,6 +84,8 @@ class LspServer {
 
   nlohmann::json initialize(const nlohmann::json& params);
   nlohmann::json code_actions(const nlohmann::json& params);
+  const RowIndex& rows_of_document(Scenario& scenario, int f, const SourceText& text,
+                                   RowIndex* fresh) const;
   nlohmann::json hover(const nlohmann::json& params);
   nlohmann::json completion(const nlohmann::json& params);
   nlohmann::json document_symbols(const nlohmann::json& params);
@@ -93,6 +96,7 @@ class LspServer {
   std::chrono::milliseconds debounce_;
   bool initialized_ = false, shut_down_ = false, exited_ = false;
   PositionUnits units_ = PositionUnits::kUtf16;
+  bool build_plan_ = true;  // false: checked as check --no-plan checks
   std::map<std::string, std::unique_ptr<Document>> documents_;  // by path
   std::map<std::string, std::unique_ptr<Scenario>> scenarios_;  // by the two paths
 };

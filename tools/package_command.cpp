@@ -11,6 +11,7 @@
 #include "common/file_system.h"
 #include "common/same_folder.h"
 #include "common/scenario_payload.h"
+#include "tools/analysis/analysis.h"
 #include "tools/console.h"
 #include "tools/diagnostics.h"
 #include "tools/exit_status.h"
@@ -130,31 +131,24 @@ int package(const PackageArguments& a, bool (*colour_terminal)()) {
     return kExitSourceError;
   }
 
-  // The sources as the installer will write them must compile cleanly.
-  const ShownSource line(texts[0].path, payload.line_source);
-  const ShownSource train(texts[1].path, payload.train_source);
-  const std::vector<SourceWarning> line_warnings = lint_line_source(line.text(), true);
-  const std::vector<SourceWarning> train_warnings = lint_train_source(train.text());
-  const size_t warnings = line_warnings.size() + train_warnings.size();
+  // The sources as the installer will write them must compile cleanly, and with --werror give
+  // no warning: the same analysis as check's, of the texts the installer will carry.
+  CompileOptions options =
+      in_memory_options(common.scenario, payload.line_source, payload.train_source);
+  options.directory = common.directory;
+  const std::unique_ptr<Analysis> analysis = analyse(
+      std::move(options), ShownSource(texts[0].path, payload.line_source),
+      ShownSource(texts[1].path, payload.train_source));
   // With --werror the warnings are reported as the errors they make, as check reports them.
-  const auto report_warning = [&a, &report](Diagnostic&& d) {
+  analysis->each_diagnostic(a.max_warnings, [&](Diagnostic&& d) {
     if (a.werror) apply_werror(&d);
     report(d);
-  };
-  each_warning_diagnostic(line_warnings, line, a.max_warnings, report_warning);
-  each_warning_diagnostic(train_warnings, train, a.max_warnings, report_warning);
-  Compilation compiled;
-  const CompileResult result = memorizza_percorso(
-      in_memory_options(common.scenario, payload.line_source, payload.train_source), &compiled);
-  const ErrorState& error = compiled.log.error;
-  const std::string cells_path = path_in(common.directory, track_cells_name(common.scenario));
-  const FinalCode reported = final_code(compiled, line, train, cells_path);
-  if (result.end != CompileEnd::kFileFault) {
-    error_code = error.code;
+  });
+  const CompileResult& result = analysis->result;
+  const FinalCode reported = analysis->final_code();
+  if (analysis->compiler_ran()) {
+    error_code = reported.code;
     error_position = reported.position;
-  }
-  for (const Problem& problem : compiled.log.problems) {
-    report(problem_diagnostic(compiled, problem, line, train, cells_path));
   }
   if (result.end == CompileEnd::kIntegrityError) {
     say(formatted("not packaged: Errore n. %d\nerrore=%d\n", result.integrity_error,
@@ -162,13 +156,15 @@ int package(const PackageArguments& a, bool (*colour_terminal)()) {
     finish();
     return kExitIntegrity;
   }
-  if (error.code != 0 || result.end != CompileEnd::kCompleted) {
+  if (reported.code != 0 || result.end != CompileEnd::kCompleted) {
     say("not packaged: the sources gave " + reported.words + "\n" +
-        formatted("error_code=%d error_position=%d\n", error.code, reported.position));
+        formatted("error_code=%d error_position=%d\n", reported.code, reported.position));
     finish();
     return kExitSourceError;
   }
-  if (a.werror && warnings > 0) {
+  if (a.werror && analysis->any_warning()) {
+    const size_t warnings = analysis->line_warnings.size() + analysis->train_warnings.size() +
+                            analysis->timetable.size();
     say(formatted("not packaged: %zu warning%s, and --werror makes each an error\n", warnings,
                   warnings == 1 ? "" : "s"));
     finish();

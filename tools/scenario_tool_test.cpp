@@ -181,11 +181,14 @@ TEST(ScenarioToolTest, ListsEveryProblemOfTheSignalCellRules) {
                    "[fine]\r\n");
   const ProcessResult result = run_tool({"compile", dir.path()});
   EXPECT_EQ(result.exit_status, 2);
+  // At the slowdown's row, which the rules' problem comes from; the cell in a note.
   const std::string window_problem =
       dir.path() +
-      "/Viterbo_Attigliano_7545.dat: cell 101: error 12: no free "
+      "/Viterbo_Attigliano_7545-.txt:3:1: error 12: no free "
       "cell for a speed restriction point in an approach window before a slowdown, "
-      "at 5050 m\n";
+      "at 5050 m\n    rallentamento, 5000, 30, 200, 0, 0, 0\n    ^\n    note: the signal-cell "
+      "rules met it in cell 101 (5050 m) of Viterbo_Attigliano_7545.dat, from the slowdown at "
+      "5000 m\n";
   const size_t first = result.err.find(window_problem);
   ASSERT_NE(first, std::string::npos) << result.err;
   EXPECT_NE(result.err.find(window_problem, first + 1), std::string::npos) << result.err;

@@ -75,59 +75,6 @@ std::string speed_board_info(const TrackCell& cell) {
          speeds(cell.value_c) + " km/h; stripes " + formatted("%d", cell.value_d);
 }
 
-// The row on the line of `text` that starts at `begin`, when its keyword starts a row of `part`
-// whose first value is a position (a station's, a curve's start): its grammar and that value.
-struct PlacedRow {
-  const RowGrammar* row;
-  int64_t position;
-};
-std::optional<PlacedRow> row_on_line(const std::string& text, size_t begin, SourcePart part) {
-  // A field is looked at only over its first bytes: no keyword or position is longer, and a
-  // line of one endless field costs no more than a short one.
-  constexpr size_t kFieldReach = 256;
-  const auto field_at = [&text](size_t* at) {
-    const size_t end = field_end(text, *at, kFieldReach);
-    size_t a = *at, b = end;
-    while (a < b && (text[a] == ' ' || text[a] == '\t')) ++a;
-    while (b > a && (text[b - 1] == ' ' || text[b - 1] == '\t')) --b;
-    *at = end < text.size() && end - *at < kFieldReach && text[end] == ',' ? end + 1
-                                                                           : std::string::npos;
-    return text.substr(a, std::min<size_t>(b - a, 64));
-  };
-  size_t at = begin;
-  const RowGrammar* row = row_started_by(part, field_at(&at));
-  if (row == nullptr || row->values_count() == 0 || at == std::string::npos) return std::nullopt;
-  const std::string first_name = row->names[0];
-  const auto ends_with = [&first_name](const std::string& tail) {
-    return first_name.size() >= tail.size() &&
-           first_name.compare(first_name.size() - tail.size(), tail.size(), tail) == 0;
-  };
-  if (!ends_with("position") && !ends_with("start")) return std::nullopt;
-  const std::string value = field_at(&at);
-  char* end = nullptr;
-  const long long metres = std::strtoll(value.c_str(), &end, 10);
-  if (value.empty() || end != value.c_str() + value.size()) return std::nullopt;
-  if (metres < INT32_MIN || metres > INT32_MAX) return std::nullopt;
-  return PlacedRow{row, metres};
-}
-
-size_t line_start(const std::string& text, size_t offset) {
-  size_t begin = std::min(offset, text.size());
-  while (begin > 0 && text[begin - 1] != '\n' && text[begin - 1] != '\r') --begin;
-  return begin;
-}
-
-// The position of the row on the line of `source` holding `offset`, as row_on_line reads it;
-// the line's start comes from the source's index of lines, however long the line.
-std::optional<int64_t> row_position_on_line(const ShownSource& source, size_t offset,
-                                            SourcePart part) {
-  const size_t column = size_t(source.locate(offset).column);
-  const size_t begin = offset >= column - 1 ? offset - (column - 1) : 0;
-  const std::optional<PlacedRow> row = row_on_line(source.text(), begin, part);
-  if (!row) return std::nullopt;
-  return row->position;
-}
-
 // The name the page gives the rows of a kind that has a lane or a profile.
 const char* page_kind(RowId id) {
   switch (id) {
@@ -158,96 +105,44 @@ const char* page_kind(RowId id) {
   }
 }
 
-// Rows of `text` from the line holding `from` on, which a compilation that stopped did not
+// Rows of a source from the line holding `from` on, which a compilation that stopped did not
 // read: for each kind, the least position among them, into `out`. The row the reading stopped
 // in lies at `stopped_at` when that is known (its fields may not be where its grammar has them).
-// One pass, nothing kept but a number a kind.
-void unread_rows(const std::string& text, size_t from, SourcePart part,
+void unread_rows(const ShownSource& source, const RowIndex& index, size_t from,
                  std::optional<int64_t> stopped_at, Json* out) {
-  const size_t first = line_start(text, from);
-  for (size_t at = first; at < text.size();) {
-    if (const std::optional<PlacedRow> row = row_on_line(text, at, part)) {
-      const int64_t position = at == first && stopped_at ? *stopped_at : row->position;
-      if (const char* kind = page_kind(row->row->id)) {
-        if (!out->contains(kind) || (*out)[kind].get<int64_t>() > position) {
-          (*out)[kind] = position;
-        }
+  const size_t column = size_t(source.locate(from).column);
+  const size_t first = from >= column - 1 ? from - (column - 1) : 0;
+  const IndexedRow* stopped = index.row_at(from);
+  if (stopped == nullptr) stopped = index.row_before(from);
+  for (const IndexedRow& row : index.rows) {
+    const bool at_stop = &row == stopped;
+    if (row.keyword_from < first && !at_stop) continue;
+    std::optional<int64_t> position = row.position;
+    if (at_stop && stopped_at) position = *stopped_at;
+    if (!position) continue;
+    if (const char* kind = page_kind(row.grammar->id)) {
+      if (!out->contains(kind) || (*out)[kind].get<int64_t>() > *position) {
+        (*out)[kind] = *position;
       }
     }
-    while (at < text.size() && text[at] != '\n' && text[at] != '\r') ++at;
-    while (at < text.size() && (text[at] == '\n' || text[at] == '\r')) ++at;
   }
 }
 
 }  // namespace
 
-std::vector<Diagnostic> view_problems(const Compilation& compiled, const ShownSource& line_source,
-                                      const ShownSource& train_source,
-                                      const std::string& cells_path) {
-  // A diagnostic's place on the line: the position of its own row. The rows the compiler stored
-  // give it where one begins on the diagnostic's line; a row it did not store (the one it
-  // stopped at, one a warning is about that an error kept out) gives it by its first value when
-  // the row's grammar makes that a position.
-  std::vector<const SourceRow*> rows[2];
-  for (const SourceRow& row : compiled.rows) {
-    rows[row.source == ProblemSource::kLineSource ? 0 : 1].push_back(&row);
-  }
-  for (auto& list : rows) {
-    std::stable_sort(list.begin(), list.end(),
-                     [](const SourceRow* a, const SourceRow* b) { return a->offset < b->offset; });
-  }
-  const ShownSource* sources[2] = {&line_source, &train_source};
-  const auto place_of = [&rows, &sources](int source, size_t offset) -> std::optional<int64_t> {
-    const ShownSource& shown = *sources[source];
-    if (offset == Problem::kNoOffset || offset > shown.text().size()) return std::nullopt;
-    const int line = shown.locate(offset).line;
-    const auto& list = rows[source];
-    auto after = std::upper_bound(list.begin(), list.end(), offset,
-                                  [](size_t o, const SourceRow* row) { return o < row->offset; });
-    if (after != list.begin() && shown.locate((*(after - 1))->offset).line == line) {
-      return (*(after - 1))->position;
-    }
-    return row_position_on_line(shown, offset,
-                                source == 0 ? SourcePart::kFeatures : SourcePart::kTrain);
-  };
-  const auto source_index = [&](const std::string& file) {
-    return file == train_source.path() ? 1 : file == line_source.path() ? 0 : -1;
-  };
-  std::vector<Diagnostic> problems;
+std::vector<Diagnostic> view_problems(const Analysis& analysis) {
   // As many warnings of each kind as the tool shows, then a count of the rest (with no place).
-  for (int k = 0; k < 2; ++k) {
-    const std::vector<SourceWarning> warnings = k == 0 ? lint_line_source(line_source.text(), true)
-                                                       : lint_train_source(train_source.text());
-    each_warning_diagnostic(warnings, *sources[k], kDefaultMaxWarnings, [&](Diagnostic&& d) {
-      if (d.offset != Problem::kNoOffset) d.metres = place_of(k, d.offset);
-      problems.push_back(std::move(d));
-    });
-  }
-  // The timetable's, placed at their station rows, as check gives them.
-  each_warning_diagnostic(timetable_warnings(compiled, train_source), train_source.path(),
-                          kDefaultMaxWarnings, [&](Diagnostic&& d) {
-                            if (d.offset != Problem::kNoOffset) d.metres = place_of(1, d.offset);
-                            problems.push_back(std::move(d));
-                          });
-  for (const Problem& p : compiled.log.problems) {
-    Diagnostic d = problem_diagnostic(compiled, p, line_source, train_source, cells_path);
-    // An error without a position of its own (a row that could not be read) lies where its row
-    // does.
-    if (!d.metres) {
-      if (const std::optional<int32_t> row = problem_row_position(p, line_source, train_source)) {
-        d.metres = *row;
-      }
-    }
-    const int k = source_index(d.file);
-    if (!d.metres && k >= 0) d.metres = place_of(k, d.offset);
-    problems.push_back(std::move(d));
-  }
+  std::vector<Diagnostic> problems;
+  analysis.each_diagnostic(kDefaultMaxWarnings,
+                           [&problems](Diagnostic&& d) { problems.push_back(std::move(d)); });
   return problems;
 }
 
-std::string view_page(const Compilation& c, const ShownSource& line_source,
-                      const ShownSource& train_source, const std::vector<Diagnostic>& problems,
+std::string view_page(const Analysis& analysis, const std::vector<Diagnostic>& problems,
                       const ViewOptions& options) {
+  const Compilation& c = analysis.compiled;
+  const ShownSource& line_source = analysis.line;
+  const ShownSource& train_source = analysis.train;
   const std::string line_file = file_name_of(line_source.path());
   const std::string train_file = file_name_of(train_source.path());
   const ScenarioTable& t = c.records.table;
@@ -487,10 +382,10 @@ std::string view_page(const Compilation& c, const ShownSource& line_source,
     // all unread.
     Json unread = Json::object();
     if (line && d.offset != Problem::kNoOffset) {
-      unread_rows(line_source.text(), d.offset, SourcePart::kFeatures, d.metres, &unread);
-      unread_rows(train_source.text(), 0, SourcePart::kTrain, std::nullopt, &unread);
+      unread_rows(line_source, analysis.rows[0], d.offset, d.metres, &unread);
+      unread_rows(train_source, analysis.rows[1], 0, std::nullopt, &unread);
     } else if (train && d.offset != Problem::kNoOffset) {
-      unread_rows(train_source.text(), d.offset, SourcePart::kTrain, d.metres, &unread);
+      unread_rows(train_source, analysis.rows[1], d.offset, d.metres, &unread);
     }
     stop = {{"problem", i},
             {"source", line    ? "line"

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "compiler/scenario_compiler.h"
+#include "tools/analysis/analysis.h"
 #include "tools/diagnostics.h"
 
 struct ViewOptions {
@@ -29,15 +30,11 @@ struct ViewOptions {
   std::string watch_stamp;
 };
 
-// The warnings of the sources (as many of each kind as check shows) and the problems of the
-// compilation, each with its place on the line where it has one; problems of the cells name
-// `cells_path`.
-std::vector<Diagnostic> view_problems(const Compilation& compiled, const ShownSource& line_source,
-                                      const ShownSource& train_source,
-                                      const std::string& cells_path);
+// What the analysis found, as the page lists it: as many warnings of each kind as check shows,
+// then every problem, each with its place on the line where it has one.
+std::vector<Diagnostic> view_problems(const Analysis& analysis);
 
-// The page. `compiled` holds the two sources with keep_rows set and the plan built. The page
-// lists `problems` by their file name and line (or their cell), level and message.
-std::string view_page(const Compilation& compiled, const ShownSource& line_source,
-                      const ShownSource& train_source, const std::vector<Diagnostic>& problems,
+// The page of an analysis made with the plan built. The page lists `problems` by their file name
+// and line (or their cell), level and message.
+std::string view_page(const Analysis& analysis, const std::vector<Diagnostic>& problems,
                       const ViewOptions& options);

@@ -62,38 +62,32 @@ std::string url_path(const std::string& path) {
 // as check gives them, uncoloured.
 Status write_view(const ViewArguments& view, const std::string& stamp) {
   const PlotArguments& a = view.page;
-  const ShownSource line = shown_source(a.common.directory, line_source_name(a.common.scenario));
-  const ShownSource train = shown_source(a.common.directory, train_source_name(a.common.scenario));
-  // The view always draws the plan.
-  CompileOptions compile_options = author_options(a.common, true, line, train);
-  Compilation compiled;
-  CompileResult result = memorizza_percorso(compile_options, &compiled);
+  ShownSource line = shown_source(a.common.directory, line_source_name(a.common.scenario));
+  ShownSource train = shown_source(a.common.directory, train_source_name(a.common.scenario));
+  const CompileOptions compile_options = author_options(a.common, !view.no_plan, line, train);
+  std::unique_ptr<Analysis> analysis =
+      analyse(compile_options, std::move(line), std::move(train));
+  const CompileResult& result = analysis->result;
   std::vector<Diagnostic> problems;
   if (result.end == CompileEnd::kFileFault) {
     // A page made once fails with its source. A watched one shows why it has nothing to show,
     // and is made again once the source is mended.
     if (stamp.empty()) return result.status;
-    compiled = Compilation();
+    analysis->compiled = Compilation();
     Diagnostic unread;
     unread.place = "sources";
     unread.message = result.status.message();
     problems.push_back(unread);
   } else {
-    problems = view_problems(compiled, line, train,
-                             path_in(a.common.directory, track_cells_name(a.common.scenario)));
+    problems = view_problems(*analysis);
   }
-  if (result.end == CompileEnd::kIntegrityError) {
-    Diagnostic integrity;
-    integrity.place = "compiled output";
-    integrity.message = "Errore n. " + std::to_string(result.integrity_error) +
-                        ": a version or checksum slot of table entry 85 or cell 1 is taken";
-    integrity.metres = 50;
-    problems.push_back(integrity);
-  }
+  const Compilation& compiled = analysis->compiled;
+  const ShownSource& line_shown = analysis->line;
+  const ShownSource& train_shown = analysis->train;
   ViewOptions options;
   options.scenario = a.common.scenario;
-  options.line_path = url_path(line.path());
-  options.train_path = url_path(train.path());
+  options.line_path = url_path(line_shown.path());
+  options.train_path = url_path(train_shown.path());
   if (!view.editor_url.empty()) options.editor_url = view.editor_url;
   const Chainage chainage = chainage_of_line(compiled.records.table);
   const auto metres_of = [&chainage](std::optional<int64_t> value) -> std::optional<int64_t> {
@@ -110,7 +104,7 @@ Status write_view(const ViewArguments& view, const std::string& stamp) {
     options.watch_stamp = stamp;
   }
   const Status written =
-      replace_file(a.output, view_page(compiled, line, train, problems, options));
+      replace_file(a.output, view_page(*analysis, problems, options));
   if (!written.ok()) return written;
   size_t errors = 0;
   std::string report;
@@ -125,9 +119,11 @@ Status write_view(const ViewArguments& view, const std::string& stamp) {
                                problems.size() - errors, problems.size() - errors == 1 ? "" : "s");
   if (result.end == CompileEnd::kFileFault) {
     said += "; the sources could not be read\n";
+  } else if (result.end == CompileEnd::kIntegrityError) {
+    said += formatted("; errore=%d\n", result.integrity_error);
   } else {
-    said += formatted("; error_code=%d error_position=%d\n", compiled.log.error.code,
-                      compiled.log.error.position);
+    const FinalCode reported = analysis->final_code();
+    said += formatted("; error_code=%d error_position=%d\n", reported.code, reported.position);
   }
   write_output(Stream::kOut, said);
   flush_output(Stream::kOut);

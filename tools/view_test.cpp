@@ -232,17 +232,19 @@ TEST(ViewPageTest, ListsTheProblemsAsCheckGivesThem) {
        R"(end: \"x\" is not a number","notes":["the row began at line 4 with 'montagna', which )"
        R"(takes 3 values: start, end, kind"],"notePlaces":[{"note":0,)"
        R"("file":"Viterbo_Attigliano_linea.txt","line":4}]})"},
-      {"an error of the cells, placed on the line by its cell",
+      {"an error of the cells, at the slowdown that causes it, placed on the line by its cell",
        "cartello_indicatore, 4750, (s)\r\ncartello_indicatore, 4700, (s)\r\n"
        "cartello_indicatore, 4650, (s)\r\ncartello_indicatore, 4100, (s)\r\n"
        "cartello_indicatore, 4050, (s)\r\ncartello_indicatore, 4000, (s)\r\n",
        "[generale]\r\nvelocita, 0, 70\r\nrallentamento, 5000, 30, 200, 0, 0, 0\r\n[fine]\r\n",
-       "DIR/Viterbo_Attigliano_7545.dat: cell 101: error 12: no free cell for a speed "
-       "restriction point in an approach window before a slowdown, at 5050 m\n    note: near it: "
-       "slowdown at 5000 m (Viterbo_Attigliano_7545-.txt:3)\n    cells around 101: ",
-       R"({"level":"error","where":"cell 101","text":"error 12: no free cell for a speed )"
-       R"(restriction point in an approach window before a slowdown, at 5050 m","m":5050,)"
-       R"("code":"12","file":"Viterbo_Attigliano_7545.dat","line":0,)"},
+       "DIR/Viterbo_Attigliano_7545-.txt:3:1: error 12: no free cell for a speed "
+       "restriction point in an approach window before a slowdown, at 5050 m\n    "
+       "rallentamento, 5000, 30, 200, 0, 0, 0\n    ^\n    note: the signal-cell rules met it in "
+       "cell 101 (5050 m) of Viterbo_Attigliano_7545.dat, from the slowdown at 5000 m\n    "
+       "cells around 101: ",
+       R"({"level":"error","where":"Viterbo_Attigliano_7545-.txt:3","text":"error 12: no free )"
+       R"(cell for a speed restriction point in an approach window before a slowdown, at )"
+       R"(5050 m","m":5050,"code":"12","file":"Viterbo_Attigliano_7545-.txt","line":3,)"},
       {"a missing source", nullptr, train,
        "DIR/Viterbo_Attigliano_linea.txt: error 101: no line source file\n",
        R"({"level":"error","where":"Viterbo_Attigliano_linea.txt","text":"error 101: no line )"
