@@ -158,7 +158,8 @@ void add_problem_notes(const Compilation& c, const Problem& p, const ShownSource
                       std::to_string(row.position) + " m (" + row_place(s, row.offset) + ")");
     }
     if (near > kMostRowsNear) {
-      notes.push_back(formatted("and %zu more signals and slowdowns near it", near - kMostRowsNear));
+      notes.push_back(
+          formatted("and %zu more signals and slowdowns near it", near - kMostRowsNear));
     }
   }
 }
@@ -419,13 +420,13 @@ static Diagnostic recorded_diagnostic(const Compilation& compiled, const Problem
     d.file = source.path();
     place_at(source, row->offset, &d);
     d.end_column = field_end_column(source, row->offset, d.column);
-    d.notes.insert(d.notes.begin(),
-                   formatted("the signal-cell rules met it in cell %d (%lld m) of %s, from ",
-                             problem.cell,
-                             static_cast<long long>(int64_t(problem.cell) * kCellMetres),
-                             file_name_of(cells_path).c_str()) +
-                       (row->kind == RowKind::kSignal ? "the signal" : "the slowdown") +
-                       formatted(" at %d m", row->position));
+    d.notes.insert(
+        d.notes.begin(),
+        formatted("the signal-cell rules met it in cell %d (%lld m) of %s, from ", problem.cell,
+                  static_cast<long long>(int64_t(problem.cell) * kCellMetres),
+                  file_name_of(cells_path).c_str()) +
+            (row->kind == RowKind::kSignal ? "the signal" : "the slowdown") +
+            formatted(" at %d m", row->position));
     for (NotePlace& place : d.note_places) ++place.note;
     return d;
   }

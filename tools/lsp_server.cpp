@@ -475,8 +475,8 @@ LspServer::Scenario* LspServer::scenario_of(const std::string& path) {
       identity.train_number = trains.empty() ? kShippedTrainNumber : trains.front();
       if (trains.size() > 1) {
         ambiguity = name + " has " + std::to_string(trains.size()) +
-                    " train sources beside it; it is checked with train " +
-                    identity.train_number + " (" + train_source_name(identity) +
+                    " train sources beside it; it is checked with train " + identity.train_number +
+                    " (" + train_source_name(identity) +
                     "): open another train source to check the line with that one";
       }
     }
@@ -877,8 +877,8 @@ json LspServer::hover(const json& params) {
                   (units.empty() ? "" : " (" + markdown_escaped(units) + ")") + "\n";
     }
     if (!at->complete) {
-      markdown += "\nthe row ends before its " + std::to_string(row.values_count()) +
-                  " values are read\n";
+      markdown +=
+          "\nthe row ends before its " + std::to_string(row.values_count()) + " values are read\n";
     }
     const bool current = scenario->checked && scenario->texts[f].utf8() == text.utf8();
     if (current) {
@@ -923,8 +923,7 @@ json LspServer::completion(const json& params) {
   if (row != nullptr && offset > row->keyword_to) {
     while (next < row->value_count && rows.value(*row, next)->to < offset) ++next;
   }
-  if (row == nullptr || offset <= row->keyword_to ||
-      next >= size_t(row->grammar->values_count())) {
+  if (row == nullptr || offset <= row->keyword_to || next >= size_t(row->grammar->values_count())) {
     for (const RowGrammar* grammar : rows_of(part_at(text, offset, f == 0))) {
       std::string spellings = grammar->spellings;
       for (size_t from = 0; from <= spellings.size();) {

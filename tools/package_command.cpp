@@ -136,9 +136,9 @@ int package(const PackageArguments& a, bool (*colour_terminal)()) {
   CompileOptions options =
       in_memory_options(common.scenario, payload.line_source, payload.train_source);
   options.directory = common.directory;
-  const std::unique_ptr<Analysis> analysis = analyse(
-      std::move(options), ShownSource(texts[0].path, payload.line_source),
-      ShownSource(texts[1].path, payload.train_source));
+  const std::unique_ptr<Analysis> analysis =
+      analyse(std::move(options), ShownSource(texts[0].path, payload.line_source),
+              ShownSource(texts[1].path, payload.train_source));
   // With --werror the warnings are reported as the errors they make, as check reports them.
   analysis->each_diagnostic(a.max_warnings, [&](Diagnostic&& d) {
     if (a.werror) apply_werror(&d);

@@ -65,8 +65,7 @@ Status write_view(const ViewArguments& view, const std::string& stamp) {
   ShownSource line = shown_source(a.common.directory, line_source_name(a.common.scenario));
   ShownSource train = shown_source(a.common.directory, train_source_name(a.common.scenario));
   const CompileOptions compile_options = author_options(a.common, !view.no_plan, line, train);
-  std::unique_ptr<Analysis> analysis =
-      analyse(compile_options, std::move(line), std::move(train));
+  std::unique_ptr<Analysis> analysis = analyse(compile_options, std::move(line), std::move(train));
   const CompileResult& result = analysis->result;
   std::vector<Diagnostic> problems;
   if (result.end == CompileEnd::kFileFault) {
@@ -103,8 +102,7 @@ Status write_view(const ViewArguments& view, const std::string& stamp) {
     options.watch_script = file_name_of(a.output) + ".stamp.js";
     options.watch_stamp = stamp;
   }
-  const Status written =
-      replace_file(a.output, view_page(*analysis, problems, options));
+  const Status written = replace_file(a.output, view_page(*analysis, problems, options));
   if (!written.ok()) return written;
   size_t errors = 0;
   std::string report;

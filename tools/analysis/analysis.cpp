@@ -149,8 +149,7 @@ Diagnostic integrity_diagnostic(const Analysis& a) {
   Diagnostic d;
   d.level = Diagnostic::Level::kError;
   d.code = std::to_string(code);
-  d.message = "Errore n. " + d.code + ": " + integrity_meaning(code) +
-              "; no compiled file written";
+  d.message = "Errore n. " + d.code + ": " + integrity_meaning(code) + "; no compiled file written";
   std::vector<const SourceRow*> writers;
   for (const SourceRow& row : a.compiled.rows) {
     if (writes_stamped_slots(row)) writers.push_back(&row);
@@ -169,12 +168,12 @@ Diagnostic integrity_diagnostic(const Analysis& a) {
   d.file = source.path();
   place_diagnostic(source, last.offset, &d);
   d.metres = last.position;
-  d.notes.push_back(formatted("this row, at %d m, writes into ", last.position) +
-                    (last.kind == RowKind::kStation ||
-                             (last.kind == RowKind::kSignboard && last.b == kLineEntry)
-                         ? std::string("table entry 85")
-                         : std::string("track cell 1 (0 to 50 m)")) +
-                    ": move it");
+  d.notes.push_back(
+      formatted("this row, at %d m, writes into ", last.position) +
+      (last.kind == RowKind::kStation || (last.kind == RowKind::kSignboard && last.b == kLineEntry)
+           ? std::string("table entry 85")
+           : std::string("track cell 1 (0 to 50 m)")) +
+      ": move it");
   for (size_t i = 0; i + 1 < writers.size(); ++i) {
     const SourceRow& other = *writers[i];
     const ShownSource& s = other.source == ProblemSource::kLineSource ? a.line : a.train;
@@ -188,8 +187,8 @@ Diagnostic integrity_diagnostic(const Analysis& a) {
 }  // namespace
 
 std::unique_ptr<Analysis> analyse(CompileOptions options, ShownSource line, ShownSource train) {
-  auto a = std::make_unique<Analysis>(Analysis{std::move(line), std::move(train), {}, {}, {}, {},
-                                               {}, {}, {}, {}, {}});
+  auto a = std::make_unique<Analysis>(
+      Analysis{std::move(line), std::move(train), {}, {}, {}, {}, {}, {}, {}, {}, {}});
   options.write_files = false;
   options.keep_rows = a->line.text().size() + a->train.text().size() <= (size_t(16) << 20);
   a->options = std::move(options);
@@ -220,8 +219,8 @@ FinalCode Analysis::final_code() const {
     FinalCode reported;
     reported.code = result.integrity_error;
     reported.position = 0;
-    reported.words = "Errore n. " + std::to_string(reported.code) + ": " +
-                     integrity_meaning(reported.code);
+    reported.words =
+        "Errore n. " + std::to_string(reported.code) + ": " + integrity_meaning(reported.code);
     return reported;
   }
   return ::final_code(compiled, line, train, cells_path);

@@ -51,8 +51,8 @@ bool index_field(RowWalker& walker, SourcePart part, RowIndex* index) {
         ++row.value_count;
       }
     }
-    row.complete = row.value_count == size_t(grammar->values_count()) ||
-                   (!walker.reads_values() && !ended);
+    row.complete =
+        row.value_count == size_t(grammar->values_count()) || (!walker.reads_values() && !ended);
     if (placed_on_line(*grammar) && row.value_count > 0) {
       row.position = index->values[row.first_value].read;
     }

@@ -17,19 +17,19 @@
 #include "compiler/source_grammar.h"
 
 struct IndexedValue {
-  size_t from = 0, to = 0;  // its bytes: from its first character to one past its last
-  const char* name = "";    // the grammar's name of it ("gradient position")
-  bool number = true;       // a number field; false for the row's text
+  size_t from = 0, to = 0;      // its bytes: from its first character to one past its last
+  const char* name = "";        // the grammar's name of it ("gradient position")
+  bool number = true;           // a number field; false for the row's text
   std::optional<int32_t> read;  // the number it reads as, when it is one
 };
 
 struct IndexedRow {
   const RowGrammar* grammar = nullptr;
   size_t keyword_from = 0, keyword_to = 0;  // the keyword field
-  size_t end = 0;                 // one past the last byte read of the row
-  size_t first_value = 0;         // its values: RowIndex::values[first_value, + value_count)
-  size_t value_count = 0;         // fewer than the grammar's when the source ended or a value failed
-  bool complete = false;          // every value of the grammar read
+  size_t end = 0;                           // one past the last byte read of the row
+  size_t first_value = 0;  // its values: RowIndex::values[first_value, + value_count)
+  size_t value_count = 0;  // fewer than the grammar's when the source ended or a value failed
+  bool complete = false;   // every value of the grammar read
   // The row's first value when the grammar makes it a place on the line (a position, a start)
   // and it reads as a number.
   std::optional<int32_t> position;
