@@ -420,3 +420,49 @@ TEST(LspFeatures, HoverCompletionOutlineFoldingAndGoTo) {
       places[0]["range"]["start"]["line"],
       std::count(line.begin(), line.begin() + long(line.find("cartello_indicatore, 10000")), '\n'));
 }
+
+// Hover names the value the compiler reads under the position, from the compiler's own walk:
+// numbers that blanks alone separate, a quoted text with a comma, a row that goes on over a line
+// end.
+TEST(LspFeatures, HoverNamesTheValueTheCompilerReadsThere) {
+  TempDir dir;
+  const std::string line =
+      "[generale]\r\nlunghezza percorso, 20000\r\n[curve]\r\n"
+      "cartello_indicatore, 4000, \"(a, b)\"\r\npendenza, 500\r\n   3\r\n[fine]\r\n";
+  const std::string train =
+      "[generale]\r\norologio, 13 10 45\r\nvelocita, 0, 80\r\n"
+      "stazione, 1000, 3, 200, 0,0,0,0,0,0,0,0,0,0, 9 30 0, Alfa\r\n[fine]\r\n";
+  write_file_bytes(dir.file(kLine), line);
+  write_file_bytes(dir.file(kTrain), train);
+  const std::string line_uri = uri_from_path(dir.file(kLine));
+  const std::string train_uri = uri_from_path(dir.file(kTrain));
+  Session s;
+  s.initialize();
+  s.take({Session::notice("textDocument/didOpen", open_params(line_uri, line)),
+          Session::notice("textDocument/didOpen", open_params(train_uri, train))});
+  s.wait(std::chrono::milliseconds(200));
+  const struct {
+    const char* name;
+    std::string uri;
+    size_t line, character;
+    const char* value;  // the value named in bold
+  } cases[] = {
+      {"the minutes of a clock separated by blanks", train_uri, 1, 13, "**clock minutes**"},
+      {"a station's name after times separated by blanks", train_uri, 3, 54, "**station name**"},
+      {"the seconds of a station separated by blanks", train_uri, 3, 50, "**station seconds**"},
+      {"a quoted signboard text holding a comma", line_uri, 3, 33, "**signboard text**"},
+      {"a gradient on the line after its row's start", line_uri, 5, 3, "**gradient**"},
+  };
+  int id = 100;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    s.take({Session::request(
+        ++id, "textDocument/hover",
+        {{"textDocument", {{"uri", c.uri}}}, {"position", position(c.line, c.character)}})});
+    const json& result = (*s.answer(id))["result"];
+    ASSERT_TRUE(result.is_object()) << result;
+    const std::string shown = result["contents"]["value"];
+    EXPECT_NE(shown.find(c.value), std::string::npos) << shown;
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), '*'), 8) << shown;  // the keyword, the value
+  }
+}
