@@ -12,8 +12,8 @@
 #include "sources/line_source.h"
 #include "sources/text_writer.h"
 #include "sources/train_source.h"
-#include "tools/decompile.h"
-#include "tools/scenario_diff.h"
+#include "tools/recover/decompile.h"
+#include "tools/recover/scenario_diff.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include "common/file_path.h"
 #include "common/scenario_identity.h"
 #include "common/windows_1252.h"
-#include "tools/lsp_server.h"
-#include "tools/lsp_text.h"
+#include "tools/lsp/lsp_server.h"
+#include "tools/lsp/lsp_text.h"
 
 namespace {
 

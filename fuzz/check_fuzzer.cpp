@@ -20,8 +20,8 @@
 #include "compiler/error_codes.h"
 #include "compiler/scenario_compiler.h"
 #include "fuzz/require.h"
-#include "tools/diagnostics.h"
-#include "tools/source_lint.h"
+#include "tools/analysis/diagnostics.h"
+#include "tools/analysis/source_lint.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 
 #include "fuzz/compiled_input.h"
 #include "fuzz/require.h"
-#include "tools/compiled_files.h"
-#include "tools/dump.h"
-#include "tools/plot.h"
+#include "tools/show/compiled_files.h"
+#include "tools/show/dump.h"
+#include "tools/show/plot.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CompiledInput input;

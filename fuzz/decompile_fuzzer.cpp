@@ -13,8 +13,8 @@
 
 #include "fuzz/compiled_input.h"
 #include "fuzz/require.h"
-#include "tools/decompile.h"
-#include "tools/scenario_diff.h"
+#include "tools/recover/decompile.h"
+#include "tools/recover/scenario_diff.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CompiledInput input;

@@ -7,8 +7,8 @@
 #include "common/file_path.h"
 #include "compiler/error_codes.h"
 #include "compiler/records.h"
-#include "tools/timetable.h"
-#include "tools/words.h"
+#include "tools/analysis/timetable.h"
+#include "tools/analysis/words.h"
 
 namespace {
 

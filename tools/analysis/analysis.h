@@ -19,9 +19,9 @@
 
 #include "compiler/scenario_compiler.h"
 #include "tools/analysis/row_index.h"
-#include "tools/diagnostics.h"
-#include "tools/source_lint.h"
-#include "tools/wrong_files.h"
+#include "tools/analysis/diagnostics.h"
+#include "tools/analysis/source_lint.h"
+#include "tools/analysis/wrong_files.h"
 
 struct Analysis {
   // The sources as they were read (a missing one is empty), with the paths shown.

@@ -15,9 +15,9 @@
 #include "common/file_path.h"
 #include "common/windows_1252.h"
 #include "test_support/temp_dir.h"
-#include "tools/lsp_server.h"
-#include "tools/lsp_text.h"
-#include "tools/tool_fixture.h"
+#include "tools/lsp/lsp_server.h"
+#include "tools/lsp/lsp_text.h"
+#include "tools/testing/tool_fixture.h"
 
 using nlohmann::json;
 

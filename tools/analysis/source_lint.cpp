@@ -1,0 +1,835 @@
+#include "tools/analysis/source_lint.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <stdexcept>
+#include <unordered_map>
+
+#include "compiler/checked_math.h"
+#include "compiler/field_codec.h"
+#include "compiler/field_reader.h"
+#include "compiler/keywords.h"
+#include "compiler/row_walker.h"
+#include "compiler/source_grammar.h"
+#include "tools/analysis/diagnostics.h"
+#include "tools/analysis/words.h"
+
+namespace {
+
+std::string lower(std::string text) {
+  for (char& c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// Fields without a letter (numbers, blanks, punctuation) are left alone: a stray number is
+// most often one of a misspelt record's own.
+bool without_letters(const std::string& field) {
+  for (char c : field) {
+    if (std::isalpha(static_cast<unsigned char>(c))) return false;
+  }
+  return true;
+}
+
+// A field quoted in a warning: a long one is cut short.
+std::string quoted(const std::string& field) {
+  return "'" + printable(elided(field, 40, 10)) + "'";
+}
+
+// A field quoted in a fix's description, which is UTF-8.
+std::string quoted_utf8(const std::string& field) {
+  return utf8_from_windows_1252(quoted(field));
+}
+
+std::shared_ptr<const Fix> make_fix(std::string description, std::vector<FixEdit> edits) {
+  auto fix = std::make_shared<Fix>();
+  fix->description = std::move(description);
+  fix->edits = std::move(edits);
+  return fix;
+}
+
+// The repair of the tabs among the `size` bytes at `offset` of `text`: each becomes a blank.
+// Null when there is none there.
+std::shared_ptr<const Fix> tabs_fix(const std::string& text, size_t offset, size_t size) {
+  std::vector<FixEdit> edits;
+  for (size_t i = offset; i < text.size() && i - offset < size; ++i) {
+    if (text[i] == '\t') edits.push_back({i, 1, " "});
+  }
+  if (edits.empty()) return nullptr;
+  const std::string description =
+      edits.size() == 1 ? "replace the tab with a blank"
+                        : "replace the " + std::to_string(edits.size()) + " tabs with blanks";
+  return make_fix(description, std::move(edits));
+}
+
+// How far from `keyword` a field may be to count as a misspelling of it.
+size_t misspelling_reach(const std::string& keyword) {
+  return std::max<size_t>(2, keyword.size() / 4);
+}
+
+// The closest keyword to `field`, when it is close enough to be a misspelling of it; empty when
+// none is.
+std::string closest_keyword(const std::string& field, const std::vector<std::string>& keywords) {
+  // The distance is at least the difference of the lengths: a field much longer than every
+  // keyword misspells none, and its distances, which cost its length each, are not needed.
+  size_t reach = 0;
+  for (const std::string& keyword : keywords) {
+    reach = std::max(reach, keyword.size() + misspelling_reach(keyword));
+  }
+  if (field.size() > reach) return "";
+  size_t best = std::string::npos;
+  std::string best_keyword;
+  for (const std::string& keyword : keywords) {
+    const size_t d = edit_distance(field, keyword);
+    if (d < best) {
+      best = d;
+      best_keyword = keyword;
+    }
+  }
+  return best <= misspelling_reach(best_keyword) ? best_keyword : "";
+}
+
+// Rows of one kind: each must start after the one before.
+class RowOrder {
+ public:
+  explicit RowOrder(std::string name) : name_(std::move(name)) {}
+  void check(int32_t position, size_t offset, std::vector<SourceWarning>* out) {
+    if (seen_ && position <= previous_) {
+      out->push_back({offset, name_ + " out of order",
+                      name_ + " at " + std::to_string(position) +
+                          " m is out of order: the one before is at " + std::to_string(previous_) +
+                          " m"});
+    }
+    seen_ = true;
+    previous_ = position;
+  }
+
+ private:
+  std::string name_;
+  bool seen_ = false;
+  int32_t previous_ = 0;
+};
+
+// A stretch from start to end: warns when one starts before the previous one ends.
+class Overlap {
+ public:
+  explicit Overlap(std::string name) : name_(std::move(name)) {}
+  void check(int64_t start, int64_t end, size_t offset, std::vector<SourceWarning>* out) {
+    if (seen_ && start < previous_end_) {
+      out->push_back({offset, name_ + " overlapping the previous one",
+                      name_ + " from " + std::to_string(start) +
+                          " m overlaps the previous one, which ends at " +
+                          std::to_string(previous_end_) + " m"});
+    }
+    seen_ = true;
+    previous_end_ = std::max(previous_end_, end);
+  }
+
+ private:
+  std::string name_;
+  bool seen_ = false;
+  int64_t previous_end_ = 0;
+};
+
+// Warns of fields that match no keyword. A source that misspells a keyword mostly misspells it
+// the same way on many rows: each field's closest keyword is worked out once.
+class UnknownFields {
+ public:
+  explicit UnknownFields(const std::vector<std::string>& keywords) : keywords_(keywords) {}
+  // The keyword `field` misspells; empty when it is none's.
+  const std::string& closest(const std::string& field) {
+    auto found = closest_.find(field);
+    if (found == closest_.end()) {
+      found = closest_.emplace(field, closest_keyword(field, keywords_)).first;
+    }
+    return found->second;
+  }
+  void warn(const std::string& field, size_t offset, std::vector<SourceWarning>* out) {
+    out->push_back(
+        {offset, "field matching no keyword",
+         "field " + quoted(field) + " matches no keyword and is passed over" + suggestion(field)});
+  }
+  // "; did you mean 'X'?" when `field` misspells a keyword.
+  std::string suggestion(const std::string& field) {
+    const std::string& keyword = closest(field);
+    return keyword.empty() ? "" : "; did you mean '" + keyword + "'?";
+  }
+
+ private:
+  const std::vector<std::string>& keywords_;
+  std::unordered_map<std::string, std::string> closest_;
+};
+
+// A field that an author likely meant as a comment: the format has none, so it is read as any
+// other field.
+bool looks_like_comment(const std::string& field) {
+  if (field.empty()) return false;
+  if (field[0] == '#' || field[0] == ';' || field[0] == '\'' || field.compare(0, 2, "//") == 0) {
+    return true;
+  }
+  return field.size() > 3 && (field[0] == 'r' || field[0] == 'R') &&
+         (field[1] == 'e' || field[1] == 'E') && (field[2] == 'm' || field[2] == 'M') &&
+         field[3] == ' ';
+}
+
+// Warns of a field written as a comment: passed over when it holds no keyword, read as its row
+// when it does.
+void check_comment(const std::string& field, size_t offset, std::vector<SourceWarning>* out) {
+  if (!looks_like_comment(field)) return;
+  out->push_back({offset, "comment",
+                  "the source format has no comments: " + quoted(field) +
+                      " is a field like any other: passed over when it holds no keyword, read as "
+                      "a row, numbers and all, when it does"});
+}
+
+// A value with the offset of its field.
+struct Number {
+  int32_t value;
+  size_t offset;
+};
+
+bool is_digits(const std::string& field) {
+  if (field.empty()) return false;
+  for (char c : field) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+// A speed stored in fifths of km/h, rounded half to even: one not a multiple of 5 is changed.
+// (Beyond what its field holds the reading fails, which the compiler reports.)
+void check_fifths(const Number& speed, std::vector<SourceWarning>* out) {
+  const double fifths = speed_fifths(speed.value);
+  if (speed.value % 5 == 0 || fifths < 0 || fifths > 255) return;
+  out->push_back({speed.offset, "speed not a multiple of 5",
+                  "speed " + std::to_string(speed.value) +
+                      " km/h is not a multiple of 5: speeds are stored in fifths, and it is "
+                      "compiled as " +
+                      std::to_string(decode_speed(uint8_t(fifths))) + " km/h"});
+}
+
+// Minutes or seconds of 60 or more in a time given as hours, minutes and seconds: the offset of
+// the first such field, or nothing.
+const Number* minutes_past_59(const Number& minutes, const Number& seconds) {
+  if (minutes.value >= 60) return &minutes;
+  if (seconds.value >= 60) return &seconds;
+  return nullptr;
+}
+
+// Text the simulator shows: a text in UTF-8 (with a character beyond ASCII) would show as other
+// characters, since the simulator reads Windows-1252.
+// `source` is the whole source, `offset` where the text's field begins in it.
+void check_shown_text(const std::string& source, const std::string& text, size_t offset,
+                      const char* what, std::vector<SourceWarning>* out) {
+  bool beyond_ascii = false;
+  for (char c : text) beyond_ascii |= static_cast<unsigned char>(c) >= 0x80;
+  if (!beyond_ascii || !is_utf8(text)) return;
+  const std::optional<std::string> meant = windows_1252_from_utf8(text);
+  out->push_back({offset, "UTF-8 text",
+                  std::string(what) + " " + quoted(text) +
+                      " is UTF-8: the simulator reads Windows-1252 and shows it as written here" +
+                      (meant ? "; saved in Windows-1252 it would read " + quoted(*meant) : "")});
+  // The repair writes the text in Windows-1252, where the field holds it as it was read (a
+  // quoted one has its quote first).
+  if (meant && offset <= source.size() && source.compare(offset, text.size(), text) == 0) {
+    out->back().fix = make_fix("write " + quoted_utf8(*meant) + " in Windows-1252",
+                               {{offset, text.size(), *meant}});
+  }
+}
+
+// The numbers of the row being read, each found by its name in the grammar.
+class RowValues {
+ public:
+  void start(const RowGrammar* row) {
+    row_ = row;
+    values_.clear();
+  }
+  void add(const Number& value) { values_.push_back(value); }
+  // Whether the row's numbers were read (not a curve's without the line plan).
+  bool read() const { return row_ != nullptr && values_.size() == size_t(row_->numbers); }
+  const Number& operator[](const char* name) const {
+    for (size_t i = 0; i < values_.size(); ++i) {
+      if (std::strcmp(row_->names[i], name) == 0) return values_[i];
+    }
+    throw std::logic_error(std::string("no value named ") + name);
+  }
+
+ private:
+  const RowGrammar* row_ = nullptr;
+  std::vector<Number> values_;
+};
+
+// The rows of a source, walked as the compiler's readers walk them (compiler/row_walker.h), with
+// what each read shows of the field's own bytes: a tab, a fraction rounded away, a decimal comma.
+class Fields {
+ public:
+  Fields(const std::string& text, bool curve_values, std::vector<SourceWarning>* out)
+      : text_(text), in_(text, curve_values), out_(*out) {}
+
+  RowWalker& rows() { return in_; }
+  // Where the field read last begins.
+  size_t offset() const { return in_.value_offset(); }
+
+  // The next keyword field of the general section.
+  bool general_field(std::string* field) {
+    last_number_.offset = std::string::npos;
+    if (!in_.next_general_field()) return false;
+    *field = in_.field();
+    check_tab(*field);
+    return true;
+  }
+
+  // The current row's values, each as a number.
+  void numbers(RowValues* values) {
+    values->start(in_.row());
+    if (!in_.reads_values()) return;
+    for (int i = 0; i < in_.row()->numbers; ++i) values->add(number());
+  }
+
+  Number number() {
+    int32_t value;
+    try {
+      value = in_.i32();
+    } catch (const RunTimeFailure&) {
+      // Say why a field with a tab is not a number before the reading stops on it.
+      const std::string token = raw_token();
+      const size_t tab = token.find('\t');
+      if (tab != std::string::npos) {
+        out_.push_back({in_.value_offset() + tab, "tab in a field",
+                        "a tab in the number field " + quoted(token) +
+                            ": only blanks are skipped around a number, so the field is not a "
+                            "number; use blanks",
+                        tabs_fix(text_, in_.value_offset(), token.size()), 1});
+      }
+      throw;
+    }
+    const std::string token = raw_token();
+    const size_t point = token.find('.');
+    if (point != std::string::npos &&
+        token.find_first_of("123456789", point) != std::string::npos) {
+      out_.push_back({in_.value_offset(), "fraction rounded away",
+                      "the number " + quoted(token) +
+                          " has a fraction, which is rounded away: it is read as " +
+                          std::to_string(value) +
+                          " (whole numbers only; halves go to the even one)"});
+    }
+    const bool plain =
+        !token.empty() && is_digits(token[0] == '-' || token[0] == '+' ? token.substr(1) : token);
+    last_number_ = plain ? Number{value, in_.value_offset()} : Number{0, std::string::npos};
+    last_token_end_ = in_.value_offset() + token.size();
+    return {value, in_.value_offset()};
+  }
+
+  // The next keyword field, read ahead of the loop that tests it: where it begins, and false when
+  // the source ends with it (the compiler never tests the last field of a file).
+  bool field_ahead(std::string* field, size_t* offset) {
+    last_number_.offset = std::string::npos;
+    const bool more = in_.next_field();
+    *field = in_.field();
+    *offset = in_.value_offset();
+    check_tab(*field);
+    return more;
+  }
+
+  // The current row's text.
+  std::string text() {
+    last_number_.offset = std::string::npos;
+    const std::string field = in_.text();
+    check_tab(field);
+    return field;
+  }
+
+  // The next keyword field of the features or the train source. A field of digits right after a
+  // number and a comma, where a keyword should come, is the fraction of a number written with a
+  // decimal comma.
+  bool keyword_field(std::string* field) {
+    const Number before = last_number_;
+    const size_t before_end = last_token_end_;
+    last_number_.offset = std::string::npos;
+    if (!in_.next_field()) return false;
+    *field = in_.field();
+    check_tab(*field);
+    // Only in a row written with blanks after its commas: in "2,4,1,0" a field too many is more
+    // likely a number too many than a fraction.
+    const bool spaced = before.offset != std::string::npos &&
+                        (before.offset == 0 || text_[before.offset - 1] != ',');
+    if (spaced && is_digits(*field) && in_.value_offset() == before_end + 1 &&
+        before_end < text_.size() && text_[before_end] == ',') {
+      const std::string written = text_.substr(before.offset, before_end - before.offset);
+      const std::string meant = written + "." + *field;
+      FieldReader rounding(meant + ",");
+      out_.push_back({before.offset, "decimal comma",
+                      "'" + written + "," + *field + "' is read as " +
+                          std::to_string(before.value) + " followed by a stray field '" + *field +
+                          "', which is passed over: a comma separates fields; for a fraction "
+                          "write '" +
+                          meant + "' (read as " + std::to_string(rounding.read_i32("number")) + ")",
+                      make_fix("replace '" + written + "," + *field + "' with '" + meant + "'",
+                               {{before_end, 1, "."}}),
+                      in_.value_offset() + field->size() - before.offset});
+    }
+    return true;
+  }
+
+ private:
+  // The bytes of the field just read as a number, as the reader cut them (a quoted number:
+  // from its quote to the blank, comma or line end after it).
+  std::string raw_token() const {
+    size_t end = in_.value_offset();
+    while (end < text_.size() && text_[end] != ' ' && text_[end] != ',' && text_[end] != '\r' &&
+           text_[end] != '\n') {
+      ++end;
+    }
+    return text_.substr(in_.value_offset(), end - in_.value_offset());
+  }
+
+  void check_tab(const std::string& field) {
+    const size_t tab = field.find('\t');
+    if (tab == std::string::npos) return;
+    const bool quote = in_.value_offset() < text_.size() && text_[in_.value_offset()] == '"';
+    const size_t start = in_.value_offset() + (quote ? 1 : 0);
+    out_.push_back({start + tab, "tab in a field",
+                    "a tab in the field " + quoted(field) +
+                        ": only blanks are skipped before a field, so the tab is kept as part of "
+                        "it (a keyword still matches; a number would not be one, a text shows "
+                        "it); use blanks",
+                    start <= text_.size() && text_.compare(start, field.size(), field) == 0
+                        ? tabs_fix(text_, start, field.size())
+                        : nullptr,
+                    1});
+  }
+
+  const std::string& text_;
+  RowWalker in_;
+  std::vector<SourceWarning>& out_;
+  Number last_number_{0, std::string::npos};
+  size_t last_token_end_ = 0;
+};
+}  // namespace
+
+bool looks_like_number(const std::string& field) {
+  size_t i = field.empty() || (field[0] != '-' && field[0] != '+') ? 0 : 1;
+  const size_t digits_from = i;
+  while (i < field.size() && field[i] >= '0' && field[i] <= '9') ++i;
+  bool any = i > digits_from;
+  if (i < field.size() && field[i] == '.') {
+    const size_t fraction_from = ++i;
+    while (i < field.size() && field[i] >= '0' && field[i] <= '9') ++i;
+    any = any || i > fraction_from;
+  }
+  return any && i == field.size();
+}
+
+size_t edit_distance(const std::string& a_in, const std::string& b_in) {
+  const std::string a = lower(a_in), b = lower(b_in);
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+namespace {
+
+// The side a curve keyword gives: the reader turns a curve left when its keyword field holds an
+// "s" anywhere, which a word written in it ("destra") may bring in unmeant.
+void check_curve_side(const std::string& f, size_t offset, std::vector<SourceWarning>* out) {
+  const std::string l = lower(f);
+  const size_t s_at = l.find('s');
+  if (s_at == std::string::npos) return;
+  const size_t curva = l.find("curva");
+  const bool s_is_side = curva != std::string::npos && curva + 5 < l.size() && l[curva + 5] == 's';
+  const bool says_right = contains(l, "destra") || contains(l, "dx") || contains(l, "right");
+  const bool says_left = contains(l, "sinistra") || contains(l, "sx") || contains(l, "left");
+  if (says_right || (!s_is_side && !says_left)) {
+    // The word holding the first "s", to show where it comes from.
+    size_t from = s_at, to = s_at + 1;
+    while (from > 0 && std::isalpha(static_cast<unsigned char>(f[from - 1]))) --from;
+    while (to < f.size() && std::isalpha(static_cast<unsigned char>(f[to]))) ++to;
+    const std::string word = f.substr(from, to - from);
+    out->push_back({offset, "curve side from a word",
+                    "the curve keyword " + quoted(f) + " holds an 's' (in " + quoted(word) +
+                        "), so the curve turns left; write 'curvad' and the digit for a right "
+                        "curve, 'curvas' and the digit for a left one"});
+  }
+}
+
+// Why a text field is no text of its own: empty, or a section header taken in its place.
+const char* missing_text(const std::string& text) {
+  if (text.empty()) return "is empty";
+  if (is_section_header(text)) return "is a section header";
+  return nullptr;
+}
+
+// The keywords of the rows of `parts` as authors write them, for suggestions.
+std::vector<std::string> spellings_of(std::initializer_list<SourcePart> parts) {
+  std::vector<std::string> spellings;
+  for (SourcePart part : parts) {
+    for (const RowGrammar* row : rows_of(part)) {
+      std::string all = row->spellings;
+      for (size_t from = 0; from <= all.size();) {
+        const size_t bar = std::min(all.find('|', from), all.size());
+        spellings.push_back(all.substr(from, bar - from));
+        from = bar + 1;
+      }
+    }
+  }
+  return spellings;
+}
+
+}  // namespace
+
+std::vector<SourceWarning> lint_line_source(const std::string& text, bool plan_built) {
+  static const std::vector<std::string> kKeywords =
+      spellings_of({SourcePart::kGeneral, SourcePart::kFeatures});
+  std::vector<SourceWarning> out;
+  UnknownFields unknown(kKeywords);
+  Fields in(text, plan_built, &out);
+  RowWalker& walker = in.rows();
+  RowValues n;
+  try {
+    if (!walker.skip_to_general()) return out;
+    // The general section, up to its closing header.
+    std::string f;
+    while (in.general_field(&f)) {
+      const size_t offset = walker.row_offset();
+      bool matched = false;
+      while (walker.next_row(SourcePart::kGeneral) != nullptr) {
+        matched = true;
+        in.numbers(&n);
+      }
+      check_comment(f, offset, &out);
+      if (is_section_header(f)) break;
+      if (!matched && !without_letters(f) && !contains(f, "-") && !looks_like_comment(f)) {
+        unknown.warn(f, offset, &out);
+      }
+    }
+    // The feature part.
+    RowOrder gradients("gradient"), curves("curve"), tunnels("tunnel"),
+        indicators("speed indicator"), signboards("signboard");
+    Overlap curve_overlap("curve"), tunnel_overlap("tunnel");
+    // A signboard whose text holds a keyword: the text was the next row's keyword when numbers
+    // follow it.
+    struct {
+      bool open = false;
+      std::string text;
+      size_t offset = 0;
+    } keyword_text;
+    while (in.keyword_field(&f)) {
+      const size_t offset = walker.row_offset();
+      if (keyword_text.open && without_letters(f)) {
+        out.push_back({keyword_text.offset, "signboard without its text",
+                       "the signboard's text " + quoted(keyword_text.text) +
+                           " is the next row's keyword: the signboard lacks its text and "
+                           "swallowed that row, which is lost"});
+      }
+      keyword_text.open = false;
+      check_comment(f, offset, &out);
+      bool matched = false;
+      while (const RowGrammar* row = walker.next_row(SourcePart::kFeatures)) {
+        matched = true;
+        in.numbers(&n);
+        switch (row->id) {
+          case RowId::kGradient: {
+            const Number& g = n["gradient"];
+            gradients.check(n["gradient position"].value, offset, &out);
+            if (g.value < kLowestGradient || g.value > kHighestGradient) {
+              const int stored = decode_gradient(encode_gradient(g.value));
+              out.push_back({g.offset, "gradient out of range",
+                             "gradient " + std::to_string(g.value) +
+                                 " per mille lies outside -100 to 155 and wraps: it is compiled "
+                                 "as " +
+                                 std::to_string(stored) + " per mille"});
+            }
+            break;
+          }
+          case RowId::kCurve:
+            // Without the line plan the compiler passes a curve's numbers over.
+            if (n.read()) {
+              const int32_t start = n["curve start"].value;
+              curves.check(start, offset, &out);
+              curve_overlap.check(start, int64_t(start) + n["curve length"].value, offset, &out);
+            }
+            check_curve_side(f, offset, &out);
+            break;
+          case RowId::kTunnel: {
+            const int32_t start = n["tunnel start"].value;
+            const int32_t end = n["tunnel end"].value;
+            const Number& kind = n["tunnel kind"];
+            tunnels.check(start, offset, &out);
+            // The kind (less 10 above 10, which adds markers) is stored in 8 bits.
+            const int64_t stored_kind = kind.value > 10 ? int64_t(kind.value) - 10 : kind.value;
+            if (stored_kind < 0 || stored_kind > 255) {
+              out.push_back({kind.offset, "tunnel kind out of range",
+                             "tunnel kind " + std::to_string(kind.value) +
+                                 " wraps: kinds are stored in 8 bits, and it is compiled as " +
+                                 std::to_string(wrap8(stored_kind))});
+            }
+            tunnel_overlap.check(start, end, offset, &out);
+            if (end < start) {
+              out.push_back({offset, "tunnel ending before it starts",
+                             "tunnel from " + std::to_string(start) + " m ends at " +
+                                 std::to_string(end) +
+                                 " m, before it starts: it is counted but marks no cell; were "
+                                 "start and end swapped?"});
+            }
+            break;
+          }
+          case RowId::kSpeedIndicator: {
+            indicators.check(n["speed indicator position"].value, offset, &out);
+            // The second board's speeds are stored in fifths.
+            for (const char* speed :
+                 {"speed indicator second speed 1", "speed indicator second speed 2",
+                  "speed indicator second speed 3"}) {
+              check_fifths(n[speed], &out);
+            }
+            const Number& first = n["speed indicator stripes"];
+            const Number& second = n["speed indicator second stripes"];
+            const int64_t stripes = stripes_value(first.value, second.value);
+            if (stripes < INT16_MIN || stripes > INT16_MAX) {
+              out.push_back({first.offset, "stripes out of range",
+                             "the stripes " + std::to_string(first.value) + " and " +
+                                 std::to_string(second.value) + " make " + std::to_string(stripes) +
+                                 " (first times 10 plus second), outside -32768 to 32767: it "
+                                 "wraps and is compiled as " +
+                                 std::to_string(encode_stripes(first.value, second.value))});
+            }
+            break;
+          }
+          case RowId::kSignboard: {
+            signboards.check(n["signboard position"].value, offset, &out);
+            const std::string board = in.text();
+            const size_t board_offset = in.offset();
+            if (const char* why = missing_text(board)) {
+              out.push_back({board_offset, "signboard without its text",
+                             "the signboard's text " + quoted(board) + " " + why +
+                                 ": the signboard shows no text of its own"});
+            } else {
+              keyword_text.open = row_started_by(SourcePart::kFeatures, board) != nullptr;
+              keyword_text.text = board;
+              keyword_text.offset = board_offset;
+              check_shown_text(text, board, board_offset, "the signboard's text", &out);
+            }
+            break;
+          }
+          default:
+            break;
+        }
+      }
+      if (looks_like_comment(f)) {
+      } else if (!matched && !is_section_header(f) && !without_letters(f)) {
+        unknown.warn(f, offset, &out);
+      }
+    }
+  } catch (const RunTimeFailure&) {
+    // The compiler reports what made the reading fail; the warnings stop there.
+  }
+  return out;
+}
+
+std::vector<SourceWarning> lint_train_source(const std::string& text) {
+  static const int kStationNumbers = row_started_by(SourcePart::kTrain, "stazione")->numbers;
+  static const std::vector<std::string> kKeywords = spellings_of({SourcePart::kTrain});
+  // Whether a field starts a row of the train source.
+  const auto starts_a_row = [](const std::string& field) {
+    return row_started_by(SourcePart::kTrain, field) != nullptr;
+  };
+  std::vector<SourceWarning> out;
+  UnknownFields unknown(kKeywords);
+  Fields in(text, true, &out);
+  RowWalker& walker = in.rows();
+  RowValues n;
+  try {
+    if (!walker.skip_to_general()) return out;
+    RowOrder speeds("speed limit"), adhesions("adhesion point"), signals("signal"),
+        slowdowns("slowdown"), restrictions("'abbattimento' point"), stations("station");
+    std::string f;
+    // A station row whose keyword is misspelt, passed over by the compiler: its warning, until
+    // the name after its numbers says which station is lost. The name is then no field of its
+    // own to warn of.
+    struct {
+      bool open = false;
+      size_t warning = 0;
+      std::string keyword;
+      int numbers = 0;
+    } lost;
+    const auto misspells_station = [&unknown](const std::string& field) {
+      const RowGrammar* row = row_started_by(SourcePart::kTrain, unknown.closest(field));
+      return row != nullptr && row->id == RowId::kStation;
+    };
+    // The keyword field read ahead after a station's name, tested next as the compiler would.
+    std::string ahead;
+    size_t ahead_offset = 0;
+    bool have_ahead = false;
+    bool ahead_is_name_part = false;
+    while (true) {
+      size_t offset;
+      if (have_ahead) {
+        f = ahead;
+        offset = ahead_offset;
+        have_ahead = false;
+      } else {
+        if (!in.keyword_field(&f)) break;
+        offset = walker.row_offset();
+      }
+      check_comment(f, offset, &out);
+      bool lost_name = false;
+      if (lost.open) {
+        if (without_letters(f) && lost.numbers < kStationNumbers) {
+          ++lost.numbers;
+        } else {
+          lost.open = false;
+          lost_name = lost.numbers > 0 && !starts_a_row(f) && !is_section_header(f) &&
+                      !looks_like_comment(f) && !without_letters(f);
+          if (lost_name) {
+            out[lost.warning].message =
+                "this " + quoted(lost.keyword) + " row is passed over: the station " + quoted(f) +
+                " will not be in the timetable" + unknown.suggestion(lost.keyword);
+          }
+        }
+      }
+      bool matched = false;
+      // The rest of a station's name after a comma, warned of already.
+      const bool name_part = ahead_is_name_part && offset == ahead_offset;
+      ahead_is_name_part = false;
+      // Minutes or seconds of 60 or more in the time named `hours`, `minutes` and `seconds`;
+      // `after` says what becomes of them, before the time they make.
+      auto check_time = [&](const char* what, const char* hours_name, const char* minutes_name,
+                            const char* seconds_name, const char* after, const char* end) {
+        const Number& hours = n[hours_name];
+        const Number& minutes = n[minutes_name];
+        const Number& seconds = n[seconds_name];
+        const int64_t total = (int64_t(hours.value) * 60 + minutes.value) * 60 + seconds.value;
+        if (const Number* past = minutes_past_59(minutes, seconds)) {
+          out.push_back({past->offset, "minutes or seconds of 60 or more",
+                         std::string(what) + " " +
+                             formatted("%d:%02d:%02d", int(hours.value), int(minutes.value),
+                                       int(seconds.value)) +
+                             " has minutes or seconds of 60 or more: " + after + " " +
+                             clock_text(total, ClockStyle::kShortHours) + end});
+        }
+      };
+      while (const RowGrammar* row = walker.next_row(SourcePart::kTrain)) {
+        matched = true;
+        in.numbers(&n);
+        switch (row->id) {
+          case RowId::kSpeedLimit:
+            speeds.check(n["speed limit position"].value, offset, &out);
+            check_fifths(n["speed limit"], &out);
+            break;
+          case RowId::kAdhesion: {
+            adhesions.check(n["adhesion position"].value, offset, &out);
+            const Number& adhesion = n["adhesion"];
+            if (adhesion.value < 0 || adhesion.value > 255) {
+              out.push_back({adhesion.offset, "adhesion out of range",
+                             "adhesion " + std::to_string(adhesion.value) +
+                                 " lies outside 0 to 255 and wraps: it is compiled as " +
+                                 std::to_string(decode_adhesion(encode_adhesion(adhesion.value)))});
+            }
+            break;
+          }
+          case RowId::kClock:
+            check_time("the clock", "clock hours", "clock minutes", "clock seconds",
+                       "they are stored as they are, not carried into the hours; did you mean",
+                       "?");
+            break;
+          case RowId::kSignal:
+            signals.check(n["signal position"].value, offset, &out);
+            break;
+          case RowId::kSlowdown:
+            slowdowns.check(n["slowdown start"].value, offset, &out);
+            break;
+          case RowId::kRestrictionPoint: {
+            restrictions.check(n["abbattimento position"].value, offset, &out);
+            // A restriction's value is stored in 16 bits.
+            const Number& value = n["abbattimento value"];
+            if (value.value > 32767) {
+              out.push_back({value.offset, "restriction value out of range",
+                             "the 'abbattimento' value " + std::to_string(value.value) +
+                                 " lies beyond 32767 and wraps: it is compiled as " +
+                                 std::to_string(wrap16(value.value))});
+            }
+            break;
+          }
+          case RowId::kStation: {
+            stations.check(n["station position"].value, offset, &out);
+            check_time("the station's time", "station hours", "station minutes", "station seconds",
+                       "they are carried over and it is compiled as", "");
+            const std::string name = in.text();
+            const size_t name_offset = in.offset();
+            const bool keyword_name = starts_a_row(name);
+            const char* why = missing_text(name);
+            if (why == nullptr && looks_like_number(name)) {
+              why = "is a number: the row likely has a number too many before its name";
+            }
+            if (why != nullptr) {
+              out.push_back({name_offset, "station without a name",
+                             "the station's name " + quoted(name) + " " + why +
+                                 "; the station shows no name of its own"});
+            } else if (!keyword_name) {
+              check_shown_text(text, name, name_offset, "the station's name", &out);
+            }
+            // A name with a comma in it: its rest is a field of its own, on the same line.
+            const size_t name_end = text.find_first_of(",\r\n", name_offset);
+            if (!keyword_name && why == nullptr && name_end != std::string::npos &&
+                text[name_end] == ',' && !walker.eof()) {
+              // The compiler never tests the last field of a file.
+              have_ahead = in.field_ahead(&ahead, &ahead_offset);
+              if (have_ahead && !starts_a_row(ahead) && !is_section_header(ahead) &&
+                  !without_letters(ahead) && !looks_like_comment(ahead) && !contains(ahead, "-")) {
+                // The repair takes the comma out, or a blank takes its place where none
+                // follows it: only when the rest comes right after it, past blanks.
+                const bool next = text.find_first_not_of(' ', name_end + 1) == ahead_offset;
+                const bool blank = text.compare(name_end + 1, 1, " ") == 0;
+                const std::string joined = name + " " + ahead;
+                out.push_back(
+                    {ahead_offset, "station name with a comma",
+                     "the station's name " + quoted(name) + " seems to go on in " + quoted(ahead) +
+                         ": a name ends at a comma, so the rest is a field of its "
+                         "own, passed over; write the name without a comma",
+                     next ? make_fix("take the comma out of the name: " + quoted_utf8(joined),
+                                     {{name_end, 1, blank ? "" : " "}})
+                          : nullptr});
+                ahead_is_name_part = true;
+              }
+            }
+            // A name holding a keyword is a swallowed record when numbers follow it.
+            if (keyword_name && !walker.eof()) {
+              have_ahead = in.field_ahead(&ahead, &ahead_offset);
+              if (without_letters(ahead)) {
+                // At the row's keyword, where the name is missing.
+                out.push_back({offset, "station name that is a record keyword",
+                               "the " + quoted(f) +
+                                   " row lacks its name, its last value: the next record's "
+                                   "keyword " +
+                                   quoted(name) +
+                                   " is taken as the name, and that record is lost"});
+              }
+            }
+            break;
+          }
+          default:
+            break;
+        }
+      }
+      if (looks_like_comment(f)) {
+      } else if (!matched && !is_section_header(f) && !without_letters(f) && !name_part &&
+                 !lost_name) {
+        unknown.warn(f, offset, &out);
+        if (misspells_station(f)) lost = {true, out.size() - 1, f, 0};
+      }
+    }
+  } catch (const RunTimeFailure&) {
+    // The compiler reports what made the reading fail; the warnings stop there.
+  }
+  return out;
+}

@@ -1,0 +1,150 @@
+#include "tools/analysis/timetable.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "common/windows_1252.h"
+#include "compiler/field_codec.h"
+#include "compiler/records.h"
+#include "tools/analysis/words.h"
+
+namespace {
+
+int64_t floor_div(int64_t a, int64_t b) {
+  return a / b - (a % b != 0 && (a < 0) != (b < 0));
+}
+
+// A length of time as the timetable shows it: "29:00", or "1:29:00" from an hour on.
+std::string duration_text(int64_t seconds) {
+  std::string text = clock_text(seconds, ClockStyle::kShortHours);
+  if (text.compare(0, 2, "0:") == 0) text.erase(0, 2);
+  return text;
+}
+
+// A station as the warnings name it: its name and kind.
+std::string named(const ScenarioTable& table, const TimetableStation& s) {
+  return "'" + printable(elided(table[s.entry].text, 40, 10)) + "' (kind " +
+         std::to_string(s.kind) + ")";
+}
+
+// The note naming the other row, and the one on kinds of 25 or more when either row has one.
+void add_notes(const ScenarioTable& table, const ShownSource& train, const char* role,
+               const TimetableStation* other, const TimetableStation& station, Diagnostic* d) {
+  if (other != nullptr) {
+    const LineAndColumn at = train.locate(other->offset);
+    d->note_places.push_back({d->notes.size(), train.path(), at.line, at.column});
+    d->notes.push_back(utf8_from_windows_1252(
+        formatted("%s: line %d, ", role, train.locate(other->offset).line) + named(table, *other) +
+        formatted(" at %d m, ", int(other->position)) +
+        clock_text(other->time, ClockStyle::kTimeOfDay)));
+  }
+  for (const TimetableStation* s : {other, &station}) {
+    if (s == nullptr || s->kind < kKindWithoutEndCell) continue;
+    d->notes.push_back(formatted(
+        "%s is of kind %d: a station of kind %d or more marks no end cell, and the simulator may "
+        "treat its time differently; the times are compared here as they stand",
+        s == &station ? "this station" : role, s->kind, kKindWithoutEndCell));
+  }
+}
+
+}  // namespace
+
+std::vector<TimetableStation> timetable_stations(const Compilation& c) {
+  std::vector<TimetableStation> stations;
+  for (const SourceRow& row : c.rows) {
+    if (row.kind != RowKind::kStation || row.a < 1 || row.a >= kTableEntries) continue;
+    const TableEntry& e = c.records.table[row.a];
+    stations.push_back({row.offset, int(row.a), row.position, int(e.kind), e.time});
+  }
+  std::stable_sort(
+      stations.begin(), stations.end(),
+      [](const TimetableStation& a, const TimetableStation& b) { return a.entry < b.entry; });
+  return stations;
+}
+
+int64_t scheduled_seconds(int64_t before, int64_t after) {
+  int64_t seconds = after - before;
+  if (seconds < -43200) seconds += 86400;
+  return seconds;
+}
+
+std::optional<double> least_running_seconds(const std::vector<TrackCell>& cells, int64_t from,
+                                            int64_t to) {
+  const int64_t a = std::min(from, to), b = std::max(from, to);
+  double seconds = 0;
+  for (int64_t c = floor_div(a, kCellMetres); c < floor_div(b, kCellMetres); ++c) {
+    if (c < 0 || c >= int64_t(cells.size())) return std::nullopt;
+    const int speed = decode_speed(cells[size_t(c)].speed);
+    if (speed <= 0) return std::nullopt;
+    seconds += kCellMetres / (speed / 3.6);
+  }
+  return seconds;
+}
+
+TimetableStep timetable_step(const CompiledRecords& records, const TimetableStation& before,
+                             const TimetableStation& station) {
+  return {scheduled_seconds(before.time, station.time),
+          least_running_seconds(records.cells, before.position, station.position)};
+}
+
+std::vector<Diagnostic> timetable_warnings(const Compilation& c, const ShownSource& train) {
+  std::vector<Diagnostic> out;
+  const std::vector<TimetableStation> stations = timetable_stations(c);
+  const ScenarioTable& table = c.records.table;
+  const auto warning = [&](const TimetableStation& s, const char* kind,
+                           const std::string& message) {
+    SourceWarning w{s.offset, kind, message};
+    out.push_back(warning_diagnostic(w, train));
+    return &out.back();
+  };
+  // The first station the train runs to, past 0 m where the run begins: a station there is
+  // where the train stands when the clock starts, and a time of it before the clock is a train
+  // starting late.
+  const TableEntry& train_entry = table[kTrainEntry];
+  const int64_t start =
+      (int64_t(train_entry.value_3) * 60 + train_entry.value_4) * 60 + train_entry.value_5;
+  for (const TimetableStation& s : stations) {
+    if (s.position <= 0) continue;
+    if (scheduled_seconds(start, s.time) < 0) {
+      Diagnostic* d = warning(
+          s, "station before the start clock",
+          "the station " + named(table, s) + " at " + clock_text(s.time, ClockStyle::kTimeOfDay) +
+              ", the timetable's first past 0 m, comes before the start clock, " +
+              clock_text(start, ClockStyle::kTimeOfDay) + " (the 'orologio' row)");
+      add_notes(table, train, "", nullptr, s, d);
+    }
+    break;
+  }
+  for (size_t i = 1; i < stations.size(); ++i) {
+    const TimetableStation& before = stations[i - 1];
+    const TimetableStation& s = stations[i];
+    const TimetableStep step = timetable_step(c.records, before, s);
+    if (!step.too_short()) continue;
+    const std::string at = named(table, s) + " at " + clock_text(s.time, ClockStyle::kTimeOfDay);
+    const std::string before_at =
+        named(table, before) + " at " + clock_text(before.time, ClockStyle::kTimeOfDay);
+    Diagnostic* d;
+    if (step.earlier()) {
+      d = warning(s, "station time earlier than the one before",
+                  "the station " + at + " is " + duration_text(-step.scheduled) +
+                      " earlier than the station before it in the timetable, " + before_at);
+    } else {
+      const int64_t metres = std::llabs(int64_t(s.position) - before.position);
+      d = warning(s, "station time below the least running time",
+                  "the station " + at + " is " + duration_text(step.scheduled) +
+                      " after the station before it in the timetable, " + before_at +
+                      ": less than the least running time at the line speed, " +
+                      duration_text(int64_t(std::ceil(*step.least))) + " for " +
+                      std::to_string(metres) + " m");
+      add_notes(table, train, "the station before", &before, s, d);
+      d->notes.push_back(formatted(
+          "the least running time: each 50 m cell from %d m to %d m at its line speed, with no "
+          "acceleration, braking or standing time",
+          int(std::min(s.position, before.position)), int(std::max(s.position, before.position))));
+      continue;
+    }
+    add_notes(table, train, "the station before", &before, s, d);
+  }
+  return out;
+}

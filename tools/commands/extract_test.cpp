@@ -1,0 +1,229 @@
+// 'scenario-tool extract' and 'init': where an author starts, from an installer's texts or from
+// a starter scenario.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "common/file_io.h"
+#include "common/scenario_identity.h"
+#include "common/scenario_payload.h"
+#include "test_support/process.h"
+#include "test_support/sha256.h"
+#include "test_support/shipped_files.h"
+#include "test_support/temp_dir.h"
+#include "tools/testing/tool_fixture.h"
+
+namespace {
+
+const ScenarioIdentity kShipped{kShippedLineName, kShippedTrainNumber};
+
+std::vector<std::string> text_names(const ScenarioIdentity& s) {
+  std::vector<std::string> names = {line_source_name(s), train_source_name(s), notes_name(s),
+                                    slowdown_order_name(s), train_sheet_name(s)};
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The shipped installer program with `s`'s scenario appended, holding the texts in `from`
+// (the shipped scenario's names).
+std::string with_payload(const TempDir& from, const ScenarioIdentity& s) {
+  ScenarioPayload p;
+  p.scenario = s;
+  p.line_source = read_file_bytes(from.file(line_source_name(kShipped)));
+  p.train_source = read_file_bytes(from.file(train_source_name(kShipped)));
+  p.notes = read_file_bytes(from.file(notes_name(kShipped)));
+  p.slowdown_order = read_file_bytes(from.file(slowdown_order_name(kShipped)));
+  p.train_sheet = read_file_bytes(from.file(train_sheet_name(kShipped)));
+  return read_file_bytes(INSTALLER_PATH) + encode_payload(p);
+}
+
+// Runs the installer program `bytes` from a folder of its own, without a display.
+ProcessResult run_installer(const std::string& bytes) {
+  TempDir folder;
+  write_file_bytes(folder.file("installer"), bytes);
+  EXPECT_TRUE(make_executable(folder.file("installer")).ok());
+  ProcessOptions options;
+  options.unset_environment = {"DISPLAY", "WAYLAND_DISPLAY"};
+  return run_process({folder.file("installer")}, options);
+}
+
+}  // namespace
+
+TEST(ExtractTest, WritesTheTextsTheInstallerWouldWrite) {
+  TempDir shipped, packaged;
+  ASSERT_EQ(run_tool({"extract", INSTALLER_PATH, "-o", shipped.path()}).exit_status, 0);
+  // An installer made by package from the texts extracted, and one made by hand under other
+  // names.
+  const ProcessResult made = run_tool(
+      {"package", shipped.path(), "--notes", shipped.file(kNotesFile.name), "--sheet",
+       shipped.file(kTrainSheetFile.name), "--slowdowns", shipped.file(kSlowdownOrderFile.name),
+       "-o", packaged.file("inst"), "--target", "linux", "--installer", INSTALLER_PATH});
+  ASSERT_EQ(made.exit_status, 0) << made.err;
+  const ScenarioIdentity other{"Citt\xC3\xA0 Alta", "2301"};
+  write_file_bytes(packaged.file("other"), with_payload(shipped, other));
+
+  const struct {
+    const char* what;
+    std::string installer;
+    ScenarioIdentity scenario;
+  } cases[] = {
+      {"the shipped installer program", INSTALLER_PATH, kShipped},
+      {"an installer made by package", packaged.file("inst"), kShipped},
+      {"an installer carrying another scenario", packaged.file("other"), other},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir out;
+    const ProcessResult ran = run_tool({"extract", c.installer, "-o", out.path()});
+    ASSERT_EQ(ran.exit_status, 0) << ran.err;
+    EXPECT_EQ(out.list(), text_names(c.scenario));
+    const std::string names[] = {line_source_name(c.scenario), train_source_name(c.scenario),
+                                 notes_name(c.scenario), slowdown_order_name(c.scenario),
+                                 train_sheet_name(c.scenario)};
+    const std::vector<ShippedFile> shipped_texts = shipped_text_files();
+    for (size_t i = 0; i < shipped_texts.size(); ++i) {
+      EXPECT_EQ(sha256_hex(read_file_bytes(out.file(names[i]))), shipped_texts[i].sha256)
+          << names[i];
+    }
+    // Compiled, the shipped scenario's sources give the shipped files.
+    if (c.scenario.line_name != kShippedLineName) continue;
+    ASSERT_EQ(run_tool({"compile", out.path()}).exit_status, 0);
+    for (const ShippedFile& f : shipped_compiled_files()) {
+      EXPECT_EQ(sha256_hex(read_file_bytes(out.file(f.name))), f.sha256) << f.name;
+    }
+  }
+}
+
+// Nothing is written from a file that is not an installer, nor from a damaged one, which is
+// refused for the reason the installer itself gives.
+TEST(ExtractTest, RefusesWhatIsNoInstallerOrIsDamaged) {
+  TempDir files, shipped;
+  ASSERT_EQ(run_tool({"extract", INSTALLER_PATH, "-o", shipped.path()}).exit_status, 0);
+  const std::string packaged = with_payload(shipped, kShipped);
+  std::string unmarked = read_file_bytes(INSTALLER_PATH);
+  const size_t mark = unmarked.find("scenario-installer-program");
+  ASSERT_NE(mark, std::string::npos);
+  unmarked[mark] = 'S';
+  std::string changed = packaged;
+  changed[changed.size() - 200] ^= 0x20;
+
+  const struct {
+    const char* what;
+    std::string bytes;  // empty: the file at `path`
+    std::string path;
+    bool damaged;  // else: no installer at all
+  } cases[] = {
+      {"a text file", "[generale]\r\n", "", false},
+      {"this tool itself", "", SCENARIO_TOOL_PATH, false},
+      {"a program like the installer, without its mark", unmarked, "", false},
+      {"a payload cut short by a byte", packaged.substr(0, packaged.size() - 1), "", true},
+      {"a payload with a byte changed", changed, "", true},
+      {"garbage after the program", read_file_bytes(INSTALLER_PATH) + "garbage", "", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir out;
+    std::string path = c.path;
+    if (path.empty()) {
+      path = files.file("input");
+      write_file_bytes(path, c.bytes);
+    }
+    const ProcessResult ran = run_tool({"extract", path, "-o", out.path()});
+    EXPECT_EQ(ran.exit_status, 4);
+    EXPECT_TRUE(out.list().empty());
+    if (!c.damaged) {
+      EXPECT_NE(ran.err.find("is not a scenario installer"), std::string::npos) << ran.err;
+      continue;
+    }
+    const ProcessResult installer = run_installer(c.bytes);
+    EXPECT_EQ(installer.exit_status, 4);
+    const std::string damaged = "installer damaged: ";
+    const size_t at = installer.err.find(damaged);
+    ASSERT_NE(at, std::string::npos) << installer.err;
+    const std::string why = last_line(installer.err.substr(at));
+    EXPECT_NE(ran.err.find(path + ": " + why + "; nothing written"), std::string::npos)
+        << ran.err << " against " << why;
+  }
+}
+
+// A file already there is never replaced without --force, and then nothing is written.
+TEST(ExtractTest, FilesAlreadyThereNeedForce) {
+  for (const bool force : {false, true}) {
+    SCOPED_TRACE(force ? "--force" : "without --force");
+    TempDir out;
+    write_file_bytes(out.file(kNotesFile.name), "mine\r\n");
+    std::vector<std::string> args = {"extract", INSTALLER_PATH, "-o", out.path()};
+    if (force) args.push_back("--force");
+    const ProcessResult ran = run_tool(args);
+    if (force) {
+      EXPECT_EQ(ran.exit_status, 0) << ran.err;
+      EXPECT_EQ(out.list(), text_names(kShipped));
+      EXPECT_EQ(sha256_hex(read_file_bytes(out.file(kNotesFile.name))), kNotesFile.sha256);
+    } else {
+      EXPECT_EQ(ran.exit_status, 4);
+      EXPECT_NE(ran.err.find(kNotesFile.name), std::string::npos) << ran.err;
+      EXPECT_NE(ran.err.find("--force"), std::string::npos) << ran.err;
+      EXPECT_EQ(out.list(), std::vector<std::string>{kNotesFile.name});
+      EXPECT_EQ(read_file_bytes(out.file(kNotesFile.name)), "mine\r\n");
+    }
+  }
+}
+
+TEST(ExtractTest, BadUsage) {
+  TempDir out;
+  const struct {
+    std::vector<std::string> args;
+    const char* said;
+  } cases[] = {
+      {{"extract", INSTALLER_PATH}, "extract needs -o DIR"},
+      {{"extract", "-o", out.path()}, "INSTALLER is needed"},
+      {{"extract", INSTALLER_PATH, "-o", out.file("missing")}, "is not a directory"},
+      {{"extract", INSTALLER_PATH, "-o", out.path(), "--line", "X"}, "unknown option --line"},
+      {{"init", out.path(), "--train", "2301"}, "--line is needed"},
+      {{"init", out.path(), "--line", "CON", "--train", "1"}, "CON"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.said);
+    const ProcessResult ran = run_tool(c.args);
+    EXPECT_EQ(ran.exit_status, 1);
+    EXPECT_NE(ran.err.find(c.said), std::string::npos) << ran.err;
+    EXPECT_TRUE(out.list().empty());
+  }
+}
+
+// The starter checks with no warning, compiles, and packages as it is; the installer made
+// carries exactly the texts init wrote.
+TEST(InitTest, TheStarterChecksCompilesAndPackages) {
+  const ScenarioIdentity cases[] = {{"Citt\xC3\xA0_Alta", "2301"}, {"Orte Attigliano", "R 12"}};
+  for (const ScenarioIdentity& s : cases) {
+    SCOPED_TRACE(s.line_name);
+    TempDir dir, out, back;
+    const std::vector<std::string> names = {"--line", s.line_name, "--train", s.train_number};
+    const auto with_names = [&names](std::vector<std::string> args) {
+      args.insert(args.end(), names.begin(), names.end());
+      return args;
+    };
+    ProcessResult ran = run_tool(with_names({"init", dir.path()}));
+    ASSERT_EQ(ran.exit_status, 0) << ran.err;
+    EXPECT_EQ(dir.list(), text_names(s));
+
+    ran = run_tool(with_names({"check", dir.path(), "--werror"}));
+    EXPECT_EQ(ran.exit_status, 0) << ran.err;
+    EXPECT_EQ(ran.err, "");
+    ran = run_tool(with_names({"compile", dir.path()}));
+    EXPECT_EQ(ran.exit_status, 0) << ran.err;
+
+    ran = run_tool(with_names({"package", dir.path(), "--notes", dir.file(notes_name(s)), "--sheet",
+                               dir.file(train_sheet_name(s)), "--slowdowns",
+                               dir.file(slowdown_order_name(s)), "-o", out.file("inst"), "--target",
+                               "linux", "--installer", INSTALLER_PATH, "--werror"}));
+    ASSERT_EQ(ran.exit_status, 0) << ran.err;
+    ran = run_tool({"extract", out.file("inst"), "-o", back.path()});
+    ASSERT_EQ(ran.exit_status, 0) << ran.err;
+    EXPECT_EQ(back.list(), text_names(s));
+    for (const std::string& name : text_names(s)) {
+      EXPECT_EQ(read_file_bytes(back.file(name)), read_file_bytes(dir.file(name))) << name;
+    }
+  }
+}

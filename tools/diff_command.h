@@ -1,7 +1,0 @@
-// 'scenario-tool diff A B': two compiled scenarios, in folders or installers, compared by what
-// their rows mean.
-#pragma once
-
-#include "tools/command_arguments.h"
-
-int diff(const DiffArguments& a);

@@ -1,0 +1,187 @@
+#include "tools/main/command_table.h"
+
+#include <cstdio>
+
+#include "tools/commands/check_command.h"
+#include "tools/main/cli.h"
+#include "tools/render/console.h"
+#include "tools/commands/decompile_command.h"
+#include "tools/commands/diff_command.h"
+#include "tools/commands/dump_command.h"
+#include "tools/commands/exit_status.h"
+#include "tools/commands/extract_command.h"
+#include "tools/main/help_texts.h"
+#include "tools/commands/init_command.h"
+#include "tools/commands/lsp_command.h"
+#include "tools/commands/package_command.h"
+#include "tools/main/source_format.h"
+#include "tools/commands/view_command.h"
+#include "tools/analysis/words.h"
+
+namespace {
+
+// The words of a command's usage line, from the declarations of its options.
+template <typename Arguments, void (*declare)(CommandLine&, Arguments*)>
+std::vector<std::string> usage_words_of() {
+  Arguments a;
+  CommandLine line(&common_of(a));
+  declare(line, &a);
+  return line.usage_words();
+}
+
+// Parses a command's arguments into its own `Arguments` and runs it, or shows its help. Bad
+// usage ends with `bad_usage` (diff keeps 1 for "they differ", as diff(1) does).
+template <typename Arguments, void (*declare)(CommandLine&, Arguments*),
+          int (*run_command)(const Arguments&, bool (*)()), int bad_usage = kExitUsage>
+int parse_and_run(const std::vector<std::string>& args, const Command& command,
+                  bool (*colour_terminal)()) {
+  Arguments a;
+  CommandLine line(&common_of(a));
+  declare(line, &a);
+  const std::string wrong = line.parse(args);
+  if (!wrong.empty()) {
+    usage_error(wrong);
+    return bad_usage;
+  }
+  if (common_of(a).help) {
+    write_output(Stream::kOut, command_help(command));
+    return kExitClean;
+  }
+  return run_command(a, colour_terminal);
+}
+
+// The commands that never colour anything.
+template <typename Arguments, int (*run_command)(const Arguments&)>
+int plain(const Arguments& a, bool (*)()) {
+  return run_command(a);
+}
+
+// A command's entry: its arguments, the declaration of its options and what runs it.
+template <typename Arguments, void (*declare)(CommandLine&, Arguments*),
+          int (*run_command)(const Arguments&, bool (*)()), int bad_usage = kExitUsage>
+constexpr Command command(const char* name, const char* summary, const char* doing,
+                          const char* help_usage_first, const char* help_usage_second,
+                          const char* help) {
+  return {name,
+          summary,
+          doing,
+          {help_usage_first, help_usage_second},
+          help,
+          usage_words_of<Arguments, declare>,
+          parse_and_run<Arguments, declare, run_command, bad_usage>};
+}
+
+}  // namespace
+
+CommandList commands() {
+  // Built without allocating: out_of_memory() looks up what a command was doing.
+  static constexpr Command kCommands[] = {
+      command<CompileArguments, declare_compile, compile>(
+          "compile", "compile the sources in DIR and write the compiled files there", "compiling",
+          "compile", "check", kCompileHelp),
+      command<CheckArguments, declare_check, check>(
+          "check", "the same, in memory only: nothing is written or deleted",
+          "checking the sources", "compile", "check", kCompileHelp),
+      command<DumpArguments, declare_dump, plain<DumpArguments, dump>>(
+          "dump", "show the compiled files in DIR for people, or as JSON",
+          "showing the compiled files", "dump", nullptr, kDumpHelp),
+      command<PlotArguments, declare_plot, plain<PlotArguments, plot>>(
+          "plot", "draw the compiled line as an SVG picture", "drawing the line", "plot", nullptr,
+          kPlotHelp),
+      command<ViewArguments, declare_view, plain<ViewArguments, view>>(
+          "view",
+          "an interactive page of the line, made from the sources; --watch keeps it up to date",
+          "writing the route view", "view", nullptr, kViewHelp),
+      command<PackageArguments, declare_package, package>(
+          "package", "make an installer of your scenario for its drivers, like the shipped one",
+          "making the installer", "package", nullptr, kPackageHelp),
+      command<ExtractArguments, declare_extract, plain<ExtractArguments, extract>>(
+          "extract", "write the sources and documents an installer carries, to start from",
+          "extracting the installer's texts", "extract", nullptr, kExtractHelp),
+      command<InitArguments, declare_init, plain<InitArguments, init>>(
+          "init", "write a small starter scenario under your names, to start from",
+          "writing the starter scenario", "init", nullptr, kInitHelp),
+      command<DecompileArguments, declare_decompile, plain<DecompileArguments, decompile>>(
+          "decompile", "write the sources back from the compiled files, checked byte for byte",
+          "decompiling", "decompile", nullptr, kDecompileHelp),
+      command<DiffArguments, declare_diff, plain<DiffArguments, diff>, kExitDiffTrouble>(
+          "diff", "compare two compiled scenarios by what their rows mean", "comparing", "diff",
+          nullptr, kDiffHelp),
+      {"lsp",
+       "a language server: problems, repairs and help in your editor as you type",
+       "serving the editor",
+       {"lsp", nullptr},
+       kLspHelp,
+       lsp_usage_words,
+       lsp},
+  };
+  return {kCommands, sizeof kCommands / sizeof kCommands[0]};
+}
+
+const Command* command_named(const std::string& name) {
+  for (const Command& command : commands()) {
+    if (name == command.name) return &command;
+  }
+  return nullptr;
+}
+
+std::string nearest_command(const std::string& name) {
+  const Command* best = nullptr;
+  size_t distance = 3;
+  for (const Command& command : commands()) {
+    const size_t d = edit_distance(name, command.name);
+    if (d < distance) {
+      distance = d;
+      best = &command;
+    }
+  }
+  return best == nullptr ? "" : std::string("; did you mean '") + best->name + "'?";
+}
+
+std::string usage() {
+  std::string text;
+  for (const Command& command : commands()) {
+    text += usage_line(text.empty() ? "usage: " : "       ", command.name, command.usage_words());
+  }
+  return text + "       scenario-tool help [COMMAND | format]\n";
+}
+
+std::string command_help(const Command& command) {
+  std::string text;
+  for (const char* name : command.help_usage) {
+    if (name == nullptr) continue;
+    text +=
+        usage_line(text.empty() ? "usage: " : "       ", name, command_named(name)->usage_words());
+  }
+  return text + command.help;
+}
+
+int help(const std::vector<std::string>& args) {
+  const std::string topic = args.empty() ? "" : args[0];
+  if (const Command* command = command_named(topic)) {
+    write_output(Stream::kOut, command_help(*command));
+  } else if (topic == "format") {
+    write_output(Stream::kOut, kSourceFormatPage);
+  } else if (topic.empty()) {
+    std::string list;
+    for (const Command& command : commands()) {
+      list += formatted("  %-8s %s\n", command.name, command.summary);
+    }
+    std::string text = kOverviewHelp;
+    text.replace(text.find("%s"), 2, list);
+    write_output(Stream::kOut, text + "\n" + usage());
+  } else {
+    return usage_error("no help on " + topic + nearest_command(topic));
+  }
+  return kExitClean;
+}
+
+int usage_error(const std::string& message) {
+  write_output(Stream::kError, "scenario-tool: " + message + "\n" + usage());
+  return kExitUsage;
+}
+
+int file_fault(const std::string& message) {
+  write_output(Stream::kError, "scenario-tool: " + message + "\n");
+  return kExitFileFault;
+}

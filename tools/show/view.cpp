@@ -1,0 +1,446 @@
+#include "tools/show/view.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <nlohmann/json.hpp>
+#include <optional>
+
+#include "common/file_path.h"
+#include "compiler/field_codec.h"
+#include "compiler/line_plan.h"
+#include "compiler/records.h"
+#include "compiler/source_grammar.h"
+#include "tools/analysis/source_lint.h"
+#include "tools/analysis/timetable.h"
+#include "tools/show/view_page.h"
+#include "tools/analysis/words.h"
+#include "tools/analysis/wrong_files.h"
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// One object of the page: its kind, where it lies, what the tooltip says, its source line.
+struct Mark {
+  std::string kind;
+  int64_t metres = 0;
+  std::string title;
+  std::string info;
+  std::string source;  // file name; empty for what the rules placed
+  int line = 0;
+  Json extra = Json::object();  // further members of its kind
+};
+
+Json json_mark(const Mark& m) {
+  Json out = {{"kind", m.kind}, {"m", m.metres}, {"title", m.title}, {"info", m.info}};
+  if (!m.source.empty()) {
+    out["src"] = m.source;
+    out["line"] = m.line;
+  }
+  out.update(m.extra);
+  return out;
+}
+
+// `data` as the text of a script: dumped on one line, then <, >, & written as \u escapes (no
+// "</script>" or "<!--" can end or change the script element) and so are U+2028 and U+2029, which
+// end a line in older scripts. Outside strings JSON holds none of them, so a pass over the text is
+// enough. A source may hold any bytes: those that are not UTF-8 are written as U+FFFD.
+std::string script_json(const Json& data) {
+  const std::string text = data.dump(-1, ' ', false, Json::error_handler_t::replace);
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '<' || c == '>' || c == '&') {
+      out += formatted("\\u%04x", unsigned(c));
+    } else if (c == '\xE2' && i + 2 < text.size() && text[i + 1] == '\x80' &&
+               (text[i + 2] == '\xA8' || text[i + 2] == '\xA9')) {
+      out += text[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
+      i += 2;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string speed_board_info(const TrackCell& cell) {
+  const auto speeds = [](int16_t code) {
+    const SpeedCodeSpeeds s = decode_speed_code(code);
+    return formatted("%d", s.first_km_h) +
+           (s.second_km_h != 0 ? formatted("/%d", s.second_km_h) : "");
+  };
+  return "speeds A " + speeds(cell.value_a) + ", B " + speeds(cell.value_b) + ", C " +
+         speeds(cell.value_c) + " km/h; stripes " + formatted("%d", cell.value_d);
+}
+
+// The name the page gives the rows of a kind that has a lane or a profile.
+const char* page_kind(RowId id) {
+  switch (id) {
+    case RowId::kGradient:
+      return "gradient";
+    case RowId::kCurve:
+      return "curve";
+    case RowId::kTunnel:
+      return "tunnel";
+    case RowId::kSpeedIndicator:
+      return "speed-indicator";
+    case RowId::kSignboard:
+      return "signboard";
+    case RowId::kSpeedLimit:
+      return "speed";
+    case RowId::kAdhesion:
+      return "adhesion";
+    case RowId::kSignal:
+      return "signal";
+    case RowId::kSlowdown:
+      return "slowdown";
+    case RowId::kRestrictionPoint:
+      return "abbattimento";
+    case RowId::kStation:
+      return "station";
+    default:
+      return nullptr;
+  }
+}
+
+// Rows of a source from the line holding `from` on, which a compilation that stopped did not
+// read: for each kind, the least position among them, into `out`. The row the reading stopped
+// in lies at `stopped_at` when that is known (its fields may not be where its grammar has them).
+void unread_rows(const ShownSource& source, const RowIndex& index, size_t from,
+                 std::optional<int64_t> stopped_at, Json* out) {
+  const size_t column = size_t(source.locate(from).column);
+  const size_t first = from >= column - 1 ? from - (column - 1) : 0;
+  const IndexedRow* stopped = index.row_at(from);
+  if (stopped == nullptr) stopped = index.row_before(from);
+  for (const IndexedRow& row : index.rows) {
+    const bool at_stop = &row == stopped;
+    if (row.keyword_from < first && !at_stop) continue;
+    std::optional<int64_t> position = row.position;
+    if (at_stop && stopped_at) position = *stopped_at;
+    if (!position) continue;
+    if (const char* kind = page_kind(row.grammar->id)) {
+      if (!out->contains(kind) || (*out)[kind].get<int64_t>() > *position) {
+        (*out)[kind] = *position;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+std::vector<Diagnostic> view_problems(const Analysis& analysis) {
+  // As many warnings of each kind as the tool shows, then a count of the rest (with no place).
+  std::vector<Diagnostic> problems;
+  analysis.each_diagnostic(kDefaultMaxWarnings,
+                           [&problems](Diagnostic&& d) { problems.push_back(std::move(d)); });
+  return problems;
+}
+
+std::string view_page(const Analysis& analysis, const std::vector<Diagnostic>& problems,
+                      const ViewOptions& options) {
+  const Compilation& c = analysis.compiled;
+  const ShownSource& line_source = analysis.line;
+  const ShownSource& train_source = analysis.train;
+  const std::string line_file = file_name_of(line_source.path());
+  const std::string train_file = file_name_of(train_source.path());
+  const ScenarioTable& t = c.records.table;
+  const int64_t total = c.records.total_metres;
+
+  // Each station's step from the one before it in the timetable, by its entry, as check judges
+  // it: the page shows these, never a reckoning of its own.
+  std::vector<std::optional<TimetableStep>> steps(kTableEntries);
+  const std::vector<TimetableStation> stations = timetable_stations(c);
+  for (size_t i = 1; i < stations.size(); ++i) {
+    steps[stations[i].entry] = timetable_step(c.records, stations[i - 1], stations[i]);
+  }
+  std::vector<Mark> marks;
+  std::vector<Mark> out_of_range;
+  std::vector<bool> from_a_row(c.records.cells.size(), false);
+  // The plan's cursor as the reader moves it over the curves, and the farthest end so far.
+  int64_t curve_cursor = 2, curve_end = 0;
+  bool curve_seen = false;
+  // The rows that have no mark (gradients, speeds, adhesion, chainage), each source's as line and
+  // place one after the other: what a search for a source line finds.
+  Json unmarked[2] = {Json::array(), Json::array()};
+  for (const SourceRow& row : c.rows) {
+    Mark m;
+    m.metres = row.position;
+    const bool line = row.source == ProblemSource::kLineSource;
+    m.source = line ? line_file : train_file;
+    m.line = (line ? line_source : train_source).locate(row.offset).line;
+    const auto cell_at = [&c](int32_t index) -> const TrackCell* {
+      return index >= 0 && index <= c.records.last_cell() ? &c.records.cells[index] : nullptr;
+    };
+    if (row.kind == RowKind::kGradient || row.kind == RowKind::kAdhesion ||
+        row.kind == RowKind::kSpeedLimit || row.kind == RowKind::kChainage) {
+      unmarked[line ? 0 : 1].push_back(m.line);
+      unmarked[line ? 0 : 1].push_back(m.metres);
+    }
+    switch (row.kind) {
+      case RowKind::kGradient:
+        if (row.a < kLowestGradient || row.a > kHighestGradient) {
+          m.kind = "out-of-range";
+          m.title = formatted("gradient %d per mille does not fit its cell field", row.a);
+          m.info = formatted("stored as %d", decode_gradient(encode_gradient(row.a)));
+          out_of_range.push_back(m);
+        }
+        continue;
+      case RowKind::kAdhesion:
+        if (row.a < 0 || row.a > 255) {
+          m.kind = "out-of-range";
+          m.title = formatted("adhesion %d does not fit its cell field", row.a);
+          m.info = formatted("stored as %d", decode_adhesion(encode_adhesion(row.a)));
+          out_of_range.push_back(m);
+        }
+        continue;
+      case RowKind::kCurve: {
+        // The reader lays a curve from where the plan has got to: a curve that starts inside
+        // the one before is laid only from that one's end, and one wholly inside it not at all.
+        const int64_t end = int64_t(row.position) + row.a;
+        const int64_t from = std::max<int64_t>(curve_cursor, int64_t(row.position) + 1);
+        const bool laid = from <= end;
+        if (laid) curve_cursor = end + 1;
+        const bool overlaps = curve_seen && row.position < curve_end;
+        curve_seen = true;
+        curve_end = std::max(curve_end, end);
+        const int64_t radius = row.b == 0 ? 0 : std::llround(10000.0 / std::abs(double(row.b)));
+        const char* side = row.b < 0 ? "left" : "right";
+        m.kind = "curve";
+        m.title = formatted("curve to the %s, radius %lld m", side, (long long)radius);
+        m.info = formatted("from %d m to %lld m (%d m)", row.position, (long long)end, row.a);
+        m.extra = {{"to", std::max<int64_t>(end, row.position)},
+                   {"radius", radius},
+                   {"side", side},
+                   {"curvature", row.b}};
+        if (overlaps) m.extra["overlaps"] = true;
+        if (!laid) {
+          m.info += "; inside the curve before it: the reader lays none of it";
+          m.extra["laid"] = nullptr;
+        } else if (from > int64_t(row.position) + 1) {
+          m.info += formatted(
+              "; the reader lays it only from %lld m, where the curve before it "
+              "ends",
+              (long long)(from - 1));
+          m.extra["laid"] = from - 1;
+        }
+        break;
+      }
+      case RowKind::kSpeedLimit:
+      case RowKind::kChainage:
+        continue;
+      case RowKind::kTunnel:
+        m.kind = "tunnel";
+        m.title = formatted("tunnel, kind %d", row.b);
+        m.info = formatted("%d m long, to %s", row.a - row.position,
+                           (std::to_string(row.a) + " m").c_str());
+        m.extra = {{"to", std::max(row.a, row.position)}};
+        break;
+      case RowKind::kSpeedIndicator: {
+        m.kind = "speed-indicator";
+        m.title = "speed board";
+        if (const TrackCell* cell = cell_at(row.a)) m.info = speed_board_info(*cell);
+        if (row.a >= 0 && size_t(row.a) < from_a_row.size()) from_a_row[row.a] = true;
+        break;
+      }
+      case RowKind::kSignboard:
+        m.kind = "signboard";
+        m.title = "signboard";
+        if (row.b >= 1 && row.b < kTableEntries) m.info = utf8_from_windows_1252(t[row.b].text);
+        break;
+      case RowKind::kSignal: {
+        m.kind = "signal";
+        m.title = "signal";
+        if (const TrackCell* cell = cell_at(row.a)) {
+          m.info = formatted("aspects %d %d %d, code %d, waiting time %d", cell->value_a,
+                             cell->value_b, cell->value_c, cell->value_d, cell->signal_time);
+        }
+        break;
+      }
+      case RowKind::kSlowdown: {
+        // Its start and end; and, past 1500 m, its warning point 1200 m before.
+        const std::string speed = formatted("%d km/h over %d m", row.a, row.b);
+        Mark start = m;
+        start.kind = "slowdown-start";
+        start.title = "slowdown start";
+        start.info = speed;
+        start.extra = {{"to", int64_t(row.position) + row.b}, {"speed", row.a}};
+        marks.push_back(start);
+        Mark end = m;
+        end.kind = "slowdown-end";
+        end.title = "slowdown end";
+        end.metres = int64_t(row.position) + row.b;
+        end.info = speed;
+        marks.push_back(end);
+        if (slowdown_warned(row.position)) {
+          m.kind = "slowdown-warning";
+          m.title = "slowdown warning point";
+          m.metres = slowdown_warning_position(row.position);
+          m.info = speed;
+          break;
+        }
+        continue;
+      }
+      case RowKind::kRestrictionPoint:
+        m.kind = "abbattimento";
+        m.title = row.a > 0 ? "speed restriction point ('abbattimento')"
+                            : "'abbattimento' point without restriction";
+        m.info = formatted("value %d", row.a);
+        if (row.b >= 0 && size_t(row.b) < from_a_row.size()) from_a_row[row.b] = true;
+        break;
+      case RowKind::kStation: {
+        if (row.a < 1 || row.a >= kTableEntries) continue;
+        const TableEntry& e = t[row.a];
+        m.kind = "station";
+        m.title = "station " + utf8_from_windows_1252(e.text);
+        m.info = formatted("kind %d, from %d m to %d m, at ", e.kind, e.start, e.end) +
+                 clock_text(e.time, ClockStyle::kTimeOfDay);
+        m.extra = {{"name", utf8_from_windows_1252(e.text)},
+                   {"entry", row.a},
+                   {"start", e.start},
+                   {"end", e.end},
+                   {"time", e.time}};
+        if (const std::optional<TimetableStep>& step = steps[row.a]) {
+          m.extra["scheduled"] = step->scheduled;
+          m.extra["least"] = step->least ? Json(int64_t(std::ceil(*step->least))) : Json(nullptr);
+          m.extra["short"] = step->too_short();
+        }
+        break;
+      }
+    }
+    marks.push_back(m);
+  }
+  // Speed restriction points the signal-cell rules placed: no source line of their own.
+  for (size_t i = 0; i < c.records.cells.size(); ++i) {
+    if (c.records.cells[i].type != kCellSpeedRestriction || from_a_row[i]) continue;
+    Mark m;
+    m.kind = "restriction";
+    m.metres = int64_t(i) * kCellMetres;
+    m.title = "speed restriction point";
+    m.info = formatted("value %d, cell %zu", c.records.cells[i].value_a, i);
+    marks.push_back(m);
+  }
+  std::stable_sort(marks.begin(), marks.end(),
+                   [](const Mark& a, const Mark& b) { return a.metres < b.metres; });
+
+  Json data = {{"title", options.scenario.line_name + " " + options.scenario.train_number},
+               {"route", t[kRouteEntry].end},
+               {"total", total},
+               {"errorCode", c.log.error.code},
+               {"errorPosition", c.log.error.position}};
+  const Chainage chainage = chainage_of_line(t);
+  Json references = Json::array();
+  for (const Chainage::Reference& r : chainage.references) {
+    references.push_back({{"at", r.at}, {"value", r.value}});
+  }
+  data["chainageDirection"] = chainage.direction;
+  data["chainage"] = std::move(references);
+  const int64_t from = std::max<int64_t>(0, options.from_metres.value_or(0));
+  const int64_t to =
+      std::min<int64_t>(std::max<int64_t>(total, 1), options.to_metres.value_or(total));
+  data["range"] = {std::min(from, to), std::max(from + 200, to)};
+
+  // The plan, one point every `step` metres (at most about 100,000 points), in whole
+  // decimetres, each the difference from the one before.
+  const std::vector<PlanPoint> points = plan_points(c.records.plan);
+  const size_t step = std::max<size_t>(1, (points.size() + 99999) / 100000);
+  Json xs = Json::array(), ys = Json::array();
+  long long px = 0, py = 0;
+  for (size_t i = 0; i < points.size(); i += step) {
+    const long long x = std::llround(points[i].x * 10), y = std::llround(points[i].y * 10);
+    xs.push_back(x - px);
+    ys.push_back(y - py);
+    px = x;
+    py = y;
+  }
+  data["plan"] = {{"step", step}, {"x", std::move(xs)}, {"y", std::move(ys)}};
+
+  Json gradient = Json::array(), speed = Json::array(), adhesion = Json::array();
+  for (const TrackCell& cell : c.records.cells) {
+    gradient.push_back(decode_gradient(cell.gradient));
+    speed.push_back(decode_speed(cell.speed));
+    adhesion.push_back(decode_adhesion(cell.adhesion));
+  }
+  data["cells"] = {{"gradient", std::move(gradient)},
+                   {"speed", std::move(speed)},
+                   {"adhesion", std::move(adhesion)}};
+
+  Json mark_list = Json::array(), out_of_range_list = Json::array(), problem_list = Json::array();
+  for (const Mark& m : marks) mark_list.push_back(json_mark(m));
+  for (const Mark& m : out_of_range) out_of_range_list.push_back(json_mark(m));
+  // Where the compilation stopped: the first error of the compiler's (the ones after it were
+  // found by looking past it), its source and place; what the sources hold past that place was
+  // not read.
+  Json stop = nullptr;
+  for (size_t i = 0; i < problems.size(); ++i) {
+    const Diagnostic& d = problems[i];
+    if (d.level != Diagnostic::Level::kError || d.past_first_error || d.code.empty()) continue;
+    const bool line = !d.file.empty() && d.file == line_source.path();
+    const bool train = !d.file.empty() && d.file == train_source.path();
+    // The train source is read after the line source: a stop in the line source leaves it
+    // all unread.
+    Json unread = Json::object();
+    if (line && d.offset != Problem::kNoOffset) {
+      unread_rows(line_source, analysis.rows[0], d.offset, d.metres, &unread);
+      unread_rows(train_source, analysis.rows[1], 0, std::nullopt, &unread);
+    } else if (train && d.offset != Problem::kNoOffset) {
+      unread_rows(train_source, analysis.rows[1], d.offset, d.metres, &unread);
+    }
+    stop = {{"problem", i},
+            {"source", line    ? "line"
+                       : train ? "train"
+                               : ""},
+            {"m", d.metres ? Json(*d.metres) : Json(nullptr)},
+            {"unread", std::move(unread)}};
+    break;
+  }
+  data["stop"] = std::move(stop);
+  for (const Diagnostic& d : problems) {
+    // In short: the file's name and line, or the cell; an error's code before its message.
+    const std::string file = file_name_of(d.file);
+    std::string where = file;
+    if (d.line > 0) where += ":" + std::to_string(d.line);
+    if (!d.place.empty()) where = d.place;
+    const bool error = d.level == Diagnostic::Level::kError;
+    Json notes = Json::array();
+    for (const std::string& note : d.notes) notes.push_back(note);
+    Json note_places = Json::array();
+    for (const NotePlace& place : d.note_places) {
+      note_places.push_back(
+          {{"note", place.note}, {"file", file_name_of(place.file)}, {"line", place.line}});
+    }
+    problem_list.push_back(
+        {{"level", error ? "error" : "warning"},
+         {"where", where.empty() ? "compiled output" : where},
+         {"text",
+          (error && !d.code.empty() ? "error " + d.code + ": " : std::string()) + d.message},
+         {"m", d.metres ? Json(*d.metres) : Json(nullptr)},
+         {"code", d.code},
+         {"file", file},
+         {"line", d.line},
+         {"message", d.message},
+         {"notes", std::move(notes)},
+         {"notePlaces", std::move(note_places)}});
+  }
+  data["marks"] = std::move(mark_list);
+  data["rows"] = {{line_file, std::move(unmarked[0])}, {train_file, std::move(unmarked[1])}};
+  data["outOfRange"] = std::move(out_of_range_list);
+  data["problems"] = std::move(problem_list);
+  // The sources by the names the page gives them, for links an editor opens.
+  data["files"] = {{line_file, options.line_path}, {train_file, options.train_path}};
+  data["editor"] = options.editor_url;
+  data["watchScript"] = options.watch_script;
+  data["watchStamp"] = options.watch_stamp;
+
+  // The page: its template with the title and the data put in their places, each once.
+  const std::string page = kViewPage;
+  const size_t title_at = page.find("__VIEW_TITLE__");
+  const size_t data_at = page.find("__VIEW_DATA__");
+  std::string title;
+  for (char ch : options.scenario.line_name + " " + options.scenario.train_number) {
+    title += ch == '<' ? "&lt;" : ch == '&' ? "&amp;" : std::string(1, ch);
+  }
+  return page.substr(0, title_at) + title + page.substr(title_at + 14, data_at - title_at - 14) +
+         script_json(data) + page.substr(data_at + 13);
+}
