@@ -44,10 +44,13 @@ std::string problem_key(const Problem& p) {
 // The problems the compiler never reached: it stops at its first error, so each round leaves
 // out the lines of the row it stopped at (blanks in their place, so that every offset and line
 // stays where it was) and compiles again in memory, until the sources compile or the stop has
-// no row. Bounded: at most 30 rounds, for sources of at most 2 MiB.
+// no row. Bounded: at most 30 rounds, for sources of at most 2 MiB. A problem with the same words
+// as one found before is shown as one, with where else it stands; `repeated`, when given, gets
+// each such repeat whole, for its repair.
 std::vector<Diagnostic> further_problems(const CompileOptions& compiled_with,
                                          const Compilation& first, const ShownSource& line,
-                                         const ShownSource& train, const std::string& cells_path) {
+                                         const ShownSource& train, const std::string& cells_path,
+                                         std::vector<Diagnostic>* repeated = nullptr) {
   std::vector<Diagnostic> found;
   if (first.log.error.code == 0 || line.text().size() + train.text().size() > (size_t(2) << 20)) {
     return found;
@@ -105,6 +108,7 @@ std::vector<Diagnostic> further_problems(const CompileOptions& compiled_with,
       const auto first = repeats.try_emplace(d.code + " " + d.message);
       if (!first.second) {
         first.first->second.push_back(d.line);
+        if (repeated != nullptr) repeated->push_back(std::move(d));
         continue;
       }
       found.push_back(d);
@@ -177,9 +181,13 @@ SourcesState check_in_memory(const CheckArguments& a, const std::string (&paths)
   for (const Problem& p : compiled.log.problems) {
     problems.push_back(problem_diagnostic(compiled, p, line, train, cells_path));
   }
-  for (Diagnostic& d : further_problems(options, compiled, line, train, cells_path)) {
+  // Every problem found, repeats of the same words included: each carries its own repair, and
+  // --fix mends them all, not only those a report shows.
+  std::vector<Diagnostic> repeated;
+  for (Diagnostic& d : further_problems(options, compiled, line, train, cells_path, &repeated)) {
     problems.push_back(std::move(d));
   }
+  for (Diagnostic& d : repeated) problems.push_back(std::move(d));
   for (Diagnostic& d : problems) {
     const int f = d.file == paths[0] ? 0 : d.file == paths[1] ? 1 : -1;
     state.diagnostics.push_back(
@@ -236,34 +244,65 @@ std::string with_fixes(const std::string& text, std::vector<Diagnostic> fixes,
   return repaired + text.substr(at);
 }
 
+// The most backups --fix keeps of one source: <name>.orig, then <name>.orig.2 to .orig.999.
+constexpr int kMostBackups = 999;
+
+// The name the next backup of the source `name` in `directory` takes: the first of <name>.orig,
+// <name>.orig.2, <name>.orig.3, ... that nothing stands at (not even a link); empty when all
+// are taken. None of them is ever replaced: the first keeps the author's text from before the
+// first --fix, each later one the text a later --fix replaced.
+std::string backup_name(const std::string& directory, const std::string& name) {
+  for (int n = 1; n <= kMostBackups; ++n) {
+    const std::string backup = name + ".orig" + (n == 1 ? "" : "." + std::to_string(n));
+    if (!name_taken(path_in(directory, backup))) return backup;
+  }
+  return "";
+}
+
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+
 // Applies to the sources in DIR the repairs their diagnostics carry, under the folder's lock
 // (held by the caller). A source's repairs are made in memory all together, then the two
 // sources are checked in memory: they are kept only when that gives no error the sources did
 // not have on a line they touched, and fewer diagnostics there of the kinds they mend;
 // otherwise that source keeps its bytes, and the report says why. Repairs may bring to light what a
 // stopped reading hid (a comma inserted lets the reading go on to the rows after it): the rounds go
-// on, at most ten, while they mend something. Each source changed is written as a whole, its old
-// bytes first kept beside it as <name>.orig (never over one already there: that source is then left
-// as it is). Each change is reported in `report`; `changed` says whether a source was written;
-// false when a file could not be written.
+// on while they mend something, however many faults the report would show. A UTF-8 byte order
+// mark at the start of a source is taken out with its repairs (the sources are Windows-1252).
+// Each source changed is written as a whole, its old bytes first kept beside it under
+// backup_name(), written whole and read back before the source is replaced. A source that is a
+// symbolic link is never written: the repaired text would replace the link, not the file it
+// leads to, which may lie outside the folder and its lock. Each change is reported in `report`;
+// `changed` says whether a source was written; false when a file could not be written.
 bool fix_sources(const CheckArguments& a, std::string* report, bool* changed) {
   const std::string names[2] = {line_source_name(a.common.scenario),
                                 train_source_name(a.common.scenario)};
-  std::string paths[2], texts[2], originals[2];
-  bool open[2];  // whether the source may be repaired
+  std::string paths[2], texts[2], originals[2], backups[2];
+  bool open[2];                     // whether the source may be repaired
+  bool marked[2] = {false, false};  // whether it starts with a byte order mark
   std::string refusals[2];
   for (int f = 0; f < 2; ++f) {
     paths[f] = path_in(a.common.directory, names[f]);
     bool may = false;
+    std::string target;
     open[f] = read_file(paths[f], &texts[f]).ok();
     originals[f] = texts[f];
     if (!open[f]) continue;  // the check after this says why
-    if (file_exists(paths[f] + ".orig")) {
-      refusals[f] = names[f] +
-                    ".orig is already there, and the original it keeps is never replaced; move "
-                    "it away to fix this source";
+    marked[f] = texts[f].compare(0, 3, kByteOrderMark) == 0;
+    backups[f] = backup_name(a.common.directory, names[f]);
+    if (is_symbolic_link(paths[f], &target)) {
+      refusals[f] = "it is a symbolic link to " + target +
+                    ", and --fix writes only files in the folder itself; mend the file it leads "
+                    "to there, or put a copy in place of the link";
     } else if (!may_write_file(paths[f], &may).ok() || !may) {
       refusals[f] = "it is read-only";
+    } else if (backups[f].empty()) {
+      refusals[f] = formatted(
+          "%d backups of it are there already (%s.orig to .orig.%d); move "
+          "them away to fix it again",
+          kMostBackups, names[f].c_str(), kMostBackups);
+    } else if (marked[f]) {
+      texts[f].erase(0, 3);
     }
   }
   SourcesState state = check_in_memory(a, paths, texts);
@@ -271,10 +310,21 @@ bool fix_sources(const CheckArguments& a, std::string* report, bool* changed) {
   for (int f = 0; f < 2; ++f) {
     if (refusals[f].empty()) continue;
     open[f] = false;
-    if (!state.fixes[f].empty()) *report += "not fixed " + paths[f] + ": " + refusals[f] + "\n";
+    if (!state.fixes[f].empty() || marked[f])
+      *report += "not fixed " + paths[f] + ": " + refusals[f] + "\n";
+  }
+  for (int f = 0; f < 2; ++f) {
+    if (open[f] && marked[f]) {
+      *report += "fixed " + paths[f] +
+                 ":1: remove the UTF-8 byte order mark (the sources are Windows-1252)\n";
+    }
   }
   const std::multiset<std::string> first_errors = state.errors();
-  for (int round = 0; round < 10; ++round) {
+  // Each round mends at least one fault, and a sure repair adds no line: as many rounds as the
+  // sources have lines, and a few more, are a bound no real run meets.
+  const size_t most_rounds = size_t(std::count(texts[0].begin(), texts[0].end(), '\n')) +
+                             size_t(std::count(texts[1].begin(), texts[1].end(), '\n')) + 10;
+  for (size_t round = 0; round < most_rounds; ++round) {
     bool mended = false;
     for (int f = 0; f < 2; ++f) {
       if (!open[f] || state.fixes[f].empty()) continue;
@@ -346,13 +396,26 @@ bool fix_sources(const CheckArguments& a, std::string* report, bool* changed) {
   }
   for (int f = 0; f < 2; ++f) {
     if (texts[f] == originals[f]) continue;
-    const Status kept = replace_file(paths[f] + ".orig", originals[f]);
+    // The old bytes are kept, and read back whole, before the source is replaced; and the source
+    // is replaced only as it was read (an editor may have saved it since).
+    const std::string backup = path_in(a.common.directory, backups[f]);
+    std::string kept_bytes, now;
+    Status kept = replace_file(backup, originals[f]);
+    if (kept.ok()) kept = read_file(backup, &kept_bytes);
+    if (kept.ok() && kept_bytes != originals[f]) {
+      kept = Status::Error("cannot keep " + backup + ": it does not read back as written");
+    }
+    if (kept.ok()) kept = read_file(paths[f], &now);
+    if (kept.ok() && now != originals[f]) {
+      kept = Status::Error(paths[f] + " changed while it was being fixed; it is left as it is (" +
+                           backups[f] + " holds it as it was read)");
+    }
     const Status written = kept.ok() ? replace_file(paths[f], texts[f]) : kept;
     if (!written.ok()) {
       write_output(Stream::kError, "scenario-tool: " + written.message() + "\n");
       return false;
     }
-    *report += "wrote " + paths[f] + "; its old bytes are in " + names[f] + ".orig\n";
+    *report += "wrote " + paths[f] + "; its old bytes are in " + backups[f] + "\n";
     *changed = true;
   }
   return true;
@@ -515,10 +578,16 @@ int check(const CheckArguments& a, bool (*colour_terminal)()) {
   if (!a.fix) return compile_sources(a, nullptr, colour_terminal);
   // --fix writes the sources: one run at a time in the folder, as compile, from before they are
   // read until they are checked as repaired.
-  const std::vector<std::string> written = {line_source_name(a.common.scenario),
-                                            train_source_name(a.common.scenario),
-                                            line_source_name(a.common.scenario) + ".orig",
-                                            train_source_name(a.common.scenario) + ".orig"};
+  // The backups' names as they are before the lock is held: the run that held it before this
+  // one may take them, and then this one's backups have the next names, whose temporary files a
+  // signal does not take away (a later run clears those).
+  const std::string line_name = line_source_name(a.common.scenario);
+  const std::string train_name = train_source_name(a.common.scenario);
+  std::vector<std::string> written = {line_name, train_name};
+  for (const std::string& name : {line_name, train_name}) {
+    const std::string backup = backup_name(a.common.directory, name);
+    if (!backup.empty()) written.push_back(backup);
+  }
   FolderLock lock;
   const Status locked = lock.hold_for_writing(a.common.directory, written, kLockWaitMilliseconds);
   if (!locked.ok()) return file_fault(locked.message());

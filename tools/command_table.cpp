@@ -20,6 +20,21 @@
 
 namespace {
 
+// The command being run, once its name is known: a usage error shows its usage, not every
+// command's.
+const Command* running_command = nullptr;
+
+// The usage lines that head a command's help (compile and check share theirs).
+std::string usage_of(const Command& command) {
+  std::string text;
+  for (const char* name : command.help_usage) {
+    if (name == nullptr) continue;
+    text +=
+        usage_line(text.empty() ? "usage: " : "       ", name, command_named(name)->usage_words());
+  }
+  return text;
+}
+
 // The words of a command's usage line, from the declarations of its options.
 template <typename Arguments, void (*declare)(CommandLine&, Arguments*)>
 std::vector<std::string> usage_words_of() {
@@ -35,6 +50,11 @@ template <typename Arguments, void (*declare)(CommandLine&, Arguments*),
           int (*run_command)(const Arguments&, bool (*)()), int bad_usage = kExitUsage>
 int parse_and_run(const std::vector<std::string>& args, const Command& command,
                   bool (*colour_terminal)()) {
+  // The command's own usage for its usage errors while it runs; every command's after it.
+  struct Running {
+    explicit Running(const Command* command) { running_command = command; }
+    ~Running() { running_command = nullptr; }
+  } running(&command);
   Arguments a;
   CommandLine line(&common_of(a));
   declare(line, &a);
@@ -147,13 +167,7 @@ std::string usage() {
 }
 
 std::string command_help(const Command& command) {
-  std::string text;
-  for (const char* name : command.help_usage) {
-    if (name == nullptr) continue;
-    text +=
-        usage_line(text.empty() ? "usage: " : "       ", name, command_named(name)->usage_words());
-  }
-  return text + command.help;
+  return usage_of(command) + command.help;
 }
 
 int help(const std::vector<std::string>& args) {
@@ -177,7 +191,9 @@ int help(const std::vector<std::string>& args) {
 }
 
 int usage_error(const std::string& message) {
-  write_output(Stream::kError, "scenario-tool: " + message + "\n" + usage());
+  write_output(Stream::kError,
+               "scenario-tool: " + message + "\n" +
+                   (running_command != nullptr ? usage_of(*running_command) : usage()));
   return kExitUsage;
 }
 
