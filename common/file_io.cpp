@@ -150,6 +150,17 @@ bool file_exists(const std::string& path, FileSystem& files) {
   return !files.stat_path(path, &directory);
 }
 
+bool name_taken(const std::string& path, FileSystem& files) {
+  bool link;
+  std::string target;
+  return !files.inspect_name(path, &link, &target);
+}
+
+bool is_symbolic_link(const std::string& path, std::string* target, FileSystem& files) {
+  bool link = false;
+  return !files.inspect_name(path, &link, target) && link;
+}
+
 bool is_regular_file(const std::string& path, FileSystem& files) {
   bool directory;
   return !files.stat_path(path, &directory) && !directory;

@@ -61,6 +61,15 @@ Status delete_file(const std::string& path, FileSystem& files = platform_file_sy
 // Whether a file or directory exists at `path`.
 bool file_exists(const std::string& path, FileSystem& files = platform_file_system());
 
+// Whether anything at all is at the name `path`: a file, a directory, or a link, even one whose
+// target is missing (which file_exists() takes for nothing).
+bool name_taken(const std::string& path, FileSystem& files = platform_file_system());
+
+// Whether the name `path` is itself a symbolic link (on Windows also a junction); `*target` is
+// then what it names, as written in the link.
+bool is_symbolic_link(const std::string& path, std::string* target,
+                      FileSystem& files = platform_file_system());
+
 // Whether this user may write the file at `path` (fails when it cannot be told, or is missing).
 Status may_write_file(const std::string& path, bool* may,
                       FileSystem& files = platform_file_system());

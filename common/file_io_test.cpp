@@ -217,6 +217,36 @@ TEST(FileIoTest, ReadsWholeFilesAndTellsFilesFromDirectories) {
   EXPECT_FALSE(file_exists(dir.file("absent")));
 }
 
+// A name is taken by anything at it, a link included even when what it leads to is missing;
+// a link is told apart, with what it holds.
+TEST(FileIoTest, TellsWhatIsAtAName) {
+  TempDir dir;
+  write_file_bytes(dir.file("f"), "f");
+  std::filesystem::create_symlink(dir.file("f"), dir.file("to file"));
+  std::filesystem::create_symlink(dir.file("absent"), dir.file("dangling"));
+  std::filesystem::create_directory_symlink(dir.path(), dir.file("to folder"));
+  const struct {
+    std::string name;
+    bool taken, link;
+    std::string target;
+  } cases[] = {
+      {"f", true, false, ""},
+      {"absent", false, false, ""},
+      {"to file", true, true, dir.file("f")},
+      {"dangling", true, true, dir.file("absent")},
+      {"to folder", true, true, dir.path()},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string target;
+    EXPECT_EQ(name_taken(dir.file(c.name)), c.taken);
+    EXPECT_EQ(is_symbolic_link(dir.file(c.name), &target), c.link);
+    EXPECT_EQ(target, c.target);
+  }
+  EXPECT_TRUE(name_taken(dir.path()));
+  EXPECT_FALSE(file_exists(dir.file("dangling")));
+}
+
 // Whatever lies at a temporary file's name, put there by a killed run or by someone else, is
 // neither opened nor followed: the next name is taken and the file is written all the same.
 TEST(FileIoTest, NothingAtATemporaryNameIsOpenedOrFollowed) {

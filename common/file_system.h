@@ -67,6 +67,12 @@ class FileSystem {
   virtual std::error_code remove_file(const std::string& path) = 0;
   // Whether anything is at `path` (an error when not), and whether it is a directory.
   virtual std::error_code stat_path(const std::string& path, bool* directory) = 0;
+  // What is at the name `path` itself, a link there never followed: an error when nothing is
+  // (a link whose target is missing is something). `*link` says whether it is a symbolic link
+  // (on Windows also a junction), and `*target` is then what the link names, as it was written
+  // (empty when that cannot be read).
+  virtual std::error_code inspect_name(const std::string& path, bool* link,
+                                       std::string* target) = 0;
   // The names of what `directory` holds, without "." and "..".
   virtual std::error_code list_directory(const std::string& directory,
                                          std::vector<std::string>* names) = 0;

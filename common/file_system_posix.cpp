@@ -138,6 +138,28 @@ class PosixFileSystem : public FileSystem {
     return {};
   }
 
+  std::error_code inspect_name(const std::string& path, bool* link, std::string* target) override {
+    struct stat info;
+    if (lstat(path.c_str(), &info) != 0) return last_error();
+    *link = S_ISLNK(info.st_mode);
+    target->clear();
+    if (!*link) return {};
+    // A link's size is the length of what it holds, unless the file system says 0 (/proc): the
+    // buffer grows until the text fits with room to spare.
+    std::vector<char> buffer(size_t(info.st_size > 0 && info.st_size < 65536 ? info.st_size : 255) +
+                             1);
+    for (;;) {
+      const ssize_t length = readlink(path.c_str(), buffer.data(), buffer.size());
+      if (length < 0) return {};
+      if (size_t(length) < buffer.size()) {
+        target->assign(buffer.data(), size_t(length));
+        return {};
+      }
+      if (buffer.size() >= 65536) return {};
+      buffer.resize(buffer.size() * 2);
+    }
+  }
+
   std::error_code list_directory(const std::string& directory,
                                  std::vector<std::string>* names) override {
     names->clear();

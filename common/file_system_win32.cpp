@@ -5,6 +5,7 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+#include <winioctl.h>
 
 #include <algorithm>
 
@@ -169,6 +170,55 @@ class WindowsFileSystem : public FileSystem {
     const DWORD attributes = GetFileAttributesW(to_wide(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return last_error();
     *directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return {};
+  }
+
+  // GetFileAttributesW follows no link: a link whose target is missing has attributes too.
+  std::error_code inspect_name(const std::string& path, bool* link, std::string* target) override {
+    const std::wstring wide = to_wide(path);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return last_error();
+    *link = false;
+    target->clear();
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return {};
+    const HANDLE handle = CreateFileW(
+        wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return {};
+    std::vector<unsigned char> data(16 * 1024);  // the most a reparse point holds
+    DWORD size = 0;
+    const bool read = DeviceIoControl(handle, FSCTL_GET_REPARSE_POINT, nullptr, 0, data.data(),
+                                      DWORD(data.size()), &size, nullptr);
+    CloseHandle(handle);
+    if (!read) return {};
+    const auto word = [&](size_t at, size_t bytes) {
+      unsigned long value = 0;
+      for (size_t i = 0; i < bytes && at + i < size; ++i)
+        value |= static_cast<unsigned long>(data[at + i]) << 8 * i;
+      return value;
+    };
+    // The tag, then for a symbolic link and a junction the offsets and lengths of the name it
+    // substitutes and of the name it prints, in bytes from the start of the path buffer (which
+    // a symbolic link's flags precede). Other reparse points (deduplicated or cloud files) are
+    // files in their own right.
+    const unsigned long tag = word(0, 4);
+    if (tag != IO_REPARSE_TAG_SYMLINK && tag != IO_REPARSE_TAG_MOUNT_POINT) return {};
+    *link = true;
+    const size_t names = tag == IO_REPARSE_TAG_SYMLINK ? 20 : 16;
+    const auto name = [&](size_t offset, size_t length) {
+      const size_t from = names + offset;
+      if (length == 0 || length % 2 != 0 || from > size || length > size - from)
+        return std::wstring();
+      std::wstring text(length / 2, L'\0');
+      for (size_t i = 0; i < text.size(); ++i) text[i] = wchar_t(word(from + 2 * i, 2));
+      return text;
+    };
+    std::wstring shown = name(word(12, 2), word(14, 2));
+    if (shown.empty()) {
+      shown = name(word(8, 2), word(10, 2));
+      if (shown.compare(0, 4, L"\\??\\") == 0) shown.erase(0, 4);
+    }
+    *target = from_wide(shown);
     return {};
   }
 

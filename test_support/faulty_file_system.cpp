@@ -92,6 +92,12 @@ std::error_code FaultyFileSystem::stat_path(const std::string& path, bool* direc
   return real_.stat_path(path, directory);
 }
 
+std::error_code FaultyFileSystem::inspect_name(const std::string& path, bool* link,
+                                               std::string* target) {
+  if (const std::error_code error = fault(FileOperation::kStat, path)) return error;
+  return real_.inspect_name(path, link, target);
+}
+
 std::error_code FaultyFileSystem::list_directory(const std::string& directory,
                                                  std::vector<std::string>* names) {
   if (const std::error_code error = fault(FileOperation::kList, directory)) return error;

@@ -46,6 +46,7 @@ class FaultyFileSystem : public FileSystem {
   std::error_code rename_over(const std::string& from, const std::string& to) override;
   std::error_code remove_file(const std::string& path) override;
   std::error_code stat_path(const std::string& path, bool* directory) override;
+  std::error_code inspect_name(const std::string& path, bool* link, std::string* target) override;
   std::error_code list_directory(const std::string& directory,
                                  std::vector<std::string>* names) override;
   std::error_code make_executable(const std::string& path) override;

@@ -33,10 +33,13 @@ std::string problem_key(const Problem& p) {
 // The problems the compiler never reached: it stops at its first error, so each round leaves
 // out the lines of the row it stopped at (blanks in their place, so that every offset and line
 // stays where it was) and compiles again in memory, until the sources compile or the stop has
-// no row. Bounded: at most 30 rounds, for sources of at most 2 MiB.
+// no row. Bounded: at most 30 rounds, for sources of at most 2 MiB. A problem with the same words
+// as one found before is shown as one, with where else it stands; `repeated` gets each such
+// repeat whole, for its repair.
 std::vector<Diagnostic> further_problems(const CompileOptions& compiled_with,
                                          const Compilation& first, const ShownSource& line,
-                                         const ShownSource& train, const std::string& cells_path) {
+                                         const ShownSource& train, const std::string& cells_path,
+                                         std::vector<Diagnostic>* repeated) {
   std::vector<Diagnostic> found;
   if (first.log.error.code == 0 || line.text().size() + train.text().size() > (size_t(2) << 20)) {
     return found;
@@ -94,6 +97,7 @@ std::vector<Diagnostic> further_problems(const CompileOptions& compiled_with,
       const auto first = repeats.try_emplace(d.code + " " + d.message);
       if (!first.second) {
         first.first->second.push_back(d.line);
+        repeated->push_back(std::move(d));
         continue;
       }
       found.push_back(d);
@@ -188,7 +192,7 @@ Diagnostic integrity_diagnostic(const Analysis& a) {
 
 std::unique_ptr<Analysis> analyse(CompileOptions options, ShownSource line, ShownSource train) {
   auto a = std::make_unique<Analysis>(
-      Analysis{std::move(line), std::move(train), {}, {}, {}, {}, {}, {}, {}, {}, {}});
+      Analysis{std::move(line), std::move(train), {}, {}, {}, {}, {}, {}, {}, {}, {}, {}});
   options.write_files = false;
   options.keep_rows = a->line.text().size() + a->train.text().size() <= (size_t(16) << 20);
   a->options = std::move(options);
@@ -200,7 +204,7 @@ std::unique_ptr<Analysis> analyse(CompileOptions options, ShownSource line, Show
   // rows gives none.
   a->timetable = timetable_warnings(a->compiled, a->train);
   a->cells_path = path_in(o.directory, track_cells_name(o.scenario));
-  a->further = further_problems(o, a->compiled, a->line, a->train, a->cells_path);
+  a->further = further_problems(o, a->compiled, a->line, a->train, a->cells_path, &a->repeated);
   a->rows[0] = index_rows(a->line.text(), true, o.build_plan);
   a->rows[1] = index_rows(a->train.text(), false, true);
   return a;

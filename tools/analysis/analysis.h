@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "compiler/scenario_compiler.h"
-#include "tools/analysis/row_index.h"
 #include "tools/analysis/diagnostics.h"
+#include "tools/analysis/row_index.h"
 #include "tools/analysis/source_lint.h"
 #include "tools/analysis/wrong_files.h"
 
@@ -33,7 +33,10 @@ struct Analysis {
   std::vector<SourceWarning> line_warnings, train_warnings;
   std::vector<Diagnostic> timetable;
   std::vector<Diagnostic> further;  // past the compiler's first error
-  std::string cells_path;           // where the track cells would be written, as shown
+  // Those past the first error whose words repeat one of `further` (shown there once, with
+  // where else it stands), each whole: --fix mends them all.
+  std::vector<Diagnostic> repeated;
+  std::string cells_path;  // where the track cells would be written, as shown
   // Every row of each source as the compiler's walk reads it (0 the line source, 1 the train
   // source), past the first error too.
   RowIndex rows[2];

@@ -221,6 +221,11 @@ std::vector<DiagnosticRule> make_rules() {
   for (const WarningRule& w : kWarningRules) {
     rules.push_back({rule_id(w.kind), w.kind, false, w.short_description, w.full, w.help});
   }
+  rules.push_back({"usage", "usage", true, "The command line is refused.",
+                   "An option, a name or an operand of the command line cannot be taken (a line "
+                   "or train name that cannot name a file, a missing value); nothing was checked.",
+                   "Mend the command line as the message says; 'scenario-tool help COMMAND' shows "
+                   "its usage."});
   rules.push_back({"file", "file", true, "A file cannot be read or written.",
                    "A source, a text or a compiled file could not be read, or a file could not "
                    "be written; the diagnostic names it and says why.",

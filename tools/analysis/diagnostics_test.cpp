@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
@@ -366,7 +367,12 @@ TEST(DiagnosticsTest, FixAppliesOnlyRepairsThatCheck) {
       train_source(station + "\tCitt\xc3\xa0\r\n" + far + "Orte, Scalo\r\n");
   const std::string line_name = "Viterbo_Attigliano_linea.txt";
   const std::string train_name = "Viterbo_Attigliano_7545-.txt";
-  enum Setting { kAsItIs, kReadOnly, kEarlierOriginal };
+  // 45 rows with a comma missing after the keyword: more than a report shows of one kind and
+  // more than the rows one check looks past its first error for.
+  std::string commas;
+  for (int i = 1; i <= 45; ++i) commas += "pendenza " + std::to_string(100 * i) + ", 3\r\n";
+  TempDir elsewhere;  // where a linked source lies
+  enum Setting { kAsItIs, kReadOnly, kEarlierOriginal, kLinked };
   const struct {
     const char* what;
     std::string line, train;
@@ -425,19 +431,58 @@ TEST(DiagnosticsTest, FixAppliesOnlyRepairsThatCheck) {
        {"not fixed DIR/" + line_name + ": it is read-only", "error_code=25"},
        2,
        false},
-      {"an original kept earlier",
+      {"45 missing commas, all mended in one run",
+       line_source(commas),
+       train_source(""),
+       kAsItIs,
+       {"fixed DIR/" + line_name + ":4: insert ',' after 'pendenza'",
+        "fixed DIR/" + line_name + ":48: insert ',' after 'pendenza'",
+        "wrote DIR/" + line_name + "; its old bytes are in " + line_name + ".orig", "error_code=0"},
+       0,
+       true},
+      {"a byte order mark, the only thing to mend",
+       "\xEF\xBB\xBF" + line_source(""),
+       train_source(""),
+       kAsItIs,
+       {"fixed DIR/" + line_name + ":1: remove the UTF-8 byte order mark",
+        "wrote DIR/" + line_name + "; its old bytes are in " + line_name + ".orig", "error_code=0"},
+       0,
+       true},
+      {"a byte order mark and a comma missing",
+       "\xEF\xBB\xBF" + line_source("pendenza 100, 5\r\n"),
+       train_source(""),
+       kAsItIs,
+       {"fixed DIR/" + line_name + ":1: remove the UTF-8 byte order mark",
+        "fixed DIR/" + line_name + ":4: insert ',' after 'pendenza'", "error_code=0"},
+       0,
+       true},
+      {"a backup kept by an earlier --fix: the next number",
        mixed_line,
        train_source(""),
        kEarlierOriginal,
-       {"not fixed DIR/" + line_name + ": " + line_name + ".orig is already there",
-        "error_code=25"},
+       {"wrote DIR/" + line_name + "; its old bytes are in " + line_name + ".orig.2",
+        "error_code=0"},
+       0,
+       true},
+      {"a source that is a symbolic link",
+       mixed_line,
+       train_source(""),
+       kLinked,
+       {"not fixed DIR/" + line_name + ": it is a symbolic link to " + elsewhere.file(line_name) +
+            ", and --fix writes only files in the folder itself",
+        "checked in memory: nothing written", "error_code=25"},
        2,
        false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     TempDir dir;
-    write_file_bytes(dir.file(line_name), c.line);
+    if (c.setting == kLinked) {
+      write_file_bytes(elsewhere.file(line_name), c.line);
+      std::filesystem::create_symlink(elsewhere.file(line_name), dir.file(line_name));
+    } else {
+      write_file_bytes(dir.file(line_name), c.line);
+    }
     write_file_bytes(dir.file(train_name), c.train);
     if (c.setting == kEarlierOriginal) write_file_bytes(dir.file(line_name + ".orig"), "earlier");
     if (c.setting == kReadOnly) {
@@ -452,22 +497,67 @@ TEST(DiagnosticsTest, FixAppliesOnlyRepairsThatCheck) {
       ASSERT_NE(at, std::string::npos) << piece << "\n" << out << fixed.err;
     }
     EXPECT_EQ(fixed.exit_status, c.status) << out << fixed.err;
+    // Each source written has its old bytes beside it, under the first free backup name, and
+    // no byte order mark; one not written has no backup. An earlier backup stays as it was.
+    const std::string backup = c.setting == kEarlierOriginal ? ".orig.2" : ".orig";
+    const std::pair<std::string, std::string> sources[] = {{line_name, c.line},
+                                                           {train_name, c.train}};
+    std::vector<std::string> listing = {line_name, train_name};
+    if (c.setting == kEarlierOriginal) listing.push_back(line_name + ".orig");
+    for (const auto& [name, before] : sources) {
+      const std::string now = read_file_bytes(dir.file(name));
+      EXPECT_EQ(now.compare(0, 3, "\xEF\xBB\xBF") == 0,
+                !c.changed && before.compare(0, 3, "\xEF\xBB\xBF") == 0);
+      if (now == before) continue;
+      EXPECT_TRUE(c.changed) << name;
+      EXPECT_EQ(read_file_bytes(dir.file(name + backup)), before) << name;
+      listing.push_back(name + backup);
+    }
+    std::sort(listing.begin(), listing.end());
+    EXPECT_EQ(dir.list(), listing);
+    if (c.setting == kEarlierOriginal) {
+      EXPECT_EQ(read_file_bytes(dir.file(line_name + ".orig")), "earlier");
+    }
+    if (c.setting == kLinked) {
+      // The link, and the file it leads to, as they were.
+      EXPECT_EQ(std::filesystem::read_symlink(dir.file(line_name)), elsewhere.file(line_name));
+      EXPECT_EQ(elsewhere.list(), std::vector<std::string>{line_name});
+      std::filesystem::remove(elsewhere.file(line_name));
+    }
     if (c.changed) {
-      // The old bytes beside the new, and the repaired sources check cleanly.
-      EXPECT_EQ(read_file_bytes(dir.file(line_name + ".orig")), c.line);
-      EXPECT_EQ(read_file_bytes(dir.file(train_name + ".orig")), c.train);
+      // The repaired sources check cleanly.
       const ProcessResult again = run_tool({"check", dir.path()});
       EXPECT_EQ(again.exit_status, 0) << again.err;
       EXPECT_EQ(again.err, "");
-    } else {
-      EXPECT_EQ(read_file_bytes(dir.file(line_name)), c.line);
-      EXPECT_EQ(std::filesystem::exists(dir.file(line_name + ".orig")),
-                c.setting == kEarlierOriginal);
-      if (c.setting == kEarlierOriginal) {
-        EXPECT_EQ(read_file_bytes(dir.file(line_name + ".orig")), "earlier");
-      }
     }
   }
+}
+
+// --fix run again in the same folder, after the author edited a repaired source: it mends what
+// is new, and each text the author had before a --fix stays, the oldest in <name>.orig. A run
+// with nothing to mend writes nothing.
+TEST(DiagnosticsTest, FixRunAgainKeepsEveryEarlierText) {
+  const std::string name = "Viterbo_Attigliano_linea.txt";
+  TempDir dir;
+  const std::string first = line_source("pendenza 100, 5\r\n");
+  write_file_bytes(dir.file(name), first);
+  write_file_bytes(dir.file("Viterbo_Attigliano_7545-.txt"), train_source(""));
+  ASSERT_EQ(run_tool({"check", dir.path(), "--fix"}).exit_status, 0);
+  const std::string edited =
+      replace_all(read_file_bytes(dir.file(name)), "[fine]", "pendenza 200, 7\r\n[fine]");
+  write_file_bytes(dir.file(name), edited);
+  const ProcessResult second = run_tool({"check", dir.path(), "--fix"});
+  EXPECT_EQ(second.exit_status, 0) << second.out << second.err;
+  EXPECT_NE(second.out.find("its old bytes are in " + name + ".orig.2"), std::string::npos)
+      << second.out;
+  EXPECT_EQ(read_file_bytes(dir.file(name)),
+            line_source("pendenza, 100, 5\r\npendenza, 200, 7\r\n"));
+  EXPECT_EQ(read_file_bytes(dir.file(name + ".orig")), first);
+  EXPECT_EQ(read_file_bytes(dir.file(name + ".orig.2")), edited);
+  const ProcessResult third = run_tool({"check", dir.path(), "--fix"});
+  EXPECT_EQ(third.exit_status, 0) << third.err;
+  EXPECT_EQ(third.out.find("wrote"), std::string::npos) << third.out;
+  EXPECT_EQ(dir.list().size(), 4u);
 }
 
 TEST(DiagnosticsTest, JsonSarifColourWerrorAndVersion) {

@@ -14,13 +14,13 @@
 #include "common/file_path.h"
 #include "common/folder_lock.h"
 #include "tools/analysis/analysis.h"
-#include "tools/commands/author_sources.h"
-#include "tools/render/console.h"
-#include "tools/commands/exit_status.h"
 #include "tools/analysis/source_lint.h"
 #include "tools/analysis/timetable.h"
 #include "tools/analysis/words.h"
 #include "tools/analysis/wrong_files.h"
+#include "tools/commands/author_sources.h"
+#include "tools/commands/exit_status.h"
+#include "tools/render/console.h"
 
 namespace {
 
@@ -58,13 +58,17 @@ SourcesState check_in_memory(const CheckArguments& a, const std::string (&paths)
   options.build_plan = !a.no_plan;
   const std::unique_ptr<Analysis> analysis =
       analyse(std::move(options), ShownSource(paths[0], texts[0]), ShownSource(paths[1], texts[1]));
-  // Every diagnostic, none left out for the display's limit: each may carry a repair.
-  analysis->each_diagnostic(0, [&](Diagnostic&& d) {
+  // Every diagnostic, none left out for the display's limit, and every repeat of the problems
+  // past the first error that a report folds into one: each carries its own repair, and --fix
+  // mends them all.
+  const auto weigh = [&](Diagnostic&& d) {
     const int f = analysis->source_index(d.file);
     state.diagnostics.push_back(
         {d.code, d.level == Diagnostic::Level::kError ? d.code + " " + d.message : "", f, d.line});
     if (f >= 0 && d.fix && !d.fix->edits.empty()) state.fixes[f].push_back(std::move(d));
-  });
+  };
+  analysis->each_diagnostic(0, weigh);
+  for (const Diagnostic& d : analysis->repeated) weigh(Diagnostic(d));
   return state;
 }
 
@@ -115,34 +119,65 @@ std::string with_fixes(const std::string& text, std::vector<Diagnostic> fixes,
   return repaired + text.substr(at);
 }
 
+// The most backups --fix keeps of one source: <name>.orig, then <name>.orig.2 to .orig.999.
+constexpr int kMostBackups = 999;
+
+// The name the next backup of the source `name` in `directory` takes: the first of <name>.orig,
+// <name>.orig.2, <name>.orig.3, ... that nothing stands at (not even a link); empty when all
+// are taken. None of them is ever replaced: the first keeps the author's text from before the
+// first --fix, each later one the text a later --fix replaced.
+std::string backup_name(const std::string& directory, const std::string& name) {
+  for (int n = 1; n <= kMostBackups; ++n) {
+    const std::string backup = name + ".orig" + (n == 1 ? "" : "." + std::to_string(n));
+    if (!name_taken(path_in(directory, backup))) return backup;
+  }
+  return "";
+}
+
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+
 // Applies to the sources in DIR the repairs their diagnostics carry, under the folder's lock
 // (held by the caller). A source's repairs are made in memory all together, then the two
 // sources are checked in memory: they are kept only when that gives no error the sources did
 // not have on a line they touched, and fewer diagnostics there of the kinds they mend;
 // otherwise that source keeps its bytes, and the report says why. Repairs may bring to light what a
 // stopped reading hid (a comma inserted lets the reading go on to the rows after it): the rounds go
-// on, at most ten, while they mend something. Each source changed is written as a whole, its old
-// bytes first kept beside it as <name>.orig (never over one already there: that source is then left
-// as it is). Each change is reported in `report`; `changed` says whether a source was written;
-// false when a file could not be written.
+// on while they mend something, however many faults the report would show. A UTF-8 byte order
+// mark at the start of a source is taken out with its repairs (the sources are Windows-1252).
+// Each source changed is written as a whole, its old bytes first kept beside it under
+// backup_name(), written whole and read back before the source is replaced. A source that is a
+// symbolic link is never written: the repaired text would replace the link, not the file it
+// leads to, which may lie outside the folder and its lock. Each change is reported in `report`;
+// `changed` says whether a source was written; false when a file could not be written.
 bool fix_sources(const CheckArguments& a, std::string* report, bool* changed) {
   const std::string names[2] = {line_source_name(a.common.scenario),
                                 train_source_name(a.common.scenario)};
-  std::string paths[2], texts[2], originals[2];
-  bool open[2];  // whether the source may be repaired
+  std::string paths[2], texts[2], originals[2], backups[2];
+  bool open[2];                     // whether the source may be repaired
+  bool marked[2] = {false, false};  // whether it starts with a byte order mark
   std::string refusals[2];
   for (int f = 0; f < 2; ++f) {
     paths[f] = path_in(a.common.directory, names[f]);
     bool may = false;
+    std::string target;
     open[f] = read_file(paths[f], &texts[f]).ok();
     originals[f] = texts[f];
     if (!open[f]) continue;  // the check after this says why
-    if (file_exists(paths[f] + ".orig")) {
-      refusals[f] = names[f] +
-                    ".orig is already there, and the original it keeps is never replaced; move "
-                    "it away to fix this source";
+    marked[f] = texts[f].compare(0, 3, kByteOrderMark) == 0;
+    backups[f] = backup_name(a.common.directory, names[f]);
+    if (is_symbolic_link(paths[f], &target)) {
+      refusals[f] = "it is a symbolic link to " + target +
+                    ", and --fix writes only files in the folder itself; mend the file it leads "
+                    "to there, or put a copy in place of the link";
     } else if (!may_write_file(paths[f], &may).ok() || !may) {
       refusals[f] = "it is read-only";
+    } else if (backups[f].empty()) {
+      refusals[f] = formatted(
+          "%d backups of it are there already (%s.orig to .orig.%d); move "
+          "them away to fix it again",
+          kMostBackups, names[f].c_str(), kMostBackups);
+    } else if (marked[f]) {
+      texts[f].erase(0, 3);
     }
   }
   SourcesState state = check_in_memory(a, paths, texts);
@@ -150,10 +185,21 @@ bool fix_sources(const CheckArguments& a, std::string* report, bool* changed) {
   for (int f = 0; f < 2; ++f) {
     if (refusals[f].empty()) continue;
     open[f] = false;
-    if (!state.fixes[f].empty()) *report += "not fixed " + paths[f] + ": " + refusals[f] + "\n";
+    if (!state.fixes[f].empty() || marked[f])
+      *report += "not fixed " + paths[f] + ": " + refusals[f] + "\n";
+  }
+  for (int f = 0; f < 2; ++f) {
+    if (open[f] && marked[f]) {
+      *report += "fixed " + paths[f] +
+                 ":1: remove the UTF-8 byte order mark (the sources are Windows-1252)\n";
+    }
   }
   const std::multiset<std::string> first_errors = state.errors();
-  for (int round = 0; round < 10; ++round) {
+  // Each round mends at least one fault, and a sure repair adds no line: as many rounds as the
+  // sources have lines, and a few more, are a bound no real run meets.
+  const size_t most_rounds = size_t(std::count(texts[0].begin(), texts[0].end(), '\n')) +
+                             size_t(std::count(texts[1].begin(), texts[1].end(), '\n')) + 10;
+  for (size_t round = 0; round < most_rounds; ++round) {
     bool mended = false;
     for (int f = 0; f < 2; ++f) {
       if (!open[f] || state.fixes[f].empty()) continue;
@@ -225,13 +271,26 @@ bool fix_sources(const CheckArguments& a, std::string* report, bool* changed) {
   }
   for (int f = 0; f < 2; ++f) {
     if (texts[f] == originals[f]) continue;
-    const Status kept = replace_file(paths[f] + ".orig", originals[f]);
+    // The old bytes are kept, and read back whole, before the source is replaced; and the source
+    // is replaced only as it was read (an editor may have saved it since).
+    const std::string backup = path_in(a.common.directory, backups[f]);
+    std::string kept_bytes, now;
+    Status kept = replace_file(backup, originals[f]);
+    if (kept.ok()) kept = read_file(backup, &kept_bytes);
+    if (kept.ok() && kept_bytes != originals[f]) {
+      kept = Status::Error("cannot keep " + backup + ": it does not read back as written");
+    }
+    if (kept.ok()) kept = read_file(paths[f], &now);
+    if (kept.ok() && now != originals[f]) {
+      kept = Status::Error(paths[f] + " changed while it was being fixed; it is left as it is (" +
+                           backups[f] + " holds it as it was read)");
+    }
     const Status written = kept.ok() ? replace_file(paths[f], texts[f]) : kept;
     if (!written.ok()) {
       write_output(Stream::kError, "scenario-tool: " + written.message() + "\n");
       return false;
     }
-    *report += "wrote " + paths[f] + "; its old bytes are in " + names[f] + ".orig\n";
+    *report += "wrote " + paths[f] + "; its old bytes are in " + backups[f] + "\n";
     *changed = true;
   }
   return true;
@@ -361,10 +420,16 @@ int check(const CheckArguments& a, bool (*colour_terminal)()) {
   if (!a.fix) return compile_sources(a, nullptr, colour_terminal);
   // --fix writes the sources: one run at a time in the folder, as compile, from before they are
   // read until they are checked as repaired.
-  const std::vector<std::string> written = {line_source_name(a.common.scenario),
-                                            train_source_name(a.common.scenario),
-                                            line_source_name(a.common.scenario) + ".orig",
-                                            train_source_name(a.common.scenario) + ".orig"};
+  // The backups' names as they are before the lock is held: the run that held it before this
+  // one may take them, and then this one's backups have the next names, whose temporary files a
+  // signal does not take away (a later run clears those).
+  const std::string line_name = line_source_name(a.common.scenario);
+  const std::string train_name = train_source_name(a.common.scenario);
+  std::vector<std::string> written = {line_name, train_name};
+  for (const std::string& name : {line_name, train_name}) {
+    const std::string backup = backup_name(a.common.directory, name);
+    if (!backup.empty()) written.push_back(backup);
+  }
   FolderLock lock;
   const Status locked = lock.hold_for_writing(a.common.directory, written, kLockWaitMilliseconds);
   if (!locked.ok()) return file_fault(locked.message());

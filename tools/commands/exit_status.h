@@ -19,8 +19,8 @@ constexpr int kExitNotExact = 6;     // decompile: no sources give the same byte
 constexpr int kExitDiffFound = 1;
 constexpr int kExitDiffTrouble = 2;
 
-// Says on standard error what is wrong with the command line, then the usage of every command;
-// returns kExitUsage.
+// Says on standard error what is wrong with the command line, then the usage of the command
+// being run (of every command before one is chosen); returns kExitUsage.
 int usage_error(const std::string& message);
 
 // Says on standard error which file could not be read or written and why; returns

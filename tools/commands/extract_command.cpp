@@ -123,10 +123,16 @@ int write_scenario_texts(const std::string& directory, const std::vector<Scenari
   FolderLock lock;
   const Status locked = lock.hold_for_writing(directory, names, kLockWaitMilliseconds);
   if (!locked.ok()) return file_fault(locked.message());
+  // Anything at a name is there, a link whose target is missing included; --force replaces the
+  // link itself (replace_file renames over the name), never the file it leads to.
   if (!force) {
     std::string there;
     for (const std::string& name : names) {
-      if (file_exists(path_in(directory, name))) there += (there.empty() ? "" : ", ") + name;
+      const std::string path = path_in(directory, name);
+      if (!name_taken(path)) continue;
+      std::string target;
+      there += (there.empty() ? "" : ", ") + name +
+               (is_symbolic_link(path, &target) ? " (a link to " + target + ")" : "");
     }
     if (!there.empty()) {
       return file_fault("already in " + directory + ": " + there +

@@ -148,26 +148,67 @@ TEST(ExtractTest, RefusesWhatIsNoInstallerOrIsDamaged) {
 }
 
 // A file already there is never replaced without --force, and then nothing is written.
-TEST(ExtractTest, FilesAlreadyThereNeedForce) {
-  for (const bool force : {false, true}) {
-    SCOPED_TRACE(force ? "--force" : "without --force");
-    TempDir out;
-    write_file_bytes(out.file(kNotesFile.name), "mine\r\n");
-    std::vector<std::string> args = {"extract", INSTALLER_PATH, "-o", out.path()};
-    if (force) args.push_back("--force");
-    const ProcessResult ran = run_tool(args);
-    if (force) {
-      EXPECT_EQ(ran.exit_status, 0) << ran.err;
-      EXPECT_EQ(out.list(), text_names(kShipped));
-      EXPECT_EQ(sha256_hex(read_file_bytes(out.file(kNotesFile.name))), kNotesFile.sha256);
-    } else {
-      EXPECT_EQ(ran.exit_status, 4);
-      EXPECT_NE(ran.err.find(kNotesFile.name), std::string::npos) << ran.err;
-      EXPECT_NE(ran.err.find("--force"), std::string::npos) << ran.err;
-      EXPECT_EQ(out.list(), std::vector<std::string>{kNotesFile.name});
-      EXPECT_EQ(read_file_bytes(out.file(kNotesFile.name)), "mine\r\n");
+// Anything at one of the names is there, a link whose target is missing included: nothing is
+// written without --force (status 4); with it, a link is replaced itself and what it leads to,
+// here a file outside the folder, is never written.
+TEST(ExtractTest, AnythingAtANameNeedsForce) {
+  enum What { kFile, kDanglingLink, kLinkOut };
+  const std::vector<std::string> kInit = {"init", "--line", kShipped.line_name, "--train",
+                                          kShipped.train_number};
+  for (const bool extracting : {true, false}) {
+    for (const std::string& name : text_names(kShipped)) {
+      for (const What what : {kFile, kDanglingLink, kLinkOut}) {
+        for (const bool force : {false, true}) {
+          SCOPED_TRACE(std::string(extracting ? "extract " : "init ") + name + " " +
+                       (what == kFile           ? "file"
+                        : what == kDanglingLink ? "dangling link"
+                                                : "link") +
+                       (force ? " --force" : ""));
+          TempDir out, elsewhere;
+          const std::string target = elsewhere.file(what == kDanglingLink ? "missing" : "real");
+          if (what == kFile) write_file_bytes(out.file(name), "mine\r\n");
+          if (what == kLinkOut) write_file_bytes(target, "mine\r\n");
+          if (what != kFile) std::filesystem::create_symlink(target, out.file(name));
+          std::vector<std::string> args =
+              extracting ? std::vector<std::string>{"extract", INSTALLER_PATH, "-o", out.path()}
+                         : kInit;
+          if (!extracting) args.insert(args.begin() + 1, out.path());
+          if (force) args.push_back("--force");
+          const ProcessResult ran = run_tool(args);
+          if (force) {
+            EXPECT_EQ(ran.exit_status, 0) << ran.err;
+            EXPECT_EQ(out.list(), text_names(kShipped));
+            EXPECT_FALSE(std::filesystem::is_symlink(out.file(name)));
+          } else {
+            EXPECT_EQ(ran.exit_status, 4);
+            EXPECT_NE(ran.err.find("already in " + out.path() + ": " + name), std::string::npos)
+                << ran.err;
+            EXPECT_NE(ran.err.find("--force"), std::string::npos) << ran.err;
+            if (what != kFile) {
+              EXPECT_NE(ran.err.find("(a link to " + target + ")"), std::string::npos) << ran.err;
+            }
+            EXPECT_EQ(out.list(), std::vector<std::string>{name});
+            if (what == kFile) {
+              EXPECT_EQ(read_file_bytes(out.file(name)), "mine\r\n");
+            } else {
+              EXPECT_EQ(std::filesystem::read_symlink(out.file(name)), target);
+            }
+          }
+          // Nothing written through the link.
+          EXPECT_EQ(elsewhere.list(), what == kLinkOut ? std::vector<std::string>{"real"}
+                                                       : std::vector<std::string>{});
+          if (what == kLinkOut) {
+            EXPECT_EQ(read_file_bytes(target), "mine\r\n");
+          }
+        }
+      }
     }
   }
+  // What --force wrote is the installer's.
+  TempDir out;
+  write_file_bytes(out.file(kNotesFile.name), "mine\r\n");
+  ASSERT_EQ(run_tool({"extract", INSTALLER_PATH, "-o", out.path(), "--force"}).exit_status, 0);
+  EXPECT_EQ(sha256_hex(read_file_bytes(out.file(kNotesFile.name))), kNotesFile.sha256);
 }
 
 TEST(ExtractTest, BadUsage) {

@@ -1,24 +1,42 @@
 #include "tools/main/command_table.h"
 
 #include <cstdio>
+#include <memory>
+#include <optional>
 
+#include "tools/analysis/diagnostics.h"
+#include "tools/analysis/words.h"
 #include "tools/commands/check_command.h"
-#include "tools/main/cli.h"
-#include "tools/render/console.h"
 #include "tools/commands/decompile_command.h"
 #include "tools/commands/diff_command.h"
 #include "tools/commands/dump_command.h"
 #include "tools/commands/exit_status.h"
 #include "tools/commands/extract_command.h"
-#include "tools/main/help_texts.h"
 #include "tools/commands/init_command.h"
 #include "tools/commands/lsp_command.h"
 #include "tools/commands/package_command.h"
-#include "tools/main/source_format.h"
 #include "tools/commands/view_command.h"
-#include "tools/analysis/words.h"
+#include "tools/main/cli.h"
+#include "tools/main/help_texts.h"
+#include "tools/main/source_format.h"
+#include "tools/render/console.h"
 
 namespace {
+
+// The command being run, once its name is known: a usage error shows its usage, not every
+// command's.
+const Command* running_command = nullptr;
+
+// The usage lines that head a command's help (compile and check share theirs).
+std::string usage_of(const Command& command) {
+  std::string text;
+  for (const char* name : command.help_usage) {
+    if (name == nullptr) continue;
+    text +=
+        usage_line(text.empty() ? "usage: " : "       ", name, command_named(name)->usage_words());
+  }
+  return text;
+}
 
 // The words of a command's usage line, from the declarations of its options.
 template <typename Arguments, void (*declare)(CommandLine&, Arguments*)>
@@ -29,18 +47,50 @@ std::vector<std::string> usage_words_of() {
   return line.usage_words();
 }
 
+// A command asked for a JSON or SARIF document (--format=json, --format sarif) gets one on
+// standard output even when its arguments are refused, saying why: a script reading it finds a
+// document, not an empty stream. The usage goes to standard error as for every command.
+void document_usage_error(const std::vector<std::string>& args, const Command& command,
+                          const std::string& wrong) {
+  bool takes_format = false;
+  for (const std::string& word : command.usage_words()) {
+    takes_format = takes_format || word.find("--format") != std::string::npos;
+  }
+  if (!takes_format) return;
+  std::string format;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i].rfind("--format=", 0) == 0) format = args[i].substr(9);
+    if (args[i] == "--format" && i + 1 < args.size()) format = args[i + 1];
+  }
+  const std::unique_ptr<DiagnosticDocument> document =
+      format == "json" || format == "sarif" ? standard_output_document(format, kToolVersion)
+                                            : nullptr;
+  if (!document) return;
+  Diagnostic refused;
+  refused.code = "usage";
+  refused.message = wrong;
+  document->add(refused);
+  document->finish(std::nullopt, 0);
+}
+
 // Parses a command's arguments into its own `Arguments` and runs it, or shows its help. Bad
 // usage ends with `bad_usage` (diff keeps 1 for "they differ", as diff(1) does).
 template <typename Arguments, void (*declare)(CommandLine&, Arguments*),
           int (*run_command)(const Arguments&, bool (*)()), int bad_usage = kExitUsage>
 int parse_and_run(const std::vector<std::string>& args, const Command& command,
                   bool (*colour_terminal)()) {
+  // The command's own usage for its usage errors while it runs; every command's after it.
+  struct Running {
+    explicit Running(const Command* command) { running_command = command; }
+    ~Running() { running_command = nullptr; }
+  } running(&command);
   Arguments a;
   CommandLine line(&common_of(a));
   declare(line, &a);
   const std::string wrong = line.parse(args);
   if (!wrong.empty()) {
     usage_error(wrong);
+    document_usage_error(args, command, wrong);
     return bad_usage;
   }
   if (common_of(a).help) {
@@ -147,13 +197,7 @@ std::string usage() {
 }
 
 std::string command_help(const Command& command) {
-  std::string text;
-  for (const char* name : command.help_usage) {
-    if (name == nullptr) continue;
-    text +=
-        usage_line(text.empty() ? "usage: " : "       ", name, command_named(name)->usage_words());
-  }
-  return text + command.help;
+  return usage_of(command) + command.help;
 }
 
 int help(const std::vector<std::string>& args) {
@@ -177,7 +221,9 @@ int help(const std::vector<std::string>& args) {
 }
 
 int usage_error(const std::string& message) {
-  write_output(Stream::kError, "scenario-tool: " + message + "\n" + usage());
+  write_output(Stream::kError,
+               "scenario-tool: " + message + "\n" +
+                   (running_command != nullptr ? usage_of(*running_command) : usage()));
   return kExitUsage;
 }
 

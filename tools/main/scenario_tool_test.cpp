@@ -132,6 +132,9 @@ TEST(ScenarioToolTest, BadUsage) {
       {{"dump", dir.path(), "--no-plan"}, "--no-plan"},
       {{"plot", dir.path()}, "-o"},
       {{"plot", dir.path(), "-o"}, "-o"},
+      {{"package", dir.path()}, "package needs --notes"},
+      {{"package", dir.path(), "--line", "CON", "--notes", "n", "--sheet", "s", "--slowdowns", "r"},
+       "'CON' is a Windows device name"},
       {{"help", "build"}, "build"},
   };
   for (const auto& c : cases) {
@@ -140,7 +143,16 @@ TEST(ScenarioToolTest, BadUsage) {
     EXPECT_EQ(result.err.find("scenario-tool: "), 0u) << result.err;
     EXPECT_NE(result.err.substr(0, result.err.find('\n')).find(c.names), std::string::npos)
         << result.err;
-    EXPECT_NE(result.err.find("usage: scenario-tool compile DIR"), std::string::npos) << result.err;
+    // The usage of the command run (check's heads with compile's, which it shares); of every
+    // command when none is known.
+    const std::string command = c.args.empty() ? "" : c.args[0];
+    const bool known = command == "compile" || command == "check" || command == "dump" ||
+                       command == "plot" || command == "package";
+    EXPECT_EQ(result.err.find("usage: scenario-tool " +
+                              (known && command != "check" ? command : "compile") + " DIR"),
+              result.err.find('\n') + 1)
+        << result.err;
+    EXPECT_EQ(result.err.find("scenario-tool view DIR") == std::string::npos, known) << result.err;
     EXPECT_EQ(result.out, "");
   }
   EXPECT_TRUE(dir.list().empty());
@@ -481,5 +493,23 @@ TEST(ScenarioToolTest, NamesWhatIsWrongWithTheFiles) {
     const nlohmann::json sarif = nlohmann::json::parse(run_tool(args).out);
     const std::string sarif_text = sarif["runs"][0]["results"][0]["message"]["text"];
     EXPECT_EQ(sarif_text.substr(0, sarif_text.find('\n')), message);
+  }
+}
+
+// A command line refused before anything is checked still gives the document asked for, saying
+// why, beside the usage on standard error.
+TEST(ScenarioToolTest, RefusedCommandLineStillGivesTheDocumentAskedFor) {
+  TempDir dir;
+  for (const std::string format : {"json", "sarif"}) {
+    SCOPED_TRACE(format);
+    const ProcessResult result =
+        run_tool({"check", dir.path(), "--line", "../elsewhere", "--format=" + format});
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_NE(result.err.find("usage:"), std::string::npos) << result.err;
+    const nlohmann::json document = nlohmann::json::parse(result.out);
+    const nlohmann::json& first =
+        format == "json" ? document["diagnostics"][0] : document["runs"][0]["results"][0];
+    EXPECT_EQ(first[format == "json" ? "code" : "ruleId"], "usage") << result.out;
+    EXPECT_NE(first["message"].dump().find("--line"), std::string::npos) << result.out;
   }
 }
