@@ -191,8 +191,7 @@ Diagnostic integrity_diagnostic(const Analysis& a) {
 }  // namespace
 
 std::unique_ptr<Analysis> analyse(CompileOptions options, ShownSource line, ShownSource train) {
-  auto a = std::make_unique<Analysis>(
-      Analysis{std::move(line), std::move(train), {}, {}, {}, {}, {}, {}, {}, {}, {}, {}});
+  std::unique_ptr<Analysis> a(new Analysis(std::move(line), std::move(train)));
   options.write_files = false;
   options.keep_rows = a->line.text().size() + a->train.text().size() <= (size_t(16) << 20);
   a->options = std::move(options);
@@ -205,8 +204,6 @@ std::unique_ptr<Analysis> analyse(CompileOptions options, ShownSource line, Show
   a->timetable = timetable_warnings(a->compiled, a->train);
   a->cells_path = path_in(o.directory, track_cells_name(o.scenario));
   a->further = further_problems(o, a->compiled, a->line, a->train, a->cells_path, &a->repeated);
-  a->rows[0] = index_rows(a->line.text(), true, o.build_plan);
-  a->rows[1] = index_rows(a->train.text(), false, true);
   return a;
 }
 
@@ -235,13 +232,26 @@ int32_t Analysis::reported_code() const {
                                                    : compiled.log.error.code;
 }
 
+const RowIndex& Analysis::rows(int k) const {
+  if (!rows_[k]) {
+    rows_[k] = std::make_unique<RowIndex>(k == 0 ? index_rows(line.text(), true, options.build_plan)
+                                                 : index_rows(train.text(), false, true));
+  }
+  return *rows_[k];
+}
+
+std::optional<int64_t> Analysis::place_on_line(const Diagnostic& d) const {
+  if (d.metres) return d.metres;
+  return row_position(source_index(d.file), d.offset);
+}
+
 std::optional<int64_t> Analysis::row_position(int k, size_t offset) const {
   if (k < 0 || k > 1) return std::nullopt;
   const ShownSource& shown = k == 0 ? line : train;
   if (offset == Problem::kNoOffset || offset > shown.text().size()) return std::nullopt;
-  const IndexedRow* row = rows[k].row_at(offset);
+  const IndexedRow* row = rows(k).row_at(offset);
   if (row == nullptr) {
-    row = rows[k].row_before(offset);
+    row = rows(k).row_before(offset);
     if (row != nullptr && shown.locate(row->keyword_from).line != shown.locate(offset).line) {
       row = nullptr;
     }
@@ -252,17 +262,9 @@ std::optional<int64_t> Analysis::row_position(int k, size_t offset) const {
 
 void Analysis::each_diagnostic(size_t max_warnings,
                                const std::function<void(Diagnostic&&)>& take) const {
-  const auto placed = [this, &take](Diagnostic&& d) {
-    if (!d.metres) {
-      if (const std::optional<int64_t> at = row_position(source_index(d.file), d.offset)) {
-        d.metres = *at;
-      }
-    }
-    take(std::move(d));
-  };
-  each_warning_diagnostic(line_warnings, line, max_warnings, placed);
-  each_warning_diagnostic(train_warnings, train, max_warnings, placed);
-  each_warning_diagnostic(timetable, train.path(), max_warnings, placed);
+  each_warning_diagnostic(line_warnings, line, max_warnings, take);
+  each_warning_diagnostic(train_warnings, train, max_warnings, take);
+  each_warning_diagnostic(timetable, train.path(), max_warnings, take);
   for (const Problem& problem : compiled.log.problems) {
     Diagnostic d = problem_diagnostic(compiled, problem, line, train, cells_path);
     // A row that could not be read lies where its author put it: a keyword that lost its comma
@@ -272,8 +274,8 @@ void Analysis::each_diagnostic(size_t max_warnings,
         d.metres = *at;
       }
     }
-    placed(std::move(d));
+    take(std::move(d));
   }
-  for (const Diagnostic& d : further) placed(Diagnostic(d));
+  for (const Diagnostic& d : further) take(Diagnostic(d));
   if (result.end == CompileEnd::kIntegrityError) take(integrity_diagnostic(*this));
 }

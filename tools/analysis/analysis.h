@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "compiler/scenario_compiler.h"
@@ -37,9 +38,10 @@ struct Analysis {
   // where else it stands), each whole: --fix mends them all.
   std::vector<Diagnostic> repeated;
   std::string cells_path;  // where the track cells would be written, as shown
-  // Every row of each source as the compiler's walk reads it (0 the line source, 1 the train
-  // source), past the first error too.
-  RowIndex rows[2];
+  // Every row of source `k` (0 the line source, 1 the train source) as the compiler's walk reads
+  // it, past the first error too: walked when first asked for, as only the view and the editor
+  // need it.
+  const RowIndex& rows(int k) const;
 
   // Whether the compiler had the sources: false when one could not be read (a file fault).
   bool compiler_ran() const { return result.end != CompileEnd::kFileFault; }
@@ -49,8 +51,14 @@ struct Analysis {
   FinalCode final_code() const;
   int32_t reported_code() const;
 
-  // Every diagnostic in the order the tool reports them, each with its place on the line where
-  // it has one (its own, else its row's), made one at a time for `take`: the
+ private:
+  friend std::unique_ptr<Analysis> analyse(CompileOptions, ShownSource, ShownSource);
+  Analysis(ShownSource line_source, ShownSource train_source)
+      : line(std::move(line_source)), train(std::move(train_source)) {}
+  mutable std::unique_ptr<RowIndex> rows_[2];
+
+ public:
+  // Every diagnostic in the order the tool reports them, made one at a time for `take`: the
   // warnings of each source (at most `max_warnings` of a kind, then a count; 0: all), the
   // timetable's, the problems the compiler recorded (those of the signal-cell rules at the row
   // that causes them), those past its first error, and a failed integrity check.
@@ -58,6 +66,8 @@ struct Analysis {
 
   // The index of `path`'s source: 0 the line source, 1 the train source, -1 neither.
   int source_index(const std::string& path) const;
+  // Where on the line a diagnostic lies: its own position, else its row's (row_position).
+  std::optional<int64_t> place_on_line(const Diagnostic& d) const;
   // The position on the line of the row of source `k` (0, 1) that holds `offset`, or that begins
   // before it on its line, when its grammar makes its first value a position; nothing otherwise.
   std::optional<int64_t> row_position(int k, size_t offset) const;

@@ -12,11 +12,11 @@
 #include "compiler/error_codes.h"
 #include "compiler/field_codec.h"
 #include "compiler/source_grammar.h"
-#include "tools/render/console.h"
 #include "tools/analysis/diagnostic_rules.h"
-#include "tools/render/json_stream.h"
 #include "tools/analysis/words.h"
 #include "tools/analysis/wrong_files.h"
+#include "tools/render/console.h"
+#include "tools/render/json_stream.h"
 
 namespace {
 

@@ -28,7 +28,7 @@ bool index_field(RowWalker& walker, SourcePart part, RowIndex* index) {
     if (walker.reads_values()) {
       for (int k = 0; k < grammar->values_count() && !ended; ++k) {
         IndexedValue value;
-        value.name = grammar->names[k];
+        value.k = uint8_t(k);
         value.number = k < grammar->numbers;
         if (walker.eof()) {
           ended = true;
@@ -36,7 +36,8 @@ bool index_field(RowWalker& walker, SourcePart part, RowIndex* index) {
         }
         try {
           if (value.number) {
-            value.read = walker.i32();
+            value.number_read = walker.i32();
+            value.reads_as_number = true;
           } else {
             walker.text();
           }
@@ -44,9 +45,9 @@ bool index_field(RowWalker& walker, SourcePart part, RowIndex* index) {
           // A field that is not a number (or too large) is still this value's; the walk goes on
           // after it.
         }
-        value.from = walker.value_offset();
-        value.to = std::max(walker.value_end(), value.from);
-        row.end = std::max(row.end, value.to);
+        value.from = uint32_t(walker.value_offset());
+        value.to = uint32_t(std::max(walker.value_end(), walker.value_offset()));
+        row.end = std::max(row.end, size_t(value.to));
         index->values.push_back(value);
         ++row.value_count;
       }
@@ -54,7 +55,7 @@ bool index_field(RowWalker& walker, SourcePart part, RowIndex* index) {
     row.complete =
         row.value_count == size_t(grammar->values_count()) || (!walker.reads_values() && !ended);
     if (placed_on_line(*grammar) && row.value_count > 0) {
-      row.position = index->values[row.first_value].read;
+      row.position = index->values[row.first_value].read();
     }
     index->rows.push_back(row);
     if (ended) return false;
@@ -93,6 +94,12 @@ RowIndex index_rows(const std::string& text, bool line_source, bool curve_values
                     size_t max_bytes) {
   RowIndex index;
   if (text.size() > max_bytes) return index;
+  // Room for every field at most (each ends at a comma or a line end), so that the lists grow in
+  // place.
+  size_t fields = 1;
+  for (const char c : text) fields += c == ',' || c == '\n';
+  index.values.reserve(fields);
+  index.rows.reserve(fields / 2 + 1);
   RowWalker walker(text, curve_values);
   try {
     if (!walker.skip_to_general()) return index;

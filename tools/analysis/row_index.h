@@ -16,11 +16,18 @@
 
 #include "compiler/source_grammar.h"
 
+// Kept small, for a source may hold hundreds of thousands of values: offsets in 32 bits (a
+// source is walked only up to 16 MiB).
 struct IndexedValue {
-  size_t from = 0, to = 0;      // its bytes: from its first character to one past its last
-  const char* name = "";        // the grammar's name of it ("gradient position")
-  bool number = true;           // a number field; false for the row's text
-  std::optional<int32_t> read;  // the number it reads as, when it is one
+  uint32_t from = 0, to = 0;  // its bytes: from its first character to one past its last
+  int32_t number_read = 0;    // what it reads as, with `reads_as_number`
+  uint8_t k = 0;              // its place in the row: the grammar's names[k] names it
+  bool number = true;         // a number field; false for the row's text
+  bool reads_as_number = false;
+
+  std::optional<int32_t> read() const {
+    return reads_as_number ? std::optional<int32_t>(number_read) : std::nullopt;
+  }
 };
 
 struct IndexedRow {
@@ -61,3 +68,8 @@ bool placed_on_line(const RowGrammar& row);
 // walked (its index stays empty).
 RowIndex index_rows(const std::string& text, bool line_source, bool curve_values,
                     size_t max_bytes = size_t(16) << 20);
+
+// The name the grammar gives `value` of `row` ("gradient position").
+inline const char* value_name(const IndexedRow& row, const IndexedValue& value) {
+  return row.grammar->names[value.k];
+}

@@ -19,10 +19,10 @@
 #include "compiler/field_codec.h"
 #include "compiler/source_grammar.h"
 #include "tools/analysis/analysis.h"
-#include "tools/render/console.h"
 #include "tools/analysis/diagnostic_rules.h"
-#include "tools/commands/exit_status.h"
 #include "tools/analysis/words.h"
+#include "tools/commands/exit_status.h"
+#include "tools/render/console.h"
 
 using nlohmann::json;
 
@@ -836,7 +836,7 @@ std::string markdown_escaped(const std::string& text) {
 // when the document is as it was checked, else read now from its text.
 const RowIndex& LspServer::rows_of_document(Scenario& scenario, int f, const SourceText& text,
                                             RowIndex* fresh) const {
-  if (scenario.checked && scenario.texts[f].utf8() == text.utf8()) return scenario.checked->rows[f];
+  if (scenario.checked && scenario.texts[f].utf8() == text.utf8()) return scenario.checked->rows(f);
   *fresh = index_rows(text.bytes(), f == 0, build_plan_);
   return *fresh;
 }

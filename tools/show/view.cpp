@@ -13,9 +13,9 @@
 #include "compiler/source_grammar.h"
 #include "tools/analysis/source_lint.h"
 #include "tools/analysis/timetable.h"
-#include "tools/show/view_page.h"
 #include "tools/analysis/words.h"
 #include "tools/analysis/wrong_files.h"
+#include "tools/show/view_page.h"
 
 namespace {
 
@@ -133,8 +133,11 @@ void unread_rows(const ShownSource& source, const RowIndex& index, size_t from,
 std::vector<Diagnostic> view_problems(const Analysis& analysis) {
   // As many warnings of each kind as the tool shows, then a count of the rest (with no place).
   std::vector<Diagnostic> problems;
-  analysis.each_diagnostic(kDefaultMaxWarnings,
-                           [&problems](Diagnostic&& d) { problems.push_back(std::move(d)); });
+  // Each at its place on the line: its own, else its row's.
+  analysis.each_diagnostic(kDefaultMaxWarnings, [&](Diagnostic&& d) {
+    d.metres = analysis.place_on_line(d);
+    problems.push_back(std::move(d));
+  });
   return problems;
 }
 
@@ -382,10 +385,10 @@ std::string view_page(const Analysis& analysis, const std::vector<Diagnostic>& p
     // all unread.
     Json unread = Json::object();
     if (line && d.offset != Problem::kNoOffset) {
-      unread_rows(line_source, analysis.rows[0], d.offset, d.metres, &unread);
-      unread_rows(train_source, analysis.rows[1], 0, std::nullopt, &unread);
+      unread_rows(line_source, analysis.rows(0), d.offset, d.metres, &unread);
+      unread_rows(train_source, analysis.rows(1), 0, std::nullopt, &unread);
     } else if (train && d.offset != Problem::kNoOffset) {
-      unread_rows(train_source, analysis.rows[1], d.offset, d.metres, &unread);
+      unread_rows(train_source, analysis.rows(1), d.offset, d.metres, &unread);
     }
     stop = {{"problem", i},
             {"source", line    ? "line"
