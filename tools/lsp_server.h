@@ -43,9 +43,9 @@ std::string framed(const std::string& body);
 
 // Arrays and objects nest at most this deep in a message; a deeper one is refused before it is
 // parsed, as JSON that cannot be read is. The JSON library copies, prints and compares values
-// by recursion, some hundreds of bytes of stack a level: 256 levels stay far within the
-// smallest stack the server runs on (1 MiB, a Windows thread's), and far above what any editor
-// sends (its settings, the deepest, are some ten levels).
+// by recursion, a stack frame or more a level: some 20,000 levels overflow the smallest stack
+// the server runs on (1 MiB, a Windows thread's). 256 stay far from that, and far above what
+// any editor sends (its settings, the deepest, are some ten levels).
 constexpr size_t kMaxJsonNesting = 256;
 
 // A message as read from the stream: its JSON, or, when it cannot be taken, the error that
