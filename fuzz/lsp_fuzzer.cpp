@@ -7,6 +7,7 @@
 // for hovers, completions, definitions, quick fixes, outlines and folds at any position.
 // Besides no crash, no hang and no sanitizer report: everything the server sends is JSON-RPC,
 // each answer names a request's id (or none), and memory never runs out.
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>

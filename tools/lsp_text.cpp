@@ -199,7 +199,7 @@ using Node = EditedText::Node;
 using Tree = EditedText::Tree;
 
 // Pieces are cut at about this length, so that a scan inside one stays short.
-constexpr size_t kPieceBytes = 256;
+constexpr size_t kPieceBytes = 64;
 
 size_t bytes_of(const Tree& tree) {
   return tree ? tree->bytes : 0;

@@ -60,8 +60,8 @@ class SourceText {
 
 // A document's UTF-8 text while the edits of one change are applied to it, in order, each range
 // taken in the text that the edits before it left (as the protocol has it). The text is held
-// in pieces of at most a few hundred bytes, in a balanced tree (a treap) that knows of each
-// subtree its bytes, line ends and characters in the negotiated units: finding a position and
+// in pieces of some tens of bytes, in a balanced tree (a treap) that knows of each subtree its
+// bytes, line ends and characters in the negotiated units: finding a position and
 // replacing a range cost about the logarithm of the text's length, so a change of thousands of
 // edits costs in proportion to its text and edits, not to their product. Positions are read as
 // SourceText::utf8_at reads them. The text is taken to be valid UTF-8, as JSON's strings are.
