@@ -557,7 +557,8 @@ TEST_F(WineTest, PackageNeverInTheSourcesFolderHoweverItIsSpelt) {
 
 // scenario-tool.exe's language server through pipes: the protocol's bytes pass as they are (no
 // CR LF translation), a document named by a file URI of a drive is checked with the source
-// beside it, and shutdown then exit end it with status 0.
+// beside it, a message nested 20,000 deep (which overflowed the stack) is refused, and shutdown
+// then exit end it with status 0.
 TEST_F(WineTest, AuthorsToolServesAnEditorThroughPipes) {
   TempDir root;
   const ScenarioIdentity shipped{kShippedLineName, kShippedTrainNumber};
@@ -568,6 +569,8 @@ TEST_F(WineTest, AuthorsToolServesAnEditorThroughPipes) {
       R"({"jsonrpc":"2.0","id":1,"method":"initialize","params":{"capabilities":{}}})",
       R"({"jsonrpc":"2.0","method":"textDocument/didOpen","params":{"textDocument":{"uri":")" +
           line_uri + R"(","languageId":"scenario","version":1,"text":"[generale]\r\n"}}})",
+      R"({"jsonrpc":"2.0","method":"$/cancelRequest","params":{"id":)" + std::string(20000, '[') +
+          std::string(20000, ']') + "}}",
       R"({"jsonrpc":"2.0","id":2,"method":"shutdown"})", R"({"jsonrpc":"2.0","method":"exit"})"};
   std::string input;
   for (const std::string& m : messages) {
@@ -589,6 +592,9 @@ TEST_F(WineTest, AuthorsToolServesAnEditorThroughPipes) {
   EXPECT_NE(r.out.find("Viterbo_Attigliano_7545-.txt\""), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\"severity\":1"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("Content-Length: 38\r\n\r\n{\"id\":2,\"jsonrpc\":\"2.0\",\"result\":null}"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("{\"code\":-32700,\"message\":\"arrays and objects nested deeper"),
             std::string::npos)
       << r.out;
 }

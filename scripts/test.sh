@@ -6,9 +6,10 @@
 #  3. the same tests again built with AddressSanitizer and UndefinedBehaviorSanitizer, in
 #     build-sanitize/;
 #  4. the fuzzers (libFuzzer, clang) of the compiler, of the tool's check, of its readers of
-#     compiled files (dump's, decompile's and diff's) and of the installer's look for an appended
-#     scenario, for about two minutes between them, from their seed corpora in fuzz/corpus/, in
-#     build-fuzz/: any crash, hang or sanitizer report fails.
+#     compiled files (dump's, decompile's and diff's), of the installer's look for an appended
+#     scenario and of the language server's handling of messages, for about two minutes between
+#     them, from their seed corpora in fuzz/corpus/, in build-fuzz/: any crash, hang or
+#     sanitizer report fails.
 # Screenshots land in build/screenshots/. Installs the Debian packages it needs first when they
 # are missing.
 set -euo pipefail
@@ -60,16 +61,19 @@ ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:pr
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DFUZZING=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-fuzz -j "$(nproc)"
 fuzzed=0
-for share in compiler:45 check:30 compiled_files:20 decompile:15 payload:15; do
+for share in compiler:40 check:27 compiled_files:17 decompile:13 payload:13 lsp:15; do
   harness=${share%%:*}
   seconds=${share##*:}
   rm -rf "build-fuzz/corpus-$harness"
   mkdir -p "build-fuzz/corpus-$harness"
   cp "fuzz/corpus/$harness"/* "build-fuzz/corpus-$harness/"
-  # The sources' keywords help the harnesses that read sources; compiled files and executables
-  # have none.
+  # The sources' keywords help the harnesses that read sources, the protocol's words the
+  # language server's; compiled files and executables have none.
   dictionary=()
-  case $harness in compiler | check) dictionary=(-dict=../fuzz/keywords.dict) ;; esac
+  case $harness in
+    compiler | check) dictionary=(-dict=../fuzz/keywords.dict) ;;
+    lsp) dictionary=(-dict=../fuzz/lsp.dict) ;;
+  esac
   echo "Fuzzing $harness for $seconds s"
   if ! (cd build-fuzz && "./fuzz/${harness}_fuzzer" -max_total_time="$seconds" -timeout=5 \
           -rss_limit_mb=4096 -max_len=1048576 -len_control=0 "${dictionary[@]}" \

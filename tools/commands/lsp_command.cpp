@@ -19,7 +19,7 @@ const char kLspHelp[] =
     "stations, tunnels, signals, slowdowns and curves. Nothing is written.\n"
     "  --stdio   taken and passed over: standard input and output are always the channel\n"
     "Exit status: 0 after the editor's shutdown and exit; 1 when the stream ended or broke\n"
-    "before them.\n";
+    "before them; 5 when memory ran out (the editor is told, and what it asked is answered).\n";
 
 std::vector<std::string> lsp_usage_words() {
   return {"[--stdio]"};

@@ -81,6 +81,80 @@ TextPosition position_in(const json& object) {
   return {count_member(object, "line"), count_member(object, "character")};
 }
 
+// An id as the protocol has them: an integer or a string.
+bool valid_id(const json& id) {
+  return id.is_string() || id.is_number_integer();
+}
+
+// The member `name` of `object`, or null when there is none.
+const json* find_member(const json& object, const char* name) {
+  if (!object.is_object()) return nullptr;
+  const auto found = object.find(name);
+  return found != object.end() ? &*found : nullptr;
+}
+
+bool is_position(const json* position) {
+  return position != nullptr && position->is_object() &&
+         position->value("line", json()).is_number_unsigned() &&
+         position->value("character", json()).is_number_unsigned();
+}
+
+// Whether `message` is a didChange notification (the document's URI in `uri`), and whether it
+// sets the document's whole text whatever it was: one of its changes is a whole text, and the
+// server takes every one of them (as changed() does, else it would leave the text as it was).
+bool is_change(const json& message, std::string* uri, bool* sets_whole_text) {
+  const json* method = find_member(message, "method");
+  if (method == nullptr || *method != "textDocument/didChange" || message.contains("id"))
+    return false;
+  const json* params = find_member(message, "params");
+  const json* document = params ? find_member(*params, "textDocument") : nullptr;
+  const json* address = document ? find_member(*document, "uri") : nullptr;
+  if (address == nullptr || !address->is_string()) return false;
+  *uri = address->get<std::string>();
+  *sets_whole_text = false;
+  const json* changes = find_member(*params, "contentChanges");
+  if (changes == nullptr || !changes->is_array()) return true;
+  bool whole = false;
+  for (const json& change : *changes) {
+    const json* text = find_member(change, "text");
+    if (text == nullptr || !text->is_string()) return true;
+    const json* range = find_member(change, "range");
+    if (range == nullptr) {
+      whole = true;
+    } else if (!is_position(find_member(*range, "start")) ||
+               !is_position(find_member(*range, "end"))) {
+      return true;
+    }
+  }
+  *sets_whole_text = whole;
+  return true;
+}
+
+// Whether arrays and objects nest in the JSON text `body` at most `limit` deep, counted as JSON
+// reads it (a bracket inside a string is a character of it). A text that is not JSON is
+// refused by the parser after.
+bool nesting_within(const std::string& body, size_t limit) {
+  size_t depth = 0;
+  bool in_string = false;
+  for (size_t i = 0; i < body.size(); ++i) {
+    const char c = body[i];
+    if (in_string) {
+      if (c == '\\') {
+        ++i;
+      } else if (c == '"') {
+        in_string = false;
+      }
+    } else if (c == '"') {
+      in_string = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > limit) return false;
+    } else if ((c == ']' || c == '}') && depth > 0) {
+      --depth;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 // An open document: the editor's URI and version, and its text on both sides.
@@ -182,6 +256,59 @@ std::string framed(const std::string& body) {
   return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
+IncomingMessage parsed_message(const std::string& body) {
+  IncomingMessage message;
+  message.bytes = body.size();
+  // The nesting first: the parser itself keeps its own stack, but what is done with its values
+  // after recurses.
+  if (!nesting_within(body, kMaxJsonNesting)) {
+    message.error = kParseError;
+    message.why = "arrays and objects nested deeper than " + std::to_string(kMaxJsonNesting) +
+                  " levels: not read";
+    return message;
+  }
+  message.json = json::parse(body, nullptr, false);
+  if (message.json.is_discarded()) {
+    message.error = kParseError;
+    message.why = "not JSON";
+  }
+  return message;
+}
+
+void MessageQueue::push(IncomingMessage message) {
+  std::string uri;
+  bool whole = false;
+  if (is_change(message.json, &uri, &whole)) {
+    std::vector<size_t>& earlier = changes_[uri];
+    if (whole) {
+      for (const size_t index : earlier) {
+        IncomingMessage& dropped = messages_[index - first_];
+        bytes_ -= dropped.bytes;
+        --count_;
+        dropped = IncomingMessage();  // no JSON and no error: taken by no one
+      }
+      earlier.clear();
+    }
+    earlier.push_back(first_ + messages_.size());
+  }
+  bytes_ += message.bytes;
+  ++count_;
+  messages_.push_back(std::move(message));
+}
+
+std::vector<IncomingMessage> MessageQueue::take() {
+  std::vector<IncomingMessage> taken;
+  taken.reserve(count_);
+  for (IncomingMessage& message : messages_) {
+    if (message.error != 0 || !message.json.is_discarded()) taken.push_back(std::move(message));
+  }
+  first_ += messages_.size();
+  messages_.clear();
+  changes_.clear();
+  count_ = bytes_ = 0;
+  return taken;
+}
+
 LspServer::LspServer(std::function<void(const std::string&)> send,
                      std::chrono::milliseconds debounce)
     : send_(std::move(send)), debounce_(debounce) {}
@@ -206,25 +333,73 @@ void LspServer::message_too_long() {
       "message longer than " + std::to_string(kMaxMessageBytes >> 20) + " MiB: passed over");
 }
 
+int LspServer::exit_status() const {
+  if (out_of_memory_) return kExitOutOfMemory;
+  return shut_down_ ? kExitClean : 1;
+}
+
 void LspServer::receive(const std::vector<std::string>& bodies, Clock::time_point now) {
-  std::vector<json> messages;
-  std::set<std::string> cancelled;
-  for (const std::string& body : bodies) {
-    json message = json::parse(body, nullptr, false);
-    if (message.is_discarded()) {
-      respond_error(nullptr, kParseError, "not JSON");
-      continue;
-    }
-    if (message.is_object() && message.value("method", json()) == "$/cancelRequest" &&
-        message.contains("params") && message["params"].is_object() &&
-        message["params"].contains("id")) {
-      cancelled.insert(message["params"]["id"].dump());
-    }
-    messages.push_back(std::move(message));
+  std::vector<IncomingMessage> messages;
+  try {
+    for (const std::string& body : bodies) messages.push_back(parsed_message(body));
+  } catch (const std::bad_alloc&) {
+    out_of_memory(messages);
+    return;
   }
-  for (const json& message : messages) {
-    if (exited_) return;
-    handle(message, cancelled, now);
+  receive(std::move(messages), now);
+}
+
+void LspServer::receive(std::vector<IncomingMessage> messages, Clock::time_point now) {
+  size_t at = 0;
+  try {
+    std::set<std::string> cancelled;
+    for (const IncomingMessage& m : messages) {
+      const json* params = find_member(m.json, "params");
+      const json* id = params ? find_member(*params, "id") : nullptr;
+      const json* method = find_member(m.json, "method");
+      if (method != nullptr && *method == "$/cancelRequest" && id != nullptr && valid_id(*id)) {
+        cancelled.insert(id->dump());
+      }
+    }
+    for (; at < messages.size() && !exited_; ++at) {
+      if (messages[at].error != 0) {
+        respond_error(nullptr, messages[at].error, messages[at].why);
+      } else {
+        handle(messages[at].json, cancelled, now);
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    // The message being handled and those after it are pending.
+    messages.erase(messages.begin(), messages.begin() + long(at));
+    out_of_memory(messages);
+  }
+}
+
+void LspServer::out_of_memory(const std::vector<IncomingMessage>& pending) {
+  exited_ = true;
+  // What the documents and their checks held goes first, so that the messages can be made.
+  scenarios_.clear();
+  documents_.clear();
+  const bool told = out_of_memory_;
+  out_of_memory_ = true;
+  try {
+    if (!told) {
+      send({{"jsonrpc", "2.0"},
+            {"method", "window/showMessage"},
+            {"params",
+             {{"type", 1},
+              {"message",
+               "scenario-tool ran out of memory and stopped: its diagnostics are no longer kept "
+               "up; restart the language server"}}}});
+    }
+    for (const IncomingMessage& m : pending) {
+      const json* id = find_member(m.json, "id");
+      if (id != nullptr && valid_id(*id) && m.json.contains("method")) {
+        respond_error(*id, kInternalError, "out of memory: the server stopped");
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    // Nothing more can be said.
   }
 }
 
@@ -255,6 +430,8 @@ void LspServer::handle(const json& message, const std::set<std::string>& cancell
     if (!initialized_ || shut_down_) return;
     try {
       notification(method, params, now);
+    } catch (const std::bad_alloc&) {
+      throw;
     } catch (const std::exception&) {
       // A notification that cannot be understood is passed over: there is nothing to answer.
     }
@@ -284,7 +461,7 @@ void LspServer::handle(const json& message, const std::set<std::string>& cancell
   } catch (const json::exception& e) {
     respond_error(id, kInvalidParams, e.what());
   } catch (const std::bad_alloc&) {
-    respond_error(id, kInternalError, "out of memory");
+    throw;  // the server stops: see out_of_memory
   } catch (const std::exception& e) {
     respond_error(id, kInternalError, e.what());
   }
@@ -377,21 +554,20 @@ void LspServer::changed(const json& params, Clock::time_point now) {
   Document& document = *found->second;
   const json& changes = member(params, "contentChanges");
   if (!changes.is_array()) throw InvalidParams("contentChanges is not a list");
-  std::string text = document.text.utf8();
+  // Each edit's range is in the text as the edits before it left it; the text and its lines
+  // are made once, after the last.
+  EditedText text(document.text.utf8(), units_);
   for (const json& change : changes) {
     const std::string replacement = string_member(change, "text");
     if (!change.contains("range")) {
-      text = replacement;
+      text.replace_all(replacement);
       continue;
     }
-    // Each edit's range is in the text as the edits before it left it.
-    const SourceText before = SourceText::from_utf8(text);
     const json& range = change["range"];
-    const size_t from = before.utf8_at(position_in(member(range, "start")), units_);
-    const size_t to = std::max(from, before.utf8_at(position_in(member(range, "end")), units_));
-    text.replace(from, to - from, replacement);
+    text.replace(position_in(member(range, "start")), position_in(member(range, "end")),
+                 replacement);
   }
-  document.text = SourceText::from_utf8(std::move(text));
+  document.text = SourceText::from_utf8(text.text());
   document.version = item.value("version", json());
   if (Scenario* scenario = scenario_of(document.path)) scenario->due = now + debounce_;
 }
@@ -533,9 +709,12 @@ std::optional<LspServer::Clock::time_point> LspServer::check_due(Clock::time_poi
     if (!scenario.due) continue;
     if (*scenario.due <= now) {
       scenario.due.reset();
-      // A check that runs out of memory leaves the diagnostics as they were; the editor is told.
+      // A check that fails leaves the diagnostics as they were, and the editor is told; one that
+      // runs out of memory stops the server (see out_of_memory).
       try {
         check(scenario);
+      } catch (const std::bad_alloc&) {
+        throw;
       } catch (const std::exception& e) {
         send({{"jsonrpc", "2.0"},
               {"method", "window/showMessage"},
@@ -1090,69 +1269,108 @@ json LspServer::definition(const json& params) {
 
 int serve_lsp(std::function<size_t(char*, size_t)> read,
               std::function<void(const std::string&)> write, std::chrono::milliseconds debounce) {
-  // One thread reads the messages as they come, so that a check waits for a pause in the
-  // typing and never for the editor; this one handles them and checks.
+  // One thread reads the messages as they come, and parses them, so that a check waits for a
+  // pause in the typing and never for the editor; this one handles them and checks.
   struct Inbox {
     std::mutex mutex;
-    std::condition_variable arrived;
-    std::deque<std::string> bodies;
+    std::condition_variable arrived, taken;
+    MessageQueue queue;
     size_t too_long = 0;
-    bool ended = false, bad_header = false;
+    bool ended = false, bad_header = false, out_of_memory = false;
   };
   auto inbox = std::make_shared<Inbox>();
   std::thread reader([inbox, read] {
-    MessageReader messages(read);
-    for (;;) {
-      std::string body;
-      const MessageReader::Result result = messages.next(&body);
-      std::lock_guard<std::mutex> lock(inbox->mutex);
-      if (result == MessageReader::Result::kMessage) {
-        inbox->bodies.push_back(std::move(body));
-      } else if (result == MessageReader::Result::kTooLong) {
-        ++inbox->too_long;
-      } else {
-        inbox->ended = true;
-        inbox->bad_header = result == MessageReader::Result::kBadHeader;
+    try {
+      MessageReader messages(read);
+      for (;;) {
+        std::string body;
+        const MessageReader::Result result = messages.next(&body);
+        IncomingMessage message;
+        if (result == MessageReader::Result::kMessage) {
+          message = parsed_message(body);
+          std::string().swap(body);
+        }
+        std::unique_lock<std::mutex> lock(inbox->mutex);
+        if (result == MessageReader::Result::kMessage) {
+          inbox->queue.push(std::move(message));
+        } else if (result == MessageReader::Result::kTooLong) {
+          ++inbox->too_long;
+        } else {
+          inbox->ended = true;
+          inbox->bad_header = result == MessageReader::Result::kBadHeader;
+        }
+        inbox->arrived.notify_one();
+        if (inbox->ended) return;
+        // So far behind, the server reads no more until it has taken what waits: the editor
+        // waits to send.
+        inbox->taken.wait(lock, [&inbox] { return inbox->queue.bytes() <= kMaxQueuedBytes; });
       }
+    } catch (const std::bad_alloc&) {
+      std::lock_guard<std::mutex> lock(inbox->mutex);
+      inbox->ended = inbox->out_of_memory = true;
       inbox->arrived.notify_one();
-      if (inbox->ended) return;
     }
   });
   // The reader may be blocked in a read when the editor says exit: it ends with the process.
   reader.detach();
   LspServer server([&write](const std::string& body) { write(framed(body)); }, debounce);
+  // Memory ran out: the editor is told, and each request read and not yet answered is answered.
+  const auto stop = [&server, &inbox](const std::vector<IncomingMessage>& pending) {
+    server.out_of_memory(pending);
+    try {
+      std::vector<IncomingMessage> waiting;
+      {
+        std::lock_guard<std::mutex> lock(inbox->mutex);
+        waiting = inbox->queue.take();
+      }
+      server.out_of_memory(waiting);
+    } catch (const std::bad_alloc&) {
+      // What still waits is not answered.
+    }
+    write_output(Stream::kError, "scenario-tool lsp: out of memory; stopping\n");
+    return server.exit_status();
+  };
   std::optional<LspServer::Clock::time_point> due;
-  for (;;) {
-    std::vector<std::string> batch;
-    size_t too_long = 0;
-    bool ended = false, bad_header = false;
-    {
-      std::unique_lock<std::mutex> lock(inbox->mutex);
-      const auto ready = [&inbox] {
-        return !inbox->bodies.empty() || inbox->too_long > 0 || inbox->ended;
-      };
-      if (due) {
-        inbox->arrived.wait_until(lock, *due, ready);
-      } else {
-        inbox->arrived.wait(lock, ready);
+  std::vector<IncomingMessage> batch;
+  try {
+    for (;;) {
+      size_t too_long = 0;
+      bool ended = false, bad_header = false, out_of_memory = false;
+      {
+        std::unique_lock<std::mutex> lock(inbox->mutex);
+        const auto ready = [&inbox] {
+          return !inbox->queue.empty() || inbox->too_long > 0 || inbox->ended;
+        };
+        if (due) {
+          inbox->arrived.wait_until(lock, *due, ready);
+        } else {
+          inbox->arrived.wait(lock, ready);
+        }
+        batch = inbox->queue.take();
+        inbox->taken.notify_one();
+        std::swap(too_long, inbox->too_long);
+        ended = inbox->ended;
+        bad_header = inbox->bad_header;
+        out_of_memory = inbox->out_of_memory;
       }
-      batch.assign(std::make_move_iterator(inbox->bodies.begin()),
-                   std::make_move_iterator(inbox->bodies.end()));
-      inbox->bodies.clear();
-      std::swap(too_long, inbox->too_long);
-      ended = inbox->ended;
-      bad_header = inbox->bad_header;
-    }
-    for (; too_long > 0; --too_long) server.message_too_long();
-    server.receive(batch, LspServer::Clock::now());
-    if (server.exited()) return server.exit_status();
-    if (ended) {
-      if (bad_header) {
-        write_output(Stream::kError,
-                     "scenario-tool lsp: a message header could not be read; stopping\n");
+      if (out_of_memory) return stop(batch);
+      for (; too_long > 0; --too_long) server.message_too_long();
+      server.receive(std::move(batch), LspServer::Clock::now());
+      batch.clear();
+      if (server.exited()) {
+        if (server.exit_status() == kExitOutOfMemory) return stop({});
+        return server.exit_status();
       }
-      return 1;
+      if (ended) {
+        if (bad_header) {
+          write_output(Stream::kError,
+                       "scenario-tool lsp: a message header could not be read; stopping\n");
+        }
+        return 1;
+      }
+      due = server.check_due(LspServer::Clock::now());
     }
-    due = server.check_due(LspServer::Clock::now());
+  } catch (const std::bad_alloc&) {
+    return stop(batch);
   }
 }

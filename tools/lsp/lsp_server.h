@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -41,6 +42,51 @@ class MessageReader {
 // The body framed for the stream.
 std::string framed(const std::string& body);
 
+// Arrays and objects nest at most this deep in a message; a deeper one is refused before it is
+// parsed, as JSON that cannot be read is. The JSON library copies, prints and compares values
+// by recursion, a stack frame or more a level: some 20,000 levels overflow the smallest stack
+// the server runs on (1 MiB, a Windows thread's). 256 stay far from that, and far above what
+// any editor sends (its settings, the deepest, are some ten levels).
+constexpr size_t kMaxJsonNesting = 256;
+
+// A message as read from the stream: its JSON, or, when it cannot be taken, the error that
+// answers it.
+struct IncomingMessage {
+  nlohmann::json json = nlohmann::json::value_t::discarded;
+  int error = 0;  // the protocol's code; 0 when it was read
+  std::string why;
+  size_t bytes = 0;  // of its body
+};
+
+// The body's JSON: refused when not JSON or nested past kMaxJsonNesting.
+IncomingMessage parsed_message(const std::string& body);
+
+// The messages read and not yet handled, as the thread that reads them hands them to the one
+// that handles them. A change that sets a document's whole text makes the changes of that
+// document queued before it pointless, and they are dropped: however many pile up while the
+// server is busy, each document's text is held once. (A request about the document queued
+// between them is then answered against the newer text, as if sent after it.)
+class MessageQueue {
+ public:
+  void push(IncomingMessage message);
+  // All that is queued, in order; the queue is then empty.
+  std::vector<IncomingMessage> take();
+  bool empty() const { return count_ == 0; }
+  // The messages queued, and their bodies' bytes.
+  size_t size() const { return count_; }
+  size_t bytes() const { return bytes_; }
+
+ private:
+  std::deque<IncomingMessage> messages_;
+  size_t first_ = 0;  // the number of messages taken before messages_[0]
+  size_t count_ = 0, bytes_ = 0;
+  std::map<std::string, std::vector<size_t>> changes_;  // the queued changes of each document
+};
+
+// While this many bytes of messages wait, the reading waits too, so that the editor waits to
+// send more.
+constexpr size_t kMaxQueuedBytes = 2 * kMaxMessageBytes;
+
 class LspServer {
  public:
   using Clock = std::chrono::steady_clock;
@@ -51,15 +97,22 @@ class LspServer {
 
   // Handles messages that arrived together, in order; a request cancelled by a later message of
   // the same batch is answered as cancelled.
+  void receive(std::vector<IncomingMessage> messages, Clock::time_point now);
   void receive(const std::vector<std::string>& bodies, Clock::time_point now);
   // A framing fault on the stream: a message over the limit, answered with an error.
   void message_too_long();
   // Checks each scenario whose wait has passed by `now`; returns when the next is due.
   std::optional<Clock::time_point> check_due(Clock::time_point now);
 
+  // Memory ran out: what the documents held is let go, the editor told in a window/showMessage,
+  // and each request of `pending` answered with an error (the requests read and not yet
+  // answered: the server stops). May come again for more.
+  void out_of_memory(const std::vector<IncomingMessage>& pending);
+
   bool exited() const { return exited_; }
-  // 0 after shutdown then exit; 1 after an exit without a shutdown.
-  int exit_status() const { return shut_down_ ? 0 : 1; }
+  // 0 after shutdown then exit; 1 after an exit without a shutdown; 5 (kExitOutOfMemory) when
+  // memory ran out.
+  int exit_status() const;
 
   struct Document;
   struct Scenario;
@@ -94,7 +147,7 @@ class LspServer {
 
   std::function<void(const std::string&)> send_;
   std::chrono::milliseconds debounce_;
-  bool initialized_ = false, shut_down_ = false, exited_ = false;
+  bool initialized_ = false, shut_down_ = false, exited_ = false, out_of_memory_ = false;
   PositionUnits units_ = PositionUnits::kUtf16;
   bool build_plan_ = true;  // false: checked as check --no-plan checks
   std::map<std::string, std::unique_ptr<Document>> documents_;  // by path
@@ -103,6 +156,6 @@ class LspServer {
 
 // Serves one editor: messages read with `read` (see MessageReader), bodies framed and handed to
 // `write`. Returns the exit status when the editor sends exit or the stream ends (1 then, as
-// without a shutdown; 1 too when a header cannot be read).
+// without a shutdown; 1 too when a header cannot be read), or 5 when memory ran out.
 int serve_lsp(std::function<size_t(char*, size_t)> read,
               std::function<void(const std::string&)> write, std::chrono::milliseconds debounce);

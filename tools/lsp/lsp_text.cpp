@@ -182,6 +182,316 @@ size_t SourceText::utf8_at(TextPosition position, PositionUnits units) const {
   return walk(position.line, position.character, units, &characters);
 }
 
+// A piece of the text and the subtree it heads: the pieces of its left subtree, its own, then
+// those of its right, in the order of the text. A piece never ends between the CR and the LF
+// of a line end, so that each piece counts its own line ends; it ends at a character's end.
+struct EditedText::Node {
+  std::string piece;
+  uint64_t priority = 0;
+  Tree left, right;
+  size_t own_breaks = 0, own_units = 0;     // the piece's line ends and characters' units
+  size_t bytes = 0, breaks = 0, units = 0;  // the subtree's
+};
+
+namespace {
+
+using Node = EditedText::Node;
+using Tree = EditedText::Tree;
+
+// Pieces are cut at about this length, so that a scan inside one stays short.
+constexpr size_t kPieceBytes = 64;
+
+size_t bytes_of(const Tree& tree) {
+  return tree ? tree->bytes : 0;
+}
+size_t breaks_of(const Tree& tree) {
+  return tree ? tree->breaks : 0;
+}
+size_t units_of(const Tree& tree) {
+  return tree ? tree->units : 0;
+}
+
+// The units of the character at `at` of `text`, and its length in bytes.
+size_t character_units(const std::string& text, size_t at, PositionUnits units, size_t* length) {
+  const uint32_t point = decode(text, at, length);
+  return units == PositionUnits::kUtf8             ? *length
+         : units == PositionUnits::kUtf32          ? 1
+         : point != kMalformed && point >= 0x10000 ? 2
+                                                   : 1;
+}
+
+// The line ends of a piece, each counted at its last byte: a LF, a CR before no LF in it (none
+// comes after it either: a piece never ends inside a CR LF).
+size_t line_ends_in(const std::string& piece) {
+  size_t count = 0;
+  for (size_t i = 0; i < piece.size(); ++i) {
+    if (piece[i] == '\n' || (piece[i] == '\r' && (i + 1 == piece.size() || piece[i + 1] != '\n')))
+      ++count;
+  }
+  return count;
+}
+
+// Pseudo-random priorities (splitmix64) keep the tree's depth about the logarithm of its pieces
+// count, whatever the order of the edits.
+uint64_t random_priority(uint64_t* seed) {
+  uint64_t z = (*seed += 0x9E3779B97F4A7C15u);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+  return z ^ (z >> 31);
+}
+
+void update(Node* node) {
+  node->bytes = bytes_of(node->left) + node->piece.size() + bytes_of(node->right);
+  node->breaks = breaks_of(node->left) + node->own_breaks + breaks_of(node->right);
+  node->units = units_of(node->left) + node->own_units + units_of(node->right);
+}
+
+Tree merged(Tree first, Tree second) {
+  if (!first) return second;
+  if (!second) return first;
+  if (first->priority > second->priority) {
+    first->right = merged(std::move(first->right), std::move(second));
+    update(first.get());
+    return first;
+  }
+  second->left = merged(std::move(first), std::move(second->left));
+  update(second.get());
+  return second;
+}
+
+}  // namespace
+
+EditedText::EditedText(const std::string& utf8, PositionUnits units) : units_(units) {
+  root_ = pieces(utf8);
+}
+
+EditedText::~EditedText() = default;
+
+// The text as a tree of pieces, each cut after a character and never inside a CR LF.
+EditedText::Tree EditedText::pieces(const std::string& text) {
+  Tree tree;
+  for (size_t at = 0; at < text.size();) {
+    auto node = std::make_unique<Node>();
+    size_t end = at;
+    while (end < text.size() &&
+           (end - at < kPieceBytes || (text[end] == '\n' && text[end - 1] == '\r'))) {
+      size_t length;
+      node->own_units += character_units(text, end, units_, &length);
+      end += length;
+    }
+    node->piece = text.substr(at, end - at);
+    node->own_breaks = line_ends_in(node->piece);
+    node->priority = random_priority(&seed_);
+    update(node.get());
+    tree = merged(std::move(tree), std::move(node));
+    at = end;
+  }
+  return tree;
+}
+
+namespace {
+
+// Splits `tree` into its first `offset` bytes and the rest, cutting a piece in two when the
+// offset falls inside it (at a character's end: every offset asked for is one).
+void split(Tree tree, size_t offset, PositionUnits units, uint64_t* seed, Tree* first, Tree* rest) {
+  if (!tree) {
+    first->reset();
+    rest->reset();
+    return;
+  }
+  const size_t left = bytes_of(tree->left);
+  if (offset <= left) {
+    Tree after;
+    split(std::move(tree->left), offset, units, seed, first, &after);
+    tree->left = std::move(after);
+    update(tree.get());
+    *rest = std::move(tree);
+    return;
+  }
+  offset -= left;
+  if (offset >= tree->piece.size()) {
+    Tree before;
+    split(std::move(tree->right), offset - tree->piece.size(), units, seed, &before, rest);
+    tree->right = std::move(before);
+    update(tree.get());
+    *first = std::move(tree);
+    return;
+  }
+  // Inside the piece: its tail becomes a piece of its own, at the start of the rest.
+  auto tail = std::make_unique<Node>();
+  tail->piece = tree->piece.substr(offset);
+  tail->priority = random_priority(seed);
+  tree->piece.resize(offset);
+  for (Node* node : {tree.get(), tail.get()}) {
+    node->own_breaks = line_ends_in(node->piece);
+    node->own_units = 0;
+    for (size_t at = 0, length; at < node->piece.size(); at += length) {
+      node->own_units += character_units(node->piece, at, units, &length);
+    }
+  }
+  update(tail.get());
+  Tree right = std::move(tree->right);
+  update(tree.get());
+  *first = std::move(tree);
+  *rest = merged(std::move(tail), std::move(right));
+}
+
+void append_pieces(const Node* node, std::string* text) {
+  if (node == nullptr) return;
+  append_pieces(node->left.get(), text);
+  *text += node->piece;
+  append_pieces(node->right.get(), text);
+}
+
+}  // namespace
+
+char EditedText::byte(size_t offset) const {
+  const Node* node = root_.get();
+  while (node != nullptr) {
+    const size_t left = bytes_of(node->left);
+    if (offset < left) {
+      node = node->left.get();
+      continue;
+    }
+    offset -= left;
+    if (offset < node->piece.size()) return node->piece[offset];
+    offset -= node->piece.size();
+    node = node->right.get();
+  }
+  return '\0';
+}
+
+// Where line `line` starts; at most the last line's.
+size_t EditedText::line_start(size_t line) const {
+  size_t base = 0;
+  const Node* node = root_.get();
+  while (node != nullptr && line > 0) {
+    const size_t left = breaks_of(node->left);
+    if (line <= left) {
+      node = node->left.get();
+      continue;
+    }
+    line -= left;
+    base += bytes_of(node->left);
+    if (line <= node->own_breaks) {
+      const std::string& piece = node->piece;
+      for (size_t i = 0; i < piece.size(); ++i) {
+        if (piece[i] == '\r' && i + 1 < piece.size() && piece[i + 1] == '\n') continue;
+        if ((piece[i] == '\n' || piece[i] == '\r') && --line == 0) return base + i + 1;
+      }
+    }
+    line -= node->own_breaks;
+    base += node->piece.size();
+    node = node->right.get();
+  }
+  return base;
+}
+
+// Where line `line` ends, before its line end.
+size_t EditedText::line_end(size_t line) const {
+  if (line >= breaks_of(root_)) return bytes_of(root_);
+  size_t end = line_start(line + 1) - 1;
+  if (byte(end) == '\n' && end > 0 && byte(end - 1) == '\r') --end;
+  return end;
+}
+
+size_t EditedText::units_before(size_t offset) const {
+  size_t units = 0;
+  const Node* node = root_.get();
+  while (node != nullptr) {
+    const size_t left = bytes_of(node->left);
+    if (offset < left) {
+      node = node->left.get();
+      continue;
+    }
+    units += units_of(node->left);
+    offset -= left;
+    if (offset < node->piece.size()) {
+      for (size_t at = 0, length; at < offset; at += length) {
+        units += character_units(node->piece, at, units_, &length);
+      }
+      return units;
+    }
+    units += node->own_units;
+    offset -= node->piece.size();
+    node = node->right.get();
+  }
+  return units;
+}
+
+// The last character's end with at most `units` units before it.
+size_t EditedText::offset_after_units(size_t units) const {
+  size_t base = 0;
+  const Node* node = root_.get();
+  while (node != nullptr) {
+    const size_t left = units_of(node->left);
+    if (units < left) {
+      node = node->left.get();
+      continue;
+    }
+    units -= left;
+    base += bytes_of(node->left);
+    if (units < node->own_units) {
+      size_t at = 0;
+      for (size_t length; at < node->piece.size(); at += length) {
+        const size_t width = character_units(node->piece, at, units_, &length);
+        if (width > units) break;
+        units -= width;
+      }
+      return base + at;
+    }
+    units -= node->own_units;
+    base += node->piece.size();
+    node = node->right.get();
+  }
+  return base;
+}
+
+// As SourceText::utf8_at: a character past its line's end is the line's end, a line past the
+// last the end of the text, a position inside a character's units the character's start.
+size_t EditedText::offset_of(TextPosition position) const {
+  if (position.line > breaks_of(root_)) return bytes_of(root_);
+  const size_t start = line_start(position.line), end = line_end(position.line);
+  const size_t first = units_before(start);
+  if (position.character >= units_before(end) - first) return end;
+  return std::min(end, offset_after_units(first + position.character));
+}
+
+// A CR and a LF that an edit brought together are put in one piece, where they count as the one
+// line end they are.
+void EditedText::keep_line_end_whole(size_t offset) {
+  if (offset == 0 || offset >= bytes_of(root_) || byte(offset - 1) != '\r' || byte(offset) != '\n')
+    return;
+  Tree before, pair, after;
+  split(std::move(root_), offset - 1, units_, &seed_, &before, &pair);
+  split(std::move(pair), 2, units_, &seed_, &pair, &after);
+  pair = pieces("\r\n");
+  root_ = merged(merged(std::move(before), std::move(pair)), std::move(after));
+}
+
+void EditedText::replace(TextPosition from, TextPosition to, const std::string& text) {
+  const size_t start = offset_of(from);
+  const size_t end = std::max(start, offset_of(to));
+  Tree before, removed, after;
+  split(std::move(root_), start, units_, &seed_, &before, &removed);
+  split(std::move(removed), end - start, units_, &seed_, &removed, &after);
+  removed.reset();
+  root_ = merged(merged(std::move(before), pieces(text)), std::move(after));
+  keep_line_end_whole(start);
+  keep_line_end_whole(start + text.size());
+}
+
+void EditedText::replace_all(const std::string& text) {
+  root_ = pieces(text);
+}
+
+std::string EditedText::text() const {
+  std::string text;
+  text.reserve(bytes_of(root_));
+  append_pieces(root_.get(), &text);
+  return text;
+}
+
 std::string path_from_uri(const std::string& uri) {
   const std::string scheme = "file://";
   if (uri.size() < scheme.size() || uri.compare(0, scheme.size(), scheme) != 0) return "";

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -54,6 +56,45 @@ class SourceText {
   std::string bytes_;
   bool lost_ = false;
   std::vector<size_t> utf8_starts_, byte_starts_;
+};
+
+// A document's UTF-8 text while the edits of one change are applied to it, in order, each range
+// taken in the text that the edits before it left (as the protocol has it). The text is held
+// in pieces of some tens of bytes, in a balanced tree (a treap) that knows of each subtree its
+// bytes, line ends and characters in the negotiated units: finding a position and
+// replacing a range cost about the logarithm of the text's length, so a change of thousands of
+// edits costs in proportion to its text and edits, not to their product. Positions are read as
+// SourceText::utf8_at reads them. The text is taken to be valid UTF-8, as JSON's strings are.
+class EditedText {
+ public:
+  EditedText(const std::string& utf8, PositionUnits units);
+  ~EditedText();
+  EditedText(const EditedText&) = delete;
+  EditedText& operator=(const EditedText&) = delete;
+
+  // Replaces the text from `from` to `to` (an end before the start is the start) with `text`.
+  void replace(TextPosition from, TextPosition to, const std::string& text);
+  // Replaces the whole text.
+  void replace_all(const std::string& text);
+  // The text as the edits left it.
+  std::string text() const;
+
+  struct Node;
+  using Tree = std::unique_ptr<Node>;
+
+ private:
+  Tree pieces(const std::string& text);
+  size_t offset_of(TextPosition position) const;
+  size_t line_start(size_t line) const;
+  size_t line_end(size_t line) const;
+  size_t units_before(size_t offset) const;
+  size_t offset_after_units(size_t units) const;
+  char byte(size_t offset) const;
+  void keep_line_end_whole(size_t offset);
+
+  PositionUnits units_;
+  uint64_t seed_ = 0x9E3779B97F4A7C15u;
+  Tree root_;
 };
 
 // The path a file URI names ("file:///home/a/x.txt", "file:///c%3A/x.txt"); empty for any other
