@@ -238,14 +238,17 @@ void recover_tunnels(const std::vector<TrackCell>& cells, RecoveredLine* line) {
     }
     int32_t reach = end;
     if (markers) {
-      // Into the kind-3 cells that follow, as far as its markers go on.
+      // Into the cells of another kind that follow (a later row's, of kind 3 or any other, that
+      // leaves the markers under it), as far as its markers go on.
       int32_t covered = end;
-      while (covered + 1 <= last && cells[covered + 1].tunnel_kind == 3) ++covered;
+      const uint8_t later = end < last ? cells[end + 1].tunnel_kind : 0;
+      while (later != 0 && covered + 1 <= last && cells[covered + 1].tunnel_kind == later)
+        ++covered;
       int32_t next = base + 3;
       while (next <= end) next += 4;
       for (; next <= covered && cells[next].type == kCellTunnelMarker; next += 4) reach = next;
-      // Past the kind-3 cells, its own kind again with its markers in step: the same tunnel,
-      // which a later row of kind 3 overlapped in its middle.
+      // Past those cells, its own kind again with its markers in step: the same tunnel, which
+      // the later row overlapped in its middle.
       if (covered > end && next > covered) {
         int32_t again = covered;
         while (again + 1 <= last && cells[again + 1].tunnel_kind == kind) ++again;
@@ -547,6 +550,35 @@ void recover_slowdowns(const std::vector<TrackCell>& cells, RecoveredTrain* trai
       continue;
     (*taken)[s] = true;
     found.push_back({s, s});
+  }
+  // Warning boards no slowdown claims, its warning point under a station end too: its start
+  // and end lie under a station end 1200 m past that point. The boards end in the cell before
+  // the warning point's, or two before when the warning position lies on the middle of a cell.
+  std::vector<bool> boards_claimed(cells.size(), false);
+  for (const auto& [s, e] : found) {
+    for (int32_t h : {s - kWarningCells - 1, s - kWarningCells - 2}) {
+      if (h >= 0) boards_claimed[h] = true;
+    }
+  }
+  for (int32_t h = 3; h <= last; ++h) {
+    bool boards = !boards_claimed[h];
+    for (int k = 0; boards && k < 4; ++k) {
+      const TrackCell& b = cells[h - k];
+      boards = b.type == kCellSlowdownBoards && b.value_a == k + 1 &&
+               (b.value_b == 0 || b.value_b == k + 1);
+    }
+    if (!boards) continue;
+    for (int32_t w : {h + 1, h + 2}) {
+      const int32_t s = w + kWarningCells;
+      if (s > last || !station_end_over(cells, w, *taken) || !station_end_over(cells, s, *taken) ||
+          cells[s].value_b != cells[w].value_b ||
+          (cells[s].value_b != 0) != (cells[h].value_b != 0) || cells[s].value_d != 0 ||
+          cells[s].signal_time != 0 || !slowdown_warned(point_position(s) + 24))
+        continue;
+      (*taken)[s] = true;
+      found.push_back({s, s});
+      break;
+    }
   }
   std::stable_sort(found.begin(), found.end());
   for (const auto& [s, e] : found) {

@@ -255,6 +255,15 @@ TEST(DecompileTest, EveryKindOfRowComesBackExactly) {
        "velocita, 16900, 60\r\nvelocita, 2000, 70"},
       {"adhesion rows at the end and out of order to the last cell", "", "",
        "aderenza, 16900, 5\r\naderenza, 16850, 6\r\naderenza, 100, 0\r\naderenza, 0, 7"},
+      {"a slowdown's start, end and warning point under station ends, only its boards showing", "",
+       "",
+       "rallentamento, 3727, 56, 13, 2, 1, 40\r\n"
+       "stazione, 2550, 12, 100, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 11, 0, 0, A\r\n"
+       "stazione, 3450, 12, 700, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 22, 0, 0, B"},
+      {"a tunnel with markers to the last cell that a later one of another kind overlaps in its "
+       "middle",
+       "montagna, 15674, 17042, 14\r\nmontagna, 9000, 9500, 5\r\nmontagna, 16876, 17018, 94", "",
+       ""},
       {"the plan off", "curvad4, 1000, 300\r\npendenza, 0, 4", "", "", false},
   };
   for (const Case& c : cases) {
