@@ -52,9 +52,8 @@ int decompile(const DecompileArguments& a) {
     return kExitClean;
   }
   std::string report =
-      "scenario-tool: no sources give these files back exactly (a compilation that stopped on "
-      "an error, or files edited by hand?); the nearest ones were written, and compiling them "
-      "would differ here:\n";
+      "scenario-tool: no source that this tool writes gives these files back; the nearest "
+      "sources were written, and compiling them would differ here:\n";
   for (const std::string& line : result.differences) report += "  " + line + "\n";
   write_output(Stream::kError, report);
   return kExitNotExact;

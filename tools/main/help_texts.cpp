@@ -188,10 +188,10 @@ const char kDecompileHelp[] =
     "  --line NAME, --train NUMBER  the scenario (default: the shipped one)\n"
     "  -o OUT                       the folder the sources go to (needed; it must exist)\n"
     "  --force                      replace sources of the same names already in OUT\n"
-    "Exit status: 0 written, and they compile to the same bytes; 6 written, but no sources give\n"
-    "these files back (a compilation that stopped on an error, a file edited by hand): each\n"
-    "cell, table entry or run of plan points that would differ is listed; 1 bad usage; 4 a\n"
-    "file could not be read or written, or a source is already in OUT.\n";
+    "Exit status: 0 written, and they compile to the same bytes; 6 written, but no source that\n"
+    "this tool writes gives these files back (files of a compilation that stopped on an error,\n"
+    "for one): each cell, table entry or run of plan points that would differ is listed;\n"
+    "1 bad usage; 4 a file could not be read or written, or a source is already in OUT.\n";
 
 const char kDiffHelp[] =
     "\n"

@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "compiler/binary_layout.h"
+#include "compiler/checksums.h"
 #include "compiler/compiled_records.h"
 #include "compiler/field_codec.h"
 #include "compiler/line_plan.h"
@@ -22,6 +23,34 @@ constexpr int32_t kNoCellYet = INT32_MIN;
 
 int32_t last_cell_of(const std::vector<TrackCell>& cells) {
   return static_cast<int32_t>(cells.size()) - 1;
+}
+
+// What the compiler's last step writes into the header cell: the version word into value_a and
+// the checksum of the line name and train number into value_b, and 610 and the other checksum
+// into the line's table entry. It writes them only where the rows left 0 (integrity errors 1250
+// and 1251 otherwise): a row may put its object into the header cell, a speed board at 0 m
+// for one, but only with 0 in those two values.
+constexpr int16_t kHeaderVersionWord = 5121;
+
+// The cells as the rows left them: the header cell's version word and checksum back to the 0
+// they replaced, when they are what the compiler writes; otherwise the cells as they are, and
+// `unexplained` (when given) says what the header cell holds instead.
+std::vector<TrackCell> cells_before_stamps(const ScenarioTable& table, std::vector<TrackCell> cells,
+                                           std::vector<std::string>* unexplained) {
+  if (static_cast<int32_t>(cells.size()) <= kHeaderCell) return cells;
+  TrackCell& header = cells[kHeaderCell];
+  const int16_t checksum = static_cast<int16_t>(codice_gara_og(table));
+  if (header.value_a == kHeaderVersionWord && header.value_b == checksum) {
+    header.value_a = 0;
+    header.value_b = 0;
+  } else if (unexplained != nullptr) {
+    unexplained->push_back("cell " + std::to_string(kHeaderCell) + " (the header cell): value_a " +
+                           std::to_string(header.value_a) + " and value_b " +
+                           std::to_string(header.value_b) + " where the compiler writes " +
+                           std::to_string(kHeaderVersionWord) + " and the checksum " +
+                           std::to_string(checksum) + " of the line name and train number");
+  }
+  return cells;
 }
 
 // A cell's first metre: the position a row needs for its object to fall into `cell`, with
@@ -105,9 +134,17 @@ void recover_curves(const std::vector<double>& x, const std::vector<double>& y,
   }
 }
 
-// The rows of a value laid cell by cell from a cursor (gradient, line speed, adhesion): a row
-// where the value changes, one at 0 m always, and one in the last cell a row may take when the
-// cursor wrote it (the run otherwise stops three cells short of the end, leaving 0 bytes).
+// The rows of a value laid cell by cell from a cursor (gradient, line speed, adhesion). Each
+// row writes the value before it from the cursor up to the cell before its own, and always at
+// least one cell, so a row at or before the cursor pushes it on by one; the end of the source
+// runs the last value on to three cells short of the last one, or one cell past the cursor
+// when the cursor is already there. So cells 0 to last - 3 are always written, and the last
+// three cells of the margin only as far as rows pushed the cursor (unwritten, they stay 0).
+// The rows: one at 0 m always, one where the value changes up to cell last - 3, then rows in
+// the last place a row may take, cell last - 2, one for each of the margin's last three cells
+// up to the last that holds a value: the first runs the value before it up to last - 3, each
+// one after writes the value of the row before it one cell on, and the end of the source
+// writes the last row's value one cell further.
 template <typename Field, typename Decode>
 std::vector<RecoveredLine::Value> recover_runs(const std::vector<TrackCell>& cells, Field field,
                                                Decode decode) {
@@ -119,8 +156,12 @@ std::vector<RecoveredLine::Value> recover_runs(const std::vector<TrackCell>& cel
     if (field(cells[c]) != field(cells[c - 1]))
       rows.push_back({area_position(c), decode(field(cells[c]))});
   }
-  if (field(cells[last - 2]) != 0)
-    rows.push_back({area_position(last - 2), decode(field(cells[last - 2]))});
+  int32_t written_to = last - 3;
+  for (int32_t c = last - 2; c <= last; ++c) {
+    if (field(cells[c]) != 0) written_to = c;
+  }
+  for (int32_t c = last - 2; c <= written_to; ++c)
+    rows.push_back({area_position(last - 2), decode(field(cells[c]))});
   return rows;
 }
 
@@ -197,14 +238,17 @@ void recover_tunnels(const std::vector<TrackCell>& cells, RecoveredLine* line) {
     }
     int32_t reach = end;
     if (markers) {
-      // Into the kind-3 cells that follow, as far as its markers go on.
+      // Into the cells of another kind that follow (a later row's, of kind 3 or any other, that
+      // leaves the markers under it), as far as its markers go on.
       int32_t covered = end;
-      while (covered + 1 <= last && cells[covered + 1].tunnel_kind == 3) ++covered;
+      const uint8_t later = end < last ? cells[end + 1].tunnel_kind : 0;
+      while (later != 0 && covered + 1 <= last && cells[covered + 1].tunnel_kind == later)
+        ++covered;
       int32_t next = base + 3;
       while (next <= end) next += 4;
       for (; next <= covered && cells[next].type == kCellTunnelMarker; next += 4) reach = next;
-      // Past the kind-3 cells, its own kind again with its markers in step: the same tunnel,
-      // which a later row of kind 3 overlapped in its middle.
+      // Past those cells, its own kind again with its markers in step: the same tunnel, which
+      // the later row overlapped in its middle.
       if (covered > end && next > covered) {
         int32_t again = covered;
         while (again + 1 <= last && cells[again + 1].tunnel_kind == kind) ++again;
@@ -506,6 +550,35 @@ void recover_slowdowns(const std::vector<TrackCell>& cells, RecoveredTrain* trai
       continue;
     (*taken)[s] = true;
     found.push_back({s, s});
+  }
+  // Warning boards no slowdown claims, its warning point under a station end too: its start
+  // and end lie under a station end 1200 m past that point. The boards end in the cell before
+  // the warning point's, or two before when the warning position lies on the middle of a cell.
+  std::vector<bool> boards_claimed(cells.size(), false);
+  for (const auto& [s, e] : found) {
+    for (int32_t h : {s - kWarningCells - 1, s - kWarningCells - 2}) {
+      if (h >= 0) boards_claimed[h] = true;
+    }
+  }
+  for (int32_t h = 3; h <= last; ++h) {
+    bool boards = !boards_claimed[h];
+    for (int k = 0; boards && k < 4; ++k) {
+      const TrackCell& b = cells[h - k];
+      boards = b.type == kCellSlowdownBoards && b.value_a == k + 1 &&
+               (b.value_b == 0 || b.value_b == k + 1);
+    }
+    if (!boards) continue;
+    for (int32_t w : {h + 1, h + 2}) {
+      const int32_t s = w + kWarningCells;
+      if (s > last || !station_end_over(cells, w, *taken) || !station_end_over(cells, s, *taken) ||
+          cells[s].value_b != cells[w].value_b ||
+          (cells[s].value_b != 0) != (cells[h].value_b != 0) || cells[s].value_d != 0 ||
+          cells[s].signal_time != 0 || !slowdown_warned(point_position(s) + 24))
+        continue;
+      (*taken)[s] = true;
+      found.push_back({s, s});
+      break;
+    }
   }
   std::stable_sort(found.begin(), found.end());
   for (const auto& [s, e] : found) {
@@ -966,10 +1039,12 @@ void recover_under_station_ends(const std::vector<TrackCell>& cells, const std::
 
 }  // namespace
 
-RecoveredScenario recover_scenario(const ScenarioTable& table, const std::vector<TrackCell>& cells,
+RecoveredScenario recover_scenario(const ScenarioTable& table,
+                                   const std::vector<TrackCell>& files_cells,
                                    const std::vector<double>* plan_x,
                                    const std::vector<double>* plan_y, int32_t plan_computed_end) {
   RecoveredScenario r;
+  const std::vector<TrackCell> cells = cells_before_stamps(table, files_cells, &r.unexplained);
   recover_general(table, &r.line);
   r.line.plan_known = plan_x != nullptr;
   if (plan_x != nullptr && plan_y != nullptr) {
@@ -1249,10 +1324,11 @@ Decompiled decompile_scenario(const CompiledBytes& files, const ScenarioIdentity
   const auto is_point = [](const TrackCell& c) {
     return c.type == kCellSpeedRestriction && c.value_a == kRulePointValue;
   };
+  const std::vector<TrackCell> rows_cells = cells_before_stamps(table, cells, nullptr);
   const auto set_points = [&](const std::set<int32_t>& rows) {
     r.train.restriction_points.clear();
-    for (int32_t c = 0; c < static_cast<int32_t>(cells.size()); ++c) {
-      const TrackCell& cell = cells[c];
+    for (int32_t c = 0; c < static_cast<int32_t>(rows_cells.size()); ++c) {
+      const TrackCell& cell = rows_cells[c];
       if (cell.type == kCellNoRestriction) {
         r.train.restriction_points.push_back({area_position(c), 0});
       } else if (cell.type == kCellSpeedRestriction &&

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -225,6 +226,44 @@ TEST(DecompileTest, EveryKindOfRowComesBackExactly) {
        "montagna, 15148, 17043, 16\r\nmontagna, 15600, 16945, 25\r\nmontagna, 7448, 9104, 35\r\n"
        "montagna, 15050, 15537, 1",
        "", ""},
+      // The header cell (cell 1, 0 m) takes the version word and a checksum over the 0 its
+      // row left in value_a and value_b; cell 0 lies before it.
+      {"a speed board at 0 m on the header cell, and one in the first cell",
+       "indicatori_vmax, 0, 0, 0, 80, 2, 2, -2, 15, 1\r\n"
+       "indicatori_vmax, -30, 65, 70, 80, 2, 100, 105, 110, 3",
+       "", ""},
+      {"a slowdown of speed 0 starting on the header cell", "", "",
+       "rallentamento, 24, 0, 300, 1, 0, 0"},
+      {"a point of 65536 on the header cell", "", "", "abbattimento, 50, 65536"},
+      {"features in the last cells a row may reach",
+       "indicatori_vmax, 16900, 65, 70, 80, 2, 100, 105, 110, 3\r\n"
+       "cartello_indicatore, 16750, fine\r\nmontagna, 16850, 17050, 12",
+       "",
+       "segnale, 16875, 2, 4, 1, 0, 7, 1, 5, 6, 2, 50\r\n"
+       "rallentamento, 16700, 50, 250, 1, 1, 0\r\nabbattimento, 16850, 120\r\n"
+       "stazione, 16200, 12, 400, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, Ultima"},
+      // Every row of a run writes at least one cell, so rows at or before its cursor push it
+      // into the margin's last three cells, which the end of the source leaves alone.
+      {"gradient rows repeated at the end",
+       "pendenza, 16900, 5\r\npendenza, 16900, 6\r\npendenza, 16900, 7", "", ""},
+      {"a gradient at the end followed by one out of order",
+       "pendenza, 16900, 5\r\npendenza, 3000, 9", "", ""},
+      {"speed rows repeated at the end past the last cell", "", "",
+       "velocita, 16900, 60\r\nvelocita, 16900, 70\r\nvelocita, 16900, 80\r\n"
+       "velocita, 16900, 90"},
+      {"a speed row at the end followed by one out of order", "", "",
+       "velocita, 16900, 60\r\nvelocita, 2000, 70"},
+      {"adhesion rows at the end and out of order to the last cell", "", "",
+       "aderenza, 16900, 5\r\naderenza, 16850, 6\r\naderenza, 100, 0\r\naderenza, 0, 7"},
+      {"a slowdown's start, end and warning point under station ends, only its boards showing", "",
+       "",
+       "rallentamento, 3727, 56, 13, 2, 1, 40\r\n"
+       "stazione, 2550, 12, 100, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 11, 0, 0, A\r\n"
+       "stazione, 3450, 12, 700, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 22, 0, 0, B"},
+      {"a tunnel with markers to the last cell that a later one of another kind overlaps in its "
+       "middle",
+       "montagna, 15674, 17042, 14\r\nmontagna, 9000, 9500, 5\r\nmontagna, 16876, 17018, 94", "",
+       ""},
       {"the plan off", "curvad4, 1000, 300\r\npendenza, 0, 4", "", "", false},
   };
   for (const Case& c : cases) {
@@ -239,14 +278,38 @@ namespace {
 // Sources of random rows of every kind, in any order and close together: many of them meet
 // each other's cells (a station's end over an object, overlapping tunnels, shared approach
 // markers, slowdowns whose cells round either way), and those the compiler takes with error
-// code 0 must come back exactly.
+// code 0 must come back exactly. In one scenario in three, one row in five goes to an edge of
+// the line on purpose: into its first two cells (cell 1 is the header cell, whose version word
+// and checksum the compiler writes over the 0 the rows must leave there) or the last places the
+// margin leaves a row; the rows of a run (gradient, speed, adhesion) go there too, repeated or
+// followed by rows out of order, which push the run's cursor into the margin's last cells.
 ScenarioSources generated_sources(std::mt19937& rng) {
   const auto r = [&](int low, int high) {
     return std::to_string(std::uniform_int_distribution<int>(low, high)(rng));
   };
   const auto n = [&](int low, int high) { return std::stoi(r(low, high)); };
   const int route = n(5, 30) * 1000;
-  const auto place = [&] { return std::to_string(n(0, (route + 6000) / 50) * 50 + n(-30, 30)); };
+  const bool edges = n(0, 2) == 0;
+  const auto at_edge = [&] { return edges && n(0, 4) == 0; };
+  // The last position a feature row may take: 100 m before the last cell.
+  const int last_position = (route + 7000) - 100;
+  const auto last_cells = [&] { return last_position - n(0, 3) * 50 + n(-24, 0) * n(0, 1); };
+  // At an edge, `first` when it is at the start: in cell 0 or the header cell.
+  const auto place = [&](bool* first = nullptr) {
+    bool at_first = false;
+    int at = n(0, (route + 6000) / 50) * 50 + n(-30, 30);
+    if (at_edge()) {
+      at_first = first != nullptr && n(0, 1) == 0;
+      at = at_first ? n(-75, 24) : last_cells();
+    }
+    if (first != nullptr) *first = at_first;
+    return at;
+  };
+  // The next row of a run: on from the one before, or at an edge.
+  const auto run_row = [&](int* at, int low, int high) {
+    if (!at_edge()) return std::to_string(*at += n(low, high));
+    return std::to_string(n(0, 2) == 0 ? n(0, 1) * n(-24, 24) : last_position - n(0, 2) * 50);
+  };
   std::string line =
       "[generale]\r\nlunghezza percorso, " + std::to_string(route) + "\r\n[curve]\r\n";
   int curve_at = 0, gradient_at = 0;
@@ -258,21 +321,31 @@ ScenarioSources generated_sources(std::mt19937& rng) {
                 std::to_string(curve_at) + ", " + r(1, 800) + "\r\n";
         break;
       case 1:
-        gradient_at += n(0, 3000);
-        line += "pendenza, " + std::to_string(gradient_at) + ", " + r(-40, 40) + "\r\n";
+        line += "pendenza, " + run_row(&gradient_at, 0, 3000) + ", " + r(-40, 40) + "\r\n";
         break;
       case 2: {
-        const int start = n(0, (route + 6000) / 50) * 50 + n(0, 1) * n(-30, 30);
-        line += "montagna, " + std::to_string(start) + ", " + std::to_string(start + n(0, 2000)) +
+        bool first;
+        int start = place(&first);
+        // Away from the edges on a cell's first metre half the time.
+        if (!first && start < last_position - 200 && n(0, 1)) start = (start + 25) / 50 * 50;
+        const int length = start > last_position - 200 ? n(0, 150) : n(0, 2000);
+        line += "montagna, " + std::to_string(start) + ", " + std::to_string(start + length) +
                 ", " + (n(0, 1) ? r(0, 20) : r(-300, 300)) + "\r\n";
         break;
       }
-      case 3:
-        line += "indicatori_vmax, " + place() + ", " + r(0, 150) + ", 70, 80, " + r(0, 3) +
+      case 3: {
+        // Speed codes A and B of 0 leave the header cell free for the version word and the
+        // checksum.
+        bool first;
+        const int at = place(&first);
+        line += "indicatori_vmax, " + std::to_string(at) + ", " +
+                (first || n(0, 5) == 0 ? "0, 0" : r(0, 150) + ", 70") + ", 80, " + r(0, 3) +
                 ", , , , 0\r\n";
         break;
+      }
       default:
-        line += "cartello_indicatore, " + place() + ", T" + r(0, 99) + "\r\n";
+        // Never in the header cell: the text's entry would go into its value_a.
+        line += "cartello_indicatore, " + std::to_string(place()) + ", T" + r(0, 99) + "\r\n";
     }
   }
   std::string train = "[generale]\r\nvelocita, 0, " + r(30, 150) + "\r\n";
@@ -280,12 +353,10 @@ ScenarioSources generated_sources(std::mt19937& rng) {
   for (int rows = n(0, 25); rows > 0; --rows) {
     switch (n(0, 5)) {
       case 0:
-        speed_at += n(50, 5000);
-        train += "velocita, " + std::to_string(speed_at) + ", " + r(0, 200) + "\r\n";
+        train += "velocita, " + run_row(&speed_at, 50, 5000) + ", " + r(0, 200) + "\r\n";
         break;
       case 1:
-        adhesion_at += n(50, 5000);
-        train += "aderenza, " + std::to_string(adhesion_at) + ", " + r(0, 300) + "\r\n";
+        train += "aderenza, " + run_row(&adhesion_at, 50, 5000) + ", " + r(0, 300) + "\r\n";
         break;
       case 2: {
         const int length = n(1, 8) * 100;
@@ -293,18 +364,33 @@ ScenarioSources generated_sources(std::mt19937& rng) {
                  ", " + std::to_string(length) + ", 0, " + r(0, 1) + ", " + r(0, 1) +
                  ", 0, 0, 0, 0, 0, 0, 0, " + r(0, 23) + ", 0, 0, S" + r(0, 99) + "\r\n";
         station_at += length * 2 + 400 + n(0, 20) * 50;
+        // At an edge the next one as far on as a station may be, 800 m before the last cell.
+        if (at_edge()) station_at = std::max(station_at, last_position - 700 - n(0, 4) * 50);
         break;
       }
       case 3:
-        train += "segnale, " + place() + ", " + r(0, 3) + ", " + r(0, 9) + ", 1, 0, " + r(0, 20) +
-                 ", " + r(0, 2) + ", 0, 0, 0, " + r(0, 300) + "\r\n";
+        // Never in the first cells: its approach markers go 8 cells back.
+        train += "segnale, " + std::to_string(place()) + ", " + r(0, 3) + ", " + r(0, 9) +
+                 ", 1, 0, " + r(0, 20) + ", " + r(0, 2) + ", 0, 0, 0, " + r(0, 300) + "\r\n";
         break;
-      case 4:
-        train += "rallentamento, " + place() + ", " + r(10, 80) + ", " + r(0, 2000) + ", " +
-                 r(0, 2) + ", " + r(0, 1) + ", " + (n(0, 1) ? "0" : r(1, 50)) + "\r\n";
+      case 4: {
+        // At the start of the line a speed of 0 and no second speed leave the header cell free.
+        bool first;
+        const int at = place(&first);
+        const bool zero = first || n(0, 9) == 0;
+        train += "rallentamento, " + std::to_string(at) + ", " + (zero ? "0" : r(10, 80)) + ", " +
+                 (at > last_position - 200 ? r(0, 150) : r(0, 2000)) + ", " + r(0, 2) + ", " +
+                 r(0, 1) + ", " + (zero || n(0, 1) ? "0" : r(1, 50)) + "\r\n";
         break;
-      default:
-        train += "abbattimento, " + place() + ", " + r(-5, 300) + "\r\n";
+      }
+      default: {
+        // 65536 keeps 0 in 16 bits, which the header cell must hold.
+        // A point's cell is rounded from its position without the cell before it.
+        bool first;
+        const int at = place(&first) + (first ? 50 : 0);
+        train += "abbattimento, " + std::to_string(at) + ", " +
+                 (first && n(0, 1) ? "65536" : r(-5, 300)) + "\r\n";
+      }
     }
   }
   return {line + "[fine]\r\n", train + "[fine]\r\n"};
@@ -415,9 +501,12 @@ TEST(DecompileTest, FilesNoSourceGivesBackAreNamedAndGetTheirOwnStatus) {
   };
   const Case cases[] = {
       {"a cell edited by hand",
-       // The last cell's gradient, which the compiler always leaves 0.
-       [](CompiledBytes* f) { f->cells[340 * kTrackCellBytes + 13] = 5; },
-       "cell 340 (17000 m): gradient 5 would be 0"},
+       // A waiting time in a cell with no signal, which only a signal row writes.
+       [](CompiledBytes* f) { f->cells[100 * kTrackCellBytes + 9] = 5; },
+       "cell 100 (5000 m): signal_time 5 would be 0"},
+      {"a header cell whose version word is not the compiler's",
+       [](CompiledBytes* f) { f->cells[kTrackCellBytes + 1] = 2; },
+       "cell 1 (the header cell): value_a 5122 and value_b"},
       {"a table entry edited by hand",
        // The train entry's value_2, which no row sets: 16 bytes before the table's end.
        [](CompiledBytes* f) { f->table[f->table.size() - 16] = 9; },
@@ -452,6 +541,10 @@ TEST(DecompileTest, AForcedCompileAfterAnErrorIsWrittenAsNearAsCanBe) {
   ASSERT_EQ(run_tool({"compile", dir.path(), "--force"}).exit_status, kExitSourceError);
   const ProcessResult r = run_tool({"decompile", dir.path(), "-o", out.path()});
   EXPECT_EQ(r.exit_status, kExitNotExact) << r.err;
+  // It cannot know how the files came to be: it says only that none of its sources fits.
+  EXPECT_NE(r.err.find("no source that this tool writes gives these files back"), std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.err.find("by hand"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("would differ"), std::string::npos) << r.err;
   EXPECT_TRUE(file_exists(out.path() + "/Viterbo_Attigliano_7545-.txt"));
 }
