@@ -8,6 +8,11 @@
 // beside each platform's file system).
 extern const char kPathSeparator;
 
+// `path` made absolute against the working folder as the platform spells it ("C:\x\y" on
+// Windows); `path` itself when it is absolute already or the working folder cannot be had
+// (defined beside each platform's file system).
+std::string absolute_path(const std::string& path);
+
 // `directory`, the separator and `file_name`, concatenated in that order.
 std::string path_in(const std::string& directory, const std::string& file_name);
 

@@ -217,6 +217,17 @@ class PosixFileSystem : public FileSystem {
 
 const char kPathSeparator = '/';
 
+std::string absolute_path(const std::string& path) {
+  if (!path.empty() && path[0] == '/') return path;
+  std::vector<char> cwd(4096);
+  while (getcwd(cwd.data(), cwd.size()) == nullptr) {
+    if (errno != ERANGE || cwd.size() >= (size_t(1) << 20)) return path;
+    cwd.resize(cwd.size() * 2);
+  }
+  std::string folder(cwd.data());
+  return folder + (folder.back() == '/' ? "" : "/") + path;
+}
+
 FileSystem& platform_file_system() {
   static PosixFileSystem files;
   return files;

@@ -275,6 +275,16 @@ class WindowsFileSystem : public FileSystem {
 
 const char kPathSeparator = '\\';
 
+std::string absolute_path(const std::string& path) {
+  const std::wstring wide = to_wide(path);
+  const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return path;
+  std::wstring full(size, L'\0');
+  const DWORD made = GetFullPathNameW(wide.c_str(), size, &full[0], nullptr);
+  if (made == 0 || made >= size) return path;
+  return from_wide(full.substr(0, made));
+}
+
 FileSystem& platform_file_system() {
   static WindowsFileSystem files;
   return files;

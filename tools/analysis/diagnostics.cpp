@@ -605,13 +605,6 @@ namespace {
 
 // A path as a URI for SARIF: file:// and the path with every byte outside the unreserved set
 // written as %XX; Windows paths with forward slashes.
-std::string file_uri(const std::string& path) {
-  std::string p = path;
-  std::replace(p.begin(), p.end(), '\\', '/');
-  const bool absolute = !p.empty() && (p[0] == '/' || (p.size() > 1 && p[1] == ':'));
-  const std::string scheme = absolute ? (p[0] == '/' ? "file://" : "file:///") : "";
-  return scheme + percent_encoded(p, absolute ? "/-_.~:" : "/-_.~");
-}
 
 // What a diagnostic's rule is named by: its code, or under --werror the warning's kind.
 const std::string& rule_kind(const Diagnostic& d) {

@@ -1,8 +1,12 @@
 #include "tools/analysis/words.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+
+#include "common/file_path.h"
 
 std::string formatted(const char* pattern, ...) {
   char buffer[512];
@@ -141,6 +145,20 @@ size_t field_end(const std::string& text, size_t offset, size_t limit) {
     ++end;
   }
   return end;
+}
+
+std::string file_uri(const std::string& path) {
+  std::string p = path;
+  std::string drive;
+  if (kPathSeparator != '/') {
+    std::replace(p.begin(), p.end(), kPathSeparator, '/');
+    if (p.size() >= 2 && p[1] == ':' && std::isalpha(static_cast<unsigned char>(p[0]))) {
+      drive = "/" + p.substr(0, 2);
+      p.erase(0, 2);
+    }
+  }
+  const bool absolute = !drive.empty() || (!p.empty() && p[0] == '/');
+  return (absolute ? "file://" + drive : std::string()) + percent_encoded(p, "-._~/");
 }
 
 std::string percent_encoded(const std::string& text, const char* kept) {

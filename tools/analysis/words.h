@@ -69,3 +69,9 @@ size_t field_end(const std::string& text, size_t offset, size_t limit);
 // `text` with every byte but ASCII letters, digits and those in `kept` written as %XX: a path
 // put into a URL or URI that no name in it can end or change.
 std::string percent_encoded(const std::string& text, const char* kept);
+
+// A path as a URI, the one form SARIF, the language server and the view's editor links take: an
+// absolute path as file:// and the path with '/' between its parts (a Windows drive after a '/':
+// file:///C:/x), a relative one as a relative reference; every byte but letters, digits and
+// -._~/ is %-escaped (a drive's ':' kept), so that no name can end or change the URI.
+std::string file_uri(const std::string& path);

@@ -9,52 +9,21 @@
 
 #include "common/file_io.h"
 #include "common/file_path.h"
+#include "tools/analysis/words.h"
 #include "tools/commands/author_sources.h"
-#include "tools/render/console.h"
 #include "tools/commands/exit_status.h"
+#include "tools/render/console.h"
 #include "tools/show/plot.h"
 #include "tools/show/view.h"
-#include "tools/analysis/words.h"
-
-#ifdef _WIN32
-#include <windows.h>
-
-#include "common/windows_text.h"
-#else
-#include <unistd.h>
-#endif
 
 namespace {
 
-// `path` made absolute against the working folder, with '/' between its parts, as a URL path
-// (a drive letter follows a '/'); every byte but letters, digits and -._~/: is %-escaped, so
-// that no name can end or change the link it is put in.
+// `path` made absolute against the working folder, as a URL path: its file URI's path, '/'
+// first (a drive letter follows a '/'), %-escaped so that no name can end or change the link it
+// is put in.
 std::string url_path(const std::string& path) {
-  std::string absolute;
-#ifdef _WIN32
-  const std::wstring wide = to_wide(path);
-  const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (size > 0) {
-    std::wstring full(size, L'\0');
-    const DWORD made = GetFullPathNameW(wide.c_str(), size, &full[0], nullptr);
-    if (made > 0 && made < size) absolute = from_wide(full.substr(0, made));
-  }
-  if (absolute.empty()) absolute = path;
-  for (char& c : absolute) {
-    if (c == '\\') c = '/';
-  }
-  if (absolute.empty() || absolute[0] != '/') absolute = "/" + absolute;
-#else
-  absolute = path;
-  if (absolute.empty() || absolute[0] != '/') {
-    std::string cwd(4096, '\0');
-    if (getcwd(&cwd[0], cwd.size()) != nullptr) {
-      cwd.resize(cwd.find('\0'));
-      absolute = cwd + (cwd.back() == '/' ? "" : "/") + absolute;
-    }
-  }
-#endif
-  return percent_encoded(absolute, "-._~/:");
+  const std::string uri = file_uri(absolute_path(path));
+  return uri.rfind("file://", 0) == 0 ? uri.substr(7) : "/" + uri;
 }
 
 // Builds the route view of the sources in DIR into the page given with -o; with a stamp, for a

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "common/file_path.h"
 #include "common/windows_1252.h"
 #include "tools/analysis/words.h"
 
@@ -509,19 +510,14 @@ std::string path_from_uri(const std::string& uri) {
     i += 2;
   }
   if (path.empty() || path[0] != '/') return "";  // a host, or nothing
-#ifdef _WIN32
-  // file:///C:/x is C:\x.
-  if (path.size() >= 3 && path[2] == ':') path.erase(0, 1);
-  std::replace(path.begin(), path.end(), '/', '\\');
-#endif
+  // Where '\\' separates (Windows), file:///C:/x is C:\\x.
+  if (kPathSeparator != '/') {
+    if (path.size() >= 3 && path[2] == ':') path.erase(0, 1);
+    std::replace(path.begin(), path.end(), '/', kPathSeparator);
+  }
   return path;
 }
 
 std::string uri_from_path(const std::string& path) {
-  std::string p = path;
-#ifdef _WIN32
-  std::replace(p.begin(), p.end(), '\\', '/');
-  if (p.size() >= 2 && p[1] == ':') p = "/" + p;
-#endif
-  return "file://" + percent_encoded(p, "-._~/");
+  return file_uri(path);
 }
