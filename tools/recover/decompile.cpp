@@ -1071,35 +1071,46 @@ RecoveredScenario recover_scenario(const ScenarioTable& table,
   return r;
 }
 
+// A row's keyword as the grammar spells it for authors (its first spelling), so that what
+// decompile writes is what the readers read.
+std::string keyword(RowId id) {
+  const std::string spellings = grammar_of(id).spellings;
+  return spellings.substr(0, spellings.find('|'));
+}
+
 std::vector<std::string> line_source_of(const RecoveredScenario& recovered) {
   const RecoveredLine& l = recovered.line;
   std::vector<std::string> lines;
   Rows rows(&lines);
   lines.push_back("[generale]");
-  rows.add("lunghezza percorso", {number(l.route_length)});
-  const char* names[3] = {"uno", "due", "tre"};
+  rows.add(keyword(RowId::kRouteLength), {number(l.route_length)});
+  const RowId chainage[3] = {RowId::kChainage1, RowId::kChainage2, RowId::kChainage3};
+  const RowId background[3] = {RowId::kBackground1, RowId::kBackground2, RowId::kBackground3};
   for (int i = 0; i < 3; ++i) {
-    rows.add(
-        std::string("progressiva chilometrica ") + names[i],
-        {number(l.chainage[i].position), number(l.chainage[i].value), number(l.chainage[i].flag)});
+    rows.add(keyword(chainage[i]), {number(l.chainage[i].position), number(l.chainage[i].value),
+                                    number(l.chainage[i].flag)});
   }
-  for (int i = 0; i < 3; ++i)
-    rows.add(std::string("sfondo ") + names[i], {number(l.background[i])});
-  rows.add("ripetizione segnali " + number(l.repetition_codes) + " codici",
-           {number(l.repetition[0]), number(l.repetition[1])});
+  for (int i = 0; i < 3; ++i) rows.add(keyword(background[i]), {number(l.background[i])});
+  // The keyword names the repetition's codes, 4 or 9, where the grammar's spelling has 4.
+  std::string repetition = keyword(RowId::kRepetition);
+  repetition.replace(repetition.find('4'), 1, number(l.repetition_codes));
+  rows.add(repetition, {number(l.repetition[0]), number(l.repetition[1])});
   rows.flush();
   lines.push_back("[curve]");
   for (const RecoveredLine::Curve& c : l.curves) {
-    rows.add(std::string("curva") + (c.left ? "s" : "d") + number(c.digit),
+    // The spelling "curvad4" with the curve's side and digit.
+    const std::string curve = keyword(RowId::kCurve);
+    rows.add(curve.substr(0, curve.size() - 2) + (c.left ? "s" : "d") + number(c.digit),
              {number(c.start), number(c.length)});
   }
   rows.flush();
   lines.push_back("[pendenze]");
-  for (const auto& g : l.gradients) rows.add("pendenza", {number(g.position), number(g.value)});
+  for (const auto& g : l.gradients)
+    rows.add(keyword(RowId::kGradient), {number(g.position), number(g.value)});
   rows.flush();
   lines.push_back("[montagne]");
   for (const auto& t : l.tunnels)
-    rows.add("montagna", {number(t.start), number(t.end), number(t.kind)});
+    rows.add(keyword(RowId::kTunnel), {number(t.start), number(t.end), number(t.kind)});
   rows.flush();
   lines.push_back("[cartelli]");
   for (const auto& b : l.boards) {
@@ -1111,12 +1122,12 @@ std::vector<std::string> line_source_of(const RecoveredScenario& recovered) {
         b.second_speeds[0] != 0 || b.second_speeds[1] != 0 || b.second_speeds[2] != 0;
     for (int i = 0; i < 3; ++i) v.push_back(seconds ? number(b.second_speeds[i]) : "");
     v.push_back(number(b.second_stripes));
-    rows.add("indicatori_vmax", v);
+    rows.add(keyword(RowId::kSpeedIndicator), v);
   }
   rows.flush();
   lines.push_back("[indicazioni]");
   for (const auto& s : l.signboards)
-    rows.add("cartello_indicatore", {number(s.position)}, "", s.text);
+    rows.add(keyword(RowId::kSignboard), {number(s.position)}, "", s.text);
   rows.flush();
   lines.push_back("[fine]");
   return lines;
@@ -1127,24 +1138,27 @@ std::vector<std::string> train_source_of(const RecoveredScenario& recovered) {
   std::vector<std::string> lines;
   Rows rows(&lines);
   lines.push_back("[generale]");
-  rows.add("numero vetture", {number(t.cars)});
-  rows.add("percentuale massa frenata", {number(t.braked_mass)});
-  rows.add("sabbia", {number(t.sand)});
+  rows.add(keyword(RowId::kCars), {number(t.cars)});
+  rows.add(keyword(RowId::kBrakedMass), {number(t.braked_mass)});
+  rows.add(keyword(RowId::kSand), {number(t.sand)});
   rows.flush();
   // The clock's three numbers are separated by blanks.
-  lines.push_back("orologio,    " + number(t.clock[0]) + " " + number(t.clock[1]) + " " +
-                  number(t.clock[2]));
+  lines.push_back(keyword(RowId::kClock) + ",    " + number(t.clock[0]) + " " + number(t.clock[1]) +
+                  " " + number(t.clock[2]));
   lines.push_back("[aderenze]");
-  for (const auto& a : t.adhesions) rows.add("aderenza", {number(a.position), number(a.value)});
+  for (const auto& a : t.adhesions)
+    rows.add(keyword(RowId::kAdhesion), {number(a.position), number(a.value)});
   rows.flush();
   lines.push_back("[vel_limite]");
-  for (const auto& s : t.speeds) rows.add("velocita", {number(s.position), number(s.value)});
+  for (const auto& s : t.speeds)
+    rows.add(keyword(RowId::kSpeedLimit), {number(s.position), number(s.value)});
   rows.flush();
   const auto slowdown_rows = [&] {
     lines.push_back("[rallentamenti]");
     for (const auto& s : t.slowdowns) {
-      rows.add("rallentamento", {number(s.start), number(s.speed), number(s.length), number(s.flag),
-                                 number(s.warning_boards), number(s.second_speed)});
+      rows.add(keyword(RowId::kSlowdown),
+               {number(s.start), number(s.speed), number(s.length), number(s.flag),
+                number(s.warning_boards), number(s.second_speed)});
     }
     rows.flush();
   };
@@ -1164,19 +1178,19 @@ std::vector<std::string> train_source_of(const RecoveredScenario& recovered) {
       v.push_back(number(s.time / 3600));
       v.push_back(number(s.time % 3600 / 60));
       v.push_back(number(s.time % 60));
-      rows.add("stazione", v, "", s.name);
+      rows.add(keyword(RowId::kStation), v, "", s.name);
     } else {
       const RecoveredTrain::Signal& s = t.signals[index];
       std::vector<std::string> v = {number(s.position)};
       for (int32_t value : s.values) v.push_back(number(value));
-      rows.add("segnale", v);
+      rows.add(keyword(RowId::kSignal), v);
     }
   }
   rows.flush();
   if (!t.slowdowns_first) slowdown_rows();
   lines.push_back("[abbattimenti]");
   for (const auto& p : t.restriction_points) {
-    rows.add("abbattimento", {number(p.position), number(p.value)});
+    rows.add(keyword(RowId::kRestrictionPoint), {number(p.position), number(p.value)});
   }
   rows.flush();
   lines.push_back("[fine]");
