@@ -128,6 +128,77 @@ void unread_rows(const ShownSource& source, const RowIndex& index, size_t from,
   }
 }
 
+// Where the compilation stopped: the first error of the compiler's (the ones after it were
+// found by looking past it), its source and place; what the sources hold past that place was not
+// read. Null when it did not stop.
+Json stop_json(const Analysis& analysis, const std::vector<Diagnostic>& problems) {
+  const ShownSource& line_source = analysis.line;
+  const ShownSource& train_source = analysis.train;
+  for (size_t i = 0; i < problems.size(); ++i) {
+    const Diagnostic& d = problems[i];
+    if (d.level != Diagnostic::Level::kError || d.past_first_error || d.code.empty()) continue;
+    const bool line = !d.file.empty() && d.file == line_source.path();
+    const bool train = !d.file.empty() && d.file == train_source.path();
+    // The train source is read after the line source: a stop in the line source leaves it
+    // all unread.
+    Json unread = Json::object();
+    if (line && d.offset != Problem::kNoOffset) {
+      unread_rows(line_source, analysis.rows(0), d.offset, d.metres, &unread);
+      unread_rows(train_source, analysis.rows(1), 0, std::nullopt, &unread);
+    } else if (train && d.offset != Problem::kNoOffset) {
+      unread_rows(train_source, analysis.rows(1), d.offset, d.metres, &unread);
+    }
+    return {{"problem", i},
+            {"source", line    ? "line"
+                       : train ? "train"
+                               : ""},
+            {"m", d.metres ? Json(*d.metres) : Json(nullptr)},
+            {"unread", std::move(unread)}};
+  }
+  return nullptr;
+}
+
+// A problem as the page lists it: in short, the file's name and line, or the cell; an error's
+// code before its message; its notes and the places they point at.
+Json problem_json(const Diagnostic& d) {
+  const std::string file = file_name_of(d.file);
+  std::string where = file;
+  if (d.line > 0) where += ":" + std::to_string(d.line);
+  if (!d.place.empty()) where = d.place;
+  const bool error = d.level == Diagnostic::Level::kError;
+  Json notes = Json::array();
+  for (const std::string& note : d.notes) notes.push_back(note);
+  Json note_places = Json::array();
+  for (const NotePlace& place : d.note_places) {
+    note_places.push_back(
+        {{"note", place.note}, {"file", file_name_of(place.file)}, {"line", place.line}});
+  }
+  return {
+      {"level", error ? "error" : "warning"},
+      {"where", where.empty() ? "compiled output" : where},
+      {"text", (error && !d.code.empty() ? "error " + d.code + ": " : std::string()) + d.message},
+      {"m", d.metres ? Json(*d.metres) : Json(nullptr)},
+      {"code", d.code},
+      {"file", file},
+      {"line", d.line},
+      {"message", d.message},
+      {"notes", std::move(notes)},
+      {"notePlaces", std::move(note_places)}};
+}
+
+// The page: its template with the title and the data put in their places, each once.
+std::string filled_page(const ScenarioIdentity& scenario, const Json& data) {
+  const std::string page = kViewPage;
+  const size_t title_at = page.find("__VIEW_TITLE__");
+  const size_t data_at = page.find("__VIEW_DATA__");
+  std::string title;
+  for (char ch : scenario.line_name + " " + scenario.train_number) {
+    title += ch == '<' ? "&lt;" : ch == '&' ? "&amp;" : std::string(1, ch);
+  }
+  return page.substr(0, title_at) + title + page.substr(title_at + 14, data_at - title_at - 14) +
+         script_json(data) + page.substr(data_at + 13);
+}
+
 }  // namespace
 
 std::vector<Diagnostic> view_problems(const Analysis& analysis) {
@@ -372,60 +443,8 @@ std::string view_page(const Analysis& analysis, const std::vector<Diagnostic>& p
   Json mark_list = Json::array(), out_of_range_list = Json::array(), problem_list = Json::array();
   for (const Mark& m : marks) mark_list.push_back(json_mark(m));
   for (const Mark& m : out_of_range) out_of_range_list.push_back(json_mark(m));
-  // Where the compilation stopped: the first error of the compiler's (the ones after it were
-  // found by looking past it), its source and place; what the sources hold past that place was
-  // not read.
-  Json stop = nullptr;
-  for (size_t i = 0; i < problems.size(); ++i) {
-    const Diagnostic& d = problems[i];
-    if (d.level != Diagnostic::Level::kError || d.past_first_error || d.code.empty()) continue;
-    const bool line = !d.file.empty() && d.file == line_source.path();
-    const bool train = !d.file.empty() && d.file == train_source.path();
-    // The train source is read after the line source: a stop in the line source leaves it
-    // all unread.
-    Json unread = Json::object();
-    if (line && d.offset != Problem::kNoOffset) {
-      unread_rows(line_source, analysis.rows(0), d.offset, d.metres, &unread);
-      unread_rows(train_source, analysis.rows(1), 0, std::nullopt, &unread);
-    } else if (train && d.offset != Problem::kNoOffset) {
-      unread_rows(train_source, analysis.rows(1), d.offset, d.metres, &unread);
-    }
-    stop = {{"problem", i},
-            {"source", line    ? "line"
-                       : train ? "train"
-                               : ""},
-            {"m", d.metres ? Json(*d.metres) : Json(nullptr)},
-            {"unread", std::move(unread)}};
-    break;
-  }
-  data["stop"] = std::move(stop);
-  for (const Diagnostic& d : problems) {
-    // In short: the file's name and line, or the cell; an error's code before its message.
-    const std::string file = file_name_of(d.file);
-    std::string where = file;
-    if (d.line > 0) where += ":" + std::to_string(d.line);
-    if (!d.place.empty()) where = d.place;
-    const bool error = d.level == Diagnostic::Level::kError;
-    Json notes = Json::array();
-    for (const std::string& note : d.notes) notes.push_back(note);
-    Json note_places = Json::array();
-    for (const NotePlace& place : d.note_places) {
-      note_places.push_back(
-          {{"note", place.note}, {"file", file_name_of(place.file)}, {"line", place.line}});
-    }
-    problem_list.push_back(
-        {{"level", error ? "error" : "warning"},
-         {"where", where.empty() ? "compiled output" : where},
-         {"text",
-          (error && !d.code.empty() ? "error " + d.code + ": " : std::string()) + d.message},
-         {"m", d.metres ? Json(*d.metres) : Json(nullptr)},
-         {"code", d.code},
-         {"file", file},
-         {"line", d.line},
-         {"message", d.message},
-         {"notes", std::move(notes)},
-         {"notePlaces", std::move(note_places)}});
-  }
+  data["stop"] = stop_json(analysis, problems);
+  for (const Diagnostic& d : problems) problem_list.push_back(problem_json(d));
   data["marks"] = std::move(mark_list);
   data["rows"] = {{line_file, std::move(unmarked[0])}, {train_file, std::move(unmarked[1])}};
   data["outOfRange"] = std::move(out_of_range_list);
@@ -436,14 +455,5 @@ std::string view_page(const Analysis& analysis, const std::vector<Diagnostic>& p
   data["watchScript"] = options.watch_script;
   data["watchStamp"] = options.watch_stamp;
 
-  // The page: its template with the title and the data put in their places, each once.
-  const std::string page = kViewPage;
-  const size_t title_at = page.find("__VIEW_TITLE__");
-  const size_t data_at = page.find("__VIEW_DATA__");
-  std::string title;
-  for (char ch : options.scenario.line_name + " " + options.scenario.train_number) {
-    title += ch == '<' ? "&lt;" : ch == '&' ? "&amp;" : std::string(1, ch);
-  }
-  return page.substr(0, title_at) + title + page.substr(title_at + 14, data_at - title_at - 14) +
-         script_json(data) + page.substr(data_at + 13);
+  return filled_page(options.scenario, data);
 }
