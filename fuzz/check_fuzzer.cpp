@@ -22,6 +22,7 @@
 #include "fuzz/require.h"
 #include "tools/analysis/diagnostics.h"
 #include "tools/analysis/source_lint.h"
+#include "tools/render/diagnostic_output.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "test_support/temp_dir.h"
+#include "tools/render/diagnostic_output.h"
 #include "tools/testing/tool_fixture.h"
 
 namespace {

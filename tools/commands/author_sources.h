@@ -5,8 +5,8 @@
 #include <string>
 
 #include "compiler/scenario_compiler.h"
-#include "tools/commands/command_arguments.h"
 #include "tools/analysis/diagnostics.h"
+#include "tools/commands/command_arguments.h"
 
 // The source `name` in `directory` as the report shows it; empty when it cannot be read.
 ShownSource shown_source(const std::string& directory, const std::string& name);

@@ -21,6 +21,7 @@
 #include "tools/commands/author_sources.h"
 #include "tools/commands/exit_status.h"
 #include "tools/render/console.h"
+#include "tools/render/diagnostic_output.h"
 
 namespace {
 

@@ -9,9 +9,8 @@
 #include <vector>
 
 #include "compiler/scenario_compiler.h"
-#include "tools/commands/command_arguments.h"
 #include "tools/analysis/diagnostics.h"
+#include "tools/commands/command_arguments.h"
 
 int check(const CheckArguments& a, bool (*colour_terminal)());
 int compile(const CompileArguments& a, bool (*colour_terminal)());
-

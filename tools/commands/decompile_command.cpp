@@ -3,10 +3,10 @@
 #include "common/file_io.h"
 #include "common/file_path.h"
 #include "compiler/scenario_compiler.h"
-#include "tools/render/console.h"
-#include "tools/recover/decompile.h"
 #include "tools/commands/exit_status.h"
 #include "tools/commands/extract_command.h"
+#include "tools/recover/decompile.h"
+#include "tools/render/console.h"
 
 namespace {
 

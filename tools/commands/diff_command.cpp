@@ -5,11 +5,11 @@
 #include "common/file_system.h"
 #include "compiler/binary_layout.h"
 #include "compiler/scenario_compiler.h"
-#include "tools/show/compiled_files.h"
-#include "tools/render/console.h"
 #include "tools/commands/exit_status.h"
 #include "tools/commands/extract_command.h"
 #include "tools/recover/scenario_diff.h"
+#include "tools/render/console.h"
+#include "tools/show/compiled_files.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <string>
 
 #include "common/file_io.h"
-#include "tools/show/compiled_files.h"
-#include "tools/render/console.h"
-#include "tools/show/dump.h"
 #include "tools/commands/exit_status.h"
+#include "tools/render/console.h"
+#include "tools/show/compiled_files.h"
+#include "tools/show/dump.h"
 #include "tools/show/failed_compilation.h"
 #include "tools/show/plot.h"
 

@@ -11,8 +11,8 @@
 #include "sources/line_source.h"
 #include "sources/text_writer.h"
 #include "sources/train_source.h"
-#include "tools/render/console.h"
 #include "tools/commands/exit_status.h"
+#include "tools/render/console.h"
 
 namespace {
 

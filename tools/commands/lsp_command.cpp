@@ -2,10 +2,10 @@
 
 #include <chrono>
 
-#include "tools/main/command_table.h"
-#include "tools/render/console.h"
 #include "tools/commands/exit_status.h"
 #include "tools/lsp/lsp_server.h"
+#include "tools/main/command_table.h"
+#include "tools/render/console.h"
 
 const char kLspHelp[] =
     "\n"

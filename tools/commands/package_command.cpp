@@ -12,13 +12,14 @@
 #include "common/same_folder.h"
 #include "common/scenario_payload.h"
 #include "tools/analysis/analysis.h"
-#include "tools/render/console.h"
 #include "tools/analysis/diagnostics.h"
-#include "tools/commands/exit_status.h"
-#include "tools/package/package.h"
 #include "tools/analysis/source_lint.h"
 #include "tools/analysis/words.h"
 #include "tools/analysis/wrong_files.h"
+#include "tools/commands/exit_status.h"
+#include "tools/package/package.h"
+#include "tools/render/console.h"
+#include "tools/render/diagnostic_output.h"
 
 namespace {
 

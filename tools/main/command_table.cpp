@@ -20,6 +20,7 @@
 #include "tools/main/help_texts.h"
 #include "tools/main/source_format.h"
 #include "tools/render/console.h"
+#include "tools/render/diagnostic_output.h"
 
 namespace {
 

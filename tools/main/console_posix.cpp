@@ -1,7 +1,7 @@
 #include <string>
 
-#include "tools/render/console.h"
 #include "tools/main/scenario_tool.h"
+#include "tools/render/console.h"
 
 int main(int argc, char** argv) {
   return tool_main(

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "common/windows_text.h"
-#include "tools/render/console.h"
 #include "tools/main/scenario_tool.h"
+#include "tools/render/console.h"
 
 namespace {
 

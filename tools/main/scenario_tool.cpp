@@ -4,9 +4,9 @@
 #include <new>
 
 #include "common/file_io.h"
+#include "tools/commands/exit_status.h"
 #include "tools/main/command_table.h"
 #include "tools/render/console.h"
-#include "tools/commands/exit_status.h"
 
 int run(const std::vector<std::string>& args, bool (*colour_terminal)()) {
   if (args.empty()) return usage_error("no command");

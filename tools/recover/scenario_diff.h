@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "compiler/source_rows.h"
-#include "tools/recover/decompile.h"
 #include "tools/analysis/words.h"
+#include "tools/recover/decompile.h"
 
 // One scenario as diff sees it: the rows recovered from its compiled files and, when its
 // sources are at hand, the rows the compiler stored from them and the sources' texts.

@@ -19,6 +19,7 @@
 #include "tools/analysis/diagnostic_rules.h"
 #include "tools/analysis/diagnostics.h"
 #include "tools/analysis/source_lint.h"
+#include "tools/render/diagnostic_output.h"
 #include "tools/testing/tool_fixture.h"
 
 namespace {

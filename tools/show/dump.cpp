@@ -13,10 +13,10 @@
 #include "compiler/field_codec.h"
 #include "compiler/records.h"
 #include "compiler/scenario_compiler.h"
+#include "tools/analysis/words.h"
+#include "tools/render/json_stream.h"
 #include "tools/show/compiled_files.h"
 #include "tools/show/failed_compilation.h"
-#include "tools/render/json_stream.h"
-#include "tools/analysis/words.h"
 
 namespace {
 

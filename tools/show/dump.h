@@ -6,8 +6,8 @@
 #include <string>
 
 #include "common/scenario_identity.h"
-#include "tools/show/compiled_files.h"
 #include "tools/render/text_sink.h"
+#include "tools/show/compiled_files.h"
 
 std::string dump_text(const CompiledScenario& compiled, const ScenarioIdentity& scenario);
 // The same as JSON, written to `out` a record at a time; or returned whole.

@@ -11,8 +11,8 @@
 
 #include "compiler/field_codec.h"
 #include "compiler/records.h"
-#include "tools/show/failed_compilation.h"
 #include "tools/analysis/words.h"
+#include "tools/show/failed_compilation.h"
 
 namespace {
 
