@@ -486,6 +486,118 @@ std::vector<std::string> spellings_of(std::initializer_list<SourcePart> parts) {
   return spellings;
 }
 
+// Minutes or seconds of 60 or more in the time of `n` named `hours`, `minutes` and `seconds`;
+// `after` says what becomes of them, before the time they make.
+void check_time(RowValues& n, const char* what, const char* hours_name, const char* minutes_name,
+                const char* seconds_name, const char* after, const char* end,
+                std::vector<SourceWarning>* out) {
+  const Number& hours = n[hours_name];
+  const Number& minutes = n[minutes_name];
+  const Number& seconds = n[seconds_name];
+  const int64_t total = (int64_t(hours.value) * 60 + minutes.value) * 60 + seconds.value;
+  if (const Number* past = minutes_past_59(minutes, seconds)) {
+    out->push_back(
+        {past->offset, "minutes or seconds of 60 or more",
+         std::string(what) + " " +
+             formatted("%d:%02d:%02d", int(hours.value), int(minutes.value), int(seconds.value)) +
+             " has minutes or seconds of 60 or more: " + after + " " +
+             clock_text(total, ClockStyle::kShortHours) + end});
+  }
+}
+
+// An adhesion outside the 8 bits it is stored in.
+void check_adhesion(const Number& adhesion, std::vector<SourceWarning>* out) {
+  if (adhesion.value < 0 || adhesion.value > 255) {
+    out->push_back({adhesion.offset, "adhesion out of range",
+                    "adhesion " + std::to_string(adhesion.value) +
+                        " lies outside 0 to 255 and wraps: it is compiled as " +
+                        std::to_string(decode_adhesion(encode_adhesion(adhesion.value)))});
+  }
+}
+
+// A restriction's value beyond the 16 bits it is stored in.
+void check_restriction_value(const Number& value, std::vector<SourceWarning>* out) {
+  if (value.value > 32767) {
+    out->push_back({value.offset, "restriction value out of range",
+                    "the 'abbattimento' value " + std::to_string(value.value) +
+                        " lies beyond 32767 and wraps: it is compiled as " +
+                        std::to_string(wrap16(value.value))});
+  }
+}
+
+// The keyword field the train lint read ahead after a station's name, tested next as the
+// compiler would; whether it is the rest of a name with a comma in it, warned of already.
+struct FieldAhead {
+  bool have = false;
+  std::string field;
+  size_t offset = 0;
+  bool name_part = false;
+};
+
+// Whether a field starts a row of the train source.
+bool starts_a_train_row(const std::string& field) {
+  return row_started_by(SourcePart::kTrain, field) != nullptr;
+}
+
+// A station's name, its last value, read from `in` after the row's numbers (the row's keyword
+// field `f` at `offset`): a name missing or a number, one cut at a comma (its rest read ahead
+// into `ahead`), one that is the next record's keyword, swallowing it.
+void lint_station_name(const std::string& text, const std::string& f, size_t offset, Fields& in,
+                       FieldAhead* ahead, std::vector<SourceWarning>* out) {
+  const auto starts_a_row = starts_a_train_row;
+  const std::string name = in.text();
+  const size_t name_offset = in.offset();
+  const bool keyword_name = starts_a_row(name);
+  const char* why = missing_text(name);
+  if (why == nullptr && looks_like_number(name)) {
+    why = "is a number: the row likely has a number too many before its name";
+  }
+  if (why != nullptr) {
+    out->push_back({name_offset, "station without a name",
+                    "the station's name " + quoted(name) + " " + why +
+                        "; the station shows no name of its own"});
+  } else if (!keyword_name) {
+    check_shown_text(text, name, name_offset, "the station's name", out);
+  }
+  // A name with a comma in it: its rest is a field of its own, on the same line.
+  const size_t name_end = text.find_first_of(",\r\n", name_offset);
+  if (!keyword_name && why == nullptr && name_end != std::string::npos && text[name_end] == ',' &&
+      !in.rows().eof()) {
+    // The compiler never tests the last field of a file.
+    ahead->have = in.field_ahead(&ahead->field, &ahead->offset);
+    if (ahead->have && !starts_a_row(ahead->field) && !is_section_header(ahead->field) &&
+        !without_letters(ahead->field) && !looks_like_comment(ahead->field) &&
+        !contains(ahead->field, "-")) {
+      // The repair takes the comma out, or a blank takes its place where none
+      // follows it: only when the rest comes right after it, past blanks.
+      const bool next = text.find_first_not_of(' ', name_end + 1) == ahead->offset;
+      const bool blank = text.compare(name_end + 1, 1, " ") == 0;
+      const std::string joined = name + " " + ahead->field;
+      out->push_back({ahead->offset, "station name with a comma",
+                      "the station's name " + quoted(name) + " seems to go on in " +
+                          quoted(ahead->field) +
+                          ": a name ends at a comma, so the rest is a field of its "
+                          "own, passed over; write the name without a comma",
+                      next ? make_fix("take the comma out of the name: " + quoted_utf8(joined),
+                                      {{name_end, 1, blank ? "" : " "}})
+                           : nullptr});
+      ahead->name_part = true;
+    }
+  }
+  // A name holding a keyword is a swallowed record when numbers follow it.
+  if (keyword_name && !in.rows().eof()) {
+    ahead->have = in.field_ahead(&ahead->field, &ahead->offset);
+    if (without_letters(ahead->field)) {
+      // At the row's keyword, where the name is missing.
+      out->push_back({offset, "station name that is a record keyword",
+                      "the " + quoted(f) +
+                          " row lacks its name, its last value: the next record's "
+                          "keyword " +
+                          quoted(name) + " is taken as the name, and that record is lost"});
+    }
+  }
+}
+
 }  // namespace
 
 std::vector<SourceWarning> lint_line_source(const std::string& text, bool plan_built) {
@@ -639,10 +751,7 @@ std::vector<SourceWarning> lint_line_source(const std::string& text, bool plan_b
 std::vector<SourceWarning> lint_train_source(const std::string& text) {
   static const int kStationNumbers = row_started_by(SourcePart::kTrain, "stazione")->numbers;
   static const std::vector<std::string> kKeywords = spellings_of({SourcePart::kTrain});
-  // Whether a field starts a row of the train source.
-  const auto starts_a_row = [](const std::string& field) {
-    return row_started_by(SourcePart::kTrain, field) != nullptr;
-  };
+  const auto starts_a_row = starts_a_train_row;
   std::vector<SourceWarning> out;
   UnknownFields unknown(kKeywords);
   Fields in(text, true, &out);
@@ -667,16 +776,13 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
       return row != nullptr && row->id == RowId::kStation;
     };
     // The keyword field read ahead after a station's name, tested next as the compiler would.
-    std::string ahead;
-    size_t ahead_offset = 0;
-    bool have_ahead = false;
-    bool ahead_is_name_part = false;
+    FieldAhead ahead;
     while (true) {
       size_t offset;
-      if (have_ahead) {
-        f = ahead;
-        offset = ahead_offset;
-        have_ahead = false;
+      if (ahead.have) {
+        f = ahead.field;
+        offset = ahead.offset;
+        ahead.have = false;
       } else {
         if (!in.keyword_field(&f)) break;
         offset = walker.row_offset();
@@ -699,25 +805,8 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
       }
       bool matched = false;
       // The rest of a station's name after a comma, warned of already.
-      const bool name_part = ahead_is_name_part && offset == ahead_offset;
-      ahead_is_name_part = false;
-      // Minutes or seconds of 60 or more in the time named `hours`, `minutes` and `seconds`;
-      // `after` says what becomes of them, before the time they make.
-      auto check_time = [&](const char* what, const char* hours_name, const char* minutes_name,
-                            const char* seconds_name, const char* after, const char* end) {
-        const Number& hours = n[hours_name];
-        const Number& minutes = n[minutes_name];
-        const Number& seconds = n[seconds_name];
-        const int64_t total = (int64_t(hours.value) * 60 + minutes.value) * 60 + seconds.value;
-        if (const Number* past = minutes_past_59(minutes, seconds)) {
-          out.push_back({past->offset, "minutes or seconds of 60 or more",
-                         std::string(what) + " " +
-                             formatted("%d:%02d:%02d", int(hours.value), int(minutes.value),
-                                       int(seconds.value)) +
-                             " has minutes or seconds of 60 or more: " + after + " " +
-                             clock_text(total, ClockStyle::kShortHours) + end});
-        }
-      };
+      const bool name_part = ahead.name_part && offset == ahead.offset;
+      ahead.name_part = false;
       while (const RowGrammar* row = walker.next_row(SourcePart::kTrain)) {
         matched = true;
         in.numbers(&n);
@@ -728,19 +817,13 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
             break;
           case RowId::kAdhesion: {
             adhesions.check(n["adhesion position"].value, offset, &out);
-            const Number& adhesion = n["adhesion"];
-            if (adhesion.value < 0 || adhesion.value > 255) {
-              out.push_back({adhesion.offset, "adhesion out of range",
-                             "adhesion " + std::to_string(adhesion.value) +
-                                 " lies outside 0 to 255 and wraps: it is compiled as " +
-                                 std::to_string(decode_adhesion(encode_adhesion(adhesion.value)))});
-            }
+            check_adhesion(n["adhesion"], &out);
             break;
           }
           case RowId::kClock:
-            check_time("the clock", "clock hours", "clock minutes", "clock seconds",
-                       "they are stored as they are, not carried into the hours; did you mean",
-                       "?");
+            check_time(n, "the clock", "clock hours", "clock minutes", "clock seconds",
+                       "they are stored as they are, not carried into the hours; did you mean", "?",
+                       &out);
             break;
           case RowId::kSignal:
             signals.check(n["signal position"].value, offset, &out);
@@ -750,71 +833,14 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
             break;
           case RowId::kRestrictionPoint: {
             restrictions.check(n["abbattimento position"].value, offset, &out);
-            // A restriction's value is stored in 16 bits.
-            const Number& value = n["abbattimento value"];
-            if (value.value > 32767) {
-              out.push_back({value.offset, "restriction value out of range",
-                             "the 'abbattimento' value " + std::to_string(value.value) +
-                                 " lies beyond 32767 and wraps: it is compiled as " +
-                                 std::to_string(wrap16(value.value))});
-            }
+            check_restriction_value(n["abbattimento value"], &out);
             break;
           }
           case RowId::kStation: {
             stations.check(n["station position"].value, offset, &out);
-            check_time("the station's time", "station hours", "station minutes", "station seconds",
-                       "they are carried over and it is compiled as", "");
-            const std::string name = in.text();
-            const size_t name_offset = in.offset();
-            const bool keyword_name = starts_a_row(name);
-            const char* why = missing_text(name);
-            if (why == nullptr && looks_like_number(name)) {
-              why = "is a number: the row likely has a number too many before its name";
-            }
-            if (why != nullptr) {
-              out.push_back({name_offset, "station without a name",
-                             "the station's name " + quoted(name) + " " + why +
-                                 "; the station shows no name of its own"});
-            } else if (!keyword_name) {
-              check_shown_text(text, name, name_offset, "the station's name", &out);
-            }
-            // A name with a comma in it: its rest is a field of its own, on the same line.
-            const size_t name_end = text.find_first_of(",\r\n", name_offset);
-            if (!keyword_name && why == nullptr && name_end != std::string::npos &&
-                text[name_end] == ',' && !walker.eof()) {
-              // The compiler never tests the last field of a file.
-              have_ahead = in.field_ahead(&ahead, &ahead_offset);
-              if (have_ahead && !starts_a_row(ahead) && !is_section_header(ahead) &&
-                  !without_letters(ahead) && !looks_like_comment(ahead) && !contains(ahead, "-")) {
-                // The repair takes the comma out, or a blank takes its place where none
-                // follows it: only when the rest comes right after it, past blanks.
-                const bool next = text.find_first_not_of(' ', name_end + 1) == ahead_offset;
-                const bool blank = text.compare(name_end + 1, 1, " ") == 0;
-                const std::string joined = name + " " + ahead;
-                out.push_back(
-                    {ahead_offset, "station name with a comma",
-                     "the station's name " + quoted(name) + " seems to go on in " + quoted(ahead) +
-                         ": a name ends at a comma, so the rest is a field of its "
-                         "own, passed over; write the name without a comma",
-                     next ? make_fix("take the comma out of the name: " + quoted_utf8(joined),
-                                     {{name_end, 1, blank ? "" : " "}})
-                          : nullptr});
-                ahead_is_name_part = true;
-              }
-            }
-            // A name holding a keyword is a swallowed record when numbers follow it.
-            if (keyword_name && !walker.eof()) {
-              have_ahead = in.field_ahead(&ahead, &ahead_offset);
-              if (without_letters(ahead)) {
-                // At the row's keyword, where the name is missing.
-                out.push_back({offset, "station name that is a record keyword",
-                               "the " + quoted(f) +
-                                   " row lacks its name, its last value: the next record's "
-                                   "keyword " +
-                                   quoted(name) +
-                                   " is taken as the name, and that record is lost"});
-              }
-            }
+            check_time(n, "the station's time", "station hours", "station minutes",
+                       "station seconds", "they are carried over and it is compiled as", "", &out);
+            lint_station_name(text, f, offset, in, &ahead, &out);
             break;
           }
           default:
