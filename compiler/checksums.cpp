@@ -50,3 +50,24 @@ int32_t codice_gara_og(const ScenarioTable& table) {
   for (unsigned char c : checksum_text(table)) sum += c;
   return sum;
 }
+
+int stamp_version_and_checksums(ScenarioTable& table, TrackCell& header) {
+  TableEntry& line = table[kLineEntry];
+  if (line.value_1 != 0 || header.value_a != 0) return 1250;
+  line.value_1 = kLineVersionWord;
+  header.value_a = kHeaderVersionWord;
+  if (line.time != 0 || header.value_b != 0) return 1251;
+  line.time = codice_gara_st(table);
+  header.value_b = static_cast<int16_t>(codice_gara_og(table));
+  return 0;
+}
+
+bool header_before_stamps(const ScenarioTable& table, TrackCell* header) {
+  if (header->value_a != kHeaderVersionWord ||
+      header->value_b != static_cast<int16_t>(codice_gara_og(table))) {
+    return false;
+  }
+  header->value_a = 0;
+  header->value_b = 0;
+  return true;
+}

@@ -11,3 +11,19 @@
 int32_t codice_gara_st(const ScenarioTable& table);
 // Sum of the codes of the 25 characters of the checksum text.
 int32_t codice_gara_og(const ScenarioTable& table);
+
+// The compiler's last step, and its inverse beside it. It stamps the version words (610 into the
+// line's table entry, 5121 into the header cell) and the two checksums (codice_gara_st into the
+// line entry's time, codice_gara_og into the header cell's value_b), each only where the rows
+// left 0: a slot already taken is integrity error 1250 (a version slot) or 1251 (a checksum slot),
+// and nothing is stamped past it.
+constexpr int16_t kLineVersionWord = 610;
+constexpr int16_t kHeaderVersionWord = 5121;
+
+// Stamps `table` and the header cell `header`; 0, or the integrity error that stopped it.
+int stamp_version_and_checksums(ScenarioTable& table, TrackCell& header);
+
+// The header cell as the rows left it, before the stamps: its version word and checksum back to
+// the 0 they replaced, when they are what stamp_version_and_checksums writes for `table`; false,
+// and `header` as it is, when they are not.
+bool header_before_stamps(const ScenarioTable& table, TrackCell* header);

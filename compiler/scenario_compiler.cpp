@@ -56,22 +56,11 @@ CompileResult memorizza_percorso(const CompileOptions& options, Compilation* out
   }
   apply_signal_cell_rules(records, out->log);
 
-  TableEntry& line = records.table[kLineEntry];
-  TrackCell& header = records.cells[kHeaderCell];
-  if (line.value_1 != 0 || header.value_a != 0) {
+  result.integrity_error = stamp_version_and_checksums(records.table, records.cells[kHeaderCell]);
+  if (result.integrity_error != 0) {
     result.end = CompileEnd::kIntegrityError;
-    result.integrity_error = 1250;
     return result;
   }
-  line.value_1 = 610;
-  header.value_a = 5121;
-  if (line.time != 0 || header.value_b != 0) {
-    result.end = CompileEnd::kIntegrityError;
-    result.integrity_error = 1251;
-    return result;
-  }
-  line.time = codice_gara_st(records.table);
-  header.value_b = static_cast<int16_t>(codice_gara_og(records.table));
   if (!options.write_files) return result;
   result.status = write_compiled_files(options, records);
   if (!result.status.ok()) result.end = CompileEnd::kFileFault;

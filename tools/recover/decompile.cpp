@@ -25,13 +25,6 @@ int32_t last_cell_of(const std::vector<TrackCell>& cells) {
   return static_cast<int32_t>(cells.size()) - 1;
 }
 
-// What the compiler's last step writes into the header cell: the version word into value_a and
-// the checksum of the line name and train number into value_b, and 610 and the other checksum
-// into the line's table entry. It writes them only where the rows left 0 (integrity errors 1250
-// and 1251 otherwise): a row may put its object into the header cell, a speed board at 0 m
-// for one, but only with 0 in those two values.
-constexpr int16_t kHeaderVersionWord = 5121;
-
 // The cells as the rows left them: the header cell's version word and checksum back to the 0
 // they replaced, when they are what the compiler writes; otherwise the cells as they are, and
 // `unexplained` (when given) says what the header cell holds instead.
@@ -40,10 +33,9 @@ std::vector<TrackCell> cells_before_stamps(const ScenarioTable& table, std::vect
   if (static_cast<int32_t>(cells.size()) <= kHeaderCell) return cells;
   TrackCell& header = cells[kHeaderCell];
   const int16_t checksum = static_cast<int16_t>(codice_gara_og(table));
-  if (header.value_a == kHeaderVersionWord && header.value_b == checksum) {
-    header.value_a = 0;
-    header.value_b = 0;
-  } else if (unexplained != nullptr) {
+  // A row may put its object into the header cell (a speed board at 0 m), but only with 0 in
+  // the two values the compiler stamps.
+  if (!header_before_stamps(table, &header) && unexplained != nullptr) {
     unexplained->push_back("cell " + std::to_string(kHeaderCell) + " (the header cell): value_a " +
                            std::to_string(header.value_a) + " and value_b " +
                            std::to_string(header.value_b) + " where the compiler writes " +
