@@ -17,14 +17,45 @@ source scripts/packages.sh
 bash scripts/install-deps.sh "${TEST_PACKAGES[@]}"
 command -v npm >/dev/null || bash scripts/install-deps.sh "${BROWSER_TEST_PACKAGES[@]}"
 
+# The wall time of each phase, printed together at the end, and also when a phase fails (with
+# the phases done so far and the one that failed).
+phase_names=()
+phase_times=()
+phase=""
+phase_started=$SECONDS
+begin_phase() {  # begin_phase NAME: ends the phase under way, if any
+  end_phase
+  phase=$1
+  phase_started=$SECONDS
+}
+end_phase() {
+  [ -n "$phase" ] || return 0
+  phase_names+=("$phase")
+  phase_times+=($((SECONDS - phase_started)))
+  phase=""
+}
+print_phases() {
+  end_phase
+  echo "wall time of each phase:"
+  local i total=0
+  for i in "${!phase_names[@]}"; do
+    printf '  %-18s %6d s\n' "${phase_names[$i]}" "${phase_times[$i]}"
+    total=$((total + phase_times[i]))
+  done
+  printf '  %-18s %6d s (the whole command: %d s)\n' "phases in all" "$total" "$SECONDS"
+}
+trap 'status=$?; [ $status -eq 0 ] || print_phases; exit $status' EXIT
+
 windows_build=()
 if command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v wine >/dev/null; then
+  begin_phase "Windows build"
   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
     -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build build-win -j "$(nproc)"
   windows_build=(-DWINDOWS_BUILD_DIR="$PWD/build-win")
   # Wine keeps its Windows folders here; made once, quietly, without its first-run installers.
   export WINEPREFIX="$PWD/build-win/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  begin_phase "Wine prefix"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Preparing the Wine prefix in $WINEPREFIX"
     xvfb-run -a wineboot -i >/dev/null 2>&1 || true
@@ -35,30 +66,35 @@ else
 fi
 
 passed=0
-run_suite() {
-  local dir=$1
-  shift
+run_suite() {  # run_suite NAME DIR [cmake options...]
+  local name=$1 dir=$2
+  shift 2
+  begin_phase "$name build"
   cmake -S . -B "$dir" "$@" "${windows_build[@]}" >/dev/null
   cmake --build "$dir" -j "$(nproc)"
+  begin_phase "$name tests"
   xvfb-run -a -s "-screen 0 1024x768x24" ctest --test-dir "$dir" --output-on-failure |
     tee "$dir/ctest.log"
   local ran
   ran=$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$dir/ctest.log")
   passed=$((passed + ${ran:-0}))
+  end_phase
 }
 
-run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_suite plain build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0" \
   UBSAN_OPTIONS=print_stacktrace=1 \
-  run_suite build-sanitize -DCMAKE_BUILD_TYPE=Debug -DSANITIZE=ON
+  run_suite sanitizer build-sanitize -DCMAKE_BUILD_TYPE=Debug -DSANITIZE=ON
 
 # Each harness works on a copy of its seed corpus (fuzz/corpus/<harness>/), which it grows, for
 # its share of about two minutes, on inputs of up to 1 MiB; a crash, a hang, a sanitizer report
 # or a broken bound of the tool's output leaves its input in build-fuzz/ (crash-*, timeout-*,
 # leak-*) and fails the run. A hang is an input taking over 5 s: 1 MiB takes at most about 1 s
 # in the slowest harness, and time growing with the square of the input takes far longer.
+begin_phase "fuzz build"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DFUZZING=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-fuzz -j "$(nproc)"
+begin_phase fuzzing
 fuzzed=0
 for share in compiler:45 check:30 compiled_files:20 decompile:15 payload:15; do
   harness=${share%%:*}
@@ -83,4 +119,5 @@ for share in compiler:45 check:30 compiled_files:20 decompile:15 payload:15; do
   echo "fuzzing $harness: 0 crashes, corpus of $(ls "build-fuzz/corpus-$harness" | wc -l) inputs"
   fuzzed=$((fuzzed + 1))
 done
+print_phases
 echo "all: $((passed + fuzzed)) passed, 0 failed"
