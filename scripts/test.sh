@@ -4,11 +4,14 @@
 #  2. the Linux build and its tests in build/, under a virtual X display (xvfb-run), so that the
 #     window and the message box are tested too, and the Windows executable under Wine;
 #  3. the same tests again built with AddressSanitizer and UndefinedBehaviorSanitizer, in
-#     build-sanitize/;
+#     build-sanitize/, but for those that run no Linux code of ours (the release's, the Wine
+#     tests that run only Windows programs, the browser's and the editors' grammar's);
 #  4. the fuzzers (libFuzzer, clang) of the compiler, of the tool's check, of its readers of
 #     compiled files (dump's, decompile's and diff's) and of the installer's look for an appended
 #     scenario, for about two minutes between them, from their seed corpora in fuzz/corpus/, in
 #     build-fuzz/: any crash, hang or sanitizer report fails.
+# The tests of each suite run as many at a time as there are cores. At the end it prints the
+# wall time and the processor time of each phase, then the number of tests and fuzzers passed.
 # Screenshots land in build/screenshots/. Installs the Debian packages it needs first when they
 # are missing.
 set -euo pipefail
@@ -84,9 +87,9 @@ else
   echo "mingw-w64 or wine is missing: the Windows executable is neither built nor tested"
 fi
 
-# The tests run two at a time (one per core): most of them wait on processes, Wine or a browser
-# much of their time, and the release's test, which builds for minutes, is started first so that
-# the others run beside it. Tests that share the virtual display take it in turns (their
+# The tests run as many at a time as there are cores: most of them wait on processes, Wine or a
+# browser much of their time, and the release's test, which builds for minutes, is started first
+# so that the others run beside it. Tests that share the virtual display take it in turns (their
 # RESOURCE_LOCK).
 passed=0
 run_suite() {  # run_suite NAME DIR SKIPPED [cmake options...]; SKIPPED: a ctest -E pattern, or ""
