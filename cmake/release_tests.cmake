@@ -8,8 +8,9 @@ add_test(NAME Release.Tools
          COMMAND python3 ${release_scripts}/release_tools_test.py ${PROJECT_SOURCE_DIR})
 add_test(NAME Release.Reproducible
          COMMAND bash ${release_scripts}/reproducible.sh ${PROJECT_SOURCE_DIR} ${release_work}/twice)
+# The longest test by far: started first, so that the others run beside it.
 set_tests_properties(Release.Reproducible PROPERTIES FIXTURES_SETUP release_dist SKIP_RETURN_CODE 77
-                                                      TIMEOUT 3600)
+                                                      TIMEOUT 3600 COST 10000)
 foreach(platform linux windows)
   if(platform STREQUAL windows)
     set(name Release.WineSmoke)
@@ -20,7 +21,7 @@ foreach(platform linux windows)
            COMMAND bash ${release_scripts}/smoke.sh ${platform} ${release_work}/twice/a/dist
                    $<TARGET_FILE:installer> ${release_work}/smoke-${platform})
   set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED release_dist SKIP_RETURN_CODE 77
-                                          TIMEOUT 900)
+                                          TIMEOUT 900 RESOURCE_LOCK x_display)
 endforeach()
 if(WINDOWS_BUILD_DIR)
   set_tests_properties(Release.WineSmoke PROPERTIES

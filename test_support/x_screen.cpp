@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <regex>
 #include <thread>
 
@@ -26,6 +27,19 @@ unsigned component(unsigned long pixel, unsigned long mask) {
   int shift = 0;
   while (((mask >> shift) & 1) == 0) ++shift;
   return unsigned((pixel & mask) >> shift) & 0xff;
+}
+
+// Windows come and go while the display is looked at (Wine makes and drops windows of its own as
+// a program starts): a window listed a moment ago may be gone when it is asked for its name, its
+// size or its pixels. Such a request fails, and its caller sees the failure in what the call
+// returns, instead of Xlib's default handler ending the test; any other error still ends it.
+XErrorHandler xlib_handler = nullptr;
+int pass_over_vanished_windows(Display* dpy, XErrorEvent* error) {
+  if (error->error_code == BadWindow || error->error_code == BadDrawable ||
+      error->error_code == BadMatch) {
+    return 0;
+  }
+  return xlib_handler != nullptr ? xlib_handler(dpy, error) : 0;
 }
 
 Window search(Display* dpy, Window parent, const std::string& title) {
@@ -83,6 +97,8 @@ XScreen::XScreen() : connection_(new Connection) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
+  static std::once_flag handler_set;
+  std::call_once(handler_set, [] { xlib_handler = XSetErrorHandler(pass_over_vanished_windows); });
 }
 
 XScreen::~XScreen() {
