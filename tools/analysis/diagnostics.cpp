@@ -260,6 +260,21 @@ static std::string problem_meaning(const Compilation& c, const Problem& p) {
   switch (p.code) {
     case kBeyondCells:
       if (p.source == ProblemSource::kTrackCells) {
+        // A slowdown whose end falls into its start's cell: the start takes the cell, and the
+        // rules look for an end to the last cell.
+        const SourceRow* row = rule_row(c, p);
+        if (row != nullptr && row->kind == RowKind::kSlowdown) {
+          try {
+            if (slowdown_end_cell(row->position, row->b) == point_cell(row->position)) {
+              return formatted(
+                  "the slowdown at %d m, %d m long, ends in the 50 m cell it starts in, which "
+                  "its start takes: it has no end before the last cell; make it end in a later "
+                  "cell",
+                  row->position, row->b);
+            }
+          } catch (const RunTimeFailure&) {
+          }
+        }
         return "the slowdown starting in this cell has no end before the last cell";
       }
       // A tunnel is placed by its start; when only its end falls past the cells, say so.
