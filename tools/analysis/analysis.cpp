@@ -227,11 +227,6 @@ FinalCode Analysis::final_code() const {
   return ::final_code(compiled, line, train, cells_path);
 }
 
-int32_t Analysis::reported_code() const {
-  return result.end == CompileEnd::kIntegrityError ? result.integrity_error
-                                                   : compiled.log.error.code;
-}
-
 const RowIndex& Analysis::rows(int k) const {
   if (!rows_[k]) {
     rows_[k] = std::make_unique<RowIndex>(k == 0 ? index_rows(line.text(), true, options.build_plan)

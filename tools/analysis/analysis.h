@@ -49,7 +49,6 @@ struct Analysis {
   // The code and position the results' last line gives, with their words; an integrity error's
   // code when the output failed its check (the last line is then "errore=N").
   FinalCode final_code() const;
-  int32_t reported_code() const;
 
  private:
   friend std::unique_ptr<Analysis> analyse(CompileOptions, ShownSource, ShownSource);

@@ -9,6 +9,7 @@
 #include "compiler/checked_math.h"
 #include "compiler/error_codes.h"
 #include "compiler/field_reader.h"
+#include "tools/analysis/row_index.h"
 #include "tools/analysis/words.h"
 
 namespace {
@@ -187,9 +188,7 @@ std::optional<int32_t> problem_row_position(const Problem& p, const ShownSource&
                                             const ShownSource& train) {
   // Only a row whose first value is a place on the line has a position: not a route length,
   // a repetition distance, a number of cars or the clock.
-  if (p.row == nullptr || p.row->numbers == 0) return std::nullopt;
-  const std::string first = p.row->names[0];
-  if (!ends_with(first, "position") && !ends_with(first, "start")) return std::nullopt;
+  if (p.row == nullptr || !placed_on_line(*p.row)) return std::nullopt;
   if (p.row_position) return p.row_position;
   if (p.code != kRunTimeFailure || p.row_offset == Problem::kNoOffset) return std::nullopt;
   const ShownSource* source = p.source == ProblemSource::kLineSource    ? &line

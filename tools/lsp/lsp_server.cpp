@@ -181,8 +181,6 @@ struct LspServer::Scenario {
   SourceText texts[2];  // as last checked
   std::vector<Published> published[2];
   std::unique_ptr<Analysis> checked;  // the last analysis of the two
-  // What was said of the scenario's names when the folder allowed more than one reading.
-  std::string ambiguity;
 };
 
 MessageReader::Result MessageReader::next(std::string* body) {
@@ -691,7 +689,6 @@ LspServer::Scenario* LspServer::scenario_of(const std::string& path) {
   scenario->identity = identity;
   scenario->paths[0] = path_in(directory, line_source_name(identity));
   scenario->paths[1] = path_in(directory, train_source_name(identity));
-  scenario->ambiguity = ambiguity;
   Scenario* made = scenario.get();
   scenarios_[made->paths[0] + "\n" + made->paths[1]] = std::move(scenario);
   if (!ambiguity.empty()) {
