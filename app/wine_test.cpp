@@ -581,7 +581,7 @@ TEST_F(WineTest, AuthorsToolServesAnEditorThroughPipes) {
       run_process({"/bin/sh", "-c", "exec \"$0\" \"$1\" lsp < \"$2\"", wine_,
                    kWindowsBuild + "/tools/scenario-tool.exe", root.file("input")},
                   options());
-  ASSERT_TRUE(r.exited);
+  ASSERT_TRUE(r.exited) << "signal " << r.signal << "\n" << r.err << r.out;
   EXPECT_EQ(r.exit_status, 0) << r.err;
   EXPECT_NE(r.out.find("\r\n\r\n{\"id\":1,\"jsonrpc\":\"2.0\",\"result\":{\"capabilities\""),
             std::string::npos)
