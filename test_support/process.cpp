@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -78,6 +79,7 @@ bool ChildProcess::wait(int timeout_ms, ProcessResult* result) {
   for (;;) {
     const pid_t done = waitpid(pid_, &status, timeout_ms < 0 ? 0 : WNOHANG);
     if (done == pid_) break;
+    if (done < 0 && errno == EINTR) continue;  // a signal to the test itself: wait on
     if (done < 0) return false;
     if (std::chrono::steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
