@@ -1,6 +1,7 @@
 #include "tools/lsp/lsp_server.h"
 
 #include <algorithm>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +23,10 @@
 #include "tools/analysis/diagnostic_rules.h"
 #include "tools/analysis/words.h"
 #include "tools/commands/exit_status.h"
+#include "tools/lsp/completion.h"
+#include "tools/lsp/inlay_hints.h"
+#include "tools/lsp/row_words.h"
+#include "tools/lsp/signature_help.h"
 #include "tools/render/console.h"
 
 using nlohmann::json;
@@ -476,7 +481,21 @@ json LspServer::request(const std::string& method, const json& params) {
   }
   if (method == "textDocument/codeAction") return code_actions(params);
   if (method == "textDocument/hover") return hover(params);
-  if (method == "textDocument/completion") return completion(params);
+  if (method == "textDocument/completion" || method == "textDocument/signatureHelp") {
+    const bool signature = method == "textDocument/signatureHelp";
+    return on_document(
+        params, signature ? json(nullptr) : json::array(), [&](const FeatureDocument& d) {
+          const size_t at = d.text.byte_at(position_in(member(params, "position")), units_);
+          return signature ? signature_help(d, at) : completion_items(d, at);
+        });
+  }
+  if (method == "textDocument/inlayHint") {
+    return on_document(params, json::array(), [&](const FeatureDocument& d) {
+      const json& range = member(params, "range");
+      return inlay_hints(d, d.text.byte_at(position_in(member(range, "start")), units_),
+                         d.text.byte_at(position_in(member(range, "end")), units_), inlay_hints_);
+    });
+  }
   if (method == "textDocument/documentSymbol") return document_symbols(params);
   if (method == "textDocument/foldingRange") return folding_ranges(params);
   if (method == "textDocument/definition") return definition(params);
@@ -491,6 +510,14 @@ void LspServer::notification(const std::string& method, const json& params, Cloc
   }
   if (method == "textDocument/didChange") changed(params, now);
   if (method == "textDocument/didClose") closed(params, now);
+  if (method == "workspace/didChangeConfiguration") {
+    inlay_hints_.take(params.value("settings", json()));
+    if (inlay_refresh_) {
+      send({{"jsonrpc", "2.0"},
+            {"id", "inlayHint/refresh"},
+            {"method", "workspace/inlayHint/refresh"}});
+    }
+  }
   // Every other notification (initialized, $/cancelRequest, $/setTrace, didSave, ...) asks for
   // nothing: a saved source is the text the editor already sent.
 }
@@ -516,14 +543,25 @@ json LspServer::initialize(const json& params) {
     const json& options = params["initializationOptions"];
     if (options.contains("noPlan") && options["noPlan"].is_boolean())
       build_plan_ = !options["noPlan"].get<bool>();
+    // Which inlay hints are shown: {"inlayHints": {"kilometres": true, ...}}, as the settings
+    // say it later.
+    inlay_hints_.take(options);
   }
+  // Whether the editor asks for the hints again when told that the settings changed them.
+  const json* capabilities = find_member(params, "capabilities");
+  const json* workspace = capabilities ? find_member(*capabilities, "workspace") : nullptr;
+  const json* hint_capability = workspace ? find_member(*workspace, "inlayHint") : nullptr;
+  inlay_refresh_ = hint_capability != nullptr && hint_capability->is_object() &&
+                   hint_capability->value("refreshSupport", false);
   initialized_ = true;
   return {{"capabilities",
            {{"positionEncoding", encoding},
             {"textDocumentSync", {{"openClose", true}, {"change", 2}}},
             {"codeActionProvider", {{"codeActionKinds", {"quickfix"}}}},
             {"hoverProvider", true},
-            {"completionProvider", {{"triggerCharacters", json::array()}}},
+            {"completionProvider", {{"triggerCharacters", {"["}}}},
+            {"signatureHelpProvider", {{"triggerCharacters", {","}}}},
+            {"inlayHintProvider", true},
             {"documentSymbolProvider", true},
             {"foldingRangeProvider", true},
             {"definitionProvider", true}}},
@@ -888,49 +926,6 @@ json LspServer::code_actions(const json& params) {
 
 namespace {
 
-// Which part of a source `offset` lies in: the line source's general section up to its next
-// section heading, its features after it, or the train source.
-SourcePart part_at(const SourceText& text, size_t offset, bool line_source) {
-  if (!line_source) return SourcePart::kTrain;
-  const size_t line = text.position_of_byte(offset, PositionUnits::kUtf32).line;
-  for (size_t l = 0; l < line; ++l) {
-    const size_t from = text.line_start(l);
-    size_t at = from;
-    while (at < text.bytes().size() && (text.bytes()[at] == ' ' || text.bytes()[at] == '\t')) ++at;
-    if (at < text.bytes().size() && text.bytes()[at] == '[' &&
-        text.bytes().compare(at, 10, "[generale]") != 0) {
-      return SourcePart::kFeatures;
-    }
-  }
-  return SourcePart::kGeneral;
-}
-
-// What a value's name says of its units and limits, for the hover.
-std::string units_of(const std::string& name) {
-  const struct {
-    const char* word;
-    const char* units;
-  } kUnits[] = {
-      {"position", "metres along the line"},
-      {"start", "metres along the line"},
-      {"end", "metres along the line"},
-      {"length", "metres"},
-      {"gradient", "per mille; stored -100..155, a value outside wraps"},
-      {"speed", "km/h; stored in steps of 5 (a speed not a multiple of 5 is cut)"},
-      {"adhesion", "0..255; a value outside wraps"},
-      {"hours", "hours of the clock"},
-      {"minutes", "0..59"},
-      {"seconds", "0..59"},
-      {"kind", "a number the simulator knows"},
-      {"name", "text up to the line's end"},
-      {"text", "text, each (...) a line of the board"},
-  };
-  for (const auto& u : kUnits) {
-    if (name.find(u.word) != std::string::npos) return u.units;
-  }
-  return "";
-}
-
 bool source_is(const SourceRow& row, int f) {
   return row.source == (f == 0 ? ProblemSource::kLineSource : ProblemSource::kTrainSource);
 }
@@ -954,8 +949,10 @@ std::string compiled_text(const SourceRow& row, const Compilation& compiled) {
     }
     case RowKind::kCurve:
       return "from " + place_text(table, row.position) + ", " + std::to_string(row.a) +
-             " m long, curvature " + std::to_string(row.b) + "/10000 per metre" +
-             (row.b < 0 ? " (to the left)" : " (to the right)");
+             " m long, radius " +
+             std::to_string(row.b == 0 ? 0 : std::lround(10000.0 / std::abs(double(row.b)))) +
+             " m to the " + (row.b < 0 ? "left" : "right") + " (curvature " +
+             std::to_string(row.b) + "/10000 per metre)";
     case RowKind::kTunnel:
       return "from " + place_text(table, row.position) + " to " + place_text(table, row.a) +
              ", kind " + std::to_string(row.b);
@@ -995,15 +992,6 @@ std::string compiled_text(const SourceRow& row, const Compilation& compiled) {
       return at + ": chainage value " + std::to_string(row.a) + ", flag " + std::to_string(row.b);
   }
   return at;
-}
-
-std::string markdown_escaped(const std::string& text) {
-  std::string out;
-  for (const char c : text) {
-    if (std::string("\\`*_[]<>#|").find(c) != std::string::npos) out += '\\';
-    out += c;
-  }
-  return out;
 }
 
 }  // namespace
@@ -1052,6 +1040,18 @@ json LspServer::hover(const json& params) {
                   markdown_escaped(row.names[v]) + (here ? "**" : "") +
                   (units.empty() ? "" : " (" + markdown_escaped(units) + ")") + "\n";
     }
+    // What the value under the position does, and a curve's radius by its keyword's digit.
+    const std::string use = value != nullptr ? value_use(row, value->k) : "";
+    if (!use.empty())
+      markdown += "\n" + markdown_escaped(std::string(row.names[value->k]) + ": " + use) + "\n";
+    if (row.id == RowId::kCurve) {
+      const std::string field =
+          text.bytes().substr(at->keyword_from, at->keyword_to - at->keyword_from);
+      if (const auto radius = curve_radius(field)) {
+        markdown += "\n" + curve_radius_text(*radius) + " (curvature digit " +
+                    std::to_string(radius->digit) + ")\n";
+      }
+    }
     if (!at->complete) {
       markdown +=
           "\nthe row ends before its " + std::to_string(row.values_count()) + " values are read\n";
@@ -1079,59 +1079,19 @@ json LspServer::hover(const json& params) {
           {"range", range_json(text, from, to, units_)}};
 }
 
-// Where a keyword may come, each row's keyword with its values as a snippet to fill; inside a
-// row, the name of the value that comes there, the rest of the row's after it.
-json LspServer::completion(const json& params) {
-  json items = json::array();
+// The document's text, its rows and the last check's table, for a feature of its own file.
+json LspServer::on_document(const json& params, const json& none,
+                            const std::function<json(const FeatureDocument&)>& answer) {
   const Document* document = document_at(params);
-  if (document == nullptr) return items;
+  if (document == nullptr) return none;
   Scenario* scenario = scenario_of(document->path);
-  if (scenario == nullptr) return items;
+  if (scenario == nullptr) return none;
   const int f = scenario->paths[0] == document->path ? 0 : 1;
-  const SourceText& text = document->text;
-  const size_t offset = text.byte_at(position_in(member(params, "position")), units_);
   RowIndex fresh;
-  const RowIndex& rows = rows_of_document(*scenario, f, text, &fresh);
-  // The row the position is in or after: its next value comes here unless every value of it is
-  // already behind the position.
-  const IndexedRow* row = rows.row_before(offset);
-  size_t next = 0;
-  if (row != nullptr && offset > row->keyword_to) {
-    while (next < row->value_count && rows.value(*row, next)->to < offset) ++next;
-  }
-  if (row == nullptr || offset <= row->keyword_to || next >= size_t(row->grammar->values_count())) {
-    for (const RowGrammar* grammar : rows_of(part_at(text, offset, f == 0))) {
-      std::string spellings = grammar->spellings;
-      for (size_t from = 0; from <= spellings.size();) {
-        const size_t bar = std::min(spellings.find('|', from), spellings.size());
-        const std::string spelling = spellings.substr(from, bar - from);
-        from = bar + 1;
-        std::string snippet = spelling;
-        for (int v = 0; v < grammar->values_count(); ++v) {
-          snippet += ", ${" + std::to_string(v + 1) + ":" + grammar->names[v] + "}";
-        }
-        items.push_back({{"label", spelling},
-                         {"kind", 14},  // a keyword
-                         {"detail", grammar->values},
-                         {"insertText", snippet},
-                         {"insertTextFormat", 2}});
-      }
-    }
-    return items;
-  }
-  // The value at this field and those after it, in the order they come.
-  const RowGrammar& grammar = *row->grammar;
-  std::string snippet;
-  for (int v = int(next), n = 1; v < grammar.values_count(); ++v, ++n) {
-    snippet += (n == 1 ? " ${" : ", ${") + std::to_string(n) + ":" + grammar.names[v] + "}";
-  }
-  const std::string name = grammar.names[next];
-  items.push_back({{"label", name},
-                   {"kind", 5},  // a field
-                   {"detail", units_of(name)},
-                   {"insertText", snippet},
-                   {"insertTextFormat", 2}});
-  return items;
+  const RowIndex& rows = rows_of_document(*scenario, f, document->text, &fresh);
+  const ScenarioTable* table =
+      scenario->checked ? &scenario->checked->compiled.records.table : nullptr;
+  return answer(FeatureDocument{document->text, rows, f == 0, table, units_});
 }
 
 // The stations, tunnels, signals, slowdowns and curves of the document as last checked, in

@@ -19,6 +19,8 @@
 #include <vector>
 
 #include "tools/analysis/row_index.h"
+#include "tools/lsp/feature_document.h"
+#include "tools/lsp/inlay_hints.h"
 #include "tools/lsp/lsp_text.h"
 
 // A message's body is at most this long; a longer one is read past and answered with an error.
@@ -140,7 +142,8 @@ class LspServer {
   const RowIndex& rows_of_document(Scenario& scenario, int f, const SourceText& text,
                                    RowIndex* fresh) const;
   nlohmann::json hover(const nlohmann::json& params);
-  nlohmann::json completion(const nlohmann::json& params);
+  nlohmann::json on_document(const nlohmann::json& params, const nlohmann::json& none,
+                             const std::function<nlohmann::json(const FeatureDocument&)>& answer);
   nlohmann::json document_symbols(const nlohmann::json& params);
   nlohmann::json folding_ranges(const nlohmann::json& params);
   nlohmann::json definition(const nlohmann::json& params);
@@ -150,6 +153,8 @@ class LspServer {
   bool initialized_ = false, shut_down_ = false, exited_ = false, out_of_memory_ = false;
   PositionUnits units_ = PositionUnits::kUtf16;
   bool build_plan_ = true;  // false: checked as check --no-plan checks
+  InlayHintSettings inlay_hints_;
+  bool inlay_refresh_ = false;  // the editor takes workspace/inlayHint/refresh
   std::map<std::string, std::unique_ptr<Document>> documents_;  // by path
   std::map<std::string, std::unique_ptr<Scenario>> scenarios_;  // by the two paths
 };

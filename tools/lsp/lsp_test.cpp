@@ -757,3 +757,165 @@ TEST(LspFeatures, HoverNamesTheValueTheCompilerReadsThere) {
     EXPECT_EQ(std::count(shown.begin(), shown.end(), '*'), 8) << shown;  // the keyword, the value
   }
 }
+
+// Help while typing, on a short scenario with a kilometre post: the row's values as a signature
+// with the one under the position active, inlay hints (kilometres, radii, the names of a long
+// row's values) each switched by a setting, completion of headers and keywords with their
+// documentation, and hover's radius and station fields.
+TEST(LspFeatures, SignatureHelpInlayHintsCompletionAndHoverHelpWhileTyping) {
+  TempDir dir;
+  const std::string line =
+      "[generale]\r\nlunghezza percorso, 20000\r\nprogressiva chilometrica uno, 0, 39050, 1\r\n"
+      "[curve]\r\ncurvad4, 500, 300\r\ncurvas6, 1000, 200\r\npendenza, 500, 3\r\n[fine]\r\n";
+  const std::string train =
+      "[generale]\r\norologio, 13 10 45\r\nvelocita, 0, 80\r\n"
+      "stazione, 1000, 3, 200, 0,0,1,0,0,0,0,0,0,0, 9 30 0, Alfa\r\n"
+      "velocita, 500, 90\r\n[fine]\r\n";
+  write_file_bytes(dir.file(kLine), line);
+  write_file_bytes(dir.file(kTrain), train);
+  const std::string line_uri = uri_from_path(dir.file(kLine));
+  const std::string train_uri = uri_from_path(dir.file(kTrain));
+  Session s;
+  s.take(
+      {Session::request(1, "initialize",
+                        {{"capabilities", json::object()},
+                         {"initializationOptions", {{"inlayHints", {{"fieldNames", false}}}}}})});
+  const json capabilities = (*s.answer(1))["result"]["capabilities"];
+  EXPECT_EQ(capabilities["signatureHelpProvider"]["triggerCharacters"], json({","}));
+  EXPECT_EQ(capabilities["inlayHintProvider"], true);
+  s.take({Session::notice("initialized", json::object()),
+          Session::notice("textDocument/didOpen", open_params(line_uri, line)),
+          Session::notice("textDocument/didOpen", open_params(train_uri, train))});
+  s.wait(std::chrono::milliseconds(200));
+  int id = 100;
+  const auto ask = [&](const std::string& method, const std::string& uri, json params) {
+    params["textDocument"] = {{"uri", uri}};
+    s.take({Session::request(++id, method, params)});
+    return (*s.answer(id))["result"];
+  };
+
+  const struct {
+    const char* name;
+    std::string uri;
+    size_t line, character;
+    const char* active;  // the value named active; null: no signature
+  } signatures[] = {
+      {"inside a station's length", train_uri, 3, 20, "station length"},
+      {"after the comma that ends the position", train_uri, 3, 15, "station kind"},
+      {"the station's sixth field", train_uri, 3, 28, "station field 6"},
+      {"between a position's comma and the speed", train_uri, 4, 14, "speed limit"},
+      {"a gradient, whose name the position's holds", line_uri, 6, 15, "gradient"},
+      {"on a keyword", line_uri, 6, 3, nullptr},
+      {"past the last value of a row", line_uri, 7, 3, nullptr},
+  };
+  for (const auto& c : signatures) {
+    SCOPED_TRACE(c.name);
+    const json help =
+        ask("textDocument/signatureHelp", c.uri, {{"position", position(c.line, c.character)}});
+    if (c.active == nullptr) {
+      EXPECT_TRUE(help.is_null()) << help;
+      continue;
+    }
+    ASSERT_TRUE(help.is_object()) << help;
+    const json& signature = help["signatures"][0];
+    const std::string label = signature["label"];
+    const json& parameter = signature["parameters"][help["activeParameter"].get<size_t>()];
+    const size_t from = parameter["label"][0], to = parameter["label"][1];
+    EXPECT_EQ(label.substr(from, to - from), c.active) << label;
+  }
+  const json station =
+      ask("textDocument/signatureHelp", train_uri, {{"position", position(3, 28)}});
+  EXPECT_EQ(station["signatures"][0]["parameters"].size(), 17u);
+  EXPECT_NE(station["signatures"][0]["parameters"][5]["documentation"].get<std::string>().find(
+                "50 m further"),
+            std::string::npos);
+
+  // The hints of a range: by the settings given at initialize, then as changed.
+  const auto hints = [&](const std::string& uri, size_t from_line, size_t to_line) {
+    std::vector<std::string> shown;
+    for (const json& h :
+         ask("textDocument/inlayHint", uri,
+             {{"range", {{"start", position(from_line, 0)}, {"end", position(to_line, 0)}}}})) {
+      shown.push_back(std::to_string(h["position"]["line"].get<int>()) + ":" +
+                      std::to_string(h["position"]["character"].get<int>()) + " " +
+                      h["label"].get<std::string>());
+    }
+    return shown;
+  };
+  using Hints = std::vector<std::string>;
+  EXPECT_EQ(hints(line_uri, 4, 7),
+            Hints({"4:7 radius 1000 m to the right", "4:12 km 38+650",
+                   "5:7 radius 333 m to the left", "5:13 km 38+150", "6:13 km 38+650"}));
+  EXPECT_EQ(hints(line_uri, 5, 6), Hints({"5:7 radius 333 m to the left", "5:13 km 38+150"}));
+  EXPECT_EQ(hints(train_uri, 3, 4), Hints({"3:14 km 38+150"}));
+  s.take({Session::notice(
+      "workspace/didChangeConfiguration",
+      {{"settings", {{"inlayHints", {{"fieldNames", true}, {"kilometres", false}}}}}})});
+  const Hints named = hints(train_uri, 3, 4);
+  ASSERT_EQ(named.size(), 17u);
+  EXPECT_EQ(named[0], "3:10 position:");
+  EXPECT_EQ(named[1], "3:16 kind:");
+  EXPECT_EQ(named[5], "3:28 field 6:");
+  EXPECT_EQ(named[16], "3:53 name:");
+  EXPECT_EQ(hints(line_uri, 6, 7), Hints());
+
+  // Completion where a line begins: the keywords, the section's own first, and the headers.
+  const json items = ask("textDocument/completion", line_uri, {{"position", position(5, 0)}});
+  const auto item = [&items](const std::string& label) {
+    const auto found = std::find_if(items.begin(), items.end(),
+                                    [&](const json& i) { return i["label"] == label; });
+    return found == items.end() ? json() : *found;
+  };
+  EXPECT_EQ(item("curvad4")["sortText"], "0 curvad4");
+  EXPECT_EQ(item("pendenza")["sortText"], "1 pendenza");
+  EXPECT_NE(
+      item("pendenza")["documentation"]["value"].get<std::string>().find("A gradient (pendenza)"),
+      std::string::npos);
+  EXPECT_EQ(item("[montagne]")["textEdit"]["newText"], "[montagne]");
+  EXPECT_TRUE(item("[stazioni]").is_null());  // the train source's
+  // A '[' typed is replaced with the header.
+  std::string typed = line;
+  typed.insert(typed.find("[fine]"), "[mo");
+  s.take({Session::notice("textDocument/didChange",
+                          change_params(line_uri, json::array({{{"text", typed}}})))});
+  const json headers = ask("textDocument/completion", line_uri, {{"position", position(7, 3)}});
+  const auto mountains = std::find_if(headers.begin(), headers.end(),
+                                      [](const json& i) { return i["label"] == "[montagne]"; });
+  ASSERT_NE(mountains, headers.end());
+  EXPECT_EQ((*mountains)["textEdit"]["range"]["start"], position(7, 0));
+
+  // Hover: a curve's radius, by its keyword and as compiled; what a station's field does.
+  const struct {
+    const char* name;
+    std::string uri;
+    size_t line, character;
+    std::vector<std::string> shown;
+  } hovers[] = {
+      {"a curve",
+       line_uri,
+       4,
+       2,
+       {"radius 1000 m to the right (curvature digit 4)",
+        "radius 1000 m to the right (curvature 10/10000 per metre)"}},
+      {"a station's field 6",
+       train_uri,
+       3,
+       28,
+       {"station field 6: entry field flag\\_d", "the station's end lies 50 m further"}},
+      {"a station's field 7",
+       train_uri,
+       3,
+       30,
+       {"station field 7: entry field value\\_1", "only the simulator reads it"}},
+  };
+  s.take({Session::notice("textDocument/didChange",
+                          change_params(line_uri, json::array({{{"text", line}}}), 3))});
+  s.wait(std::chrono::milliseconds(200));
+  for (const auto& h : hovers) {
+    SCOPED_TRACE(h.name);
+    const std::string shown =
+        ask("textDocument/hover", h.uri,
+            {{"position", position(h.line, h.character)}})["contents"]["value"];
+    for (const std::string& part : h.shown) EXPECT_NE(shown.find(part), std::string::npos) << shown;
+  }
+}

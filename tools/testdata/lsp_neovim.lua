@@ -83,6 +83,40 @@ local run, fault = pcall(function()
   step(shown:find('**gradient**', 1, true) ~= nil and shown:find('compiled: at', 1, true) ~= nil,
        'hover names the field and what was compiled: ' .. shown:gsub('\n', ' '))
 
+  -- Signature help while typing a row: a comma typed after a gradient's position names the
+  -- gradient next, through the editor's own command (its floating window) and as a request.
+  vim.api.nvim_buf_set_lines(buf, row + 1, row + 1, false, { 'pendenza, 700,' })
+  local typed = { line = row + 1, character = #'pendenza, 700,' }
+  local help = client.request_sync('textDocument/signatureHelp',
+    { textDocument = { uri = uri }, position = typed }, 10000, buf)
+  local signature = help and help.result and help.result.signatures and help.result.signatures[1]
+  local active = signature and signature.parameters[help.result.activeParameter + 1]
+  step(active ~= nil and signature.label:sub(active.label[1] + 1, active.label[2]) == 'gradient',
+       'signature help names the value typed next: ' .. vim.inspect(signature and signature.label))
+  vim.api.nvim_win_set_cursor(0, { typed.line + 1, typed.character })
+  vim.lsp.buf.signature_help()
+  step(wait(function()
+    for _, win in ipairs(vim.api.nvim_list_wins()) do
+      if vim.api.nvim_win_get_config(win).relative ~= '' then
+        local shown = table.concat(vim.api.nvim_buf_get_lines(vim.api.nvim_win_get_buf(win), 0, -1, false), '\n')
+        if shown:find('gradient position', 1, true) then return true end
+      end
+    end
+    return false
+  end), 'vim.lsp.buf.signature_help shows the row in a floating window')
+  vim.api.nvim_buf_set_lines(buf, row + 1, row + 2, false, {})
+
+  -- Inlay hints of the whole source: the kilometre beside a position, a curve's radius.
+  local hints = client.request_sync('textDocument/inlayHint', {
+    textDocument = { uri = uri },
+    range = { start = { line = 0, character = 0 }, ['end'] = { line = vim.api.nvim_buf_line_count(buf), character = 0 } },
+  }, 10000, buf)
+  local kilometre, radius = false, false
+  for _, hint in ipairs(hints and hints.result or {}) do
+    kilometre = kilometre or hint.label == 'km 38+650'
+    radius = radius or hint.label == 'radius 1000 m to the right'
+  end
+  step(kilometre and radius, 'inlay hints give the kilometre at 500 m and the first curve\'s radius')
 
   vim.lsp.stop_client(id)
   step(wait(function() return client.is_stopped() end), 'the server stops on shutdown and exit')
