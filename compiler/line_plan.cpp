@@ -1,6 +1,22 @@
 #include "compiler/line_plan.h"
 
+#include "compiler/keywords.h"
+
 const double kCurveCurvatures[kCurveDigits] = {0.0001, 0.0002, 0.0004, 0.001, 0.002, 0.003};
+
+int curve_digit(const std::string& keyword_field) {
+  for (int digit = 1; digit <= kCurveDigits; ++digit) {
+    if (keyword_field.find(char('0' + digit)) != std::string::npos) return digit;
+  }
+  return 0;
+}
+
+double curve_curvature(const std::string& keyword_field) {
+  const int digit = curve_digit(keyword_field);
+  if (digit == 0) return 0;
+  const double k = kCurveCurvatures[digit - 1];
+  return contains_ignoring_case(keyword_field, "s") ? -k : k;
+}
 
 void lay_run(LinePlan* plan, int32_t last, double k) {
   if (last < plan->computed_end) return;

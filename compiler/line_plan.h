@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -20,6 +21,12 @@ struct PlanPoint {
 // (index 0 for digit 1); an "s" in the keyword negates it.
 constexpr int kCurveDigits = 6;
 extern const double kCurveCurvatures[kCurveDigits];
+
+// The curvature a curve row's keyword field gives: by the lowest digit 1 to 6 it holds, negated
+// (a left-hand curve) when the field holds an "s" in either case; 0 when it holds no such digit.
+double curve_curvature(const std::string& keyword_field);
+// The digit 1 to 6 that chooses a keyword field's curvature; 0 when it holds none.
+int curve_digit(const std::string& keyword_field);
 
 // Extends the plan by metres plan->computed_end to `last` with the rule of `k`.
 void lay_run(LinePlan* plan, int32_t last, double k);

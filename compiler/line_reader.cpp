@@ -20,18 +20,6 @@ namespace {
 constexpr int32_t kPlanLimit = 1000000;
 constexpr int32_t kLongestRoute = 1000000;
 
-// Curvature per metre from the lowest digit 1 to 6 in the keyword field, negated when the field
-// holds an "s"; 0 when there is no such digit.
-double curvature(const std::string& field) {
-  for (int digit = 1; digit <= kCurveDigits; ++digit) {
-    if (field.find(char('0' + digit)) != std::string::npos) {
-      const double k = kCurveCurvatures[digit - 1];
-      return contains_ignoring_case(field, "s") ? -k : k;
-    }
-  }
-  return 0;
-}
-
 }  // namespace
 
 // The reading of one line source: its fields, its cursors and what the feature rows share.
@@ -274,7 +262,7 @@ RowResult LineSourceReading::curve() {
   const int32_t start = in_.i32();
   const int32_t length = in_.i32();
   if (!within_cells(start)) return beyond_cells(start);
-  const double k = curvature(in_.field());
+  const double k = curve_curvature(in_.field());
   if (k == 0) {
     stop(kBadCurve);
     return RowResult::kStop;

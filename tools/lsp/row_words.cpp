@@ -220,15 +220,13 @@ std::string row_documentation(const RowGrammar& row) {
 }
 
 std::optional<CurveRadius> curve_radius(const std::string& field) {
-  for (int digit = 1; digit <= kCurveDigits; ++digit) {
-    if (field.find(char('0' + digit)) == std::string::npos) continue;
-    CurveRadius radius;
-    radius.digit = digit;
-    radius.metres = int(std::lround(1 / kCurveCurvatures[digit - 1]));
-    radius.left = lowered(field).find('s') != std::string::npos;
-    return radius;
-  }
-  return std::nullopt;
+  const int digit = curve_digit(field);
+  if (digit == 0) return std::nullopt;
+  CurveRadius radius;
+  radius.digit = digit;
+  radius.metres = int(std::lround(1 / kCurveCurvatures[digit - 1]));
+  radius.left = curve_curvature(field) < 0;
+  return radius;
 }
 
 std::string curve_radius_text(const CurveRadius& radius) {
