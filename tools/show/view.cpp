@@ -537,10 +537,13 @@ std::string view_page(const Analysis& analysis, const std::vector<Diagnostic>& p
   }
   const int64_t past = std::max<int64_t>(200, (farthest * 3 / 100 + 99) / 100 * 100);
   const int64_t from = std::max<int64_t>(first_from, options.from_metres.value_or(first_from));
-  const int64_t to =
-      options.to_metres
-          ? std::min<int64_t>(std::max<int64_t>(total, 1), *options.to_metres)
-          : std::max<int64_t>(1, std::min(farthest + past, std::max(total, farthest)));
+  // Only a start given: up to that end, or to the cells' end when it starts past it.
+  int64_t to = std::max<int64_t>(1, std::min(farthest + past, std::max(total, farthest)));
+  if (options.to_metres) {
+    to = std::min<int64_t>(std::max<int64_t>(total, 1), *options.to_metres);
+  } else if (options.from_metres && from >= to) {
+    to = std::max<int64_t>(total, 1);
+  }
   data["range"] = {std::min(from, to), std::max(from + 200, to)};
 
   // The plan, one point every `step` metres (at most about 100,000 points), in whole

@@ -284,8 +284,19 @@ TEST(ViewPageTest, ShortLinesFirstRangeAndTheRowsAtTheError) {
     const char* what;
     std::string line, train;
     std::vector<std::string> listed;
+    std::vector<std::string> options = {};
   } cases[] = {
       {"nothing on the line", general + "[fine]\r\n", train, {R"("range":[0,12400])"}},
+      {"only a start given, past that end: up to the cells' end",
+       general + "[fine]\r\n",
+       train,
+       {R"("range":[15000,19000])"},
+       {"--from", "15+000"}},
+      {"only a start given, before that end",
+       general + "[fine]\r\n",
+       train,
+       {R"("range":[3000,12400])"},
+       {"--from", "3+000"}},
       {"a board in the margin past the end",
        general + "[indicazioni]\r\ncartello_indicatore, 15000, (x)\r\n[fine]\r\n",
        train,
@@ -323,7 +334,9 @@ TEST(ViewPageTest, ShortLinesFirstRangeAndTheRowsAtTheError) {
     TempDir dir;
     write_file_bytes(dir.file("Viterbo_Attigliano_linea.txt"), c.line);
     write_file_bytes(dir.file("Viterbo_Attigliano_7545-.txt"), c.train);
-    ASSERT_EQ(run_tool({"view", dir.path(), "-o", dir.file("v.html")}).exit_status, 0);
+    std::vector<std::string> args = {"view", dir.path(), "-o", dir.file("v.html")};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    ASSERT_EQ(run_tool(args).exit_status, 0);
     const std::string page = read_file_bytes(dir.file("v.html"));
     for (const std::string& listed : c.listed) {
       EXPECT_NE(page.find(listed), std::string::npos)
