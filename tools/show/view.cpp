@@ -128,34 +128,126 @@ void unread_rows(const ShownSource& source, const RowIndex& index, size_t from,
   }
 }
 
-// Where the compilation stopped: the first error of the compiler's (the ones after it were
-// found by looking past it), its source and place; what the sources hold past that place was not
-// read. Null when it did not stop.
-Json stop_json(const Analysis& analysis, const std::vector<Diagnostic>& problems) {
-  const ShownSource& line_source = analysis.line;
-  const ShownSource& train_source = analysis.train;
+// The problem the compilation stopped at: the first error of the compiler's (the ones after it
+// were found by looking past it); none when it did not stop.
+std::optional<size_t> stop_problem(const std::vector<Diagnostic>& problems) {
   for (size_t i = 0; i < problems.size(); ++i) {
     const Diagnostic& d = problems[i];
-    if (d.level != Diagnostic::Level::kError || d.past_first_error || d.code.empty()) continue;
-    const bool line = !d.file.empty() && d.file == line_source.path();
-    const bool train = !d.file.empty() && d.file == train_source.path();
-    // The train source is read after the line source: a stop in the line source leaves it
-    // all unread.
-    Json unread = Json::object();
-    if (line && d.offset != Problem::kNoOffset) {
-      unread_rows(line_source, analysis.rows(0), d.offset, d.metres, &unread);
-      unread_rows(train_source, analysis.rows(1), 0, std::nullopt, &unread);
-    } else if (train && d.offset != Problem::kNoOffset) {
-      unread_rows(train_source, analysis.rows(1), d.offset, d.metres, &unread);
-    }
-    return {{"problem", i},
-            {"source", line    ? "line"
-                       : train ? "train"
-                               : ""},
-            {"m", d.metres ? Json(*d.metres) : Json(nullptr)},
-            {"unread", std::move(unread)}};
+    if (d.level == Diagnostic::Level::kError && !d.past_first_error && !d.code.empty()) return i;
   }
-  return nullptr;
+  return std::nullopt;
+}
+
+// The row of source `k` that problem `d` points into, as the analysis's index has it; null when
+// it points into no row.
+const IndexedRow* problem_row(const Analysis& analysis, const Diagnostic& d, int* k) {
+  *k = d.file.empty() ? -1 : analysis.source_index(d.file);
+  if (*k < 0 || d.offset == Problem::kNoOffset) return nullptr;
+  const RowIndex& index = analysis.rows(*k);
+  const IndexedRow* row = index.row_at(d.offset);
+  return row != nullptr ? row : index.row_before(d.offset);
+}
+
+// The row the compilation stopped in, when the compiler stored nothing of it and its kind has a
+// mark: where its values put it (as the analysis's index read them), marked as the error
+// `problem`. An end, a length or a speed that did not read leaves that member out.
+std::optional<Mark> refused_mark(const Analysis& analysis, const Diagnostic& d, size_t problem) {
+  int k = -1;
+  const IndexedRow* row = problem_row(analysis, d, &k);
+  if (row == nullptr || !row->position) return std::nullopt;
+  for (const SourceRow& stored : analysis.compiled.rows) {
+    const bool same_source = (stored.source == ProblemSource::kLineSource) == (k == 0);
+    if (same_source && stored.offset >= row->keyword_from && stored.offset < row->end) {
+      return std::nullopt;
+    }
+  }
+  const RowIndex& index = analysis.rows(k);
+  const auto number = [&](size_t n) -> std::optional<int64_t> {
+    const IndexedValue* v = index.value(*row, n);
+    if (v == nullptr || !v->read()) return std::nullopt;
+    return *v->read();
+  };
+  const ShownSource& source = k == 0 ? analysis.line : analysis.train;
+  Mark m;
+  m.metres = *row->position;
+  m.source = file_name_of(source.path());
+  m.line = source.locate(row->keyword_from).line;
+  m.info = (d.code.empty() ? "" : "error " + d.code + ": ") + d.message;
+  m.extra = {{"refused", problem}};
+  const std::optional<int64_t> second = number(1), third = number(2);
+  switch (row->grammar->id) {
+    case RowId::kCurve:
+      m.kind = "curve";
+      m.title = "curve";
+      if (second) m.extra["to"] = std::max<int64_t>(m.metres, m.metres + *second);
+      m.extra["side"] = nullptr;
+      break;
+    case RowId::kTunnel:
+      m.kind = "tunnel";
+      m.title = "tunnel";
+      if (second) m.extra["to"] = std::max(m.metres, *second);
+      break;
+    case RowId::kSlowdown:
+      m.kind = "slowdown-start";
+      m.title = "slowdown";
+      if (third) m.extra["to"] = std::max<int64_t>(m.metres, m.metres + *third);
+      if (second) m.extra["speed"] = *second;
+      break;
+    case RowId::kStation: {
+      m.kind = "station";
+      std::string name;
+      for (size_t n = 0; n < row->value_count; ++n) {
+        const IndexedValue& v = *index.value(*row, n);
+        if (!v.number) name = utf8_from_windows_1252(source.text().substr(v.from, v.to - v.from));
+      }
+      m.title = "station " + name;
+      m.extra["name"] = name;
+      m.extra["start"] = m.metres;
+      m.extra["end"] = m.metres;
+      break;
+    }
+    default:
+      if (const char* kind = page_kind(row->grammar->id)) {
+        const std::string name = kind;
+        if (name == "signal" || name == "signboard" || name == "speed-indicator" ||
+            name == "abbattimento") {
+          m.kind = name;
+          m.title = name == "speed-indicator" ? "speed board" : name;
+          break;
+        }
+      }
+      return std::nullopt;
+  }
+  m.title += ", refused by the compiler";
+  return m;
+}
+
+// Where the compilation stopped: the problem `i` (the compiler's first error), its source and
+// place; what the sources hold past that place was not read. Null when it did not stop.
+Json stop_json(const Analysis& analysis, const std::vector<Diagnostic>& problems,
+               std::optional<size_t> stop) {
+  const ShownSource& line_source = analysis.line;
+  const ShownSource& train_source = analysis.train;
+  if (!stop) return nullptr;
+  const size_t i = *stop;
+  const Diagnostic& d = problems[i];
+  const bool line = !d.file.empty() && d.file == line_source.path();
+  const bool train = !d.file.empty() && d.file == train_source.path();
+  // The train source is read after the line source: a stop in the line source leaves it
+  // all unread.
+  Json unread = Json::object();
+  if (line && d.offset != Problem::kNoOffset) {
+    unread_rows(line_source, analysis.rows(0), d.offset, d.metres, &unread);
+    unread_rows(train_source, analysis.rows(1), 0, std::nullopt, &unread);
+  } else if (train && d.offset != Problem::kNoOffset) {
+    unread_rows(train_source, analysis.rows(1), d.offset, d.metres, &unread);
+  }
+  return {{"problem", i},
+          {"source", line    ? "line"
+                     : train ? "train"
+                             : ""},
+          {"m", d.metres ? Json(*d.metres) : Json(nullptr)},
+          {"unread", std::move(unread)}};
 }
 
 // A problem as the page lists it: in short, the file's name and line, or the cell; an error's
@@ -238,7 +330,24 @@ std::string view_page(const Analysis& analysis, const std::vector<Diagnostic>& p
   // The rows that have no mark (gradients, speeds, adhesion, chainage), each source's as line and
   // place one after the other: what a search for a source line finds.
   Json unmarked[2] = {Json::array(), Json::array()};
+  // The row the compilation stopped in: its marks, when the compiler stored it, are marked as the
+  // error; else it is drawn where its values put it.
+  const std::optional<size_t> stop = stop_problem(problems);
+  int stop_source = -1;
+  const IndexedRow* stop_row =
+      stop ? problem_row(analysis, problems[*stop], &stop_source) : nullptr;
+  std::optional<size_t> stop_marks_from;
+  const auto mark_stop_row = [&] {
+    if (!stop_marks_from) return;
+    for (size_t i = *stop_marks_from; i < marks.size(); ++i) marks[i].extra["error"] = *stop;
+    stop_marks_from.reset();
+  };
   for (const SourceRow& row : c.rows) {
+    mark_stop_row();
+    if (stop_row != nullptr && (row.source == ProblemSource::kLineSource) == (stop_source == 0) &&
+        row.offset >= stop_row->keyword_from && row.offset < stop_row->end) {
+      stop_marks_from = marks.size();
+    }
     Mark m;
     m.metres = row.position;
     const bool line = row.source == ProblemSource::kLineSource;
@@ -385,6 +494,12 @@ std::string view_page(const Analysis& analysis, const std::vector<Diagnostic>& p
     }
     marks.push_back(m);
   }
+  mark_stop_row();
+  if (stop) {
+    if (std::optional<Mark> refused = refused_mark(analysis, problems[*stop], *stop)) {
+      marks.push_back(std::move(*refused));
+    }
+  }
   // Speed restriction points the signal-cell rules placed: no source line of their own.
   for (size_t i = 0; i < c.records.cells.size(); ++i) {
     if (c.records.cells[i].type != kCellSpeedRestriction || from_a_row[i]) continue;
@@ -410,9 +525,25 @@ std::string view_page(const Analysis& analysis, const std::vector<Diagnostic>& p
   }
   data["chainageDirection"] = chainage.direction;
   data["chainage"] = std::move(references);
-  const int64_t from = std::max<int64_t>(0, options.from_metres.value_or(0));
-  const int64_t to =
-      std::min<int64_t>(std::max<int64_t>(total, 1), options.to_metres.value_or(total));
+  // Shown first, unless asked for another range: from the start to a little past the line's end
+  // and past the farthest mark (the margin the cells hold past the end is mostly empty), and the
+  // row the compiler refused wherever it lies, up to the line's length once more either side.
+  int64_t first_from = 0, farthest = std::clamp<int64_t>(t[kRouteEntry].end, 0, total);
+  for (const Mark& m : marks) {
+    const int64_t to = m.extra.contains("to") ? m.extra["to"].get<int64_t>() : m.metres;
+    const bool refused = m.extra.contains("refused");
+    farthest = std::max(farthest, std::min(refused ? 2 * total : total, std::max(m.metres, to)));
+    if (refused) first_from = std::min(first_from, std::max(-total, m.metres));
+  }
+  const int64_t past = std::max<int64_t>(200, (farthest * 3 / 100 + 99) / 100 * 100);
+  const int64_t from = std::max<int64_t>(first_from, options.from_metres.value_or(first_from));
+  // Only a start given: up to that end, or to the cells' end when it starts past it.
+  int64_t to = std::max<int64_t>(1, std::min(farthest + past, std::max(total, farthest)));
+  if (options.to_metres) {
+    to = std::min<int64_t>(std::max<int64_t>(total, 1), *options.to_metres);
+  } else if (options.from_metres && from >= to) {
+    to = std::max<int64_t>(total, 1);
+  }
   data["range"] = {std::min(from, to), std::max(from + 200, to)};
 
   // The plan, one point every `step` metres (at most about 100,000 points), in whole
@@ -443,7 +574,7 @@ std::string view_page(const Analysis& analysis, const std::vector<Diagnostic>& p
   Json mark_list = Json::array(), out_of_range_list = Json::array(), problem_list = Json::array();
   for (const Mark& m : marks) mark_list.push_back(json_mark(m));
   for (const Mark& m : out_of_range) out_of_range_list.push_back(json_mark(m));
-  data["stop"] = stop_json(analysis, problems);
+  data["stop"] = stop_json(analysis, problems, stop);
   for (const Diagnostic& d : problems) problem_list.push_back(problem_json(d));
   data["marks"] = std::move(mark_list);
   data["rows"] = {{line_file, std::move(unmarked[0])}, {train_file, std::move(unmarked[1])}};

@@ -269,6 +269,83 @@ TEST(ViewPageTest, ListsTheProblemsAsCheckGivesThem) {
   }
 }
 
+// What the page is given on a short line: the range shown first ends a little past the line's
+// end and the rows past it, not where the cells end 7000 m later; the row the compiler refused is
+// a mark where its values put it, as the error it stopped at; a row it stored before it stopped
+// has its marks as that error.
+TEST(ViewPageTest, ShortLinesFirstRangeAndTheRowsAtTheError) {
+  const std::string general = "[generale]\r\nlunghezza percorso, 12000\r\n";
+  const std::string train = "[generale]\r\nvelocita, 0, 70\r\n[fine]\r\n";
+  const std::string boards =
+      "[indicazioni]\r\ncartello_indicatore, 4750, (s)\r\ncartello_indicatore, 4700, (s)\r\n"
+      "cartello_indicatore, 4650, (s)\r\ncartello_indicatore, 4100, (s)\r\n"
+      "cartello_indicatore, 4050, (s)\r\ncartello_indicatore, 4000, (s)\r\n";
+  const struct {
+    const char* what;
+    std::string line, train;
+    std::vector<std::string> listed;
+    std::vector<std::string> options = {};
+  } cases[] = {
+      {"nothing on the line", general + "[fine]\r\n", train, {R"("range":[0,12400])"}},
+      {"only a start given, past that end: up to the cells' end",
+       general + "[fine]\r\n",
+       train,
+       {R"("range":[15000,19000])"},
+       {"--from", "15+000"}},
+      {"only a start given, before that end",
+       general + "[fine]\r\n",
+       train,
+       {R"("range":[3000,12400])"},
+       {"--from", "3+000"}},
+      {"a board in the margin past the end",
+       general + "[indicazioni]\r\ncartello_indicatore, 15000, (x)\r\n[fine]\r\n",
+       train,
+       {R"("range":[0,15500])"}},
+      {"a tunnel past the cells",
+       general + "[montagne]\r\nmontagna, 11000, 20000, 2\r\n[fine]\r\n",
+       train,
+       {R"("range":[0,20000])",
+        R"("marks":[{"kind":"tunnel","m":11000,"title":"tunnel, refused )"
+        R"(by the compiler","info":"error 15: the tunnel starting at 11000 m )"
+        R"(ends at 20000 m, beyond the track cells, which cover 0 to 19000 )"
+        R"(m for a route of 12000 m, at 11000 m","src":)"
+        R"("Viterbo_Attigliano_linea.txt","line":4,"refused":0,"to":20000}])"}},
+      {"a tunnel before the start",
+       general + "[montagne]\r\nmontagna, -500, 300, 2\r\n[fine]\r\n",
+       train,
+       {R"("range":[-500,12400])", R"("kind":"tunnel","m":-500,)", R"("refused":0,"to":300})"}},
+      {"a slowdown, its end a value that does not read",
+       general + "[fine]\r\n",
+       "[generale]\r\nvelocita, 0, 70\r\nrallentamento, 5000, 30, x, 0, 0, 0\r\n[fine]\r\n",
+       {R"({"kind":"slowdown-start","m":5000,"title":"slowdown, refused by the compiler",)",
+        R"("src":"Viterbo_Attigliano_7545-.txt","line":3,"refused":0,"speed":30})"}},
+      {"a slowdown stored, which the signal-cell rules could not serve",
+       general + boards + "[fine]\r\n",
+       "[generale]\r\nvelocita, 0, 70\r\nrallentamento, 5000, 30, 200, 0, 0, 0\r\n[fine]\r\n",
+       {R"("stop":{"problem":5,)",
+        R"({"kind":"slowdown-warning","m":3800,"title":"slowdown warning point","info":"30 km/h )"
+        R"(over 200 m","src":"Viterbo_Attigliano_7545-.txt","line":3,"error":5})",
+        R"("to":5200,"speed":30,"error":5})",
+        R"({"kind":"slowdown-end","m":5200,"title":"slowdown end","info":"30 km/h over 200 m",)"
+        R"("src":"Viterbo_Attigliano_7545-.txt","line":3,"error":5})"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    write_file_bytes(dir.file("Viterbo_Attigliano_linea.txt"), c.line);
+    write_file_bytes(dir.file("Viterbo_Attigliano_7545-.txt"), c.train);
+    std::vector<std::string> args = {"view", dir.path(), "-o", dir.file("v.html")};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    ASSERT_EQ(run_tool(args).exit_status, 0);
+    const std::string page = read_file_bytes(dir.file("v.html"));
+    for (const std::string& listed : c.listed) {
+      EXPECT_NE(page.find(listed), std::string::npos)
+          << listed << "\n"
+          << page.substr(page.find("\"range\""), 200) << page.substr(page.find("\"marks\""), 1500);
+    }
+  }
+}
+
 TEST(ViewPageTest, WatchBuildsThePageAgainWhenASourceIsSaved) {
   TempDir dir;
   write_shipped_sources(dir);

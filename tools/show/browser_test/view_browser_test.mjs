@@ -6,7 +6,7 @@
 //   node view_browser_test.mjs CASE --tool SCENARIO_TOOL --installer INSTALLER
 //        --generator GENERATE_MAXIMAL --screenshots DIR
 //
-// CASE: shipped, error, places, longest, watch. Exit 0 passed, 1 failed, 77 skipped (no browser
+// CASE: shipped, error, places, short, longest, watch. Exit 0 passed, 1 failed, 77 skipped (no browser
 // outside CI).
 import { spawn, execFileSync } from "node:child_process";
 import fs from "node:fs";
@@ -307,6 +307,145 @@ async function places(browser) {
   check(page.errors.length === 0, "no script errors", page.errors);
 }
 
+// A 12 km line with three stations and curves both ways, as an author writes one from the guide.
+const twelveLine = `[generale]
+lunghezza percorso, 12000
+progressiva chilometrica uno, 0, 0, 0
+[curve]
+curvad4, 1000, 300
+curvas3, 3500, 400
+curvad2, 6000, 500
+curvas4, 9000, 300
+[pendenze]
+pendenza, 0, 0
+pendenza, 2000, 5
+[montagne]
+montagna, 3000, 3400, 2
+montagna, 7000, 7600, 12
+[cartelli]
+indicatori_vmax, 500, 65, 70, 80, 0, , , , 0
+[indicazioni]
+cartello_indicatore, 2100, (Cippo Km.)( 2+100 )
+[fine]
+`;
+const twelveTrain = `[generale]
+orologio, 8, 0, 0
+[aderenze]
+aderenza, 0, 100
+[vel_limite]
+velocita, 0, 70
+velocita, 4500, 90
+[stazioni]
+stazione, 0, 12, 400, 1, 0, 1, 4, 1, 0, 2, 1, 1, 1, 8, 1, 0, PARTENZA
+stazione, 6000, 22, 400, 0, 0, 0, 0, 0, 0, 2, 4, 1, 0, 8, 6, 0, FERMATA
+stazione, 11500, 22, 400, 0, 0, 0, 0, 0, 0, 2, 4, 1, 0, 8, 12, 0, ARRIVO
+[segnali]
+segnale, 3800, 2, 4, 1, 0, 0, 0, 0, 0, 0, 0
+segnale, 8000, 2, 3, 1, 0, 0, 0, 0, 0, 0, 0
+[fine]
+`;
+// The points of an SVG path of straight pieces.
+const pathPoints = d => [...d.matchAll(/[ML](-?[\d.]+),(-?[\d.]+)/g)].map(h => [Number(h[1]), Number(h[2])]);
+// Which side of the way from `a` to `b` point `p` lies, on the screen (y down): left < 0 < right.
+const sideOf = (a, b, p) => Math.sign((b[0] - a[0]) * (p[1] - a[1]) - (b[1] - a[1]) * (p[0] - a[0]));
+
+async function short(browser) {
+  // Short lines, each drawn as the author sees it first: the one 'init' writes (10 km), the 12 km
+  // line, and that line with a tunnel running past the track cells, which the compiler refuses.
+  const lines = [
+    { what: "init's 10 km line", name: "Prova", make: dir => execFileSync(tool, ["init", dir, "--line", "Prova", "--train", "1"]),
+      end: 10000, curves: 2 },
+    { what: "a 12 km line with three stations", name: "Dodici", end: 12000, curves: 4,
+      make: dir => { fs.writeFileSync(path.join(dir, "Dodici_linea.txt"), twelveLine.replace(/\n/g, "\r\n"));
+                     fs.writeFileSync(path.join(dir, "Dodici_1-.txt"), twelveTrain.replace(/\n/g, "\r\n")); } },
+    { what: "the 12 km line with a tunnel past the cells", name: "Dodici", end: 12000, curves: 4,
+      make: dir => { fs.writeFileSync(path.join(dir, "Dodici_linea.txt"),
+                                      twelveLine.replace("montagna, 7000, 7600", "montagna, 11000, 20000").replace(/\n/g, "\r\n"));
+                     fs.writeFileSync(path.join(dir, "Dodici_1-.txt"), twelveTrain.replace(/\n/g, "\r\n")); },
+      refused: { kind: "tunnel", metre: 11000, to: 20000, line: 14 } },
+  ];
+  for (const [n, c] of lines.entries()) {
+    const dir = path.join(work, "short" + n);
+    fs.mkdirSync(dir);
+    c.make(dir);
+    const page = await open(browser, makePage(dir, ["--line", c.name, "--train", "1"]));
+    const view = await page.evaluate(() => window.routeView);
+    const shown = await rangeOf(page);
+    const say = what => c.what + ": " + what;
+
+    // The first view: the whole line and whatever its rows put past it, and a little more; not
+    // the whole margin the cells hold past the end.
+    const farthest = Math.max(c.end, ...view.marks.map(m => m.to === undefined ? m.metre : m.to));
+    check(shown[0] === 0 && shown[1] >= farthest && shown[1] <= farthest * 1.1,
+          say("the first view ends a little past the line's end and its rows"), [shown, farthest]);
+
+    // The plan: each curve bends the line on the screen to its own side, drawn beside the line on
+    // that side; the line laid along the page, larger across it as the legend says.
+    const curves = view.marks.filter(m => m.kind === "curve");
+    check(curves.length === c.curves, say("every curve is a mark"), curves.length);
+    for (const k of curves) {
+      const d = await page.$eval(`#plan .plan-curve[data-m="${k.metre}"]`, e => e.getAttribute("d"));
+      const drawn = pathPoints(d);
+      // The way the line runs on the screen before the curve and after it, and the line about its
+      // middle, from the page's own placing of metres on the plan.
+      const [p0, a, b, p1, m0, m1] = await page.evaluate(k => {
+        const mid = (k.metre + k.to) / 2;
+        return [k.metre - 300, k.metre, k.to, k.to + 300, mid - 20, mid + 20].map(m => window.routeView.planAt(m));
+      }, k);
+      const heading = (p, q) => Math.atan2(q[1] - p[1], q[0] - p[0]);
+      let turn = (heading(b, p1) - heading(p0, a)) * 180 / Math.PI;  // clockwise on the screen: right
+      turn = ((turn + 540) % 360) - 180;
+      const beside = sideOf(m0, m1, drawn[Math.floor(drawn.length / 2)]) < 0 ? "left" : "right";
+      const length = Math.hypot(b[0] - a[0], b[1] - a[1]);
+      check((turn > 0 ? "right" : "left") === k.side && Math.abs(turn) >= 4 && beside === k.side && length >= 20,
+            say(`the curve at ${k.metre} m turns the line to its side (${k.side}) where it shows, and is drawn on that side`),
+            { turn, beside, length });
+    }
+    const ends = await page.evaluate(e => [window.routeView.planAt(0), window.routeView.planAt(e)], c.end);
+    check(ends[1][0] - ends[0][0] > 800, say("the line runs across the plan, start on the left"), ends);
+    const legend = await page.$eval("#plan-exaggeration", e => Number(e.getAttribute("data-factor"))).catch(() => 1);
+    const bars = await page.$$eval("#plan-scale, #plan-scale-across", es => es.map(e => {
+      const g = n => Number(e.getAttribute(n));
+      return Math.hypot(g("x2") - g("x1"), g("y2") - g("y1")) / g("data-metres");
+    }));
+    check(legend > 1 ? bars.length === 2 && Math.abs(bars[1] / bars[0] - legend) < 0.01 : bars.length === 1,
+          say("a larger scale across the line is stated, with a bar of its own"), [legend, bars]);
+
+    // The lanes: right curves above the lane's middle, left ones below, each said by its side.
+    const lane = await page.$$eval("#profile .curve-left, #profile .curve-right", es => es.map(e => ({
+      left: e.classList.contains("curve-left"), top: Number(e.getAttribute("y")), bottom: Number(e.getAttribute("y")) + Number(e.getAttribute("height")) })));
+    const lowestRight = Math.max(...lane.filter(r => !r.left).map(r => r.bottom));
+    check(lane.length === c.curves && lane.filter(r => r.left).every(r => r.top >= lowestRight),
+          say("left curves are drawn below the lane's middle, right ones above"), lane);
+    const labels = await page.$$eval("#profile .curve-label", es => es.map(e => e.getAttribute("data-side") + " " + e.textContent));
+    check(labels.length === c.curves && labels.every(l => l.split(" ")[1] === (l.startsWith("left") ? "L" : "R")),
+          say("and named by their side and radius"), labels);
+
+    // A row the compiler refused: drawn where its values put it, on the plan and its lane, as the
+    // error the page stopped at.
+    const refused = view.marks.filter(m => m.refused);
+    if (c.refused) {
+      const r = refused[0];
+      check(refused.length === 1 && r.kind === c.refused.kind && r.metre === c.refused.metre && r.to === c.refused.to &&
+            r.line === c.refused.line && view.stop && r.error === view.stop.problem,
+            say("the refused row is a mark at its row's place, as the error"), [refused, view.stop]);
+      const drawnAs = await page.$$eval(`[data-kind=${c.refused.kind}][data-error]`, es => es.map(e => e.closest("svg").id + " " + e.getAttribute("class")));
+      check(drawnAs.some(d => d.startsWith("plan ") && d.includes("error-mark")) && drawnAs.some(d => d.startsWith("profile ") && d.includes("error-mark")),
+            say("and drawn so on the plan and its lane"), drawnAs);
+      check(await page.$("#profile-unread-label") !== null, say("what was not read is said in its own lane"));
+    } else {
+      check(refused.length === 0 && view.stop === null, say("nothing refused"), refused);
+    }
+    const crowded = await overlapping(page, "#profile .station-label, #profile .unread-label, #profile .curve-label, " +
+                                            "#profile .end-label, #plan .label, #plan .unread-label");
+    check(crowded.length === 0, say("no labels cover one another"), crowded.slice(0, 3));
+    if (n === lines.length - 1) await shot(page, "view_short_refused.png");
+    else if (n === 1) await shot(page, "view_short.png");
+    check(page.errors.length === 0, say("no script errors"), page.errors);
+    await page.close();
+  }
+}
+
 async function longest(browser) {
   const dir = path.join(work, "maximal");
   fs.mkdirSync(dir);
@@ -410,7 +549,7 @@ async function watch(browser) {
   }
 }
 
-const cases = { shipped, error, places, longest, watch };
+const cases = { shipped, error, places, short, longest, watch };
 if (!cases[testCase]) {
   console.error("no case " + testCase + "; the cases: " + Object.keys(cases).join(", "));
   process.exit(2);
