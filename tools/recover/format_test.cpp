@@ -1,7 +1,6 @@
 // 'scenario-tool format': the layout never changes what the sources compile to, a second run
 // changes nothing, and the command rewrites the sources as check --fix does.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -13,6 +12,7 @@
 #include "compiler/scenario_compiler.h"
 #include "test_support/temp_dir.h"
 #include "tools/commands/init_command.h"
+#include "tools/recover/decompile.h"
 #include "tools/recover/source_layout.h"
 #include "tools/testing/tool_fixture.h"
 
@@ -81,6 +81,27 @@ TEST(FormatTest, NeverChangesWhatIsCompiledAndASecondRunChangesNothing) {
   }
   // Most of them are laid out anew, not left as they were.
   EXPECT_GT(changed, 20u);
+}
+
+// What decompile writes is in the layout already: format leaves it as it is.
+TEST(FormatTest, DecompiledSourcesAreLaidOutAlready) {
+  for (const Sources& s : every_source()) {
+    if (s.what != "shipped" && s.what != "longest") continue;
+    SCOPED_TRACE(s.what);
+    CompileOptions options = in_memory_options(kScenario, s.line, s.train);
+    Compilation out;
+    ASSERT_EQ(memorizza_percorso(options, &out).end, CompileEnd::kCompleted);
+    CompiledBytes files;
+    files.table = encode_scenario_table(out.records.table);
+    files.cells = encode_track_cells(out.records.cells);
+    files.plan = encode_line_plan(out.records.plan);
+    files.has_plan = true;
+    const Decompiled d = decompile_scenario(files, kScenario);
+    ASSERT_TRUE(d.exact);
+    const FormattedSources f = format_sources(kScenario, d.line_source, d.train_source);
+    EXPECT_FALSE(f.line.changed) << d.line_source;
+    EXPECT_FALSE(f.train.changed) << d.train_source;
+  }
 }
 
 TEST(FormatTest, LaysOutRowsAsDecompileWritesThemAndLeavesTheRestAsItWas) {
@@ -181,8 +202,8 @@ TEST(FormatTest, TheCommandRewritesTheSourcesKeepingTheirOldBytes) {
   write_file_bytes(line_path,
                    "[generale]\r\nlunghezza percorso, 10000\r\n[x]\r\npendenza,0,0\r\n"
                    "pendenza, 1x00, 5\r\n[fine]\r\n");
-  ASSERT_EQ(::unlink(train_path.c_str()), 0);
-  ASSERT_EQ(::symlink((train_path + ".orig").c_str(), train_path.c_str()), 0);
+  std::filesystem::remove(train_path);
+  std::filesystem::create_symlink(train_path + ".orig", train_path);
   const ProcessResult stopped = run_tool({"format", dir.path()});
   EXPECT_EQ(stopped.exit_status, 4);
   EXPECT_NE(stopped.err.find(line_path +
