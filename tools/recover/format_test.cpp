@@ -129,11 +129,12 @@ TEST(FormatTest, LaysOutRowsAsDecompileWritesThemAndLeavesTheRestAsItWas) {
        "[generale]\nlunghezza percorso, 10000\r[x]\r\n"
        "indicatori_vmax, 500, 65, 70, 80, 0,  ,  , \"5\", 1\n[fine]\r\n",
        0},
-      {"text that holds no row and a row spread over two lines stay as they were",
+      {"text that holds no row, a row spread over two lines and a curve's numbers apart by "
+       "blanks (one field where the plan is not built) stay as they were",
        "[generale]\r\nlunghezza percorso, 10000\r\n[x]\r\n  a note,  of mine\r\n"
-       "pendenza,\r\n  100, 5\r\nmontagna,1000,1600,2\r\n[fine]\r\n",
+       "pendenza,\r\n  100, 5\r\nmontagna,1000,1600,2\r\ncurvad4,  500  300\r\n[fine]\r\n",
        "[generale]\r\nlunghezza percorso, 10000\r\n[x]\r\n  a note,  of mine\r\n"
-       "pendenza,\r\n  100, 5\r\nmontagna, 1000, 1600, 2\r\n[fine]\r\n",
+       "pendenza,\r\n  100, 5\r\nmontagna, 1000, 1600, 2\r\ncurvad4,  500  300\r\n[fine]\r\n",
        0},
       {"an error midway: laid out up to its row, the rest as it was",
        "[generale]\r\nlunghezza percorso, 10000\r\n[x]\r\npendenza,0,0\r\n"

@@ -113,8 +113,11 @@ bool laid_row(const std::string& text, const RowIndex& index, const IndexedRow& 
     const IndexedValue& value = index.values[row.first_value + k];
     if (value.from < at || value.to > line.content_end || !plain_gap(text, at, value.from))
       return false;
-    // The keyword field ends at its comma.
-    if (after_keyword && text.find(',', at) >= value.from) return false;
+    // The keyword field ends at its comma. Without the line plan a curve's values are read as
+    // fields that may hold a keyword: numbers apart by blanks only are one field then, and a
+    // comma put between them would make two.
+    const bool comma = after_keyword || row.grammar->id == RowId::kCurve;
+    if (comma && text.find(',', at) >= value.from) return false;
     after_keyword = false;
     const std::string bytes = text.substr(value.from, value.to - value.from);
     if (value.number) {
