@@ -7,10 +7,10 @@
 #     build-sanitize/, but for those that run no Linux code of ours (the release's, the Wine
 #     tests that run only Windows programs, the browser's and the editors' grammar's);
 #  4. the fuzzers (libFuzzer, clang) of the compiler, of the tool's check, of its readers of
-#     compiled files (dump's, decompile's and diff's), of the installer's look for an appended
-#     scenario and of the language server's handling of messages, for about two minutes between
-#     them, from their seed corpora in fuzz/corpus/, in build-fuzz/: any crash, hang or
-#     sanitizer report fails.
+#     compiled files (dump's, decompile's and diff's), of format's layout, of the installer's
+#     look for an appended scenario and of the language server's handling of messages, for
+#     about two minutes between them, from their seed corpora in fuzz/corpus/, in build-fuzz/:
+#     any crash, hang or sanitizer report fails.
 # The tests of each suite run as many at a time as there are cores. At the end it prints the
 # wall time and the processor time of each phase, then the number of tests and fuzzers passed.
 # Screenshots land in build/screenshots/. Installs the Debian packages it needs first when they
@@ -134,7 +134,7 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -DFUZZING=ON -DCMAKE_BUILD_TYPE=Re
 cmake --build build-fuzz -j "$(nproc)"
 begin_phase fuzzing
 fuzzed=0
-for share in compiler:40 check:27 compiled_files:17 decompile:13 payload:13 lsp:15; do
+for share in compiler:35 check:22 compiled_files:17 decompile:13 format:10 payload:13 lsp:15; do
   harness=${share%%:*}
   seconds=${share##*:}
   rm -rf "build-fuzz/corpus-$harness"
@@ -144,7 +144,7 @@ for share in compiler:40 check:27 compiled_files:17 decompile:13 payload:13 lsp:
   # language server's; compiled files and executables have none.
   dictionary=()
   case $harness in
-    compiler | check) dictionary=(-dict=../fuzz/keywords.dict) ;;
+    compiler | check | format) dictionary=(-dict=../fuzz/keywords.dict) ;;
     lsp) dictionary=(-dict=../fuzz/lsp.dict) ;;
   esac
   echo "Fuzzing $harness for $seconds s"

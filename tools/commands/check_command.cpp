@@ -20,6 +20,7 @@
 #include "tools/analysis/wrong_files.h"
 #include "tools/commands/author_sources.h"
 #include "tools/commands/exit_status.h"
+#include "tools/commands/source_writer.h"
 #include "tools/render/console.h"
 #include "tools/render/diagnostic_output.h"
 
@@ -120,21 +121,6 @@ std::string with_fixes(const std::string& text, std::vector<Diagnostic> fixes,
   return repaired + text.substr(at);
 }
 
-// The most backups --fix keeps of one source: <name>.orig, then <name>.orig.2 to .orig.999.
-constexpr int kMostBackups = 999;
-
-// The name the next backup of the source `name` in `directory` takes: the first of <name>.orig,
-// <name>.orig.2, <name>.orig.3, ... that nothing stands at (not even a link); empty when all
-// are taken. None of them is ever replaced: the first keeps the author's text from before the
-// first --fix, each later one the text a later --fix replaced.
-std::string backup_name(const std::string& directory, const std::string& name) {
-  for (int n = 1; n <= kMostBackups; ++n) {
-    const std::string backup = name + ".orig" + (n == 1 ? "" : "." + std::to_string(n));
-    if (!name_taken(path_in(directory, backup))) return backup;
-  }
-  return "";
-}
-
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
 // Applies to the sources in DIR the repairs their diagnostics carry, under the folder's lock
@@ -159,27 +145,13 @@ bool fix_sources(const CheckArguments& a, std::string* report, bool* changed) {
   std::string refusals[2];
   for (int f = 0; f < 2; ++f) {
     paths[f] = path_in(a.common.directory, names[f]);
-    bool may = false;
-    std::string target;
     open[f] = read_file(paths[f], &texts[f]).ok();
     originals[f] = texts[f];
     if (!open[f]) continue;  // the check after this says why
     marked[f] = texts[f].compare(0, 3, kByteOrderMark) == 0;
     backups[f] = backup_name(a.common.directory, names[f]);
-    if (is_symbolic_link(paths[f], &target)) {
-      refusals[f] = "it is a symbolic link to " + target +
-                    ", and --fix writes only files in the folder itself; mend the file it leads "
-                    "to there, or put a copy in place of the link";
-    } else if (!may_write_file(paths[f], &may).ok() || !may) {
-      refusals[f] = "it is read-only";
-    } else if (backups[f].empty()) {
-      refusals[f] = formatted(
-          "%d backups of it are there already (%s.orig to .orig.%d); move "
-          "them away to fix it again",
-          kMostBackups, names[f].c_str(), kMostBackups);
-    } else if (marked[f]) {
-      texts[f].erase(0, 3);
-    }
+    refusals[f] = rewrite_refusal(a.common.directory, names[f], "--fix");
+    if (refusals[f].empty() && marked[f]) texts[f].erase(0, 3);
   }
   SourcesState state = check_in_memory(a, paths, texts);
   // A source that cannot be repaired is named only when it has something to repair.
@@ -272,21 +244,8 @@ bool fix_sources(const CheckArguments& a, std::string* report, bool* changed) {
   }
   for (int f = 0; f < 2; ++f) {
     if (texts[f] == originals[f]) continue;
-    // The old bytes are kept, and read back whole, before the source is replaced; and the source
-    // is replaced only as it was read (an editor may have saved it since).
-    const std::string backup = path_in(a.common.directory, backups[f]);
-    std::string kept_bytes, now;
-    Status kept = replace_file(backup, originals[f]);
-    if (kept.ok()) kept = read_file(backup, &kept_bytes);
-    if (kept.ok() && kept_bytes != originals[f]) {
-      kept = Status::Error("cannot keep " + backup + ": it does not read back as written");
-    }
-    if (kept.ok()) kept = read_file(paths[f], &now);
-    if (kept.ok() && now != originals[f]) {
-      kept = Status::Error(paths[f] + " changed while it was being fixed; it is left as it is (" +
-                           backups[f] + " holds it as it was read)");
-    }
-    const Status written = kept.ok() ? replace_file(paths[f], texts[f]) : kept;
+    const Status written =
+        rewrite_source(a.common.directory, names[f], backups[f], originals[f], texts[f]);
     if (!written.ok()) {
       write_output(Stream::kError, "scenario-tool: " + written.message() + "\n");
       return false;
@@ -424,13 +383,9 @@ int check(const CheckArguments& a, bool (*colour_terminal)()) {
   // The backups' names as they are before the lock is held: the run that held it before this
   // one may take them, and then this one's backups have the next names, whose temporary files a
   // signal does not take away (a later run clears those).
-  const std::string line_name = line_source_name(a.common.scenario);
-  const std::string train_name = train_source_name(a.common.scenario);
-  std::vector<std::string> written = {line_name, train_name};
-  for (const std::string& name : {line_name, train_name}) {
-    const std::string backup = backup_name(a.common.directory, name);
-    if (!backup.empty()) written.push_back(backup);
-  }
+  const std::vector<std::string> written =
+      rewritten_files(a.common.directory,
+                      {line_source_name(a.common.scenario), train_source_name(a.common.scenario)});
   FolderLock lock;
   const Status locked = lock.hold_for_writing(a.common.directory, written, kLockWaitMilliseconds);
   if (!locked.ok()) return file_fault(locked.message());

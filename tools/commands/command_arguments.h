@@ -92,6 +92,12 @@ struct DecompileArguments {
   bool force = false;
 };
 
+// format: whether the sources are only checked for what formatting would change.
+struct FormatArguments {
+  CommonArguments common;
+  bool check = false;
+};
+
 // diff: the second scenario (a folder or an installer; the first is common.directory), and the
 // form of the report.
 struct DiffArguments {
@@ -126,6 +132,9 @@ inline CommonArguments& common_of(InitArguments& a) {
   return a.common;
 }
 inline CommonArguments& common_of(DecompileArguments& a) {
+  return a.common;
+}
+inline CommonArguments& common_of(FormatArguments& a) {
   return a.common;
 }
 inline CommonArguments& common_of(DiffArguments& a) {

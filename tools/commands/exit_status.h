@@ -15,6 +15,7 @@ constexpr int kExitIntegrity = 3;    // Errore n. 1250 or 1251: nothing written
 constexpr int kExitFileFault = 4;    // a file could not be read or written
 constexpr int kExitOutOfMemory = 5;  // memory ran out: one line says while doing what
 constexpr int kExitNotExact = 6;     // decompile: no sources give the same bytes back
+constexpr int kExitUnformatted = 1;  // format --check: a source would change
 // diff, as diff(1): 0 the same, 1 they differ, 2 bad usage or a file that could not be read.
 constexpr int kExitDiffFound = 1;
 constexpr int kExitDiffTrouble = 2;

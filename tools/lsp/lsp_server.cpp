@@ -27,6 +27,7 @@
 #include "tools/lsp/inlay_hints.h"
 #include "tools/lsp/row_words.h"
 #include "tools/lsp/signature_help.h"
+#include "tools/lsp/lsp_formatting.h"
 #include "tools/render/console.h"
 
 using nlohmann::json;
@@ -499,6 +500,16 @@ json LspServer::request(const std::string& method, const json& params) {
   if (method == "textDocument/documentSymbol") return document_symbols(params);
   if (method == "textDocument/foldingRange") return folding_ranges(params);
   if (method == "textDocument/definition") return definition(params);
+  if (method == "textDocument/formatting") {
+    const Document* document = document_at(params);
+    Scenario* scenario = document == nullptr ? nullptr : scenario_of(document->path);
+    if (scenario == nullptr) return json::array();
+    return formatting_edits(scenario->identity, scenario->paths, document->path, units_,
+                            [this](const std::string& path) -> const SourceText* {
+                              const auto open = documents_.find(path);
+                              return open == documents_.end() ? nullptr : &open->second->text;
+                            });
+  }
   return json::value_t::discarded;
 }
 
@@ -564,7 +575,8 @@ json LspServer::initialize(const json& params) {
             {"inlayHintProvider", true},
             {"documentSymbolProvider", true},
             {"foldingRangeProvider", true},
-            {"definitionProvider", true}}},
+            {"definitionProvider", true},
+            {"documentFormattingProvider", true}}},
           {"serverInfo", {{"name", "scenario-tool"}, {"version", kToolVersion}}}};
 }
 

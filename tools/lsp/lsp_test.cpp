@@ -17,6 +17,7 @@
 #include "test_support/temp_dir.h"
 #include "tools/lsp/lsp_server.h"
 #include "tools/lsp/lsp_text.h"
+#include "tools/recover/source_layout.h"
 #include "tools/testing/tool_fixture.h"
 
 using nlohmann::json;
@@ -918,4 +919,51 @@ TEST(LspFeatures, SignatureHelpInlayHintsCompletionAndHoverHelpWhileTyping) {
             {{"position", position(h.line, h.character)}})["contents"]["value"];
     for (const std::string& part : h.shown) EXPECT_NE(shown.find(part), std::string::npos) << shown;
   }
+TEST(LspFeatures, FormattingLaysTheDocumentOutAsFormatDoes) {
+  TempDir dir;
+  write_shipped_sources(dir);
+  const std::string uri = uri_from_path(dir.file(kLine));
+  // A signboard with a letter Windows-1252 holds, and one with a character it does not: that
+  // line is left as it is, not laid out with a '?' in its place.
+  std::string line = utf8_file(dir.file(kLine));
+  line.replace(line.find("(Cippo Km.)"), 11, "(CITT\xC3\x80)");
+  line.insert(line.find("cartello_indicatore"), "cartello_indicatore,  2200,   a \xE2\x86\x92\r\n");
+  Session s;
+  s.initialize();
+  EXPECT_EQ((*s.answer(1))["result"]["capabilities"]["documentFormattingProvider"], true);
+  s.take({Session::notice("textDocument/didOpen", open_params(uri, line))});
+  s.take({Session::request(
+      7, "textDocument/formatting",
+      {{"textDocument", {{"uri", uri}}}, {"options", {{"tabSize", 4}, {"insertSpaces", true}}}})});
+  const json edits = (*s.answer(7))["result"];
+  ASSERT_TRUE(edits.is_array());
+  EXPECT_GT(edits.size(), 10u);
+  // Each edit replaces one line whole, up to its end in UTF-16 units.
+  std::vector<std::string> lines;
+  for (size_t at = 0; at < line.size();) {
+    const size_t end = line.find("\r\n", at);
+    lines.push_back(line.substr(at, end - at));
+    at = end + 2;
+  }
+  for (const json& edit : edits) {
+    const size_t l = edit["range"]["start"]["line"];
+    ASSERT_LT(l, lines.size());
+    size_t units = 0;
+    for (const char c : lines[l]) units += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    EXPECT_EQ(edit["range"]["start"], position(l, 0));
+    EXPECT_EQ(edit["range"]["end"], position(l, units));
+    lines[l] = edit["newText"];
+  }
+  std::string edited;
+  for (const std::string& l : lines) edited += l + "\r\n";
+  // What format writes, but for the line it cannot write without losing a character.
+  std::string expected = utf8_from_windows_1252(format_sources({"Viterbo_Attigliano", "7545"},
+                                                               windows_1252_in_place(line),
+                                                               read_file_bytes(dir.file(kTrain)))
+                                                    .line.text);
+  const size_t kept = expected.find("cartello_indicatore,");
+  expected.replace(kept, expected.find("\r\n", kept) - kept,
+                   "cartello_indicatore,  2200,   a \xE2\x86\x92");
+  EXPECT_EQ(edited, expected);
+  EXPECT_NE(edited.find("(CITT\xC3\x80)"), std::string::npos);
 }

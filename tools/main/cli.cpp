@@ -310,3 +310,7 @@ void declare_diff(CommandLine& line, DiffArguments* a) {
       },
       Shown::kJoined);
 }
+
+void declare_format(CommandLine& line, FormatArguments* a) {
+  line.flag("--check", &a->check);
+}

@@ -70,6 +70,7 @@ void declare_extract(CommandLine& line, ExtractArguments* a);
 void declare_init(CommandLine& line, InitArguments* a);
 void declare_decompile(CommandLine& line, DecompileArguments* a);
 void declare_diff(CommandLine& line, DiffArguments* a);
+void declare_format(CommandLine& line, FormatArguments* a);
 
 // A kilometre given on the command line ("37", "37.250", "37+250") in metres.
 std::optional<int64_t> kilometre_in_metres(const std::string& text);

@@ -12,6 +12,7 @@
 #include "tools/commands/dump_command.h"
 #include "tools/commands/exit_status.h"
 #include "tools/commands/extract_command.h"
+#include "tools/commands/format_command.h"
 #include "tools/commands/init_command.h"
 #include "tools/commands/lsp_command.h"
 #include "tools/commands/package_command.h"
@@ -155,6 +156,9 @@ CommandList commands() {
       command<DecompileArguments, declare_decompile, plain<DecompileArguments, decompile>>(
           "decompile", "write the sources back from the compiled files, checked byte for byte",
           "decompiling", "decompile", nullptr, kDecompileHelp),
+      command<FormatArguments, declare_format, plain<FormatArguments, format>>(
+          "format", "lay the sources out in aligned columns; what they compile to never changes",
+          "formatting the sources", "format", nullptr, kFormatHelp),
       command<DiffArguments, declare_diff, plain<DiffArguments, diff>, kExitDiffTrouble>(
           "diff", "compare two compiled scenarios by what their rows mean", "comparing", "diff",
           nullptr, kDiffHelp),
@@ -203,10 +207,13 @@ std::string command_help(const Command& command) {
 
 int help(const std::vector<std::string>& args) {
   const std::string topic = args.empty() ? "" : args[0];
-  if (const Command* command = command_named(topic)) {
+  // "format" is the source format's page; the command's help is 'format --help'.
+  if (topic == "format") {
+    write_output(Stream::kOut, std::string(kSourceFormatPage) +
+                                   "\n(The command that lays the sources out: scenario-tool "
+                                   "format --help.)\n");
+  } else if (const Command* command = command_named(topic)) {
     write_output(Stream::kOut, command_help(*command));
-  } else if (topic == "format") {
-    write_output(Stream::kOut, kSourceFormatPage);
   } else if (topic.empty()) {
     std::string list;
     for (const Command& command : commands()) {

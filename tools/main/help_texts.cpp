@@ -206,3 +206,22 @@ const char kDiffHelp[] =
     "                               the only one a folder holds)\n"
     "  --format=text|json           the report for people, or a JSON array of the changes\n"
     "Exit status: 0 no difference; 1 they differ; 2 bad usage, or a file could not be read.\n";
+
+const char kFormatHelp[] =
+    "\n"
+    "Lays the two sources in DIR out as decompile writes them: each block of rows (the rows\n"
+    "between two lines that hold no row) with the keyword, a comma and each value right-aligned\n"
+    "in its column, blanks between them, the clock's numbers after blanks. Keywords, values,\n"
+    "texts, section headers, every line that holds no row whole (a comment, a row spread over\n"
+    "lines), the order of everything and each line's end stay as they were: what the sources\n"
+    "compile to never changes (both are compiled in memory, before and after, to make sure).\n"
+    "A source with an error is laid out only up to the row where the reading stops; the rest\n"
+    "stays as it was, and the command says where. A source that changes is replaced whole, its\n"
+    "old bytes kept first as <name>.orig (.orig.2, ... after that, as check's repairs keep\n"
+    "them), under the folder's lock; a source that is read-only or a symbolic link is left as\n"
+    "it is.\n"
+    "(The source format itself: scenario-tool help format.)\n"
+    "  --check   change nothing: name the sources that formatting would change, for CI\n"
+    "Exit status: 0 done (with --check: nothing would change); 1 bad usage, or with --check a\n"
+    "source would change; 2 a source has an error, laid out only up to it; 4 a source could\n"
+    "not be read or written, or another run kept working in DIR.\n";

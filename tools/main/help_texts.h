@@ -17,6 +17,7 @@ extern const char kExtractHelp[];
 extern const char kInitHelp[];
 extern const char kDecompileHelp[];
 extern const char kDiffHelp[];
+extern const char kFormatHelp[];
 
 // One command's usage: `lead` ("usage: ", or as many blanks), "scenario-tool", the command and
 // `words`, wrapped into lines of at most 92 characters.

@@ -171,6 +171,7 @@ TEST(ScenarioToolTest, BadUsage) {
       {{"dump", "--help"}, "--json"},
       {{"help", "plot"}, "-o FILE.svg"},
       {{"help", "format"}, "| `pendenza, P, G` | position m, gradient per mille |"},
+      {{"format", "--help"}, "--check"},
   };
   for (const auto& h : helps) {
     const ProcessResult help = run_tool(h.args);

@@ -13,6 +13,7 @@
 #include "compiler/field_codec.h"
 #include "compiler/line_plan.h"
 #include "compiler/scenario_compiler.h"
+#include "tools/recover/source_layout.h"
 
 namespace {
 
@@ -340,14 +341,29 @@ std::vector<RecoveredLine::Tunnel> tunnels_one_by_one(const std::vector<TrackCel
   return rows;
 }
 
+// The first and second speed of a speed code. Several pairs give most codes (2020 is 100 with
+// a second 100, or 101 with none): authors give the second board the first one's speed, in
+// steps of 5 km/h, so that pair where one gives the code (not 99 and 99 for 2000, which 100
+// with none gives), else the code read back as the simulator reads it.
+std::pair<int32_t, int32_t> board_speeds(int16_t code) {
+  // 20 s + s / 5, rounded, is the code: s lies near code * 5 / 101.
+  const int32_t near = int32_t(code) * 5 / 101;
+  for (int32_t s = near - 1; s <= near + 1; ++s) {
+    try {
+      if (s != 0 && s % 5 == 0 && encode_speed_code(s, s, "speed code") == code) return {s, s};
+    } catch (const RunTimeFailure&) {
+    }
+  }
+  return {code / 20, code % 20 * 5};
+}
+
 // The speed board row that gives `cell` its values.
 RecoveredLine::Board board_of(const TrackCell& cell, int32_t position) {
   RecoveredLine::Board board;
   board.position = position;
   const int16_t codes[3] = {cell.value_a, cell.value_b, cell.value_c};
   for (int i = 0; i < 3; ++i) {
-    board.speeds[i] = codes[i] / 20;
-    board.second_speeds[i] = codes[i] % 20 * 5;
+    std::tie(board.speeds[i], board.second_speeds[i]) = board_speeds(codes[i]);
   }
   board.stripes = cell.value_d / 10;
   board.second_stripes = cell.value_d % 10;
@@ -946,50 +962,6 @@ std::string text_field(const std::string& text) {
   return plain ? text : "\"" + text + "\"";
 }
 
-// Rows of one keyword, each value right-aligned in its column, as in the shipped sources.
-class Rows {
- public:
-  explicit Rows(std::vector<std::string>* lines) : lines_(lines) {}
-  // `values`: the number fields; `text`: a last text field, when the row has one.
-  void add(const std::string& keyword, std::vector<std::string> values, const char* text = nullptr,
-           const std::string& text_value = "") {
-    rows_.push_back({keyword, std::move(values), text != nullptr, text_value});
-  }
-  void flush() {
-    std::vector<size_t> widths;
-    size_t keyword_width = 0;
-    for (const Row& row : rows_) {
-      keyword_width = std::max(keyword_width, row.keyword.size());
-      if (widths.size() < row.values.size()) widths.resize(row.values.size(), 0);
-      for (size_t i = 0; i < row.values.size(); ++i)
-        widths[i] = std::max(widths[i], row.values[i].size());
-    }
-    for (const Row& row : rows_) {
-      std::string line = row.keyword + ",";
-      line.append(keyword_width - row.keyword.size(), ' ');
-      for (size_t i = 0; i < row.values.size(); ++i) {
-        line += " ";
-        line.append(std::max<size_t>(widths[i], 1) - row.values[i].size(), ' ');
-        line += row.values[i];
-        if (i + 1 < row.values.size() || row.has_text) line += ",";
-      }
-      if (row.has_text) line += " " + text_field(row.text);
-      lines_->push_back(line);
-    }
-    rows_.clear();
-  }
-
- private:
-  struct Row {
-    std::string keyword;
-    std::vector<std::string> values;
-    bool has_text;
-    std::string text;
-  };
-  std::vector<std::string>* lines_;
-  std::vector<Row> rows_;
-};
-
 }  // namespace
 
 namespace {
@@ -1063,6 +1035,17 @@ RecoveredScenario recover_scenario(const ScenarioTable& table,
   return r;
 }
 
+namespace {
+
+// Whether `run` is the first of `runs` and gives what no row gives: 0 from 0 m (the readers
+// start every run with 0).
+bool first_run_as_none(const std::vector<RecoveredLine::Value>& runs,
+                       const RecoveredLine::Value& run) {
+  return &run == &runs.front() && run.position == 0 && run.value == 0;
+}
+
+}  // namespace
+
 // A row's keyword as the grammar spells it for authors (its first spelling), so that what
 // decompile writes is what the readers read.
 std::string keyword(RowId id) {
@@ -1070,23 +1053,29 @@ std::string keyword(RowId id) {
   return spellings.substr(0, spellings.find('|'));
 }
 
-std::vector<std::string> line_source_of(const RecoveredScenario& recovered) {
+std::vector<std::string> line_source_of(const RecoveredScenario& recovered,
+                                        bool leave_out_defaults) {
   const RecoveredLine& l = recovered.line;
   std::vector<std::string> lines;
-  Rows rows(&lines);
+  SourceRows rows(&lines);
   lines.push_back("[generale]");
   rows.add(keyword(RowId::kRouteLength), {number(l.route_length)});
   const RowId chainage[3] = {RowId::kChainage1, RowId::kChainage2, RowId::kChainage3};
   const RowId background[3] = {RowId::kBackground1, RowId::kBackground2, RowId::kBackground3};
   for (int i = 0; i < 3; ++i) {
-    rows.add(keyword(chainage[i]), {number(l.chainage[i].position), number(l.chainage[i].value),
-                                    number(l.chainage[i].flag)});
+    const RecoveredLine::Chainage& c = l.chainage[i];
+    if (leave_out_defaults && c.position == 0 && c.value == 0 && c.flag == 0) continue;
+    rows.add(keyword(chainage[i]), {number(c.position), number(c.value), number(c.flag)});
   }
-  for (int i = 0; i < 3; ++i) rows.add(keyword(background[i]), {number(l.background[i])});
+  for (int i = 0; i < 3; ++i) {
+    if (leave_out_defaults && l.background[i] == 0) continue;
+    rows.add(keyword(background[i]), {number(l.background[i])});
+  }
   // The keyword names the repetition's codes, 4 or 9, where the grammar's spelling has 4.
   std::string repetition = keyword(RowId::kRepetition);
   repetition.replace(repetition.find('4'), 1, number(l.repetition_codes));
-  rows.add(repetition, {number(l.repetition[0]), number(l.repetition[1])});
+  if (!leave_out_defaults || l.repetition[0] != 0 || l.repetition[1] != 0)
+    rows.add(repetition, {number(l.repetition[0]), number(l.repetition[1])});
   rows.flush();
   lines.push_back("[curve]");
   for (const RecoveredLine::Curve& c : l.curves) {
@@ -1097,8 +1086,10 @@ std::vector<std::string> line_source_of(const RecoveredScenario& recovered) {
   }
   rows.flush();
   lines.push_back("[pendenze]");
-  for (const auto& g : l.gradients)
+  for (const auto& g : l.gradients) {
+    if (leave_out_defaults && first_run_as_none(l.gradients, g)) continue;
     rows.add(keyword(RowId::kGradient), {number(g.position), number(g.value)});
+  }
   rows.flush();
   lines.push_back("[montagne]");
   for (const auto& t : l.tunnels)
@@ -1119,31 +1110,40 @@ std::vector<std::string> line_source_of(const RecoveredScenario& recovered) {
   rows.flush();
   lines.push_back("[indicazioni]");
   for (const auto& s : l.signboards)
-    rows.add(keyword(RowId::kSignboard), {number(s.position)}, "", s.text);
+    rows.add(keyword(RowId::kSignboard), {number(s.position)}, text_field(s.text));
   rows.flush();
   lines.push_back("[fine]");
   return lines;
 }
 
-std::vector<std::string> train_source_of(const RecoveredScenario& recovered) {
+std::vector<std::string> train_source_of(const RecoveredScenario& recovered,
+                                         bool leave_out_defaults) {
   const RecoveredTrain& t = recovered.train;
   std::vector<std::string> lines;
-  Rows rows(&lines);
+  SourceRows rows(&lines);
   lines.push_back("[generale]");
-  rows.add(keyword(RowId::kCars), {number(t.cars)});
-  rows.add(keyword(RowId::kBrakedMass), {number(t.braked_mass)});
-  rows.add(keyword(RowId::kSand), {number(t.sand)});
+  const std::pair<RowId, int32_t> general[] = {
+      {RowId::kCars, t.cars}, {RowId::kBrakedMass, t.braked_mass}, {RowId::kSand, t.sand}};
+  for (const auto& [id, value] : general) {
+    if (!leave_out_defaults || value != 0) rows.add(keyword(id), {number(value)});
+  }
   rows.flush();
   // The clock's three numbers are separated by blanks.
-  lines.push_back(keyword(RowId::kClock) + ",    " + number(t.clock[0]) + " " + number(t.clock[1]) +
-                  " " + number(t.clock[2]));
+  if (!leave_out_defaults || t.clock[0] != 0 || t.clock[1] != 0 || t.clock[2] != 0) {
+    lines.push_back(clock_line(keyword(RowId::kClock), number(t.clock[0]), number(t.clock[1]),
+                               number(t.clock[2])));
+  }
   lines.push_back("[aderenze]");
-  for (const auto& a : t.adhesions)
+  for (const auto& a : t.adhesions) {
+    if (leave_out_defaults && first_run_as_none(t.adhesions, a)) continue;
     rows.add(keyword(RowId::kAdhesion), {number(a.position), number(a.value)});
+  }
   rows.flush();
   lines.push_back("[vel_limite]");
-  for (const auto& s : t.speeds)
+  for (const auto& s : t.speeds) {
+    if (leave_out_defaults && first_run_as_none(t.speeds, s)) continue;
     rows.add(keyword(RowId::kSpeedLimit), {number(s.position), number(s.value)});
+  }
   rows.flush();
   const auto slowdown_rows = [&] {
     lines.push_back("[rallentamenti]");
@@ -1170,7 +1170,7 @@ std::vector<std::string> train_source_of(const RecoveredScenario& recovered) {
       v.push_back(number(s.time / 3600));
       v.push_back(number(s.time % 3600 / 60));
       v.push_back(number(s.time % 60));
-      rows.add(keyword(RowId::kStation), v, "", s.name);
+      rows.add(keyword(RowId::kStation), v, text_field(s.name));
     } else {
       const RecoveredTrain::Signal& s = t.signals[index];
       std::vector<std::string> v = {number(s.position)};
@@ -1445,9 +1445,25 @@ Decompiled decompile_scenario(const CompiledBytes& files, const ScenarioIdentity
     set_points(from_source);
   }
 
+  const auto same_bytes = [&](const Compilation& c) {
+    return encode_scenario_table(c.records.table) == files.table &&
+           encode_track_cells(c.records.cells) == files.cells &&
+           (!files.has_plan || encode_line_plan(c.records.plan) == files.plan);
+  };
+  // As an author writes them: without the rows that give what leaving them out gives (a count
+  // of cars of 0, an adhesion of 0 from 0 m), unless the sources then give other bytes.
+  out.line_source = source_bytes(line_source_of(r, true));
+  out.train_source = source_bytes(train_source_of(r, true));
+  Compilation back;
+  why.clear();
+  if (compile_back(scenario, out.line_source, out.train_source, files.has_plan, &back, &why) &&
+      why.empty() && same_bytes(back)) {
+    out.exact = true;
+    return out;
+  }
   out.line_source = source_bytes(line_source_of(r));
   out.train_source = source_bytes(train_source_of(r));
-  Compilation back;
+  back = Compilation();
   why.clear();
   const bool compiled =
       compile_back(scenario, out.line_source, out.train_source, files.has_plan, &back, &why);
@@ -1458,11 +1474,6 @@ Decompiled decompile_scenario(const CompiledBytes& files, const ScenarioIdentity
   if (unexplained != 0) out.differences.push_back("and " + number(unexplained) + " more");
   if (!why.empty()) out.differences.push_back(why);
   if (!compiled) return out;
-  const auto same_bytes = [&](const Compilation& c) {
-    return encode_scenario_table(c.records.table) == files.table &&
-           encode_track_cells(c.records.cells) == files.cells &&
-           (!files.has_plan || encode_line_plan(c.records.plan) == files.plan);
-  };
   if (same_bytes(back)) {
     out.exact = true;
     out.differences.clear();

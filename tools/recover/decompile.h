@@ -112,6 +112,10 @@ RecoveredScenario recover_scenario(const ScenarioTable& table, const std::vector
                                    const std::vector<double>* plan_x,
                                    const std::vector<double>* plan_y, int32_t plan_computed_end);
 
-// The two sources' lines for `recovered`, in the shipped sources' layout.
-std::vector<std::string> line_source_of(const RecoveredScenario& recovered);
-std::vector<std::string> train_source_of(const RecoveredScenario& recovered);
+// The two sources' lines for `recovered`, in the shipped sources' layout; with
+// `leave_out_defaults`, without the rows that give what leaving them out gives (a value of 0 in
+// the general sections, a first gradient, speed or adhesion of 0 from 0 m).
+std::vector<std::string> line_source_of(const RecoveredScenario& recovered,
+                                        bool leave_out_defaults = false);
+std::vector<std::string> train_source_of(const RecoveredScenario& recovered,
+                                         bool leave_out_defaults = false);

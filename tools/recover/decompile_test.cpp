@@ -65,6 +65,56 @@ TEST(DecompileTest, TheShippedScenarioComesBackExactly) {
   expect_round_trip(files, {"Viterbo_Attigliano", "7545"});
 }
 
+// The sources come back as an author writes them: a speed board's second speeds equal to its
+// first where the codes allow it, and no row that gives what leaving it out gives.
+TEST(DecompileTest, TheSourcesComeBackAsAnAuthorWritesThem) {
+  // Each source's rows without their blanks, one a line.
+  const auto rows = [](std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
+    return "\r\n" + text;
+  };
+  const Decompiled shipped = decompile_scenario(
+      compiled_bytes(document_bytes(line_source_lines()), document_bytes(train_source_lines()),
+                     true, {"Viterbo_Attigliano", "7545"}),
+      {"Viterbo_Attigliano", "7545"});
+  ASSERT_TRUE(shipped.exact);
+  EXPECT_NE(
+      rows(shipped.line_source).find("\r\nindicatori_vmax,39400,100,105,110,0,100,105,110,0\r\n"),
+      std::string::npos)
+      << shipped.line_source;
+  // Boards whose codes no equal pair gives keep their second speeds empty.
+  EXPECT_NE(rows(shipped.line_source).find("\r\nindicatori_vmax,500,65,70,80,0,,,,0\r\n"),
+            std::string::npos);
+  EXPECT_NE(rows(shipped.train_source).find("\r\nnumerovetture,5\r\n"), std::string::npos);
+
+  const struct {
+    std::string line, train;
+    std::vector<std::string> kept, left_out;
+  } cases[] = {
+      {line_source(""),
+       train_source(""),
+       {"\r\nvelocita,0,100\r\n"},
+       {"numerovetture", "percentuale", "sabbia", "orologio", "aderenza,", "progressiva", "sfondo",
+        "ripetizione", "pendenza,"}},
+      {line_source("pendenza, 0, 0\r\npendenza, 500, 3",
+                   "sfondo due, 1\r\nprogressiva chilometrica uno, 0, 0, 0\r\n"),
+       train_source("numero vetture, 0\r\nsabbia, 2\r\norologio, 0 0 1\r\naderenza, 0, 0\r\n"
+                    "aderenza, 1000, 5"),
+       {"\r\nsfondodue,1\r\n", "\r\npendenza,500,3\r\n", "\r\nsabbia,2\r\n", "\r\norologio,001\r\n",
+        "\r\naderenza,1000,5\r\n"},
+       {"numerovetture", "sfondouno", "progressiva", "pendenza,0,", "aderenza,0,"}},
+  };
+  for (const auto& c : cases) {
+    const Decompiled d = decompile_scenario(compiled_bytes(c.line, c.train), kScenario);
+    ASSERT_TRUE(d.exact);
+    const std::string both = rows(d.line_source) + rows(d.train_source);
+    for (const std::string& row : c.kept)
+      EXPECT_NE(both.find(row), std::string::npos) << row << both;
+    for (const std::string& row : c.left_out)
+      EXPECT_EQ(both.find(row), std::string::npos) << row << both;
+  }
+}
+
 TEST(DecompileTest, TheLongestRouteComesBackExactly) {
   const ScenarioSources sources = maximal_scenario(1);
   expect_round_trip(compiled_bytes(sources.line_source, sources.train_source));

@@ -118,6 +118,18 @@ local run, fault = pcall(function()
   end
   step(kilometre and radius, 'inlay hints give the kilometre at 500 m and the first curve\'s radius')
 
+  -- Format document: the rows laid out in columns, as 'scenario-tool format' writes them.
+  local format = vim.lsp.buf.format or function(options)
+    vim.lsp.buf.formatting_sync(nil, options.timeout_ms)
+  end
+  format({ timeout_ms = 10000 })
+  local curve
+  for _, text in ipairs(vim.api.nvim_buf_get_lines(buf, 0, -1, false)) do
+    if text:find('^curvad4,') then curve = text break end
+  end
+  step(curve == 'curvad4,   500, 300', 'format document lays the rows out: ' .. tostring(curve))
+
+
   vim.lsp.stop_client(id)
   step(wait(function() return client.is_stopped() end), 'the server stops on shutdown and exit')
 end)
