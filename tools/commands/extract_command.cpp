@@ -118,21 +118,22 @@ std::string folder_to_write_refusal(const std::string& directory) {
     return file_exists(path) && !is_regular_file(path);
   };
   if (is_folder(directory)) return "";
-  std::string target;
-  if (is_symbolic_link(directory, &target)) {
-    return directory + " is a link to " + target + ", not a directory";
+  // The name itself, without trailing separators: given with one, a link there is followed.
+  std::string name = directory;
+  while (name.size() > 1 && (name.back() == '/' || name.back() == kPathSeparator) &&
+         name[name.size() - 2] != ':') {
+    name.pop_back();
   }
-  if (name_taken(directory)) return directory + " is not a directory";
+  std::string target;
+  if (is_symbolic_link(name, &target)) {
+    return name + " is a link to " + target + ", not a directory";
+  }
+  if (name_taken(name)) return name + " is not a directory";
   // Only the last folder is made: one further up that is missing is more likely a mistyped
   // name than a tree to build.
-  std::string last = directory;
-  while (last.size() > 1 && (last.back() == '/' || last.back() == kPathSeparator) &&
-         last[last.size() - 2] != ':') {
-    last.pop_back();
-  }
-  const std::string holder = folder_of(last);
-  if (!name_taken(holder)) return "cannot make " + directory + ": " + holder + " does not exist";
-  if (!is_folder(holder)) return "cannot make " + directory + ": " + holder + " is not a directory";
+  const std::string holder = folder_of(name);
+  if (!name_taken(holder)) return "cannot make " + name + ": " + holder + " does not exist";
+  if (!is_folder(holder)) return "cannot make " + name + ": " + holder + " is not a directory";
   return "";
 }
 

@@ -247,6 +247,7 @@ TEST(WriteFolderTest, MakesOnlyAMissingLastFolder) {
     kFolder,
     kFile,
     kDanglingLink,
+    kDanglingLinkAsFolder,
     kLinkToFile,
     kLinkToFolder,
     kNoParent,
@@ -262,6 +263,8 @@ TEST(WriteFolderTest, MakesOnlyAMissingLastFolder) {
       {kLinkToFolder, "link to a folder: written through, as into any folder given", ""},
       {kFile, "file in the way", "@ is not a directory"},
       {kDanglingLink, "dangling link in the way", "@ is a link to ^/missing, not a directory"},
+      {kDanglingLinkAsFolder, "dangling link given as a folder (a trailing '/')",
+       "@ is a link to ^/missing, not a directory"},
       {kLinkToFile, "link to a file in the way", "@ is a link to ^/file, not a directory"},
       {kNoParent, "missing folder above", "cannot make @: ^/parent does not exist"},
       {kFileAsParent, "file above", "cannot make @: ^/file is not a directory"},
@@ -284,6 +287,10 @@ TEST(WriteFolderTest, MakesOnlyAMissingLastFolder) {
           break;
         case kDanglingLink:
           std::filesystem::create_symlink(elsewhere.file("missing"), folder);
+          break;
+        case kDanglingLinkAsFolder:
+          std::filesystem::create_symlink(elsewhere.file("missing"), folder);
+          folder += "/";
           break;
         case kLinkToFile:
           write_file_bytes(elsewhere.file("file"), "mine\r\n");
@@ -320,8 +327,12 @@ TEST(WriteFolderTest, MakesOnlyAMissingLastFolder) {
         continue;
       }
       const std::string root_named =
-          c.in == kDanglingLink || c.in == kLinkToFile ? elsewhere.path() : root.path();
-      const std::string says = replace_all(replace_all(c.says, "@", folder), "^", root_named);
+          c.in == kDanglingLink || c.in == kDanglingLinkAsFolder || c.in == kLinkToFile
+              ? elsewhere.path()
+              : root.path();
+      // Named without the trailing separator: the name itself.
+      const std::string named = c.in == kDanglingLinkAsFolder ? root.file("new") : folder;
+      const std::string says = replace_all(replace_all(c.says, "@", named), "^", root_named);
       EXPECT_EQ(ran.exit_status, 1);
       EXPECT_EQ(ran.err, "scenario-tool: " + says + "\nsee: scenario-tool help " + command + "\n");
       EXPECT_EQ(ran.out, "");
