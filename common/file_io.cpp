@@ -217,6 +217,12 @@ Status may_write_file(const std::string& path, bool* may, FileSystem& files) {
   return Status::Ok();
 }
 
+Status make_folder(const std::string& path, FileSystem& files) {
+  const std::error_code error = files.make_folder(path);
+  if (error) return failure("make", path, error);
+  return Status::Ok();
+}
+
 Status make_executable(const std::string& path, FileSystem& files) {
   bool directory;
   std::error_code error = files.stat_path(path, &directory);

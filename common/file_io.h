@@ -87,6 +87,10 @@ constexpr uint64_t kMaxReadBytes = uint64_t{256} << 20;
 Status read_file(const std::string& path, std::string* bytes,
                  FileSystem& files = platform_file_system());
 
+// Makes the folder `path`, its last part only: the folder that holds it must be there. Anything
+// at that name already (a link included, never followed) makes it fail.
+Status make_folder(const std::string& path, FileSystem& files = platform_file_system());
+
 // Lets whoever may read the file at `path` run it as a program (POSIX); nothing on Windows.
 Status make_executable(const std::string& path, FileSystem& files = platform_file_system());
 

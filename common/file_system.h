@@ -76,6 +76,9 @@ class FileSystem {
   // The names of what `directory` holds, without "." and "..".
   virtual std::error_code list_directory(const std::string& directory,
                                          std::vector<std::string>* names) = 0;
+  // Makes the folder `path`, its last part only: the folder that holds it must be there. Fails
+  // with std::errc::file_exists when anything is at that name already (a link never followed).
+  virtual std::error_code make_folder(const std::string& path) = 0;
   // Lets whoever may read the file at `path` run it (POSIX); nothing on Windows.
   virtual std::error_code make_executable(const std::string& path) = 0;
   // Whether this user may write the file at `path`: its permissions, and the owner's write

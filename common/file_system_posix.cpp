@@ -183,6 +183,12 @@ class PosixFileSystem : public FileSystem {
     return last_error();
   }
 
+  std::error_code make_folder(const std::string& path) override {
+    // mkdir never follows a link at the name, not even one whose target is missing.
+    if (mkdir(path.c_str(), 0777) != 0) return last_error();
+    return {};
+  }
+
   std::error_code make_executable(const std::string& path) override {
     struct stat info;
     if (stat(path.c_str(), &info) != 0) return last_error();

@@ -247,6 +247,12 @@ class WindowsFileSystem : public FileSystem {
   }
 
   // Windows runs a file by its name.
+  std::error_code make_folder(const std::string& path) override {
+    // Fails when anything is at the name, a link or a junction included, which it never follows.
+    if (!CreateDirectoryW(to_wide(path).c_str(), nullptr)) return last_error();
+    return {};
+  }
+
   std::error_code make_executable(const std::string&) override { return {}; }
 
   Status lock_file(const std::string& path, int wait_milliseconds,

@@ -104,6 +104,11 @@ std::error_code FaultyFileSystem::list_directory(const std::string& directory,
   return real_.list_directory(directory, names);
 }
 
+std::error_code FaultyFileSystem::make_folder(const std::string& path) {
+  if (const std::error_code error = fault(FileOperation::kMakeFolder, path)) return error;
+  return real_.make_folder(path);
+}
+
 std::error_code FaultyFileSystem::make_executable(const std::string& path) {
   if (const std::error_code error = fault(FileOperation::kMakeExecutable, path)) return error;
   return real_.make_executable(path);

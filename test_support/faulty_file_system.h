@@ -22,6 +22,7 @@ enum class FileOperation {
   kRemove,
   kStat,
   kList,
+  kMakeFolder,
   kMakeExecutable,
   kLock,
   kOwnPath
@@ -49,6 +50,7 @@ class FaultyFileSystem : public FileSystem {
   std::error_code inspect_name(const std::string& path, bool* link, std::string* target) override;
   std::error_code list_directory(const std::string& directory,
                                  std::vector<std::string>* names) override;
+  std::error_code make_folder(const std::string& path) override;
   std::error_code make_executable(const std::string& path) override;
   std::error_code may_write(const std::string& path, bool* may) override;
   Status lock_file(const std::string& path, int wait_milliseconds,

@@ -26,9 +26,8 @@ Status read_compiled_bytes(const std::string& directory, const ScenarioIdentity&
 
 int decompile(const DecompileArguments& a) {
   if (a.output.empty()) return usage_error("decompile needs -o OUT, the folder to write into");
-  if (!file_exists(a.output) || is_regular_file(a.output)) {
-    return usage_error(a.output + " is not a directory");
-  }
+  const std::string refused = folder_to_write_refusal(a.output);
+  if (!refused.empty()) return usage_error(refused);
   const ScenarioIdentity& scenario = a.common.scenario;
   CompiledBytes files;
   const Status status = read_compiled_bytes(a.common.directory, scenario, &files);

@@ -20,8 +20,9 @@ constexpr int kExitUnformatted = 1;  // format --check: a source would change
 constexpr int kExitDiffFound = 1;
 constexpr int kExitDiffTrouble = 2;
 
-// Says on standard error what is wrong with the command line, then the usage of the command
-// being run (of every command before one is chosen); returns kExitUsage.
+// Says on standard error in one line what is wrong with the command line, then where to read
+// the usage: "see: scenario-tool help CMD" for the command being run ("help" alone before one
+// is chosen); returns kExitUsage.
 int usage_error(const std::string& message);
 
 // Says on standard error which file could not be read or written and why; returns

@@ -101,9 +101,8 @@ InstallerRead read_installer(const std::string& installer, ScenarioPayload* payl
 int extract(const ExtractArguments& a) {
   const std::string& installer = a.common.directory;
   if (a.output.empty()) return usage_error("extract needs -o DIR, the folder to write into");
-  if (!file_exists(a.output) || is_regular_file(a.output)) {
-    return usage_error(a.output + " is not a directory");
-  }
+  const std::string refused = folder_to_write_refusal(a.output);
+  if (!refused.empty()) return usage_error(refused);
   ScenarioPayload payload;
   const InstallerRead read = read_installer(installer, &payload);
   if (!read.ok()) {
@@ -114,8 +113,41 @@ int extract(const ExtractArguments& a) {
   return write_scenario_texts(a.output, texts_of(payload), a.force);
 }
 
+std::string folder_to_write_refusal(const std::string& directory) {
+  const auto is_folder = [](const std::string& path) {
+    return file_exists(path) && !is_regular_file(path);
+  };
+  if (is_folder(directory)) return "";
+  // The name itself, without trailing separators: given with one, a link there is followed.
+  std::string name = directory;
+  while (name.size() > 1 && (name.back() == '/' || name.back() == kPathSeparator) &&
+         name[name.size() - 2] != ':') {
+    name.pop_back();
+  }
+  std::string target;
+  if (is_symbolic_link(name, &target)) {
+    return name + " is a link to " + target + ", not a directory";
+  }
+  if (name_taken(name)) return name + " is not a directory";
+  // Only the last folder is made: one further up that is missing is more likely a mistyped
+  // name than a tree to build.
+  const std::string holder = folder_of(name);
+  if (!name_taken(holder)) return "cannot make " + name + ": " + holder + " does not exist";
+  if (!is_folder(holder)) return "cannot make " + name + ": " + holder + " is not a directory";
+  return "";
+}
+
 int write_scenario_texts(const std::string& directory, const std::vector<ScenarioText>& texts,
                          bool force) {
+  // The folder is made only now that there is something to write into it. Made by another
+  // process meanwhile, it is used as one found there.
+  if (!name_taken(directory)) {
+    const Status made = make_folder(directory);
+    if (!made.ok() && (!file_exists(directory) || is_regular_file(directory))) {
+      return file_fault(made.message());
+    }
+    if (made.ok()) write_output(Stream::kOut, "made " + directory + "\n");
+  }
   std::vector<std::string> names;
   for (const ScenarioText& text : texts) names.push_back(text.name);
   // One run at a time in the folder, as compile and the installer take it: a compile or an

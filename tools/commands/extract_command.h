@@ -29,8 +29,15 @@ struct ScenarioText {
   std::string bytes;
 };
 
-// Writes `texts` into the existing folder `directory`, each replaced in one step, holding the
-// folder's lock as compile does. A file already there at one of the names is left alone and
+// What is wrong with `directory` as the folder that texts are written into, or nothing: it is a
+// folder (or a link to one), or nothing is at its name and the folder that would hold it is
+// there, so that write_scenario_texts() makes it, as `cargo new` does. A file or a link to
+// anything but a folder is in the way; a missing folder above it is named, never made.
+std::string folder_to_write_refusal(const std::string& directory);
+
+// Writes `texts` into the folder `directory`, made first when folder_to_write_refusal() allowed
+// it to be missing (its last part only), each replaced in one step, holding the folder's lock
+// as compile does. A file already there at one of the names is left alone and
 // nothing is written, unless `force`. Returns the command's exit status, having said on
 // standard output what it wrote or on standard error why it wrote nothing.
 int write_scenario_texts(const std::string& directory, const std::vector<ScenarioText>& texts,

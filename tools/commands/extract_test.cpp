@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "common/file_io.h"
+#include "common/file_path.h"
 #include "common/scenario_identity.h"
 #include "common/scenario_payload.h"
 #include "test_support/process.h"
@@ -219,7 +220,7 @@ TEST(ExtractTest, BadUsage) {
   } cases[] = {
       {{"extract", INSTALLER_PATH}, "extract needs -o DIR"},
       {{"extract", "-o", out.path()}, "INSTALLER is needed"},
-      {{"extract", INSTALLER_PATH, "-o", out.file("missing")}, "is not a directory"},
+      {{"extract", INSTALLER_PATH, "-o", out.file("missing/deeper")}, "does not exist"},
       {{"extract", INSTALLER_PATH, "-o", out.path(), "--line", "X"}, "unknown option --line"},
       {{"init", out.path(), "--train", "2301"}, "--line is needed"},
       {{"init", out.path(), "--line", "CON", "--train", "1"}, "CON"},
@@ -231,6 +232,115 @@ TEST(ExtractTest, BadUsage) {
     EXPECT_NE(ran.err.find(c.said), std::string::npos) << ran.err;
     EXPECT_TRUE(out.list().empty());
   }
+}
+
+// init, extract and decompile write into a folder that is there, or make it when only its last
+// part is missing, as `cargo new` does. Anything else at its name, or a missing folder above it,
+// is refused with one line naming it (status 1), and nothing is made or written anywhere.
+TEST(WriteFolderTest, MakesOnlyAMissingLastFolder) {
+  TempDir compiled;
+  write_shipped_sources(compiled);
+  ASSERT_EQ(run_tool({"compile", compiled.path()}).exit_status, 0);
+  const std::vector<std::string> before_compiled = compiled.list();
+  enum In {
+    kNothing,
+    kFolder,
+    kFile,
+    kDanglingLink,
+    kDanglingLinkAsFolder,
+    kLinkToFile,
+    kLinkToFolder,
+    kNoParent,
+    kFileAsParent
+  };
+  const struct {
+    In in;
+    const char* what;
+    const char* says;  // the refusal's line after "scenario-tool: "; empty when written
+  } cases[] = {
+      {kNothing, "missing last folder: made", ""},
+      {kFolder, "folder there", ""},
+      {kLinkToFolder, "link to a folder: written through, as into any folder given", ""},
+      {kFile, "file in the way", "@ is not a directory"},
+      {kDanglingLink, "dangling link in the way", "@ is a link to ^/missing, not a directory"},
+      {kDanglingLinkAsFolder, "dangling link given as a folder (a trailing '/')",
+       "@ is a link to ^/missing, not a directory"},
+      {kLinkToFile, "link to a file in the way", "@ is a link to ^/file, not a directory"},
+      {kNoParent, "missing folder above", "cannot make @: ^/parent does not exist"},
+      {kFileAsParent, "file above", "cannot make @: ^/file is not a directory"},
+  };
+  const std::vector<std::string> names = {"--line", kShipped.line_name, "--train",
+                                          kShipped.train_number};
+  for (const char* command : {"init", "extract", "decompile"}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(command) + ": " + c.what);
+      TempDir root, elsewhere;
+      std::string folder = root.file("new");
+      switch (c.in) {
+        case kNothing:
+          break;
+        case kFolder:
+          std::filesystem::create_directory(folder);
+          break;
+        case kFile:
+          write_file_bytes(folder, "mine\r\n");
+          break;
+        case kDanglingLink:
+          std::filesystem::create_symlink(elsewhere.file("missing"), folder);
+          break;
+        case kDanglingLinkAsFolder:
+          std::filesystem::create_symlink(elsewhere.file("missing"), folder);
+          folder += "/";
+          break;
+        case kLinkToFile:
+          write_file_bytes(elsewhere.file("file"), "mine\r\n");
+          std::filesystem::create_symlink(elsewhere.file("file"), folder);
+          break;
+        case kLinkToFolder:
+          std::filesystem::create_symlink(elsewhere.path(), folder);
+          break;
+        case kNoParent:
+          folder = root.file("parent/new");
+          break;
+        case kFileAsParent:
+          write_file_bytes(root.file("file"), "mine\r\n");
+          folder = root.file("file/new");
+          break;
+      }
+      const std::vector<std::string> root_before = everything_under(root.path());
+      const std::vector<std::string> elsewhere_before = everything_under(elsewhere.path());
+      std::vector<std::string> args;
+      if (std::string(command) == "init") {
+        args = {"init", folder};
+        args.insert(args.end(), names.begin(), names.end());
+      } else if (std::string(command) == "extract") {
+        args = {"extract", INSTALLER_PATH, "-o", folder};
+      } else {
+        args = {"decompile", compiled.path(), "-o", folder};
+      }
+      const ProcessResult ran = run_tool(args);
+      if (*c.says == '\0') {
+        EXPECT_EQ(ran.exit_status, 0) << ran.err;
+        EXPECT_EQ(ran.out.rfind("made " + folder + "\n", 0) == 0, c.in == kNothing) << ran.out;
+        EXPECT_TRUE(file_exists(path_in(folder, line_source_name(kShipped))));
+        EXPECT_TRUE(file_exists(path_in(folder, train_source_name(kShipped))));
+        continue;
+      }
+      const std::string root_named =
+          c.in == kDanglingLink || c.in == kDanglingLinkAsFolder || c.in == kLinkToFile
+              ? elsewhere.path()
+              : root.path();
+      // Named without the trailing separator: the name itself.
+      const std::string named = c.in == kDanglingLinkAsFolder ? root.file("new") : folder;
+      const std::string says = replace_all(replace_all(c.says, "@", named), "^", root_named);
+      EXPECT_EQ(ran.exit_status, 1);
+      EXPECT_EQ(ran.err, "scenario-tool: " + says + "\nsee: scenario-tool help " + command + "\n");
+      EXPECT_EQ(ran.out, "");
+      EXPECT_EQ(everything_under(root.path()), root_before);
+      EXPECT_EQ(everything_under(elsewhere.path()), elsewhere_before);
+    }
+  }
+  EXPECT_EQ(compiled.list(), before_compiled);
 }
 
 // The starter checks with no warning, compiles, and packages as it is; the installer made

@@ -102,5 +102,7 @@ std::vector<ScenarioText> starter_texts(const ScenarioIdentity& scenario) {
 }
 
 int init(const InitArguments& a) {
+  const std::string refused = folder_to_write_refusal(a.common.directory);
+  if (!refused.empty()) return usage_error(refused);
   return write_scenario_texts(a.common.directory, starter_texts(a.common.scenario), a.force);
 }

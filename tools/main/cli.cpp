@@ -8,6 +8,7 @@
 #include "common/file_io.h"
 #include "common/file_path.h"
 #include "common/windows_1252.h"
+#include "tools/commands/author_sources.h"
 
 CommandLine::CommandLine(CommonArguments* common)
     : app_(std::make_unique<CLI::App>()), common_(common) {
@@ -52,6 +53,10 @@ void CommandLine::names_needed() {
   app_->get_option("--train")->required();
   usage_words_[1] = "--line NAME";
   usage_words_[2] = "--train NUMBER";
+}
+
+void CommandLine::folder_made() {
+  folder_made_ = true;
 }
 
 namespace {
@@ -115,6 +120,11 @@ std::string CommandLine::parse(std::vector<std::string> args) {
   }
   CommonArguments* a = common_;
   if (a->help) return "";
+  // A folder that holds the sources of one scenario only needs no names.
+  if (!file_operand_ && !two_operands_ && !a->directory.empty()) {
+    take_names_from_folder(a->directory, app_->count("--line") > 0, app_->count("--train") > 0,
+                           &a->scenario);
+  }
   // The names go into the scenario table as Windows-1252, the simulator's code page; file
   // names keep the platform's own form.
   const struct {
@@ -145,7 +155,7 @@ std::string CommandLine::parse(std::vector<std::string> args) {
     return "";
   }
   if (a->directory.empty()) return "a directory is needed";
-  if (!file_exists(a->directory) || is_regular_file(a->directory)) {
+  if (!folder_made_ && (!file_exists(a->directory) || is_regular_file(a->directory))) {
     return a->directory + " is not a directory";
   }
   // Trailing separators go, but not the one of a root ("/", "C:\\").
@@ -291,6 +301,7 @@ void declare_extract(CommandLine& line, ExtractArguments* a) {
 
 void declare_init(CommandLine& line, InitArguments* a) {
   line.names_needed();
+  line.folder_made();
   line.flag("--force", &a->force);
 }
 

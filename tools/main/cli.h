@@ -43,6 +43,9 @@ class CommandLine {
   void two_operands(const char* first, const char* second, std::string* second_value);
   // --line and --train must be given: the command makes a scenario of its own.
   void names_needed();
+  // DIR is a folder the command writes into, and makes when only its last part is missing: the
+  // command itself says what is wrong with it.
+  void folder_made();
 
   // Parses `args`. Returns an empty text on success, else what is wrong.
   std::string parse(std::vector<std::string> args);
@@ -56,6 +59,7 @@ class CommandLine {
   std::vector<std::string> usage_words_;
   bool file_operand_ = false;
   bool two_operands_ = false;
+  bool folder_made_ = false;
 };
 
 // The options of each command besides DIR, --line, --train and --help, in the order the usage

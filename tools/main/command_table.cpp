@@ -25,8 +25,7 @@
 
 namespace {
 
-// The command being run, once its name is known: a usage error shows its usage, not every
-// command's.
+// The command being run, once its name is known: a usage error points to its help.
 const Command* running_command = nullptr;
 
 // The usage lines that head a command's help (compile and check share theirs).
@@ -51,7 +50,7 @@ std::vector<std::string> usage_words_of() {
 
 // A command asked for a JSON or SARIF document (--format=json, --format sarif) gets one on
 // standard output even when its arguments are refused, saying why: a script reading it finds a
-// document, not an empty stream. The usage goes to standard error as for every command.
+// document, not an empty stream. The one line goes to standard error as for every command.
 void document_usage_error(const std::vector<std::string>& args, const Command& command,
                           const std::string& wrong) {
   bool takes_format = false;
@@ -81,11 +80,6 @@ template <typename Arguments, void (*declare)(CommandLine&, Arguments*),
           int (*run_command)(const Arguments&, bool (*)()), int bad_usage = kExitUsage>
 int parse_and_run(const std::vector<std::string>& args, const Command& command,
                   bool (*colour_terminal)()) {
-  // The command's own usage for its usage errors while it runs; every command's after it.
-  struct Running {
-    explicit Running(const Command* command) { running_command = command; }
-    ~Running() { running_command = nullptr; }
-  } running(&command);
   Arguments a;
   CommandLine line(&common_of(a));
   declare(line, &a);
@@ -193,6 +187,15 @@ std::string nearest_command(const std::string& name) {
   return best == nullptr ? "" : std::string("; did you mean '") + best->name + "'?";
 }
 
+int run_command(const Command& command, const std::vector<std::string>& args,
+                bool (*colour_terminal)()) {
+  struct Running {
+    explicit Running(const Command* command) { running_command = command; }
+    ~Running() { running_command = nullptr; }
+  } running(&command);
+  return command.run(args, command, colour_terminal);
+}
+
 std::string usage() {
   std::string text;
   for (const Command& command : commands()) {
@@ -229,9 +232,11 @@ int help(const std::vector<std::string>& args) {
 }
 
 int usage_error(const std::string& message) {
+  // One line says what is wrong; the help it points to has the usage.
+  const std::string topic =
+      running_command != nullptr ? std::string(" ") + running_command->name : std::string();
   write_output(Stream::kError,
-               "scenario-tool: " + message + "\n" +
-                   (running_command != nullptr ? usage_of(*running_command) : usage()));
+               "scenario-tool: " + message + "\nsee: scenario-tool help" + topic + "\n");
   return kExitUsage;
 }
 

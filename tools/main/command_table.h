@@ -36,7 +36,12 @@ const Command* command_named(const std::string& name);
 // "; did you mean 'compile'?" for a name a letter or two away from a command's; else nothing.
 std::string nearest_command(const std::string& name);
 
-// The usage of every command, as bad usage and the overview show it.
+// Runs `command` on `args` (the command line after its name): a usage error meanwhile points
+// to its help.
+int run_command(const Command& command, const std::vector<std::string>& args,
+                bool (*colour_terminal)());
+
+// The usage of every command, as the overview shows it.
 std::string usage();
 
 // A command's own help: its usage and what it says under it.

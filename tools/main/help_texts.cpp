@@ -14,8 +14,10 @@ const char kOverviewHelp[] =
     "The sources are <line>_linea.txt and <line>_<train>-.txt; the compiled files are\n"
     "<line>_linea.dat (line plan), <line>_<train>.sim (scenario table) and <line>_<train>.dat\n"
     "(track cells). Every command but extract takes --line NAME (default Viterbo_Attigliano)\n"
-    "and --train NUMBER (default 7545; init needs both). Every command exits with status 5\n"
-    "when memory runs out, saying while doing what; a file it was writing then stays as it was.\n";
+    "and --train NUMBER (default 7545; init needs both); a name left out is the folder's when\n"
+    "DIR holds one line source and one train source of that line. Every command exits with\n"
+    "status 5 when memory runs out, saying while doing what; a file it was writing then stays\n"
+    "as it was.\n";
 
 const char kCompileHelp[] =
     "\n"
@@ -114,7 +116,7 @@ const char kExtractHelp[] =
     "texts of the shipped installer program (Linux or Windows), or the scenario a packaged\n"
     "installer carries. Nothing is compiled, deleted or run. Any other file is refused, and so\n"
     "is an installer whose appended scenario is damaged, for the reason the installer itself\n"
-    "would give; nothing is then written. DIR must exist.\n"
+    "would give; nothing is then written. DIR is made when only its last folder is missing.\n"
     "  -o DIR   the folder to write into\n"
     "  --force  replace files of the same names already in DIR (without it, nothing is\n"
     "           written when one is there)\n"
@@ -127,7 +129,7 @@ const char kInitHelp[] =
     "source (a 10 km line with a few rows of every kind: curves, gradients, tunnels, speed\n"
     "boards, signboards, stations, speed limits, adhesion, a slowdown, signals, a speed\n"
     "restriction point) and the three documents, which checks with no warning, compiles and\n"
-    "packages as it is. DIR must exist.\n"
+    "packages as it is. DIR is made when only its last folder is missing.\n"
     "  --line NAME, --train NUMBER  the scenario's names (both needed)\n"
     "  --force                      replace files of the same names already in DIR (without\n"
     "                               it, nothing is written when one is there)\n"
@@ -186,7 +188,8 @@ const char kDecompileHelp[] =
     "placed). The sources are compiled again in memory and the result compared byte for byte.\n"
     "Without a line plan (compiled with the plan off) the curves cannot be known: the rest is.\n"
     "  --line NAME, --train NUMBER  the scenario (default: the shipped one)\n"
-    "  -o OUT                       the folder the sources go to (needed; it must exist)\n"
+    "  -o OUT                       the folder the sources go to (needed; made when only its\n"
+    "                               last folder is missing)\n"
     "  --force                      replace sources of the same names already in OUT\n"
     "Exit status: 0 written, and they compile to the same bytes; 6 written, but no source that\n"
     "this tool writes gives these files back (files of a compilation that stopped on an error,\n"

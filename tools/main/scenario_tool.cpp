@@ -18,7 +18,7 @@ int run(const std::vector<std::string>& args, bool (*colour_terminal)()) {
   }
   if (name == "--help" || name == "-h" || name == "help") return help(rest);
   if (const Command* command = command_named(name)) {
-    return command->run(rest, *command, colour_terminal);
+    return run_command(*command, rest, colour_terminal);
   }
   return usage_error("unknown command " + name + nearest_command(name));
 }
