@@ -5,8 +5,8 @@
 // window around its column with the caret under the very byte of the field, every printed line
 // short, and at most the limit of warnings of each kind in full, the rest counted in one line.
 // The warnings and the compiler read the same rows, with the line plan or without it: where the
-// compiler's reading stopped on a field that is not a number, no warning lies further on. A
-// repair's edits lie within the source, in rising offsets, none overlapping the one before.
+// compiler's reading stopped on a field that is not a number, no warning but a tab's lies further
+// on. A repair's edits lie within the source, in rising offsets, none overlapping the one before.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -119,7 +119,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     report += render_text(d, false);
   }
   // The warnings walk the rows as the compiler does: where its reading stopped on a field that
-  // is not a number, theirs stopped too, so none lies past that field.
+  // is not a number, theirs stopped too, so none lies past that field, but for the tabs, each
+  // named at its own place so that one round of repairs mends them all.
   for (const Problem& problem : compiled.log.problems) {
     if (problem.code != kRunTimeFailure || problem.offset == Problem::kNoOffset ||
         compiled.log.failure_message.find("is not a number") == std::string::npos) {
@@ -130,7 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t end = problem.offset;
     while (end < text.size() && text[end] != ' ' && text[end] != ',' && !line_end(text[end])) ++end;
     for (const SourceWarning& w : in_line ? line_warnings : train_warnings) {
-      REQUIRE(w.offset <= end);
+      REQUIRE(w.offset <= end || w.kind == "tab in a field");
     }
   }
   // The longest is a list of the objects around a cell.

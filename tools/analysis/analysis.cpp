@@ -1,5 +1,6 @@
 #include "tools/analysis/analysis.h"
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <utility>
@@ -106,7 +107,14 @@ std::vector<Diagnostic> further_problems(const CompileOptions& compiled_with,
     previous = round.get();
   }
   for (Diagnostic& d : found) {
-    const std::vector<int>& lines = repeats[d.code + " " + d.message];
+    // Each line once, and not the diagnostic's own: later rounds may meet a problem again at a
+    // line met before.
+    std::vector<int> lines;
+    for (const int line : repeats[d.code + " " + d.message]) {
+      if (line != d.line && std::find(lines.begin(), lines.end(), line) == lines.end()) {
+        lines.push_back(line);
+      }
+    }
     if (lines.empty()) continue;
     std::string where;
     for (size_t i = 0; i < lines.size() && i < 5; ++i) {

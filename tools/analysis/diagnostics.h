@@ -73,11 +73,14 @@ struct FixEdit {
   std::string replacement;
 };
 
-// The one sure repair of a diagnostic, which an editor or `check --fix` may apply as it stands.
+// The repair of a diagnostic, which an editor may apply as it stands. A sure one is the only
+// reading of the mistake, and `check --fix` applies it; one that is not (a likely thousands
+// separator, a likely misspelt keyword) is offered as a quick fix only.
 struct Fix {
   std::string description;     // UTF-8, what it does: "insert ',' after 'pendenza'"
   std::vector<FixEdit> edits;  // in the diagnostic's file, in rising offsets, not overlapping
   std::string repaired_line;   // UTF-8, the source line as the fix leaves it, for people
+  bool sure = true;
 };
 
 // A note that points at a place of a source (the row a warning compares with, where the

@@ -359,9 +359,10 @@ TEST(DiagnosticsTest, RootCausesAndEveryProblemInOneRun) {
 TEST(DiagnosticsTest, FixAppliesOnlyRepairsThatCheck) {
   const std::string station = "stazione, 1000, 12, 400, 0,0,0, 0,0,0, 0,0,0, 0, 10,0,0, ";
   const std::string far = replace_all(replace_all(station, "1000,", "3000,"), "10,0,0", "10,5,0");
-  // A comma missing, a decimal comma and a tab in the line source (the last two hidden behind
-  // the first, whose reading stops); UTF-8 text after a tab (two repairs of one field: the
-  // second waits for the first) and a comma in a name in the train source.
+  // A comma missing, a decimal comma and a tab in the line source (the decimal comma hidden
+  // behind the first, whose reading stops; the tab named past it); UTF-8 text after a tab (two
+  // repairs of one field: the second waits for the first) and a comma in a name in the train
+  // source.
   const std::string mixed_line = line_source(
       "pendenza 100, 5\r\npendenza, 200, 12,0\r\n\tcartello_indicatore, 2100, (Cippo)\r\n");
   const std::string mixed_train =
@@ -387,11 +388,11 @@ TEST(DiagnosticsTest, FixAppliesOnlyRepairsThatCheck) {
        mixed_train,
        kAsItIs,
        {"fixed DIR/" + line_name + ":4: insert ',' after 'pendenza'",
+        "fixed DIR/" + line_name + ":6: replace the tab with a blank",
         "put off DIR/" + train_name + ":3: write '\\tCitt\xc3\xa0' in Windows-1252 (it overlaps",
         "fixed DIR/" + train_name + ":3: replace the tab with a blank",
         "fixed DIR/" + train_name + ":4: take the comma out of the name: 'Orte Scalo'",
         "fixed DIR/" + line_name + ":5: replace '12,0' with '12.0'",
-        "fixed DIR/" + line_name + ":6: replace the tab with a blank",
         "fixed DIR/" + train_name + ":3: write 'Citt\xc3\xa0' in Windows-1252",
         "wrote DIR/" + line_name + "; its old bytes are in " + line_name + ".orig",
         "wrote DIR/" + train_name + "; its old bytes are in " + train_name + ".orig",

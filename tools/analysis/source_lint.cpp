@@ -43,10 +43,12 @@ std::string quoted_utf8(const std::string& field) {
   return utf8_from_windows_1252(quoted(field));
 }
 
-std::shared_ptr<const Fix> make_fix(std::string description, std::vector<FixEdit> edits) {
+std::shared_ptr<const Fix> make_fix(std::string description, std::vector<FixEdit> edits,
+                                    bool sure = true) {
   auto fix = std::make_shared<Fix>();
   fix->description = std::move(description);
   fix->edits = std::move(edits);
+  fix->sure = sure;
   return fix;
 }
 
@@ -62,6 +64,42 @@ std::shared_ptr<const Fix> tabs_fix(const std::string& text, size_t offset, size
       edits.size() == 1 ? "replace the tab with a blank"
                         : "replace the " + std::to_string(edits.size()) + " tabs with blanks";
   return make_fix(description, std::move(edits));
+}
+
+const char kTabMessage[] =
+    ": only blanks are skipped before a field, so the tab is kept as part of it (a keyword still "
+    "matches; a number would not be one, a text shows it); use blanks";
+
+// The tabs the reading never reached, once it stopped at `stop`: each field that holds one, from
+// the line of the stop on, is warned of at its first tab, with the repair of all of the field's,
+// unless a warning of the tab is there already. So every tab is named at its own place and one
+// round of repairs mends them all, a row with several included.
+void warn_tabs_after(const std::string& text, size_t stop, std::vector<SourceWarning>* out) {
+  std::vector<size_t> warned;
+  for (const SourceWarning& w : *out) {
+    if (w.kind != "tab in a field") continue;
+    warned.push_back(w.offset);
+    if (w.fix) {
+      for (const FixEdit& edit : w.fix->edits) warned.push_back(edit.offset);
+    }
+  }
+  std::sort(warned.begin(), warned.end());
+  size_t at = std::min(stop, text.size());
+  while (at > 0 && text[at - 1] != '\n' && text[at - 1] != '\r') --at;
+  while ((at = text.find('\t', at)) != std::string::npos) {
+    if (std::binary_search(warned.begin(), warned.end(), at)) {
+      ++at;
+      continue;
+    }
+    size_t from = at;
+    while (from > 0 && text[from - 1] != ',' && text[from - 1] != '\n' && text[from - 1] != '\r')
+      --from;
+    const size_t to = std::min(text.find_first_of(",\r\n", at), text.size());
+    const std::string field = text.substr(from, to - from);
+    out->push_back({at, "tab in a field", "a tab in the field " + quoted(field) + kTabMessage,
+                    tabs_fix(text, from, to - from), 1});
+    at = to;
+  }
 }
 
 // How far from `keyword` a field may be to count as a misspelling of it.
@@ -146,10 +184,19 @@ class UnknownFields {
     }
     return found->second;
   }
-  void warn(const std::string& field, size_t offset, std::vector<SourceWarning>* out) {
+  // `text` is the source: the repair, offered when `field` misspells a keyword, writes the
+  // keyword in its place. It is a guess, never made by --fix.
+  void warn(const std::string& text, const std::string& field, size_t offset,
+            std::vector<SourceWarning>* out) {
     out->push_back(
         {offset, "field matching no keyword",
          "field " + quoted(field) + " matches no keyword and is passed over" + suggestion(field)});
+    const std::string& keyword = closest(field);
+    if (!keyword.empty() && offset <= text.size() &&
+        text.compare(offset, field.size(), field) == 0) {
+      out->back().fix = make_fix("replace " + quoted_utf8(field) + " with '" + keyword + "'",
+                                 {{offset, field.size(), keyword}}, false);
+    }
   }
   // "; did you mean 'X'?" when `field` misspells a keyword.
   std::string suggestion(const std::string& field) {
@@ -189,6 +236,29 @@ struct Number {
   int32_t value;
   size_t offset;
 };
+
+bool ends_with_word(const char* name, const char* word) {
+  const size_t n = std::strlen(name), w = std::strlen(word);
+  return n >= w && std::strcmp(name + n - w, word) == 0 && (n == w || name[n - w - 1] == ' ');
+}
+
+// Whether a value of the row named `name` is a place or a length in metres.
+bool in_metres(const char* name) {
+  return ends_with_word(name, "position") || ends_with_word(name, "start") ||
+         ends_with_word(name, "end") || ends_with_word(name, "length");
+}
+
+// Whether a number reads as one to three digits, a point and three digits: "8.000", "1.500".
+bool thousands_point(const std::string& token) {
+  const size_t point = token.find('.');
+  if (point == std::string::npos || point == 0 || point > 3 || token.size() != point + 4) {
+    return false;
+  }
+  for (size_t i = 0; i < token.size(); ++i) {
+    if (i != point && (token[i] < '0' || token[i] > '9')) return false;
+  }
+  return true;
+}
 
 bool is_digits(const std::string& field) {
   if (field.empty()) return false;
@@ -283,12 +353,68 @@ class Fields {
 
   // The current row's values, each as a number.
   void numbers(RowValues* values) {
-    values->start(in_.row());
+    const RowGrammar* row = in_.row();
+    values->start(row);
+    row_numbers_.clear();
     if (!in_.reads_values()) return;
-    for (int i = 0; i < in_.row()->numbers; ++i) values->add(number());
+    for (int i = 0; i < row->numbers; ++i) {
+      const bool metres = in_metres(row->names[i]);
+      const Number value = number(metres);
+      values->add(value);
+      row_numbers_.push_back({value.value, value.offset, last_token_end_, metres});
+      if (metres) check_thousands_point(row, i);
+    }
+    if (row->numbers > 0 && in_metres(row->names[0])) {
+      previous_first_[row] = row_numbers_[0].value;
+    }
+    for (const ReadNumber& r : row_numbers_) {
+      if (r.metres) most_metres_ = std::max(most_metres_, int64_t(r.value));
+    }
   }
 
-  Number number() {
+  // A field after the row read last, on its line, that holds a number where none is taken (a
+  // number too many, passed over, or a station's name): when the row holds a value in metres
+  // written as "1,500", the comma is most likely a thousands separator that split it in two
+  // and moved the values after it one field on. The repair takes the comma out; it is sure when
+  // one such comma is there.
+  void check_thousands_comma(size_t stray_offset, const std::string& stray) {
+    if (row_numbers_.empty() || !is_digits(stray)) return;
+    const size_t last_end = row_numbers_.back().end;
+    if (stray_offset <= last_end || stray_offset > text_.size() ||
+        text_.find_first_not_of(" ,", last_end) != stray_offset) {
+      return;
+    }
+    std::vector<size_t> found;
+    for (size_t i = 0; i + 1 < row_numbers_.size(); ++i) {
+      const ReadNumber& a = row_numbers_[i];
+      const ReadNumber& b = row_numbers_[i + 1];
+      if (a.metres && a.end - a.offset <= 3 &&
+          is_digits(text_.substr(a.offset, a.end - a.offset)) && text_[a.end] == ',' &&
+          b.offset == a.end + 1 && b.end - b.offset == 3 && is_digits(text_.substr(b.offset, 3))) {
+        found.push_back(i);
+      }
+    }
+    for (const size_t i : found) {
+      const ReadNumber& a = row_numbers_[i];
+      const ReadNumber& b = row_numbers_[i + 1];
+      const std::string written = text_.substr(a.offset, b.end - a.offset);
+      const std::string meant =
+          text_.substr(a.offset, a.end - a.offset) + text_.substr(b.offset, 3);
+      out_.push_back(
+          {a.offset, "thousands separator",
+           "'" + written + "' is read as two values, " + std::to_string(a.value) + " and " +
+               std::to_string(b.value) +
+               ": a comma separates fields, so the values after it are read one field on and "
+               "the field " +
+               quoted(stray) + " is left over; for " + meant + " m write '" + meant +
+               "' (no thousands separator)",
+           make_fix("replace '" + written + "' with '" + meant + "'", {{a.end, 1, ""}},
+                    found.size() == 1),
+           written.size()});
+    }
+  }
+
+  Number number(bool metres = false) {
     int32_t value;
     try {
       value = in_.i32();
@@ -307,7 +433,8 @@ class Fields {
     }
     const std::string token = raw_token();
     const size_t point = token.find('.');
-    if (point != std::string::npos &&
+    // A value in metres such as "1.500" is warned of as a likely thousands separator instead.
+    if (point != std::string::npos && !(metres && thousands_point(token)) &&
         token.find_first_of("123456789", point) != std::string::npos) {
       out_.push_back({in_.value_offset(), "fraction rounded away",
                       "the number " + quoted(token) +
@@ -351,6 +478,7 @@ class Fields {
     if (!in_.next_field()) return false;
     *field = in_.field();
     check_tab(*field);
+    check_thousands_comma(in_.value_offset(), *field);
     // Only in a row written with blanks after its commas: in "2,4,1,0" a field too many is more
     // likely a number too many than a fraction.
     const bool spaced = before.offset != std::string::npos &&
@@ -385,27 +513,69 @@ class Fields {
     return text_.substr(in_.value_offset(), end - in_.value_offset());
   }
 
+  // A value in metres written as "8.000": read as 8, a point starting a fraction, where 8000 is
+  // likely meant when the fraction is all zeros or the source's places run to thousands of
+  // metres. The repair takes the point out; it is sure when the value read puts the row behind
+  // the one before it of its kind (or its end before its start) and the value meant does not.
+  void check_thousands_point(const RowGrammar* row, size_t i) {
+    const ReadNumber& r = row_numbers_[i];
+    const std::string token = text_.substr(r.offset, r.end - r.offset);
+    if (!thousands_point(token)) return;
+    const size_t point = token.find('.');
+    const std::string meant = token.substr(0, point) + token.substr(point + 1);
+    const int64_t meant_value = std::stoll(meant);
+    if (token.compare(point + 1, 3, "000") != 0 && most_metres_ < 1000) return;
+    bool sure = false;
+    if (i == 0) {
+      const auto previous = previous_first_.find(row);
+      sure = previous != previous_first_.end() && r.value <= previous->second &&
+             previous->second < meant_value;
+    } else if (ends_with_word(row->names[i], "end")) {
+      const int32_t start = row_numbers_[0].value;
+      sure = r.value < start && start < meant_value;
+    }
+    out_.push_back({r.offset, "thousands separator",
+                    "'" + token + "' is read as " + std::to_string(r.value) +
+                        " m: a point begins a fraction, and the value is rounded to whole "
+                        "metres; for " +
+                        meant + " m write '" + meant + "' (no thousands separator)",
+                    make_fix("replace '" + token + "' with '" + meant + "'",
+                             {{r.offset + point, 1, ""}}, sure),
+                    token.size()});
+  }
+
   void check_tab(const std::string& field) {
     const size_t tab = field.find('\t');
     if (tab == std::string::npos) return;
     const bool quote = in_.value_offset() < text_.size() && text_[in_.value_offset()] == '"';
     const size_t start = in_.value_offset() + (quote ? 1 : 0);
     out_.push_back({start + tab, "tab in a field",
-                    "a tab in the field " + quoted(field) +
-                        ": only blanks are skipped before a field, so the tab is kept as part of "
-                        "it (a keyword still matches; a number would not be one, a text shows "
-                        "it); use blanks",
+                    "a tab in the field " + quoted(field) + kTabMessage,
                     start <= text_.size() && text_.compare(start, field.size(), field) == 0
                         ? tabs_fix(text_, start, field.size())
                         : nullptr,
                     1});
   }
 
+  // A number of the row read last: its value, where its token begins and ends, and whether it
+  // is in metres.
+  struct ReadNumber {
+    int32_t value;
+    size_t offset;
+    size_t end;
+    bool metres;
+  };
+
   const std::string& text_;
   RowWalker in_;
   std::vector<SourceWarning>& out_;
   Number last_number_{0, std::string::npos};
   size_t last_token_end_ = 0;
+  std::vector<ReadNumber> row_numbers_;
+  // The first value of the row of each kind read last, when it is in metres.
+  std::unordered_map<const RowGrammar*, int32_t> previous_first_;
+  // The largest value in metres read so far.
+  int64_t most_metres_ = 0;
 };
 }  // namespace
 
@@ -551,6 +721,7 @@ void lint_station_name(const std::string& text, const std::string& f, size_t off
   const char* why = missing_text(name);
   if (why == nullptr && looks_like_number(name)) {
     why = "is a number: the row likely has a number too many before its name";
+    in.check_thousands_comma(name_offset, name);
   }
   if (why != nullptr) {
     out->push_back({name_offset, "station without a name",
@@ -622,12 +793,13 @@ std::vector<SourceWarning> lint_line_source(const std::string& text, bool plan_b
       check_comment(f, offset, &out);
       if (is_section_header(f)) break;
       if (!matched && !without_letters(f) && !contains(f, "-") && !looks_like_comment(f)) {
-        unknown.warn(f, offset, &out);
+        unknown.warn(text, f, offset, &out);
       }
     }
     // The feature part.
-    RowOrder gradients("gradient"), curves("curve"), tunnels("tunnel"),
-        indicators("speed indicator"), signboards("signboard");
+    // Only the rows laid along the line with a cursor that moves forward must rise; those that
+    // put one object in a cell (speed boards, signboards) compile to the same route in any order.
+    RowOrder gradients("gradient"), curves("curve"), tunnels("tunnel");
     Overlap curve_overlap("curve"), tunnel_overlap("tunnel");
     // A signboard whose text holds a keyword: the text was the next row's keyword when numbers
     // follow it.
@@ -697,7 +869,6 @@ std::vector<SourceWarning> lint_line_source(const std::string& text, bool plan_b
             break;
           }
           case RowId::kSpeedIndicator: {
-            indicators.check(n["speed indicator position"].value, offset, &out);
             // The second board's speeds are stored in fifths.
             for (const char* speed :
                  {"speed indicator second speed 1", "speed indicator second speed 2",
@@ -718,7 +889,6 @@ std::vector<SourceWarning> lint_line_source(const std::string& text, bool plan_b
             break;
           }
           case RowId::kSignboard: {
-            signboards.check(n["signboard position"].value, offset, &out);
             const std::string board = in.text();
             const size_t board_offset = in.offset();
             if (const char* why = missing_text(board)) {
@@ -739,11 +909,13 @@ std::vector<SourceWarning> lint_line_source(const std::string& text, bool plan_b
       }
       if (looks_like_comment(f)) {
       } else if (!matched && !is_section_header(f) && !without_letters(f)) {
-        unknown.warn(f, offset, &out);
+        unknown.warn(text, f, offset, &out);
       }
     }
   } catch (const RunTimeFailure&) {
-    // The compiler reports what made the reading fail; the warnings stop there.
+    // The compiler reports what made the reading fail; the warnings stop there, but for the tabs
+    // past it, which a --fix mends in the same round as the one that stopped the reading.
+    warn_tabs_after(text, in.offset(), &out);
   }
   return out;
 }
@@ -759,8 +931,9 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
   RowValues n;
   try {
     if (!walker.skip_to_general()) return out;
-    RowOrder speeds("speed limit"), adhesions("adhesion point"), signals("signal"),
-        slowdowns("slowdown"), restrictions("'abbattimento' point"), stations("station");
+    // Signals, slowdowns and 'abbattimento' points put objects in cells, and compile to the same
+    // bytes in any order: only the runs and the stations must rise.
+    RowOrder speeds("speed limit"), adhesions("adhesion point"), stations("station");
     std::string f;
     // A station row whose keyword is misspelt, passed over by the compiler: its warning, until
     // the name after its numbers says which station is lost. The name is then no field of its
@@ -825,14 +998,7 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
                        "they are stored as they are, not carried into the hours; did you mean", "?",
                        &out);
             break;
-          case RowId::kSignal:
-            signals.check(n["signal position"].value, offset, &out);
-            break;
-          case RowId::kSlowdown:
-            slowdowns.check(n["slowdown start"].value, offset, &out);
-            break;
           case RowId::kRestrictionPoint: {
-            restrictions.check(n["abbattimento position"].value, offset, &out);
             check_restriction_value(n["abbattimento value"], &out);
             break;
           }
@@ -850,12 +1016,14 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
       if (looks_like_comment(f)) {
       } else if (!matched && !is_section_header(f) && !without_letters(f) && !name_part &&
                  !lost_name) {
-        unknown.warn(f, offset, &out);
+        unknown.warn(text, f, offset, &out);
         if (misspells_station(f)) lost = {true, out.size() - 1, f, 0};
       }
     }
   } catch (const RunTimeFailure&) {
-    // The compiler reports what made the reading fail; the warnings stop there.
+    // The compiler reports what made the reading fail; the warnings stop there, but for the tabs
+    // past it, which a --fix mends in the same round as the one that stopped the reading.
+    warn_tabs_after(text, in.offset(), &out);
   }
   return out;
 }

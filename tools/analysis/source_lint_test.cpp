@@ -58,11 +58,10 @@ TEST(SourceLintTest, EachWarningInTheToolsReport) {
       {"a misspelt train keyword", general + "[fine]\r\n", train_start + "sabia, 100\r\n[fine]\r\n",
        "DIR/Viterbo_Attigliano_7545-.txt:3:1: warning: field 'sabia' matches no keyword and is "
        "passed over; did you mean 'sabbia'?"},
-      {"signals out of order", general + "[fine]\r\n",
-       train_start +
-           "segnale, 20000, 2,4,1,0,0,0,0,0,0,0\r\nsegnale, 10000, 2,4,1,0,0,0,0,0,0,0\r\n[fine]\r\n",
-       "DIR/Viterbo_Attigliano_7545-.txt:4:1: warning: signal at 10000 m is out of order: the one "
-       "before is at 20000 m"},
+      {"speed limits out of order", general + "[fine]\r\n",
+       train_start + "velocita, 20000, 80\r\nvelocita, 10000, 60\r\n[fine]\r\n",
+       "DIR/Viterbo_Attigliano_7545-.txt:4:1: warning: speed limit at 10000 m is out of order: the "
+       "one before is at 20000 m"},
       {"a station without its name", general + "[fine]\r\n",
        train_start +
            "stazione, 1000, 12, 400, 0,0,0, 0,0,0, 0,0,0, 0, 10,0,0\r\nvelocita, 2000, 80\r\n[fine]\r\n",

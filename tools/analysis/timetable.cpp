@@ -15,11 +15,14 @@ int64_t floor_div(int64_t a, int64_t b) {
   return a / b - (a % b != 0 && (a < 0) != (b < 0));
 }
 
-// A length of time as the timetable shows it: "29:00", or "1:29:00" from an hour on.
+// A length of time as the timetable shows it, never to be read as a time of day: "29 min 00 s",
+// or "1 h 05 min" from an hour on (seconds then left out, rounded down).
 std::string duration_text(int64_t seconds) {
-  std::string text = clock_text(seconds, ClockStyle::kShortHours);
-  if (text.compare(0, 2, "0:") == 0) text.erase(0, 2);
-  return text;
+  const char* sign = seconds < 0 ? "-" : "";
+  const uint64_t all = seconds < 0 ? 0 - uint64_t(seconds) : uint64_t(seconds);
+  const unsigned long long hours = all / 3600, minutes = all / 60 % 60, rest = all % 60;
+  if (hours > 0) return formatted("%s%llu h %02llu min", sign, hours, minutes);
+  return formatted("%s%llu min %02llu s", sign, minutes, rest);
 }
 
 // A station as the warnings name it: its name and kind.

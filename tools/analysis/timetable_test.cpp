@@ -50,18 +50,18 @@ TEST(TimetableTest, EachWarningWithItsFirstLine) {
        station("0", 12, "23,55,0", "PRIMA") + station("12450", 24, "0,5,0", "SECONDA"), "", ""},
       {"earlier than the one before", "7, 0, 0", kFirst + station("12450", 24, "7,59,0", "SECONDA"),
        "DIR/Viterbo_Attigliano_7545-.txt:6:1: warning: the station 'SECONDA' (kind 24) at "
-       "07:59:00 is 01:00 earlier than the station before it in the timetable, 'PRIMA' (kind 12) "
+       "07:59:00 is 1 min 00 s earlier than the station before it in the timetable, 'PRIMA' (kind 12) "
        "at 08:00:00",
        "note: the station before: line 5, 'PRIMA' (kind 12) at 0 m, 08:00:00"},
       {"too fast for the line speed", "7, 0, 0", kFirst + station("12450", 24, "8,8,0", "SECONDA"),
        "DIR/Viterbo_Attigliano_7545-.txt:6:1: warning: the station 'SECONDA' (kind 24) at "
-       "08:08:00 is 08:00 after the station before it in the timetable, 'PRIMA' (kind 12) at "
-       "08:00:00: less than the least running time at the line speed, 08:18 for 12450 m",
+       "08:08:00 is 8 min 00 s after the station before it in the timetable, 'PRIMA' (kind 12) at "
+       "08:00:00: less than the least running time at the line speed, 8 min 18 s for 12450 m",
        "note: the least running time: each 50 m cell from 0 m to 12450 m at its line speed"},
       {"equal times", "7, 0, 0", kFirst + station("12450", 24, "8,0,0", "SECONDA"),
        "DIR/Viterbo_Attigliano_7545-.txt:6:1: warning: the station 'SECONDA' (kind 24) at "
-       "08:00:00 is 00:00 after the station before it in the timetable, 'PRIMA' (kind 12) at "
-       "08:00:00: less than the least running time at the line speed, 08:18 for 12450 m",
+       "08:00:00 is 0 min 00 s after the station before it in the timetable, 'PRIMA' (kind 12) at "
+       "08:00:00: less than the least running time at the line speed, 8 min 18 s for 12450 m",
        ""},
       {"the first station past 0 m before the start clock", "9, 0, 0",
        kFirst + station("12450", 24, "8,30,0", "SECONDA"),
@@ -72,7 +72,7 @@ TEST(TimetableTest, EachWarningWithItsFirstLine) {
       {"kinds of 25 or more", "7, 0, 0",
        kFirst + station("12450", 27, "9,0,0", "SECONDA") + station("22850", 25, "8,50,0", "TERZA"),
        "DIR/Viterbo_Attigliano_7545-.txt:7:1: warning: the station 'TERZA' (kind 25) at 08:50:00 "
-       "is 10:00 earlier than the station before it in the timetable, 'SECONDA' (kind 27) at "
+       "is 10 min 00 s earlier than the station before it in the timetable, 'SECONDA' (kind 27) at "
        "09:00:00",
        "note: this station is of kind 25: a station of kind 25 or more marks no end cell, and "
        "the simulator may treat its time differently"},
@@ -106,10 +106,11 @@ TEST(TimetableTest, TheShippedSourcesGiveOneWarningOnly) {
   const ProcessResult result = run_tool({"check", dir.path()});
   EXPECT_EQ(result.exit_status, 0);
   const std::string err = replace_all(result.err, dir.path(), "DIR");
-  EXPECT_EQ(err.substr(0, err.find('\n')),
-            "DIR/Viterbo_Attigliano_7545-.txt:22:1: warning: the station 'Sipicciano' (kind 24) at "
-            "13:40:00 is 29:00 earlier than the station before it in the timetable, 'Sipicciano "
-            "S. Nicola' (kind 27) at 14:09:00");
+  EXPECT_EQ(
+      err.substr(0, err.find('\n')),
+      "DIR/Viterbo_Attigliano_7545-.txt:22:1: warning: the station 'Sipicciano' (kind 24) at "
+      "13:40:00 is 29 min 00 s earlier than the station before it in the timetable, 'Sipicciano "
+      "S. Nicola' (kind 27) at 14:09:00");
   EXPECT_NE(err.find("note: the station before is of kind 27: a station of kind 25 or more "
                      "marks no end cell"),
             std::string::npos)

@@ -239,8 +239,17 @@ FinalCode final_code(const Compilation& compiled, const ShownSource& line, const
       problem != nullptr && (reported.code == kRunTimeFailure || reported.code == kBadCurve)
           ? problem_diagnostic(compiled, *problem, line, train, cells_path).message
           : error_meaning(reported.code);
+  // The words name the place of the first problem with the code, where the report's first
+  // diagnostic of it stands (a tunnel with no end before a slowdown with none); the machine
+  // line keeps the compiler's position, which the installer shows.
+  int32_t shown_position = reported.position;
+  for (const Problem& p : compiled.log.problems) {
+    if (p.code != reported.code) continue;
+    if (positioned && p.positioned) shown_position = p.position;
+    break;
+  }
   reported.words = formatted("error code %d", reported.code) +
-                   (positioned     ? formatted(" (position %d m)", reported.position)
+                   (positioned     ? formatted(" (position %d m)", shown_position)
                     : row_position ? formatted(" (row at %d m)", reported.position)
                                    : std::string()) +
                    ": " + meaning;

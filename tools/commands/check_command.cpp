@@ -67,7 +67,9 @@ SourcesState check_in_memory(const CheckArguments& a, const std::string (&paths)
     const int f = analysis->source_index(d.file);
     state.diagnostics.push_back(
         {d.code, d.level == Diagnostic::Level::kError ? d.code + " " + d.message : "", f, d.line});
-    if (f >= 0 && d.fix && !d.fix->edits.empty()) state.fixes[f].push_back(std::move(d));
+    // Only sure repairs: one that is a guess is the author's to make.
+    if (f >= 0 && d.fix && d.fix->sure && !d.fix->edits.empty())
+      state.fixes[f].push_back(std::move(d));
   };
   analysis->each_diagnostic(0, weigh);
   for (const Diagnostic& d : analysis->repeated) weigh(Diagnostic(d));

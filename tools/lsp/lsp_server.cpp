@@ -929,7 +929,7 @@ json LspServer::code_actions(const json& params) {
     }
     actions.push_back({{"title", p.diagnostic.fix->description},
                        {"kind", "quickfix"},
-                       {"isPreferred", true},
+                       {"isPreferred", p.diagnostic.fix->sure},
                        {"diagnostics", {p.lsp}},
                        {"edit", {{"changes", {{document->uri, edits}}}}}});
   }

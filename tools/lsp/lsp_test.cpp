@@ -919,6 +919,8 @@ TEST(LspFeatures, SignatureHelpInlayHintsCompletionAndHoverHelpWhileTyping) {
             {{"position", position(h.line, h.character)}})["contents"]["value"];
     for (const std::string& part : h.shown) EXPECT_NE(shown.find(part), std::string::npos) << shown;
   }
+}
+
 TEST(LspFeatures, FormattingLaysTheDocumentOutAsFormatDoes) {
   TempDir dir;
   write_shipped_sources(dir);

@@ -38,7 +38,9 @@ std::string render_text(const Diagnostic& d, bool color) {
     out += "    " + paint("1;36", "note:") + " " + note + "\n";
   // The repair, with the line as it leaves it, under the line as it stands.
   if (d.fix) {
-    out += "    " + paint("1;32", "help:") + " " + d.fix->description + "\n";
+    // A repair that is a guess says so: check --fix leaves it to the author.
+    out += "    " + paint("1;32", "help:") + " " + d.fix->description +
+           (d.fix->sure ? "" : " (likely; --fix leaves it to you)") + "\n";
     if (!d.fix->repaired_line.empty()) out += "    " + d.fix->repaired_line + "\n";
   }
   return out + d.after;
@@ -102,7 +104,8 @@ nlohmann::ordered_json json_fix(const Diagnostic& d) {
   }
   return {{"description", d.fix->description},
           {"edits", edits},
-          {"repaired_line", d.fix->repaired_line}};
+          {"repaired_line", d.fix->repaired_line},
+          {"sure", d.fix->sure}};
 }
 
 // The documents are written with JsonStream, in the layout of nlohmann-json's dump(2). A source

@@ -491,7 +491,7 @@ TEST(SarifTest, FixesInJsonAndSarif) {
       "edits": [{"offset": 20, "length": 0, "replacement": ",", "line": 2, "column": 9},
                 {"offset": 29, "length": 0, "replacement": "città\r\n", "line": null,
                  "column": null}],
-      "repaired_line": "pendenza, 500, 3"})"));
+      "repaired_line": "pendenza, 500, 3", "sure": true})"));
 
   ASSERT_NO_FATAL_FAILURE(expect_valid_sarif(sarif_text));
   const Json result = Json::parse(sarif_text)["runs"][0]["results"][0];

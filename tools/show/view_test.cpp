@@ -213,13 +213,13 @@ TEST(ViewPageTest, ListsTheProblemsAsCheckGivesThem) {
     const char* shown;  // on standard error, the folder as DIR
     const char* listed;
   } cases[] = {
-      {"a warning, placed on the line by its row",
-       "cartello_indicatore, 4750, (s)\r\ncartello_indicatore, 4700, (s)\r\n", train,
-       "DIR/Viterbo_Attigliano_linea.txt:5:1: warning: signboard at 4700 m is out of order: the "
-       "one before is at 4750 m\n    cartello_indicatore, 4700, (s)\n    ^\n",
-       R"({"level":"warning","where":"Viterbo_Attigliano_linea.txt:5","text":"signboard at 4700 m )"
-       R"(is out of order: the one before is at 4750 m","m":4700,"code":"signboard out of order",)"
-       R"("file":"Viterbo_Attigliano_linea.txt","line":5,"message":"signboard at 4700 m is out of )"
+      {"a warning, placed on the line by its row", "pendenza, 4750, 0\r\npendenza, 4700, 0\r\n",
+       train,
+       "DIR/Viterbo_Attigliano_linea.txt:5:1: warning: gradient at 4700 m is out of order: the "
+       "one before is at 4750 m\n    pendenza, 4700, 0\n    ^\n",
+       R"({"level":"warning","where":"Viterbo_Attigliano_linea.txt:5","text":"gradient at 4700 m )"
+       R"(is out of order: the one before is at 4750 m","m":4700,"code":"gradient out of order",)"
+       R"("file":"Viterbo_Attigliano_linea.txt","line":5,"message":"gradient at 4700 m is out of )"
        R"(order: the one before is at 4750 m","notes":[],"notePlaces":[]})"},
       {"an error of a source, with its notes, placed by its row", "montagna,   100,  x, 2\r\n",
        train,
