@@ -322,8 +322,9 @@ RowResult LineSourceReading::speed_indicator() {
   adhesion_carried_over_ = first.stripes;
   if (!within_cells(position) || point_cell(position) < 0) return beyond_cells(position);
   const StoreRefusal refused = memo_indicatori_v_max(records_, log_, position, first, second);
+  // Stored, even when an earlier problem ends the reading here: the records hold it.
+  if (!refused) stored(RowKind::kSpeedIndicator, position, point_cell(position));
   if (stopped_after_store(refused, position)) return RowResult::kStop;
-  stored(RowKind::kSpeedIndicator, position, point_cell(position));
   return RowResult::kNext;
 }
 

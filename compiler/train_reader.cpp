@@ -185,8 +185,9 @@ RowResult TrainSourceReading::signal() {
   // The signal's four approach markers reach 8 cells back: they must stay on the line.
   if (point_cell(position) < 8) return beyond_cells(position);
   const StoreRefusal refused = memo_segnale(records_, log_, position, signal);
+  // Stored, even when an earlier problem ends the reading here: the records hold it.
+  if (!refused) stored(RowKind::kSignal, position, point_cell(position));
   if (stopped_after_store(refused, position)) return RowResult::kStop;
-  stored(RowKind::kSignal, position, point_cell(position));
   return RowResult::kNext;
 }
 
@@ -204,8 +205,9 @@ RowResult TrainSourceReading::slowdown() {
   const int32_t end = slowdown_end_cell(x, slowdown.length);
   if (point_cell(x) < 0 || end < 0 || end > records_.last_cell()) return beyond_cells(x);
   const StoreRefusal refused = memo_rallentamento(records_, log_, slowdown);
+  // Stored, even when an earlier problem ends the reading here: the records hold it.
+  if (!refused) stored(RowKind::kSlowdown, x, slowdown.speed, slowdown.length);
   if (stopped_after_store(refused, x)) return RowResult::kStop;
-  stored(RowKind::kSlowdown, x, slowdown.speed, slowdown.length);
   return RowResult::kNext;
 }
 

@@ -322,12 +322,12 @@ TEST(ViewPageTest, ShortLinesFirstRangeAndTheRowsAtTheError) {
       {"a slowdown stored, which the signal-cell rules could not serve",
        general + boards + "[fine]\r\n",
        "[generale]\r\nvelocita, 0, 70\r\nrallentamento, 5000, 30, 200, 0, 0, 0\r\n[fine]\r\n",
-       {R"("stop":{"problem":5,)",
+       {R"("stop":{"problem":0,)",
         R"({"kind":"slowdown-warning","m":3800,"title":"slowdown warning point","info":"30 km/h )"
-        R"(over 200 m","src":"Viterbo_Attigliano_7545-.txt","line":3,"error":5})",
-        R"("to":5200,"speed":30,"error":5})",
+        R"(over 200 m","src":"Viterbo_Attigliano_7545-.txt","line":3,"error":0})",
+        R"("to":5200,"speed":30,"error":0})",
         R"({"kind":"slowdown-end","m":5200,"title":"slowdown end","info":"30 km/h over 200 m",)"
-        R"("src":"Viterbo_Attigliano_7545-.txt","line":3,"error":5})"}},
+        R"("src":"Viterbo_Attigliano_7545-.txt","line":3,"error":0})"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
