@@ -21,11 +21,14 @@
 #include "common/placed_pieces.h"
 #include "common/prefault.h"
 
-// Files of placed pieces longer than this are written by a second thread: below it, starting
-// the thread and handing the pieces over cost more than writing them on the producer's.
-// (Measured on routes of 50 to 800 km: one thread was ahead up to a 4.1 MB plan, the second
-// thread from 8.1 MB.)
-constexpr uint64_t kSecondWriterFrom = uint64_t{4} << 20;
+// Files of placed pieces longer than this are written by a second thread; shorter ones, which
+// include every line plan (the longest route's is 20 MB), by the producer's own. On the 2-core
+// virtual machine this is built on, shared with other work, the longest compile took 18 ms with
+// the plan written by its producer against 31 ms with a second thread (medians of rounds taken
+// in turns): handing each piece to another core costs more there, in wake-ups and in bytes
+// brought from the producer's cache into the other core's, than computing beside the writing
+// gains (the chain of the longest plan takes about 2 ms).
+constexpr uint64_t kSecondWriterFrom = uint64_t{32} << 20;
 
 // Keeps `thread` off the CPU the calling thread runs on, when the process may use another one.
 void keep_off_this_cpu(std::thread& thread);
