@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "bench/maximal_scenario.h"
@@ -93,9 +94,9 @@ class DiscardingSink : public PlacedPieceSink {
   PlacedPiece spare_;
 };
 
-// The line plan of the longest route alone, computed and encoded: curves of 1500 m every
-// 2500 m, as in the maximal scenario. Items are metres.
-void BM_LinePlanPerMetre(benchmark::State& state) {
+// The longest route's plan, laid in runs: curves of 1500 m every 2500 m, as in the maximal
+// scenario.
+LinePlan longest_plan() {
   constexpr int32_t kMetres = 1007000;
   LinePlan plan;
   plan.points = kMetres + 1;
@@ -105,9 +106,61 @@ void BM_LinePlanPerMetre(benchmark::State& state) {
     lay_run(&plan, m + 1800, (m / 2500) % 2 ? -0.0004 : 0.0004);
   }
   lay_run(&plan, kMetres - 2, 0);
+  return plan;
+}
+
+// The line plan of the longest route alone, computed and encoded: curves of 1500 m every
+// 2500 m, as in the maximal scenario. Items are metres.
+void BM_LinePlanPerMetre(benchmark::State& state) {
+  const LinePlan plan = longest_plan();
   DiscardingSink sink;
   for (auto _ : state) encode_line_plan(plan, &sink);
-  state.SetItemsProcessed(state.iterations() * (kMetres - 3));
+  state.SetItemsProcessed(state.iterations() * (plan.computed_end - 2));
+}
+
+// The compile's breakdown on the longest route's plan: the chain of steps alone (each point
+// from the two before it, nothing stored), against BM_LinePlanPerMetre (the chain and the
+// encoding into pieces) and BM_PlanWriteAlone (the writing alone).
+void BM_PlanChainAlone(benchmark::State& state) {
+  const LinePlan plan = longest_plan();
+  for (auto _ : state) {
+    PlanStepper s;
+    for (const PlanRun& run : plan.runs) {
+      for (int32_t m = run.first; m <= run.last; ++m) {
+        if (run.k == 0) {
+          s.straight();
+        } else {
+          s.curve(run.k);
+        }
+      }
+    }
+    benchmark::DoNotOptimize(s);
+  }
+  state.SetItemsProcessed(state.iterations() * (plan.computed_end - 2));
+}
+
+// Writing the longest route's plan file (20 MB) as the compile does, a temporary file renamed
+// over the last, from pieces filled beforehand: what the writing costs without the chain.
+void BM_PlanWriteAlone(benchmark::State& state) {
+  const LinePlan plan = longest_plan();
+  const uint64_t size = 2 * line_plan_half_bytes(plan);
+  std::string folder = (std::filesystem::temp_directory_path() / "bench-XXXXXX").string();
+  if (mkdtemp(folder.data()) == nullptr) return state.SkipWithError("no temporary folder");
+  const std::string path = path_in(folder, "plan.dat");
+  for (auto _ : state) {
+    const Status status = replace_file_in_placed_pieces(path, size, [size](PlacedPieceSink& sink) {
+      for (uint64_t at = 0; at < size; at += PlacedPiece::kCapacity) {
+        PlacedPiece piece = sink.take();
+        piece.offset = at;
+        piece.size = size_t(std::min<uint64_t>(PlacedPiece::kCapacity, size - at));
+        if (!sink.put(std::move(piece))) return false;
+      }
+      return true;
+    });
+    if (!status.ok()) state.SkipWithError("the plan could not be written");
+  }
+  state.SetBytesProcessed(state.iterations() * int64_t(size));
+  std::filesystem::remove_all(folder);
 }
 
 // The rule pass alone over the maximal scenario's cells as the readers leave them.
@@ -149,5 +202,7 @@ BENCHMARK(BM_ShippedWithFiles)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MaximalInMemory)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MaximalWithFiles)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LinePlanPerMetre)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlanChainAlone)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlanWriteAlone)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RulePass)->Unit(benchmark::kMicrosecond);
 BENCHMARK_MAIN();

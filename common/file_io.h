@@ -25,9 +25,9 @@ Status replace_file(const std::string& path, const std::string& bytes,
 
 // The same, for a file of `size` bytes produced as placed pieces that cover it. The space is
 // reserved first where the file system can (a full disk fails before anything is written), and
-// a second thread writes each piece while `produce` fills the next one, so producing and
-// writing a long file overlap. `produce` returns false when it stopped because the sink refused
-// a piece.
+// for a file longer than kSecondWriterFrom (common/piece_writer.h) a second thread writes each
+// piece while `produce` fills the next one, so producing and writing overlap. `produce` returns
+// false when it stopped because the sink refused a piece.
 Status replace_file_in_placed_pieces(const std::string& path, uint64_t size,
                                      const std::function<bool(PlacedPieceSink& sink)>& produce,
                                      FileSystem& files = platform_file_system());

@@ -110,9 +110,9 @@ bool two_halves(PlacedPieceSink& sink, int count, int* refused_at) {
 }  // namespace
 
 TEST(FileIoTest, PlacedPiecesLandAtTheirPlaces) {
-  // More pieces than are ever out at once: 3.5 MiB written by the producer's own thread, 5 MiB
+  // More pieces than are ever out at once: 3.5 MiB written by the producer's own thread, 33 MiB
   // by a second one.
-  for (const int count : {7, 10}) {
+  for (const int count : {7, 66}) {
     SCOPED_TRACE(count);
     TempDir dir;
     int refused_at = -1;
@@ -131,9 +131,9 @@ TEST(FileIoTest, PlacedPiecesLandAtTheirPlaces) {
 // producer stops, and the earlier file stays whole.
 TEST(FileIoTest, AFailingPieceStopsTheProducerAndLeavesTheEarlierFile) {
   // 0 is the reservation before any piece, then the pieces' writes; a 3 MiB file is written on
-  // the producer's thread, a 10 MiB one by a second thread.
+  // the producer's thread, a 33 MiB one by a second thread.
   for (const auto& [failing, pieces] :
-       std::vector<std::pair<int, int>>{{0, 20}, {1, 20}, {2, 20}, {8, 20}, {1, 6}, {4, 6}}) {
+       std::vector<std::pair<int, int>>{{0, 66}, {1, 66}, {2, 66}, {8, 66}, {1, 6}, {4, 6}}) {
     SCOPED_TRACE(std::to_string(failing) + " of " + std::to_string(2 * pieces));
     TempDir dir;
     write_file_bytes(dir.file("f"), "earlier");
@@ -157,9 +157,9 @@ TEST(FileIoTest, AFailingPieceStopsTheProducerAndLeavesTheEarlierFile) {
 }
 
 TEST(FileIoTest, MemoryRunningOutWhileAFileIsMadeLeavesTheEarlierFileAndNoTemporary) {
-  // Pieces already written, by the producer's own thread (3 MiB) or by a second one (10 MiB),
+  // Pieces already written, by the producer's own thread (3 MiB) or by a second one (33 MiB),
   // when the producer finds no memory for the next.
-  for (const int pieces : {6, 20}) {
+  for (const int pieces : {6, 66}) {
     SCOPED_TRACE(pieces);
     TempDir dir;
     write_file_bytes(dir.file("f"), "earlier");

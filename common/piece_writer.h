@@ -3,7 +3,10 @@
 // while the producer fills the next ones, or, for a short file or when no thread can be had, on
 // the producer's own thread. Pieces cycle: a written one goes back to the spares that take()
 // hands out, and take() waits while all kMaxPieces are out, so the producer never runs more
-// than a few pieces ahead.
+// than a few pieces ahead. Each side wakes the other only when it has enough for it to go on
+// with: the writer the producer when two pieces are free (the producer fills the x and the y
+// half side by side, and needs a piece for each), the producer the writer when two pieces wait
+// or when it is about to wait itself.
 #pragma once
 
 #include <condition_variable>
@@ -16,12 +19,16 @@
 
 #include "common/file_system.h"
 #include "common/placed_pieces.h"
+#include "common/prefault.h"
 
-// Files of placed pieces longer than this are written by a second thread: below it, starting
-// the thread and handing the pieces over cost more than writing them on the producer's.
-// (Measured on routes of 50 to 800 km: one thread was ahead up to a 4.1 MB plan, the second
-// thread from 8.1 MB.)
-constexpr uint64_t kSecondWriterFrom = uint64_t{4} << 20;
+// Files of placed pieces longer than this are written by a second thread; shorter ones, which
+// include every line plan (the longest route's is 20 MB), by the producer's own. On the 2-core
+// virtual machine this is built on, shared with other work, the longest compile took 18 ms with
+// the plan written by its producer against 31 ms with a second thread (medians of rounds taken
+// in turns): handing each piece to another core costs more there, in wake-ups and in bytes
+// brought from the producer's cache into the other core's, than computing beside the writing
+// gains (the chain of the longest plan takes about 2 ms).
+constexpr uint64_t kSecondWriterFrom = uint64_t{32} << 20;
 
 // Keeps `thread` off the CPU the calling thread runs on, when the process may use another one.
 void keep_off_this_cpu(std::thread& thread);
@@ -45,7 +52,13 @@ class BackgroundPieceWriter : public PlacedPieceSink {
 
   PlacedPiece take() override {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return !spare_.empty() || made_ < kMaxPieces || failed_; });
+    if (spare_.empty() && made_ == kMaxPieces && !failed_) {
+      // Every piece is out: what is queued must be written before one comes back.
+      wake_writer();
+      ++producer_waiting_;
+      room_.wait(lock, [this] { return !spare_.empty() || failed_; });
+      --producer_waiting_;
+    }
     PlacedPiece piece;
     if (!spare_.empty()) {
       piece = std::move(spare_.back());
@@ -55,6 +68,7 @@ class BackgroundPieceWriter : public PlacedPieceSink {
       ++made_;
       lock.unlock();
       piece.bytes.reset(new char[PlacedPiece::kCapacity]);
+      prefault(piece.data(), PlacedPiece::kCapacity);
     }
     piece.offset = 0;
     piece.size = 0;
@@ -70,7 +84,8 @@ class BackgroundPieceWriter : public PlacedPieceSink {
       return !failed_;
     }
     queued_.push_back(std::move(piece));
-    changed_.notify_all();
+    // The x and the y piece come one after the other: the writer starts on the pair.
+    if (queued_.size() >= 2) wake_writer();
     return true;
   }
 
@@ -80,7 +95,7 @@ class BackgroundPieceWriter : public PlacedPieceSink {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       finishing_ = true;
-      changed_.notify_all();
+      wake_writer();
     }
     if (thread_.joinable()) thread_.join();
     if (error != nullptr) *error = error_;
@@ -90,10 +105,19 @@ class BackgroundPieceWriter : public PlacedPieceSink {
  private:
   static constexpr int kMaxPieces = 4;
 
+  // Called with the mutex held.
+  void wake_writer() {
+    if (writer_waiting_) work_.notify_one();
+  }
+
   void run() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-      changed_.wait(lock, [this] { return !queued_.empty() || finishing_; });
+      if (queued_.empty() && !finishing_) {
+        writer_waiting_ = true;
+        work_.wait(lock, [this] { return !queued_.empty() || finishing_; });
+        writer_waiting_ = false;
+      }
       if (queued_.empty()) return;
       PlacedPiece piece = std::move(queued_.front());
       queued_.pop_front();
@@ -113,7 +137,9 @@ class BackgroundPieceWriter : public PlacedPieceSink {
       error_ = error;
     }
     spare_.push_back(std::move(piece));
-    changed_.notify_all();
+    if (producer_waiting_ > 0 && (spare_.size() >= 2 || queued_.empty() || failed_)) {
+      room_.notify_all();
+    }
   }
 
   std::error_code write(PlacedPiece& piece) {
@@ -122,10 +148,13 @@ class BackgroundPieceWriter : public PlacedPieceSink {
 
   WritableFile& file_;
   std::mutex mutex_;
-  std::condition_variable changed_;
+  std::condition_variable work_;  // the writer waits on it for pieces to write
+  std::condition_variable room_;  // the producer waits on it for a piece to fill
   std::deque<PlacedPiece> queued_;
   std::vector<PlacedPiece> spare_;
   int made_ = 0;
+  int producer_waiting_ = 0;
+  bool writer_waiting_ = false;
   bool finishing_ = false;
   bool failed_ = false;
   std::error_code error_;

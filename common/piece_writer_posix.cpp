@@ -1,5 +1,9 @@
 #include <pthread.h>
 #include <sched.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
 
 #include "common/piece_writer.h"
 
@@ -16,5 +20,21 @@ void keep_off_this_cpu(std::thread& thread) {
   pthread_setaffinity_np(thread.native_handle(), sizeof allowed, &allowed);
 #else
   (void)thread;
+#endif
+}
+
+// Only the whole pages inside the block: the ones at its edges may be shared with other
+// allocations, and come by themselves. (Here beside the writer, which fills the largest blocks:
+// one file of platform code for the two.) A kernel without MADV_POPULATE_WRITE (before Linux 5.14)
+// refuses it, and the pages then come one by one as before.
+void prefault(void* bytes, size_t size) {
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+  static const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
+  const uintptr_t first = (uintptr_t(bytes) + page - 1) & ~(page - 1);
+  const uintptr_t end = (uintptr_t(bytes) + size) & ~(page - 1);
+  if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
+#else
+  (void)bytes;
+  (void)size;
 #endif
 }

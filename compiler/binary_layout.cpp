@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "common/little_endian.h"
+#include "common/prefault.h"
 #include "compiler/line_plan.h"
 
 namespace {
@@ -143,7 +144,10 @@ std::string encode_scenario_table(const ScenarioTable& table) {
 }
 
 std::string encode_track_cells(const std::vector<TrackCell>& cells) {
-  std::string bytes(cells.size() * kTrackCellBytes, '\0');
+  std::string bytes;
+  bytes.reserve(cells.size() * kTrackCellBytes);
+  prefault(&bytes[0], bytes.capacity());
+  bytes.resize(cells.size() * kTrackCellBytes);
   char* p = &bytes[0];
   for (const TrackCell& c : cells) {
 #define TRACK_CELL_FIELD(name, width) p = store_##width(p, c.name);

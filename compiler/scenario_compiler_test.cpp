@@ -36,8 +36,8 @@ size_t entry_offset(const std::string& sim, int index) {
 
 }  // namespace
 
-// A short plan is written by the computing thread in file order, a long one by a second thread
-// at its pieces' places: either way the file holds the encoded plan.
+// A short plan fits a piece or two; a long one is written a piece at a time, its x and y halves
+// side by side, each piece at its place: either way the file holds the encoded plan.
 TEST(ScenarioCompilerTest, ThePlanFileHoldsTheEncodedPlanForShortAndLongRoutes) {
   for (const char* metres : {"50000", "300000"}) {
     SCOPED_TRACE(metres);
