@@ -25,9 +25,9 @@
 #include "tools/commands/exit_status.h"
 #include "tools/lsp/completion.h"
 #include "tools/lsp/inlay_hints.h"
+#include "tools/lsp/lsp_formatting.h"
 #include "tools/lsp/row_words.h"
 #include "tools/lsp/signature_help.h"
-#include "tools/lsp/lsp_formatting.h"
 #include "tools/render/console.h"
 
 using nlohmann::json;
