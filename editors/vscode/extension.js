@@ -10,6 +10,11 @@ function activate(context) {
   const server = { command: tool, args: ['lsp'] };
   client = new LanguageClient('scenarioSources', 'Scenario sources', server, {
     documentSelector: [{ scheme: 'file', language: 'scenario-source' }],
+    // Which inlay hints are shown, at the start and whenever the settings change.
+    initializationOptions: {
+      inlayHints: vscode.workspace.getConfiguration('scenarioSources').get('inlayHints'),
+    },
+    synchronize: { configurationSection: 'scenarioSources' },
   });
   context.subscriptions.push({ dispose: () => client && client.stop() });
   return client.start();

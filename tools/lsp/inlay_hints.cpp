@@ -7,8 +7,11 @@
 
 using nlohmann::json;
 
-void InlayHintSettings::take(const json& settings) {
-  if (!settings.is_object()) return;
+void InlayHintSettings::take(const json& given) {
+  if (!given.is_object()) return;
+  // Visual Studio Code sends its settings under the extension's section.
+  const auto section = given.find("scenarioSources");
+  const json& settings = section != given.end() && section->is_object() ? *section : given;
   const auto hints = settings.find("inlayHints");
   if (hints == settings.end() || !hints->is_object()) return;
   const auto set = [&hints](const char* name, bool* value) {

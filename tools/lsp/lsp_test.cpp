@@ -849,9 +849,11 @@ TEST(LspFeatures, SignatureHelpInlayHintsCompletionAndHoverHelpWhileTyping) {
                    "5:7 radius 333 m to the left", "5:13 km 38+150", "6:13 km 38+650"}));
   EXPECT_EQ(hints(line_uri, 5, 6), Hints({"5:7 radius 333 m to the left", "5:13 km 38+150"}));
   EXPECT_EQ(hints(train_uri, 3, 4), Hints({"3:14 km 38+150"}));
+  // Changed as Visual Studio Code sends them, under the extension's section.
   s.take({Session::notice(
       "workspace/didChangeConfiguration",
-      {{"settings", {{"inlayHints", {{"fieldNames", true}, {"kilometres", false}}}}}})});
+      {{"settings",
+        {{"scenarioSources", {{"inlayHints", {{"fieldNames", true}, {"kilometres", false}}}}}}}})});
   const Hints named = hints(train_uri, 3, 4);
   ASSERT_EQ(named.size(), 17u);
   EXPECT_EQ(named[0], "3:10 position:");
