@@ -181,6 +181,15 @@ std::optional<Mark> refused_mark(const Analysis& analysis, const Diagnostic& d, 
       m.title = "curve";
       if (second) m.extra["to"] = std::max<int64_t>(m.metres, m.metres + *second);
       m.extra["side"] = nullptr;
+      // Its side and radius by the compiler's own rule for a keyword.
+      if (const double k = curve_curvature(
+              source.text().substr(row->keyword_from, row->keyword_to - row->keyword_from))) {
+        const char* side = k < 0 ? "left" : "right";
+        const int64_t radius = std::llround(1 / std::abs(k));
+        m.title = formatted("curve to the %s, radius %lld m", side, (long long)radius);
+        m.extra["side"] = side;
+        m.extra["radius"] = radius;
+      }
       break;
     case RowId::kTunnel:
       m.kind = "tunnel";

@@ -310,6 +310,11 @@ TEST(ViewPageTest, ShortLinesFirstRangeAndTheRowsAtTheError) {
         R"(ends at 20000 m, beyond the track cells, which cover 0 to 19000 )"
         R"(m for a route of 12000 m, at 11000 m","src":)"
         R"("Viterbo_Attigliano_linea.txt","line":4,"refused":0,"to":20000}])"}},
+      {"a curve past the cells, its side and radius by its keyword",
+       general + "[curve]\r\ncurvas3, 11000, 12000\r\n[fine]\r\n",
+       train,
+       {R"("kind":"curve","m":11000,"title":"curve to the left, radius 2500 m, refused by )",
+        R"("refused":0,"to":23000,"side":"left","radius":2500})"}},
       {"a tunnel before the start",
        general + "[montagne]\r\nmontagna, -500, 300, 2\r\n[fine]\r\n",
        train,
