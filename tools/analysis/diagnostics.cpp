@@ -300,6 +300,16 @@ static std::string problem_meaning(const Compilation& c, const Problem& p) {
           }
         }
       }
+      // A curve whose start lies on the cells and whose end runs past the plan's last metre.
+      if (p.source == ProblemSource::kLineSource && p.row != nullptr &&
+          p.row->id == RowId::kCurve && c.records.within_cells(p.position, kFeatureMargin)) {
+        return "the curve starting at " + std::to_string(p.position) +
+               " m runs past the line plan's last metre, " +
+               std::to_string(c.records.plan.last_metre()) +
+               " m (the plan covers the track cells, 0 to " +
+               std::to_string(int64_t(c.records.last_cell()) * kCellMetres) +
+               " m, for a route of " + std::to_string(c.records.table[kRouteEntry].end) + " m)";
+      }
       return "position " + std::to_string(p.position) + " m lies beyond the track cells: on a " +
              "route of " + std::to_string(c.records.table[kRouteEntry].end) +
              " m the last position a feature may take is " +

@@ -95,6 +95,11 @@ TEST(DiagnosticsTest, EachErrorAnAuthorCanCause) {
        kLine +
            ":4:1: error 15: position 56950 m lies beyond the track cells: on a route of 50000 m "
            "the last position a feature may take is 56900 m (a station's, 56200 m), at 56950 m"},
+      {"a curve whose end runs past the plan", line_source("curvas3, 56000, 4000\r\n"),
+       train_source(""),
+       kLine + ":4:1: error 15: the curve starting at 56000 m runs past the line plan's last "
+               "metre, 57000 m (the plan covers the track cells, 0 to 57000 m, for a route of "
+               "50000 m), at 56000 m"},
       {"a tunnel whose end lies past the cells", line_source("montagna, 56000, 60000, 2\r\n"),
        train_source(""),
        kLine + ":4:1: error 15: the tunnel starting at 56000 m ends at 60000 m, beyond the track "
