@@ -3,11 +3,12 @@
 #include <chrono>
 
 #include "tools/commands/exit_status.h"
+#include "tools/language/translation.h"
 #include "tools/lsp/lsp_server.h"
 #include "tools/main/command_table.h"
 #include "tools/render/console.h"
 
-const char kLspHelp[] =
+const char kLspHelp[] = tr_mark(
     "\n"
     "A language server for editors (Language Server Protocol, JSON-RPC over standard input and\n"
     "output): an editor starts it and talks to it; nothing is printed for people. A document\n"
@@ -19,7 +20,7 @@ const char kLspHelp[] =
     "stations, tunnels, signals, slowdowns and curves. Nothing is written.\n"
     "  --stdio   taken and passed over: standard input and output are always the channel\n"
     "Exit status: 0 after the editor's shutdown and exit; 1 when the stream ended or broke\n"
-    "before them; 5 when memory ran out (the editor is told, and what it asked is answered).\n";
+    "before them; 5 when memory ran out (the editor is told, and what it asked is answered).\n");
 
 std::vector<std::string> lsp_usage_words() {
   return {"[--stdio]"};
@@ -31,7 +32,7 @@ int lsp(const std::vector<std::string>& args, const Command& command, bool (*)()
       write_output(Stream::kOut, command_help(command));
       return kExitClean;
     }
-    if (arg != "--stdio") return usage_error("lsp takes no " + arg);
+    if (arg != "--stdio") return usage_error(tr("lsp takes no {1}", {arg}));
   }
   binary_standard_streams();
   // A change is checked once the typing has paused this long.

@@ -9,6 +9,7 @@
 #include "common/file_path.h"
 #include "common/windows_1252.h"
 #include "tools/commands/author_sources.h"
+#include "tools/language/translation.h"
 
 CommandLine::CommandLine(CommonArguments* common)
     : app_(std::make_unique<CLI::App>()), common_(common) {
@@ -100,21 +101,22 @@ std::string CommandLine::parse(std::vector<std::string> args) {
     // Options are matched whole: what is left over is an option this command does not take
     // ("--no", "--js"), or a second directory.
     const std::string extra = app_->remaining().front();
-    return !extra.empty() && extra[0] == '-' ? "unknown option " + extra : "one directory only";
+    return !extra.empty() && extra[0] == '-' ? tr("unknown option {1}", {extra})
+                                             : std::string(tr("one directory only"));
   } catch (const CLI::ArgumentMismatch& e) {
     // In the words of the rest of the tool: "--line needs a value", "--force takes no value".
     const std::string what = e.what();
     const size_t required = what.find(": 1 required ");
-    if (required != std::string::npos) return what.substr(0, required) + " needs a value";
+    if (required != std::string::npos) return tr("{1} needs a value", {what.substr(0, required)});
     const size_t override_at = what.find(" was given a disallowed flag override");
     if (override_at != std::string::npos)
-      return "--" + what.substr(0, override_at) + " takes no value";
+      return tr("{1} takes no value", {"--" + what.substr(0, override_at)});
     return what;
   } catch (const CLI::RequiredError& e) {
     if (common_->help) return "";
     const std::string what = e.what();  // "--line is required"
     const size_t required = what.find(" is required");
-    return required == std::string::npos ? what : what.substr(0, required) + " is needed";
+    return required == std::string::npos ? what : tr("{1} is needed", {what.substr(0, required)});
   } catch (const CLI::ParseError& e) {
     return e.what();
   }
@@ -134,11 +136,12 @@ std::string CommandLine::parse(std::vector<std::string> args) {
   for (const auto& n : names) {
     if (windows_1252_from_utf8(n.name)) continue;
     if (!is_utf8(n.name)) {
-      return std::string(n.option) + " \"" + n.name + "\" is not UTF-8 text";
+      return tr("{1} \"{2}\" is not UTF-8 text", {n.option, n.name});
     }
-    return std::string(n.option) + " \"" + n.name +
-           "\" holds a character that Windows-1252, the code page of the simulator's files, " +
-           "cannot represent";
+    return tr(
+        "{1} \"{2}\" holds a character that Windows-1252, the code page of the "
+        "simulator's files, cannot represent",
+        {n.option, n.name});
   }
   // Every file name is built from the two names: neither may lead out of DIR or mean anything
   // but a plain file there, on Linux or on Windows.
@@ -147,16 +150,16 @@ std::string CommandLine::parse(std::vector<std::string> args) {
   if (two_operands_) {
     if (a->directory.empty() ||
         app_->count(usage_words_[0].substr(usage_words_[0].find(' ') + 1)) == 0)
-      return "two scenarios are needed: " + usage_words_[0];
+      return tr("two scenarios are needed: {1}", {usage_words_[0]});
     return "";
   }
   if (file_operand_) {
-    if (a->directory.empty()) return std::string(usage_words_[0]) + " is needed";
+    if (a->directory.empty()) return tr("{1} is needed", {usage_words_[0]});
     return "";
   }
-  if (a->directory.empty()) return "a directory is needed";
+  if (a->directory.empty()) return tr("a directory is needed");
   if (!folder_made_ && (!file_exists(a->directory) || is_regular_file(a->directory))) {
-    return a->directory + " is not a directory";
+    return tr("{1} is not a directory", {a->directory});
   }
   // Trailing separators go, but not the one of a root ("/", "C:\\").
   while (a->directory.size() > 1 &&
@@ -189,7 +192,7 @@ void declare_max_warnings(CommandLine& line, size_t* max_warnings) {
   line.checked("--max-warnings", "N", [max_warnings](const std::string& value) -> std::string {
     if (value.empty() || value.size() > 9 ||
         value.find_first_not_of("0123456789") != std::string::npos) {
-      return "--max-warnings needs a count (0 for all)";
+      return tr("--max-warnings needs a count (0 for all)");
     }
     *max_warnings = std::stoul(value);
     return "";
@@ -205,7 +208,7 @@ void declare_reporting(CommandLine& line, Arguments* a) {
       "--color", "WHEN",
       [a](const std::string& value) -> std::string {
         if (value != "auto" && value != "always" && value != "never") {
-          return "--color is auto, always or never";
+          return tr("--color is auto, always or never");
         }
         a->color = value;
         return "";
@@ -215,7 +218,7 @@ void declare_reporting(CommandLine& line, Arguments* a) {
       "--format", "FORM",
       [a](const std::string& value) -> std::string {
         if (value != "text" && value != "json" && value != "sarif") {
-          return "--format is text, json or sarif";
+          return tr("--format is text, json or sarif");
         }
         a->format = value;
         return "";
@@ -234,7 +237,8 @@ void declare_picture(CommandLine& line, PlotArguments* a, const char* file) {
     line.checked(end.name, "KM", [chainage = end.chainage](const std::string& value) {
       if (value.empty()) return std::string();
       *chainage = kilometre_in_metres(value);
-      return *chainage ? std::string() : "'" + value + "' is not a kilometre (37, 37.25 or 37+250)";
+      return *chainage ? std::string()
+                       : tr("'{1}' is not a kilometre (37, 37.25 or 37+250)", {value});
     });
   }
 }
@@ -254,7 +258,7 @@ void declare_compile(CommandLine& line, CompileArguments* a) {
     char* end = nullptr;
     const double seconds = std::strtod(value.c_str(), &end);
     if (end == value.c_str() || *end != '\0' || !(seconds >= 0 && seconds <= 3600)) {
-      return "--wait needs a number of seconds from 0 to 3600";
+      return tr("--wait needs a number of seconds from 0 to 3600");
     }
     a->wait_milliseconds = static_cast<int>(seconds * 1000);
     return "";
@@ -276,7 +280,7 @@ void declare_view(CommandLine& line, ViewArguments* a) {
   line.flag("--watch", &a->watch);
   line.checked("--editor-url", "PATTERN", [a](const std::string& value) -> std::string {
     if (value.find("{path}") == std::string::npos) {
-      return "--editor-url needs {path} in its pattern (and {line} where the line goes)";
+      return tr("--editor-url needs {path} in its pattern (and {line} where the line goes)");
     }
     a->editor_url = value;
     return "";
@@ -315,7 +319,7 @@ void declare_diff(CommandLine& line, DiffArguments* a) {
   line.checked(
       "--format", "FORM",
       [a](const std::string& value) -> std::string {
-        if (value != "text" && value != "json") return "--format is text or json";
+        if (value != "text" && value != "json") return tr("--format is text or json");
         a->format = value;
         return "";
       },

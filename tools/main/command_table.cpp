@@ -17,6 +17,7 @@
 #include "tools/commands/lsp_command.h"
 #include "tools/commands/package_command.h"
 #include "tools/commands/view_command.h"
+#include "tools/language/translation.h"
 #include "tools/main/cli.h"
 #include "tools/main/help_texts.h"
 #include "tools/main/source_format.h"
@@ -30,11 +31,12 @@ const Command* running_command = nullptr;
 
 // The usage lines that head a command's help (compile and check share theirs).
 std::string usage_of(const Command& command) {
+  const std::string lead = tr("usage: "), under(lead.size(), ' ');
   std::string text;
   for (const char* name : command.help_usage) {
     if (name == nullptr) continue;
-    text +=
-        usage_line(text.empty() ? "usage: " : "       ", name, command_named(name)->usage_words());
+    text += usage_line(text.empty() ? lead.c_str() : under.c_str(), name,
+                       command_named(name)->usage_words());
   }
   return text;
 }
@@ -123,42 +125,46 @@ CommandList commands() {
   // Built without allocating: out_of_memory() looks up what a command was doing.
   static constexpr Command kCommands[] = {
       command<CompileArguments, declare_compile, compile>(
-          "compile", "compile the sources in DIR and write the compiled files there", "compiling",
-          "compile", "check", kCompileHelp),
+          "compile", tr_mark("compile the sources in DIR and write the compiled files there"),
+          tr_mark("compiling"), "compile", "check", kCompileHelp),
       command<CheckArguments, declare_check, check>(
-          "check", "the same, in memory only: nothing is written or deleted",
-          "checking the sources", "compile", "check", kCompileHelp),
+          "check", tr_mark("the same, in memory only: nothing is written or deleted"),
+          tr_mark("checking the sources"), "compile", "check", kCompileHelp),
       command<DumpArguments, declare_dump, plain<DumpArguments, dump>>(
-          "dump", "show the compiled files in DIR for people, or as JSON",
-          "showing the compiled files", "dump", nullptr, kDumpHelp),
+          "dump", tr_mark("show the compiled files in DIR for people, or as JSON"),
+          tr_mark("showing the compiled files"), "dump", nullptr, kDumpHelp),
       command<PlotArguments, declare_plot, plain<PlotArguments, plot>>(
-          "plot", "draw the compiled line as an SVG picture", "drawing the line", "plot", nullptr,
-          kPlotHelp),
+          "plot", tr_mark("draw the compiled line as an SVG picture"), tr_mark("drawing the line"),
+          "plot", nullptr, kPlotHelp),
       command<ViewArguments, declare_view, plain<ViewArguments, view>>(
           "view",
-          "an interactive page of the line, made from the sources; --watch keeps it up to date",
-          "writing the route view", "view", nullptr, kViewHelp),
+          tr_mark(
+              "an interactive page of the line, made from the sources; --watch keeps it up to date"),
+          tr_mark("writing the route view"), "view", nullptr, kViewHelp),
       command<PackageArguments, declare_package, package>(
-          "package", "make an installer of your scenario for its drivers, like the shipped one",
-          "making the installer", "package", nullptr, kPackageHelp),
+          "package",
+          tr_mark("make an installer of your scenario for its drivers, like the shipped one"),
+          tr_mark("making the installer"), "package", nullptr, kPackageHelp),
       command<ExtractArguments, declare_extract, plain<ExtractArguments, extract>>(
-          "extract", "write the sources and documents an installer carries, to start from",
-          "extracting the installer's texts", "extract", nullptr, kExtractHelp),
+          "extract", tr_mark("write the sources and documents an installer carries, to start from"),
+          tr_mark("extracting the installer's texts"), "extract", nullptr, kExtractHelp),
       command<InitArguments, declare_init, plain<InitArguments, init>>(
-          "init", "write a small starter scenario under your names, to start from",
-          "writing the starter scenario", "init", nullptr, kInitHelp),
+          "init", tr_mark("write a small starter scenario under your names, to start from"),
+          tr_mark("writing the starter scenario"), "init", nullptr, kInitHelp),
       command<DecompileArguments, declare_decompile, plain<DecompileArguments, decompile>>(
-          "decompile", "write the sources back from the compiled files, checked byte for byte",
-          "decompiling", "decompile", nullptr, kDecompileHelp),
+          "decompile",
+          tr_mark("write the sources back from the compiled files, checked byte for byte"),
+          tr_mark("decompiling"), "decompile", nullptr, kDecompileHelp),
       command<FormatArguments, declare_format, plain<FormatArguments, format>>(
-          "format", "lay the sources out in aligned columns; what they compile to never changes",
-          "formatting the sources", "format", nullptr, kFormatHelp),
+          "format",
+          tr_mark("lay the sources out in aligned columns; what they compile to never changes"),
+          tr_mark("formatting the sources"), "format", nullptr, kFormatHelp),
       command<DiffArguments, declare_diff, plain<DiffArguments, diff>, kExitDiffTrouble>(
-          "diff", "compare two compiled scenarios by what their rows mean", "comparing", "diff",
-          nullptr, kDiffHelp),
+          "diff", tr_mark("compare two compiled scenarios by what their rows mean"),
+          tr_mark("comparing"), "diff", nullptr, kDiffHelp),
       {"lsp",
-       "a language server: problems, repairs and help in your editor as you type",
-       "serving the editor",
+       tr_mark("a language server: problems, repairs and help in your editor as you type"),
+       tr_mark("serving the editor"),
        {"lsp", nullptr},
        kLspHelp,
        lsp_usage_words,
@@ -184,7 +190,7 @@ std::string nearest_command(const std::string& name) {
       best = &command;
     }
   }
-  return best == nullptr ? "" : std::string("; did you mean '") + best->name + "'?";
+  return best == nullptr ? "" : tr("; did you mean '{1}'?", {best->name});
 }
 
 int run_command(const Command& command, const std::vector<std::string>& args,
@@ -197,36 +203,37 @@ int run_command(const Command& command, const std::vector<std::string>& args,
 }
 
 std::string usage() {
+  const std::string lead = tr("usage: "), under(lead.size(), ' ');
   std::string text;
   for (const Command& command : commands()) {
-    text += usage_line(text.empty() ? "usage: " : "       ", command.name, command.usage_words());
+    text += usage_line(text.empty() ? lead.c_str() : under.c_str(), command.name,
+                       command.usage_words());
   }
-  return text + "       scenario-tool help [COMMAND | format]\n";
+  return text + under + tr("scenario-tool help [COMMAND | format]") + "\n";
 }
 
 std::string command_help(const Command& command) {
-  return usage_of(command) + command.help;
+  return usage_of(command) + tr(command.help);
 }
 
 int help(const std::vector<std::string>& args) {
   const std::string topic = args.empty() ? "" : args[0];
   // "format" is the source format's page; the command's help is 'format --help'.
   if (topic == "format") {
-    write_output(Stream::kOut, std::string(kSourceFormatPage) +
-                                   "\n(The command that lays the sources out: scenario-tool "
-                                   "format --help.)\n");
+    write_output(Stream::kOut,
+                 std::string(kSourceFormatPage) + "\n" +
+                     tr("(The command that lays the sources out: scenario-tool format --help.)") +
+                     "\n");
   } else if (const Command* command = command_named(topic)) {
     write_output(Stream::kOut, command_help(*command));
   } else if (topic.empty()) {
     std::string list;
     for (const Command& command : commands()) {
-      list += formatted("  %-8s %s\n", command.name, command.summary);
+      list += formatted("  %-8s %s\n", command.name, tr(command.summary));
     }
-    std::string text = kOverviewHelp;
-    text.replace(text.find("%s"), 2, list);
-    write_output(Stream::kOut, text + "\n" + usage());
+    write_output(Stream::kOut, tr(kOverviewHelp, {list}) + "\n" + usage());
   } else {
-    return usage_error("no help on " + topic + nearest_command(topic));
+    return usage_error(tr("no help on {1}", {topic}) + nearest_command(topic));
   }
   return kExitClean;
 }
@@ -235,8 +242,8 @@ int usage_error(const std::string& message) {
   // One line says what is wrong; the help it points to has the usage.
   const std::string topic =
       running_command != nullptr ? std::string(" ") + running_command->name : std::string();
-  write_output(Stream::kError,
-               "scenario-tool: " + message + "\nsee: scenario-tool help" + topic + "\n");
+  write_output(Stream::kError, "scenario-tool: " + message + "\n" +
+                                   tr("see: {1}", {"scenario-tool help" + topic}) + "\n");
   return kExitUsage;
 }
 

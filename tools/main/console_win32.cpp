@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/windows_text.h"
+#include "tools/language/translation.h"
 #include "tools/main/scenario_tool.h"
 #include "tools/render/console.h"
 
@@ -28,6 +29,13 @@ LONG WINAPI end_process_on_stack_overflow(EXCEPTION_POINTERS* crash) {
   return end_process(crash);
 }
 
+// The language of the user's Windows: its display language, Italian whatever the region
+// (it-IT, it-CH); any other is English.
+Language user_interface_language() {
+  return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_ITALIAN ? Language::kItalian
+                                                                   : Language::kEnglish;
+}
+
 }  // namespace
 
 // Windows hands the command line over in UTF-16, whatever the code page: names and folders
@@ -37,5 +45,6 @@ int wmain(int argc, wchar_t** argv) {
   SetUnhandledExceptionFilter(end_process);
   AddVectoredExceptionHandler(1, end_process_on_stack_overflow);
   return tool_main(
-      argc, [argv](int i) { return from_wide(argv[i]); }, standard_error_shows_colour);
+      argc, [argv](int i) { return from_wide(argv[i]); }, standard_error_shows_colour,
+      user_interface_language());
 }

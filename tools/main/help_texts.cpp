@@ -1,13 +1,15 @@
 #include "tools/main/help_texts.h"
 
+#include "tools/language/translation.h"
+
 // The prose of each help; the usage lines above it are made from the options' declarations.
 
-const char kOverviewHelp[] =
+const char kOverviewHelp[] = tr_mark(
     "scenario-tool compiles a scenario's two text sources into the three files the simulator\n"
     "loads, with the installer's own compiler, and shows what came of them.\n"
     "\n"
     "commands:\n"
-    "%s"
+    "{1}"
     "  help     this text, or a command's own: scenario-tool help compile; or the source\n"
     "           format, every row and field with its limits: scenario-tool help format\n"
     "\n"
@@ -17,9 +19,12 @@ const char kOverviewHelp[] =
     "and --train NUMBER (default 7545; init needs both); a name left out is the folder's when\n"
     "DIR holds one line source and one train source of that line. Every command exits with\n"
     "status 5 when memory runs out, saying while doing what; a file it was writing then stays\n"
-    "as it was.\n";
+    "as it was.\n"
+    "--lang=it or --lang=en, anywhere on the command line, chooses the language of what the\n"
+    "tool says; without it, the system's (LANGUAGE, LC_ALL, LC_MESSAGES, LANG; on Windows the\n"
+    "display language), else English.\n");
 
-const char kCompileHelp[] =
+const char kCompileHelp[] = tr_mark(
     "\n"
     "Compiles <line>_linea.txt and <line>_<train>-.txt in DIR. When they compile with error\n"
     "code 0, compile writes <line>_linea.dat, <line>_<train>.sim and <line>_<train>.dat into\n"
@@ -56,9 +61,9 @@ const char kCompileHelp[] =
     "compiled output failed its integrity check (1250, 1251).\n"
     "Exit status: 0 error code 0; 1 bad usage; 2 the sources gave an error code (nothing\n"
     "written unless --force); 3 integrity check failed, nothing written; 4 a source could not\n"
-    "be read or a compiled file written, or another run kept working on the same line in DIR.\n";
+    "be read or a compiled file written, or another run kept working on the same line in DIR.\n");
 
-const char kViewHelp[] =
+const char kViewHelp[] = tr_mark(
     "\n"
     "Compiles the sources in DIR in memory (nothing is written there) and makes FILE.html, one\n"
     "page that opens from disk in any current browser, with nothing fetched: the plan of the\n"
@@ -78,9 +83,9 @@ const char kViewHelp[] =
     "                      problems again; the open page reloads itself and keeps its place\n"
     "  --editor-url PATTERN  the links of each file:line: {path} the source's absolute path,\n"
     "                      {line} its line (vscode://file{path}:{line} unless given)\n"
-    "Exit status: 0 page written; 1 bad usage; 4 a file could not be read or written.\n";
+    "Exit status: 0 page written; 1 bad usage; 4 a file could not be read or written.\n");
 
-const char kPackageHelp[] =
+const char kPackageHelp[] = tr_mark(
     "\n"
     "Makes an installer of the scenario in DIR for its drivers: run once, it behaves exactly as\n"
     "the shipped installer does (the window 'Attendere', the same steps, faults and exit\n"
@@ -107,9 +112,9 @@ const char kPackageHelp[] =
     "                       a refused text's included, in one document on standard output,\n"
     "                       which then holds nothing else\n"
     "Exit status: 0 installer made; 1 bad usage; 2 the sources or a text were refused;\n"
-    "3 integrity check failed; 4 a file could not be read or written.\n";
+    "3 integrity check failed; 4 a file could not be read or written.\n");
 
-const char kExtractHelp[] =
+const char kExtractHelp[] = tr_mark(
     "\n"
     "Writes into DIR the two sources and the three documents that INSTALLER carries, byte for\n"
     "byte as it would write them (Windows-1252, CR LF), under its scenario's names: the built-in\n"
@@ -121,9 +126,9 @@ const char kExtractHelp[] =
     "  --force  replace files of the same names already in DIR (without it, nothing is\n"
     "           written when one is there)\n"
     "Exit status: 0 written; 1 bad usage; 4 a file could not be read or written, INSTALLER is\n"
-    "no installer or is damaged, a file is already in DIR, or another run kept working there.\n";
+    "no installer or is damaged, a file is already in DIR, or another run kept working there.\n");
 
-const char kInitHelp[] =
+const char kInitHelp[] = tr_mark(
     "\n"
     "Writes into DIR a small starter scenario under your names: the line source, the train\n"
     "source (a 10 km line with a few rows of every kind: curves, gradients, tunnels, speed\n"
@@ -134,18 +139,18 @@ const char kInitHelp[] =
     "  --force                      replace files of the same names already in DIR (without\n"
     "                               it, nothing is written when one is there)\n"
     "Exit status: 0 written; 1 bad usage; 4 a file could not be written, a file is already in\n"
-    "DIR, or another run kept working there.\n";
+    "DIR, or another run kept working there.\n");
 
-const char kDumpHelp[] =
+const char kDumpHelp[] = tr_mark(
     "\n"
     "Reads the three compiled files in DIR back and shows them: the scenario table by role\n"
     "(stations with their times, signboard texts, chainage references, route, line and train\n"
     "settings, version word and checksum, and whether the checksums match), the track cells\n"
     "that hold anything, and runs of the gradient, speed, adhesion and tunnel fields.\n"
     "  --json  the same as JSON, for scripts\n"
-    "Exit status: 0 shown; 1 bad usage; 4 a file is missing, cut short or not of its kind.\n";
+    "Exit status: 0 shown; 1 bad usage; 4 a file is missing, cut short or not of its kind.\n");
 
-const char kPlotHelp[] =
+const char kPlotHelp[] = tr_mark(
     "\n"
     "Draws the compiled line in DIR as one SVG picture: the plan view from the line plan (north\n"
     "up, with km marks, stations, tunnels, signals and slowdowns), and below it, along the line,\n"
@@ -155,7 +160,7 @@ const char kPlotHelp[] =
     "  --from KM, --to KM  draw only that stretch, in the line's own kilometres (37, 37.25 or\n"
     "                      37+250); without chainage references, kilometres from the start\n"
     "Exit status: 0 drawn; 1 bad usage; 4 a file is missing, cut short or not of its kind, or\n"
-    "there is no line plan.\n";
+    "there is no line plan.\n");
 
 std::string usage_line(const char* lead, const char* command,
                        const std::vector<std::string>& words) {
@@ -179,7 +184,7 @@ std::string usage_line(const char* lead, const char* command,
   return text + "\n";
 }
 
-const char kDecompileHelp[] =
+const char kDecompileHelp[] = tr_mark(
     "\n"
     "Reads the three compiled files of the scenario in DIR (<line>_linea.dat, <line>_<train>.sim,\n"
     "<line>_<train>.dat) and writes the two sources that compile to them into OUT, in the\n"
@@ -194,9 +199,9 @@ const char kDecompileHelp[] =
     "Exit status: 0 written, and they compile to the same bytes; 6 written, but no source that\n"
     "this tool writes gives these files back (files of a compilation that stopped on an error,\n"
     "for one): each cell, table entry or run of plan points that would differ is listed;\n"
-    "1 bad usage; 4 a file could not be read or written, or a source is already in OUT.\n";
+    "1 bad usage; 4 a file could not be read or written, or a source is already in OUT.\n");
 
-const char kDiffHelp[] =
+const char kDiffHelp[] = tr_mark(
     "\n"
     "Compares two compiled scenarios by what their rows mean (the rows decompile recovers):\n"
     "stations moved, renamed or retimed; speed limits, gradients and adhesion changed, over\n"
@@ -208,9 +213,9 @@ const char kDiffHelp[] =
     "  --line NAME, --train NUMBER  the scenario in the folders (default: the shipped one, or\n"
     "                               the only one a folder holds)\n"
     "  --format=text|json           the report for people, or a JSON array of the changes\n"
-    "Exit status: 0 no difference; 1 they differ; 2 bad usage, or a file could not be read.\n";
+    "Exit status: 0 no difference; 1 they differ; 2 bad usage, or a file could not be read.\n");
 
-const char kFormatHelp[] =
+const char kFormatHelp[] = tr_mark(
     "\n"
     "Lays the two sources in DIR out as decompile writes them: each block of rows (the rows\n"
     "between two lines that hold no row) with the keyword, a comma and each value right-aligned\n"
@@ -227,4 +232,4 @@ const char kFormatHelp[] =
     "  --check   change nothing: name the sources that formatting would change, for CI\n"
     "Exit status: 0 done (with --check: nothing would change); 1 bad usage, or with --check a\n"
     "source would change; 2 a source has an error, laid out only up to it; 4 a source could\n"
-    "not be read or written, or another run kept working in DIR.\n";
+    "not be read or written, or another run kept working in DIR.\n");

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-// The overview ('scenario-tool help'); "%s" stands for the list of commands.
+// The overview ('scenario-tool help'); "{1}" stands for the list of commands.
 extern const char kOverviewHelp[];
 // What each command's help says under its usage lines.
 extern const char kCompileHelp[];  // compile and check

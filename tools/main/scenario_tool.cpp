@@ -5,11 +5,31 @@
 
 #include "common/file_io.h"
 #include "tools/commands/exit_status.h"
+#include "tools/language/translation.h"
 #include "tools/main/command_table.h"
 #include "tools/render/console.h"
 
-int run(const std::vector<std::string>& args, bool (*colour_terminal)()) {
-  if (args.empty()) return usage_error("no command");
+namespace {
+
+// The language the platform asks for, when --lang does not say.
+Language system_language = Language::kEnglish;
+
+}  // namespace
+
+int run(std::vector<std::string> args, bool (*colour_terminal)()) {
+  // --lang=it or --lang it, anywhere on the command line, before any text is made.
+  set_language(system_language);
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] != "--lang" && args[i].rfind("--lang=", 0) != 0) continue;
+    const bool joined = args[i] != "--lang";
+    const std::string value = joined ? args[i].substr(7) : i + 1 < args.size() ? args[i + 1] : "";
+    const std::optional<Language> language = language_named(value);
+    if (!language) return usage_error(tr("--lang is it or en"));
+    set_language(*language);
+    args.erase(args.begin() + ptrdiff_t(i), args.begin() + ptrdiff_t(i + (joined ? 1 : 2)));
+    --i;
+  }
+  if (args.empty()) return usage_error(tr("no command"));
   const std::string& name = args[0];
   const std::vector<std::string> rest(args.begin() + 1, args.end());
   if (name == "--version") {
@@ -20,7 +40,7 @@ int run(const std::vector<std::string>& args, bool (*colour_terminal)()) {
   if (const Command* command = command_named(name)) {
     return run_command(*command, rest, colour_terminal);
   }
-  return usage_error("unknown command " + name + nearest_command(name));
+  return usage_error(tr("unknown command {1}", {name}) + nearest_command(name));
 }
 
 namespace {
@@ -32,16 +52,20 @@ namespace {
 int out_of_memory(const std::vector<std::string>& args) {
   const Command* command = args.empty() ? nullptr : command_named(args[0]);
   flush_output(Stream::kOut);
-  write_output(Stream::kError,
-               std::string("scenario-tool: out of memory while ") +
-                   (command != nullptr ? command->doing : "reading the command line") + "\n");
+  write_output(
+      Stream::kError,
+      "scenario-tool: " +
+          tr("out of memory while {1}",
+             {tr(command != nullptr ? command->doing : tr_mark("reading the command line"))}) +
+          "\n");
   return kExitOutOfMemory;
 }
 
 }  // namespace
 
-int tool_main(int argc, const std::function<std::string(int)>& argument,
-              bool (*colour_terminal)()) {
+int tool_main(int argc, const std::function<std::string(int)>& argument, bool (*colour_terminal)(),
+              Language platform_language) {
+  system_language = platform_language;
   std::vector<std::string> args;
   try {
     for (int i = 1; i < argc; ++i) args.push_back(argument(i));

@@ -6,6 +6,7 @@
 
 #include "common/windows_1252.h"
 #include "compiler/compiled_records.h"
+#include "tools/language/translation.h"
 
 namespace {
 
@@ -421,9 +422,10 @@ std::string diff_text(const std::vector<Change>& changes, const Chainage& refere
     out += line + "\n";
     for (const std::string& place : c.places) out += "    " + place + "\n";
   }
-  out += changes.empty()
-             ? "no differences\n"
-             : number(changes.size()) + (changes.size() == 1 ? " difference\n" : " differences\n");
+  out += changes.empty() ? std::string(tr("no differences"))
+                         : tr_n("{1} difference", "{1} differences", changes.size(),
+                                {number(int64_t(changes.size()))});
+  out += "\n";
   return out;
 }
 

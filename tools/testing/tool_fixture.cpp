@@ -59,7 +59,8 @@ ProcessResult run_tool(const std::vector<std::string>& args) {
   ProcessResult result;
   Captured out(stdout), err(stderr);
   result.exit_status = tool_main(
-      int(args.size()) + 1, [&args](int i) { return args[i - 1]; }, no_colour_terminal);
+      int(args.size()) + 1, [&args](int i) { return args[i - 1]; }, no_colour_terminal,
+      Language::kEnglish);
   result.exited = true;
   result.out = out.text();
   result.err = err.text();
@@ -69,7 +70,10 @@ ProcessResult run_tool(const std::vector<std::string>& args) {
 ProcessResult run_tool_process(const std::vector<std::string>& args) {
   std::vector<std::string> argv = {SCENARIO_TOOL_PATH};
   argv.insert(argv.end(), args.begin(), args.end());
-  return run_process(argv);
+  // The tests read its English, whatever the language of the machine they run on.
+  ProcessOptions options;
+  options.unset_environment = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
+  return run_process(argv, options);
 }
 
 std::string last_line(std::string text) {
