@@ -284,6 +284,48 @@ TEST_F(WineTest, AuthorsToolTakesSlashPathsAndWritesUtf8ToAPipe) {
   }
 }
 
+// scenario-tool.exe speaks the language of the user's Windows (Wine's follows the locale it is
+// started in) unless --lang says otherwise, its Italian UTF-8 to a pipe as all its texts.
+TEST_F(WineTest, AuthorsToolSpeaksTheLanguageOfWindows) {
+  const std::string tool = kWindowsBuild + "/tools/scenario-tool.exe";
+  const std::string english =
+      "scenario-tool: unknown command nosuch\r\nsee: scenario-tool help\r\n";
+  const std::string italian =
+      "scenario-tool: comando sconosciuto nosuch\r\nvedere: scenario-tool help\r\n";
+  const struct {
+    const char* locale;  // LC_ALL, or none
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {nullptr, {"nosuch"}, english},
+      {"C", {"nosuch"}, english},
+      {"it_IT.UTF-8", {"nosuch"}, italian},
+      {"it_IT.UTF-8", {"--lang=en", "nosuch"}, english},
+      {nullptr, {"nosuch", "--lang=it"}, italian},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.locale != nullptr ? c.locale : "no locale");
+    ProcessOptions o = options();
+    o.unset_environment = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
+    if (c.locale != nullptr) o.set_environment.push_back({"LC_ALL", c.locale});
+    std::vector<std::string> argv = {wine_, tool};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    const ProcessResult r = run_process(argv, o);
+    ASSERT_TRUE(r.exited);
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_EQ(r.err, c.err);
+  }
+  // An accented letter reaches a pipe as UTF-8.
+  ProcessOptions o = options();
+  o.unset_environment = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
+  const ProcessResult help = run_process({wine_, tool, "--lang=it", "help", "view"}, o);
+  ASSERT_TRUE(help.exited);
+  EXPECT_EQ(help.exit_status, 0);
+  EXPECT_NE(help.out.find("non si \xC3\xA8 potuto leggere o scrivere un\r\nfile.\r\n"),
+            std::string::npos)
+      << help.out;
+}
+
 // scenario-tool.exe in a console of its own, as a user at a command prompt sees it: the
 // accented folder name reads right, no escape code shows, and the error is coloured (in the
 // console's own text colours, Wine's console showing the escape codes as text) only when colour

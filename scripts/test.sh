@@ -116,6 +116,7 @@ run_suite plain build "" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 # scenario-tool on the Windows programs or beside them (check, extract, package) stay.
 wine_only='^WineTest\.(InstallerWritesTheSameFilesInAFolderWithAnyName|WindowShowsTheLabel'
 wine_only+='|ErrorReportShowsItsMessageAndEndsTheRun|AuthorsToolTakesSlashPathsAndWritesUtf8ToAPipe'
+wine_only+='|AuthorsToolSpeaksTheLanguageOfWindows'
 wine_only+='|AuthorsToolInAConsoleShowsNamesAndColoursRight|TwoInstallersStartedTogetherBothEndWell'
 wine_only+='|ARunThatFindsTheFolderBusySaysSo|ALinkAtTheLockNameIsRefused'
 wine_only+='|AnInstallerWhoseNamesLeadOutOfItsFolderWritesNothing'
