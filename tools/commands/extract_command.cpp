@@ -12,6 +12,7 @@
 #include "sources/text_writer.h"
 #include "sources/train_source.h"
 #include "tools/commands/exit_status.h"
+#include "tools/language/translation.h"
 #include "tools/render/console.h"
 
 namespace {
@@ -100,7 +101,7 @@ InstallerRead read_installer(const std::string& installer, ScenarioPayload* payl
 
 int extract(const ExtractArguments& a) {
   const std::string& installer = a.common.directory;
-  if (a.output.empty()) return usage_error("extract needs -o DIR, the folder to write into");
+  if (a.output.empty()) return usage_error(tr("extract needs -o DIR, the folder to write into"));
   const std::string refused = folder_to_write_refusal(a.output);
   if (!refused.empty()) return usage_error(refused);
   ScenarioPayload payload;
@@ -108,7 +109,7 @@ int extract(const ExtractArguments& a) {
   if (!read.ok()) {
     if (!read.refused) return file_fault(read.message);
     const bool damaged = read.message.find(": installer damaged: ") != std::string::npos;
-    return file_fault(read.message + (damaged ? "; nothing written" : ": nothing written"));
+    return file_fault(read.message + (damaged ? tr("; nothing written") : tr(": nothing written")));
   }
   return write_scenario_texts(a.output, texts_of(payload), a.force);
 }
@@ -126,14 +127,14 @@ std::string folder_to_write_refusal(const std::string& directory) {
   }
   std::string target;
   if (is_symbolic_link(name, &target)) {
-    return name + " is a link to " + target + ", not a directory";
+    return tr("{1} is a link to {2}, not a directory", {name, target});
   }
-  if (name_taken(name)) return name + " is not a directory";
+  if (name_taken(name)) return tr("{1} is not a directory", {name});
   // Only the last folder is made: one further up that is missing is more likely a mistyped
   // name than a tree to build.
   const std::string holder = folder_of(name);
-  if (!name_taken(holder)) return "cannot make " + name + ": " + holder + " does not exist";
-  if (!is_folder(holder)) return "cannot make " + name + ": " + holder + " is not a directory";
+  if (!name_taken(holder)) return tr("cannot make {1}: {2} does not exist", {name, holder});
+  if (!is_folder(holder)) return tr("cannot make {1}: {2} is not a directory", {name, holder});
   return "";
 }
 
@@ -146,7 +147,7 @@ int write_scenario_texts(const std::string& directory, const std::vector<Scenari
     if (!made.ok() && (!file_exists(directory) || is_regular_file(directory))) {
       return file_fault(made.message());
     }
-    if (made.ok()) write_output(Stream::kOut, "made " + directory + "\n");
+    if (made.ok()) write_output(Stream::kOut, tr("made {1}", {directory}) + "\n");
   }
   std::vector<std::string> names;
   for (const ScenarioText& text : texts) names.push_back(text.name);
@@ -164,18 +165,18 @@ int write_scenario_texts(const std::string& directory, const std::vector<Scenari
       if (!name_taken(path)) continue;
       std::string target;
       there += (there.empty() ? "" : ", ") + name +
-               (is_symbolic_link(path, &target) ? " (a link to " + target + ")" : "");
+               (is_symbolic_link(path, &target) ? tr(" (a link to {1})", {target}) : "");
     }
     if (!there.empty()) {
-      return file_fault("already in " + directory + ": " + there +
-                        "; nothing written (--force replaces them)");
+      return file_fault(
+          tr("already in {1}: {2}; nothing written (--force replaces them)", {directory, there}));
     }
   }
   for (const ScenarioText& text : texts) {
     const std::string path = path_in(directory, text.name);
     const Status written = replace_file(path, text.bytes);
     if (!written.ok()) return file_fault(written.message());
-    write_output(Stream::kOut, "wrote " + path + "\n");
+    write_output(Stream::kOut, tr("wrote {1}", {path}) + "\n");
   }
   return kExitClean;
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <nlohmann/json.hpp>
 
 #include "tools/testing/tool_fixture.h"
 
@@ -122,6 +123,11 @@ TEST(TranslationTest, TheCommandLineSpeaksItalianWithLang) {
        "",
        "scenario-tool: '37,5' non è una progressiva chilometrica (37, 37.25 o 37+250)\n"
        "vedere: scenario-tool help view\n"},
+      {{"--lang=it", "extract", "x.exe"},
+       1,
+       "",
+       "scenario-tool: extract richiede -o DIR, la cartella in cui scrivere\n"
+       "vedere: scenario-tool help extract\n"},
       {{"--lang=it", "help"},
        0,
        "\n  check    lo stesso, solo in memoria: nulla viene scritto",
@@ -176,4 +182,23 @@ TEST(TranslationTest, TheProgramTakesItsLanguageFromTheEnvironment) {
                                : "scenario-tool: unknown command nosuch\n"
                                  "see: scenario-tool help\n");
   }
+}
+
+// What scripts read is the same in both languages: the JSON document of a refused command line
+// differs in its message only.
+TEST(TranslationTest, AJsonDocumentDiffersInItsMessageOnly) {
+  const auto document = [](const char* language) {
+    const ProcessResult r = run_tool({"check", ".", "--format=json", "--colour", language});
+    EXPECT_EQ(r.exit_status, 1) << language;
+    nlohmann::json json = nlohmann::json::parse(r.out);
+    const std::string message = json["diagnostics"][0]["message"];
+    json["diagnostics"][0]["message"] = "";
+    return std::make_pair(json, message);
+  };
+  const auto [english, english_message] = document("--lang=en");
+  const auto [italian, italian_message] = document("--lang=it");
+  EXPECT_EQ(italian, english);
+  EXPECT_EQ(english["diagnostics"][0]["code"], "usage");
+  EXPECT_EQ(english_message, "unknown option --colour");
+  EXPECT_EQ(italian_message, "opzione sconosciuta --colour");
 }

@@ -55,6 +55,8 @@ int out_of_memory(const std::vector<std::string>& args) {
   write_output(
       Stream::kError,
       "scenario-tool: " +
+          // TRANSLATORS: {1} is what the command was doing, as the command table says it
+          // ("compiling", "checking the sources").
           tr("out of memory while {1}",
              {tr(command != nullptr ? command->doing : tr_mark("reading the command line"))}) +
           "\n");
