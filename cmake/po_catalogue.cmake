@@ -13,7 +13,10 @@ foreach(program xgettext msgmerge msgfmt)
     message(FATAL_ERROR "${program} not found (Debian package gettext)")
   endif()
 endforeach()
-file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/tools/*.cpp ${SOURCE_DIR}/tools/*.h)
+# The tool's own files, and the shared and compiler files whose texts it shows (marked there
+# with tr_mark and people_text).
+file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/tools/*.cpp ${SOURCE_DIR}/tools/*.h
+     ${SOURCE_DIR}/common/*.cpp ${SOURCE_DIR}/compiler/*.cpp)
 list(FILTER sources EXCLUDE REGEX "_test\\.cpp$|^tools/testing/")
 list(SORT sources)
 if(MODE STREQUAL "update")
@@ -25,7 +28,8 @@ endif()
 # Source files are named without line numbers, so the catalogue changes with the messages only.
 execute_process(
   COMMAND ${XGETTEXT} --language=C++ --from-code=UTF-8 --keyword --keyword=tr --keyword=tr_n:1,2
-          --keyword=tr_mark --add-comments=TRANSLATORS: --add-location=file --sort-by-file
+          --keyword=tr_mark --keyword=people_text --add-comments=TRANSLATORS: --add-location=file
+          --sort-by-file
           --package-name=scenario-tool --msgid-bugs-address= --no-wrap
           -o ${out}/scenario-tool.pot ${sources}
   WORKING_DIRECTORY ${SOURCE_DIR} RESULT_VARIABLE failed)

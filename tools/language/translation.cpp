@@ -36,10 +36,16 @@ std::string_view plural_form(std::string_view forms, size_t form) {
   return forms.substr(0, forms.find('\0'));
 }
 
+const char* translated_shared_text(const char* english) {
+  return tr(english);
+}
+
 }  // namespace
 
 void set_language(Language l) {
   language = l;
+  // The shared code's texts (files, locks, payloads) from the same catalogue.
+  set_text_translator(l == Language::kEnglish ? nullptr : translated_shared_text);
 }
 
 Language current_language() {
@@ -97,20 +103,4 @@ std::string tr_n(const char* singular, const char* plural, uint64_t n,
   if (entry == nullptr) return fill_placeholders(n == 1 ? singular : plural, values);
   const size_t form = catalogue_of(current_language())->plural_form(n);
   return fill_placeholders(std::string(plural_form(entry->translated, form)), values);
-}
-
-std::string fill_placeholders(const std::string& text, std::initializer_list<std::string> values) {
-  std::string filled;
-  filled.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '{' && i + 2 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9' &&
-        text[i + 2] == '}') {
-      const size_t index = size_t(text[i + 1] - '1');
-      if (index < values.size()) filled += values.begin()[index];
-      i += 2;
-      continue;
-    }
-    filled += text[i];
-  }
-  return filled;
 }

@@ -17,6 +17,8 @@
 #include <optional>
 #include <string>
 
+#include "common/people_text.h"
+
 enum class Language { kEnglish, kItalian };
 
 // The language of the texts from here on; English until set. Set before the program's threads
@@ -47,11 +49,6 @@ std::string tr(const char* english, std::initializer_list<std::string> values);
 // for 1, else `plural`), with {1}, {2}, ... filled in from `values`.
 std::string tr_n(const char* singular, const char* plural, uint64_t n,
                  std::initializer_list<std::string> values);
-// Marks a message for the catalogue where it is written (a table of texts built before the
-// language is known, a text of its own): it is translated where it is shown, with tr(). A macro,
-// so that it can give a character array its text.
-#define tr_mark(english) english
-
-// `text` with each {N} (N from 1 to 9) replaced by the Nth of `values`, or by nothing when there
-// are fewer values; any other brace stays as it is.
-std::string fill_placeholders(const std::string& text, std::initializer_list<std::string> values);
+// tr_mark (common/people_text.h) marks a message for the catalogue where it is written (a
+// table of texts built before the language is known, a text of its own): it is translated where
+// it is shown, with tr().
