@@ -7,6 +7,7 @@
 #include "compiler/scenario_compiler.h"
 #include "tools/commands/exit_status.h"
 #include "tools/commands/extract_command.h"
+#include "tools/language/translation.h"
 #include "tools/recover/scenario_diff.h"
 #include "tools/render/console.h"
 #include "tools/show/compiled_files.h"
@@ -23,10 +24,10 @@ Trouble compile_side(const ScenarioIdentity& scenario, const std::string& line,
   options.keep_rows = true;
   Compilation out;
   if (memorizza_percorso(options, &out).end != CompileEnd::kCompleted)
-    return "its sources compile to nothing";
+    return tr("its sources compile to nothing");
   LinePlanPoints plan;
   if (!decode_line_plan(encode_line_plan(out.records.plan), "plan", &plan).ok())
-    return "its line plan cannot be read back";
+    return tr("its line plan cannot be read back");
   side->scenario =
       recover_scenario(out.records.table, out.records.cells, &plan.x, &plan.y, plan.computed_end);
   side->chainage = chainage_of_line(out.records.table);
@@ -42,7 +43,7 @@ Trouble compile_side(const ScenarioIdentity& scenario, const std::string& line,
 Trouble only_scenario(const std::string& folder, ScenarioIdentity* scenario) {
   std::vector<std::string> names;
   if (platform_file_system().list_directory(folder, &names))
-    return "cannot list the folder " + folder;
+    return tr("cannot list the folder {1}", {folder});
   const std::string line_end = "_linea.dat";
   std::vector<ScenarioIdentity> found;
   for (const std::string& plan : names) {
@@ -57,11 +58,14 @@ Trouble only_scenario(const std::string& folder, ScenarioIdentity* scenario) {
     }
   }
   if (found.size() != 1) {
-    return folder + " holds " + std::to_string(found.size()) +
-           " compiled scenarios (<line>_linea.dat with <line>_<train>.sim): give --line and " +
-           "--train";
+    // TRANSLATORS: {1} is a folder, {2} a count (0, or 2 and more).
+    return tr(
+        "{1} holds {2} compiled scenarios (<line>_linea.dat with <line>_<train>.sim): give "
+        "--line and --train",
+        {folder, std::to_string(found.size())});
   }
-  const std::string refused = scenario_names_refusal(found[0], "its line name", "its train number");
+  const std::string refused =
+      scenario_names_refusal(found[0], tr("its line name"), tr("its train number"));
   if (!refused.empty()) return folder + ": " + refused;
   *scenario = found[0];
   return "";
@@ -79,7 +83,7 @@ Trouble load_side(const std::string& operand, const ScenarioIdentity& given, Dif
         compile_side(payload.scenario, payload.line_source, payload.train_source, side);
     return t.empty() ? t : operand + ": " + t;
   }
-  if (!file_exists(operand)) return operand + ": no such folder or installer";
+  if (!file_exists(operand)) return tr("{1}: no such folder or installer", {operand});
   ScenarioIdentity scenario = given;
   if (!file_exists(path_in(operand, scenario_table_name(scenario)))) {
     const Trouble t = only_scenario(operand, &scenario);
@@ -88,7 +92,7 @@ Trouble load_side(const std::string& operand, const ScenarioIdentity& given, Dif
   CompiledScenario compiled;
   const Status status = load_compiled(operand, scenario, &compiled);
   if (!status.ok()) return status.message();
-  if (compiled.cells.empty()) return track_cells_name(scenario) + " holds no cells";
+  if (compiled.cells.empty()) return tr("{1} holds no cells", {track_cells_name(scenario)});
   side->scenario = recover_scenario(
       compiled.table, compiled.cells, compiled.has_plan ? &compiled.plan.x : nullptr,
       compiled.has_plan ? &compiled.plan.y : nullptr, compiled.plan.computed_end);

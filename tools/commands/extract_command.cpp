@@ -62,8 +62,9 @@ InstallerRead read_installer(const std::string& installer, ScenarioPayload* payl
   const ExecutableReader reader = program.reader();
   const std::string& head = program.head();
   const std::string not_installer =
-      installer + " is not a scenario installer (neither the shipped installer program nor " +
-      "one made by 'scenario-tool package')";
+      tr("{1} is not a scenario installer (neither the shipped installer program nor one made by "
+         "'scenario-tool package')",
+         {installer});
   const bool executable = head.compare(0, 2, "MZ") == 0 || head.compare(0, 4,
                                                                         "\x7f"
                                                                         "ELF") == 0;
@@ -77,7 +78,8 @@ InstallerRead read_installer(const std::string& installer, ScenarioPayload* payl
     case PayloadFound::kFound:
       break;
     case PayloadFound::kDamaged:
-      return {true, installer + ": installer damaged: " + why};
+      // TRANSLATORS: {2} says what is damaged.
+      return {true, tr("{1}: installer damaged: {2}", {installer, why}), true};
     case PayloadFound::kNone: {
       // Nothing appended: its texts are the built-in ones only if it is the installer program,
       // which holds the mark. The program is looked through a part at a time, each part
@@ -108,8 +110,8 @@ int extract(const ExtractArguments& a) {
   const InstallerRead read = read_installer(installer, &payload);
   if (!read.ok()) {
     if (!read.refused) return file_fault(read.message);
-    const bool damaged = read.message.find(": installer damaged: ") != std::string::npos;
-    return file_fault(read.message + (damaged ? tr("; nothing written") : tr(": nothing written")));
+    return file_fault(read.message +
+                      (read.damaged ? tr("; nothing written") : tr(": nothing written")));
   }
   return write_scenario_texts(a.output, texts_of(payload), a.force);
 }

@@ -16,6 +16,7 @@ int extract(const ExtractArguments& a);
 struct InstallerRead {
   bool refused = false;
   std::string message;
+  bool damaged = false;  // refused as an installer whose payload is damaged
   bool ok() const { return message.empty(); }
 };
 

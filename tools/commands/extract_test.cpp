@@ -378,3 +378,40 @@ TEST(InitTest, TheStarterChecksCompilesAndPackages) {
     }
   }
 }
+
+// init and extract say what they make and write in Italian; what init writes is the same in both
+// languages, byte for byte.
+TEST(InitTest, SaysWhatItWritesInItalianAndWritesTheSameStarter) {
+  TempDir dir, english;
+  const ScenarioIdentity s{"Orte", "2301"};
+  const std::vector<std::string> names = {"--line", s.line_name, "--train", s.train_number};
+  const std::string made = dir.file("nuova");
+  std::vector<std::string> args = {"init", made, "--lang=it"};
+  args.insert(args.end(), names.begin(), names.end());
+  const ProcessResult r = run_tool(args);
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  std::string said = "creata " + made + "\n";
+  for (const std::string& name : text_names(s)) said += "scritto " + path_in(made, name) + "\n";
+  // Compared as sets of lines: init writes the texts in an order of its own.
+  const auto sorted_lines = [](const std::string& text) {
+    std::vector<std::string> lines;
+    for (size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
+      lines.push_back(text.substr(at, end - at));
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+  };
+  EXPECT_EQ(sorted_lines(r.out), sorted_lines(said)) << r.out;
+
+  args = {"init", english.path()};
+  args.insert(args.end(), names.begin(), names.end());
+  ASSERT_EQ(run_tool(args).exit_status, 0);
+  for (const std::string& name : text_names(s)) {
+    EXPECT_EQ(read_file_bytes(path_in(made, name)), read_file_bytes(english.file(name))) << name;
+  }
+  args = {"init", made, "--lang=it"};
+  args.insert(args.end(), names.begin(), names.end());
+  const ProcessResult again = run_tool(args);
+  EXPECT_NE(again.exit_status, 0);
+  EXPECT_NE(again.err.find("già presenti in " + made), std::string::npos) << again.err;
+}

@@ -5,6 +5,7 @@
 #include "compiler/scenario_compiler.h"
 #include "tools/commands/exit_status.h"
 #include "tools/commands/source_writer.h"
+#include "tools/language/translation.h"
 #include "tools/recover/source_layout.h"
 #include "tools/render/console.h"
 
@@ -24,13 +25,13 @@ int format(const FormatArguments& a) {
   for (int f = 0; f < 2; ++f) {
     paths[f] = path_in(directory, names[f]);
     const Status read = read_file(paths[f], &texts[f]);
-    if (!read.ok()) return file_fault(read.message() + "; nothing formatted");
+    if (!read.ok()) return file_fault(read.message() + tr("; nothing formatted"));
   }
   const FormattedSources formatted = format_sources(a.common.scenario, texts[0], texts[1]);
   if (!formatted.same_compilation) {
     return file_fault(
-        "laid out, the sources would compile to other bytes; nothing formatted (this is the "
-        "tool's fault: please report it with the sources)");
+        tr("laid out, the sources would compile to other bytes; nothing formatted (this is the "
+           "tool's fault: please report it with the sources)"));
   }
   const FormattedSource* results[2] = {&formatted.line, &formatted.train};
   std::string report, problems;
@@ -39,22 +40,26 @@ int format(const FormatArguments& a) {
     const FormattedSource& result = *results[f];
     if (result.stopped_line != 0) {
       stopped = true;
-      problems += paths[f] + ":" + std::to_string(result.stopped_line) +
-                  ": formatted only up to this line: the reading stops at its row (" +
-                  result.stopped_why + "); from here on the source is left as it was\n";
+      // TRANSLATORS: {1} is why the reading stops ("error 1203: ...").
+      problems += paths[f] + ":" + std::to_string(result.stopped_line) + ": " +
+                  tr("formatted only up to this line: the reading stops at its row ({1}); from "
+                     "here on the source is left as it was",
+                     {result.stopped_why}) +
+                  "\n";
     }
     if (!result.changed) {
-      if (!a.check && result.stopped_line == 0) report += paths[f] + ": formatted already\n";
+      if (!a.check && result.stopped_line == 0)
+        report += tr("{1}: formatted already", {paths[f]}) + "\n";
       continue;
     }
     changed = true;
     if (a.check) {
-      report += "would format " + paths[f] + "\n";
+      report += tr("would format {1}", {paths[f]}) + "\n";
       continue;
     }
     const std::string refusal = rewrite_refusal(directory, names[f], "format");
     if (!refusal.empty()) {
-      problems += "not formatted " + paths[f] + ": " + refusal + "\n";
+      problems += tr("not formatted {1}: {2}", {paths[f], refusal}) + "\n";
       unwritten = true;
       continue;
     }
@@ -65,7 +70,7 @@ int format(const FormatArguments& a) {
       unwritten = true;
       continue;
     }
-    report += "formatted " + paths[f] + "; its old bytes are in " + backup + "\n";
+    report += tr("formatted {1}; its old bytes are in {2}", {paths[f], backup}) + "\n";
   }
   write_output(Stream::kOut, report);
   flush_output(Stream::kOut);

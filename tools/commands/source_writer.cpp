@@ -3,6 +3,7 @@
 #include "common/file_io.h"
 #include "common/file_path.h"
 #include "tools/analysis/words.h"
+#include "tools/language/translation.h"
 
 std::string backup_name(const std::string& directory, const std::string& name) {
   for (int n = 1; n <= kMostBackups; ++n) {
@@ -28,16 +29,19 @@ std::string rewrite_refusal(const std::string& directory, const std::string& nam
   std::string target;
   bool may = false;
   if (is_symbolic_link(path, &target)) {
-    return "it is a symbolic link to " + target + ", and " + command +
-           " writes only files in the folder itself; mend the file it leads to there, or put a "
-           "copy in place of the link";
+    // TRANSLATORS: {2} is the command that rewrites sources ("format", "check --fix").
+    return tr(
+        "it is a symbolic link to {1}, and {2} writes only files in the folder itself; mend "
+        "the file it leads to there, or put a copy in place of the link",
+        {target, command});
   }
-  if (!may_write_file(path, &may).ok() || !may) return "it is read-only";
+  if (!may_write_file(path, &may).ok() || !may) return tr("it is read-only");
   if (backup_name(directory, name).empty()) {
-    return formatted(
-        "%d backups of it are there already (%s.orig to .orig.%d); move them away to change it "
-        "again",
-        kMostBackups, name.c_str(), kMostBackups);
+    // TRANSLATORS: {1} is how many backups are kept, {2} the source's file name.
+    return tr(
+        "{1} backups of it are there already ({2}.orig to .orig.{1}); move them away to "
+        "change it again",
+        {std::to_string(kMostBackups), name});
   }
   return "";
 }
@@ -51,12 +55,14 @@ Status rewrite_source(const std::string& directory, const std::string& name,
   Status kept = replace_file(backup_path, original);
   if (kept.ok()) kept = read_file(backup_path, &kept_bytes);
   if (kept.ok() && kept_bytes != original) {
-    kept = Status::Error("cannot keep " + backup_path + ": it does not read back as written");
+    kept = Status::Error(tr("cannot keep {1}: it does not read back as written", {backup_path}));
   }
   if (kept.ok()) kept = read_file(path, &now);
   if (kept.ok() && now != original) {
-    kept = Status::Error(path + " changed while it was being rewritten; it is left as it is (" +
-                         backup + " holds it as it was read)");
+    kept =
+        Status::Error(tr("{1} changed while it was being rewritten; it is left as it is ({2} "
+                         "holds it as it was read)",
+                         {path, backup}));
   }
   return kept.ok() ? replace_file(path, text) : kept;
 }

@@ -12,6 +12,7 @@
 #include "tools/analysis/words.h"
 #include "tools/commands/author_sources.h"
 #include "tools/commands/exit_status.h"
+#include "tools/language/translation.h"
 #include "tools/render/console.h"
 #include "tools/render/diagnostic_output.h"
 #include "tools/show/plot.h"
@@ -82,11 +83,15 @@ Status write_view(const ViewArguments& view, const std::string& stamp) {
   }
   write_output(Stream::kError, report);
   flush_output(Stream::kError);
-  std::string said = "wrote " + a.output +
-                     formatted(": %zu error%s, %zu warning%s", errors, errors == 1 ? "" : "s",
-                               problems.size() - errors, problems.size() - errors == 1 ? "" : "s");
+  const size_t warnings = problems.size() - errors;
+  // TRANSLATORS: {1} is the page's file, {2} "N errors", {3} "N warnings".
+  std::string said =
+      tr("wrote {1}: {2}, {3}",
+         {a.output, tr_n("{1} error", "{1} errors", errors, {std::to_string(errors)}),
+          tr_n("{1} warning", "{1} warnings", warnings, {std::to_string(warnings)})});
   if (result.end == CompileEnd::kFileFault) {
-    said += "; the sources could not be read\n";
+    said += tr("; the sources could not be read");
+    said += "\n";
   } else if (result.end == CompileEnd::kIntegrityError) {
     said += formatted("; errore=%d\n", result.integrity_error);
   } else {
@@ -116,7 +121,7 @@ std::string sources_state(const CommonArguments& a) {
 
 int view(const ViewArguments& view) {
   const PlotArguments& a = view.page;
-  if (a.output.empty()) return usage_error("view needs -o FILE.html");
+  if (a.output.empty()) return usage_error(tr("view needs -o FILE.html"));
   if (!view.watch) {
     const Status status = write_view(view, "");
     return status.ok() ? kExitClean : file_fault(status.message());
@@ -136,7 +141,8 @@ int view(const ViewArguments& view) {
     // folder made read-only) is said, and tried again at the next change.
     if (!status.ok() && build == 1) return file_fault(status.message());
     if (!status.ok()) write_output(Stream::kError, "scenario-tool: " + status.message() + "\n");
-    write_output(Stream::kOut, "watching " + a.common.directory + " for changes (Ctrl+C ends)\n");
+    write_output(Stream::kOut,
+                 tr("watching {1} for changes (Ctrl+C ends)", {a.common.directory}) + "\n");
     flush_output(Stream::kOut);
     do {
       std::this_thread::sleep_for(std::chrono::milliseconds(300));

@@ -13,6 +13,7 @@
 #include "compiler/field_codec.h"
 #include "compiler/line_plan.h"
 #include "compiler/scenario_compiler.h"
+#include "tools/language/translation.h"
 #include "tools/recover/source_layout.h"
 
 namespace {
@@ -37,11 +38,12 @@ std::vector<TrackCell> cells_before_stamps(const ScenarioTable& table, std::vect
   // A row may put its object into the header cell (a speed board at 0 m), but only with 0 in
   // the two values the compiler stamps.
   if (!header_before_stamps(table, &header) && unexplained != nullptr) {
-    unexplained->push_back("cell " + std::to_string(kHeaderCell) + " (the header cell): value_a " +
-                           std::to_string(header.value_a) + " and value_b " +
-                           std::to_string(header.value_b) + " where the compiler writes " +
-                           std::to_string(kHeaderVersionWord) + " and the checksum " +
-                           std::to_string(checksum) + " of the line name and train number");
+    unexplained->push_back(
+        tr("cell {1} (the header cell): value_a {2} and value_b {3} where the compiler writes {4} "
+           "and the checksum {5} of the line name and train number",
+           {std::to_string(kHeaderCell), std::to_string(header.value_a),
+            std::to_string(header.value_b), std::to_string(kHeaderVersionWord),
+            std::to_string(checksum)}));
   }
   return cells;
 }
@@ -104,9 +106,9 @@ void recover_curves(const std::vector<double>& x, const std::vector<double>& y,
   std::vector<std::pair<int32_t, int32_t>> unmatched;
   const std::vector<PlanRun> runs = plan_runs_of_points(x, y, computed_end, &unmatched);
   for (const auto& run : unmatched) {
-    unexplained->push_back("line plan metres " + std::to_string(run.first) + " to " +
-                           std::to_string(run.second) +
-                           ": no straight or curve of the format lays these points");
+    unexplained->push_back(
+        tr("line plan metres {1} to {2}: no straight or curve of the format lays these points",
+           {std::to_string(run.first), std::to_string(run.second)}));
   }
   bool after_curve = false;
   for (const PlanRun& run : runs) {
@@ -994,8 +996,10 @@ void recover_under_station_ends(const std::vector<TrackCell>& cells, const std::
       s.position = point_position(free_cells[next++]);
       placed.push_back(std::move(s));
     } else {
-      r->unexplained.push_back("a signboard text (\"" + s.text +
-                               "\") has no cell, and no station end is left to have covered it");
+      r->unexplained.push_back(
+          tr("a signboard text (\"{1}\") has no cell, and no station end is left to have "
+             "covered it",
+             {s.text}));
     }
   }
   r->line.signboards = std::move(placed);
@@ -1206,15 +1210,15 @@ bool compile_back(const ScenarioIdentity& scenario, const std::string& line,
   const CompileResult result = memorizza_percorso(options, out);
   if (result.end == CompileEnd::kCompleted) {
     if (out->log.error.code != 0) {
-      *why = "the recovered sources compile with error code " + number(out->log.error.code) +
-             " (position " + number(out->log.error.position) + " m)";
+      *why = tr("the recovered sources compile with error code {1} (position {2} m)",
+                {number(out->log.error.code), number(out->log.error.position)});
     }
     return true;
   }
   *why = result.end == CompileEnd::kIntegrityError
-             ? "the recovered sources fail the integrity check (" + number(result.integrity_error) +
-                   ")"
-             : "the recovered sources compile to nothing";
+             ? tr("the recovered sources fail the integrity check ({1})",
+                  {number(result.integrity_error)})
+             : std::string(tr("the recovered sources compile to nothing"));
   return false;
 }
 
@@ -1242,30 +1246,31 @@ void list_differences(const ScenarioTable& table, const std::vector<TrackCell>& 
   }
 #include "compiler/record_fields.def"
     if (!fields.empty()) {
+      // TRANSLATORS: {2} names the entry's fields as the format does ("start, end").
       add_difference(differences, &more,
-                     "table entry " + number(e) + ": " + fields + " would differ");
+                     tr("table entry {1}: {2} would differ", {number(e), fields}));
     }
   }
   if (cells.size() != back.cells.size()) {
     add_difference(
         differences, &more,
-        "track cells: " + number(back.cells.size()) + " instead of " + number(cells.size()));
+        tr("track cells: {1} instead of {2}", {number(back.cells.size()), number(cells.size())}));
   }
   const size_t n = std::min(cells.size(), back.cells.size());
   for (size_t i = 0; i < n; ++i) {
     const TrackCell& a = cells[i];
     const TrackCell& b = back.cells[i];
     std::string fields;
-#define TRACK_CELL_FIELD(name, width)                                                  \
-  if (a.name != b.name) {                                                              \
-    fields += std::string(fields.empty() ? "" : ", ") + #name + " " + number(a.name) + \
-              " would be " + number(b.name);                                           \
+#define TRACK_CELL_FIELD(name, width)                                              \
+  if (a.name != b.name) {                                                          \
+    fields += std::string(fields.empty() ? "" : ", ") +                            \
+              tr("{1} {2} would be {3}", {#name, number(a.name), number(b.name)}); \
   }
 #include "compiler/record_fields.def"
     if (!fields.empty()) {
       add_difference(
           differences, &more,
-          "cell " + number(i) + " (" + number(int64_t(i) * kCellMetres) + " m): " + fields);
+          tr("cell {1} ({2} m): {3}", {number(i), number(int64_t(i) * kCellMetres), fields}));
     }
   }
   if (plan != nullptr) {
@@ -1273,8 +1278,8 @@ void list_differences(const ScenarioTable& table, const std::vector<TrackCell>& 
     if (!decode_line_plan(encode_line_plan(back.plan), "plan", &again).ok() ||
         again.x.size() != plan->x.size()) {
       add_difference(differences, &more,
-                     "line plan: " + number(back.plan.points) + " points instead of " +
-                         number(plan->x.size()));
+                     tr("line plan: {1} points instead of {2}",
+                        {number(back.plan.points), number(plan->x.size())}));
     } else {
       const auto metre_differs = [&](int32_t m) {
         const bool set_a = m < 2 ? plan->origin_set : m < plan->computed_end;
@@ -1290,12 +1295,12 @@ void list_differences(const ScenarioTable& table, const std::vector<TrackCell>& 
         int32_t end = m;
         while (end + 1 < points && metre_differs(end + 1)) ++end;
         add_difference(differences, &more,
-                       "line plan metres " + number(m) + " to " + number(end) + " would differ");
+                       tr("line plan metres {1} to {2} would differ", {number(m), number(end)}));
         m = end + 1;
       }
     }
   }
-  if (more != 0) differences->push_back("and " + number(more) + " more");
+  if (more != 0) differences->push_back(tr("and {1} more", {number(more)}));
 }
 
 }  // namespace
@@ -1314,8 +1319,8 @@ Decompiled decompile_scenario(const CompiledBytes& files, const ScenarioIdentity
     return out;
   }
   if (cells.size() < 4) {
-    out.refused = track_cells_name(scenario) + " holds " + number(cells.size()) +
-                  " cells: no route has fewer than 4";
+    out.refused = tr("{1} holds {2} cells: no route has fewer than 4",
+                     {track_cells_name(scenario), number(cells.size())});
     return out;
   }
   out.read = true;
@@ -1471,7 +1476,7 @@ Decompiled decompile_scenario(const CompiledBytes& files, const ScenarioIdentity
   size_t unexplained = 0;
   for (const std::string& line : r.unexplained)
     add_difference(&out.differences, &unexplained, line);
-  if (unexplained != 0) out.differences.push_back("and " + number(unexplained) + " more");
+  if (unexplained != 0) out.differences.push_back(tr("and {1} more", {number(unexplained)}));
   if (!why.empty()) out.differences.push_back(why);
   if (!compiled) return out;
   if (same_bytes(back)) {
@@ -1497,6 +1502,6 @@ Decompiled decompile_scenario(const CompiledBytes& files, const ScenarioIdentity
     }
   }
   list_differences(table, cells, files.has_plan ? &plan : nullptr, back.records, &out.differences);
-  if (out.differences.empty()) out.differences.push_back("the files' bytes would differ");
+  if (out.differences.empty()) out.differences.push_back(tr("the files' bytes would differ"));
   return out;
 }

@@ -608,3 +608,38 @@ TEST(DecompileTest, WithoutALinePlanTheCurvesAreSaidToBeUnknown) {
   EXPECT_NE(r.out.find("the curves cannot be known"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("same two files"), std::string::npos) << r.out;
 }
+
+// What decompile says, in Italian, over the shipped scenario compiled each way.
+TEST(DecompileTest, SaysItsMessagesInItalian) {
+  const struct {
+    std::vector<std::string> compile;  // options to compile with
+    bool output;                       // -o given
+    int status;
+    const char* said;  // in its standard output, or error when it fails
+  } cases[] = {
+      {{},
+       true,
+       kExitClean,
+       "verificato: le sorgenti si compilano negli stessi tre file, byte per byte\n"},
+      {{"--no-plan"},
+       true,
+       kExitClean,
+       "(compilato con --no-plan): le curve non si possono conoscere, la sezione '[curve]' resta "
+       "vuota; compilare le sorgenti con --no-plan\nverificato: le sorgenti si compilano negli "
+       "stessi due file, byte per byte\n"},
+      {{}, false, 1, "decompile richiede -o OUT, la cartella in cui scrivere"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir, out;
+    write_shipped_sources(dir);
+    std::vector<std::string> compile = {"compile", dir.path()};
+    compile.insert(compile.end(), c.compile.begin(), c.compile.end());
+    ASSERT_EQ(run_tool(compile).exit_status, kExitClean);
+    std::vector<std::string> args = {"decompile", dir.path(), "--lang=it"};
+    if (c.output) args.insert(args.end(), {"-o", out.path()});
+    const ProcessResult r = run_tool(args);
+    EXPECT_EQ(r.exit_status, c.status) << r.err;
+    EXPECT_NE((c.status == kExitClean ? r.out : r.err).find(c.said), std::string::npos)
+        << r.out << r.err;
+  }
+}

@@ -142,3 +142,57 @@ TEST(DiffTest, TroubleIsStatusTwo) {
   EXPECT_EQ(run_tool({"diff", a.path()}).exit_status, kExitDiffTrouble);
   EXPECT_EQ(run_tool({"diff", a.path(), a.file("nothing")}).exit_status, kExitDiffTrouble);
 }
+
+// The report in Italian: each change's kind, what became of it, its place and the count, by the
+// language's plural; the JSON document is the same in both languages.
+TEST(DiffTest, SaysItsChangesInItalian) {
+  const struct {
+    const char* from;
+    const char* to;
+    const char* said;  // the whole report, or a line of it when `whole` is false
+    bool whole;
+    const char* train_from = "";  // a second edit, of the train source
+    const char* train_to = "";
+  } cases[] = {
+      {"", "", "nessuna differenza\n", true},
+      {"numero vetture,    5", "numero vetture,    6",
+       "numero di vetture, valori cambiati: 5 → 6\n1 differenza\n", true},
+      {"numero vetture,    5", "numero vetture,    6",
+       "numero di vetture, valori cambiati: 5 → 6\nsabbia, valori cambiati: 100 → 90\n"
+       "2 differenze\n",
+       true, "sabbia,    100", "sabbia,    90"},
+      {"segnale,   10000,",
+       "segnale,   15000,   2, 4, 1,  0, 0,    0,  0,0,0, 0\r\nsegnale,   10000,",
+       "segnale in più al km 24+150: 2, 4, 1, 0, 0, 0, 0, 0, 0, 0\n", false},
+      {"segnale,   21100,", "segnxle,   21100,", "segnale in meno al km 18+050: ", false},
+      {"stazione,   38950, 22", "stazione,   38850, 22",
+       "stazione ATTIGLIANO, posizione cambiata: km 0+200 → km 0+300\n", false},
+      {"velocita,    8000,    75", "velocita,    8000,    60",
+       "limite di velocità, valori cambiati dal km 31+150 al km 26+500: 75 km/h → 60 km/h\n",
+       false},
+      {"rallentamento,   35700,    30", "rallentamento,   35700,    40",
+       "rallentamento, valori cambiati dal km 3+450 al km 3+150: 30 km/h su 300 m, indicatore ",
+       false},
+  };
+  TempDir a;
+  compiled_with_edit(a);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.from);
+    TempDir b;
+    compiled_with_edit(b, c.from, c.to);
+    if (*c.train_from != '\0') {
+      const std::string train = b.file(train_source_name(kShipped));
+      ASSERT_TRUE(
+          replace_file(train, replace_all(read_bytes(train), c.train_from, c.train_to)).ok());
+      ASSERT_EQ(run_tool({"compile", b.path()}).exit_status, kExitClean);
+    }
+    const ProcessResult r = run_tool({"diff", a.path(), b.path(), "--lang=it"});
+    if (c.whole) {
+      EXPECT_EQ(r.out, c.said);
+    } else {
+      EXPECT_NE(r.out.find(c.said), std::string::npos) << r.out;
+    }
+    const ProcessResult json = run_tool({"diff", a.path(), b.path(), "--format=json", "--lang=it"});
+    EXPECT_EQ(json.out, run_tool({"diff", a.path(), b.path(), "--format=json"}).out);
+  }
+}

@@ -223,3 +223,42 @@ TEST(FormatTest, TheCommandRewritesTheSourcesKeepingTheirOldBytes) {
             "pendenza, 1x00, 5\r\n[fine]\r\n");
   EXPECT_EQ(read_file_bytes(train_path + ".orig"), train);
 }
+
+// What format says, in Italian: each run in turn over the shipped sources.
+TEST(FormatTest, SaysWhatItDidInItalian) {
+  TempDir dir;
+  write_shipped_sources(dir);
+  const std::string line_path = dir.file("Viterbo_Attigliano_linea.txt");
+  const std::string train_path = dir.file("Viterbo_Attigliano_7545-.txt");
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string out;
+  } runs[] = {
+      {{"format", dir.path(), "--check", "--lang=it"},
+       1,
+       "da formattare: " + line_path + "\nda formattare: " + train_path + "\n"},
+      {{"format", dir.path(), "--lang=it"},
+       0,
+       "formattato " + line_path +
+           "; i suoi byte precedenti sono in Viterbo_Attigliano_linea.txt.orig\nformattato " +
+           train_path + "; i suoi byte precedenti sono in Viterbo_Attigliano_7545-.txt.orig\n"},
+      {{"format", dir.path(), "--lang=it"},
+       0,
+       line_path + ": già formattato\n" + train_path + ": già formattato\n"},
+  };
+  for (const auto& run : runs) {
+    const ProcessResult r = run_tool(run.args);
+    EXPECT_EQ(r.exit_status, run.status) << r.err;
+    EXPECT_EQ(r.out, run.out);
+  }
+  write_file_bytes(line_path,
+                   "[generale]\r\nlunghezza percorso, 10000\r\n[x]\r\npendenza,0,0\r\n"
+                   "pendenza, 1x00, 5\r\n[fine]\r\n");
+  const ProcessResult stopped = run_tool({"format", dir.path(), "--lang=it"});
+  EXPECT_NE(stopped.err.find(line_path +
+                             ":5: formattato solo fino a questa riga: la lettura si ferma alla "
+                             "sua riga (errore 25: "),
+            std::string::npos)
+      << stopped.err;
+}

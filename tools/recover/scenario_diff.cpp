@@ -25,6 +25,34 @@ std::string shown(const std::string& text) {
   return printable_utf8_from_windows_1252(text);
 }
 
+// A text of the report twice: in English, as the JSON document gives it in every language, and
+// in the tool's language, for people. Values of the files (numbers, names) are the same in both.
+struct Said {
+  std::string english, shown;
+  Said() = default;
+  Said(std::string same) : english(same), shown(std::move(same)) {}  // NOLINT: data
+  Said(const char* same) : Said(std::string(same)) {}                // NOLINT: data
+  Said(std::string e, std::string s) : english(std::move(e)), shown(std::move(s)) {}
+};
+
+// `message` (marked with tr_mark) with {1}, {2}, ... filled in from `values` (at most five), in
+// both forms.
+Said said(const char* message, std::initializer_list<Said> values = {}) {
+  std::string e[5], s[5];
+  size_t i = 0;
+  for (const Said& v : values) {
+    if (i == 5) break;
+    e[i] = v.english;
+    s[i++] = v.shown;
+  }
+  return {fill_placeholders(message, {e[0], e[1], e[2], e[3], e[4]}),
+          fill_placeholders(tr(message), {s[0], s[1], s[2], s[3], s[4]})};
+}
+
+Said operator+(const Said& a, const Said& b) {
+  return {a.english + b.english, a.shown + b.shown};
+}
+
 std::string clock_time(int32_t seconds) {
   char text[32];
   std::snprintf(text, sizeof text, "%02d:%02d:%02d", seconds / 3600, seconds % 3600 / 60,
@@ -104,14 +132,24 @@ struct Comparison {
 
   void add(Change change) { changes.push_back(std::move(change)); }
 
+  // A change of `kind`, its values in A and B, in both forms.
+  static Change change(const Said& kind, const char* what, int64_t from, int64_t to,
+                       const Said& before, const Said& after) {
+    Change c{kind.english, what, from, to, before.english, after.english, {}};
+    c.shown_kind = kind.shown;
+    c.shown_before = before.shown;
+    c.shown_after = after.shown;
+    return c;
+  }
+
   // A value of the train or the general section.
-  void field(const char* kind, const std::string& before, const std::string& after) {
-    if (before != after) add({kind, "changed", 0, 0, before, after, {}});
+  void field(const Said& kind, const Said& before, const Said& after) {
+    if (before.english != after.english) add(change(kind, "changed", 0, 0, before, after));
   }
 
   // A value laid along the line from row to row: each stretch where A and B differ, as one
   // change while the two values stay the same.
-  void runs(const char* kind, const char* unit, RowKind row_kind,
+  void runs(const Said& kind, const char* unit, RowKind row_kind,
             const std::vector<RecoveredLine::Value>& va,
             const std::vector<RecoveredLine::Value>& vb) {
     std::vector<int64_t> edges;
@@ -126,18 +164,18 @@ struct Comparison {
       // The rows rise: the last one at or before m holds.
       auto it = std::upper_bound(rows.begin(), rows.end(), m,
                                  [](int64_t x, const auto& row) { return x < row.position; });
-      return it == rows.begin() ? std::string("none")
-                                : number(std::prev(it)->value) + (*unit ? " " : "") + unit;
+      return it == rows.begin() ? said(tr_mark("none"))
+                                : Said(number(std::prev(it)->value) + (*unit ? " " : "") + unit);
     };
     size_t first = changes.size();
     for (size_t i = 0; i + 1 < edges.size(); ++i) {
-      const std::string x = value_at(va, edges[i]), y = value_at(vb, edges[i]);
-      if (x == y) continue;
-      if (changes.size() > first && changes.back().to == edges[i] && changes.back().before == x &&
-          changes.back().after == y) {
+      const Said x = value_at(va, edges[i]), y = value_at(vb, edges[i]);
+      if (x.english == y.english) continue;
+      if (changes.size() > first && changes.back().to == edges[i] &&
+          changes.back().before == x.english && changes.back().after == y.english) {
         changes.back().to = edges[i + 1];
       } else {
-        add({kind, "changed", edges[i], edges[i + 1], x, y, {}});
+        add(change(kind, "changed", edges[i], edges[i + 1], x, y));
       }
     }
     for (; first < changes.size(); ++first) {
@@ -151,10 +189,10 @@ struct Comparison {
   struct Item {
     int64_t position = 0;
     int64_t end = 0;
-    std::string values;
+    Said values;
   };
   template <typename CellOf>
-  void items(const char* kind, RowKind row_kind, CellOf cell_of, const std::vector<Item>& ia,
+  void items(const Said& kind, RowKind row_kind, CellOf cell_of, const std::vector<Item>& ia,
              const std::vector<Item>& ib) {
     std::multimap<int64_t, const Item*> in_b;
     for (const Item& item : ib) in_b.insert({item.position, &item});
@@ -167,21 +205,21 @@ struct Comparison {
     for (const Item& x : ia) {
       auto it = in_b.find(x.position);
       if (it == in_b.end()) {
-        Change c{kind, "removed", x.position, x.end, x.values, "", {}};
+        Change c = change(kind, "removed", x.position, x.end, x.values, "");
         place(&c, places_a, x.position);
         add(std::move(c));
         continue;
       }
       const Item& y = *it->second;
       in_b.erase(it);
-      if (x.values == y.values && x.end == y.end) continue;
-      Change c{kind, "changed", x.position, std::max(x.end, y.end), x.values, y.values, {}};
+      if (x.values.english == y.values.english && x.end == y.end) continue;
+      Change c = change(kind, "changed", x.position, std::max(x.end, y.end), x.values, y.values);
       place(&c, places_a, x.position);
       place(&c, places_b, y.position);
       add(std::move(c));
     }
     for (const auto& [position, y] : in_b) {
-      Change c{kind, "added", y->position, y->end, "", y->values, {}};
+      Change c = change(kind, "added", y->position, y->end, "", y->values);
       place(&c, places_b, y->position);
       add(std::move(c));
     }
@@ -196,22 +234,19 @@ struct Comparison {
           RowKind::kStation, position, position, [](const SourceRow&) { return true; }, &c->places);
     };
     const auto fields = [](const RecoveredTrain::Station& s) {
-      return "kind " + number(s.kind) + ", length " + number(s.length) + ", " +
-             joined(s.values, 10);
+      return said(tr_mark("kind {1}, length {2}, {3}"),
+                  {number(s.kind), number(s.length), joined(s.values, 10)});
+    };
+    const auto station = [](const std::string& name) {
+      return said(tr_mark("station {1}"), {shown(name)});
     };
     const auto compare = [&](size_t i, size_t j) {
       const auto& x = sa[i];
       const auto& y = sb[j];
       matched_a[i] = matched_b[j] = true;
-      const auto change = [&](const char* what, const std::string& before,
-                              const std::string& after) {
-        Change c{"station " + shown(y.name.empty() ? x.name : y.name),
-                 what,
-                 x.position,
-                 y.position,
-                 before,
-                 after,
-                 {}};
+      const auto change = [&](const char* what, const Said& before, const Said& after) {
+        Change c = Comparison::change(station(y.name.empty() ? x.name : y.name), what, x.position,
+                                      y.position, before, after);
         place(&c, places_a, x.position);
         place(&c, places_b, y.position);
         add(std::move(c));
@@ -221,7 +256,7 @@ struct Comparison {
         change("moved", place_on_line(a.chainage, x.position),
                place_on_line(b.chainage, y.position));
       if (x.time != y.time) change("retimed", clock_time(x.time), clock_time(y.time));
-      if (fields(x) != fields(y)) change("changed", fields(x), fields(y));
+      if (fields(x).english != fields(y).english) change("changed", fields(x), fields(y));
     };
     // By name first, then the ones left by place.
     for (size_t i = 0; i < sa.size(); ++i) {
@@ -236,25 +271,15 @@ struct Comparison {
     }
     for (size_t i = 0; i < sa.size(); ++i) {
       if (matched_a[i]) continue;
-      Change c{"station " + shown(sa[i].name),
-               "removed",
-               sa[i].position,
-               sa[i].position,
-               fields(sa[i]) + ", " + clock_time(sa[i].time),
-               "",
-               {}};
+      Change c = change(station(sa[i].name), "removed", sa[i].position, sa[i].position,
+                        fields(sa[i]) + Said(", " + clock_time(sa[i].time)), "");
       place(&c, places_a, sa[i].position);
       add(std::move(c));
     }
     for (size_t j = 0; j < sb.size(); ++j) {
       if (matched_b[j]) continue;
-      Change c{"station " + shown(sb[j].name),
-               "added",
-               sb[j].position,
-               sb[j].position,
-               "",
-               fields(sb[j]) + ", " + clock_time(sb[j].time),
-               {}};
+      Change c = change(station(sb[j].name), "added", sb[j].position, sb[j].position, "",
+                        fields(sb[j]) + Said(", " + clock_time(sb[j].time)));
       place(&c, places_b, sb[j].position);
       add(std::move(c));
     }
@@ -298,9 +323,9 @@ std::vector<Comparison::Item> slowdown_items(const RecoveredScenario& s) {
   std::vector<Comparison::Item> items;
   for (const auto& x : s.train.slowdowns) {
     items.push_back({x.start, int64_t(x.start) + x.length,
-                     number(x.speed) + " km/h over " + number(x.length) + " m, flag " +
-                         number(x.flag) + ", boards " + number(x.warning_boards) +
-                         ", second speed " + number(x.second_speed)});
+                     said(tr_mark("{1} km/h over {2} m, flag {3}, boards {4}, second speed {5}"),
+                          {number(x.speed), number(x.length), number(x.flag),
+                           number(x.warning_boards), number(x.second_speed)})});
   }
   return items;
 }
@@ -309,7 +334,8 @@ std::vector<Comparison::Item> tunnel_items(const RecoveredScenario& s, const Cha
   std::vector<Comparison::Item> items;
   for (const auto& x : s.line.tunnels)
     items.push_back(
-        {x.start, x.end, "to " + place_on_line(chainage, x.end) + ", kind " + number(x.kind)});
+        {x.start, x.end,
+         said(tr_mark("to {1}, kind {2}"), {place_on_line(chainage, x.end), number(x.kind)})});
   return items;
 }
 
@@ -345,54 +371,56 @@ std::vector<Change> compare_scenarios(const DiffSide& a, const DiffSide& b) {
   const RecoveredLine& lb = b.scenario.line;
   const RecoveredTrain& ta = a.scenario.train;
   const RecoveredTrain& tb = b.scenario.train;
-  c.field("route length", number(la.route_length) + " m", number(lb.route_length) + " m");
+  c.field(said(tr_mark("route length")), number(la.route_length) + " m",
+          number(lb.route_length) + " m");
   const char* names[3] = {"uno", "due", "tre"};
   for (int i = 0; i < 3; ++i) {
     const auto text = [](const RecoveredLine::Chainage& x) {
       return number(x.position) + ", " + number(x.value) + ", " + number(x.flag);
     };
-    c.field((std::string("chainage reference ") + names[i]).c_str(), text(la.chainage[i]),
+    // TRANSLATORS: {1} is "uno", "due" or "tre", as the keyword of the line source.
+    c.field(said(tr_mark("chainage reference {1}"), {names[i]}), text(la.chainage[i]),
             text(lb.chainage[i]));
-    c.field((std::string("background ") + names[i]).c_str(), number(la.background[i]),
+    // TRANSLATORS: {1} is "uno", "due" or "tre", as the keyword of the line source.
+    c.field(said(tr_mark("background {1}"), {names[i]}), number(la.background[i]),
             number(lb.background[i]));
   }
-  c.field("signal repetition",
-          number(la.repetition_codes) + " codes, " + number(la.repetition[0]) + ", " +
-              number(la.repetition[1]),
-          number(lb.repetition_codes) + " codes, " + number(lb.repetition[0]) + ", " +
-              number(lb.repetition[1]));
-  c.field("train cars", number(ta.cars), number(tb.cars));
-  c.field("train braked mass", number(ta.braked_mass) + " %", number(tb.braked_mass) + " %");
-  c.field("train sand", number(ta.sand), number(tb.sand));
-  c.field("train clock", joined(ta.clock, 3), joined(tb.clock, 3));
+  const auto repetition = [](const RecoveredLine& l) {
+    return said(tr_mark("{1} codes, {2}, {3}"),
+                {number(l.repetition_codes), number(l.repetition[0]), number(l.repetition[1])});
+  };
+  c.field(said(tr_mark("signal repetition")), repetition(la), repetition(lb));
+  c.field(said(tr_mark("train cars")), number(ta.cars), number(tb.cars));
+  c.field(said(tr_mark("train braked mass")), number(ta.braked_mass) + " %",
+          number(tb.braked_mass) + " %");
+  c.field(said(tr_mark("train sand")), number(ta.sand), number(tb.sand));
+  c.field(said(tr_mark("train clock")), joined(ta.clock, 3), joined(tb.clock, 3));
 
-  c.runs("gradient", "per mille", RowKind::kGradient, la.gradients, lb.gradients);
-  c.runs("speed limit", "km/h", RowKind::kSpeedLimit, ta.speeds, tb.speeds);
-  c.runs("adhesion", "", RowKind::kAdhesion, ta.adhesions, tb.adhesions);
+  c.runs(said(tr_mark("gradient")), "per mille", RowKind::kGradient, la.gradients, lb.gradients);
+  c.runs(said(tr_mark("speed limit")), "km/h", RowKind::kSpeedLimit, ta.speeds, tb.speeds);
+  c.runs(said(tr_mark("adhesion")), "", RowKind::kAdhesion, ta.adhesions, tb.adhesions);
   c.stations();
-  c.items("signal", RowKind::kSignal, point_cell_of, signal_items(a.scenario),
+  c.items(said(tr_mark("signal")), RowKind::kSignal, point_cell_of, signal_items(a.scenario),
           signal_items(b.scenario));
-  c.items("speed board", RowKind::kSpeedIndicator, point_cell_of, board_items(a.scenario),
-          board_items(b.scenario));
-  c.items("signboard", RowKind::kSignboard, point_cell_of, signboard_items(a.scenario),
-          signboard_items(b.scenario));
-  c.items("slowdown", RowKind::kSlowdown, point_cell_of, slowdown_items(a.scenario),
+  c.items(said(tr_mark("speed board")), RowKind::kSpeedIndicator, point_cell_of,
+          board_items(a.scenario), board_items(b.scenario));
+  c.items(said(tr_mark("signboard")), RowKind::kSignboard, point_cell_of,
+          signboard_items(a.scenario), signboard_items(b.scenario));
+  c.items(said(tr_mark("slowdown")), RowKind::kSlowdown, point_cell_of, slowdown_items(a.scenario),
           slowdown_items(b.scenario));
-  c.items("tunnel", RowKind::kTunnel, area_cell_of, tunnel_items(a.scenario, a.chainage),
-          tunnel_items(b.scenario, b.chainage));
-  c.items("restriction point", RowKind::kRestrictionPoint, area_cell_of,
+  c.items(said(tr_mark("tunnel")), RowKind::kTunnel, area_cell_of,
+          tunnel_items(a.scenario, a.chainage), tunnel_items(b.scenario, b.chainage));
+  c.items(said(tr_mark("restriction point")), RowKind::kRestrictionPoint, area_cell_of,
           restriction_items(a.scenario), restriction_items(b.scenario));
   if (la.plan_known && lb.plan_known) {
-    c.items("curve", RowKind::kCurve, area_cell_of, curve_items(a.scenario),
+    c.items(said(tr_mark("curve")), RowKind::kCurve, area_cell_of, curve_items(a.scenario),
             curve_items(b.scenario));
   } else if (la.plan_known != lb.plan_known) {
-    c.add({"curves",
-           "unknown",
-           0,
-           0,
-           la.plan_known ? "known" : "no line plan",
-           lb.plan_known ? "known" : "no line plan",
-           {}});
+    const auto plan = [](bool known) {
+      return known ? said(tr_mark("known")) : said(tr_mark("no line plan"));
+    };
+    c.add(Comparison::change(said(tr_mark("curves")), "unknown", 0, 0, plan(la.plan_known),
+                             plan(lb.plan_known)));
   }
   return c.changes;
 }
@@ -400,24 +428,33 @@ std::vector<Change> compare_scenarios(const DiffSide& a, const DiffSide& b) {
 std::string diff_text(const std::vector<Change>& changes, const Chainage& reference) {
   std::string out;
   for (const Change& c : changes) {
-    std::string line = c.kind + " " + c.what;
     const bool stretch = c.to != c.from;
     const bool field = c.from == 0 && c.to == 0 && c.kind.rfind("station", 0) != 0;
+    std::string line;
     if (c.what == "moved") {
-      line += ": " + c.before + " → " + c.after;
+      // TRANSLATORS: {1} is a station, {2} its places in A and B ("km 0+200 → km 0+300").
+      line = tr("{1} moved: {2}", {c.shown_kind, c.shown_before + " → " + c.shown_after});
     } else {
-      if (!field) {
-        line += stretch ? " from " + place_on_line(reference, c.from) + " to " +
-                              place_on_line(reference, c.to)
-                        : " at " + place_on_line(reference, c.from);
-      }
-      if (c.before.empty()) {
-        line += ": " + c.after;
-      } else if (c.after.empty()) {
-        line += ": " + c.before;
-      } else {
-        line += ": " + c.before + " → " + c.after;
-      }
+      // TRANSLATORS: a place on the line, after "changed", "added", ...: {1} and {2} are
+      // "km 3+450" or "12300 m".
+      const std::string place =
+          field     ? ""
+          : stretch ? tr(" from {1} to {2}",
+                         {place_on_line(reference, c.from), place_on_line(reference, c.to)})
+                    // TRANSLATORS: {1} is "km 3+450" or "12300 m".
+                    : tr(" at {1}", {place_on_line(reference, c.from)});
+      const std::string values = c.before.empty()  ? c.shown_after
+                                 : c.after.empty() ? c.shown_before
+                                                   : c.shown_before + " → " + c.shown_after;
+      // TRANSLATORS: {1} is the kind of row ("signal", "station ATTIGLIANO"), {2} where
+      // (" from km 1+000 to km 2+000", " at km 1+000", or nothing), {3} its values in A → B.
+      const char* said = c.what == "added"     ? tr_mark("{1} added{2}: {3}")
+                         : c.what == "removed" ? tr_mark("{1} removed{2}: {3}")
+                         : c.what == "renamed" ? tr_mark("{1} renamed{2}: {3}")
+                         : c.what == "retimed" ? tr_mark("{1} retimed{2}: {3}")
+                         : c.what == "unknown" ? tr_mark("{1} unknown{2}: {3}")
+                                               : tr_mark("{1} changed{2}: {3}");
+      line = tr(said, {c.shown_kind, place, values});
     }
     out += line + "\n";
     for (const std::string& place : c.places) out += "    " + place + "\n";

@@ -25,7 +25,9 @@ struct DiffSide {
 
 // One difference: what kind of row (station, speed limit, ...), what became of it (added,
 // removed, changed, moved, renamed, retimed), the metres it covers, its values in A and in B
-// ("" where it has none), and the source lines of A and of B it comes from.
+// ("" where it has none), and the source lines of A and of B it comes from. The kind and the
+// values are in English, as the JSON document gives them in every language; the report for
+// people shows them in the tool's language, as `shown_kind`, `shown_before` and `shown_after`.
 struct Change {
   std::string kind;
   std::string what;
@@ -34,6 +36,7 @@ struct Change {
   std::string before;
   std::string after;
   std::vector<std::string> places;
+  std::string shown_kind, shown_before, shown_after;
 };
 
 std::vector<Change> compare_scenarios(const DiffSide& a, const DiffSide& b);

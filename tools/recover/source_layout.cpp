@@ -7,6 +7,7 @@
 #include "compiler/error_codes.h"
 #include "compiler/scenario_compiler.h"
 #include "tools/analysis/row_index.h"
+#include "tools/language/translation.h"
 
 void SourceRows::flush() {
   std::vector<size_t> widths;
@@ -269,7 +270,8 @@ FormattedSources format_sources(const ScenarioIdentity& scenario, const std::str
                                                             : -1;
     if (f < 0 || p.offset == Problem::kNoOffset || p.offset >= stops[f]) continue;
     stops[f] = p.offset;
-    why[f] = "error " + std::to_string(p.code) + ": " + error_meaning(p.code);
+    // TRANSLATORS: {1} is an error code of the compiler, {2} its meaning.
+    why[f] = tr("error {1}: {2}", {std::to_string(p.code), tr(error_meaning(p.code))});
   }
   FormattedSources out;
   const std::string* texts[2] = {&line_source, &train_source};
@@ -282,7 +284,7 @@ FormattedSources format_sources(const ScenarioIdentity& scenario, const std::str
     result.changed = result.text != *texts[f];
     if (stop != std::string::npos) {
       result.stopped_line = line_number(*texts[f], stop);
-      result.stopped_why = unreadable ? "a value of its row cannot be read" : why[f];
+      result.stopped_why = unreadable ? tr("a value of its row cannot be read") : why[f];
     }
   }
   if (!out.line.changed && !out.train.changed) return out;

@@ -14,6 +14,7 @@
 #include "compiler/records.h"
 #include "compiler/scenario_compiler.h"
 #include "tools/analysis/words.h"
+#include "tools/language/translation.h"
 #include "tools/render/json_stream.h"
 #include "tools/show/compiled_files.h"
 #include "tools/show/failed_compilation.h"
@@ -25,6 +26,19 @@ bool checksums_match(const CompiledScenario& compiled) {
   return compiled.table[kLineEntry].time == codice_gara_st(compiled.table) &&
          compiled.cells.size() > kHeaderCell &&
          compiled.cells[kHeaderCell].value_b == int16_t(codice_gara_og(compiled.table));
+}
+
+template <typename T>
+std::string number(T value) {
+  return std::to_string(value);
+}
+
+// A label of the report, "  " before it, padded with spaces to `width` characters (as many as
+// its UTF-8 text shows).
+std::string label(const std::string& text, size_t width = 10) {
+  size_t shown = 0;
+  for (unsigned char c : text) shown += (c & 0xC0) != 0x80 ? 1 : 0;
+  return "  " + text + std::string(shown < width ? width - shown : 1, ' ');
 }
 
 bool holds_anything(const TrackCell& c, size_t index) {
@@ -44,46 +58,56 @@ std::string describe_cell(const CompiledScenario& compiled, size_t index) {
     case kCellEmpty:
       break;
     case kCellSignal:
-      text = formatted("signal, values %d %d %d %d, waiting time %d", c.value_a, c.value_b,
-                       c.value_c, c.value_d, c.signal_time);
+      text = tr("signal, values {1} {2} {3} {4}, waiting time {5}",
+                {number(c.value_a), number(c.value_b), number(c.value_c), number(c.value_d),
+                 number(c.signal_time)});
       break;
     case kCellSlowdownEnd:
     case kCellSlowdownStart:
-      text = formatted("%s, %d km/h, second speed %d, first flag %d",
-                       cell_type_name(c.type).c_str(), c.value_a, c.value_b, c.value_c);
+      text = tr(c.type == kCellSlowdownStart
+                    ? tr_mark("slowdown start, {1} km/h, second speed {2}, first flag {3}")
+                    : tr_mark("slowdown end, {1} km/h, second speed {2}, first flag {3}"),
+                {number(c.value_a), number(c.value_b), number(c.value_c)});
       break;
     case kCellSlowdownWarning:
-      text = formatted("slowdown warning point, %d km/h, second speed %d", c.value_a, c.value_b);
+      text = tr("slowdown warning point, {1} km/h, second speed {2}",
+                {number(c.value_a), number(c.value_b)});
       break;
     case kCellSlowdownBoards:
-      text = formatted("slowdown warning board %d", c.value_a);
+      text = tr("slowdown warning board {1}", {number(c.value_a)});
       break;
     case kCellSpeedIndicator:
-      text = formatted("speed indicator, speed codes %d %d %d, stripes %d", c.value_a, c.value_b,
-                       c.value_c, c.value_d);
+      text = tr("speed indicator, speed codes {1} {2} {3}, stripes {4}",
+                {number(c.value_a), number(c.value_b), number(c.value_c), number(c.value_d)});
       break;
     case kCellStationEnd:
-      text = formatted("station end of entry %d (", c.value_a) +
-             table_text_of(compiled.table, c.value_a) + ")";
+      text = tr("station end of entry {1} ({2})",
+                {number(c.value_a), table_text_of(compiled.table, c.value_a)});
       break;
     case kCellSpeedRestriction:
-      text = formatted("speed restriction point, %d", c.value_a);
+      text = tr("speed restriction point, {1}", {number(c.value_a)});
+      break;
+    case kCellTunnelMarker:
+      text = tr("tunnel marker");
+      break;
+    case kCellNoRestriction:
+      text = tr("'abbattimento' point without restriction");
       break;
     case kCellSignboard:
-      text =
-          formatted("signboard, entry %d: ", c.value_a) + table_text_of(compiled.table, c.value_a);
+      text = tr("signboard, entry {1}: {2}",
+                {number(c.value_a), table_text_of(compiled.table, c.value_a)});
       break;
     default:
       text = cell_type_name(c.type);
   }
   if (index == kHeaderCell) {
     text += std::string(text.empty() ? "" : "; ") +
-            formatted("header: version word %d, checksum %d", c.value_a, c.value_b);
+            tr("header: version word {1}, checksum {2}", {number(c.value_a), number(c.value_b)});
   }
   if (c.marker != 0)
-    text += std::string(text.empty() ? "" : "; ") + formatted("approach marker %d", c.marker);
+    text += std::string(text.empty() ? "" : "; ") + tr("approach marker {1}", {number(c.marker)});
   if (c.signal_time != 0 && c.type != kCellSignal) {
-    text += std::string(text.empty() ? "" : "; ") + formatted("waiting time %d", c.signal_time);
+    text += std::string(text.empty() ? "" : "; ") + tr("waiting time {1}", {number(c.signal_time)});
   }
   return text;
 }
@@ -106,7 +130,7 @@ void each_run(const std::vector<TrackCell>& cells,
 }
 
 struct RunField {
-  const char* name;
+  const char* name;  // marked for the catalogue
   const char* unit;
   std::function<int(const TrackCell&)> value;
   bool skip_zero;
@@ -114,11 +138,12 @@ struct RunField {
 
 const std::vector<RunField>& run_fields() {
   static const std::vector<RunField> fields = {
-      {"gradient", "per mille", [](const TrackCell& c) { return decode_gradient(c.gradient); },
+      {tr_mark("gradient"), "per mille",
+       [](const TrackCell& c) { return decode_gradient(c.gradient); }, false},
+      {tr_mark("speed"), "km/h", [](const TrackCell& c) { return decode_speed(c.speed); }, false},
+      {tr_mark("adhesion"), "", [](const TrackCell& c) { return decode_adhesion(c.adhesion); },
        false},
-      {"speed", "km/h", [](const TrackCell& c) { return decode_speed(c.speed); }, false},
-      {"adhesion", "", [](const TrackCell& c) { return decode_adhesion(c.adhesion); }, false},
-      {"tunnel", "kind", [](const TrackCell& c) { return int(c.tunnel_kind); }, true},
+      {tr_mark("tunnel"), "kind", [](const TrackCell& c) { return int(c.tunnel_kind); }, true},
   };
   return fields;
 }
@@ -172,63 +197,84 @@ std::string dump_text(const CompiledScenario& compiled, const ScenarioIdentity& 
   const bool match = checksums_match(compiled);
   std::string out;
   for (const std::string& sign : signs_of_failed_compilation(compiled)) {
-    out += "signs of a failed compilation: " + sign + "\n";
+    out += tr("signs of a failed compilation: {1}", {sign}) + "\n";
   }
-  out += "scenario table " + scenario_table_name(scenario) + "\n";
-  out += "  line      " + printable_utf8_from_windows_1252(line.text) +
-         formatted(", backgrounds %d %d %d\n", line.start, line.position, line.end);
-  out += "  train     " + printable_utf8_from_windows_1252(train.text) +
-         formatted(
-             ", sand %d, start clock %02d:%02d:%02d, signal repetition %d m and %d m, %d codes\n",
-             train.value_1, train.value_3, train.value_4, train.value_5, train.start, train.end,
-             train.position);
-  out += formatted("  route     %d m, braked mass %d %%, %d cars\n", route.end, route.start,
-                   route.position);
-  out += formatted("  version   %d, checksum %d (%s)\n", line.value_1, line.time,
-                   match ? "matches the line name and train number" : "DOES NOT MATCH");
+  out += tr("scenario table {1}", {scenario_table_name(scenario)}) + "\n";
+  out += label(tr("line")) +
+         tr("{1}, backgrounds {2} {3} {4}",
+            {printable_utf8_from_windows_1252(line.text), number(line.start), number(line.position),
+             number(line.end)}) +
+         "\n";
+  // TRANSLATORS: {1} is the train's number, {3} its clock (hh:mm:ss).
+  out += label(tr("train")) +
+         tr("{1}, sand {2}, start clock {3}, signal repetition {4} m and {5} m, {6} codes",
+            {printable_utf8_from_windows_1252(train.text), number(train.value_1),
+             formatted("%02d:%02d:%02d", train.value_3, train.value_4, train.value_5),
+             number(train.start), number(train.end), number(train.position)}) +
+         "\n";
+  out += label(tr("route")) +
+         tr("{1} m, braked mass {2} %, {3} cars",
+            {number(route.end), number(route.start), number(route.position)}) +
+         "\n";
+  out += label(tr("version")) +
+         (match ? tr("{1}, checksum {2} (matches the line name and train number)",
+                     {number(line.value_1), number(line.time)})
+                : tr("{1}, checksum {2} (DOES NOT MATCH)",
+                     {number(line.value_1), number(line.time)})) +
+         "\n";
   for (int e = kChainageEntry3; e <= kChainageEntry1; ++e) {
     if (t[e].start == 0 && t[e].end == 0 && t[e].position == 0) continue;
-    out += formatted("  chainage  entry %d: at %d m, chainage %d m, flag %d\n", e, t[e].start,
-                     t[e].end, t[e].position);
+    out += label(tr("chainage")) +
+           tr("entry {1}: at {2} m, chainage {3} m, flag {4}",
+              {number(e), number(t[e].start), number(t[e].end), number(t[e].position)}) +
+           "\n";
   }
-  out += "  stations\n";
+  out += "  " + std::string(tr("stations")) + "\n";
   const Roles roles(compiled);
   for (int e = kFirstStationEntry; e <= kFirstSignboardEntry; ++e) {
     if (roles.of(e) != "station") continue;
     const TableEntry& s = t[e];
     out +=
-        formatted("    %2d  ", e) + printable_utf8_from_windows_1252(s.text) +
-        formatted(": kind %d, at %d m, from %d to %d m, time ", s.kind, s.position, s.start,
-                  s.end) +
-        clock_text(s.time, ClockStyle::kPaddedHours) +
-        formatted(", flags %d %d %d %d %d, values %d %d %d %d %d\n", s.flag_a, s.flag_b, s.flag_c,
-                  s.flag_d, s.flag_e, s.value_1, s.value_2, s.value_3, s.value_4, s.value_5);
+        formatted("    %2d  ", e) + printable_utf8_from_windows_1252(s.text) + ": " +
+        tr("kind {1}, at {2} m, from {3} to {4} m, time {5}",
+           {number(s.kind), number(s.position), number(s.start), number(s.end),
+            clock_text(s.time, ClockStyle::kPaddedHours)}) +
+        ", " +
+        tr("flags {1}, values {2}",
+           {formatted("%d %d %d %d %d", s.flag_a, s.flag_b, s.flag_c, s.flag_d, s.flag_e),
+            formatted("%d %d %d %d %d", s.value_1, s.value_2, s.value_3, s.value_4, s.value_5)}) +
+        "\n";
   }
-  out += "  signboard texts\n";
+  out += "  " + std::string(tr("signboard texts")) + "\n";
   for (int e = kFirstSignboardEntry; e >= kFirstStationEntry; --e) {
     if (roles.of(e) != "signboard") continue;
     out += formatted("    %2d  ", e) + printable_utf8_from_windows_1252(t[e].text) + "\n";
   }
 
   const std::vector<TrackCell>& cells = compiled.cells;
-  out += "track cells " + track_cells_name(scenario) +
-         formatted(": %zu cells, 0 to %zu, checksum %s\n", cells.size(), cells.size() - 1,
-                   match ? "matches" : "DOES NOT MATCH");
+  const std::string cell_count = number(cells.size()), last_cell = number(cells.size() - 1);
+  out += (match ? tr("track cells {1}: {2} cells, 0 to {3}, checksum matches",
+                     {track_cells_name(scenario), cell_count, last_cell})
+                : tr("track cells {1}: {2} cells, 0 to {3}, checksum DOES NOT MATCH",
+                     {track_cells_name(scenario), cell_count, last_cell})) +
+         "\n";
   for (size_t i = 0; i < cells.size(); ++i) {
     if (!holds_anything(cells[i], i)) continue;
     const std::string chainage = chainage_text(t, int64_t(i) * kCellMetres);
-    out += formatted("  cell %4zu  %6zu m  ", i, i * kCellMetres) +
-           (chainage.empty() ? "" : chainage + "  ") + describe_cell(compiled, i) + "\n";
+    // TRANSLATORS: a cell's number, right-aligned in 4 columns.
+    out += "  " + tr("cell {1}", {formatted("%4zu", i)}) +
+           formatted("  %6zu m  ", i * kCellMetres) + (chainage.empty() ? "" : chainage + "  ") +
+           describe_cell(compiled, i) + "\n";
   }
   for (const RunField& field : run_fields()) {
-    out += formatted("  %-9s", field.name);
+    out += label(tr(field.name), 9);
     const char* separator = " ";
     each_run(cells, field.value, [&](const Run& r) {
       if (field.skip_zero && r.value == 0) return;
-      const bool before = std::string(field.unit) == "kind";
-      out += formatted("%scells %zu-%zu: %s%s%d%s%s", separator, r.from, r.to,
-                       before ? field.unit : "", before ? " " : "", r.value,
-                       !before && *field.unit ? " " : "", before ? "" : field.unit);
+      const std::string value = std::string(field.unit) == "kind"
+                                    ? tr("kind {1}", {number(r.value)})
+                                    : number(r.value) + (*field.unit ? " " : "") + field.unit;
+      out += separator + tr("cells {1}-{2}: {3}", {number(r.from), number(r.to), value});
       separator = "; ";
     });
     out += "\n";
@@ -236,17 +282,18 @@ std::string dump_text(const CompiledScenario& compiled, const ScenarioIdentity& 
 
   if (compiled.has_plan) {
     const LinePlanPoints& p = compiled.plan;
-    out += "line plan " + line_plan_name(scenario) +
-           formatted(": metres 0 to %d, set up to metre %d", p.last_metre(), p.computed_end - 1);
+    out += tr("line plan {1}: metres 0 to {2}, set up to metre {3}",
+              {line_plan_name(scenario), number(p.last_metre()), number(p.computed_end - 1)});
     if (p.computed_end > 2) {
       const auto x = std::minmax_element(p.x.begin(), p.x.begin() + p.computed_end);
       const auto y = std::minmax_element(p.y.begin(), p.y.begin() + p.computed_end);
-      out += formatted(", x from %.1f to %.1f m, y from %.1f to %.1f m", *x.first, *x.second,
-                       *y.first, *y.second);
+      out += ", " + tr("x from {1} to {2} m, y from {3} to {4} m",
+                       {formatted("%.1f", *x.first), formatted("%.1f", *x.second),
+                        formatted("%.1f", *y.first), formatted("%.1f", *y.second)});
     }
     out += "\n";
   } else {
-    out += "line plan " + line_plan_name(scenario) + ": none\n";
+    out += tr("line plan {1}: none", {line_plan_name(scenario)}) + "\n";
   }
   return out;
 }

@@ -1,7 +1,10 @@
 #include "tools/show/failed_compilation.h"
 
+#include <optional>
+
 #include "compiler/records.h"
 #include "tools/analysis/words.h"
+#include "tools/language/translation.h"
 
 std::vector<std::string> signs_of_failed_compilation(const CompiledScenario& c) {
   std::vector<std::string> signs;
@@ -11,35 +14,46 @@ std::vector<std::string> signs_of_failed_compilation(const CompiledScenario& c) 
   const size_t cells = c.cells.size();
   if (cells >= 4) {
     const size_t tail = cells - 4;
-    // "the gradients stop at cell 40 (2000 m), ..." or "no cell holds a gradient, ...".
-    const auto sign = [&c, tail](const char* what, const char* one, auto field) {
+    // The last cell of a kind that holds a value, or none; each sign a whole sentence.
+    const auto last_holding = [&c, tail](auto field) -> std::optional<size_t> {
       size_t last = tail;
       while (last > 0 && field(c.cells[last]) == 0) --last;
-      const std::string where =
-          field(c.cells[last]) == 0
-              ? formatted("no cell holds %s", one)
-              : formatted("the %s stop at cell %zu (%zu m)", what, last, last * kCellMetres);
-      return where + formatted(", short of cell %zu where a complete compilation lays them", tail);
+      if (field(c.cells[last]) == 0) return std::nullopt;
+      return last;
     };
+    const std::string short_of = std::to_string(tail);
     if (c.cells[tail].gradient == 0) {
+      const auto last = last_holding([](const TrackCell& t) { return t.gradient; });
       signs.push_back(
-          sign("gradients", "a gradient", [](const TrackCell& t) { return t.gradient; }));
+          last ? tr("the gradients stop at cell {1} ({2} m), short of cell {3} where a complete "
+                    "compilation lays them",
+                    {std::to_string(*last), std::to_string(*last * kCellMetres), short_of})
+               : tr("no cell holds a gradient, short of cell {1} where a complete compilation "
+                    "lays them",
+                    {short_of}));
     }
     if (c.cells[tail].speed == 0) {
+      const auto last = last_holding([](const TrackCell& t) { return t.speed; });
       signs.push_back(
-          sign("line speeds", "a line speed", [](const TrackCell& t) { return t.speed; }));
+          last ? tr("the line speeds stop at cell {1} ({2} m), short of cell {3} where a "
+                    "complete compilation lays them",
+                    {std::to_string(*last), std::to_string(*last * kCellMetres), short_of})
+               : tr("no cell holds a line speed, short of cell {1} where a complete "
+                    "compilation lays them",
+                    {short_of}));
     }
   }
   if (c.has_plan && c.plan.last_metre() >= 2 && c.plan.computed_end < c.plan.last_metre() - 1) {
-    signs.push_back(formatted("the line plan stops at metre %d of %d", c.plan.computed_end - 1,
-                              c.plan.last_metre() - 2));
+    signs.push_back(
+        tr("the line plan stops at metre {1} of {2}",
+           {std::to_string(c.plan.computed_end - 1), std::to_string(c.plan.last_metre() - 2)}));
   }
   for (int entry : {kChainageEntry3, kChainageEntry2, kChainageEntry1}) {
     const TableEntry& e = c.table[entry];
     if (e.start % 50 != 0 || e.end % 50 != 0) {
-      signs.push_back(formatted(
-          "chainage reference in table entry %d (%d m, chainage %d m) is off the 50 m grid", entry,
-          e.start, e.end));
+      signs.push_back(
+          tr("chainage reference in table entry {1} ({2} m, chainage {3} m) is off the 50 m grid",
+             {std::to_string(entry), std::to_string(e.start), std::to_string(e.end)}));
     }
   }
   return signs;

@@ -12,6 +12,7 @@
 #include "compiler/field_codec.h"
 #include "compiler/records.h"
 #include "tools/analysis/words.h"
+#include "tools/language/translation.h"
 #include "tools/show/failed_compilation.h"
 
 namespace {
@@ -204,12 +205,13 @@ std::string plan_view(const CompiledScenario& c, const DistanceAxis& axis, const
                       Labels* labels) {
   const LinePlanPoints& p = c.plan;
   std::string out = "<g id=\"plan-view\">\n" +
-                    labels->put(kMargin, 40, 15, "Plan view (north up)", "title") + "\n";
+                    labels->put(kMargin, 40, 15, tr("Plan view (north up)"), "title") + "\n";
   const int32_t plan_last = p.computed_end - 1;
   const int32_t first = static_cast<int32_t>(std::clamp(axis.from, 0.0, double(plan_last)));
   const int32_t last = static_cast<int32_t>(std::clamp(axis.to, 0.0, double(plan_last)));
   if (last - first < 1) {
-    return out + labels->put(kMargin, kPlanTop + 30, 13, "No line plan over this stretch", "note") +
+    return out +
+           labels->put(kMargin, kPlanTop + 30, 13, tr("No line plan over this stretch"), "note") +
            "\n</g>\n";
   }
   const double min_x = *std::min_element(p.x.begin() + first, p.x.begin() + last + 1);
@@ -356,7 +358,8 @@ std::string profile(const CompiledScenario& c, const DistanceAxis& axis, double 
                      kMargin, y(limit), kWidth - kMargin, y(limit));
     size_t chosen = 0;
     labels->place({{kWidth - kMargin - 200, y(limit) - 3}, {kWidth - kMargin - 200, y(limit) + 11}},
-                  10, formatted("limit of the cell field: %d", limit), "limit-text", &out, &chosen);
+                  10, tr("limit of the cell field: {1}", {std::to_string(limit)}), "limit-text",
+                  &out, &chosen);
     out += "\n";
   }
   // A step a cell where the cells are wider than a pixel; else, a pixel column at a time, the
@@ -395,8 +398,8 @@ std::string objects(const CompiledScenario& c, const DistanceAxis& axis, const C
   std::string out =
       "<g id=\"objects\">\n" +
       labels->put(kMargin, kObjectsTop - 8, 15,
-                  "Stations; below the axis: signals, slowdown warnings, slowdowns (start to end) "
-                  "and speed restriction points",
+                  tr("Stations; below the axis: signals, slowdown warnings, slowdowns (start to "
+                     "end) and speed restriction points"),
                   "title") +
       "\n";
   out += formatted("<line x1=\"%.0f\" y1=\"%.0f\" x2=\"%.0f\" y2=\"%.0f\" class=\"axis\"/>\n",
@@ -506,15 +509,16 @@ std::string plot_stretch(const CompiledScenario& c, std::optional<int64_t> from_
     if (*metres[i] < 0 || double(*metres[i]) > end) {
       const std::optional<int64_t> start = chainage.at_metres(0);
       const std::optional<int64_t> finish = chainage.at_metres(int64_t(end));
-      return km_text(*given[i]) + " is not on the line, which runs from " +
-             (start ? km_text(*start) : "km 0+000") + " to " +
-             (finish ? km_text(*finish) : km_text(int64_t(end)));
+      // TRANSLATORS: {1} is a place given with --from or --to, {2} and {3} the line's ends.
+      return tr("{1} is not on the line, which runs from {2} to {3}",
+                {km_text(*given[i]), start ? km_text(*start) : "km 0+000",
+                 finish ? km_text(*finish) : km_text(int64_t(end))});
     }
   }
   if (metres[0] && metres[1] && *metres[0] > *metres[1]) std::swap(metres[0], metres[1]);
   const int64_t from = metres[0].value_or(0);
   const int64_t to = metres[1].value_or(int64_t(end));
-  if (to <= from) return "--from and --to give no stretch of the line between them";
+  if (to <= from) return tr("--from and --to give no stretch of the line between them");
   stretch->from_metres = from;
   stretch->to_metres = to;
   return "";
@@ -550,7 +554,7 @@ std::string plot_svg(const CompiledScenario& c, const ScenarioIdentity& scenario
   // Files that a stopped compilation wrote are not drawn as if sound.
   double y = 20;
   for (const std::string& sign : signs_of_failed_compilation(c)) {
-    const std::string text = "Signs of a failed compilation: " + sign;
+    const std::string text = tr("Signs of a failed compilation: {1}", {sign});
     out +=
         labels.put(std::max(0.0, kWidth - 12 - text_width(13, text)), y, 13, text, "failed") + "\n";
     y += 18;
@@ -558,20 +562,21 @@ std::string plot_svg(const CompiledScenario& c, const ScenarioIdentity& scenario
   if (axis.from > 0 || axis.to < end) {
     const std::optional<int64_t> a = chainage.at_metres(int64_t(axis.from));
     const std::optional<int64_t> b = chainage.at_metres(int64_t(axis.to));
-    const std::string text =
-        formatted("Stretch %.0f to %.0f m along the line", axis.from, axis.to) +
-        (a && b ? " (" + km_text(*a) + " to " + km_text(*b) + ")" : "");
+    const std::string from = formatted("%.0f", axis.from), to = formatted("%.0f", axis.to);
+    const std::string text = a && b ? tr("Stretch {1} to {2} m along the line ({3} to {4})",
+                                         {from, to, km_text(*a), km_text(*b)})
+                                    : tr("Stretch {1} to {2} m along the line", {from, to});
     size_t chosen = 0;
     labels.place({{kMargin + 200, 40}, {kMargin, kPlanTop + 15}}, 12, text, "note", &out, &chosen);
     out += "\n";
   }
   out += plan_view(c, axis, chainage, &labels);
   out += profile(
-      c, axis, kGradientTop, "gradient", "Gradient (per mille)",
+      c, axis, kGradientTop, "gradient", tr("Gradient (per mille)"),
       [](const TrackCell& t) { return decode_gradient(t.gradient); }, false, kGradientFieldLow,
       kGradientFieldHigh, &labels);
   out += profile(
-      c, axis, kSpeedTop, "speed", "Line speed (km/h)",
+      c, axis, kSpeedTop, "speed", tr("Line speed (km/h)"),
       [](const TrackCell& t) { return decode_speed(t.speed); }, true, kNoFieldLimit,
       kSpeedFieldHigh, &labels);
   out += objects(c, axis, chainage, &labels);

@@ -15,6 +15,7 @@
 #include "tools/analysis/timetable.h"
 #include "tools/analysis/words.h"
 #include "tools/analysis/wrong_files.h"
+#include "tools/language/translation.h"
 #include "tools/show/view_page.h"
 
 namespace {
@@ -71,8 +72,15 @@ std::string speed_board_info(const TrackCell& cell) {
     return formatted("%d", s.first_km_h) +
            (s.second_km_h != 0 ? formatted("/%d", s.second_km_h) : "");
   };
-  return "speeds A " + speeds(cell.value_a) + ", B " + speeds(cell.value_b) + ", C " +
-         speeds(cell.value_c) + " km/h; stripes " + formatted("%d", cell.value_d);
+  return tr("speeds A {1}, B {2}, C {3} km/h; stripes {4}",
+            {speeds(cell.value_a), speeds(cell.value_b), speeds(cell.value_c),
+             std::to_string(cell.value_d)});
+}
+
+// A curve's title: its side and radius.
+std::string curve_title(bool left, int64_t radius) {
+  return left ? tr("curve to the left, radius {1} m", {std::to_string(radius)})
+              : tr("curve to the right, radius {1} m", {std::to_string(radius)});
 }
 
 // The name the page gives the rows of a kind that has a lane or a profile.
@@ -172,13 +180,13 @@ std::optional<Mark> refused_mark(const Analysis& analysis, const Diagnostic& d, 
   m.metres = *row->position;
   m.source = file_name_of(source.path());
   m.line = source.locate(row->keyword_from).line;
-  m.info = (d.code.empty() ? "" : "error " + d.code + ": ") + d.message;
+  m.info = d.code.empty() ? d.message : tr("error {1}: {2}", {d.code, d.message});
   m.extra = {{"refused", problem}};
   const std::optional<int64_t> second = number(1), third = number(2);
   switch (row->grammar->id) {
     case RowId::kCurve:
       m.kind = "curve";
-      m.title = "curve";
+      m.title = tr("curve");
       if (second) m.extra["to"] = std::max<int64_t>(m.metres, m.metres + *second);
       m.extra["side"] = nullptr;
       // Its side and radius by the compiler's own rule for a keyword.
@@ -186,19 +194,19 @@ std::optional<Mark> refused_mark(const Analysis& analysis, const Diagnostic& d, 
               source.text().substr(row->keyword_from, row->keyword_to - row->keyword_from))) {
         const char* side = k < 0 ? "left" : "right";
         const int64_t radius = std::llround(1 / std::abs(k));
-        m.title = formatted("curve to the %s, radius %lld m", side, (long long)radius);
+        m.title = curve_title(k < 0, radius);
         m.extra["side"] = side;
         m.extra["radius"] = radius;
       }
       break;
     case RowId::kTunnel:
       m.kind = "tunnel";
-      m.title = "tunnel";
+      m.title = tr("tunnel");
       if (second) m.extra["to"] = std::max(m.metres, *second);
       break;
     case RowId::kSlowdown:
       m.kind = "slowdown-start";
-      m.title = "slowdown";
+      m.title = tr("slowdown");
       if (third) m.extra["to"] = std::max<int64_t>(m.metres, m.metres + *third);
       if (second) m.extra["speed"] = *second;
       break;
@@ -209,7 +217,7 @@ std::optional<Mark> refused_mark(const Analysis& analysis, const Diagnostic& d, 
         const IndexedValue& v = *index.value(*row, n);
         if (!v.number) name = utf8_from_windows_1252(source.text().substr(v.from, v.to - v.from));
       }
-      m.title = "station " + name;
+      m.title = tr("station {1}", {name});
       m.extra["name"] = name;
       m.extra["start"] = m.metres;
       m.extra["end"] = m.metres;
@@ -221,13 +229,17 @@ std::optional<Mark> refused_mark(const Analysis& analysis, const Diagnostic& d, 
         if (name == "signal" || name == "signboard" || name == "speed-indicator" ||
             name == "abbattimento") {
           m.kind = name;
-          m.title = name == "speed-indicator" ? "speed board" : name;
+          // An 'abbattimento' row is named by its keyword, in every language.
+          m.title = name == "speed-indicator" ? tr("speed board")
+                    : name == "signal"        ? tr("signal")
+                    : name == "signboard"     ? tr("signboard")
+                                              : name.c_str();
           break;
         }
       }
       return std::nullopt;
   }
-  m.title += ", refused by the compiler";
+  m.title = tr("{1}, refused by the compiler", {m.title});
   return m;
 }
 
@@ -276,8 +288,8 @@ Json problem_json(const Diagnostic& d) {
   }
   return {
       {"level", error ? "error" : "warning"},
-      {"where", where.empty() ? "compiled output" : where},
-      {"text", (error && !d.code.empty() ? "error " + d.code + ": " : std::string()) + d.message},
+      {"where", where.empty() ? std::string(tr("compiled output")) : where},
+      {"text", error && !d.code.empty() ? tr("error {1}: {2}", {d.code, d.message}) : d.message},
       {"m", d.metres ? Json(*d.metres) : Json(nullptr)},
       {"code", d.code},
       {"file", file},
@@ -287,9 +299,133 @@ Json problem_json(const Diagnostic& d) {
       {"notePlaces", std::move(note_places)}};
 }
 
-// The page: its template with the title and the data put in their places, each once.
+// The page's texts for people in the current language: "{{English}}" in its template, t("English")
+// in its script, each marked here for the catalogue.
+const char* const kPageTexts[] = {
+    tr_mark("station, 37+250, metres, file:line, signal 3"),
+    tr_mark("find"),
+    tr_mark("wheel or +/- zoom, drag or arrows pan, Home shows all; hover or click a mark"),
+    tr_mark("Selected"),
+    tr_mark("Click a mark on the line."),
+    tr_mark("Problems"),
+    tr_mark("Timetable"),
+    tr_mark("Time and distance"),
+    tr_mark("The timetable (stations at their scheduled times, joined) and, from each station, "
+            "the least running time at the line speed to the next (dashed): where the timetable "
+            "runs left of the dashed line it asks for more than the line speed allows. The "
+            "sources give a station one time (whether arrival or departure is the simulator's), "
+            "so no dwell is drawn."),
+    tr_mark("error"),
+    tr_mark("warning"),
+    tr_mark("placed by the signal-cell rules"),
+    // TRANSLATORS: a signal's number along the line, from 1.
+    tr_mark("signal {1}"),
+    tr_mark("No line plan (the plan was not built)."),
+    // TRANSLATORS: {1} is a place, "12000 m (km 37+250)".
+    tr_mark("end of line, {1}"),
+    tr_mark("the reading stopped here"),
+    // TRANSLATORS: the plan's scale across the line: {1} is a length ("50 m"), {2} a factor.
+    tr_mark("{1} across: drawn {2} times larger across the line than along it, so that its "
+            "curves show"),
+    tr_mark("Stations"),
+    tr_mark("Signals"),
+    tr_mark("Slowdowns"),
+    tr_mark("Curves"),
+    tr_mark("Tunnels"),
+    tr_mark("Boards"),
+    tr_mark("Restrictions"),
+    tr_mark("Gradient"),
+    tr_mark("per mille"),
+    tr_mark("Speed"),
+    tr_mark("km/h (line)"),
+    tr_mark("Adhesion"),
+    tr_mark("end of line"),
+    // TRANSLATORS: the curves' lane: right curves above its middle, left ones below.
+    tr_mark("R above, L below"),
+    // TRANSLATORS: a right curve's label in the curves' lane, {1} its radius.
+    tr_mark("R {1}"),
+    // TRANSLATORS: a left curve's label in the curves' lane, {1} its radius.
+    tr_mark("L {1}"),
+    // TRANSLATORS: {1} is the place of the error the reading stopped at ("file.txt:58").
+    tr_mark("hatched: not read, the reading stopped at {1}"),
+    tr_mark("Not read"),
+    tr_mark("note: {1}"),
+    tr_mark("error code {1}"),
+    // TRANSLATORS: {1} is the compiler's error code, {2} the position it gives.
+    tr_mark("error code {1} at {2} m"),
+    // TRANSLATORS: followed by the error's file and line, then its message.
+    tr_mark("The compilation stopped: error {1} at"),
+    tr_mark("The rows after it, and the whole train source, were not read: hatched where they "
+            "lie, what is drawn there is not what the sources say."),
+    tr_mark("The rows after it were not read: hatched where they lie, what is drawn there is not "
+            "what the sources say."),
+    tr_mark("Station"),
+    tr_mark("Time"),
+    tr_mark("From previous"),
+    tr_mark("Scheduled"),
+    tr_mark("Least at line speed"),
+    tr_mark("earlier than the station before"),
+    tr_mark("no line speed"),
+    tr_mark("the timetable asks for less than the least running time at the line speed"),
+    tr_mark("Fewer than two stations: no timetable to draw."),
+    // TRANSLATORS: a leg of the timetable: from station {1} to station {2}, {3} metres apart.
+    tr_mark("{1} to {2}: {3} m"),
+    // TRANSLATORS: {1} is the scheduled running time, h:mm:ss.
+    tr_mark("scheduled {1}, no line speed on the way"),
+    // TRANSLATORS: {1} is the scheduled running time, {2} the least at the line speed.
+    tr_mark("scheduled {1}, least at the line speed {2}"),
+    tr_mark("the timetable asks for less than the line speed allows"),
+    // TRANSLATORS: the range shown: {1} and {2} are places, "12000 m (km 37+250)".
+    tr_mark("showing {1} to {2}"),
+    tr_mark("not found"),
+};
+
+// `english` with spaces, tabs and line ends run together into one space.
+std::string one_line(const std::string& english) {
+  std::string out;
+  for (char c : english) {
+    const bool space = c == ' ' || c == '\n' || c == '\t' || c == '\r';
+    if (!space) {
+      out += c;
+    } else if (!out.empty() && out.back() != ' ') {
+      out += ' ';
+    }
+  }
+  return out;
+}
+
+// The template's texts: each "{{English}}" as the current language has it, HTML-escaped; in
+// English as written.
+std::string translated_template(const std::string& page) {
+  std::string out;
+  size_t at = 0;
+  for (size_t open; (open = page.find("{{", at)) != std::string::npos;) {
+    const size_t close = page.find("}}", open);
+    if (close == std::string::npos) break;
+    out += page.substr(at, open - at);
+    const std::string english = page.substr(open + 2, close - open - 2);
+    const std::string key = one_line(english);
+    const char* text = tr(key.c_str());
+    if (text == key) {
+      out += english;
+    } else {
+      for (const char* c = text; *c != '\0'; ++c) {
+        out += *c == '<' ? "&lt;" : *c == '&' ? "&amp;" : *c == '"' ? "&quot;" : std::string(1, *c);
+      }
+    }
+    at = close + 2;
+  }
+  return out + page.substr(at);
+}
+
+// The page: its template with the title, the language and the data put in their places, each
+// once, and its texts in the current language.
 std::string filled_page(const ScenarioIdentity& scenario, const Json& data) {
-  const std::string page = kViewPage;
+  std::string page = kViewPage;
+  const size_t lang_at = page.find("__VIEW_LANG__");
+  page.replace(lang_at, 13, current_language() == Language::kItalian ? "it" : "en");
+  page = translated_template(page.substr(0, page.find("<script>"))) +
+         page.substr(page.find("<script>"));
   const size_t title_at = page.find("__VIEW_TITLE__");
   const size_t data_at = page.find("__VIEW_DATA__");
   std::string title;
@@ -298,6 +434,16 @@ std::string filled_page(const ScenarioIdentity& scenario, const Json& data) {
   }
   return page.substr(0, title_at) + title + page.substr(title_at + 14, data_at - title_at - 14) +
          script_json(data) + page.substr(data_at + 13);
+}
+
+// The script's texts that the current language has in its own words, by their English.
+Json page_texts() {
+  Json texts = Json::object();
+  for (const char* english : kPageTexts) {
+    const char* text = tr(english);
+    if (std::string(text) != english) texts[english] = text;
+  }
+  return texts;
 }
 
 }  // namespace
@@ -374,16 +520,17 @@ std::string view_page(const Analysis& analysis, const std::vector<Diagnostic>& p
       case RowKind::kGradient:
         if (row.a < kLowestGradient || row.a > kHighestGradient) {
           m.kind = "out-of-range";
-          m.title = formatted("gradient %d per mille does not fit its cell field", row.a);
-          m.info = formatted("stored as %d", decode_gradient(encode_gradient(row.a)));
+          m.title =
+              tr("gradient {1} per mille does not fit its cell field", {std::to_string(row.a)});
+          m.info = tr("stored as {1}", {std::to_string(decode_gradient(encode_gradient(row.a)))});
           out_of_range.push_back(m);
         }
         continue;
       case RowKind::kAdhesion:
         if (row.a < 0 || row.a > 255) {
           m.kind = "out-of-range";
-          m.title = formatted("adhesion %d does not fit its cell field", row.a);
-          m.info = formatted("stored as %d", decode_adhesion(encode_adhesion(row.a)));
+          m.title = tr("adhesion {1} does not fit its cell field", {std::to_string(row.a)});
+          m.info = tr("stored as {1}", {std::to_string(decode_adhesion(encode_adhesion(row.a)))});
           out_of_range.push_back(m);
         }
         continue;
@@ -400,21 +547,22 @@ std::string view_page(const Analysis& analysis, const std::vector<Diagnostic>& p
         const int64_t radius = row.b == 0 ? 0 : std::llround(10000.0 / std::abs(double(row.b)));
         const char* side = row.b < 0 ? "left" : "right";
         m.kind = "curve";
-        m.title = formatted("curve to the %s, radius %lld m", side, (long long)radius);
-        m.info = formatted("from %d m to %lld m (%d m)", row.position, (long long)end, row.a);
+        m.title = curve_title(row.b < 0, radius);
+        m.info = tr("from {1} m to {2} m ({3} m)",
+                    {std::to_string(row.position), std::to_string(end), std::to_string(row.a)});
         m.extra = {{"to", std::max<int64_t>(end, row.position)},
                    {"radius", radius},
                    {"side", side},
                    {"curvature", row.b}};
         if (overlaps) m.extra["overlaps"] = true;
         if (!laid) {
-          m.info += "; inside the curve before it: the reader lays none of it";
+          m.info += "; ";
+          m.info += tr("inside the curve before it: the reader lays none of it");
           m.extra["laid"] = nullptr;
         } else if (from > int64_t(row.position) + 1) {
-          m.info += formatted(
-              "; the reader lays it only from %lld m, where the curve before it "
-              "ends",
-              (long long)(from - 1));
+          m.info += "; ";
+          m.info += tr("the reader lays it only from {1} m, where the curve before it ends",
+                       {std::to_string(from - 1)});
           m.extra["laid"] = from - 1;
         }
         break;
@@ -424,50 +572,53 @@ std::string view_page(const Analysis& analysis, const std::vector<Diagnostic>& p
         continue;
       case RowKind::kTunnel:
         m.kind = "tunnel";
-        m.title = formatted("tunnel, kind %d", row.b);
-        m.info = formatted("%d m long, to %s", row.a - row.position,
-                           (std::to_string(row.a) + " m").c_str());
+        m.title = tr("tunnel, kind {1}", {std::to_string(row.b)});
+        m.info = tr("{1} m long, to {2} m",
+                    {std::to_string(row.a - row.position), std::to_string(row.a)});
         m.extra = {{"to", std::max(row.a, row.position)}};
         break;
       case RowKind::kSpeedIndicator: {
         m.kind = "speed-indicator";
-        m.title = "speed board";
+        m.title = tr("speed board");
         if (const TrackCell* cell = cell_at(row.a)) m.info = speed_board_info(*cell);
         if (row.a >= 0 && size_t(row.a) < from_a_row.size()) from_a_row[row.a] = true;
         break;
       }
       case RowKind::kSignboard:
         m.kind = "signboard";
-        m.title = "signboard";
+        m.title = tr("signboard");
         if (row.b >= 1 && row.b < kTableEntries) m.info = utf8_from_windows_1252(t[row.b].text);
         break;
       case RowKind::kSignal: {
         m.kind = "signal";
-        m.title = "signal";
+        m.title = tr("signal");
         if (const TrackCell* cell = cell_at(row.a)) {
-          m.info = formatted("aspects %d %d %d, code %d, waiting time %d", cell->value_a,
-                             cell->value_b, cell->value_c, cell->value_d, cell->signal_time);
+          m.info = tr("aspects {1} {2} {3}, code {4}, waiting time {5}",
+                      {std::to_string(cell->value_a), std::to_string(cell->value_b),
+                       std::to_string(cell->value_c), std::to_string(cell->value_d),
+                       std::to_string(cell->signal_time)});
         }
         break;
       }
       case RowKind::kSlowdown: {
         // Its start and end; and, past 1500 m, its warning point 1200 m before.
-        const std::string speed = formatted("%d km/h over %d m", row.a, row.b);
+        const std::string speed =
+            tr("{1} km/h over {2} m", {std::to_string(row.a), std::to_string(row.b)});
         Mark start = m;
         start.kind = "slowdown-start";
-        start.title = "slowdown start";
+        start.title = tr("slowdown start");
         start.info = speed;
         start.extra = {{"to", int64_t(row.position) + row.b}, {"speed", row.a}};
         marks.push_back(start);
         Mark end = m;
         end.kind = "slowdown-end";
-        end.title = "slowdown end";
+        end.title = tr("slowdown end");
         end.metres = int64_t(row.position) + row.b;
         end.info = speed;
         marks.push_back(end);
         if (slowdown_warned(row.position)) {
           m.kind = "slowdown-warning";
-          m.title = "slowdown warning point";
+          m.title = tr("slowdown warning point");
           m.metres = slowdown_warning_position(row.position);
           m.info = speed;
           break;
@@ -476,18 +627,19 @@ std::string view_page(const Analysis& analysis, const std::vector<Diagnostic>& p
       }
       case RowKind::kRestrictionPoint:
         m.kind = "abbattimento";
-        m.title = row.a > 0 ? "speed restriction point ('abbattimento')"
-                            : "'abbattimento' point without restriction";
-        m.info = formatted("value %d", row.a);
+        m.title = row.a > 0 ? tr("speed restriction point ('abbattimento')")
+                            : tr("'abbattimento' point without restriction");
+        m.info = tr("value {1}", {std::to_string(row.a)});
         if (row.b >= 0 && size_t(row.b) < from_a_row.size()) from_a_row[row.b] = true;
         break;
       case RowKind::kStation: {
         if (row.a < 1 || row.a >= kTableEntries) continue;
         const TableEntry& e = t[row.a];
         m.kind = "station";
-        m.title = "station " + utf8_from_windows_1252(e.text);
-        m.info = formatted("kind %d, from %d m to %d m, at ", e.kind, e.start, e.end) +
-                 clock_text(e.time, ClockStyle::kTimeOfDay);
+        m.title = tr("station {1}", {utf8_from_windows_1252(e.text)});
+        m.info = tr("kind {1}, from {2} m to {3} m, at {4}",
+                    {std::to_string(e.kind), std::to_string(e.start), std::to_string(e.end),
+                     clock_text(e.time, ClockStyle::kTimeOfDay)});
         m.extra = {{"name", utf8_from_windows_1252(e.text)},
                    {"entry", row.a},
                    {"start", e.start},
@@ -515,8 +667,9 @@ std::string view_page(const Analysis& analysis, const std::vector<Diagnostic>& p
     Mark m;
     m.kind = "restriction";
     m.metres = int64_t(i) * kCellMetres;
-    m.title = "speed restriction point";
-    m.info = formatted("value %d, cell %zu", c.records.cells[i].value_a, i);
+    m.title = tr("speed restriction point");
+    m.info =
+        tr("value {1}, cell {2}", {std::to_string(c.records.cells[i].value_a), std::to_string(i)});
     marks.push_back(m);
   }
   std::stable_sort(marks.begin(), marks.end(),
@@ -594,6 +747,19 @@ std::string view_page(const Analysis& analysis, const std::vector<Diagnostic>& p
   data["editor"] = options.editor_url;
   data["watchScript"] = options.watch_script;
   data["watchStamp"] = options.watch_stamp;
+  size_t errors = 0;
+  for (const Diagnostic& d : problems) errors += d.level == Diagnostic::Level::kError ? 1 : 0;
+  const size_t warnings = problems.size() - errors;
+  // TRANSLATORS: the heading of the page's list of problems: {1} "N errors", {2} "N warnings".
+  data["problemsTitle"] =
+      tr("Problems: {1}, {2}",
+         {tr_n("{1} error", "{1} errors", errors, {std::to_string(errors)}),
+          tr_n("{1} warning", "{1} warnings", warnings, {std::to_string(warnings)})});
+  data["texts"] = page_texts();
 
   return filled_page(options.scenario, data);
+}
+
+std::vector<std::string> view_page_texts() {
+  return std::vector<std::string>(std::begin(kPageTexts), std::end(kPageTexts));
 }

@@ -38,3 +38,7 @@ std::vector<Diagnostic> view_problems(const Analysis& analysis);
 // and line (or their cell), level and message.
 std::string view_page(const Analysis& analysis, const std::vector<Diagnostic>& problems,
                       const ViewOptions& options);
+
+// The English of every text for people the page's template and script give ("{{...}}",
+// t("...")), each marked for the catalogue: what the page can show in another language.
+std::vector<std::string> view_page_texts();

@@ -2,11 +2,14 @@
 // made and runs the page's own self-test (#selftest): it counts the marks of each kind, hovers
 // over the first signal and zooms, and writes what it found into the page, which Chromium then
 // prints. In CI the browser must be there; elsewhere a missing one skips these tests.
+#include "tools/show/view.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -20,6 +23,7 @@
 #include "sources/train_source.h"
 #include "test_support/process.h"
 #include "test_support/temp_dir.h"
+#include "tools/show/view_page.h"
 #include "tools/testing/tool_fixture.h"
 
 namespace {
@@ -411,4 +415,61 @@ TEST(ViewPageTest, WatchBuildsThePageAgainWhenASourceIsSaved) {
   ProcessResult ended;
   EXPECT_FALSE(watching.wait(0, &ended)) << "the watch ended: " << ended.err;
   watching.kill();
+}
+
+// The page in Italian: its language, its headings and legends, the texts its script shows and
+// what the command says; in English the page says it is English and carries no translations.
+TEST(ViewPageTest, SpeaksItalian) {
+  TempDir dir;
+  write_shipped_sources(dir);
+  const struct {
+    const char* lang;
+    std::vector<std::string> in_page;
+    std::string said;  // the start of what the command prints
+  } cases[] = {
+      {"--lang=it",
+       {"<html lang=\"it\">", "<h2 id=\"problems-title\">Problemi</h2>", "<h2>Orario</h2>",
+        "placeholder=\"stazione, 37+250, metri, file:riga, segnale 3\"",
+        "\"Stations\":\"Stazioni\"", "\"R above, L below\":\"D sopra, S sotto\"",
+        "\"title\":\"stazione ATTIGLIANO\"", "\"problemsTitle\":\"Problemi: 0 errori, 1 avviso\""},
+       "scritto " + dir.file("v.html") + ": 0 errori, 1 avviso; error_code=0 error_position=0\n"},
+      {"--lang=en",
+       {"<html lang=\"en\">", "<h2 id=\"problems-title\">Problems</h2>", "\"texts\":{}",
+        "\"problemsTitle\":\"Problems: 0 errors, 1 warning\""},
+       "wrote " + dir.file("v.html") + ": 0 errors, 1 warning; error_code=0 error_position=0\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.lang);
+    const ProcessResult r = run_tool({"view", dir.path(), "-o", dir.file("v.html"), c.lang});
+    ASSERT_EQ(r.exit_status, 0) << r.err;
+    EXPECT_EQ(r.out, c.said);
+    const std::string page = read_file_bytes(dir.file("v.html"));
+    for (const std::string& text : c.in_page) EXPECT_NE(page.find(text), std::string::npos) << text;
+  }
+}
+
+// Every text for people the page's template and script give is one the catalogue holds, so that
+// none is left in English: "{{...}}" before the script, t("...") in it.
+TEST(ViewPageTest, EveryTextOfThePageIsInTheCatalogue) {
+  const std::vector<std::string> texts = view_page_texts();
+  const std::string page = kViewPage;
+  const size_t script = page.find("<script>");
+  std::vector<std::string> found;
+  const std::regex in_template(R"(\{\{([^}]*)\}\})");
+  for (std::sregex_iterator it(page.begin(), page.begin() + script, in_template), end; it != end;
+       ++it) {
+    found.push_back(std::regex_replace((*it)[1].str(), std::regex(R"(\s+)"), " "));
+  }
+  const std::regex in_script(R"(\bt\("([^"]*)\")");
+  for (std::sregex_iterator it(page.begin() + script, page.end(), in_script), end; it != end;
+       ++it) {
+    found.push_back((*it)[1].str());
+  }
+  // The patterns find the texts of both parts.
+  for (const char* text : {"Selected", "Stations"}) {
+    EXPECT_NE(std::find(found.begin(), found.end(), text), found.end()) << text;
+  }
+  for (const std::string& text : found) {
+    EXPECT_NE(std::find(texts.begin(), texts.end(), text), texts.end()) << text;
+  }
 }
