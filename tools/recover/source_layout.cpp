@@ -7,6 +7,7 @@
 #include "compiler/error_codes.h"
 #include "compiler/scenario_compiler.h"
 #include "tools/analysis/row_index.h"
+#include "tools/language/translation.h"
 
 void SourceRows::flush() {
   std::vector<size_t> widths;
@@ -269,7 +270,7 @@ FormattedSources format_sources(const ScenarioIdentity& scenario, const std::str
                                                             : -1;
     if (f < 0 || p.offset == Problem::kNoOffset || p.offset >= stops[f]) continue;
     stops[f] = p.offset;
-    why[f] = "error " + std::to_string(p.code) + ": " + error_meaning(p.code);
+    why[f] = "error " + std::to_string(p.code) + ": " + tr(error_meaning(p.code));
   }
   FormattedSources out;
   const std::string* texts[2] = {&line_source, &train_source};
