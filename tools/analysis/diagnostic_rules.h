@@ -17,7 +17,9 @@ struct DiagnosticRule {
   std::string help;
 };
 
-// Every rule, in a fixed order: the error codes in rising order, the warning kinds, the faults.
+// Every rule, in a fixed order: the error codes in rising order, the warning kinds, the faults;
+// its texts in the current language (tools/language/translation.h), its id and code the same in
+// every language.
 const std::vector<DiagnosticRule>& diagnostic_rules();
 
 // The index in diagnostic_rules() of the rule of `code`; diagnostic_rules().size() when none

@@ -14,13 +14,14 @@
 #include "tools/analysis/diagnostic_rules.h"
 #include "tools/analysis/words.h"
 #include "tools/analysis/wrong_files.h"
+#include "tools/language/translation.h"
 
 namespace {
 
 // What stands in cell `cell` when the compilation ended, in words.
 std::string occupant(const Compilation& compiled, int32_t cell) {
   if (cell < 0 || cell > compiled.records.last_cell()) return "another object";
-  return cell_type_name(compiled.records.cells[cell].type) + " (cell " + std::to_string(cell) + ")";
+  return cell_type_text(compiled.records.cells[cell].type) + " (cell " + std::to_string(cell) + ")";
 }
 
 std::string same_cell(const std::string& what, const Problem& p, const std::string& met) {
@@ -43,7 +44,7 @@ std::string cells_around(const Compilation& compiled, int32_t cell) {
        ++i) {
     if (compiled.records.cells[i].type == kCellEmpty) continue;
     text += (text.empty() ? "" : ", ") + std::to_string(i) + " " +
-            cell_type_name(compiled.records.cells[i].type);
+            cell_type_text(compiled.records.cells[i].type);
   }
   return "    cells around " + std::to_string(cell) + ": " + (text.empty() ? "all empty" : text) +
          "\n";
@@ -318,10 +319,10 @@ static std::string problem_meaning(const Compilation& c, const Problem& p) {
     case kRunTimeFailure:
       // The message may quote a whole field of the source: its middle is left out.
       return c.log.failure_message.empty()
-                 ? error_meaning(p.code)
+                 ? tr(error_meaning(p.code))
                  : "the reading stopped: " + printable(elided(c.log.failure_message, 160, 40));
     default:
-      return error_meaning(p.code);
+      return tr(error_meaning(p.code));
   }
 }
 

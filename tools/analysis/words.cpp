@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "common/file_path.h"
+#include "tools/language/translation.h"
 
 std::string formatted(const char* pattern, ...) {
   char buffer[512];
@@ -40,35 +41,51 @@ std::string printable(const std::string& text) {
   return out;
 }
 
-std::string cell_type_name(uint8_t type) {
+namespace {
+
+// The name of a TrackCell::type in English, marked for the catalogue; null for a code not in use.
+const char* cell_type_word(uint8_t type) {
   switch (type) {
     case kCellEmpty:
-      return "nothing";
+      return tr_mark("nothing");
     case kCellSignal:
-      return "signal";
+      return tr_mark("signal");
     case kCellSlowdownEnd:
-      return "slowdown end";
+      return tr_mark("slowdown end");
     case kCellSlowdownStart:
-      return "slowdown start";
+      return tr_mark("slowdown start");
     case kCellSlowdownWarning:
-      return "slowdown warning point";
+      return tr_mark("slowdown warning point");
     case kCellSlowdownBoards:
-      return "slowdown warning boards";
+      return tr_mark("slowdown warning boards");
     case kCellSpeedIndicator:
-      return "speed indicator";
+      return tr_mark("speed indicator");
     case kCellStationEnd:
-      return "station end";
+      return tr_mark("station end");
     case kCellTunnelMarker:
-      return "tunnel marker";
+      return tr_mark("tunnel marker");
     case kCellSpeedRestriction:
-      return "speed restriction point";
+      return tr_mark("speed restriction point");
     case kCellNoRestriction:
-      return "'abbattimento' point without restriction";
+      return tr_mark("'abbattimento' point without restriction");
     case kCellSignboard:
-      return "signboard";
+      return tr_mark("signboard");
     default:
-      return "object " + std::to_string(type);
+      return nullptr;
   }
+}
+
+}  // namespace
+
+std::string cell_type_name(uint8_t type) {
+  const char* word = cell_type_word(type);
+  return word != nullptr ? word : "object " + std::to_string(type);
+}
+
+std::string cell_type_text(uint8_t type) {
+  const char* word = cell_type_word(type);
+  // TRANSLATORS: an object of the track cells whose code names no known kind.
+  return word != nullptr ? tr(word) : tr("object {1}", {std::to_string(type)});
 }
 
 Chainage chainage_of_line(const ScenarioTable& table) {

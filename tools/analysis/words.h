@@ -12,8 +12,11 @@
 #include "common/windows_1252.h"
 #include "compiler/records.h"
 
-// "signal", "slowdown start", ... for a TrackCell::type; "object 7" for a code not in use.
+// "signal", "slowdown start", ... for a TrackCell::type; "object 7" for a code not in use. In
+// English, as what a machine reads (dump's JSON) gives it.
 std::string cell_type_name(uint8_t type);
+// The same in the current language, for a message.
+std::string cell_type_text(uint8_t type);
 
 // "km 37+050" for `metres` along the line, counted from the line's chainage references (table
 // entries 81 to 83: the nearest one at or before the position). The chainage runs down the line

@@ -11,6 +11,7 @@
 #include "compiler/field_reader.h"
 #include "tools/analysis/row_index.h"
 #include "tools/analysis/words.h"
+#include "tools/language/translation.h"
 
 namespace {
 
@@ -52,19 +53,34 @@ Found sources_in(const std::string& folder, const std::string& head, const std::
   return found;
 }
 
-// "; the folder has A-.txt, B-.txt: --train 1 or 2?", at most kNamesListed of them.
-std::string listing(const Found& found, const char* option) {
-  std::string names, values;
+// The sources a folder holds, for a message that offers them: their names ("A-.txt, B-.txt",
+// at most kNamesListed of them and how many more) and the values of the option that would name
+// them ("1 or 2").
+struct Listing {
+  std::string names;
+  std::string values;
+};
+Listing listing(const Found& found) {
+  Listing listed;
   const size_t shown = std::min(found.names.size(), kNamesListed);
   for (size_t i = 0; i < shown; ++i) {
-    const char* comma = i == 0 ? "" : i + 1 == shown ? " or " : ", ";
-    names += std::string(i == 0 ? "" : ", ") + found.names[i];
-    values += comma + found.middles[i];
+    listed.names += std::string(i == 0 ? "" : ", ") + found.names[i];
+    if (i == 0) {
+      listed.values = found.middles[i];
+    } else if (i + 1 < shown) {
+      listed.values += ", " + found.middles[i];
+    } else {
+      // TRANSLATORS: the last of the values an option may take: "1, 2 or 3".
+      listed.values = tr("{1} or {2}", {listed.values, found.middles[i]});
+    }
   }
   if (found.names.size() > shown) {
-    names += formatted(" and %zu more", found.names.size() - shown);
+    const size_t more = found.names.size() - shown;
+    // TRANSLATORS: {1} the names of files listed, {2} how many more the folder has.
+    listed.names =
+        tr_n("{1} and {2} more", "{1} and {2} more", more, {listed.names, std::to_string(more)});
   }
-  return "; the folder has " + names + ": " + option + " " + values + "?";
+  return listed;
 }
 
 // Whether a source holds nothing but blanks and line ends (its reading then passes its end).
@@ -92,7 +108,11 @@ void missing_line_source(const ShownSource& line, const ShownSource& train, Diag
   // Another line's source: name it.
   const Found others = sources_in(folder, "", "_linea.txt");
   if (compiled.empty() && !others.names.empty()) {
-    d->message = "no line source " + name + listing(others, "--line");
+    const Listing listed = listing(others);
+    // TRANSLATORS: {1} the source's file name, {2} the line sources the folder holds, {3} the
+    // names --line could take instead: "A or B".
+    d->message = tr("no line source {1}; the folder has {2}: --line {3}?",
+                    {name, listed.names, listed.values});
     return;
   }
   // Another scenario's installer may have run here: its compiled line plan tells.
@@ -102,33 +122,60 @@ void missing_line_source(const ShownSource& line, const ShownSource& train, Diag
   }
   // With neither, "no line source file" says it all.
   if (compiled.empty()) return;
-  d->message = "no line source " + name + " here, but the compiled " + compiled[0] +
-               (compiled.size() > 1 ? " and " + compiled[1] : std::string()) +
-               ": an installer has run in this folder, and an installer deletes the sources it "
-               "writes once it has compiled them";
+  // TRANSLATORS: {1} the line source's file name, {2} (and {3}) the compiled files found.
+  d->message = compiled.size() > 1
+                   ? tr("no line source {1} here, but the compiled {2} and {3}: an installer has "
+                        "run in this folder, and an installer deletes the sources it writes once "
+                        "it has compiled them",
+                        {name, compiled[0], compiled[1]})
+                   : tr("no line source {1} here, but the compiled {2}: an installer has run in "
+                        "this folder, and an installer deletes the sources it writes once it has "
+                        "compiled them",
+                        {name, compiled[0]});
   d->notes.push_back(
-      "this folder does not hold the sources any more: take them from your own copy, or have "
-      "'scenario-tool extract INSTALLER -o DIR' write again those the installer carries; keep "
-      "your sources in a folder of their own");
+      tr("this folder does not hold the sources any more: take them from your own copy, or have "
+         "'scenario-tool extract INSTALLER -o DIR' write again those the installer carries; keep "
+         "your sources in a folder of their own"));
 }
 
 void missing_train_source(const ShownSource& line, const ShownSource& train, Diagnostic* d) {
   const Found others = sources_in(folder_of(train.path()), line_name_of(line) + "_", "-.txt");
-  d->message = "no train source " + file_name_of(train.path()) +
-               (others.names.empty() ? "; the folder has no train source of the line (" +
-                                           line_name_of(line) + "_*-.txt)"
-                                     : listing(others, "--train"));
+  if (others.names.empty()) {
+    // TRANSLATORS: {1} the train source's file name, {2} the line's name.
+    d->message = tr("no train source {1}; the folder has no train source of the line ({2}_*-.txt)",
+                    {file_name_of(train.path()), line_name_of(line)});
+  } else {
+    const Listing listed = listing(others);
+    // TRANSLATORS: {1} the source's file name, {2} the train sources the folder holds, {3} the
+    // numbers --train could take instead: "2302 or 2304".
+    d->message = tr("no train source {1}; the folder has {2}: --train {3}?",
+                    {file_name_of(train.path()), listed.names, listed.values});
+  }
   d->notes.clear();
   d->note_places.clear();
 }
 
 void empty_source(const ShownSource& source, bool line, Diagnostic* d) {
-  d->message = file_name_of(source.path()) +
-               (source.text().empty() ? " is empty" : " holds only blanks and line ends") +
-               (line ? ": a line source begins with its [generale] section and the route length "
-                       "in it, 'lunghezza percorso, <metres>'"
-                     : ": a train source begins with its [generale] section: 'numero vetture', "
-                       "'percentuale massa frenata', 'sabbia', 'orologio'");
+  const std::string name = file_name_of(source.path());
+  const bool empty = source.text().empty();
+  // TRANSLATORS: {1} the source's file name.
+  if (line) {
+    d->message = empty ? tr("{1} is empty: a line source begins with its [generale] section and "
+                            "the route length in it, 'lunghezza percorso, <metres>'",
+                            {name})
+                       : tr("{1} holds only blanks and line ends: a line source begins with its "
+                            "[generale] section and the route length in it, 'lunghezza "
+                            "percorso, <metres>'",
+                            {name});
+  } else {
+    d->message = empty ? tr("{1} is empty: a train source begins with its [generale] section: "
+                            "'numero vetture', 'percentuale massa frenata', 'sabbia', 'orologio'",
+                            {name})
+                       : tr("{1} holds only blanks and line ends: a train source begins with "
+                            "its [generale] section: 'numero vetture', 'percentuale massa "
+                            "frenata', 'sabbia', 'orologio'",
+                            {name});
+  }
   d->notes.clear();
   d->note_places.clear();
 }
@@ -152,15 +199,15 @@ void curve_without_curvature(const ShownSource& source, const Problem& p, Diagno
   if (keyword.find_first_of("123456") != std::string::npos) return;  // the plan's length
   const size_t digit = keyword.find_first_of("0789");
   const std::string quoted = "'" + utf8_from_windows_1252(printable(elided(keyword, 40, 10))) + "'";
-  d->message = digit != std::string::npos
-                   ? quoted + ": " + keyword[digit] +
-                         " is not a curvature digit (1 to 6: 1 the widest curve, 6 the sharpest)"
-                   : quoted +
-                         " has no curvature digit (1 to 6: 1 the widest curve, 6 the "
-                         "sharpest)";
+  // TRANSLATORS: {1} the curve keyword as written, quoted; {2} the digit it holds.
+  d->message =
+      digit != std::string::npos
+          ? tr("{1}: {2} is not a curvature digit (1 to 6: 1 the widest curve, 6 the sharpest)",
+               {quoted, std::string(1, keyword[digit])})
+          : tr("{1} has no curvature digit (1 to 6: 1 the widest curve, 6 the sharpest)", {quoted});
   d->notes.push_back(
-      "the keyword takes the digit and a 'd' or 's' for the side: 'curvad4' to the right, "
-      "'curvas4' to the left");
+      tr("the keyword takes the digit and a 'd' or 's' for the side: 'curvad4' to the right, "
+         "'curvas4' to the left"));
 }
 
 }  // namespace
@@ -238,7 +285,7 @@ FinalCode final_code(const Compilation& compiled, const ShownSource& line, const
   const std::string meaning =
       problem != nullptr && (reported.code == kRunTimeFailure || reported.code == kBadCurve)
           ? problem_diagnostic(compiled, *problem, line, train, cells_path).message
-          : error_meaning(reported.code);
+          : tr(error_meaning(reported.code));
   // The words name the place of the first problem with the code, where the report's first
   // diagnostic of it stands (a tunnel with no end before a slowdown with none); the machine
   // line keeps the compiler's position, which the installer shows.
@@ -248,10 +295,12 @@ FinalCode final_code(const Compilation& compiled, const ShownSource& line, const
     if (positioned && p.positioned) shown_position = p.position;
     break;
   }
-  reported.words = formatted("error code %d", reported.code) +
-                   (positioned     ? formatted(" (position %d m)", shown_position)
-                    : row_position ? formatted(" (row at %d m)", reported.position)
-                                   : std::string()) +
-                   ": " + meaning;
+  // TRANSLATORS: {1} the error code, {2} a position in metres, {3} what the error means.
+  const std::string code = std::to_string(reported.code);
+  reported.words = positioned     ? tr("error code {1} (position {2} m): {3}",
+                                       {code, std::to_string(shown_position), meaning})
+                   : row_position ? tr("error code {1} (row at {2} m): {3}",
+                                       {code, std::to_string(reported.position), meaning})
+                                  : tr("error code {1}: {2}", {code, meaning});
   return reported;
 }
