@@ -218,6 +218,19 @@ class VsixTest(unittest.TestCase):
                 self.assertRegex(version, r"^\d+\.\d+\.\d+$")
                 self.assertEqual(lock["packages"]["node_modules/" + name]["version"], version)
 
+    def test_every_text_the_settings_name_is_in_each_language(self):
+        """The settings' descriptions in editors/vscode/package.json are "%key%", looked up in
+        package.nls.json (English) and package.nls.<language>.json: each has every key."""
+        folder = os.path.join(TREE, "editors", "vscode")
+        with open(os.path.join(folder, "package.json")) as f:
+            keys = set(re.findall(r'"%([^"%]+)%"', f.read()))
+        self.assertTrue(keys)
+        for name in sorted(os.listdir(folder)):
+            if not re.fullmatch(r"package\.nls(\.[a-z-]+)?\.json", name):
+                continue
+            with self.subTest(file=name), open(os.path.join(folder, name), encoding="utf-8") as f:
+                self.assertEqual(set(json.load(f)), keys)
+
 
 if __name__ == "__main__":
     TREE = sys.argv.pop(1)

@@ -9,6 +9,7 @@
 namespace {
 
 std::atomic<Language> language{Language::kEnglish};
+std::atomic<bool> chosen{false};
 
 const Catalogue* catalogue_of(Language l) {
   return l == Language::kItalian ? &kItalianCatalogue : nullptr;
@@ -50,6 +51,14 @@ void set_language(Language l) {
 
 Language current_language() {
   return language;
+}
+
+void set_language_chosen(bool c) {
+  chosen = c;
+}
+
+bool language_chosen() {
+  return chosen;
 }
 
 std::optional<Language> language_named(const std::string& name) {

@@ -22,9 +22,14 @@
 enum class Language { kEnglish, kItalian };
 
 // The language of the texts from here on; English until set. Set before the program's threads
-// start (the language server's reader among them).
+// start, or where no other thread makes texts (the language server sets it again from its
+// client's locale: its reader thread makes none).
 void set_language(Language language);
 Language current_language();
+// Whether the command line chose the language (--lang): it then holds over what a client asks for
+// later (the language server's locale). Set with the language, before the threads start.
+void set_language_chosen(bool chosen);
+bool language_chosen();
 
 // "it" and "en", as --lang takes them; anything else is none.
 std::optional<Language> language_named(const std::string& name);

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "tools/language/translation.h"
 #include "tools/lsp/row_words.h"
 
 using nlohmann::json;
@@ -55,10 +56,10 @@ json completion_items(const FeatureDocument& document, size_t offset) {
     const RowGrammar& grammar = *row->grammar;
     std::string snippet;
     for (int v = int(next), n = 1; v < grammar.values_count(); ++v, ++n) {
-      snippet += (n == 1 ? " ${" : ", ${") + std::to_string(n) + ":" + grammar.names[v] + "}";
+      snippet += (n == 1 ? " ${" : ", ${") + std::to_string(n) + ":" + tr(grammar.names[v]) + "}";
     }
     const std::string name = grammar.names[next];
-    json item = {{"label", name},
+    json item = {{"label", tr(name.c_str())},
                  {"kind", kField},
                  {"detail", units_of(name)},
                  {"insertText", snippet},
@@ -80,11 +81,11 @@ json completion_items(const FeatureDocument& document, size_t offset) {
       from = bar + 1;
       std::string snippet = spelling;
       for (int v = 0; v < grammar->values_count(); ++v) {
-        snippet += ", ${" + std::to_string(v + 1) + ":" + grammar->names[v] + "}";
+        snippet += ", ${" + std::to_string(v + 1) + ":" + tr(grammar->names[v]) + "}";
       }
       items.push_back({{"label", spelling},
                        {"kind", kKeyword},
-                       {"detail", grammar->values},
+                       {"detail", tr(grammar->values)},
                        {"documentation", markdown(row_documentation(*grammar))},
                        {"sortText", (own ? "0 " : "1 ") + spelling},
                        {"insertText", snippet},
@@ -96,15 +97,15 @@ json completion_items(const FeatureDocument& document, size_t offset) {
     const json range = {{"start", document.position(*start)}, {"end", document.position(offset)}};
     for (const SectionHeader& h : section_headers()) {
       if (h.line_source != document.line_source) continue;
-      std::string held = std::string(h.holds) + ".";
+      std::string held = std::string(tr(h.holds)) + ".";
       for (const RowId id : h.rows) {
         const std::string spellings = grammar_of(id).spellings;
-        held +=
-            (id == h.rows.front() ? "\n\nRows: " : ", ") + spellings.substr(0, spellings.find('|'));
+        const std::string keyword = spellings.substr(0, spellings.find('|'));
+        held += id == h.rows.front() ? "\n\n" + tr("Rows: {1}", {keyword}) : ", " + keyword;
       }
       items.push_back({{"label", h.header},
                        {"kind", kModule},
-                       {"detail", "section header"},
+                       {"detail", tr("section header")},
                        {"documentation", markdown(markdown_escaped(held))},
                        {"sortText", std::string("2 ") + h.header},
                        {"filterText", h.header},

@@ -37,6 +37,8 @@ TEST(LspNeovim, AnAuthorSeesTheProblemsAsTheyTypeHoversAndAppliesTheFix) {
                              {"LSP_REPORT", report},           {"HOME", home.path()},
                              {"XDG_CONFIG_HOME", home.path()}, {"XDG_CACHE_HOME", home.path()},
                              {"XDG_DATA_HOME", home.path()},   {"XDG_STATE_HOME", home.path()}};
+  // The server speaks the language of the editor's environment: English here.
+  options.unset_environment = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
   ChildProcess editor({nvim, "--headless", "-u", "NONE", "-i", "NONE", "-n", "-c",
                        std::string("luafile ") + LSP_NEOVIM_SCRIPT},
                       options);
@@ -67,6 +69,7 @@ TEST(LspNeovim, TheReadmesSetUpReadsAndWritesTheSourcesAsWindows1252) {
       {"XDG_CACHE_HOME", home.path()},
       {"XDG_DATA_HOME", home.path()},
       {"XDG_STATE_HOME", home.path()}};
+  options.unset_environment = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
   ChildProcess editor({nvim, "--headless", "-u", "NONE", "-i", "NONE", "-n", "-c",
                        std::string("luafile ") + LSP_NEOVIM_SETUP_SCRIPT},
                       options);
@@ -75,4 +78,41 @@ TEST(LspNeovim, TheReadmesSetUpReadsAndWritesTheSourcesAsWindows1252) {
   const std::string steps = read_file_bytes(report);
   EXPECT_EQ(steps.find("FAIL"), std::string::npos) << steps << result.err;
   EXPECT_NE(steps.find("ok the servers stop\ndone\n"), std::string::npos) << steps << result.err;
+}
+
+// Neovim sends no locale: the server speaks the language of the environment the editor has, as
+// an Italian author's has it.
+TEST(LspNeovim, TheHoverSpeaksTheLanguageOfTheEditorsEnvironment) {
+  const std::string nvim = neovim();
+  if (nvim.empty()) GTEST_SKIP() << "no editor (Debian package neovim)";
+  const struct {
+    const char* lang;
+    const char* hover;
+  } cases[] = {{"it_IT.UTF-8", "raggio 1000 m a destra"}, {"C", "radius 1000 m to the right"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.lang);
+    TempDir sources, home;
+    write_shipped_sources(sources);
+    const std::string report = home.file("report");
+    ProcessOptions options;
+    options.set_environment = {{"LSP_TOOL", SCENARIO_TOOL_PATH},
+                               {"LSP_DIR", sources.path()},
+                               {"LSP_REPORT", report},
+                               {"LSP_EXPECT", c.hover},
+                               {"HOME", home.path()},
+                               {"XDG_CONFIG_HOME", home.path()},
+                               {"XDG_CACHE_HOME", home.path()},
+                               {"XDG_DATA_HOME", home.path()},
+                               {"XDG_STATE_HOME", home.path()},
+                               {"LANG", c.lang}};
+    options.unset_environment = {"LANGUAGE", "LC_ALL", "LC_MESSAGES"};
+    ChildProcess editor({nvim, "--headless", "-u", "NONE", "-i", "NONE", "-n", "-c",
+                         std::string("luafile ") + LSP_NEOVIM_LANGUAGE_SCRIPT},
+                        options);
+    ProcessResult result;
+    ASSERT_TRUE(editor.wait(120000, &result)) << "the editor did not finish";
+    const std::string steps = read_file_bytes(report);
+    EXPECT_EQ(steps.find("FAIL"), std::string::npos) << steps << result.err;
+    EXPECT_NE(steps.find("ok the server stops\ndone\n"), std::string::npos) << steps << result.err;
+  }
 }

@@ -1,6 +1,7 @@
 #include "tools/lsp/lsp_server.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
@@ -23,6 +24,7 @@
 #include "tools/analysis/diagnostic_rules.h"
 #include "tools/analysis/words.h"
 #include "tools/commands/exit_status.h"
+#include "tools/language/translation.h"
 #include "tools/lsp/completion.h"
 #include "tools/lsp/inlay_hints.h"
 #include "tools/lsp/lsp_formatting.h"
@@ -66,20 +68,20 @@ struct InvalidParams : std::runtime_error {
 
 const json& member(const json& object, const char* name) {
   if (!object.is_object() || !object.contains(name)) {
-    throw InvalidParams(std::string("missing ") + name);
+    throw InvalidParams(tr("missing {1}", {name}));
   }
   return object[name];
 }
 
 std::string string_member(const json& object, const char* name) {
   const json& value = member(object, name);
-  if (!value.is_string()) throw InvalidParams(std::string(name) + " is not a string");
+  if (!value.is_string()) throw InvalidParams(tr("{1} is not a string", {name}));
   return value.get<std::string>();
 }
 
 size_t count_member(const json& object, const char* name) {
   const json& value = member(object, name);
-  if (!value.is_number_unsigned()) throw InvalidParams(std::string(name) + " is not a count");
+  if (!value.is_number_unsigned()) throw InvalidParams(tr("{1} is not a count", {name}));
   return value.get<size_t>();
 }
 
@@ -159,6 +161,20 @@ bool nesting_within(const std::string& body, size_t limit) {
     }
   }
   return true;
+}
+
+// The language the client's `locale` asks for (a BCP 47 tag, "it-IT"): Italian for an Italian
+// one, English for any other; nothing when it sends none, or no string, or an empty one.
+std::optional<Language> language_of_client(const json& params) {
+  const json* locale = find_member(params, "locale");
+  if (locale == nullptr || !locale->is_string()) return std::nullopt;
+  const std::string& tag = locale->get_ref<const std::string&>();
+  if (tag.empty()) return std::nullopt;
+  // The language subtag, before '-' (or '_', as POSIX names write it), in either case.
+  std::string subtag = tag.substr(0, std::min(tag.find_first_of("-_.@"), size_t(8)));
+  std::transform(subtag.begin(), subtag.end(), subtag.begin(),
+                 [](unsigned char c) { return char(std::tolower(c)); });
+  return language_of_locale(subtag);
 }
 
 }  // namespace
@@ -267,14 +283,13 @@ IncomingMessage parsed_message(const std::string& body) {
   // after recurses.
   if (!nesting_within(body, kMaxJsonNesting)) {
     message.error = kParseError;
-    message.why = "arrays and objects nested deeper than " + std::to_string(kMaxJsonNesting) +
-                  " levels: not read";
+    message.why = tr_mark("arrays and objects nested deeper than {1} levels: not read");
     return message;
   }
   message.json = json::parse(body, nullptr, false);
   if (message.json.is_discarded()) {
     message.error = kParseError;
-    message.why = "not JSON";
+    message.why = tr_mark("not JSON");
   }
   return message;
 }
@@ -334,7 +349,7 @@ void LspServer::respond_error(const json& id, int code, const std::string& messa
 void LspServer::message_too_long() {
   respond_error(
       nullptr, kInvalidRequest,
-      "message longer than " + std::to_string(kMaxMessageBytes >> 20) + " MiB: passed over");
+      tr("message longer than {1} MiB: passed over", {std::to_string(kMaxMessageBytes >> 20)}));
 }
 
 int LspServer::exit_status() const {
@@ -367,7 +382,8 @@ void LspServer::receive(std::vector<IncomingMessage> messages, Clock::time_point
     }
     for (; at < messages.size() && !exited_; ++at) {
       if (messages[at].error != 0) {
-        respond_error(nullptr, messages[at].error, messages[at].why);
+        respond_error(nullptr, messages[at].error,
+                      tr(messages[at].why.c_str(), {std::to_string(kMaxJsonNesting)}));
       } else {
         handle(messages[at].json, cancelled, now);
       }
@@ -392,14 +408,13 @@ void LspServer::out_of_memory(const std::vector<IncomingMessage>& pending) {
             {"method", "window/showMessage"},
             {"params",
              {{"type", 1},
-              {"message",
-               "scenario-tool ran out of memory and stopped: its diagnostics are no longer kept "
-               "up; restart the language server"}}}});
+              {"message", tr("scenario-tool ran out of memory and stopped: its diagnostics are "
+                             "no longer kept up; restart the language server")}}}});
     }
     for (const IncomingMessage& m : pending) {
       const json* id = find_member(m.json, "id");
       if (id != nullptr && valid_id(*id) && m.json.contains("method")) {
-        respond_error(*id, kInternalError, "out of memory: the server stopped");
+        respond_error(*id, kInternalError, tr("out of memory: the server stopped"));
       }
     }
   } catch (const std::bad_alloc&) {
@@ -416,14 +431,14 @@ void LspServer::handle(const json& message, const std::set<std::string>& cancell
     // A response to a request of ours (none is made) is passed over; anything else is wrong.
     if (message.is_object() && has_id && (message.contains("result") || message.contains("error")))
       return;
-    respond_error(id, kInvalidRequest, "not a request or a notification");
+    respond_error(id, kInvalidRequest, tr("not a request or a notification"));
     return;
   }
   const std::string method = message["method"];
   const json params = message.contains("params") ? message["params"] : json::object();
   if (!has_id) {
     if (message.contains("id")) {
-      respond_error(nullptr, kInvalidRequest, "an id is a number or a string");
+      respond_error(nullptr, kInvalidRequest, tr("an id is a number or a string"));
       return;
     }
     // A notification: never answered. Before initialize and after shutdown only exit counts.
@@ -442,21 +457,21 @@ void LspServer::handle(const json& message, const std::set<std::string>& cancell
     return;
   }
   if (cancelled.count(id.dump())) {
-    respond_error(id, kRequestCancelled, "cancelled");
+    respond_error(id, kRequestCancelled, tr("cancelled"));
     return;
   }
   if (!initialized_ && method != "initialize") {
-    respond_error(id, kServerNotInitialized, "initialize first");
+    respond_error(id, kServerNotInitialized, tr("initialize first"));
     return;
   }
   if (shut_down_) {
-    respond_error(id, kInvalidRequest, "shut down: only exit is taken now");
+    respond_error(id, kInvalidRequest, tr("shut down: only exit is taken now"));
     return;
   }
   try {
     const json result = request(method, params);
     if (result.is_discarded()) {
-      respond_error(id, kMethodNotFound, "no method " + method);
+      respond_error(id, kMethodNotFound, tr("no method {1}", {method}));
     } else {
       respond(id, result);
     }
@@ -473,7 +488,7 @@ void LspServer::handle(const json& message, const std::set<std::string>& cancell
 
 json LspServer::request(const std::string& method, const json& params) {
   if (method == "initialize") {
-    if (initialized_) throw InvalidParams("initialize was already sent");
+    if (initialized_) throw InvalidParams(tr("initialize was already sent"));
     return initialize(params);
   }
   if (method == "shutdown") {
@@ -534,6 +549,12 @@ void LspServer::notification(const std::string& method, const json& params, Cloc
 }
 
 json LspServer::initialize(const json& params) {
+  // The language of every text from here on: the editor's locale ("it", "it-IT", "en-US"), unless
+  // --lang chose it; without one, the language of the environment stays.
+  if (!language_chosen()) {
+    if (const std::optional<Language> language = language_of_client(params))
+      set_language(*language);
+  }
   // UTF-16 units are the protocol's default; UTF-8 bytes when the editor offers them.
   units_ = PositionUnits::kUtf16;
   std::string encoding = "utf-16";
@@ -601,7 +622,7 @@ void LspServer::changed(const json& params, Clock::time_point now) {
   if (found == documents_.end()) return;
   Document& document = *found->second;
   const json& changes = member(params, "contentChanges");
-  if (!changes.is_array()) throw InvalidParams("contentChanges is not a list");
+  if (!changes.is_array()) throw InvalidParams(tr("contentChanges is not a list"));
   // Each edit's range is in the text as the edits before it left it; the text and its lines
   // are made once, after the last.
   EditedText text(document.text.utf8(), units_);
@@ -698,10 +719,13 @@ LspServer::Scenario* LspServer::scenario_of(const std::string& path) {
       const std::vector<std::string> trains = trains_beside(directory, identity.line_name);
       identity.train_number = trains.empty() ? kShippedTrainNumber : trains.front();
       if (trains.size() > 1) {
-        ambiguity = name + " has " + std::to_string(trains.size()) +
-                    " train sources beside it; it is checked with train " + identity.train_number +
-                    " (" + train_source_name(identity) +
-                    "): open another train source to check the line with that one";
+        // TRANSLATORS: {1} is the line source's file name, {2} the number of train sources
+        // (2 or more), {3} the train number it is checked with, {4} that train source's name.
+        ambiguity =
+            tr("{1} has {2} train sources beside it; it is checked with train {3} ({4}): open "
+               "another train source to check the line with that one",
+               {name, std::to_string(trains.size()), identity.train_number,
+                train_source_name(identity)});
       }
     }
   } else if (ends_with(name, kTrainSuffix)) {
@@ -723,13 +747,18 @@ LspServer::Scenario* LspServer::scenario_of(const std::string& path) {
     identity.train_number = stem.substr(cut + 1);
     if (identity.train_number.empty()) return nullptr;
     if (lines.size() > 1) {
-      ambiguity = name + " can be read as more than one scenario (";
+      std::string readings;
       for (size_t i = 0; i < lines.size(); ++i) {
-        ambiguity += (i == 0 ? "" : ", ") + std::string("line '") + stem.substr(0, lines[i]) +
-                     "' with train '" + stem.substr(lines[i] + 1) + "'";
+        readings +=
+            (i == 0 ? "" : ", ") + tr("line '{1}' with train '{2}'",
+                                      {stem.substr(0, lines[i]), stem.substr(lines[i] + 1)});
       }
-      ambiguity += "): it is checked as line '" + identity.line_name + "' with train '" +
-                   identity.train_number + "'; rename the files so that only one reading is left";
+      // TRANSLATORS: {1} is the train source's file name, {2} its readings ("line 'a' with
+      // train 'b_1', line 'a_b' with train '1'").
+      ambiguity =
+          tr("{1} can be read as more than one scenario ({2}): it is checked as line '{3}' with "
+             "train '{4}'; rename the files so that only one reading is left",
+             {name, readings, identity.line_name, identity.train_number});
     }
   } else {
     return nullptr;
@@ -767,8 +796,8 @@ std::optional<LspServer::Clock::time_point> LspServer::check_due(Clock::time_poi
               {"method", "window/showMessage"},
               {"params",
                {{"type", 1},
-                {"message", "scenario-tool could not check " + file_name_of(scenario.paths[0]) +
-                                ": " + e.what()}}}});
+                {"message", tr("scenario-tool could not check {1}: {2}",
+                               {file_name_of(scenario.paths[0]), e.what()})}}}});
       }
     } else if (!next || *scenario.due < *next) {
       next = scenario.due;
@@ -862,7 +891,7 @@ void LspServer::check(Scenario& scenario) {
                     : place->file == scenario.paths[1] ? 1
                                                        : -1;
       if (g < 0) {
-        message += "\nnote: " + d.notes[n];
+        message += "\n" + tr("note: {1}", {d.notes[n]});
         continue;
       }
       const SourceText& at = scenario.texts[g];
@@ -951,59 +980,76 @@ std::string place_text(const ScenarioTable& table, int64_t metres) {
 // What the compiler made of a row, in a line of markdown.
 std::string compiled_text(const SourceRow& row, const Compilation& compiled) {
   const ScenarioTable& table = compiled.records.table;
-  const std::string at = "at " + place_text(table, row.position);
-  const std::string cell = ", cell " + std::to_string(point_cell(row.position));
+  const std::string place = place_text(table, row.position);
+  const std::string cell = std::to_string(point_cell(row.position));
+  // What the compiler stored when a value written is out of its range, and wraps to another.
+  const auto wrapped = [](int stored, int written) {
+    return stored != written ? " " + tr("({1} wraps to it)", {std::to_string(written)})
+                             : std::string();
+  };
   switch (row.kind) {
     case RowKind::kGradient: {
       const int stored = decode_gradient(encode_gradient(row.a));
-      return at + cell + ": gradient " + std::to_string(stored) + " per mille" +
-             (stored != row.a ? " (" + std::to_string(row.a) + " wraps to it)" : "");
+      // TRANSLATORS: {1} is a position ("31900 m (km 29+150)"), {2} a cell's number.
+      return tr("at {1}, cell {2}: gradient {3} per mille", {place, cell, std::to_string(stored)}) +
+             wrapped(stored, row.a);
     }
-    case RowKind::kCurve:
-      return "from " + place_text(table, row.position) + ", " + std::to_string(row.a) +
-             " m long, radius " +
-             std::to_string(row.b == 0 ? 0 : std::lround(10000.0 / std::abs(double(row.b)))) +
-             " m to the " + (row.b < 0 ? "left" : "right") + " (curvature " +
-             std::to_string(row.b) + "/10000 per metre)";
+    case RowKind::kCurve: {
+      const std::string radius =
+          std::to_string(row.b == 0 ? 0 : std::lround(10000.0 / std::abs(double(row.b))));
+      const std::initializer_list<std::string> values = {place, std::to_string(row.a), radius,
+                                                         std::to_string(row.b)};
+      return row.b < 0 ? tr("from {1}, {2} m long, radius {3} m to the left (curvature "
+                            "{4}/10000 per metre)",
+                            values)
+                       : tr("from {1}, {2} m long, radius {3} m to the right (curvature "
+                            "{4}/10000 per metre)",
+                            values);
+    }
     case RowKind::kTunnel:
-      return "from " + place_text(table, row.position) + " to " + place_text(table, row.a) +
-             ", kind " + std::to_string(row.b);
+      return tr("from {1} to {2}, kind {3}",
+                {place, place_text(table, row.a), std::to_string(row.b)});
     case RowKind::kSpeedIndicator:
     case RowKind::kSignal:
-      return at + ", cell " + std::to_string(row.a);
+      return tr("at {1}, cell {2}", {place, std::to_string(row.a)});
     case RowKind::kSignboard:
-      return at + ", cell " + std::to_string(row.a) + ", its text in table entry " +
-             std::to_string(row.b);
+      // TRANSLATORS: {3} is the number of an entry of the scenario table (the .sim).
+      return tr("at {1}, cell {2}, its text in table entry {3}",
+                {place, std::to_string(row.a), std::to_string(row.b)});
     case RowKind::kSpeedLimit: {
       const int stored = decode_speed(encode_speed(row.a));
-      return at + cell + ": " + std::to_string(stored) + " km/h" +
-             (stored != row.a ? " (" + std::to_string(row.a) + " as written)" : "");
+      return tr("at {1}, cell {2}: {3} km/h", {place, cell, std::to_string(stored)}) +
+             (stored != row.a ? " " + tr("({1} as written)", {std::to_string(row.a)}) : "");
     }
     case RowKind::kAdhesion: {
       const int stored = decode_adhesion(encode_adhesion(row.a));
-      return at + cell + ": adhesion " + std::to_string(stored) +
-             (stored != row.a ? " (" + std::to_string(row.a) + " wraps to it)" : "");
+      return tr("at {1}, cell {2}: adhesion {3}", {place, cell, std::to_string(stored)}) +
+             wrapped(stored, row.a);
     }
     case RowKind::kSlowdown:
-      return "from " + place_text(table, row.position) + ", " + std::to_string(row.b) + " m at " +
-             std::to_string(row.a) + " km/h";
+      return tr("from {1}, {2} m at {3} km/h",
+                {place, std::to_string(row.b), std::to_string(row.a)});
     case RowKind::kRestrictionPoint:
-      return at + ", cell " + std::to_string(row.b) + ", value " + std::to_string(row.a);
+      return tr("at {1}, cell {2}, value {3}",
+                {place, std::to_string(row.b), std::to_string(row.a)});
     case RowKind::kStation: {
-      std::string text =
-          at + ", kind " + std::to_string(row.b) + ", table entry " + std::to_string(row.a);
+      std::string text = tr("at {1}, kind {2}, table entry {3}",
+                            {place, std::to_string(row.b), std::to_string(row.a)});
       if (row.a >= 0 && row.a < kTableEntries) {
         const TableEntry& entry = table[size_t(row.a)];
-        text += ": '" + utf8_from_windows_1252(entry.text) + "' at " +
-                clock_text(entry.time, ClockStyle::kShortHours) + ", cells " +
-                std::to_string(entry.start) + " to " + std::to_string(entry.end);
+        // TRANSLATORS: {1} is the station's name, {2} its time, {3} and {4} cells' numbers.
+        text +=
+            tr(": '{1}' at {2}, cells {3} to {4}",
+               {utf8_from_windows_1252(entry.text), clock_text(entry.time, ClockStyle::kShortHours),
+                std::to_string(entry.start), std::to_string(entry.end)});
       }
       return text;
     }
     case RowKind::kChainage:
-      return at + ": chainage value " + std::to_string(row.a) + ", flag " + std::to_string(row.b);
+      return tr("at {1}: chainage value {2}, flag {3}",
+                {place, std::to_string(row.a), std::to_string(row.b)});
   }
-  return at;
+  return tr("at {1}", {place});
 }
 
 }  // namespace
@@ -1043,48 +1089,60 @@ json LspServer::hover(const json& params) {
       to = at->keyword_to;
     }
     markdown +=
-        "**" + markdown_escaped(row.keyword) + "**: " + markdown_escaped(row.values) + "\n\n";
+        "**" + markdown_escaped(row.keyword) + "**: " + markdown_escaped(tr(row.values)) + "\n\n";
     for (int v = 0; v < row.values_count(); ++v) {
       const IndexedValue* read = rows.value(*at, size_t(v));
       const bool here = read != nullptr && read == value;
       const std::string units = units_of(row.names[v]);
       markdown += std::to_string(v + 1) + ". " + (here ? "**" : "") +
-                  markdown_escaped(row.names[v]) + (here ? "**" : "") +
+                  markdown_escaped(tr(row.names[v])) + (here ? "**" : "") +
                   (units.empty() ? "" : " (" + markdown_escaped(units) + ")") + "\n";
     }
     // What the value under the position does, and a curve's radius by its keyword's digit.
     const std::string use = value != nullptr ? value_use(row, value->k) : "";
     if (!use.empty())
-      markdown += "\n" + markdown_escaped(std::string(row.names[value->k]) + ": " + use) + "\n";
+      markdown += "\n" + markdown_escaped(std::string(tr(row.names[value->k])) + ": " + use) + "\n";
     if (row.id == RowId::kCurve) {
       const std::string field =
           text.bytes().substr(at->keyword_from, at->keyword_to - at->keyword_from);
       if (const auto radius = curve_radius(field)) {
-        markdown += "\n" + curve_radius_text(*radius) + " (curvature digit " +
-                    std::to_string(radius->digit) + ")\n";
+        // TRANSLATORS: {1} is a curve's radius and side ("radius 1000 m to the right").
+        markdown += "\n" +
+                    tr("{1} (curvature digit {2})",
+                       {curve_radius_text(*radius), std::to_string(radius->digit)}) +
+                    "\n";
       }
     }
     if (!at->complete) {
-      markdown +=
-          "\nthe row ends before its " + std::to_string(row.values_count()) + " values are read\n";
+      const int count = row.values_count();
+      markdown += "\n" +
+                  tr_n("the row ends before its {1} values are read",
+                       "the row ends before its {1} values are read", uint64_t(count),
+                       {std::to_string(count)}) +
+                  "\n";
     }
     const bool current = scenario->checked && scenario->texts[f].utf8() == text.utf8();
     if (current) {
       for (const SourceRow& r : scenario->checked->compiled.rows) {
         if (source_is(r, f) && r.offset == at->keyword_from) {
-          markdown +=
-              "\ncompiled: " + markdown_escaped(compiled_text(r, scenario->checked->compiled)) +
-              "\n";
+          markdown += "\n" +
+                      markdown_escaped(
+                          tr("compiled: {1}", {compiled_text(r, scenario->checked->compiled)})) +
+                      "\n";
         }
       }
     } else {
-      markdown += "\n(changed since the last check: what was compiled shows after it)\n";
+      markdown += "\n" +
+                  std::string(tr("(changed since the last check: what was compiled shows "
+                                 "after it)")) +
+                  "\n";
     }
   }
   if (text.lost_characters()) {
-    markdown +=
-        "\nThis document holds characters that Windows-1252, the sources' code page, "
-        "cannot hold: the check reads each as '?'.\n";
+    markdown += "\n" +
+                std::string(tr("This document holds characters that Windows-1252, the sources' "
+                               "code page, cannot hold: the check reads each as '?'.")) +
+                "\n";
   }
   if (markdown.empty()) return nullptr;
   return {{"contents", {{"kind", "markdown"}, {"value", markdown}}},
@@ -1133,25 +1191,26 @@ json LspServer::document_symbols(const json& params) {
     int kind = 0;
     switch (r->kind) {
       case RowKind::kStation:
-        name = "station";
-        if (r->a >= 0 && r->a < kTableEntries)
-          name += " " + utf8_from_windows_1252(compiled.records.table[size_t(r->a)].text);
+        name = r->a >= 0 && r->a < kTableEntries
+                   ? tr("station {1}",
+                        {utf8_from_windows_1252(compiled.records.table[size_t(r->a)].text)})
+                   : tr("station");
         kind = 3;  // namespace: a place of its own
         break;
       case RowKind::kTunnel:
-        name = "tunnel to " + std::to_string(r->a) + " m";
+        name = tr("tunnel to {1} m", {std::to_string(r->a)});
         kind = 7;  // property
         break;
       case RowKind::kSignal:
-        name = "signal";
+        name = tr("signal");
         kind = 24;  // event
         break;
       case RowKind::kSlowdown:
-        name = "slowdown " + std::to_string(r->a) + " km/h";
+        name = tr("slowdown {1} km/h", {std::to_string(r->a)});
         kind = 24;
         break;
       default:
-        name = std::string("curve to the ") + (r->b < 0 ? "left" : "right");
+        name = r->b < 0 ? tr("curve to the left") : tr("curve to the right");
         kind = 7;
         break;
     }
@@ -1217,10 +1276,16 @@ json LspServer::definition(const json& params) {
     // Each cell the diagnostic names, and the rows whose objects stand in it.
     std::string words = d.place + " " + d.message;
     for (const std::string& note : d.notes) words += " " + note;
-    for (size_t at = words.find("cell "); at != std::string::npos;
-         at = words.find("cell ", at + 5)) {
-      const int32_t cell = std::atoi(words.c_str() + at + 5);
-      if (cell <= 0) continue;
+    // A cell is named "cell 201" in English and "cella 201" in Italian.
+    std::vector<int32_t> cells;
+    for (const std::string word : {"cell ", "cella "}) {
+      for (size_t at = words.find(word); at != std::string::npos;
+           at = words.find(word, at + word.size())) {
+        const int32_t cell = std::atoi(words.c_str() + at + word.size());
+        if (cell > 0) cells.push_back(cell);
+      }
+    }
+    for (const int32_t cell : cells) {
       for (const SourceRow& r : scenario->checked->compiled.rows) {
         const int32_t row_cell = r.kind == RowKind::kRestrictionPoint ? r.b : r.a;
         const bool holds_cell = r.kind == RowKind::kSignal || r.kind == RowKind::kSignboard ||
@@ -1296,7 +1361,8 @@ int serve_lsp(std::function<size_t(char*, size_t)> read,
     } catch (const std::bad_alloc&) {
       // What still waits is not answered.
     }
-    write_output(Stream::kError, "scenario-tool lsp: out of memory; stopping\n");
+    write_output(Stream::kError,
+                 tr("scenario-tool lsp: out of memory; stopping") + std::string("\n"));
     return server.exit_status();
   };
   std::optional<LspServer::Clock::time_point> due;
@@ -1333,7 +1399,8 @@ int serve_lsp(std::function<size_t(char*, size_t)> read,
       if (ended) {
         if (bad_header) {
           write_output(Stream::kError,
-                       "scenario-tool lsp: a message header could not be read; stopping\n");
+                       tr("scenario-tool lsp: a message header could not be read; stopping") +
+                           std::string("\n"));
         }
         return 1;
       }

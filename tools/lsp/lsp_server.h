@@ -4,6 +4,8 @@
 // <line>_<train>-.txt); its scenario is the pair beside it in its folder, the other source taken
 // from the editor when open there, else from the disk. Both are checked in memory with the one
 // analysis that 'check' runs (tools/analysis), and the diagnostics published for both documents.
+// Its texts for people are in the language of the editor's locale, sent in initialize, unless
+// the command line chose one (--lang); without a locale, in the environment's.
 #pragma once
 
 #include <chrono>

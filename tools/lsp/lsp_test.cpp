@@ -15,6 +15,7 @@
 
 #include "common/windows_1252.h"
 #include "test_support/temp_dir.h"
+#include "tools/language/translation.h"
 #include "tools/lsp/lsp_server.h"
 #include "tools/lsp/lsp_text.h"
 #include "tools/recover/source_layout.h"
@@ -615,10 +616,10 @@ TEST(LspProgram, OutOfMemoryIsToldThenExitsWithItsStatus) {
   input += framed(Session::request(2, "shutdown").dump());
   write_file_bytes(dir.file("input"), input);
   input = std::string();
-  const ProcessResult result =
-      run_process({"/bin/sh", "-c",
-                   "ulimit -v " + std::to_string(56 * 1024) + " && exec " +
-                       std::string(SCENARIO_TOOL_PATH) + " lsp < " + dir.file("input")});
+  const ProcessResult result = run_process(
+      {"/bin/sh", "-c",
+       "ulimit -v " + std::to_string(56 * 1024) + " && LANGUAGE= LC_ALL= LC_MESSAGES= LANG= exec " +
+           std::string(SCENARIO_TOOL_PATH) + " lsp < " + dir.file("input")});
   ASSERT_TRUE(result.exited) << "ended by signal " << result.signal;
   EXPECT_EQ(result.exit_status, 5) << result.err;
   EXPECT_NE(
@@ -970,4 +971,160 @@ TEST(LspFeatures, FormattingLaysTheDocumentOutAsFormatDoes) {
                    "cartello_indicatore,  2200,   a \xE2\x86\x92");
   EXPECT_EQ(edited, expected);
   EXPECT_NE(edited.find("(CITT\xC3\x80)"), std::string::npos);
+}
+
+// The language of every text the server makes is the client's locale in initialize, unless the
+// command line chose one (--lang); without a locale, the environment's, as the program set it at
+// start. A locale that is no string, or is empty, counts as none. Diagnostics and fixes are the
+// analysis's own, in the same language as check gives them.
+TEST(LspLanguage, TheClientsLocaleChoosesTheLanguageUnlessTheCommandLineDid) {
+  // The language is the process's: English again for the tests after this one.
+  struct Restore {
+    ~Restore() {
+      set_language(Language::kEnglish);
+      set_language_chosen(false);
+    }
+  } restore;
+  TempDir dir;
+  // A curve, and a gradient whose comma after the keyword became a blank: a fix.
+  const std::string line =
+      "[generale]\r\nlunghezza percorso, 20000\r\nprogressiva chilometrica uno, 0, 39050, 1\r\n"
+      "[curve]\r\ncurvad4, 500, 300\r\ncurvas6, 1000, 200\r\npendenza  500, 3\r\n[fine]\r\n";
+  const std::string train =
+      "[generale]\r\norologio, 13 10 45\r\nvelocita, 0, 80\r\n"
+      "stazione, 1000, 3, 200, 0,0,1,0,0,0,0,0,0,0, 9 30 0, Alfa\r\n[fine]\r\n";
+  write_file_bytes(dir.file(kLine), line);
+  write_file_bytes(dir.file(kTrain), train);
+  const std::string uri = uri_from_path(dir.file(kLine));
+  // What check says of the gradient in each language: its message and its fix.
+  json checked[2];
+  for (const Language language : {Language::kEnglish, Language::kItalian}) {
+    const ProcessResult result =
+        run_tool({language == Language::kItalian ? "--lang=it" : "--lang=en", "check", dir.path(),
+                  "--format=json"});
+    const json document = json::parse(result.out);
+    for (const json& d : document["diagnostics"]) {
+      if (d["rule"] == "error-25") checked[int(language)] = d;
+    }
+    ASSERT_TRUE(checked[int(language)].is_object()) << result.out;
+  }
+  // The texts of the server's own, in each language.
+  const struct {
+    const char* hover;       // on the first curve's keyword
+    const char* completion;  // the start of the documentation of 'pendenza'
+    const char* hint;        // the first curve's radius
+  } said[2] = {{"radius 1000 m to the right (curvature digit 4)", "A gradient (pendenza)",
+                "radius 1000 m to the right"},
+               {"raggio 1000 m a destra (cifra di curvatura 4)", "Una pendenza ('pendenza')",
+                "raggio 1000 m a destra"}};
+  const Language en = Language::kEnglish, it = Language::kItalian;
+  const struct {
+    const char* name;
+    json locale;           // discarded: none sent
+    Language environment;  // the language at start, by the environment or --lang
+    bool by_option;        // --lang chose it
+    Language expected;
+  } cases[] = {
+      {"it-IT", "it-IT", en, false, it},
+      {"it", "it", en, false, it},
+      {"a POSIX name in capitals", "IT_it.UTF-8", en, false, it},
+      {"en-US over an Italian environment", "en-US", it, false, en},
+      {"none: the environment's Italian", json::value_t::discarded, it, false, it},
+      {"none: the environment's English", json::value_t::discarded, en, false, en},
+      {"--lang=en over it", "it", en, true, en},
+      {"--lang=it over en-US", "en-US", it, true, it},
+      {"a number", 39, it, false, it},
+      {"an object", {{"it", "IT"}}, it, false, it},
+      {"empty", "", it, false, it},
+      {"a megabyte beginning with it", "it" + std::string(1 << 20, 'x'), it, false, en},
+      {"control characters and accents", "\x01\xC3\xA0-it", it, false, en},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    set_language(c.environment);
+    set_language_chosen(c.by_option);
+    Session s;
+    json params = {{"capabilities", json::object()}};
+    if (!c.locale.is_discarded()) params["locale"] = c.locale;
+    s.take({Session::request(1, "initialize", params),
+            Session::notice("initialized", json::object()),
+            Session::notice("textDocument/didOpen", open_params(uri, line))});
+    s.wait(std::chrono::milliseconds(0));
+    EXPECT_EQ(current_language(), c.expected);
+    const int l = int(c.expected);
+    int id = 100;
+    const auto ask = [&](const std::string& method, json asked) {
+      asked["textDocument"] = {{"uri", uri}};
+      s.take({Session::request(++id, method, asked)});
+      return (*s.answer(id))["result"];
+    };
+    const std::string hover =
+        ask("textDocument/hover", {{"position", position(4, 2)}})["contents"]["value"];
+    EXPECT_NE(hover.find(said[l].hover), std::string::npos) << hover;
+    const json items = ask("textDocument/completion", {{"position", position(5, 0)}});
+    const auto gradient = std::find_if(items.begin(), items.end(),
+                                       [](const json& i) { return i["label"] == "pendenza"; });
+    ASSERT_NE(gradient, items.end());
+    EXPECT_EQ((*gradient)["documentation"]["value"].get<std::string>().rfind(said[l].completion, 0),
+              0u)
+        << (*gradient)["documentation"];
+    const json hints = ask("textDocument/inlayHint",
+                           {{"range", {{"start", position(4, 0)}, {"end", position(5, 0)}}}});
+    ASSERT_FALSE(hints.empty());
+    EXPECT_EQ(hints[0]["label"], said[l].hint);
+    const json diagnostics = s.diagnostics(uri);
+    const auto broken = std::find_if(diagnostics.begin(), diagnostics.end(),
+                                     [](const json& d) { return d["code"] == "error-25"; });
+    ASSERT_NE(broken, diagnostics.end()) << diagnostics;
+    EXPECT_EQ((*broken)["message"], checked[l]["message"]);
+    const json actions =
+        ask("textDocument/codeAction",
+            {{"range", (*broken)["range"]}, {"context", {{"diagnostics", {*broken}}}}});
+    ASSERT_EQ(actions.size(), 1u);
+    EXPECT_EQ(actions[0]["title"], checked[l]["fix"]["description"]);
+  }
+}
+
+// The program: the language of the environment when the editor sends no locale, and --lang over
+// the locale the editor sends.
+TEST(LspProgram, TheEnvironmentSpeaksWithoutALocaleAndLangOverOne) {
+  TempDir dir;
+  const std::string line =
+      "[generale]\r\nlunghezza percorso, 20000\r\n[curve]\r\ncurvas6, 500, 300\r\n[fine]\r\n";
+  write_file_bytes(dir.file(kLine), line);
+  const std::string uri = uri_from_path(dir.file(kLine));
+  const struct {
+    const char* environment;  // LANG
+    const char* option;       // before the command
+    json locale;              // discarded: none sent
+    const char* hover;
+  } cases[] = {
+      {"it_IT.UTF-8", "", json::value_t::discarded, "raggio 333 m a sinistra"},
+      {"C", "", json::value_t::discarded, "radius 333 m to the left"},
+      {"C", "--lang=it", "en-US", "raggio 333 m a sinistra"},
+      {"it_IT.UTF-8", "--lang=en", "it-IT", "radius 333 m to the left"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.environment) + " " + c.option);
+    json params = {{"capabilities", json::object()}};
+    if (!c.locale.is_discarded()) params["locale"] = c.locale;
+    const json messages[] = {
+        Session::request(1, "initialize", params),
+        Session::notice("initialized", json::object()),
+        Session::notice("textDocument/didOpen", open_params(uri, line)),
+        Session::request(2, "textDocument/hover",
+                         {{"textDocument", {{"uri", uri}}}, {"position", position(3, 2)}}),
+        Session::request(3, "shutdown"),
+        Session::notice("exit", json::object())};
+    std::string input;
+    for (const json& m : messages) input += framed(m.dump());
+    write_file_bytes(dir.file("input"), input);
+    const ProcessResult result =
+        run_process({"/bin/sh", "-c",
+                     std::string("LANGUAGE= LC_ALL= LC_MESSAGES= LANG=") + c.environment + " " +
+                         SCENARIO_TOOL_PATH + " " + c.option + " lsp < " + dir.file("input")});
+    ASSERT_TRUE(result.exited);
+    EXPECT_EQ(result.exit_status, 0) << result.err;
+    EXPECT_NE(result.out.find(c.hover), std::string::npos) << result.out;
+  }
 }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "tools/language/translation.h"
 #include "tools/lsp/row_words.h"
 
 using nlohmann::json;
@@ -28,7 +29,7 @@ json signature_help(const FeatureDocument& document, size_t offset) {
   for (int v = 0; v < grammar.values_count(); ++v) {
     label += ", ";
     const size_t from = label.size();
-    label += grammar.names[v];
+    label += tr(grammar.names[v]);
     std::string said = units_of(grammar.names[v]);
     const std::string use = value_use(grammar, v);
     if (!use.empty()) said += (said.empty() ? "" : "; ") + use;
@@ -41,7 +42,8 @@ json signature_help(const FeatureDocument& document, size_t offset) {
     const std::string field =
         document.text.bytes().substr(row->keyword_from, row->keyword_to - row->keyword_from);
     if (const auto radius = curve_radius(field)) {
-      documentation += "\n\nThis one: " + curve_radius_text(*radius) + ".";
+      // TRANSLATORS: {1} is a curve's radius and side ("radius 1000 m to the right").
+      documentation += "\n\n" + tr("This one: {1}.", {curve_radius_text(*radius)});
     }
   }
   return {{"signatures",

@@ -19,6 +19,7 @@ Language system_language = Language::kEnglish;
 int run(std::vector<std::string> args, bool (*colour_terminal)()) {
   // --lang=it or --lang it, anywhere on the command line, before any text is made.
   set_language(system_language);
+  set_language_chosen(false);
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] != "--lang" && args[i].rfind("--lang=", 0) != 0) continue;
     const bool joined = args[i] != "--lang";
@@ -26,6 +27,7 @@ int run(std::vector<std::string> args, bool (*colour_terminal)()) {
     const std::optional<Language> language = language_named(value);
     if (!language) return usage_error(tr("--lang is it or en"));
     set_language(*language);
+    set_language_chosen(true);
     args.erase(args.begin() + ptrdiff_t(i), args.begin() + ptrdiff_t(i + (joined ? 1 : 2)));
     --i;
   }

@@ -61,6 +61,10 @@ ProcessResult run_tool(const std::vector<std::string>& args) {
   result.exit_status = tool_main(
       int(args.size()) + 1, [&args](int i) { return args[i - 1]; }, no_colour_terminal,
       Language::kEnglish);
+  // The language is the process's: the tests after this one begin in English, whatever --lang
+  // this one was given.
+  set_language(Language::kEnglish);
+  set_language_chosen(false);
   result.exited = true;
   result.out = out.text();
   result.err = err.text();
