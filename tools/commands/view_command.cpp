@@ -45,7 +45,8 @@ Status write_view(const ViewArguments& view, const std::string& stamp) {
     if (stamp.empty()) return result.status;
     analysis->compiled = Compilation();
     Diagnostic unread;
-    unread.place = "sources";
+    // TRANSLATORS: the place of a problem that is in no file and no cell: the sources as a whole.
+    unread.place = tr("sources");
     unread.message = result.status.message();
     problems.push_back(unread);
   } else {

@@ -135,11 +135,8 @@ struct Comparison {
   // A change of `kind`, its values in A and B, in both forms.
   static Change change(const Said& kind, const char* what, int64_t from, int64_t to,
                        const Said& before, const Said& after) {
-    Change c{kind.english, what, from, to, before.english, after.english, {}};
-    c.shown_kind = kind.shown;
-    c.shown_before = before.shown;
-    c.shown_after = after.shown;
-    return c;
+    return {kind.english,  what, from,       to,           before.english,
+            after.english, {},   kind.shown, before.shown, after.shown};
   }
 
   // A value of the train or the general section.

@@ -229,3 +229,29 @@ TEST(DumpTest, JsonWrittenARecordAtATimeIsLaidOutAsOneDumpedWhole) {
     EXPECT_EQ(text, nlohmann::ordered_json::parse(text).dump(2) + "\n");
   }
 }
+
+// The report for people in Italian: its labels aligned as in English, each kind of line a
+// whole sentence; the JSON document is the same in both languages.
+TEST(DumpTest, ShowsTheShippedScenarioInItalian) {
+  TempDir dir;
+  write_shipped_sources(dir);
+  ASSERT_EQ(run_tool({"compile", dir.path()}).exit_status, 0);
+  const ProcessResult result = run_tool({"dump", dir.path(), "--lang=it"});
+  ASSERT_EQ(result.exit_status, 0) << result.err;
+  for (const char* line : {
+           "tabella dello scenario Viterbo_Attigliano_7545.sim\n"
+           "  linea     Viterbo_Attigliano, sfondi 0 1 0\n",
+           "\n  percorso  50000 m, massa frenata 100 %, 5 vetture\n"
+           "  versione  610, somma di controllo 33432 (corrisponde al nome della linea e al "
+           "numero del treno)\n",
+           "     1  VITERBO P. F.: tipo 12, a 0 m, da -200 a 250 m, orario 13:08:00, indicatori "
+           "1 0 1 0 0, valori 4 1 2 1 1\n",
+           "  cella  200   10000 m  ",
+           "\n  velocità  celle 0-40: 70 km/h; celle 41-159: 100 km/h",
+           "\n  galleria  celle ",
+       }) {
+    EXPECT_NE(result.out.find(line), std::string::npos) << line << "\n" << result.out;
+  }
+  EXPECT_EQ(run_tool({"dump", dir.path(), "--json", "--lang=it"}).out,
+            run_tool({"dump", dir.path(), "--json"}).out);
+}

@@ -9,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "common/windows_1252.h"
 #include "compiler/field_codec.h"
 #include "compiler/records.h"
 #include "tools/analysis/words.h"
@@ -55,6 +56,12 @@ std::string escaped(const std::string& text) {
     }
   }
   return out;
+}
+
+// A text in the tool's language (UTF-8) as the labels take it: Windows-1252, which holds every
+// letter of the languages the tool speaks.
+std::string label_text(const std::string& utf8) {
+  return windows_1252_from_utf8(utf8).value_or(utf8);
 }
 
 // Characters (not bytes) of Windows-1252 text as shown.
@@ -205,13 +212,15 @@ std::string plan_view(const CompiledScenario& c, const DistanceAxis& axis, const
                       Labels* labels) {
   const LinePlanPoints& p = c.plan;
   std::string out = "<g id=\"plan-view\">\n" +
-                    labels->put(kMargin, 40, 15, tr("Plan view (north up)"), "title") + "\n";
+                    labels->put(kMargin, 40, 15, label_text(tr("Plan view (north up)")), "title") +
+                    "\n";
   const int32_t plan_last = p.computed_end - 1;
   const int32_t first = static_cast<int32_t>(std::clamp(axis.from, 0.0, double(plan_last)));
   const int32_t last = static_cast<int32_t>(std::clamp(axis.to, 0.0, double(plan_last)));
   if (last - first < 1) {
     return out +
-           labels->put(kMargin, kPlanTop + 30, 13, tr("No line plan over this stretch"), "note") +
+           labels->put(kMargin, kPlanTop + 30, 13, label_text(tr("No line plan over this stretch")),
+                       "note") +
            "\n</g>\n";
   }
   const double min_x = *std::min_element(p.x.begin() + first, p.x.begin() + last + 1);
@@ -358,8 +367,8 @@ std::string profile(const CompiledScenario& c, const DistanceAxis& axis, double 
                      kMargin, y(limit), kWidth - kMargin, y(limit));
     size_t chosen = 0;
     labels->place({{kWidth - kMargin - 200, y(limit) - 3}, {kWidth - kMargin - 200, y(limit) + 11}},
-                  10, tr("limit of the cell field: {1}", {std::to_string(limit)}), "limit-text",
-                  &out, &chosen);
+                  10, label_text(tr("limit of the cell field: {1}", {std::to_string(limit)})),
+                  "limit-text", &out, &chosen);
     out += "\n";
   }
   // A step a cell where the cells are wider than a pixel; else, a pixel column at a time, the
@@ -398,8 +407,8 @@ std::string objects(const CompiledScenario& c, const DistanceAxis& axis, const C
   std::string out =
       "<g id=\"objects\">\n" +
       labels->put(kMargin, kObjectsTop - 8, 15,
-                  tr("Stations; below the axis: signals, slowdown warnings, slowdowns (start to "
-                     "end) and speed restriction points"),
+                  label_text(tr("Stations; below the axis: signals, slowdown warnings, slowdowns "
+                                "(start to end) and speed restriction points")),
                   "title") +
       "\n";
   out += formatted("<line x1=\"%.0f\" y1=\"%.0f\" x2=\"%.0f\" y2=\"%.0f\" class=\"axis\"/>\n",
@@ -554,7 +563,7 @@ std::string plot_svg(const CompiledScenario& c, const ScenarioIdentity& scenario
   // Files that a stopped compilation wrote are not drawn as if sound.
   double y = 20;
   for (const std::string& sign : signs_of_failed_compilation(c)) {
-    const std::string text = tr("Signs of a failed compilation: {1}", {sign});
+    const std::string text = label_text(tr("Signs of a failed compilation: {1}", {sign}));
     out +=
         labels.put(std::max(0.0, kWidth - 12 - text_width(13, text)), y, 13, text, "failed") + "\n";
     y += 18;
@@ -563,20 +572,21 @@ std::string plot_svg(const CompiledScenario& c, const ScenarioIdentity& scenario
     const std::optional<int64_t> a = chainage.at_metres(int64_t(axis.from));
     const std::optional<int64_t> b = chainage.at_metres(int64_t(axis.to));
     const std::string from = formatted("%.0f", axis.from), to = formatted("%.0f", axis.to);
-    const std::string text = a && b ? tr("Stretch {1} to {2} m along the line ({3} to {4})",
-                                         {from, to, km_text(*a), km_text(*b)})
-                                    : tr("Stretch {1} to {2} m along the line", {from, to});
+    const std::string text =
+        label_text(a && b ? tr("Stretch {1} to {2} m along the line ({3} to {4})",
+                               {from, to, km_text(*a), km_text(*b)})
+                          : tr("Stretch {1} to {2} m along the line", {from, to}));
     size_t chosen = 0;
     labels.place({{kMargin + 200, 40}, {kMargin, kPlanTop + 15}}, 12, text, "note", &out, &chosen);
     out += "\n";
   }
   out += plan_view(c, axis, chainage, &labels);
   out += profile(
-      c, axis, kGradientTop, "gradient", tr("Gradient (per mille)"),
+      c, axis, kGradientTop, "gradient", label_text(tr("Gradient (per mille)")),
       [](const TrackCell& t) { return decode_gradient(t.gradient); }, false, kGradientFieldLow,
       kGradientFieldHigh, &labels);
   out += profile(
-      c, axis, kSpeedTop, "speed", tr("Line speed (km/h)"),
+      c, axis, kSpeedTop, "speed", label_text(tr("Line speed (km/h)")),
       [](const TrackCell& t) { return decode_speed(t.speed); }, true, kNoFieldLimit,
       kSpeedFieldHigh, &labels);
   out += objects(c, axis, chainage, &labels);

@@ -399,3 +399,25 @@ TEST(PlotTest, DistanceLabelsStayFewOnAnyRoute) {
     EXPECT_LE(labels, 41u);
   }
 }
+
+// The picture's titles in Italian, their accents written once as UTF-8; what plot says too.
+TEST(PlotTest, TitlesInItalian) {
+  TempDir dir;
+  write_shipped_sources(dir);
+  ASSERT_EQ(run_tool({"compile", dir.path()}).exit_status, 0);
+  const ProcessResult drew =
+      run_tool({"plot", dir.path(), "-o", dir.file("line.svg"), "--lang=it", "--to", "10"});
+  EXPECT_EQ(drew.out, "disegnato " + dir.file("line.svg") + "\n");
+  const std::vector<Element> elements = parse_xml(read_file_bytes(dir.file("line.svg")));
+  std::string texts;
+  for (const Element& e : elements) {
+    if (e.name == "text") texts += e.text + "\n";
+  }
+  for (const char* title : {"Pianta (nord in alto)\n", "Pendenza (per mille)\n",
+                            "Velocit\xC3\xA0 della linea (km/h)\n", "Tratto da 0 a "}) {
+    EXPECT_NE(texts.find(title), std::string::npos) << title << "\n" << texts;
+  }
+  const ProcessResult off =
+      run_tool({"plot", dir.path(), "-o", dir.file("x.svg"), "--lang=it", "--from", "90"});
+  EXPECT_NE(off.err.find("km 90+000 non è sulla linea, che va dal "), std::string::npos) << off.err;
+}
