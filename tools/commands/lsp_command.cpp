@@ -17,7 +17,9 @@ const char kLspHelp[] = tr_mark(
     "as check does, while you type, and the problems of both are shown where they lie, their\n"
     "repairs as quick fixes. Hover a field for its meaning, units and limits and what the\n"
     "compiler made of it; completion of keywords with the fields to fill; the outline of\n"
-    "stations, tunnels, signals, slowdowns and curves. Nothing is written.\n"
+    "stations, tunnels, signals, slowdowns and curves. Nothing is written. Its texts are in the\n"
+    "language the command line chooses, else the editor's (the locale it sends), else the\n"
+    "environment's.\n"
     "  --stdio   taken and passed over: standard input and output are always the channel\n"
     "Exit status: 0 after the editor's shutdown and exit; 1 when the stream ended or broke\n"
     "before them; 5 when memory ran out (the editor is told, and what it asked is answered).\n");

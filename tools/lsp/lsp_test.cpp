@@ -1013,10 +1013,12 @@ TEST(LspLanguage, TheClientsLocaleChoosesTheLanguageUnlessTheCommandLineDid) {
     const char* hover;       // on the first curve's keyword
     const char* completion;  // the start of the documentation of 'pendenza'
     const char* hint;        // the first curve's radius
+    const char* unread;      // the answer to a message that is not JSON
+    const char* unknown;     // the answer to a request of no method the server has
   } said[2] = {{"radius 1000 m to the right (curvature digit 4)", "A gradient (pendenza)",
-                "radius 1000 m to the right"},
+                "radius 1000 m to the right", "not JSON", "no method x/y"},
                {"raggio 1000 m a destra (cifra di curvatura 4)", "Una pendenza ('pendenza')",
-                "raggio 1000 m a destra"}};
+                "raggio 1000 m a destra", "non è JSON", "metodo x/y inesistente"}};
   const Language en = Language::kEnglish, it = Language::kItalian;
   const struct {
     const char* name;
@@ -1082,6 +1084,12 @@ TEST(LspLanguage, TheClientsLocaleChoosesTheLanguageUnlessTheCommandLineDid) {
             {{"range", (*broken)["range"]}, {"context", {{"diagnostics", {*broken}}}}});
     ASSERT_EQ(actions.size(), 1u);
     EXPECT_EQ(actions[0]["title"], checked[l]["fix"]["description"]);
+    // Errors answered: the codes are the protocol's, their messages the language's.
+    s.server.receive(std::vector<std::string>{"{", Session::request(9, "x/y").dump()}, s.now);
+    const json* unread = s.answer(nullptr);
+    ASSERT_NE(unread, nullptr);
+    EXPECT_EQ((*unread)["error"], json({{"code", -32700}, {"message", said[l].unread}}));
+    EXPECT_EQ((*s.answer(9))["error"], json({{"code", -32601}, {"message", said[l].unknown}}));
   }
 }
 
