@@ -11,6 +11,7 @@
 #include "compiler/field_reader.h"
 #include "tools/analysis/row_index.h"
 #include "tools/analysis/words.h"
+#include "tools/language/translation.h"
 
 namespace {
 
@@ -248,10 +249,13 @@ FinalCode final_code(const Compilation& compiled, const ShownSource& line, const
     if (positioned && p.positioned) shown_position = p.position;
     break;
   }
-  reported.words = formatted("error code %d", reported.code) +
-                   (positioned     ? formatted(" (position %d m)", shown_position)
-                    : row_position ? formatted(" (row at %d m)", reported.position)
-                                   : std::string()) +
-                   ": " + meaning;
+  // TRANSLATORS: the summary of the error: {1} is its code, {2} its place in metres, {3} what
+  // it means.
+  const std::string code = std::to_string(reported.code);
+  reported.words = positioned     ? tr("error code {1} (position {2} m): {3}",
+                                       {code, std::to_string(shown_position), meaning})
+                   : row_position ? tr("error code {1} (row at {2} m): {3}",
+                                       {code, std::to_string(reported.position), meaning})
+                                  : tr("error code {1}: {2}", {code, meaning});
   return reported;
 }
