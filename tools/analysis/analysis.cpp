@@ -10,6 +10,7 @@
 #include "compiler/records.h"
 #include "tools/analysis/timetable.h"
 #include "tools/analysis/words.h"
+#include "tools/language/translation.h"
 
 namespace {
 
@@ -90,8 +91,8 @@ std::vector<Diagnostic> further_problems(const CompileOptions& compiled_with,
       Diagnostic d = problem_diagnostic(*next, p, line, train, cells_path);
       d.past_first_error = true;
       d.notes.insert(d.notes.begin(),
-                     "past the first error: the compiler stops before this; it is met once the "
-                     "rows at fault before it are mended");
+                     tr("past the first error: the compiler stops before this; it is met once the "
+                        "rows at fault before it are mended"));
       for (NotePlace& place : d.note_places) ++place.note;
       // The same words again (a required row left out is missed at each section after it)
       // are one problem: counted on the first, with where else it stands.
@@ -121,9 +122,10 @@ std::vector<Diagnostic> further_problems(const CompileOptions& compiled_with,
       where += (i == 0 ? "" : ", ") + std::to_string(lines[i]);
     }
     if (lines.size() > 5) where += ", ...";
-    d.notes.push_back(formatted("the same at %zu more place%s (line%s %s)", lines.size(),
-                                lines.size() == 1 ? "" : "s", lines.size() == 1 ? "" : "s",
-                                where.c_str()));
+    // TRANSLATORS: {2} is the line numbers, "12, 40, 41".
+    d.notes.push_back(tr_n("the same at {1} more place (line {2})",
+                           "the same at {1} more places (lines {2})", lines.size(),
+                           {std::to_string(lines.size()), where}));
   }
   return found;
 }
@@ -131,8 +133,9 @@ std::vector<Diagnostic> further_problems(const CompileOptions& compiled_with,
 // What an integrity error says: which slot of the line's table entry or of the header cell was
 // already taken when the compiler came to stamp it.
 std::string integrity_meaning(int code) {
-  return code == 1250 ? "the version slot of table entry 85 or of track cell 1 is already taken"
-                      : "the checksum slot of table entry 85 or of track cell 1 is already taken";
+  return code == 1250
+             ? tr("the version slot of table entry 85 or of track cell 1 is already taken")
+             : tr("the checksum slot of table entry 85 or of track cell 1 is already taken");
 }
 
 // Whether a row kept by the compiler wrote into the header cell or the line's table entry, the
@@ -161,17 +164,19 @@ Diagnostic integrity_diagnostic(const Analysis& a) {
   Diagnostic d;
   d.level = Diagnostic::Level::kError;
   d.code = std::to_string(code);
-  d.message = "Errore n. " + d.code + ": " + integrity_meaning(code) + "; no compiled file written";
+  // TRANSLATORS: "Errore n." is the installer's own word for its errors, as it shows them; {2}
+  // says which slot was taken.
+  d.message = tr("Errore n. {1}: {2}; no compiled file written", {d.code, integrity_meaning(code)});
   std::vector<const SourceRow*> writers;
   for (const SourceRow& row : a.compiled.rows) {
     if (writes_stamped_slots(row)) writers.push_back(&row);
   }
   d.notes.push_back(
-      "the compiler stamps the version word (610 in entry 85, 5121 in cell 1) and the checksums "
-      "into slots that no row may write; it found one taken and wrote nothing");
+      tr("the compiler stamps the version word (610 in entry 85, 5121 in cell 1) and the "
+         "checksums into slots that no row may write; it found one taken and wrote nothing"));
   if (writers.empty()) {
     d.file = a.cells_path;
-    d.place = "cell 1";
+    d.place = tr("cell {1}", {"1"});
     d.metres = 0;
     return d;
   }
@@ -180,18 +185,18 @@ Diagnostic integrity_diagnostic(const Analysis& a) {
   d.file = source.path();
   place_diagnostic(source, last.offset, &d);
   d.metres = last.position;
-  d.notes.push_back(
-      formatted("this row, at %d m, writes into ", last.position) +
-      (last.kind == RowKind::kStation || (last.kind == RowKind::kSignboard && last.b == kLineEntry)
-           ? std::string("table entry 85")
-           : std::string("track cell 1 (0 to 50 m)")) +
-      ": move it");
+  d.notes.push_back(last.kind == RowKind::kStation ||
+                            (last.kind == RowKind::kSignboard && last.b == kLineEntry)
+                        ? tr("this row, at {1} m, writes into table entry 85: move it",
+                             {std::to_string(last.position)})
+                        : tr("this row, at {1} m, writes into track cell 1 (0 to 50 m): move it",
+                             {std::to_string(last.position)}));
   for (size_t i = 0; i + 1 < writers.size(); ++i) {
     const SourceRow& other = *writers[i];
     const ShownSource& s = other.source == ProblemSource::kLineSource ? a.line : a.train;
     const LineAndColumn place = s.locate(other.offset);
     d.note_places.push_back({d.notes.size(), s.path(), place.line, place.column});
-    d.notes.push_back(formatted("the row at %d m writes there too", other.position));
+    d.notes.push_back(tr("the row at {1} m writes there too", {std::to_string(other.position)}));
   }
   return d;
 }
@@ -229,7 +234,9 @@ FinalCode Analysis::final_code() const {
     reported.code = result.integrity_error;
     reported.position = 0;
     reported.words =
-        "Errore n. " + std::to_string(reported.code) + ": " + integrity_meaning(reported.code);
+        // TRANSLATORS: "Errore n." is the installer's own word for its errors, as it shows them;
+        // {2} says which slot was taken.
+        tr("Errore n. {1}: {2}", {std::to_string(reported.code), integrity_meaning(reported.code)});
     return reported;
   }
   return ::final_code(compiled, line, train, cells_path);

@@ -20,21 +20,27 @@ namespace {
 
 // What stands in cell `cell` when the compilation ended, in words.
 std::string occupant(const Compilation& compiled, int32_t cell) {
-  if (cell < 0 || cell > compiled.records.last_cell()) return "another object";
-  return cell_type_text(compiled.records.cells[cell].type) + " (cell " + std::to_string(cell) + ")";
+  if (cell < 0 || cell > compiled.records.last_cell()) return tr("another object");
+  // TRANSLATORS: {1} is what stands in a cell ("signal"), {2} the cell's number.
+  return tr("{1} (cell {2})",
+            {cell_type_text(compiled.records.cells[cell].type), std::to_string(cell)});
 }
 
 std::string same_cell(const std::string& what, const Problem& p, const std::string& met) {
-  return "two objects in the same 50 m cell: " + what + " at " + std::to_string(p.position) +
-         " m meets " + met + "; move one of them by 50 m or more";
+  // TRANSLATORS: {1} is the object refused ("signal"), {3} what already stands in the cell,
+  // "signal (cell 24)".
+  return tr(
+      "two objects in the same 50 m cell: {1} at {2} m meets {3}; move one of them by 50 m or more",
+      {what, std::to_string(p.position), met});
 }
 
 std::string at_position(const Compilation& compiled, const Problem& problem) {
   if (!problem.positioned) return "";
-  std::string text = ", at " + std::to_string(problem.position) + " m";
+  const std::string metres = std::to_string(problem.position);
   const std::string chainage = chainage_text(compiled.records.table, problem.position);
-  if (!chainage.empty()) text += " (" + chainage + ")";
-  return text;
+  // TRANSLATORS: added to an error's meaning: {1} is a position in metres, {2} its chainage,
+  // "km 12+350".
+  return chainage.empty() ? tr(", at {1} m", {metres}) : tr(", at {1} m ({2})", {metres, chainage});
 }
 
 // The objects in the cells around `cell`, for a problem that has no source line.
@@ -46,7 +52,11 @@ std::string cells_around(const Compilation& compiled, int32_t cell) {
     text += (text.empty() ? "" : ", ") + std::to_string(i) + " " +
             cell_type_text(compiled.records.cells[i].type);
   }
-  return "    cells around " + std::to_string(cell) + ": " + (text.empty() ? "all empty" : text) +
+  return "    " +
+         // TRANSLATORS: {1} is a cell's number, {2} the objects in the cells around it, "99 signal,
+         // 101 slowdown start".
+         tr("cells around {1}: {2}",
+            {std::to_string(cell), text.empty() ? tr("all empty") : text}) +
          "\n";
 }
 
@@ -107,14 +117,18 @@ void add_problem_notes(const Compilation& c, const Problem& p, const ShownSource
       p.row_offset < p.offset && p.offset != Problem::kNoOffset) {
     const std::string keyword = field_at(source->text(), p.row_offset);
     const RowGrammar* shape = p.row;
-    std::string note = "the row began at line " +
-                       std::to_string(source->locate(p.row_offset).line) + " with '" +
-                       utf8_from_windows_1252(printable(elided(keyword, 40, 10))) + "'";
-    if (shape != nullptr) {
-      const int values = shape->values_count();
-      note +=
-          formatted(", which takes %d value%s: ", values, values == 1 ? "" : "s") + shape->values;
-    }
+    const std::string line_number = std::to_string(source->locate(p.row_offset).line);
+    const std::string quoted_keyword =
+        "'" + utf8_from_windows_1252(printable(elided(keyword, 40, 10))) + "'";
+    const std::string note =
+        // TRANSLATORS: {1} is a line number, {2} the row's keyword as written, quoted; {4} the
+        // names of the values the row takes.
+        shape == nullptr ? tr("the row began at line {1} with {2}", {line_number, quoted_keyword})
+                         : tr_n("the row began at line {1} with {2}, which takes {3} value: {4}",
+                                "the row began at line {1} with {2}, which takes {3} values: {4}",
+                                shape->values_count(),
+                                {line_number, quoted_keyword, std::to_string(shape->values_count()),
+                                 shape->values});
     const LineAndColumn row_start = source->locate(p.row_offset);
     d->note_places.push_back({notes.size(), source->path(), row_start.line, row_start.column});
     notes.push_back(note);
@@ -123,17 +137,17 @@ void add_problem_notes(const Compilation& c, const Problem& p, const ShownSource
     if (shape != nullptr && blank != std::string::npos &&
         keyword.find_first_of("0123456789", blank) != std::string::npos) {
       notes.push_back(
-          "is a comma missing after the keyword? its field holds a number too, so "
-          "the row's values were read one field on");
+          tr("is a comma missing after the keyword? its field holds a number too, so "
+             "the row's values were read one field on"));
     } else if (starts_a_row(at_fault)) {
       notes.push_back(
-          "a number was expected where the next row's keyword stands: the row has a "
-          "field too few");
+          tr("a number was expected where the next row's keyword stands: the row has a "
+             "field too few"));
     }
   }
   // (Not for a row that failed to read: its numbers are what went wrong.)
   if (!p.positioned && p.code != kRunTimeFailure && source != nullptr && p.row_position) {
-    notes.push_back(formatted("the row stands at %d m", *p.row_position));
+    notes.push_back(tr("the row stands at {1} m", {std::to_string(*p.row_position)}));
   }
   if (p.source == ProblemSource::kTrackCells) {
     // The rows of the signals and slowdowns around the cell, each a note at its source line
@@ -151,13 +165,17 @@ void add_problem_notes(const Compilation& c, const Problem& p, const ShownSource
       const ShownSource& s = row.source == ProblemSource::kLineSource ? line : train;
       const LineAndColumn at = s.locate(row.offset);
       d->note_places.push_back({notes.size(), s.path(), at.line, at.column});
-      notes.push_back(std::string("near it: ") +
-                      (row.kind == RowKind::kSignal ? "the signal" : "the slowdown") + " at " +
-                      std::to_string(row.position) + " m (" + row_place(s, row.offset) + ")");
+      const std::string metres = std::to_string(row.position), place = row_place(s, row.offset);
+      notes.push_back(
+          row.kind == RowKind::kSignal
+              // TRANSLATORS: {1} is a position in metres, {2} the row's place, "file:line".
+              ? tr("near it: the signal at {1} m ({2})", {metres, place})
+              : tr("near it: the slowdown at {1} m ({2})", {metres, place}));
     }
     if (near > kMostRowsNear) {
-      notes.push_back(
-          formatted("and %zu more signals and slowdowns near it", near - kMostRowsNear));
+      notes.push_back(tr_n("and {1} more signals and slowdowns near it",
+                           "and {1} more signals and slowdowns near it", near - kMostRowsNear,
+                           {std::to_string(near - kMostRowsNear)}));
     }
   }
 }
@@ -241,22 +259,25 @@ Excerpt ShownSource::excerpt(size_t offset) const {
 // The meaning of a problem in plain words, with what it met where it says so.
 static std::string problem_meaning(const Compilation& c, const Problem& p) {
   // A store refused a cell that already held something: say what met what.
+  // (The warning point's text takes its distance, {1}.)
   static const struct {
     int32_t code;
-    std::string what;
+    const char* what;
   } kRefusals[] = {
-      {kSignboardCellTaken, "signboard"},
-      {kRestrictionCellTaken, "'abbattimento' point"},
-      {kSignalCellTaken, "signal"},
-      {kWarningCellTaken,
-       "the warning point (" + std::to_string(kWarningDistance) + " m before) of the slowdown"},
-      {kSlowdownStartCellTaken, "the start of the slowdown"},
-      {kSlowdownEndCellTaken, "the end of the slowdown"},
-      {kWarningBoardCellTaken, "a warning board of the slowdown"},
-      {kIndicatorCellTaken, "speed indicator"},
+      {kSignboardCellTaken, tr_mark("signboard")},
+      {kRestrictionCellTaken, tr_mark("'abbattimento' point")},
+      {kSignalCellTaken, tr_mark("signal")},
+      {kWarningCellTaken, tr_mark("the warning point ({1} m before) of the slowdown")},
+      {kSlowdownStartCellTaken, tr_mark("the start of the slowdown")},
+      {kSlowdownEndCellTaken, tr_mark("the end of the slowdown")},
+      {kWarningBoardCellTaken, tr_mark("a warning board of the slowdown")},
+      {kIndicatorCellTaken, tr_mark("speed indicator")},
   };
   for (const auto& refusal : kRefusals) {
-    if (refusal.code == p.code) return same_cell(refusal.what, p, occupant(c, p.cell));
+    if (refusal.code == p.code) {
+      return same_cell(tr(refusal.what, {std::to_string(kWarningDistance)}), p,
+                       occupant(c, p.cell));
+    }
   }
   switch (p.code) {
     case kBeyondCells:
@@ -267,60 +288,64 @@ static std::string problem_meaning(const Compilation& c, const Problem& p) {
         if (row != nullptr && row->kind == RowKind::kSlowdown) {
           try {
             if (slowdown_end_cell(row->position, row->b) == point_cell(row->position)) {
-              return formatted(
-                  "the slowdown at %d m, %d m long, ends in the 50 m cell it starts in, which "
+              return tr(
+                  "the slowdown at {1} m, {2} m long, ends in the 50 m cell it starts in, which "
                   "its start takes: it has no end before the last cell; make it end in a later "
                   "cell",
-                  row->position, row->b);
+                  {std::to_string(row->position), std::to_string(row->b)});
             }
           } catch (const RunTimeFailure&) {
           }
         }
-        return "the slowdown starting in this cell has no end before the last cell";
+        return tr("the slowdown starting in this cell has no end before the last cell");
       }
       // A tunnel is placed by its start; when only its end falls past the cells, say so.
       if (p.source == ProblemSource::kLineSource && !c.records.tunnels.empty() &&
           c.records.tunnels.back().start == p.position &&
           c.records.within_cells(p.position, kFeatureMargin)) {
-        return "the tunnel starting at " + std::to_string(p.position) + " m ends at " +
-               std::to_string(c.records.tunnels.back().end) +
-               " m, beyond the track cells, which cover 0 to " +
-               std::to_string(int64_t(c.records.last_cell()) * kCellMetres) + " m for a route of " +
-               std::to_string(c.records.table[kRouteEntry].end) + " m";
+        return tr(
+            "the tunnel starting at {1} m ends at {2} m, beyond the track cells, which cover 0 to "
+            "{3} m for a route of {4} m",
+            {std::to_string(p.position), std::to_string(c.records.tunnels.back().end),
+             std::to_string(int64_t(c.records.last_cell()) * kCellMetres),
+             std::to_string(c.records.table[kRouteEntry].end)});
       }
       // A signal or slowdown that only shows the line source's own 15 through.
       if (p.left_by_earlier) {
         for (const Problem& earlier : c.log.problems) {
           if (&earlier == &p) break;
           if (earlier.code == kBeyondCells && earlier.source == ProblemSource::kLineSource) {
-            return "the reading of the train source stops here only because the line source "
-                   "ended with error 15 (at " +
-                   std::to_string(earlier.position) +
-                   " m, reported above): the compiler stops at the first signal or slowdown "
-                   "after it; mend that one";
+            return tr(
+                "the reading of the train source stops here only because the line source ended "
+                "with error 15 (at {1} m, reported above): the compiler stops at the first signal "
+                "or slowdown after it; mend that one",
+                {std::to_string(earlier.position)});
           }
         }
       }
       // A curve whose start lies on the cells and whose end runs past the plan's last metre.
       if (p.source == ProblemSource::kLineSource && p.row != nullptr &&
           p.row->id == RowId::kCurve && c.records.within_cells(p.position, kFeatureMargin)) {
-        return "the curve starting at " + std::to_string(p.position) +
-               " m runs past the line plan's last metre, " +
-               std::to_string(c.records.plan.last_metre()) +
-               " m (the plan covers the track cells, 0 to " +
-               std::to_string(int64_t(c.records.last_cell()) * kCellMetres) +
-               " m, for a route of " + std::to_string(c.records.table[kRouteEntry].end) + " m)";
+        return tr(
+            "the curve starting at {1} m runs past the line plan's last metre, {2} m (the plan "
+            "covers the track cells, 0 to {3} m, for a route of {4} m)",
+            {std::to_string(p.position), std::to_string(c.records.plan.last_metre()),
+             std::to_string(int64_t(c.records.last_cell()) * kCellMetres),
+             std::to_string(c.records.table[kRouteEntry].end)});
       }
-      return "position " + std::to_string(p.position) + " m lies beyond the track cells: on a " +
-             "route of " + std::to_string(c.records.table[kRouteEntry].end) +
-             " m the last position a feature may take is " +
-             std::to_string(c.records.last_position(kFeatureMargin)) + " m (a station's, " +
-             std::to_string(c.records.last_position(kStationMargin)) + " m)";
+      return tr(
+          "position {1} m lies beyond the track cells: on a route of {2} m the last position a "
+          "feature may take is {3} m (a station's, {4} m)",
+          {std::to_string(p.position), std::to_string(c.records.table[kRouteEntry].end),
+           std::to_string(c.records.last_position(kFeatureMargin)),
+           std::to_string(c.records.last_position(kStationMargin))});
     case kRunTimeFailure:
       // The message may quote a whole field of the source: its middle is left out.
       return c.log.failure_message.empty()
                  ? tr(error_meaning(p.code))
-                 : "the reading stopped: " + printable(elided(c.log.failure_message, 160, 40));
+                 // TRANSLATORS: {1} is the reader's own account of the field it stopped on.
+                 : tr("the reading stopped: {1}",
+                      {printable(elided(c.log.failure_message, 160, 40))});
     default:
       return tr(error_meaning(p.code));
   }
@@ -333,7 +358,12 @@ std::string listed(const RowGrammar& row, int from) {
   std::string text;
   const int count = row.values_count();
   for (int i = from; i < count; ++i) {
-    text += std::string(i == from ? "" : i + 1 == count ? " and " : ", ") + "the " + row.names[i];
+    // TRANSLATORS: a value of a row, named: "the speed".
+    const std::string value = tr("the {1}", {row.names[i]});
+    text = i == from ? value
+           // TRANSLATORS: a list of values: {1} is those before the last, {2} the last.
+           : i + 1 == count ? tr("{1} and {2}", {text, value})
+                            : tr("{1}, {2}", {text, value});
   }
   return text;
 }
@@ -383,33 +413,45 @@ void explain_row_shape(const Compilation& c, const Problem& p, const ShownSource
   if (!missing_comma && (stopped < 0 || !starts_a_row(at_fault))) return;
   const std::string keyword =
       "'" + utf8_from_windows_1252(printable(elided(missing_comma ? word : field, 40, 10))) + "'";
-  const std::string takes =
-      formatted("%d value%s (", row.values_count(), row.values_count() == 1 ? "" : "s") +
-      row.values + ")";
+  // TRANSLATORS: how many values a row takes, then their names.
+  const std::string takes = tr_n("{1} value ({2})", "{1} values ({2})", row.values_count(),
+                                 {std::to_string(row.values_count()), row.values});
   const LineAndColumn stop = source.locate(p.offset);
-  const std::string stopped_note =
-      formatted("the reading stopped at line %d, column %d: ", stop.line, stop.column) +
-      printable(elided(c.log.failure_message, 160, 40));
+  // TRANSLATORS: {3} is the reader's own account of the field it stopped on.
+  const std::string stopped_note = tr("the reading stopped at line {1}, column {2}: {3}",
+                                      {std::to_string(stop.line), std::to_string(stop.column),
+                                       printable(elided(c.log.failure_message, 160, 40))});
   place_at(source, p.row_offset, d);
   if (missing_comma) {
-    d->message = "a comma is missing after " + keyword + ": its field holds the row's " +
-                 row.names[0] + " too, so the row's values were read one field on";
+    d->message =
+        // TRANSLATORS: {1} is the keyword as written, quoted; {2} the name of the row's first
+        // value.
+        tr("a comma is missing after {1}: its field holds the row's {2} too, so the row's values "
+           "were read one field on",
+           {keyword, row.names[0]});
     d->end_column = d->column + int(blank);
-    d->notes = {keyword + " takes " + takes};
+    // TRANSLATORS: {2} is "3 values (position, length, speed)".
+    d->notes = {tr("{1} takes {2}", {keyword, takes})};
     Fix fix;
-    fix.description = "insert ',' after " + keyword;
+    fix.description = tr("insert ',' after {1}", {keyword});
     fix.edits = {{p.row_offset + blank, 0, ","}};
     fix.repaired_line = repaired_excerpt(source, p.row_offset, fix.edits);
     d->fix = fix;
   } else {
     const int missing = row.values_count() - stopped;
-    d->message = "the " + keyword + " row has " +
-                 (missing == 1 ? std::string("a field") : std::to_string(missing) + " fields") +
-                 " too few: it takes " + takes + ", and the next row's keyword '" +
-                 utf8_from_windows_1252(printable(elided(at_fault, 40, 10))) +
-                 "' stands where its " + row.names[stopped] + " should be";
+    const std::string next =
+        "'" + utf8_from_windows_1252(printable(elided(at_fault, 40, 10))) + "'";
+    // TRANSLATORS: {1} is the row's keyword, quoted; {2} "3 values (position, length, speed)";
+    // {3} the next row's keyword, quoted; {4} the name of the first value missing; {5} how many
+    // are missing.
+    d->message = tr_n(
+        "the {1} row has a field too few: it takes {2}, and the next row's keyword {3} stands "
+        "where its {4} should be",
+        "the {1} row has {5} fields too few: it takes {2}, and the next row's keyword {3} stands "
+        "where its {4} should be",
+        uint64_t(missing), {keyword, takes, next, row.names[stopped], std::to_string(missing)});
     d->end_column = d->column + int(field.size());
-    d->notes = {"missing: " + listed(row, stopped)};
+    d->notes = {tr("missing: {1}", {listed(row, stopped)})};
   }
   d->notes.push_back(stopped_note);
   d->note_places.push_back({d->notes.size() - 1, source.path(), stop.line, stop.column});
@@ -435,7 +477,7 @@ static Diagnostic recorded_diagnostic(const Compilation& compiled, const Problem
     const SourceRow* row = rule_row(compiled, problem);
     if (row == nullptr) {
       d.file = cells_path;
-      d.place = "cell " + std::to_string(problem.cell);
+      d.place = tr("cell {1}", {std::to_string(problem.cell)});
       return d;
     }
     const ShownSource& source =
@@ -443,13 +485,20 @@ static Diagnostic recorded_diagnostic(const Compilation& compiled, const Problem
     d.file = source.path();
     place_at(source, row->offset, &d);
     d.end_column = field_end_column(source, row->offset, d.column);
+    const std::initializer_list<std::string> values = {
+        std::to_string(problem.cell), std::to_string(int64_t(problem.cell) * kCellMetres),
+        file_name_of(cells_path), std::to_string(row->position)};
     d.notes.insert(
         d.notes.begin(),
-        formatted("the signal-cell rules met it in cell %d (%lld m) of %s, from ", problem.cell,
-                  static_cast<long long>(int64_t(problem.cell) * kCellMetres),
-                  file_name_of(cells_path).c_str()) +
-            (row->kind == RowKind::kSignal ? "the signal" : "the slowdown") +
-            formatted(" at %d m", row->position));
+        row->kind == RowKind::kSignal
+            // TRANSLATORS: {1} is a cell's number, {2} its place in metres, {3} the track cells'
+            // file name, {4} the place in metres of the row behind it.
+            ? tr("the signal-cell rules met it in cell {1} ({2} m) of {3}, from the signal at "
+                 "{4} m",
+                 values)
+            : tr("the signal-cell rules met it in cell {1} ({2} m) of {3}, from the slowdown at "
+                 "{4} m",
+                 values));
     for (NotePlace& place : d.note_places) ++place.note;
     return d;
   }
@@ -462,12 +511,11 @@ static Diagnostic recorded_diagnostic(const Compilation& compiled, const Problem
       const int64_t value = int64_t(row.a) + (row.b == 1 ? kChainageFlagMetres : 0);
       if (row.kind != RowKind::kChainage || (row.position % 50 == 0 && value % 50 == 0)) continue;
       d.file = line_source.path();
-      d.message = formatted("chainage reference at %d m with the value %lld m: ", row.position,
-                            static_cast<long long>(value)) +
-                  formatted(
-                      "its position and its value (%d m added when its flag is 1) must be "
-                      "multiples of 50 m",
-                      kChainageFlagMetres);
+      d.message =
+          tr("chainage reference at {1} m with the value {2} m: its position and its value ({3} m "
+             "added when its flag is 1) must be multiples of 50 m",
+             {std::to_string(row.position), std::to_string(value),
+              std::to_string(kChainageFlagMetres)});
       place_at(line_source, row.offset, &d);
       d.end_column = field_end_column(line_source, row.offset, d.column);
       return d;
@@ -552,9 +600,15 @@ void each_capped(size_t count, const std::function<const std::string&(size_t)>& 
     d.level = Diagnostic::Level::kWarning;
     d.code = *kind.first;
     d.file = file;
-    d.message = std::to_string(kind.second - max_per_kind) + " more warnings of the kind '" +
-                *kind.first + "' not shown (--max-warnings " + std::to_string(max_per_kind) +
-                " shows " + std::to_string(max_per_kind) + " of each kind, 0 shows all)";
+    const size_t left_out = kind.second - max_per_kind;
+    // TRANSLATORS: {1} is how many are not shown, {2} the warnings' kind (their code, which
+    // stays in English), {3} the most shown of each kind.
+    d.message = tr_n(
+        "{1} more warnings of the kind '{2}' not shown (--max-warnings {3} shows {3} of each "
+        "kind, 0 shows all)",
+        "{1} more warnings of the kind '{2}' not shown (--max-warnings {3} shows {3} of each "
+        "kind, 0 shows all)",
+        left_out, {std::to_string(left_out), *kind.first, std::to_string(max_per_kind)});
     take(std::move(d));
   }
 }
@@ -581,5 +635,5 @@ void apply_werror(Diagnostic* d) {
   d->level = Diagnostic::Level::kError;
   d->warning_kind = d->code;
   d->code = "werror";
-  d->message = "(--werror) " + d->message;
+  d->message = tr("(--werror) {1}", {d->message});
 }

@@ -16,6 +16,7 @@
 #include "compiler/source_grammar.h"
 #include "tools/analysis/diagnostics.h"
 #include "tools/analysis/words.h"
+#include "tools/language/translation.h"
 
 namespace {
 
@@ -43,6 +44,12 @@ std::string quoted_utf8(const std::string& field) {
   return utf8_from_windows_1252(quoted(field));
 }
 
+// A repair's description: `written`, quoted, becomes `meant`, quoted.
+std::string replace_text(const std::string& written, const std::string& meant) {
+  // TRANSLATORS: a repair: {1} and {2} are texts of the source, quoted.
+  return tr("replace {1} with {2}", {written, meant});
+}
+
 std::shared_ptr<const Fix> make_fix(std::string description, std::vector<FixEdit> edits,
                                     bool sure = true) {
   auto fix = std::make_shared<Fix>();
@@ -61,14 +68,19 @@ std::shared_ptr<const Fix> tabs_fix(const std::string& text, size_t offset, size
   }
   if (edits.empty()) return nullptr;
   const std::string description =
-      edits.size() == 1 ? "replace the tab with a blank"
-                        : "replace the " + std::to_string(edits.size()) + " tabs with blanks";
+      tr_n("replace the tab with a blank", "replace the {1} tabs with blanks", edits.size(),
+           {std::to_string(edits.size())});
   return make_fix(description, std::move(edits));
 }
 
-const char kTabMessage[] =
-    ": only blanks are skipped before a field, so the tab is kept as part of it (a keyword still "
-    "matches; a number would not be one, a text shows it); use blanks";
+// The warning of a tab in `field`.
+std::string tab_message(const std::string& field) {
+  return warning_text(
+      tr_mark("a tab in the field {1}: only blanks are skipped before a field, so the tab is kept "
+              "as part of it (a keyword still matches; a number would not be one, a text shows "
+              "it); use blanks"),
+      {quoted(field)});
+}
 
 // The tabs the reading never reached, once it stopped at `stop`: each field that holds one, from
 // the line of the stop on, is warned of at its first tab, with the repair of all of the field's,
@@ -96,8 +108,7 @@ void warn_tabs_after(const std::string& text, size_t stop, std::vector<SourceWar
       --from;
     const size_t to = std::min(text.find_first_of(",\r\n", at), text.size());
     const std::string field = text.substr(from, to - from);
-    out->push_back({at, "tab in a field", "a tab in the field " + quoted(field) + kTabMessage,
-                    tabs_fix(text, from, to - from), 1});
+    out->push_back({at, "tab in a field", tab_message(field), tabs_fix(text, from, to - from), 1});
     at = to;
   }
 }
@@ -129,16 +140,16 @@ std::string closest_keyword(const std::string& field, const std::vector<std::str
   return best <= misspelling_reach(best_keyword) ? best_keyword : "";
 }
 
-// Rows of one kind: each must start after the one before.
+// Rows of one kind: each must start after the one before. `message` says so of a row at {1} m
+// after one at {2} m.
 class RowOrder {
  public:
-  explicit RowOrder(std::string name) : name_(std::move(name)) {}
+  RowOrder(std::string name, const char* message) : name_(std::move(name)), message_(message) {}
   void check(int32_t position, size_t offset, std::vector<SourceWarning>* out) {
     if (seen_ && position <= previous_) {
-      out->push_back({offset, name_ + " out of order",
-                      name_ + " at " + std::to_string(position) +
-                          " m is out of order: the one before is at " + std::to_string(previous_) +
-                          " m"});
+      out->push_back(
+          {offset, name_ + " out of order",
+           warning_text(message_, {std::to_string(position), std::to_string(previous_)})});
     }
     seen_ = true;
     previous_ = position;
@@ -146,20 +157,21 @@ class RowOrder {
 
  private:
   std::string name_;
+  const char* message_;
   bool seen_ = false;
   int32_t previous_ = 0;
 };
 
-// A stretch from start to end: warns when one starts before the previous one ends.
+// A stretch from start to end: warns when one starts before the previous one ends. `message`
+// says so of one from {1} m when the one before ends at {2} m.
 class Overlap {
  public:
-  explicit Overlap(std::string name) : name_(std::move(name)) {}
+  Overlap(std::string name, const char* message) : name_(std::move(name)), message_(message) {}
   void check(int64_t start, int64_t end, size_t offset, std::vector<SourceWarning>* out) {
     if (seen_ && start < previous_end_) {
-      out->push_back({offset, name_ + " overlapping the previous one",
-                      name_ + " from " + std::to_string(start) +
-                          " m overlaps the previous one, which ends at " +
-                          std::to_string(previous_end_) + " m"});
+      out->push_back(
+          {offset, name_ + " overlapping the previous one",
+           warning_text(message_, {std::to_string(start), std::to_string(previous_end_)})});
     }
     seen_ = true;
     previous_end_ = std::max(previous_end_, end);
@@ -167,6 +179,7 @@ class Overlap {
 
  private:
   std::string name_;
+  const char* message_;
   bool seen_ = false;
   int64_t previous_end_ = 0;
 };
@@ -188,20 +201,21 @@ class UnknownFields {
   // keyword in its place. It is a guess, never made by --fix.
   void warn(const std::string& text, const std::string& field, size_t offset,
             std::vector<SourceWarning>* out) {
+    const std::string& keyword = closest(field);
     out->push_back(
         {offset, "field matching no keyword",
-         "field " + quoted(field) + " matches no keyword and is passed over" + suggestion(field)});
-    const std::string& keyword = closest(field);
+         keyword.empty()
+             ? warning_text(tr_mark("field {1} matches no keyword and is passed over"),
+                            {quoted(field)})
+             : warning_text(
+                   // TRANSLATORS: {2} is the keyword the field likely misspells, quoted.
+                   tr_mark("field {1} matches no keyword and is passed over; did you mean {2}?"),
+                   {quoted(field), "'" + keyword + "'"})});
     if (!keyword.empty() && offset <= text.size() &&
         text.compare(offset, field.size(), field) == 0) {
-      out->back().fix = make_fix("replace " + quoted_utf8(field) + " with '" + keyword + "'",
+      out->back().fix = make_fix(replace_text(quoted_utf8(field), "'" + keyword + "'"),
                                  {{offset, field.size(), keyword}}, false);
     }
-  }
-  // "; did you mean 'X'?" when `field` misspells a keyword.
-  std::string suggestion(const std::string& field) {
-    const std::string& keyword = closest(field);
-    return keyword.empty() ? "" : "; did you mean '" + keyword + "'?";
   }
 
  private:
@@ -225,10 +239,12 @@ bool looks_like_comment(const std::string& field) {
 // when it does.
 void check_comment(const std::string& field, size_t offset, std::vector<SourceWarning>* out) {
   if (!looks_like_comment(field)) return;
-  out->push_back({offset, "comment",
-                  "the source format has no comments: " + quoted(field) +
-                      " is a field like any other: passed over when it holds no keyword, read as "
-                      "a row, numbers and all, when it does"});
+  out->push_back(
+      {offset, "comment",
+       warning_text(tr_mark("the source format has no comments: {1} is a field like any other: "
+                            "passed over when it holds no keyword, read as a row, numbers and "
+                            "all, when it does"),
+                    {quoted(field)})});
 }
 
 // A value with the offset of its field.
@@ -273,11 +289,11 @@ bool is_digits(const std::string& field) {
 void check_fifths(const Number& speed, std::vector<SourceWarning>* out) {
   const double fifths = speed_fifths(speed.value);
   if (speed.value % 5 == 0 || fifths < 0 || fifths > 255) return;
-  out->push_back({speed.offset, "speed not a multiple of 5",
-                  "speed " + std::to_string(speed.value) +
-                      " km/h is not a multiple of 5: speeds are stored in fifths, and it is "
-                      "compiled as " +
-                      std::to_string(decode_speed(uint8_t(fifths))) + " km/h"});
+  out->push_back(
+      {speed.offset, "speed not a multiple of 5",
+       warning_text(tr_mark("speed {1} km/h is not a multiple of 5: speeds are stored in "
+                            "fifths, and it is compiled as {2} km/h"),
+                    {std::to_string(speed.value), std::to_string(decode_speed(uint8_t(fifths)))})});
 }
 
 // Minutes or seconds of 60 or more in a time given as hours, minutes and seconds: the offset of
@@ -288,23 +304,38 @@ const Number* minutes_past_59(const Number& minutes, const Number& seconds) {
   return nullptr;
 }
 
+// What a text the simulator shows is: a station's name or a signboard's text.
+enum class ShownText { kStationName, kSignboardText };
+
 // Text the simulator shows: a text in UTF-8 (with a character beyond ASCII) would show as other
 // characters, since the simulator reads Windows-1252.
 // `source` is the whole source, `offset` where the text's field begins in it.
 void check_shown_text(const std::string& source, const std::string& text, size_t offset,
-                      const char* what, std::vector<SourceWarning>* out) {
+                      ShownText what, std::vector<SourceWarning>* out) {
   bool beyond_ascii = false;
   for (char c : text) beyond_ascii |= static_cast<unsigned char>(c) >= 0x80;
   if (!beyond_ascii || !is_utf8(text)) return;
   const std::optional<std::string> meant = windows_1252_from_utf8(text);
-  out->push_back({offset, "UTF-8 text",
-                  std::string(what) + " " + quoted(text) +
-                      " is UTF-8: the simulator reads Windows-1252 and shows it as written here" +
-                      (meant ? "; saved in Windows-1252 it would read " + quoted(*meant) : "")});
+  const bool station = what == ShownText::kStationName;
+  const char* message =
+      // TRANSLATORS: {1} is the text as the source holds it, quoted; {2} the same text as it would
+      // read in Windows-1252.
+      meant ? (station ? tr_mark("the station's name {1} is UTF-8: the simulator reads "
+                                 "Windows-1252 and shows it as written here; saved in "
+                                 "Windows-1252 it would read {2}")
+                       : tr_mark("the signboard's text {1} is UTF-8: the simulator reads "
+                                 "Windows-1252 and shows it as written here; saved in "
+                                 "Windows-1252 it would read {2}"))
+            : (station ? tr_mark("the station's name {1} is UTF-8: the simulator reads "
+                                 "Windows-1252 and shows it as written here")
+                       : tr_mark("the signboard's text {1} is UTF-8: the simulator reads "
+                                 "Windows-1252 and shows it as written here"));
+  out->push_back(
+      {offset, "UTF-8 text", warning_text(message, {quoted(text), meant ? quoted(*meant) : ""})});
   // The repair writes the text in Windows-1252, where the field holds it as it was read (a
   // quoted one has its quote first).
   if (meant && offset <= source.size() && source.compare(offset, text.size(), text) == 0) {
-    out->back().fix = make_fix("write " + quoted_utf8(*meant) + " in Windows-1252",
+    out->back().fix = make_fix(tr("write {1} in Windows-1252", {quoted_utf8(*meant)}),
                                {{offset, text.size(), *meant}});
   }
 }
@@ -402,13 +433,15 @@ class Fields {
           text_.substr(a.offset, a.end - a.offset) + text_.substr(b.offset, 3);
       out_.push_back(
           {a.offset, "thousands separator",
-           "'" + written + "' is read as two values, " + std::to_string(a.value) + " and " +
-               std::to_string(b.value) +
-               ": a comma separates fields, so the values after it are read one field on and "
-               "the field " +
-               quoted(stray) + " is left over; for " + meant + " m write '" + meant +
-               "' (no thousands separator)",
-           make_fix("replace '" + written + "' with '" + meant + "'", {{a.end, 1, ""}},
+           warning_text(
+               // TRANSLATORS: {1} is a number as written with a comma, "1,500"; {2} and {3} the two
+               // values it is read as; {4} the field left over, quoted; {5} the number meant,
+               // "1500".
+               tr_mark("'{1}' is read as two values, {2} and {3}: a comma separates fields, so "
+                       "the values after it are read one field on and the field {4} is left "
+                       "over; for {5} m write '{5}' (no thousands separator)"),
+               {written, std::to_string(a.value), std::to_string(b.value), quoted(stray), meant}),
+           make_fix(replace_text("'" + written + "'", "'" + meant + "'"), {{a.end, 1, ""}},
                     found.size() == 1),
            written.size()});
     }
@@ -423,11 +456,12 @@ class Fields {
       const std::string token = raw_token();
       const size_t tab = token.find('\t');
       if (tab != std::string::npos) {
-        out_.push_back({in_.value_offset() + tab, "tab in a field",
-                        "a tab in the number field " + quoted(token) +
-                            ": only blanks are skipped around a number, so the field is not a "
-                            "number; use blanks",
-                        tabs_fix(text_, in_.value_offset(), token.size()), 1});
+        out_.push_back(
+            {in_.value_offset() + tab, "tab in a field",
+             warning_text(tr_mark("a tab in the number field {1}: only blanks are skipped "
+                                  "around a number, so the field is not a number; use blanks"),
+                          {quoted(token)}),
+             tabs_fix(text_, in_.value_offset(), token.size()), 1});
       }
       throw;
     }
@@ -436,11 +470,11 @@ class Fields {
     // A value in metres such as "1.500" is warned of as a likely thousands separator instead.
     if (point != std::string::npos && !(metres && thousands_point(token)) &&
         token.find_first_of("123456789", point) != std::string::npos) {
-      out_.push_back({in_.value_offset(), "fraction rounded away",
-                      "the number " + quoted(token) +
-                          " has a fraction, which is rounded away: it is read as " +
-                          std::to_string(value) +
-                          " (whole numbers only; halves go to the even one)"});
+      out_.push_back(
+          {in_.value_offset(), "fraction rounded away",
+           warning_text(tr_mark("the number {1} has a fraction, which is rounded away: it is "
+                                "read as {2} (whole numbers only; halves go to the even one)"),
+                        {quoted(token), std::to_string(value)})});
     }
     const bool plain =
         !token.empty() && is_digits(token[0] == '-' || token[0] == '+' ? token.substr(1) : token);
@@ -488,15 +522,19 @@ class Fields {
       const std::string written = text_.substr(before.offset, before_end - before.offset);
       const std::string meant = written + "." + *field;
       FieldReader rounding(meant + ",");
-      out_.push_back({before.offset, "decimal comma",
-                      "'" + written + "," + *field + "' is read as " +
-                          std::to_string(before.value) + " followed by a stray field '" + *field +
-                          "', which is passed over: a comma separates fields; for a fraction "
-                          "write '" +
-                          meant + "' (read as " + std::to_string(rounding.read_i32("number")) + ")",
-                      make_fix("replace '" + written + "," + *field + "' with '" + meant + "'",
-                               {{before_end, 1, "."}}),
-                      in_.value_offset() + field->size() - before.offset});
+      out_.push_back(
+          {before.offset, "decimal comma",
+           // TRANSLATORS: {1} is a number as written with a decimal comma, "2,5"; {2} the value
+           // read before the comma; {3} the digits after it; {4} the number with a point, "2.5";
+           // {5} what that is read as.
+           warning_text(tr_mark("'{1}' is read as {2} followed by a stray field '{3}', which "
+                                "is passed over: a comma separates fields; for a fraction "
+                                "write '{4}' (read as {5})"),
+                        {written + "," + *field, std::to_string(before.value), *field, meant,
+                         std::to_string(rounding.read_i32("number"))}),
+           make_fix(replace_text("'" + written + "," + *field + "'", "'" + meant + "'"),
+                    {{before_end, 1, "."}}),
+           in_.value_offset() + field->size() - before.offset});
     }
     return true;
   }
@@ -534,14 +572,17 @@ class Fields {
       const int32_t start = row_numbers_[0].value;
       sure = r.value < start && start < meant_value;
     }
-    out_.push_back({r.offset, "thousands separator",
-                    "'" + token + "' is read as " + std::to_string(r.value) +
-                        " m: a point begins a fraction, and the value is rounded to whole "
-                        "metres; for " +
-                        meant + " m write '" + meant + "' (no thousands separator)",
-                    make_fix("replace '" + token + "' with '" + meant + "'",
-                             {{r.offset + point, 1, ""}}, sure),
-                    token.size()});
+    out_.push_back(
+        {r.offset, "thousands separator",
+         // TRANSLATORS: {1} is a number as written with a point, "8.000"; {2} what it is read as;
+         // {3} the number meant, "8000".
+         warning_text(tr_mark("'{1}' is read as {2} m: a point begins a fraction, and the "
+                              "value is rounded to whole metres; for {3} m write '{3}' (no "
+                              "thousands separator)"),
+                      {token, std::to_string(r.value), meant}),
+         make_fix(replace_text("'" + token + "'", "'" + meant + "'"), {{r.offset + point, 1, ""}},
+                  sure),
+         token.size()});
   }
 
   void check_tab(const std::string& field) {
@@ -549,8 +590,7 @@ class Fields {
     if (tab == std::string::npos) return;
     const bool quote = in_.value_offset() < text_.size() && text_[in_.value_offset()] == '"';
     const size_t start = in_.value_offset() + (quote ? 1 : 0);
-    out_.push_back({start + tab, "tab in a field",
-                    "a tab in the field " + quoted(field) + kTabMessage,
+    out_.push_back({start + tab, "tab in a field", tab_message(field),
                     start <= text_.size() && text_.compare(start, field.size(), field) == 0
                         ? tabs_fix(text_, start, field.size())
                         : nullptr,
@@ -578,6 +618,15 @@ class Fields {
   int64_t most_metres_ = 0;
 };
 }  // namespace
+
+std::string warning_text(const char* english, std::initializer_list<std::string> values) {
+  // Every language's text is UTF-8, in the characters Windows-1252 holds; one beyond them (a
+  // faulty translation) leaves the English.
+  const char* text = tr(english);
+  if (text == english) return fill_placeholders(english, values);
+  const std::optional<std::string> bytes = windows_1252_from_utf8(text);
+  return fill_placeholders(bytes ? *bytes : std::string(english), values);
+}
 
 bool looks_like_number(const std::string& field) {
   size_t i = field.empty() || (field[0] != '-' && field[0] != '+') ? 0 : 1;
@@ -626,17 +675,38 @@ void check_curve_side(const std::string& f, size_t offset, std::vector<SourceWar
     while (from > 0 && std::isalpha(static_cast<unsigned char>(f[from - 1]))) --from;
     while (to < f.size() && std::isalpha(static_cast<unsigned char>(f[to]))) ++to;
     const std::string word = f.substr(from, to - from);
-    out->push_back({offset, "curve side from a word",
-                    "the curve keyword " + quoted(f) + " holds an 's' (in " + quoted(word) +
-                        "), so the curve turns left; write 'curvad' and the digit for a right "
-                        "curve, 'curvas' and the digit for a left one"});
+    out->push_back(
+        {offset, "curve side from a word",
+         // TRANSLATORS: {1} is the keyword field as written, quoted; {2} the word in it holding the
+         // 's', quoted.
+         warning_text(tr_mark("the curve keyword {1} holds an 's' (in {2}), so the curve turns "
+                              "left; write 'curvad' and the digit for a right curve, 'curvas' "
+                              "and the digit for a left one"),
+                      {quoted(f), quoted(word)})});
   }
 }
 
-// Why a text field is no text of its own: empty, or a section header taken in its place.
-const char* missing_text(const std::string& text) {
-  if (text.empty()) return "is empty";
-  if (is_section_header(text)) return "is a section header";
+// Why a text field is no text of its own: empty, or a section header taken in its place; the
+// warning that says so of a station's name or a signboard's text, {1} being the field, quoted.
+// Null when the text is one.
+const char* missing_text(const std::string& text, ShownText what) {
+  const bool station = what == ShownText::kStationName;
+  if (text.empty()) {
+    return station ? tr_mark(
+                         "the station's name {1} is empty; the station shows no name of its "
+                         "own")
+                   : tr_mark(
+                         "the signboard's text {1} is empty: the signboard shows no text of "
+                         "its own");
+  }
+  if (is_section_header(text)) {
+    return station ? tr_mark(
+                         "the station's name {1} is a section header; the station shows no "
+                         "name of its own")
+                   : tr_mark(
+                         "the signboard's text {1} is a section header: the signboard shows "
+                         "no text of its own");
+  }
   return nullptr;
 }
 
@@ -657,41 +727,43 @@ std::vector<std::string> spellings_of(std::initializer_list<SourcePart> parts) {
 }
 
 // Minutes or seconds of 60 or more in the time of `n` named `hours`, `minutes` and `seconds`;
-// `after` says what becomes of them, before the time they make.
-void check_time(RowValues& n, const char* what, const char* hours_name, const char* minutes_name,
-                const char* seconds_name, const char* after, const char* end,
-                std::vector<SourceWarning>* out) {
+// `message` says so of the time as written, {1}, and what becomes of it, the time they make,
+// {2}.
+void check_time(RowValues& n, const char* message, const char* hours_name, const char* minutes_name,
+                const char* seconds_name, std::vector<SourceWarning>* out) {
   const Number& hours = n[hours_name];
   const Number& minutes = n[minutes_name];
   const Number& seconds = n[seconds_name];
   const int64_t total = (int64_t(hours.value) * 60 + minutes.value) * 60 + seconds.value;
   if (const Number* past = minutes_past_59(minutes, seconds)) {
-    out->push_back(
-        {past->offset, "minutes or seconds of 60 or more",
-         std::string(what) + " " +
-             formatted("%d:%02d:%02d", int(hours.value), int(minutes.value), int(seconds.value)) +
-             " has minutes or seconds of 60 or more: " + after + " " +
-             clock_text(total, ClockStyle::kShortHours) + end});
+    out->push_back({past->offset, "minutes or seconds of 60 or more",
+                    warning_text(message, {formatted("%d:%02d:%02d", int(hours.value),
+                                                     int(minutes.value), int(seconds.value)),
+                                           clock_text(total, ClockStyle::kShortHours)})});
   }
 }
 
 // An adhesion outside the 8 bits it is stored in.
 void check_adhesion(const Number& adhesion, std::vector<SourceWarning>* out) {
   if (adhesion.value < 0 || adhesion.value > 255) {
-    out->push_back({adhesion.offset, "adhesion out of range",
-                    "adhesion " + std::to_string(adhesion.value) +
-                        " lies outside 0 to 255 and wraps: it is compiled as " +
-                        std::to_string(decode_adhesion(encode_adhesion(adhesion.value)))});
+    out->push_back(
+        {adhesion.offset, "adhesion out of range",
+         warning_text(
+             tr_mark("adhesion {1} lies outside 0 to 255 and wraps: it is compiled as {2}"),
+             {std::to_string(adhesion.value),
+              std::to_string(decode_adhesion(encode_adhesion(adhesion.value)))})});
   }
 }
 
 // A restriction's value beyond the 16 bits it is stored in.
 void check_restriction_value(const Number& value, std::vector<SourceWarning>* out) {
   if (value.value > 32767) {
-    out->push_back({value.offset, "restriction value out of range",
-                    "the 'abbattimento' value " + std::to_string(value.value) +
-                        " lies beyond 32767 and wraps: it is compiled as " +
-                        std::to_string(wrap16(value.value))});
+    out->push_back(
+        {value.offset, "restriction value out of range",
+         warning_text(
+             tr_mark(
+                 "the 'abbattimento' value {1} lies beyond 32767 and wraps: it is compiled as {2}"),
+             {std::to_string(value.value), std::to_string(wrap16(value.value))})});
   }
 }
 
@@ -718,17 +790,17 @@ void lint_station_name(const std::string& text, const std::string& f, size_t off
   const std::string name = in.text();
   const size_t name_offset = in.offset();
   const bool keyword_name = starts_a_row(name);
-  const char* why = missing_text(name);
+  const char* why = missing_text(name, ShownText::kStationName);
   if (why == nullptr && looks_like_number(name)) {
-    why = "is a number: the row likely has a number too many before its name";
+    why = tr_mark(
+        "the station's name {1} is a number: the row likely has a number too many before its "
+        "name; the station shows no name of its own");
     in.check_thousands_comma(name_offset, name);
   }
   if (why != nullptr) {
-    out->push_back({name_offset, "station without a name",
-                    "the station's name " + quoted(name) + " " + why +
-                        "; the station shows no name of its own"});
+    out->push_back({name_offset, "station without a name", warning_text(why, {quoted(name)})});
   } else if (!keyword_name) {
-    check_shown_text(text, name, name_offset, "the station's name", out);
+    check_shown_text(text, name, name_offset, ShownText::kStationName, out);
   }
   // A name with a comma in it: its rest is a field of its own, on the same line.
   const size_t name_end = text.find_first_of(",\r\n", name_offset);
@@ -744,14 +816,16 @@ void lint_station_name(const std::string& text, const std::string& f, size_t off
       const bool next = text.find_first_not_of(' ', name_end + 1) == ahead->offset;
       const bool blank = text.compare(name_end + 1, 1, " ") == 0;
       const std::string joined = name + " " + ahead->field;
-      out->push_back({ahead->offset, "station name with a comma",
-                      "the station's name " + quoted(name) + " seems to go on in " +
-                          quoted(ahead->field) +
-                          ": a name ends at a comma, so the rest is a field of its "
-                          "own, passed over; write the name without a comma",
-                      next ? make_fix("take the comma out of the name: " + quoted_utf8(joined),
-                                      {{name_end, 1, blank ? "" : " "}})
-                           : nullptr});
+      out->push_back(
+          {ahead->offset, "station name with a comma",
+           warning_text(
+               tr_mark("the station's name {1} seems to go on in {2}: a name ends at a comma, so "
+                       "the rest is a field of its own, passed over; write the name without a "
+                       "comma"),
+               {quoted(name), quoted(ahead->field)}),
+           next ? make_fix(tr("take the comma out of the name: {1}", {quoted_utf8(joined)}),
+                           {{name_end, 1, blank ? "" : " "}})
+                : nullptr});
       ahead->name_part = true;
     }
   }
@@ -760,11 +834,14 @@ void lint_station_name(const std::string& text, const std::string& f, size_t off
     ahead->have = in.field_ahead(&ahead->field, &ahead->offset);
     if (without_letters(ahead->field)) {
       // At the row's keyword, where the name is missing.
-      out->push_back({offset, "station name that is a record keyword",
-                      "the " + quoted(f) +
-                          " row lacks its name, its last value: the next record's "
-                          "keyword " +
-                          quoted(name) + " is taken as the name, and that record is lost"});
+      out->push_back(
+          {offset, "station name that is a record keyword",
+           // TRANSLATORS: {1} is the station row's keyword, quoted; {2} the next row's keyword,
+           // quoted.
+           warning_text(tr_mark("the {1} row lacks its name, its last value: the next "
+                                "record's keyword {2} is taken as the name, and that record "
+                                "is lost"),
+                        {quoted(f), quoted(name)})});
     }
   }
 }
@@ -799,8 +876,14 @@ std::vector<SourceWarning> lint_line_source(const std::string& text, bool plan_b
     // The feature part.
     // Only the rows laid along the line with a cursor that moves forward must rise; those that
     // put one object in a cell (speed boards, signboards) compile to the same route in any order.
-    RowOrder gradients("gradient"), curves("curve"), tunnels("tunnel");
-    Overlap curve_overlap("curve"), tunnel_overlap("tunnel");
+    RowOrder gradients("gradient",
+                       tr_mark("gradient at {1} m is out of order: the one before is at {2} m")),
+        curves("curve", tr_mark("curve at {1} m is out of order: the one before is at {2} m")),
+        tunnels("tunnel", tr_mark("tunnel at {1} m is out of order: the one before is at {2} m"));
+    Overlap curve_overlap(
+        "curve", tr_mark("curve from {1} m overlaps the previous one, which ends at {2} m")),
+        tunnel_overlap("tunnel",
+                       tr_mark("tunnel from {1} m overlaps the previous one, which ends at {2} m"));
     // A signboard whose text holds a keyword: the text was the next row's keyword when numbers
     // follow it.
     struct {
@@ -811,10 +894,12 @@ std::vector<SourceWarning> lint_line_source(const std::string& text, bool plan_b
     while (in.keyword_field(&f)) {
       const size_t offset = walker.row_offset();
       if (keyword_text.open && without_letters(f)) {
-        out.push_back({keyword_text.offset, "signboard without its text",
-                       "the signboard's text " + quoted(keyword_text.text) +
-                           " is the next row's keyword: the signboard lacks its text and "
-                           "swallowed that row, which is lost"});
+        out.push_back(
+            {keyword_text.offset, "signboard without its text",
+             warning_text(tr_mark("the signboard's text {1} is the next row's keyword: the "
+                                  "signboard lacks its text and swallowed that row, which is "
+                                  "lost"),
+                          {quoted(keyword_text.text)})});
       }
       keyword_text.open = false;
       check_comment(f, offset, &out);
@@ -828,11 +913,11 @@ std::vector<SourceWarning> lint_line_source(const std::string& text, bool plan_b
             gradients.check(n["gradient position"].value, offset, &out);
             if (g.value < kLowestGradient || g.value > kHighestGradient) {
               const int stored = decode_gradient(encode_gradient(g.value));
-              out.push_back({g.offset, "gradient out of range",
-                             "gradient " + std::to_string(g.value) +
-                                 " per mille lies outside -100 to 155 and wraps: it is compiled "
-                                 "as " +
-                                 std::to_string(stored) + " per mille"});
+              out.push_back(
+                  {g.offset, "gradient out of range",
+                   warning_text(tr_mark("gradient {1} per mille lies outside -100 to 155 and "
+                                        "wraps: it is compiled as {2} per mille"),
+                                {std::to_string(g.value), std::to_string(stored)})});
             }
             break;
           }
@@ -853,18 +938,20 @@ std::vector<SourceWarning> lint_line_source(const std::string& text, bool plan_b
             // The kind (less 10 above 10, which adds markers) is stored in 8 bits.
             const int64_t stored_kind = kind.value > 10 ? int64_t(kind.value) - 10 : kind.value;
             if (stored_kind < 0 || stored_kind > 255) {
-              out.push_back({kind.offset, "tunnel kind out of range",
-                             "tunnel kind " + std::to_string(kind.value) +
-                                 " wraps: kinds are stored in 8 bits, and it is compiled as " +
-                                 std::to_string(wrap8(stored_kind))});
+              out.push_back(
+                  {kind.offset, "tunnel kind out of range",
+                   warning_text(tr_mark("tunnel kind {1} wraps: kinds are stored in 8 bits, and "
+                                        "it is compiled as {2}"),
+                                {std::to_string(kind.value), std::to_string(wrap8(stored_kind))})});
             }
             tunnel_overlap.check(start, end, offset, &out);
             if (end < start) {
-              out.push_back({offset, "tunnel ending before it starts",
-                             "tunnel from " + std::to_string(start) + " m ends at " +
-                                 std::to_string(end) +
-                                 " m, before it starts: it is counted but marks no cell; were "
-                                 "start and end swapped?"});
+              out.push_back(
+                  {offset, "tunnel ending before it starts",
+                   warning_text(tr_mark("tunnel from {1} m ends at {2} m, before it starts: it "
+                                        "is counted but marks no cell; were start and end "
+                                        "swapped?"),
+                                {std::to_string(start), std::to_string(end)})});
             }
             break;
           }
@@ -879,27 +966,28 @@ std::vector<SourceWarning> lint_line_source(const std::string& text, bool plan_b
             const Number& second = n["speed indicator second stripes"];
             const int64_t stripes = stripes_value(first.value, second.value);
             if (stripes < INT16_MIN || stripes > INT16_MAX) {
-              out.push_back({first.offset, "stripes out of range",
-                             "the stripes " + std::to_string(first.value) + " and " +
-                                 std::to_string(second.value) + " make " + std::to_string(stripes) +
-                                 " (first times 10 plus second), outside -32768 to 32767: it "
-                                 "wraps and is compiled as " +
-                                 std::to_string(encode_stripes(first.value, second.value))});
+              out.push_back(
+                  {first.offset, "stripes out of range",
+                   warning_text(
+                       tr_mark("the stripes {1} and {2} make {3} (first times 10 plus second), "
+                               "outside -32768 to 32767: it wraps and is compiled as {4}"),
+                       {std::to_string(first.value), std::to_string(second.value),
+                        std::to_string(stripes),
+                        std::to_string(encode_stripes(first.value, second.value))})});
             }
             break;
           }
           case RowId::kSignboard: {
             const std::string board = in.text();
             const size_t board_offset = in.offset();
-            if (const char* why = missing_text(board)) {
-              out.push_back({board_offset, "signboard without its text",
-                             "the signboard's text " + quoted(board) + " " + why +
-                                 ": the signboard shows no text of its own"});
+            if (const char* why = missing_text(board, ShownText::kSignboardText)) {
+              out.push_back(
+                  {board_offset, "signboard without its text", warning_text(why, {quoted(board)})});
             } else {
               keyword_text.open = row_started_by(SourcePart::kFeatures, board) != nullptr;
               keyword_text.text = board;
               keyword_text.offset = board_offset;
-              check_shown_text(text, board, board_offset, "the signboard's text", &out);
+              check_shown_text(text, board, board_offset, ShownText::kSignboardText, &out);
             }
             break;
           }
@@ -933,7 +1021,12 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
     if (!walker.skip_to_general()) return out;
     // Signals, slowdowns and 'abbattimento' points put objects in cells, and compile to the same
     // bytes in any order: only the runs and the stations must rise.
-    RowOrder speeds("speed limit"), adhesions("adhesion point"), stations("station");
+    RowOrder speeds("speed limit", tr_mark("speed limit at {1} m is out of order: the one before "
+                                           "is at {2} m")),
+        adhesions("adhesion point", tr_mark("adhesion point at {1} m is out of order: the one "
+                                            "before is at {2} m")),
+        stations("station",
+                 tr_mark("station at {1} m is out of order: the one before is at {2} m"));
     std::string f;
     // A station row whose keyword is misspelt, passed over by the compiler: its warning, until
     // the name after its numbers says which station is lost. The name is then no field of its
@@ -970,9 +1063,12 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
           lost_name = lost.numbers > 0 && !starts_a_row(f) && !is_section_header(f) &&
                       !looks_like_comment(f) && !without_letters(f);
           if (lost_name) {
-            out[lost.warning].message =
-                "this " + quoted(lost.keyword) + " row is passed over: the station " + quoted(f) +
-                " will not be in the timetable" + unknown.suggestion(lost.keyword);
+            out[lost.warning].message = warning_text(
+                // TRANSLATORS: {1} is the row's keyword as written, quoted; {2} the station's name,
+                // quoted; {3} the keyword it likely misspells, quoted.
+                tr_mark("this {1} row is passed over: the station {2} will not be in the "
+                        "timetable; did you mean {3}?"),
+                {quoted(lost.keyword), quoted(f), "'" + unknown.closest(lost.keyword) + "'"});
           }
         }
       }
@@ -994,9 +1090,11 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
             break;
           }
           case RowId::kClock:
-            check_time(n, "the clock", "clock hours", "clock minutes", "clock seconds",
-                       "they are stored as they are, not carried into the hours; did you mean", "?",
-                       &out);
+            check_time(n,
+                       // TRANSLATORS: {1} is the time as written, h:mm:ss; {2} the time it makes.
+                       tr_mark("the clock {1} has minutes or seconds of 60 or more: they are "
+                               "stored as they are, not carried into the hours; did you mean {2}?"),
+                       "clock hours", "clock minutes", "clock seconds", &out);
             break;
           case RowId::kRestrictionPoint: {
             check_restriction_value(n["abbattimento value"], &out);
@@ -1004,8 +1102,12 @@ std::vector<SourceWarning> lint_train_source(const std::string& text) {
           }
           case RowId::kStation: {
             stations.check(n["station position"].value, offset, &out);
-            check_time(n, "the station's time", "station hours", "station minutes",
-                       "station seconds", "they are carried over and it is compiled as", "", &out);
+            check_time(
+                n,
+                // TRANSLATORS: {1} is the time as written, h:mm:ss; {2} the time it is compiled as.
+                tr_mark("the station's time {1} has minutes or seconds of 60 or more: they "
+                        "are carried over and it is compiled as {2}"),
+                "station hours", "station minutes", "station seconds", &out);
             lint_station_name(text, f, offset, in, &ahead, &out);
             break;
           }

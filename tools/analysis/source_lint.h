@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,6 +35,10 @@ struct SourceWarning {
 // curve row's numbers over, and so does the lint.
 std::vector<SourceWarning> lint_line_source(const std::string& text, bool plan_built);
 std::vector<SourceWarning> lint_train_source(const std::string& text);
+
+// A warning's message in the tool's language, with {1}, {2}, ... filled in from `values`: in
+// Windows-1252, as the fields of the source quoted in it are, until the warning is written.
+std::string warning_text(const char* english, std::initializer_list<std::string> values = {});
 
 // Whether a field reads as a number: an optional sign, digits, an optional fraction.
 bool looks_like_number(const std::string& field);

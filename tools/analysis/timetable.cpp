@@ -8,6 +8,7 @@
 #include "compiler/field_codec.h"
 #include "compiler/records.h"
 #include "tools/analysis/words.h"
+#include "tools/language/translation.h"
 
 namespace {
 
@@ -27,27 +28,40 @@ std::string duration_text(int64_t seconds) {
 
 // A station as the warnings name it: its name and kind.
 std::string named(const ScenarioTable& table, const TimetableStation& s) {
-  return "'" + printable(elided(table[s.entry].text, 40, 10)) + "' (kind " +
-         std::to_string(s.kind) + ")";
+  return warning_text(
+      // TRANSLATORS: {1} is a station's name, quoted; {2} its kind, a number.
+      tr_mark("{1} (kind {2})"),
+      {"'" + printable(elided(table[s.entry].text, 40, 10)) + "'", std::to_string(s.kind)});
 }
 
-// The note naming the other row, and the one on kinds of 25 or more when either row has one.
-void add_notes(const ScenarioTable& table, const ShownSource& train, const char* role,
-               const TimetableStation* other, const TimetableStation& station, Diagnostic* d) {
+// The note naming the station before, `other`, when there is one, and the one on kinds of 25 or
+// more when either station has one.
+void add_notes(const ScenarioTable& table, const ShownSource& train, const TimetableStation* other,
+               const TimetableStation& station, Diagnostic* d) {
   if (other != nullptr) {
     const LineAndColumn at = train.locate(other->offset);
     d->note_places.push_back({d->notes.size(), train.path(), at.line, at.column});
-    d->notes.push_back(utf8_from_windows_1252(
-        formatted("%s: line %d, ", role, train.locate(other->offset).line) + named(table, *other) +
-        formatted(" at %d m, ", int(other->position)) +
-        clock_text(other->time, ClockStyle::kTimeOfDay)));
+    d->notes.push_back(utf8_from_windows_1252(warning_text(
+        // TRANSLATORS: {1} is a line number of the train source, {2} a station "'Name' (kind 0)",
+        // {3} a position in metres, {4} a time of day, h:mm:ss.
+        tr_mark("the station before: line {1}, {2} at {3} m, {4}"),
+        {std::to_string(at.line), named(table, *other), std::to_string(int(other->position)),
+         clock_text(other->time, ClockStyle::kTimeOfDay)})));
   }
   for (const TimetableStation* s : {other, &station}) {
     if (s == nullptr || s->kind < kKindWithoutEndCell) continue;
-    d->notes.push_back(formatted(
-        "%s is of kind %d: a station of kind %d or more marks no end cell, and the simulator may "
-        "treat its time differently; the times are compared here as they stand",
-        s == &station ? "this station" : role, s->kind, kKindWithoutEndCell));
+    const std::initializer_list<std::string> kinds = {std::to_string(s->kind),
+                                                      std::to_string(kKindWithoutEndCell)};
+    d->notes.push_back(
+        s == &station
+            ? tr("this station is of kind {1}: a station of kind {2} or more marks no end cell, "
+                 "and the simulator may treat its time differently; the times are compared here "
+                 "as they stand",
+                 kinds)
+            : tr("the station before is of kind {1}: a station of kind {2} or more marks no end "
+                 "cell, and the simulator may treat its time differently; the times are compared "
+                 "here as they stand",
+                 kinds));
   }
 }
 
@@ -112,10 +126,13 @@ std::vector<Diagnostic> timetable_warnings(const Compilation& c, const ShownSour
     if (scheduled_seconds(start, s.time) < 0) {
       Diagnostic* d = warning(
           s, "station before the start clock",
-          "the station " + named(table, s) + " at " + clock_text(s.time, ClockStyle::kTimeOfDay) +
-              ", the timetable's first past 0 m, comes before the start clock, " +
-              clock_text(start, ClockStyle::kTimeOfDay) + " (the 'orologio' row)");
-      add_notes(table, train, "", nullptr, s, d);
+          warning_text(
+              // TRANSLATORS: {1} is a station "'Name' (kind 0)"; {2} and {3} times of day, h:mm:ss.
+              tr_mark("the station {1} at {2}, the timetable's first past 0 m, comes before the "
+                      "start clock, {3} (the 'orologio' row)"),
+              {named(table, s), clock_text(s.time, ClockStyle::kTimeOfDay),
+               clock_text(start, ClockStyle::kTimeOfDay)}));
+      add_notes(table, train, nullptr, s, d);
     }
     break;
   }
@@ -124,30 +141,39 @@ std::vector<Diagnostic> timetable_warnings(const Compilation& c, const ShownSour
     const TimetableStation& s = stations[i];
     const TimetableStep step = timetable_step(c.records, before, s);
     if (!step.too_short()) continue;
-    const std::string at = named(table, s) + " at " + clock_text(s.time, ClockStyle::kTimeOfDay);
-    const std::string before_at =
-        named(table, before) + " at " + clock_text(before.time, ClockStyle::kTimeOfDay);
+    const std::string name = named(table, s), time = clock_text(s.time, ClockStyle::kTimeOfDay);
+    const std::string before_name = named(table, before),
+                      before_time = clock_text(before.time, ClockStyle::kTimeOfDay);
     Diagnostic* d;
     if (step.earlier()) {
-      d = warning(s, "station time earlier than the one before",
-                  "the station " + at + " is " + duration_text(-step.scheduled) +
-                      " earlier than the station before it in the timetable, " + before_at);
+      d = warning(
+          s, "station time earlier than the one before",
+          // TRANSLATORS: {1} and {4} are stations "'Name' (kind 0)", {2} and {5} their times of
+          // day, h:mm:ss; {3} a length of time, "3 min 00 s" or "1 h 05 min".
+          warning_text(tr_mark("the station {1} at {2} is {3} earlier than the station before it "
+                               "in the timetable, {4} at {5}"),
+                       {name, time, duration_text(-step.scheduled), before_name, before_time}));
     } else {
       const int64_t metres = std::llabs(int64_t(s.position) - before.position);
-      d = warning(s, "station time below the least running time",
-                  "the station " + at + " is " + duration_text(step.scheduled) +
-                      " after the station before it in the timetable, " + before_at +
-                      ": less than the least running time at the line speed, " +
-                      duration_text(int64_t(std::ceil(*step.least))) + " for " +
-                      std::to_string(metres) + " m");
-      add_notes(table, train, "the station before", &before, s, d);
-      d->notes.push_back(formatted(
-          "the least running time: each 50 m cell from %d m to %d m at its line speed, with no "
-          "acceleration, braking or standing time",
-          int(std::min(s.position, before.position)), int(std::max(s.position, before.position))));
+      d = warning(
+          s, "station time below the least running time",
+          // TRANSLATORS: {1} and {4} are stations "'Name' (kind 0)", {2} and {5} their times of
+          // day, h:mm:ss; {3} and {6} lengths of time, "3 min 00 s" or "1 h 05 min"; {7} a
+          // distance.
+          warning_text(tr_mark("the station {1} at {2} is {3} after the station before it in the "
+                               "timetable, {4} at {5}: less than the least running time at the "
+                               "line speed, {6} for {7} m"),
+                       {name, time, duration_text(step.scheduled), before_name, before_time,
+                        duration_text(int64_t(std::ceil(*step.least))), std::to_string(metres)}));
+      add_notes(table, train, &before, s, d);
+      d->notes.push_back(
+          tr("the least running time: each 50 m cell from {1} m to {2} m at its line speed, with "
+             "no acceleration, braking or standing time",
+             {std::to_string(int(std::min(s.position, before.position))),
+              std::to_string(int(std::max(s.position, before.position)))}));
       continue;
     }
-    add_notes(table, train, "the station before", &before, s, d);
+    add_notes(table, train, &before, s, d);
   }
   return out;
 }

@@ -21,6 +21,7 @@
 #include "tools/commands/author_sources.h"
 #include "tools/commands/exit_status.h"
 #include "tools/commands/source_writer.h"
+#include "tools/language/translation.h"
 #include "tools/render/console.h"
 #include "tools/render/diagnostic_output.h"
 
@@ -161,12 +162,14 @@ bool fix_sources(const CheckArguments& a, std::string* report, bool* changed) {
     if (refusals[f].empty()) continue;
     open[f] = false;
     if (!state.fixes[f].empty() || marked[f])
-      *report += "not fixed " + paths[f] + ": " + refusals[f] + "\n";
+      // TRANSLATORS: {1} is a source's path, {2} why it cannot be written.
+      *report += tr("not fixed {1}: {2}", {paths[f], refusals[f]}) + "\n";
   }
   for (int f = 0; f < 2; ++f) {
     if (open[f] && marked[f]) {
-      *report += "fixed " + paths[f] +
-                 ":1: remove the UTF-8 byte order mark (the sources are Windows-1252)\n";
+      *report += tr("fixed {1}:1: remove the UTF-8 byte order mark (the sources are Windows-1252)",
+                    {paths[f]}) +
+                 "\n";
     }
   }
   const std::multiset<std::string> first_errors = state.errors();
@@ -223,21 +226,26 @@ bool fix_sources(const CheckArguments& a, std::string* report, bool* changed) {
         return shown.path() + ":" + std::to_string(shown.locate(d.fix->edits.front().offset).line);
       };
       if (!new_errors.empty() || after >= before) {
-        *report +=
-            "not fixed " + paths[f] + ": " +
-            (!new_errors.empty() ? "with its repairs it would give an error it did not: error " +
-                                       *new_errors.begin()
-                                 : std::string("its repairs would not lessen what they mend")) +
-            "; it is left as it is\n";
+        *report += (!new_errors.empty()
+                        // TRANSLATORS: {2} is an error's code and message: "6 the position ...".
+                        ? tr("not fixed {1}: with its repairs it would give an error it did not: "
+                             "error {2}; it is left as it is",
+                             {paths[f], *new_errors.begin()})
+                        : tr("not fixed {1}: its repairs would not lessen what they mend; it is "
+                             "left as it is",
+                             {paths[f]})) +
+                   "\n";
         open[f] = false;
         continue;
       }
       for (const Diagnostic& d : dropped) {
-        *report += "put off " + place(d) + ": " + d.fix->description +
-                   " (it overlaps a repair made there; tried again after it)\n";
+        // TRANSLATORS: {1} is a place, "path:line"; {2} what the repair does.
+        *report += tr("put off {1}: {2} (it overlaps a repair made there; tried again after it)",
+                      {place(d), d.fix->description}) +
+                   "\n";
       }
       for (const Diagnostic& d : taken)
-        *report += "fixed " + place(d) + ": " + d.fix->description + "\n";
+        *report += tr("fixed {1}: {2}", {place(d), d.fix->description}) + "\n";
       texts[f] = candidates[f];
       state = std::move(next);
       mended = true;
@@ -252,7 +260,7 @@ bool fix_sources(const CheckArguments& a, std::string* report, bool* changed) {
       write_output(Stream::kError, "scenario-tool: " + written.message() + "\n");
       return false;
     }
-    *report += "wrote " + paths[f] + "; its old bytes are in " + backups[f] + "\n";
+    *report += tr("wrote {1}; its old bytes are in {2}", {paths[f], backups[f]}) + "\n";
     *changed = true;
   }
   return true;
@@ -315,29 +323,41 @@ int compile_sources(const CheckArguments& a, const CompileArguments* compiling,
   std::string results;
   switch (result.end) {
     case CompileEnd::kIntegrityError:
-      results += reported.words + "; no compiled file written\n";
+      // TRANSLATORS: {1} is what the integrity error says: "Errore n. 1250: ...".
+      results += tr("{1}; no compiled file written", {reported.words}) + "\n";
       break;
     case CompileEnd::kFileFault:
       write_output(Stream::kError, "scenario-tool: " + result.status.message() + "\n");
       break;
     case CompileEnd::kNothingCompiled:
-      results += "nothing compiled: no compiled file written\n";
+      results += std::string(tr("nothing compiled: no compiled file written")) + "\n";
       break;
     case CompileEnd::kCompleted:
       if (wrote) {
-        results += "wrote " +
-                   (options.build_plan ? line_plan_name(common.scenario) + ", " : std::string()) +
-                   scenario_table_name(common.scenario) + ", " + track_cells_name(common.scenario) +
-                   " in " + common.directory + "\n";
-      } else if (write) {
         results +=
-            "no compiled file written: the sources gave " +
-            std::string(refused && code == 0 ? "warnings, and --werror refuses them" : "an error") +
-            "; the compiled files already in " + common.directory +
-            " are kept (compile --force writes what the installer would)\n";
+            // TRANSLATORS: {1} is the compiled files' names, "a.dat, b.sim, c.dat"; {2} a folder.
+            tr("wrote {1} in {2}",
+               {(options.build_plan ? line_plan_name(common.scenario) + ", " : std::string()) +
+                    scenario_table_name(common.scenario) + ", " + track_cells_name(common.scenario),
+                common.directory}) +
+            "\n";
+      } else if (write) {
+        results += (refused && code == 0
+                        // TRANSLATORS: {1} is a folder.
+                        ? tr("no compiled file written: the sources gave warnings, and --werror "
+                             "refuses them; the compiled files already in {1} are kept (compile "
+                             "--force writes what the installer would)",
+                             {common.directory})
+                        : tr("no compiled file written: the sources gave an error; the compiled "
+                             "files already in {1} are kept (compile --force writes what the "
+                             "installer would)",
+                             {common.directory})) +
+                   "\n";
       } else {
-        results += fixed ? "checked the repaired sources in memory: nothing else written\n"
-                         : "checked in memory: nothing written\n";
+        results += std::string(fixed ? tr("checked the repaired sources in memory: nothing "
+                                          "else written")
+                                     : tr("checked in memory: nothing written")) +
+                   "\n";
       }
       break;
   }
@@ -358,8 +378,11 @@ int compile_sources(const CheckArguments& a, const CompileArguments* compiling,
     std::string report;
     each_diagnostic([&](const Diagnostic& d) { report += render_text(d, colour); });
     if (errors + warnings > 0) {
-      report += formatted("%zu error%s, %zu warning%s\n", errors, errors == 1 ? "" : "s", warnings,
-                          warnings == 1 ? "" : "s");
+      // TRANSLATORS: the summary under the diagnostics: {1} is "2 errors", {2} "1 warning".
+      report += tr("{1}, {2}",
+                   {tr_n("{1} error", "{1} errors", errors, {std::to_string(errors)}),
+                    tr_n("{1} warning", "{1} warnings", warnings, {std::to_string(warnings)})}) +
+                "\n";
     }
     write_output(Stream::kError, report);
     flush_output(Stream::kError);

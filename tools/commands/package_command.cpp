@@ -17,6 +17,7 @@
 #include "tools/analysis/words.h"
 #include "tools/analysis/wrong_files.h"
 #include "tools/commands/exit_status.h"
+#include "tools/language/translation.h"
 #include "tools/package/package.h"
 #include "tools/render/console.h"
 #include "tools/render/diagnostic_output.h"
@@ -44,10 +45,10 @@ std::string installer_program(const PackageArguments& a, bool windows) {
 int package(const PackageArguments& a, bool (*colour_terminal)()) {
   const CommonArguments& common = a.common;
   if (a.notes.empty() || a.sheet.empty() || a.slowdowns.empty()) {
-    return usage_error("package needs --notes FILE, --sheet FILE and --slowdowns FILE");
+    return usage_error(tr("package needs --notes FILE, --sheet FILE and --slowdowns FILE"));
   }
   if (a.target != "windows" && a.target != "linux") {
-    return usage_error("--target is windows or linux, not " + a.target);
+    return usage_error(tr("--target is windows or linux, not {1}", {a.target}));
   }
   const bool windows = a.target == "windows";
   const std::string output = !a.output.empty()
@@ -59,12 +60,12 @@ int package(const PackageArguments& a, bool (*colour_terminal)()) {
   // The output's folder must exist to be told apart, as it must to be written at all.
   bool beside_sources = false;
   const Status compared = same_folder(folder_of(output), common.directory, &beside_sources);
-  if (!compared.ok()) return file_fault("cannot make " + output + ": " + compared.message());
+  if (!compared.ok()) return file_fault(tr("cannot make {1}: {2}", {output, compared.message()}));
   if (beside_sources) {
     return usage_error(
-        "the installer would lie beside the sources it carries, and running it "
-        "there would replace and then delete them: give -o a path in another "
-        "folder");
+        tr("the installer would lie beside the sources it carries, and running it "
+           "there would replace and then delete them: give -o a path in another "
+           "folder"));
   }
 
   // Diagnostics on standard error as check and compile give them, results on standard output;
@@ -127,7 +128,8 @@ int package(const PackageArguments& a, bool (*colour_terminal)()) {
     *text.written = *written;
   }
   if (refused) {
-    say("not packaged: a text cannot be written as the installer writes it\n");
+    say(std::string(tr("not packaged: a text cannot be written as the installer writes it")) +
+        "\n");
     finish();
     return kExitSourceError;
   }
@@ -152,13 +154,15 @@ int package(const PackageArguments& a, bool (*colour_terminal)()) {
     error_position = reported.position;
   }
   if (result.end == CompileEnd::kIntegrityError) {
-    say(formatted("not packaged: Errore n. %d\nerrore=%d\n", result.integrity_error,
-                  result.integrity_error));
+    // TRANSLATORS: "Errore n." is the installer's own word for its errors, as it shows them.
+    say(tr("not packaged: Errore n. {1}", {std::to_string(result.integrity_error)}) + "\n" +
+        formatted("errore=%d\n", result.integrity_error));
     finish();
     return kExitIntegrity;
   }
   if (reported.code != 0 || result.end != CompileEnd::kCompleted) {
-    say("not packaged: the sources gave " + reported.words + "\n" +
+    // TRANSLATORS: {1} is the summary of the error: "error code 6 (position 100 m): ...".
+    say(tr("not packaged: the sources gave {1}", {reported.words}) + "\n" +
         formatted("error_code=%d error_position=%d\n", reported.code, reported.position));
     finish();
     return kExitSourceError;
@@ -166,8 +170,10 @@ int package(const PackageArguments& a, bool (*colour_terminal)()) {
   if (a.werror && analysis->any_warning()) {
     const size_t warnings = analysis->line_warnings.size() + analysis->train_warnings.size() +
                             analysis->timetable.size();
-    say(formatted("not packaged: %zu warning%s, and --werror makes each an error\n", warnings,
-                  warnings == 1 ? "" : "s"));
+    say(tr_n("not packaged: {1} warning, and --werror makes each an error",
+             "not packaged: {1} warnings, and --werror makes each an error", warnings,
+             {std::to_string(warnings)}) +
+        "\n");
     finish();
     return kExitSourceError;
   }
@@ -176,9 +182,11 @@ int package(const PackageArguments& a, bool (*colour_terminal)()) {
   const std::string program = installer_program(a, windows);
   // Without --installer, the shipped program is looked for beside the tool: say where it goes.
   if (a.installer.empty() && !file_exists(program)) {
-    return fault("no installer program to start from: the shipped " + file_name_of(program) +
-                 " is not beside scenario-tool (" + program +
-                 "); copy it there, or give --installer PROGRAM");
+    return fault(
+        // TRANSLATORS: {1} is the installer program's file name, {2} where it was looked for.
+        tr("no installer program to start from: the shipped {1} is not beside scenario-tool "
+           "({2}); copy it there, or give --installer PROGRAM",
+           {file_name_of(program), program}));
   }
   const Status made = make_installer(program, windows, payload, &installer);
   if (!made.ok()) return fault(made.message());
@@ -188,8 +196,12 @@ int package(const PackageArguments& a, bool (*colour_terminal)()) {
     const Status executable = make_executable(output);
     if (!executable.ok()) return fault(executable.message());
   }
-  say("made " + output + ": the " + (windows ? "Windows" : "Linux") + " installer of " +
-      common.scenario.line_name + " " + common.scenario.train_number + "\n");
+  // TRANSLATORS: {1} is the installer's path, {2} the line's name, {3} the train's number.
+  say((windows ? tr("made {1}: the Windows installer of {2} {3}",
+                    {output, common.scenario.line_name, common.scenario.train_number})
+               : tr("made {1}: the Linux installer of {2} {3}",
+                    {output, common.scenario.line_name, common.scenario.train_number})) +
+      "\n");
   finish();
   return kExitClean;
 }

@@ -5,6 +5,7 @@
 #include "common/file_io.h"
 #include "common/windows_1252.h"
 #include "sources/text_writer.h"
+#include "tools/language/translation.h"
 
 std::optional<std::string> text_as_written(const std::string& bytes, const std::string& path,
                                            Diagnostic* problem) {
@@ -39,13 +40,15 @@ std::optional<std::string> text_as_written(const std::string& bytes, const std::
           if (i < raw.size() && (static_cast<unsigned char>(raw[i]) & 0xC0) == 0x80) continue;
           if (!windows_1252_from_utf8(raw.substr(from, i - from))) {
             return refuse(line, column,
-                          "'" + raw.substr(from, i - from) +
-                              "' has no Windows-1252 form, the code page of the simulator's texts");
+                          // TRANSLATORS: {1} is a character of the text.
+                          tr("'{1}' has no Windows-1252 form, the code page of the simulator's "
+                             "texts",
+                             {raw.substr(from, i - from)}));
           }
           from = i;
           ++column;
         }
-        return refuse(line, 1, "the line has no Windows-1252 form");
+        return refuse(line, 1, tr("the line has no Windows-1252 form"));
       }
       written = *converted;
     } else {
@@ -55,15 +58,14 @@ std::optional<std::string> text_as_written(const std::string& bytes, const std::
         if (c == 0x81 || c == 0x8D || c == 0x8F || c == 0x90 || c == 0x9D) {
           return refuse(
               line, i + 1,
-              "byte " + std::to_string(c) + " is neither UTF-8 nor a Windows-1252 character");
+              tr("byte {1} is neither UTF-8 nor a Windows-1252 character", {std::to_string(c)}));
         }
       }
       written = raw;
     }
     if (written == kEndMarker) {
-      return refuse(
-          line, 1,
-          "a line may not be the text writer's end marker '" + std::string(kEndMarker) + "'");
+      return refuse(line, 1,
+                    tr("a line may not be the text writer's end marker '{1}'", {kEndMarker}));
     }
     out += written + "\r\n";
     // CR LF, a lone LF and a lone CR each end a line.
@@ -86,8 +88,8 @@ Status make_installer(const std::string& base_path, bool windows, const Scenario
                                                  "\x7f"
                                                  "ELF") == 0;
   if (!right_kind) {
-    return Status::Error(base_path + " is not the installer program for " +
-                         (windows ? "Windows" : "Linux"));
+    return Status::Error(windows ? tr("{1} is not the installer program for Windows", {base_path})
+                                 : tr("{1} is not the installer program for Linux", {base_path}));
   }
   uint64_t end = 0;
   const Status program = program_end(executable_in_memory(base), base.size(), &end);

@@ -8,6 +8,7 @@
 #include "common/file_path.h"
 #include "tools/analysis/diagnostic_rules.h"
 #include "tools/analysis/words.h"
+#include "tools/language/translation.h"
 #include "tools/render/console.h"
 #include "tools/render/json_stream.h"
 
@@ -24,8 +25,10 @@ std::string render_text(const Diagnostic& d, bool color) {
   if (!d.place.empty()) head += d.place + ": ";
   const std::string level =
       d.level == Diagnostic::Level::kError
-          ? paint("1;31", d.code.empty() ? std::string("error:") : "error " + d.code + ":")
-          : paint("1;35", std::string("warning:"));
+          ? paint("1;31", d.code.empty() ? std::string(tr("error:"))
+                                         // TRANSLATORS: {1} is the error's code: "6", "werror".
+                                         : tr("error {1}:", {d.code}))
+          : paint("1;35", std::string(tr("warning:")));
   std::string out = paint("1", head.empty() ? head : head.substr(0, head.size() - 1)) +
                     (head.empty() ? "" : " ") + level + " " + d.message + "\n";
   if (d.has_excerpt) {
@@ -35,12 +38,12 @@ std::string render_text(const Diagnostic& d, bool color) {
     out += "    " + d.excerpt + "\n    " + caret + paint("1;32", "^") + "\n";
   }
   for (const std::string& note : d.notes)
-    out += "    " + paint("1;36", "note:") + " " + note + "\n";
+    out += "    " + paint("1;36", tr("note:")) + " " + note + "\n";
   // The repair, with the line as it leaves it, under the line as it stands.
   if (d.fix) {
     // A repair that is a guess says so: check --fix leaves it to the author.
-    out += "    " + paint("1;32", "help:") + " " + d.fix->description +
-           (d.fix->sure ? "" : " (likely; --fix leaves it to you)") + "\n";
+    out += "    " + paint("1;32", tr("help:")) + " " + d.fix->description +
+           (d.fix->sure ? "" : std::string(" ") + tr("(likely; --fix leaves it to you)")) + "\n";
     if (!d.fix->repaired_line.empty()) out += "    " + d.fix->repaired_line + "\n";
   }
   return out + d.after;
