@@ -359,6 +359,18 @@ TEST_F(WineTest, AuthorsToolInAConsoleShowsNamesAndColoursRight) {
     EXPECT_EQ(colours.find(' ') != std::string::npos, c.coloured) << r.out;
     EXPECT_NE(r.out.find("exit 2, colours kept\n"), std::string::npos) << r.out;
   }
+  // In Italian, the accented words of the messages read right in the console too.
+  const ProcessResult italian = run_process(
+      {wine_, windows_program("console_reader.exe"), kWindowsBuild + "/tools/scenario-tool.exe",
+       "check", windows_path(folder), "--line", "L", "--train", "1", "--color=never", "--lang=it"},
+      options());
+  ASSERT_TRUE(italian.exited);
+  ASSERT_EQ(italian.exit_status, 0) << italian.out;
+  EXPECT_NE(italian.out.find("Citt\xC3\xA0 Alta\\L_1-.txt:2:11: errore 25:"), std::string::npos)
+      << italian.out;
+  EXPECT_NE(italian.out.find("la lettura si \xC3\xA8 fermata"), std::string::npos) << italian.out;
+  EXPECT_NE(italian.out.find("verificato in memoria: nulla scritto"), std::string::npos)
+      << italian.out;
 }
 
 // extract knows the Windows installer program, on Windows and on Linux alike, and writes its
