@@ -320,7 +320,8 @@ static std::string problem_meaning(const Compilation& c, const Problem& p) {
       // The message may quote a whole field of the source: its middle is left out.
       return c.log.failure_message.empty()
                  ? tr(error_meaning(p.code))
-                 : "the reading stopped: " + printable(elided(c.log.failure_message, 160, 40));
+                 : "the reading stopped: " +
+                       printable(elided(reading_failure_text(c.log), 160, 40));
     default:
       return tr(error_meaning(p.code));
   }
@@ -389,7 +390,7 @@ void explain_row_shape(const Compilation& c, const Problem& p, const ShownSource
   const LineAndColumn stop = source.locate(p.offset);
   const std::string stopped_note =
       formatted("the reading stopped at line %d, column %d: ", stop.line, stop.column) +
-      printable(elided(c.log.failure_message, 160, 40));
+      printable(elided(reading_failure_text(c.log), 160, 40));
   place_at(source, p.row_offset, d);
   if (missing_comma) {
     d->message = "a comma is missing after " + keyword + ": its field holds the row's " +

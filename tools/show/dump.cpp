@@ -14,6 +14,7 @@
 #include "compiler/records.h"
 #include "compiler/scenario_compiler.h"
 #include "tools/analysis/words.h"
+#include "tools/language/translation.h"
 #include "tools/render/json_stream.h"
 #include "tools/show/compiled_files.h"
 #include "tools/show/failed_compilation.h"
@@ -280,7 +281,7 @@ void dump_json(const CompiledScenario& compiled, const ScenarioIdentity& scenari
     // What the fields its role uses hold.
     if (const std::vector<EntryField>* fields = entry_fields(role.c_str())) {
       Json meanings = Json::object();
-      for (const EntryField& f : *fields) meanings[f.name] = f.meaning;
+      for (const EntryField& f : *fields) meanings[f.name] = tr(f.meaning);
       entry["meanings"] = meanings;
     }
     entries.element(entry);
