@@ -16,7 +16,8 @@ endforeach()
 # The tool's own files, and the shared and compiler files whose texts it shows (marked there
 # with tr_mark and people_text).
 file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/tools/*.cpp ${SOURCE_DIR}/tools/*.h
-     ${SOURCE_DIR}/common/*.cpp ${SOURCE_DIR}/compiler/*.cpp)
+     ${SOURCE_DIR}/common/*.cpp ${SOURCE_DIR}/compiler/*.cpp ${SOURCE_DIR}/compiler/*.h
+     ${SOURCE_DIR}/compiler/*.def)
 list(FILTER sources EXCLUDE REGEX "_test\\.cpp$|^tools/testing/")
 list(SORT sources)
 if(MODE STREQUAL "update")

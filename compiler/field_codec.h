@@ -35,7 +35,7 @@ inline double speed_fifths(double km_h) {
   return round_half_even(km_h / 5.0);
 }
 inline uint8_t encode_speed(int32_t km_h) {
-  return nearest<uint8_t>(km_h / 5.0, "speed / 5");
+  return nearest<uint8_t>(km_h / 5.0, tr_mark("speed / 5"));
 }
 inline int decode_speed(uint8_t stored) {
   return int(stored) * 5;
@@ -52,7 +52,7 @@ inline int decode_adhesion(uint8_t stored) {
 // A speed indicator's speed code: the first board's speed times 20 plus the second board's
 // speed in fifths, rounded half to even; `what` names the code in a failure.
 inline int16_t encode_speed_code(int32_t first_km_h, int32_t second_km_h, const char* what) {
-  return nearest<int16_t>(mul32(first_km_h, 20, "speed code") + second_km_h / 5.0, what);
+  return nearest<int16_t>(mul32(first_km_h, 20, tr_mark("speed code")) + second_km_h / 5.0, what);
 }
 struct SpeedCodeSpeeds {
   int first_km_h = 0;
@@ -79,5 +79,5 @@ inline bool slowdown_warned(int64_t start) {
   return start > kUnwarnedSlowdownEnd;
 }
 inline int32_t slowdown_warning_position(int32_t start) {
-  return add32(start, -kWarningDistance, "warning");
+  return add32(start, -kWarningDistance, tr_mark("warning"));
 }

@@ -39,7 +39,7 @@ void FieldReader::update_eof() {
 }
 
 void FieldReader::begin_field() {
-  if (eof_) throw RunTimeFailure("read past the last field of the file");
+  if (eof_) throw RunTimeFailure(tr_mark("read past the last field of the file"), {});
   skip_blanks();
   field_offset_ = at_;
 }
@@ -124,7 +124,7 @@ int64_t FieldReader::read_number(const char* what) {
     }
   }
   if (digits == 0 || i != token.size()) {
-    throw RunTimeFailure(std::string(what) + ": \"" + token + "\" is not a number");
+    throw RunTimeFailure(tr_mark("{1}: \"{2}\" is not a number"), {what, token}, true);
   }
   const bool half = first_fraction_digit == 5 && !more_after_first;
   const bool up = first_fraction_digit > 5 || (first_fraction_digit == 5 && more_after_first) ||

@@ -175,11 +175,12 @@ bool LineSourceReading::route_length() {
   const int32_t length = in_.i32();
   records_.table[kRouteEntry].end = length;
   if (length > kLongestRoute) return stop(kRouteTooLong);
-  const int32_t total = add32(length, 7000, "total metres");
-  const int32_t last = nearest<int32_t>(total / 50.0, "last cell");
+  const int32_t total = add32(length, 7000, tr_mark("total metres"));
+  const int32_t last = nearest<int32_t>(total / 50.0, tr_mark("last cell"));
   // Cell 1 carries the version word and a checksum: a route needs it.
   if (last < kHeaderCell) {
-    throw RunTimeFailure("route length " + std::to_string(length) + " leaves no track cells");
+    throw RunTimeFailure(tr_mark("route length {1} leaves no track cells"),
+                         {std::to_string(length)});
   }
   records_.total_metres = total;
   const size_t cells = static_cast<size_t>(last) + 1;
@@ -295,7 +296,7 @@ RowResult LineSourceReading::curve() {
   // once the straight run is laid: an end past the 32-bit range then fails with those metres
   // kept.
   for (int run = 0; run < 2; ++run) {
-    const int32_t until = run == 0 ? start : add32(start, length, "curve end");
+    const int32_t until = run == 0 ? start : add32(start, length, tr_mark("curve end"));
     if (plan_cursor_ > until) continue;
     // Steps run up to the plan's last metre and the cursor's limit; past either, the curve
     // lies beyond the line (15) or the plan too far (103, which a step at the limit meets).
@@ -361,7 +362,7 @@ RowResult LineSourceReading::signboard() {
   if (!is_free(cell)) return stop_at(kSignboardCellTaken, position, point_cell(position));
   // Entry 0 is never written: signboard texts fill entries 80 down to 1 at most.
   if (signboard_cursor_ < kFirstStationEntry) {
-    throw RunTimeFailure("more signboard texts than the scenario table holds (80)");
+    throw RunTimeFailure(tr_mark("more signboard texts than the scenario table holds (80)"), {});
   }
   records_.table[signboard_cursor_].text = table_text(text);
   cell.type = kCellSignboard;

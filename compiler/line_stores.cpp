@@ -72,7 +72,7 @@ void progressive_ordina(CompiledRecords& r) {
   for (int i = 0; i < 3; ++i) store_chainage(ordered[i], &table[entries[i]]);
   for (int entry : entries) {
     if (table[entry].position == 1)
-      table[entry].end = add32(table[entry].end, kChainageFlagMetres, "chainage value");
+      table[entry].end = add32(table[entry].end, kChainageFlagMetres, tr_mark("chainage value"));
   }
 }
 
@@ -87,14 +87,14 @@ StoreRefusal memo_montagna(CompiledRecords& r, ProblemLog& log, const TunnelRow&
     markers = true;
   }
   if (r.tunnels.size() >= CompiledRecords::kMaxTunnels) {
-    throw RunTimeFailure("more than 80 tunnels");
+    throw RunTimeFailure(tr_mark("more than 80 tunnels"), {});
   }
   r.tunnels.push_back({inizio, fine});
   // A tunnel that follows the previous one within 150 m is of kind 3.
   if (r.tunnels.size() > 1 && int64_t(inizio) - r.tunnels[r.tunnels.size() - 2].end <= 150) {
     tipo = 3;
   }
-  const int32_t last = nearest<int32_t>(fine / 50.0 - 1, "tunnel end cell");
+  const int32_t last = nearest<int32_t>(fine / 50.0 - 1, tr_mark("tunnel end cell"));
   const int32_t first = area_cell(inizio);
   if (first > last) return {};
   // Never mark a cell the route does not have; the tunnel's own position is its start,
@@ -116,9 +116,9 @@ StoreRefusal memo_indicatori_v_max(CompiledRecords& r, ProblemLog& log, int32_t 
   TrackCell& cell = r.cell_at(point_cell(position));
   if (!is_free(cell)) return StoreRefusal::recorded(log, kIndicatorCellTaken, point_cell(position));
   cell.type = kCellSpeedIndicator;
-  cell.value_a = encode_speed_code(first.speed_a, second.speed_a, "speed code A");
-  cell.value_b = encode_speed_code(first.speed_b, second.speed_b, "speed code B");
-  cell.value_c = encode_speed_code(first.speed_c, second.speed_c, "speed code C");
+  cell.value_a = encode_speed_code(first.speed_a, second.speed_a, tr_mark("speed code A"));
+  cell.value_b = encode_speed_code(first.speed_b, second.speed_b, tr_mark("speed code B"));
+  cell.value_c = encode_speed_code(first.speed_c, second.speed_c, tr_mark("speed code C"));
   cell.value_d = encode_stripes(first.stripes, second.stripes);
   return {};
 }

@@ -44,6 +44,12 @@ struct ProblemLog {
   std::vector<Problem> problems;
   // What the run-time failure behind error 25 was, in words.
   std::string failure_message;
+  // The same as its message marked with tr_mark and the values that fill it in, the first the
+  // name of the value the reading failed on when failure_named (see RunTimeFailure); no message
+  // when there was no failure.
+  const char* failure_text = nullptr;
+  std::vector<std::string> failure_values;
+  bool failure_named = false;
 
   // Adds the error state's current code and position to the list, with where it was met.
   Problem& record(ProblemSource source, size_t offset, bool positioned, int32_t cell = -1,

@@ -20,6 +20,9 @@ Status memorizza_dati(const CompileOptions& options, Compilation* out) {
     // ends with error 25. Every source is read whole, so no file is left open.
     ProblemLog& log = out->log;
     log.failure_message = what.what();
+    log.failure_text = what.message();
+    log.failure_values = what.values();
+    log.failure_named = what.named();
     log.error.set(kRunTimeFailure);
     Problem& problem = log.record(failure.source, failure.offset, false);
     problem.row_offset = failure.row_offset;

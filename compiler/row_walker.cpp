@@ -57,7 +57,7 @@ const char* RowWalker::next_name() {
   if (values_read_ == 0) first_value_ = in_.mark();
   // A reader never reads more values than its row has; "value" would name one that it did.
   const bool named = row_ != nullptr && values_read_ < row_->values_count();
-  return named ? row_->names[values_read_++] : "value";
+  return named ? row_->names[values_read_++] : tr_mark("value");
 }
 
 std::string RowWalker::text() {

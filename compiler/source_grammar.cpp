@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "common/people_text.h"
 #include "compiler/keywords.h"
 
 namespace {

@@ -71,7 +71,8 @@ void read_train_source(ReadingContext& context, const LineHandOver& hand_over,
   // A missing train source is a run-time failure of the reading step.
   if (!context.sources.read(ProblemSource::kTrainSource, &text)) {
     failure->source = ProblemSource::kTrainSource;
-    throw RunTimeFailure("no train source " + context.sources.path(ProblemSource::kTrainSource));
+    throw RunTimeFailure(tr_mark("no train source {1}"),
+                         {context.sources.path(ProblemSource::kTrainSource)});
   }
   TrainSourceReading reading(context, hand_over, std::move(text));
   try {
@@ -256,20 +257,21 @@ RowResult TrainSourceReading::station() {
   // The name is read before the time is computed: a record cut short before its name, or a
   // time that overflows, leaves the entry as far as it was read.
   e.text = table_text(in_.text());
-  e.time =
-      add32(mul32(add32(mul32(hours, 60, "time"), minutes, "time"), 60, "time"), seconds, "time");
+  e.time = add32(mul32(add32(mul32(hours, 60, tr_mark("time")), minutes, tr_mark("time")), 60,
+                       tr_mark("time")),
+                 seconds, tr_mark("time"));
 
   if (kind == 5 || kind == 6) {
-    e.end = add32(p, 150, "station end");
-    e.start = add32(p, -int64_t(length), "station start");
+    e.end = add32(p, 150, tr_mark("station end"));
+    e.start = add32(p, -int64_t(length), tr_mark("station start"));
     e.flag_d = 0;
   } else if (kind == 7 || kind == 8) {
-    e.start = add32(p, -int64_t(length), "station start");
-    e.end = add32(p, length, "station end");
+    e.start = add32(p, -int64_t(length), tr_mark("station start"));
+    e.end = add32(p, length, tr_mark("station end"));
     e.flag_d = 0;
   } else {
-    e.start = add32(p, -int64_t(length / 2), "station start");
-    e.end = add32(p, length / 2 + (e.flag_d != 0 ? 50 : 0), "station end");
+    e.start = add32(p, -int64_t(length / 2), tr_mark("station start"));
+    e.end = add32(p, length / 2 + (e.flag_d != 0 ? 50 : 0), tr_mark("station end"));
   }
   if (length < 600) e.flag_e = 0;
   // The first station keeps the 50 m extension of its end, but not its flag.

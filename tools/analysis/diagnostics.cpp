@@ -345,7 +345,7 @@ static std::string problem_meaning(const Compilation& c, const Problem& p) {
                  ? tr(error_meaning(p.code))
                  // TRANSLATORS: {1} is the reader's own account of the field it stopped on.
                  : tr("the reading stopped: {1}",
-                      {printable(elided(c.log.failure_message, 160, 40))});
+                      {printable(elided(reading_failure_text(c.log), 160, 40))});
     default:
       return tr(error_meaning(p.code));
   }
@@ -359,7 +359,7 @@ std::string listed(const RowGrammar& row, int from) {
   const int count = row.values_count();
   for (int i = from; i < count; ++i) {
     // TRANSLATORS: a value of a row, named: "the speed".
-    const std::string value = tr("the {1}", {row.names[i]});
+    const std::string value = tr("the {1}", {tr(row.names[i])});
     text = i == from ? value
            // TRANSLATORS: a list of values: {1} is those before the last, {2} the last.
            : i + 1 == count ? tr("{1} and {2}", {text, value})
@@ -415,12 +415,12 @@ void explain_row_shape(const Compilation& c, const Problem& p, const ShownSource
       "'" + utf8_from_windows_1252(printable(elided(missing_comma ? word : field, 40, 10))) + "'";
   // TRANSLATORS: how many values a row takes, then their names.
   const std::string takes = tr_n("{1} value ({2})", "{1} values ({2})", row.values_count(),
-                                 {std::to_string(row.values_count()), row.values});
+                                 {std::to_string(row.values_count()), tr(row.values)});
   const LineAndColumn stop = source.locate(p.offset);
   // TRANSLATORS: {3} is the reader's own account of the field it stopped on.
   const std::string stopped_note = tr("the reading stopped at line {1}, column {2}: {3}",
                                       {std::to_string(stop.line), std::to_string(stop.column),
-                                       printable(elided(c.log.failure_message, 160, 40))});
+                                       printable(elided(reading_failure_text(c.log), 160, 40))});
   place_at(source, p.row_offset, d);
   if (missing_comma) {
     d->message =
@@ -428,7 +428,7 @@ void explain_row_shape(const Compilation& c, const Problem& p, const ShownSource
         // value.
         tr("a comma is missing after {1}: its field holds the row's {2} too, so the row's values "
            "were read one field on",
-           {keyword, row.names[0]});
+           {keyword, tr(row.names[0])});
     d->end_column = d->column + int(blank);
     // TRANSLATORS: {2} is "3 values (position, length, speed)".
     d->notes = {tr("{1} takes {2}", {keyword, takes})};
@@ -449,7 +449,7 @@ void explain_row_shape(const Compilation& c, const Problem& p, const ShownSource
         "where its {4} should be",
         "the {1} row has {5} fields too few: it takes {2}, and the next row's keyword {3} stands "
         "where its {4} should be",
-        uint64_t(missing), {keyword, takes, next, row.names[stopped], std::to_string(missing)});
+        uint64_t(missing), {keyword, takes, next, tr(row.names[stopped]), std::to_string(missing)});
     d->end_column = d->column + int(field.size());
     d->notes = {tr("missing: {1}", {listed(row, stopped)})};
   }

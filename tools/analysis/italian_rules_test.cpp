@@ -46,8 +46,8 @@ struct InLanguage {
 }  // namespace
 
 // Representative texts of the family in Italian: a wrong file with its note, a reading error
-// with its meaning in the results, an error said by its code's meaning; the last line as in
-// English.
+// with its meaning in the results, the value a reading stopped on, an error said by its code's
+// meaning; the last line as in English.
 TEST(ItalianRulesTest, MeaningsAndWrongFilesInItalian) {
   const struct {
     const char* what;
@@ -82,6 +82,12 @@ TEST(ItalianRulesTest, MeaningsAndWrongFilesInItalian) {
        {{{"Monte_linea.txt", kLine + "[fine]\r\n"}, {"Monte_7545-.txt", ""}}, {"--line", "Monte"}},
        {"Monte_7545-.txt è vuoto: il sorgente del treno comincia con la sezione '[generale]': "
         "'numero vetture', 'percentuale massa frenata', 'sabbia', 'orologio'"},
+       ""},
+      {"a value that is not a number",
+       {{{"Monte_linea.txt", kLine + "curva destra 4, 700, x\r\n[fine]\r\n"},
+         {"Monte_7545-.txt", kTrain}},
+        {"--line", "Monte"}},
+       {"lunghezza della curva: \"x\" non è un numero"},
        ""},
       {"a station off the 50 m grid",
        {{{"Monte_linea.txt", kLine + "[fine]\r\n"}, {"Monte_7545-.txt", kStationOff50}},

@@ -265,6 +265,24 @@ std::optional<int32_t> problem_row_position(const Problem& p, const ShownSource&
   }
 }
 
+std::string reading_failure_text(const ProblemLog& log) {
+  if (log.failure_text == nullptr) return log.failure_message;
+  std::vector<std::string> v = log.failure_values;
+  // The name of the value the reading failed on is the compiler's, marked for the catalogue.
+  if (log.failure_named && !v.empty()) v[0] = tr(v[0].c_str());
+  // A failure fills in at most three values.
+  switch (v.size()) {
+    case 0:
+      return tr(log.failure_text);
+    case 1:
+      return tr(log.failure_text, {v[0]});
+    case 2:
+      return tr(log.failure_text, {v[0], v[1]});
+    default:
+      return tr(log.failure_text, {v[0], v[1], v[2]});
+  }
+}
+
 FinalCode final_code(const Compilation& compiled, const ShownSource& line, const ShownSource& train,
                      const std::string& cells_path) {
   FinalCode reported;

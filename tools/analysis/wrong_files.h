@@ -23,6 +23,10 @@ void explain_wrong_file(const Problem& problem, const ShownSource& line_source,
 std::optional<int32_t> problem_row_position(const Problem& problem, const ShownSource& line_source,
                                             const ShownSource& train_source);
 
+// What the run-time failure behind error 25 was ("curve length: \"x\" is not a number"), in the
+// current language; empty when there was none.
+std::string reading_failure_text(const ProblemLog& log);
+
 // The compiler's final code as the results' last lines give it: the code, the position reported
 // (the problem's own, else its row's, else what the error state holds), and the words
 // "error code 25 (row at 1000 m): <what it means>", which for a row that could not be read (25)

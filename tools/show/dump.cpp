@@ -327,7 +327,7 @@ void dump_json(const CompiledScenario& compiled, const ScenarioIdentity& scenari
     // What the fields its role uses hold.
     if (const std::vector<EntryField>* fields = entry_fields(role.c_str())) {
       Json meanings = Json::object();
-      for (const EntryField& f : *fields) meanings[f.name] = f.meaning;
+      for (const EntryField& f : *fields) meanings[f.name] = tr(f.meaning);
       entry["meanings"] = meanings;
     }
     entries.element(entry);
