@@ -118,7 +118,7 @@ cp "$src/docs/source-format.md" "$common/guide/"
 # The Italian pages, their links to one another, to the English pages and to docs/'s pictures
 # made to point into the folder as well.
 for page in guida formato-sorgenti; do
-  sed -e 's#](\.\./\.\./README\.md\(\#for-scenario-authors\)\{0,1\})#](authors-guide.md)#g' \
+  sed -e 's#](\.\./\.\./README\.md#](authors-guide.md#g' \
     -e 's#](\.\./source-format\.md#](source-format.md#g' -e 's#](\.\./\([^)/]*\.png\))#](docs/\1)#g' \
     "$src/docs/it/$page.md" > "$common/guide/$page.md"
 done
