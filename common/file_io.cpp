@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "common/file_path.h"
+#include "common/people_text.h"
 #include "common/piece_writer.h"
 
 namespace {
@@ -24,8 +25,9 @@ std::error_code create_temporary(FileSystem& files, const std::string& path, std
   }
 }
 
-Status failure(const char* action, const std::string& path, const std::error_code& error) {
-  return Status::Error(std::string("cannot ") + action + " " + path + ": " + error.message());
+// `message`, marked with tr_mark, with the path for {1} and the system's reason for {2}.
+Status failure(const char* message, const std::string& path, const std::error_code& error) {
+  return Status::Error(people_text(message, {path, error.message()}));
 }
 
 std::error_code io_error() {
@@ -70,16 +72,19 @@ Status replace_through_temporary(FileSystem& files, const std::string& path,
   std::string name;
   std::error_code error = create_temporary(files, path, &name, &temporary.file);
   // The name that could not be created is the one reported: it is what stands in the way.
-  if (error) return failure("create", name, error);
+  // TRANSLATORS: {1} is a file's path, {2} the system's reason.
+  if (error) return failure(tr_mark("cannot create {1}: {2}"), name, error);
   temporary.path = std::move(name);
   error = fill(*temporary.file);
   // A full disk may only show when the file is closed.
   const std::error_code closed = temporary.file->close();
   temporary.file.reset();
   if (!error) error = closed;
-  if (error) return failure("write", path, error);
+  // TRANSLATORS: {1} is a file's path, {2} the system's reason.
+  if (error) return failure(tr_mark("cannot write {1}: {2}"), path, error);
   error = files.rename_over(temporary.path, path);
-  if (error) return failure("replace", path, error);
+  // TRANSLATORS: {1} is a file's path, {2} the system's reason.
+  if (error) return failure(tr_mark("cannot replace {1}: {2}"), path, error);
   temporary.path.clear();
   return Status::Ok();
 }
@@ -141,7 +146,8 @@ Status replace_file_in_placed_pieces(const std::string& path, uint64_t size,
 
 Status delete_file(const std::string& path, FileSystem& files) {
   const std::error_code error = files.remove_file(path);
-  if (error) return failure("delete", path, error);
+  // TRANSLATORS: {1} is a file's path, {2} the system's reason.
+  if (error) return failure(tr_mark("cannot delete {1}: {2}"), path, error);
   return Status::Ok();
 }
 
@@ -169,11 +175,13 @@ bool is_regular_file(const std::string& path, FileSystem& files) {
 Status read_file(const std::string& path, std::string* bytes, FileSystem& files) {
   std::unique_ptr<ReadableFile> file;
   std::error_code error = files.open_for_reading(path, &file);
-  if (error) return failure("read", path, error);
-  const std::string too_large = "cannot read " + path + ": over " +
-                                std::to_string(kMaxReadBytes >> 20) +
-                                " MiB, too large for a scenario file";
-  if (!file->regular()) return Status::Error("cannot read " + path + ": not a regular file");
+  if (error) return failure(tr_mark("cannot read {1}: {2}"), path, error);
+  const std::string too_large =
+      people_text("cannot read {1}: over {2} MiB, too large for a scenario file",
+                  {path, std::to_string(kMaxReadBytes >> 20)});
+  if (!file->regular()) {
+    return Status::Error(people_text("cannot read {1}: not a regular file", {path}));
+  }
   if (file->size() > kMaxReadBytes) return Status::Error(too_large);
   bytes->clear();
   bytes->reserve(static_cast<size_t>(file->size()));
@@ -181,7 +189,7 @@ Status read_file(const std::string& path, std::string* bytes, FileSystem& files)
   for (;;) {
     size_t got = 0;
     error = file->read_at(bytes->size(), buffer, sizeof buffer, &got);
-    if (error) return failure("read", path, error);
+    if (error) return failure(tr_mark("cannot read {1}: {2}"), path, error);
     if (got == 0) break;
     // A file that grows while it is read is held to the same bound.
     if (bytes->size() + got > kMaxReadBytes) return Status::Error(too_large);
@@ -194,8 +202,10 @@ Status read_file_part(const std::string& path, uint64_t offset, size_t size, std
                       uint64_t* file_size, FileSystem& files) {
   std::unique_ptr<ReadableFile> file;
   std::error_code error = files.open_for_reading(path, &file);
-  if (error) return failure("read", path, error);
-  if (!file->regular()) return Status::Error("cannot read " + path + ": not a regular file");
+  if (error) return failure(tr_mark("cannot read {1}: {2}"), path, error);
+  if (!file->regular()) {
+    return Status::Error(people_text("cannot read {1}: not a regular file", {path}));
+  }
   *file_size = file->size();
   bytes->assign(offset < *file_size ? std::min<uint64_t>(size, *file_size - offset) : 0, '\0');
   size_t got = 0;
@@ -205,7 +215,7 @@ Status read_file_part(const std::string& path, uint64_t offset, size_t size, std
                           std::min<size_t>(bytes->size() - got, size_t{1} << 20), &part);
     // A file that shrank while it was read ends early.
     if (!error && part == 0) error = io_error();
-    if (error) return failure("read", path, error);
+    if (error) return failure(tr_mark("cannot read {1}: {2}"), path, error);
     got += part;
   }
   return Status::Ok();
@@ -213,21 +223,22 @@ Status read_file_part(const std::string& path, uint64_t offset, size_t size, std
 
 Status may_write_file(const std::string& path, bool* may, FileSystem& files) {
   const std::error_code error = files.may_write(path, may);
-  if (error) return failure("read", path, error);
+  if (error) return failure(tr_mark("cannot read {1}: {2}"), path, error);
   return Status::Ok();
 }
 
 Status make_folder(const std::string& path, FileSystem& files) {
   const std::error_code error = files.make_folder(path);
-  if (error) return failure("make", path, error);
+  // TRANSLATORS: {1} is a folder's path, {2} the system's reason.
+  if (error) return failure(tr_mark("cannot make {1}: {2}"), path, error);
   return Status::Ok();
 }
 
 Status make_executable(const std::string& path, FileSystem& files) {
   bool directory;
   std::error_code error = files.stat_path(path, &directory);
-  if (error) return failure("read", path, error);
+  if (error) return failure(tr_mark("cannot read {1}: {2}"), path, error);
   error = files.make_executable(path);
-  if (error) return failure("write", path, error);
+  if (error) return failure(tr_mark("cannot write {1}: {2}"), path, error);
   return Status::Ok();
 }

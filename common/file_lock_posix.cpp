@@ -12,6 +12,7 @@
 #include <chrono>
 #include <thread>
 
+#include "common/people_text.h"
 #include "common/platform_file_lock.h"
 
 namespace {
@@ -21,11 +22,11 @@ using Clock = std::chrono::steady_clock;
 // What a thing at the lock file's name is, in the user's words; null for a regular file.
 const char* kind_of(mode_t mode) {
   if (S_ISREG(mode)) return nullptr;
-  if (S_ISLNK(mode)) return "a symbolic link";
-  if (S_ISDIR(mode)) return "a directory";
-  if (S_ISFIFO(mode)) return "a FIFO";
-  if (S_ISSOCK(mode)) return "a socket";
-  return "a device";
+  if (S_ISLNK(mode)) return tr_mark("a symbolic link");
+  if (S_ISDIR(mode)) return tr_mark("a directory");
+  if (S_ISFIFO(mode)) return tr_mark("a FIFO");
+  if (S_ISSOCK(mode)) return tr_mark("a socket");
+  return tr_mark("a device");
 }
 
 // Why the lock file could not be opened with `error`: what stands at its name when that is no
@@ -36,7 +37,7 @@ Status open_failure(const std::string& path, int error) {
   if (lstat(path.c_str(), &at_name) == 0) {
     if (const char* kind = kind_of(at_name.st_mode)) return not_a_lock_file(path, kind);
   }
-  return lock_failure("create", path, error);
+  return lock_failure(tr_mark("cannot create {1}: {2}"), path, error);
 }
 
 bool same_file(const struct stat& a, const struct stat& b) {
@@ -199,7 +200,7 @@ Status take_file_lock(const std::string& path, int wait_milliseconds,
     if (fstat(fd, &opened) != 0) {
       error = errno;
       close(fd);
-      return lock_failure("lock", path, error);
+      return lock_failure(tr_mark("cannot lock {1}: {2}"), path, error);
     }
     if (const char* kind = kind_of(opened.st_mode)) {
       close(fd);
@@ -212,7 +213,7 @@ Status take_file_lock(const std::string& path, int wait_milliseconds,
       signals.let_go();
       if (error != EWOULDBLOCK && error != EINTR) {
         close(fd);
-        return lock_failure("lock", path, error);
+        return lock_failure(tr_mark("cannot lock {1}: {2}"), path, error);
       }
       if (Clock::now() >= deadline) {
         close(fd);

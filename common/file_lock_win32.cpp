@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "common/file_path.h"
+#include "common/people_text.h"
 #include "common/platform_file_lock.h"
 #include "common/windows_text.h"
 
@@ -62,20 +63,20 @@ const char* kind_of_open(HANDLE file, const std::string& path) {
     case FILE_TYPE_DISK:
       break;
     case FILE_TYPE_PIPE:
-      return "a FIFO";
+      return tr_mark("a FIFO");
     default:
-      return "a device";
+      return tr_mark("a device");
   }
   FILE_ATTRIBUTE_TAG_INFO tag = {};
   if (GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag)) {
     // Opened as itself, a reparse point shows its tag: a link or junction names another file.
     if ((tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-      if (tag.ReparseTag == IO_REPARSE_TAG_AF_UNIX) return "a socket";
-      if (IsReparseTagNameSurrogate(tag.ReparseTag)) return "a symbolic link";
+      if (tag.ReparseTag == IO_REPARSE_TAG_AF_UNIX) return tr_mark("a socket");
+      if (IsReparseTagNameSurrogate(tag.ReparseTag)) return tr_mark("a symbolic link");
     }
-    if ((tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return "a directory";
+    if ((tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return tr_mark("a directory");
   }
-  if (!opened_by_its_own_name(file, path)) return "a symbolic link";
+  if (!opened_by_its_own_name(file, path)) return tr_mark("a symbolic link");
   return nullptr;
 }
 
@@ -86,11 +87,11 @@ constexpr DWORD kNoSuchDevice = 433;
 // What is at `wide`, which could not be opened with `error`, when it is no regular file; null
 // otherwise.
 const char* kind_at(const std::wstring& wide, DWORD error) {
-  if (error == kNoSuchDevice) return "a socket";
+  if (error == kNoSuchDevice) return tr_mark("a socket");
   const DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return nullptr;
-  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return "a symbolic link";
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return "a directory";
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return tr_mark("a symbolic link");
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return tr_mark("a directory");
   return nullptr;
 }
 
@@ -134,7 +135,7 @@ Status take_file_lock(const std::string& path, int wait_milliseconds,
       // every time, a link that leads nowhere.
       if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
         if (++vanished < kLockFileVanishings) continue;
-        return not_a_lock_file(path, "a symbolic link");
+        return not_a_lock_file(path, tr_mark("a symbolic link"));
       }
     }
     if (handle != INVALID_HANDLE_VALUE) {
@@ -147,7 +148,7 @@ Status take_file_lock(const std::string& path, int wait_milliseconds,
       if (!SetFileInformationByHandle(handle, FileDispositionInfo, &disposition,
                                       sizeof disposition)) {
         CloseHandle(handle);
-        return lock_failure("lock", path, EIO);
+        return lock_failure(tr_mark("cannot lock {1}: {2}"), path, EIO);
       }
       try {
         lock->reset(new WindowsFileLock(handle));
@@ -166,7 +167,7 @@ Status take_file_lock(const std::string& path, int wait_milliseconds,
       const int code = error == ERROR_ACCESS_DENIED                                     ? EACCES
                        : error == ERROR_PATH_NOT_FOUND || error == ERROR_FILE_NOT_FOUND ? ENOENT
                                                                                         : EIO;
-      return lock_failure("create", path, code);
+      return lock_failure(tr_mark("cannot create {1}: {2}"), path, code);
     }
     std::this_thread::sleep_for(kLockPoll);
   }

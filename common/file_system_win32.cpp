@@ -11,6 +11,7 @@
 
 #include "common/file_path.h"
 #include "common/file_system.h"
+#include "common/people_text.h"
 #include "common/platform_file_lock.h"
 #include "common/windows_text.h"
 
@@ -26,7 +27,10 @@ class WindowsErrorCategory : public std::error_category {
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, DWORD(code), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    if (length == 0 || text == nullptr) return "system error " + std::to_string(code);
+    if (length == 0 || text == nullptr) {
+      // TRANSLATORS: {1} is the number of an error the system has no text for.
+      return people_text("system error {1}", {std::to_string(code)});
+    }
     std::wstring wide(text, length);
     LocalFree(text);
     // The text is a sentence ending in a full stop and a line break; the messages add neither.

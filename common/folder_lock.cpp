@@ -4,6 +4,7 @@
 
 #include "common/file_io.h"
 #include "common/file_path.h"
+#include "common/people_text.h"
 #include "common/platform_file_lock.h"
 #include "common/scenario_identity.h"
 
@@ -28,14 +29,17 @@ Status FolderLock::hold_for_writing(FileSystem& files, const std::string& direct
 }
 
 Status lock_busy(const std::string& path) {
-  return Status::Error("another run is already working in " + directory_of(path) +
-                       ": try again when it has finished");
+  return Status::Error(
+      people_text("another run is already working in {1}: try again when it has finished",
+                  {directory_of(path)}));
 }
 
-Status lock_failure(const char* action, const std::string& path, int error) {
-  return Status::Error(std::string("cannot ") + action + " " + path + ": " + std::strerror(error));
+Status lock_failure(const char* message, const std::string& path, int error) {
+  return Status::Error(people_text(message, {path, std::strerror(error)}));
 }
 
 Status not_a_lock_file(const std::string& path, const char* kind) {
-  return Status::Error("cannot lock " + path + ": it is " + kind + ": remove it");
+  // TRANSLATORS: {2} is what stands at the lock file's name: "a symbolic link", "a FIFO", ...
+  return Status::Error(
+      people_text("cannot lock {1}: it is {2}: remove it", {path, people_text(kind)}));
 }

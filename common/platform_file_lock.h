@@ -21,8 +21,9 @@ constexpr std::chrono::milliseconds kLockPoll(10);
 constexpr int kLockFileVanishings = 3;
 // Another run holds the lock of the folder `path` is in.
 Status lock_busy(const std::string& path);
-// `action` ("create", "lock") failed on `path` with the errno value `error`.
-Status lock_failure(const char* action, const std::string& path, int error);
-// Something at the lock file's name that is no regular file (`kind`: "a FIFO"): the run
-// neither follows it nor deletes it, and says what the user can do.
+// Making or locking `path` failed with the errno value `error`: `message`, marked with tr_mark,
+// "cannot create {1}: {2}" or "cannot lock {1}: {2}", with the path and the system's reason.
+Status lock_failure(const char* message, const std::string& path, int error);
+// Something at the lock file's name that is no regular file (`kind`, marked with tr_mark:
+// "a FIFO"): the run neither follows it nor deletes it, and says what the user can do.
 Status not_a_lock_file(const std::string& path, const char* kind);

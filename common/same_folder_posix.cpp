@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "common/file_system.h"
+#include "common/people_text.h"
 #include "common/same_folder.h"
 
 namespace {
@@ -10,9 +11,10 @@ namespace {
 Status folder_at(const std::string& path, struct stat* info) {
   if (stat(path.c_str(), info) != 0) {
     const std::error_code error = last_system_error();
-    return Status::Error("cannot open the folder " + path + ": " + error.message());
+    // TRANSLATORS: {2} is the system's reason.
+    return Status::Error(people_text("cannot open the folder {1}: {2}", {path, error.message()}));
   }
-  if (!S_ISDIR(info->st_mode)) return Status::Error(path + " is not a folder");
+  if (!S_ISDIR(info->st_mode)) return Status::Error(people_text("{1} is not a folder", {path}));
   return Status::Ok();
 }
 

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "common/file_system.h"
+#include "common/people_text.h"
 #include "common/same_folder.h"
 #include "common/windows_text.h"
 
@@ -21,14 +22,16 @@ Status folder_at(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (folder == INVALID_HANDLE_VALUE) {
     const std::error_code error = last_system_error();
-    return Status::Error("cannot open the folder " + path + ": " + error.message());
+    return Status::Error(people_text("cannot open the folder {1}: {2}", {path, error.message()}));
   }
   const bool got = GetFileInformationByHandle(folder, info) != 0;
   const std::error_code error = got ? std::error_code() : last_system_error();
   CloseHandle(folder);
-  if (!got) return Status::Error("cannot open the folder " + path + ": " + error.message());
+  if (!got) {
+    return Status::Error(people_text("cannot open the folder {1}: {2}", {path, error.message()}));
+  }
   if ((info->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-    return Status::Error(path + " is not a folder");
+    return Status::Error(people_text("{1} is not a folder", {path}));
   }
   return Status::Ok();
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "common/file_io.h"
+#include "common/people_text.h"
 #include "common/windows_1252.h"
 
 namespace {
@@ -36,21 +37,23 @@ std::string shown(const std::string& name) {
 
 // Why the character `c` may not stand in a file name on Linux or on Windows; empty when it may.
 std::string character_refusal(unsigned char c) {
-  if (c < 0x20 || c == 0x7F) return "control character " + hex_byte(c);
+  // TRANSLATORS: {1} is the byte as \xNN.
+  if (c < 0x20 || c == 0x7F) return people_text("control character {1}", {hex_byte(c)});
   switch (c) {
     case '/':
-      return "'/' separates folders";
+      return people_text("'/' separates folders");
     case '\\':
-      return "'\\' separates folders on Windows";
+      return people_text("'\\' separates folders on Windows");
     case ':':
-      return "':' names a drive (C:) or a stream on Windows";
+      return people_text("':' names a drive (C:) or a stream on Windows");
     case '<':
     case '>':
     case '"':
     case '|':
     case '?':
     case '*':
-      return std::string("'") + char(c) + "' is not allowed in a file name on Windows";
+      return people_text("'{1}' is not allowed in a file name on Windows",
+                         {std::string(1, char(c))});
     default:
       return "";
   }
@@ -78,20 +81,20 @@ std::string device_name(const std::string& name) {
 
 // Why `name`, a line name or a train number, is no plain file-name part; empty when it is.
 std::string part_refusal(const std::string& name) {
-  if (name.empty()) return "empty";
-  if (!is_utf8(name)) return "not UTF-8 text";
-  if (name == ".") return "'.' is the folder itself";
-  if (name == "..") return "'..' is the folder above";
+  if (name.empty()) return people_text("empty");
+  if (!is_utf8(name)) return people_text("not UTF-8 text");
+  if (name == ".") return people_text("'.' is the folder itself");
+  if (name == "..") return people_text("'..' is the folder above");
   for (const char c : name) {
     const std::string refused = character_refusal(static_cast<unsigned char>(c));
     if (!refused.empty()) return refused;
   }
-  if (name.back() == '.') return "a trailing '.', which Windows drops";
-  if (name.back() == ' ') return "a trailing blank, which Windows drops";
+  if (name.back() == '.') return people_text("a trailing '.', which Windows drops");
+  if (name.back() == ' ') return people_text("a trailing blank, which Windows drops");
   // No file name built today is a name alone before its extension, but a device name is no
   // name for a scenario's part on Windows, and is refused before any file is named after it.
   const std::string device = device_name(name);
-  if (!device.empty()) return "'" + device + "' is a Windows device name";
+  if (!device.empty()) return people_text("'{1}' is a Windows device name", {device});
   return "";
 }
 
@@ -144,8 +147,10 @@ std::string scenario_names_refusal(const ScenarioIdentity& s, const std::string&
   for (const auto& part : parts) {
     const std::string refused = part_refusal(part.name);
     if (!refused.empty()) {
-      return part.label + " \"" + shown(part.name) + "\": " + refused +
-             "; a name must be a plain file name";
+      // TRANSLATORS: {1} is an option (--line, --train) or "its line name", "its train number";
+      // {2} the name as given; {3} what is wrong with it ("empty", "'/' separates folders").
+      return people_text("{1} \"{2}\": {3}; a name must be a plain file name",
+                         {people_text(part.label.c_str()), shown(part.name), refused});
     }
   }
   // Every file a run writes is first written under its name and a temporary suffix; each name
@@ -163,12 +168,15 @@ std::string scenario_names_refusal(const ScenarioIdentity& s, const std::string&
   }
   const uint64_t bytes = name_length(longest, s) + kLongestTemporarySuffix;
   if (bytes > kLongestFileName) {
-    return line_label + " \"" + shown(s.line_name) + "\" and " + train_label + " \"" +
-           shown(s.train_number) + "\": too long: the file name " +
-           longest(ScenarioIdentity{"<line>", "<train>"}) +
-           ", with the temporary suffix it is first written under, would take " +
-           std::to_string(bytes) + " bytes, over the " + std::to_string(kLongestFileName) +
-           " a file name may take";
+    // TRANSLATORS: {1} and {3} are --line and --train (or "its line name", "its train
+    // number"), {2} and {4} the names; {5} a file name such as <line>_<train>_note.txt; {6} and
+    // {7} numbers of bytes.
+    return people_text(
+        "{1} \"{2}\" and {3} \"{4}\": too long: the file name {5}, with the temporary suffix it "
+        "is first written under, would take {6} bytes, over the {7} a file name may take",
+        {people_text(line_label.c_str()), shown(s.line_name), people_text(train_label.c_str()),
+         shown(s.train_number), longest(ScenarioIdentity{"<line>", "<train>"}),
+         std::to_string(bytes), std::to_string(kLongestFileName)});
   }
   return "";
 }

@@ -7,6 +7,7 @@
 #include "common/checked_size.h"
 #include "common/file_io.h"
 #include "common/little_endian.h"
+#include "common/people_text.h"
 
 namespace {
 
@@ -94,11 +95,12 @@ ExecutableReader ExecutableFile::reader() {
 }
 
 Status program_end(const ExecutableReader& read, uint64_t file_size, uint64_t* end) {
-  const Status past_end = Status::Error("cut short: its own headers reach past its end");
+  const Status past_end =
+      Status::Error(people_text("cut short: its own headers reach past its end"));
   std::string head;
   if (file_size < 64 || !read(0, static_cast<size_t>(std::min<uint64_t>(file_size, 4096)), &head) ||
       head.size() < 64) {
-    return Status::Error("too short for an executable");
+    return Status::Error(people_text("too short for an executable"));
   }
   uint64_t last = 0;
   // Counts `size` bytes from `offset` as part of the program; false when they do not lie
@@ -134,7 +136,7 @@ Status program_end(const ExecutableReader& read, uint64_t file_size, uint64_t* e
     std::string table;
     if (shnum > 0 && shentsize >= 0x28) {
       if (!read_table(shoff, shentsize, shnum, &table)) {
-        return Status::Error("its section headers cannot be read");
+        return Status::Error(people_text("its section headers cannot be read"));
       }
       for (uint64_t i = 0; i < shnum; ++i) {
         const size_t at = static_cast<size_t>(i * shentsize);
@@ -145,7 +147,7 @@ Status program_end(const ExecutableReader& read, uint64_t file_size, uint64_t* e
     }
     if (phnum > 0 && phentsize >= 0x38) {
       if (!read_table(phoff, phentsize, phnum, &table)) {
-        return Status::Error("its program headers cannot be read");
+        return Status::Error(people_text("its program headers cannot be read"));
       }
       for (uint64_t i = 0; i < phnum; ++i) {
         const size_t at = static_cast<size_t>(i * phentsize);
@@ -160,7 +162,7 @@ Status program_end(const ExecutableReader& read, uint64_t file_size, uint64_t* e
     if (!take(pe, 24)) return past_end;
     if (!read(pe, 24, &header) || header.size() < 24 ||
         header.compare(0, 4, std::string("PE\0\0", 4)) != 0) {
-      return Status::Error("its PE header cannot be read");
+      return Status::Error(people_text("its PE header cannot be read"));
     }
     const uint64_t sections = load_unsigned(header, 6, 2);
     const uint64_t symbols_at = load_unsigned(header, 12, 4),
@@ -172,7 +174,7 @@ Status program_end(const ExecutableReader& read, uint64_t file_size, uint64_t* e
       return past_end;
     }
     if (!read_table(table_at, 40, sections, &table)) {
-      return Status::Error("its section table cannot be read");
+      return Status::Error(people_text("its section table cannot be read"));
     }
     for (uint64_t i = 0; i < sections; ++i) {
       const size_t at = static_cast<size_t>(i * 40);
@@ -187,12 +189,12 @@ Status program_end(const ExecutableReader& read, uint64_t file_size, uint64_t* e
       std::string size;
       if (!take(strings_at, 4)) return past_end;
       if (!read(strings_at, 4, &size) || size.size() != 4) {
-        return Status::Error("its symbol table cannot be read");
+        return Status::Error(people_text("its symbol table cannot be read"));
       }
       if (!take(strings_at, load_unsigned(size, 0, 4))) return past_end;
     }
   } else {
-    return Status::Error("not an ELF or PE executable");
+    return Status::Error(people_text("not an ELF or PE executable"));
   }
   *end = last;
   return Status::Ok();
@@ -203,7 +205,7 @@ PayloadFound find_payload(const ExecutableReader& read, uint64_t file_size,
   uint64_t start = 0;
   const Status program = program_end(read, file_size, &start);
   if (!program.ok()) {
-    *why = "the program itself is damaged: " + program.message();
+    *why = people_text("the program itself is damaged: {1}", {program.message()});
     return PayloadFound::kDamaged;
   }
   if (start == file_size) return PayloadFound::kNone;
@@ -222,18 +224,18 @@ PayloadFound find_payload(const ExecutableReader& read, uint64_t file_size,
   if (length < kMagicSize + 4 + kTrailerSize || length > kMostPayloadBytes ||
       !read_part(0, kMagicSize + 4, &head) ||
       !read_part(length - kTrailerSize, kTrailerSize, &trailer)) {
-    return damaged("the scenario it carries is cut short");
+    return damaged(people_text("the scenario it carries is cut short"));
   }
   if (head.compare(0, kMagicSize, kMagic, kMagicSize) != 0) {
-    return damaged("what follows the program is not a scenario");
+    return damaged(people_text("what follows the program is not a scenario"));
   }
   const uint64_t body = length - kTrailerSize;
   if (trailer.compare(12, 8, kEndMagic, 8) != 0 || load_unsigned(trailer, 0, 8) != body) {
-    return damaged("the scenario it carries is cut short");
+    return damaged(people_text("the scenario it carries is cut short"));
   }
   if (load_unsigned(head, kMagicSize, 4) != kFormatVersion) {
-    return damaged("the scenario it carries is of another format (version " +
-                   std::to_string(load_unsigned(head, kMagicSize, 4)) + ")");
+    return damaged(people_text("the scenario it carries is of another format (version {1})",
+                               {std::to_string(load_unsigned(head, kMagicSize, 4))}));
   }
   Crc32 check;
   check.add(head);
@@ -251,21 +253,22 @@ PayloadFound find_payload(const ExecutableReader& read, uint64_t file_size,
     if (!end_within(at, 4, body, &text_at) || !read_part(at, 4, &size) ||
         !end_within(text_at, load_unsigned(size, 0, 4), body, &text_end) ||
         !read_part(text_at, text_end - text_at, field)) {
-      return damaged("the scenario it carries is damaged (a field runs past its end)");
+      return damaged(people_text("the scenario it carries is damaged (a field runs past its end)"));
     }
     check.add(size);
     check.add(*field);
     at = text_end;
   }
-  if (at != body) return damaged("the scenario it carries is damaged (bytes left over)");
+  if (at != body)
+    return damaged(people_text("the scenario it carries is damaged (bytes left over)"));
   if (load_unsigned(trailer, 8, 4) != check.value()) {
-    return damaged("the scenario it carries is damaged (its checksum does not match)");
+    return damaged(people_text("the scenario it carries is damaged (its checksum does not match)"));
   }
   // Its names build the names of the files written beside the installer: never one elsewhere.
-  const std::string refused =
-      scenario_names_refusal(payload->scenario, "its line name", "its train number");
+  const std::string refused = scenario_names_refusal(payload->scenario, tr_mark("its line name"),
+                                                     tr_mark("its train number"));
   if (!refused.empty()) {
-    *why = "the scenario it carries cannot name its files: " + refused;
+    *why = people_text("the scenario it carries cannot name its files: {1}", {refused});
     return PayloadFound::kDamaged;
   }
   return PayloadFound::kFound;

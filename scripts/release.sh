@@ -6,9 +6,11 @@
 #   SHA256SUMS                                 the digest of each of them
 # Each archive holds one folder: the installer, scenario-tool, the authors' guide (guide/: the
 # README's authors' section and docs/source-format.md, as Markdown and as one self-contained
-# HTML page), the editor files (editors/: a Notepad++ user-defined language for the two
-# sources and the Visual Studio Code extension as a .vsix), a starter scenario (starter/: what
-# `scenario-tool init` writes), CHANGELOG.md and VERSION.
+# HTML page; the Italian guide and source format, docs/it/, as Markdown and as one self-contained
+# HTML page each, every page linking to the others within the folder), the editor files
+# (editors/: a Notepad++ user-defined language for the two sources and the Visual Studio Code
+# extension as a .vsix), a starter scenario (starter/: what `scenario-tool init` writes),
+# CHANGELOG.md and VERSION.
 #
 # What is built is HEAD, taken with `git archive` (a tree with changes is refused: commit them),
 # or with --tree the working tree as it is (tracked and untracked files, not the ignored ones).
@@ -113,11 +115,36 @@ awk '/^## For scenario authors/ { on = 1 } /^## / && !/^## For scenario authors/
   "$src/README.md" | sed -e 's#docs/source-format\.md#source-format.md#g' \
   > "$common/guide/authors-guide.md"
 cp "$src/docs/source-format.md" "$common/guide/"
-grep -o '](docs/[^)]*\.png)' "$common/guide/authors-guide.md" | sed 's/^](docs\/\(.*\))$/\1/' |
+# The Italian pages, their links to one another, to the English pages and to docs/'s pictures
+# made to point into the folder as well.
+for page in guida formato-sorgenti; do
+  sed -e 's#](\.\./\.\./README\.md#](authors-guide.md#g' \
+    -e 's#](\.\./source-format\.md#](source-format.md#g' -e 's#](\.\./\([^)/]*\.png\))#](docs/\1)#g' \
+    "$src/docs/it/$page.md" > "$common/guide/$page.md"
+done
+sed -i -e 's#docs/it/guida\.md#guida.md#g' -e 's#docs/it/formato-sorgenti\.md#formato-sorgenti.md#g' \
+  "$common/guide/authors-guide.md"
+cat "$common/guide/authors-guide.md" "$common/guide/guida.md" "$common/guide/formato-sorgenti.md" |
+  grep -o '](docs/[^)]*\.png)' | sed 's/^](docs\/\(.*\))$/\1/' |
   sort -u | while read -r picture; do cp "$src/docs/$picture" "$common/guide/docs/"; done
-python3 "$src/scripts/release/markdown_html.py" --title "Scenario authors' guide $version" \
+# Each HTML page links to the others' HTML pages; the English source format is part of the
+# English guide's.
+html=$src/scripts/release/markdown_html.py
+python3 "$html" --title "Scenario authors' guide $version" \
+  --elsewhere "$common/guide/guida.md=guida.html" \
+  --elsewhere "$common/guide/formato-sorgenti.md=formato-sorgenti.html" \
   -o "$common/guide/authors-guide.html" "$common/guide/authors-guide.md" \
   "$common/guide/source-format.md"
+python3 "$html" --title "Guida per gli autori di scenari $version" --lang it \
+  --elsewhere "$common/guide/formato-sorgenti.md=formato-sorgenti.html" \
+  --elsewhere "$common/guide/authors-guide.md=authors-guide.html" \
+  --elsewhere "$common/guide/source-format.md=authors-guide.html" \
+  -o "$common/guide/guida.html" "$common/guide/guida.md"
+python3 "$html" --title "Il formato dei sorgenti dello scenario $version" --lang it \
+  --elsewhere "$common/guide/guida.md=guida.html" \
+  --elsewhere "$common/guide/authors-guide.md=authors-guide.html" \
+  --elsewhere "$common/guide/source-format.md=authors-guide.html" \
+  -o "$common/guide/formato-sorgenti.html" "$common/guide/formato-sorgenti.md"
 python3 "$src/scripts/release/notepadpp_udl.py" "$src/compiler/source_grammar.def" \
   "$src/VERSION" -o "$common/editors/scenario-sources.udl.xml"
 # The Visual Studio Code extension as a .vsix: its files (not its grammar test) under extension/,

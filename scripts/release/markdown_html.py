@@ -4,10 +4,13 @@
 What the authors' pages use, and only that: ATX headings, paragraphs, lists ('-', '*', '1.')
 with their continuation lines, code blocks (indented by four blanks, or fenced), pipe tables,
 and inline code, bold, emphasis, links and images. Images are put into the page as data: URIs
-so that it stands alone; a link to another of the pages given becomes a link within the page.
-HTML in the text is shown as text, but for character entities (&nbsp;).
+so that it stands alone; a link to another of the pages given becomes a link within the page,
+and one to a page made into an HTML page of its own (--elsewhere PAGE.md=OTHER.html) a link to
+that page, at that page's first heading. HTML in the text is shown as text, but for character
+entities (&nbsp;).
 
-    markdown_html.py --title TITLE -o OUT.html PAGE.md [PAGE.md ...]
+    markdown_html.py --title TITLE [--lang LANG] [--elsewhere PAGE.md=OTHER.html ...]
+                     -o OUT.html PAGE.md [PAGE.md ...]
 """
 import argparse
 import base64
@@ -55,14 +58,22 @@ def slug(text):
 class Page:
     """One Markdown file: where it lies (for its images) and the anchors of the other pages."""
 
-    def __init__(self, path, anchors):
+    def __init__(self, path, anchors, elsewhere=None):
         self.folder = os.path.dirname(os.path.abspath(path))
         self.anchors = anchors  # file name -> anchor of that page's first heading
+        # file name -> (the HTML page it is in, the anchor of its first heading there)
+        self.elsewhere = elsewhere or {}
 
     def target(self, url):
         name = os.path.basename(url.split("#")[0])
-        if name in self.anchors and not re.match(r"[a-z]+:", url):
-            return "#" + (url.split("#", 1)[1] if "#" in url else self.anchors[name])
+        part = url.split("#", 1)[1] if "#" in url else None
+        if re.match(r"[a-z]+:", url):
+            return url
+        if name in self.anchors:
+            return "#" + (part or self.anchors[name])
+        if name in self.elsewhere:
+            page, anchor = self.elsewhere[name]
+            return page + ("#" + (part or anchor) if part or anchor else "")
         return url
 
     def image(self, url):
@@ -237,9 +248,17 @@ def convert_list(lines, i, page, out):
     return i
 
 
+def first_anchor(lines):
+    """The anchor of a page's first heading, or None."""
+    first = next((l for l in lines if re.match(r"^#{1,6} ", l)), None)
+    return slug(first.lstrip("#")) if first else None
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--title", required=True)
+    parser.add_argument("--lang", default="en")
+    parser.add_argument("--elsewhere", action="append", default=[], metavar="PAGE.md=OTHER.html")
     parser.add_argument("-o", "--output", required=True)
     parser.add_argument("pages", nargs="+")
     args = parser.parse_args()
@@ -249,9 +268,14 @@ def main():
         with open(path, encoding="utf-8") as f:
             lines = f.read().splitlines()
         texts.append((path, lines))
-        first = next((l for l in lines if re.match(r"^#{1,6} ", l)), None)
-        if first:
-            anchors[os.path.basename(path)] = slug(first.lstrip("#"))
+        anchor = first_anchor(lines)
+        if anchor:
+            anchors[os.path.basename(path)] = anchor
+    elsewhere = {}
+    for pair in args.elsewhere:
+        path, page = pair.split("=", 1)
+        with open(path, encoding="utf-8") as f:
+            elsewhere[os.path.basename(path)] = (page, first_anchor(f.read().splitlines()) or "")
     body = []
     if len(texts) > 1:
         body.append("<nav>" + " | ".join(
@@ -259,8 +283,9 @@ def main():
             f"{escape(next(l for l in ls if l.startswith('#')).lstrip('# '))}</a>"
             for p, ls in texts if os.path.basename(p) in anchors) + "</nav>")
     for path, lines in texts:
-        body.extend(convert(lines, Page(path, anchors)))
-    document = ("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+        body.extend(convert(lines, Page(path, anchors, elsewhere)))
+    document = (f"<!DOCTYPE html>\n<html lang=\"{escape(args.lang)}\">\n<head>\n"
+                "<meta charset=\"utf-8\">\n"
                 f"<title>{escape(args.title)}</title>\n<style>{STYLE}</style>\n</head>\n<body>\n"
                 + "\n".join(body) + "\n</body>\n</html>\n")
     with open(args.output, "w", encoding="utf-8", newline="\n") as f:

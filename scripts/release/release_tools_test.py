@@ -29,7 +29,8 @@ TREE = None
 
 
 def page_html(text, folder=HERE):
-    page = markdown_html.Page(os.path.join(folder, "page.md"), {"other.md": "other-page"})
+    page = markdown_html.Page(os.path.join(folder, "page.md"), {"other.md": "other-page"},
+                              {"apart.md": ("apart.html", "apart-page")})
     return "\n".join(markdown_html.convert(text.splitlines(), page))
 
 
@@ -44,6 +45,9 @@ class MarkdownTest(unittest.TestCase):
             ("[site](https://x.org/a) [other](other.md) [there](other.md#part)",
              '<p><a href="https://x.org/a">site</a> <a href="#other-page">other</a> '
              '<a href="#part">there</a></p>'),
+            ("[apart](../apart.md) [part](apart.md#b) [md](kept.md)",
+             '<p><a href="apart.html#apart-page">apart</a> <a href="apart.html#b">part</a> '
+             '<a href="kept.md">md</a></p>'),
             ("    code <a>\n\n    more", "<pre><code>code &lt;a&gt;\n\nmore</code></pre>"),
             ("```\nfenced *x*\n```", "<pre><code>fenced *x*</code></pre>"),
             ("- one\n  two\n- three\n  - inner", "<ul>\n<li>one two</li>\n<li>three<ul>"
@@ -71,11 +75,14 @@ class MarkdownTest(unittest.TestCase):
         with open(os.path.join(TREE, "README.md"), encoding="utf-8") as f:
             readme = f.read()
         section = readme[readme.index("## For scenario authors"):readme.index("\n## ", readme.index("## For scenario authors") + 3)]
-        with open(os.path.join(TREE, "docs", "source-format.md"), encoding="utf-8") as f:
-            source_format = f.read()
-        for name, text in (("README", section), ("source-format.md", source_format)):
+        pages = [("README", section, TREE)]
+        for name in ("source-format.md", "it/guida.md", "it/formato-sorgenti.md"):
+            path = os.path.join(TREE, "docs", name)
+            with open(path, encoding="utf-8") as f:
+                pages.append((name, f.read(), os.path.dirname(path)))
+        for name, text, folder in pages:
             with self.subTest(page=name):
-                out = page_html(text, os.path.join(TREE))
+                out = page_html(text, folder)
                 lines = text.splitlines()
                 self.assertEqual(out.count("<h"), sum(1 for l in lines if re.match("#+ ", l)))
                 self.assertEqual(out.count("<table>"),

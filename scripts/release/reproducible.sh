@@ -66,6 +66,38 @@ unpacked=$work/unpacked
 mkdir -p "$unpacked"
 python3 -m zipfile -e "$work"/a/dist/*-windows.zip "$unpacked"
 tar -xzf "$work"/a/dist/*-linux.tar.gz -C "$unpacked"
+# The guide in both archives: the English and the Italian pages, each linking only to pages and
+# headings that are there.
+for bundle in "$unpacked"/*/; do
+  python3 - "$bundle/guide" <<'LINKS' || fail "the guide in $bundle"
+import os, re, sys
+guide = sys.argv[1]
+pages = ["authors-guide.md", "authors-guide.html", "source-format.md", "guida.md", "guida.html",
+         "formato-sorgenti.md", "formato-sorgenti.html"]
+missing = [p for p in pages if not os.path.isfile(os.path.join(guide, p))]
+assert not missing, f"missing {missing}"
+def ids(name):
+    with open(os.path.join(guide, name), encoding="utf-8") as f:
+        return set(re.findall(r' id="([^"]*)"', f.read()))
+for page in pages:
+    with open(os.path.join(guide, page), encoding="utf-8") as f:
+        text = f.read()
+    links = re.findall(r'href="([^"]*)"' if page.endswith(".html") else r"\]\(([^)\s]+)\)", text)
+    for link in links:
+        if re.match(r"[a-z]+:", link):
+            continue
+        name, _, anchor = link.partition("#")
+        target = name or page
+        assert os.path.isfile(os.path.join(guide, target)), f"{page}: {link} is not in the folder"
+        if anchor and target.endswith(".html"):
+            assert anchor in ids(target), f"{page}: {link} has no such heading"
+    if page.startswith(("guida", "formato")):
+        other = {"guida": "formato-sorgenti", "formato-sorgenti": "guida"}[page.split(".")[0]]
+        assert any(l.startswith(other + "." + page.split(".")[1]) for l in links), \
+            f"{page} does not link to {other}"
+print(f"{guide}: {len(pages)} pages, their links inside the folder")
+LINKS
+done
 host=$(hostname)
 for program in "$unpacked"/*/Viterbo_Attigliano_7545* "$unpacked"/*/scenario-tool*; do
   for needle in "$work" "$tree" "$snapshot"; do

@@ -64,6 +64,10 @@ editors/scenario-sources-$version.vsix
 editors/scenario-sources.udl.xml
 guide/authors-guide.html
 guide/authors-guide.md
+guide/formato-sorgenti.html
+guide/formato-sorgenti.md
+guide/guida.html
+guide/guida.md
 guide/source-format.md
 scenario-tool$exe
 starter/Orte_Attigliano_2301-.txt

@@ -3,6 +3,7 @@
 #include "tools/language/translation.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <map>
 #include <nlohmann/json.hpp>
@@ -101,8 +102,13 @@ TEST(TranslationTest, TheBuiltInCatalogueTranslatesMessagesAndTheirPluralForms) 
 }
 
 // A few texts of the command line in Italian, chosen with --lang wherever it stands; the exit
-// status and the help's command names stay; a run without --lang is English again.
+// status and the help's command names stay; a run without --lang is English again. The shared
+// code's texts too: a line source that is a FIFO is not read.
 TEST(TranslationTest, TheCommandLineSpeaksItalianWithLang) {
+  TempDir dir;
+  const std::string fifo_source = dir.file("Viterbo_Attigliano_linea.txt");
+  ASSERT_EQ(mkfifo(fifo_source.c_str(), 0600), 0);
+  write_file_bytes(dir.file("Viterbo_Attigliano_7545-.txt"), "[generale]\r\n[fine]\r\n");
   const struct {
     std::vector<std::string> args;
     int status;
@@ -126,13 +132,28 @@ TEST(TranslationTest, TheCommandLineSpeaksItalianWithLang) {
       {{"--lang=it", "extract", "x.exe"},
        1,
        "",
-       "scenario-tool: extract richiede -o DIR, la cartella in cui scrivere\n"
+       "scenario-tool: extract richiede -o CARTELLA, la cartella in cui scrivere\n"
        "vedere: scenario-tool help extract\n"},
+      {{"--lang=it", "extract", "-o", "x"},
+       1,
+       "",
+       "scenario-tool: occorre indicare INSTALLATORE\nvedere: scenario-tool help extract\n"},
+      {{"--lang=it", "check", ".", "--line"},
+       1,
+       "",
+       "scenario-tool: --line richiede un valore\nvedere: scenario-tool help check\n"},
+      {{"--lang=it", "check", dir.path()},
+       4,
+       "",
+       "scenario-tool: impossibile leggere " + fifo_source + ": non è un file regolare\n"},
       {{"--lang=it", "help"},
        0,
        "\n  check    lo stesso, solo in memoria: nulla viene scritto",
        ""},
-      {{"--lang=it", "help"}, 0, "\nuso: scenario-tool compile DIR", ""},
+      {{"--lang=it", "help"},
+       0,
+       "\nuso: scenario-tool compile CARTELLA [--line NOME] [--train NUMERO]",
+       ""},
       {{"help", "view", "--lang=it"}, 0, "\nStato di uscita: 0 pagina scritta;", ""},
       {{"--lang=en", "help"}, 0, "\ncommands:\n", ""},
       {{"--lang=de", "help"},

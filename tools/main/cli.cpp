@@ -23,9 +23,11 @@ CommandLine::CommandLine(CommonArguments* common)
   app.option_defaults()->disable_flag_override()->multi_option_policy(
       CLI::MultiOptionPolicy::TakeLast);
   app.add_option("DIR", common->directory);
-  usage_words_.push_back("DIR");
-  option("--line", "NAME", &common->scenario.line_name);
-  option("--train", "NUMBER", &common->scenario.train_number);
+  // TRANSLATORS: the words in capitals are the placeholders of the usage lines, which the help
+  // under them names too: the folder of the scenario, the line's name, the train's number...
+  usage_words_.push_back(tr("DIR"));
+  option("--line", tr_mark("NAME"), &common->scenario.line_name);
+  option("--train", tr_mark("NUMBER"), &common->scenario.train_number);
   app.add_flag("-h,--help", common->help);
 }
 
@@ -38,7 +40,7 @@ void CommandLine::flag(const char* name, bool* value) {
 
 void CommandLine::file_operand(const char* name) {
   file_operand_ = true;
-  usage_words_ = {name};
+  usage_words_ = {tr(name)};
   app_->remove_option(app_->get_option("--line"));
   app_->remove_option(app_->get_option("--train"));
 }
@@ -52,8 +54,8 @@ void CommandLine::two_operands(const char* first, const char* second, std::strin
 void CommandLine::names_needed() {
   app_->get_option("--line")->required();
   app_->get_option("--train")->required();
-  usage_words_[1] = "--line NAME";
-  usage_words_[2] = "--train NUMBER";
+  usage_words_[1] = std::string("--line ") + tr("NAME");
+  usage_words_[2] = std::string("--train ") + tr("NUMBER");
 }
 
 void CommandLine::folder_made() {
@@ -62,7 +64,10 @@ void CommandLine::folder_made() {
 
 namespace {
 
-std::string usage_word(const char* name, const char* value_name, Shown shown) {
+// The usage of an option; its value's name (marked with tr_mark where it is declared) in the
+// current language.
+std::string usage_word(const char* name, const char* english_value_name, Shown shown) {
+  const char* value_name = tr(english_value_name);
   switch (shown) {
     case Shown::kNeeded:
       return std::string(name) + " " + value_name;
@@ -205,7 +210,7 @@ void declare_reporting(CommandLine& line, Arguments* a) {
   declare_max_warnings(line, &a->max_warnings);
   line.flag("--werror", &a->werror);
   line.checked(
-      "--color", "WHEN",
+      "--color", tr_mark("WHEN"),
       [a](const std::string& value) -> std::string {
         if (value != "auto" && value != "always" && value != "never") {
           return tr("--color is auto, always or never");
@@ -215,7 +220,7 @@ void declare_reporting(CommandLine& line, Arguments* a) {
       },
       Shown::kJoined);
   line.checked(
-      "--format", "FORM",
+      "--format", tr_mark("FORM"),
       [a](const std::string& value) -> std::string {
         if (value != "text" && value != "json" && value != "sarif") {
           return tr("--format is text, json or sarif");
@@ -278,7 +283,7 @@ void declare_view(CommandLine& line, ViewArguments* a) {
   declare_picture(line, &a->page, "FILE.html");
   line.flag("--no-plan", &a->no_plan);
   line.flag("--watch", &a->watch);
-  line.checked("--editor-url", "PATTERN", [a](const std::string& value) -> std::string {
+  line.checked("--editor-url", tr_mark("PATTERN"), [a](const std::string& value) -> std::string {
     if (value.find("{path}") == std::string::npos) {
       return tr("--editor-url needs {path} in its pattern (and {line} where the line goes)");
     }
@@ -291,15 +296,15 @@ void declare_package(CommandLine& line, PackageArguments* a) {
   line.option("--notes", "FILE", &a->notes, Shown::kNeeded);
   line.option("--sheet", "FILE", &a->sheet, Shown::kNeeded);
   line.option("--slowdowns", "FILE", &a->slowdowns, Shown::kNeeded);
-  line.option("-o", "OUT", &a->output);
+  line.option("-o", tr_mark("OUT"), &a->output);
   line.option("--target", "windows|linux", &a->target);
-  line.option("--installer", "PROGRAM", &a->installer);
+  line.option("--installer", tr_mark("PROGRAM"), &a->installer);
   declare_reporting(line, a);
 }
 
 void declare_extract(CommandLine& line, ExtractArguments* a) {
-  line.file_operand("INSTALLER");
-  line.option("-o", "DIR", &a->output, Shown::kNeeded);
+  line.file_operand(tr_mark("INSTALLER"));
+  line.option("-o", tr_mark("DIR"), &a->output, Shown::kNeeded);
   line.flag("--force", &a->force);
 }
 
@@ -310,14 +315,14 @@ void declare_init(CommandLine& line, InitArguments* a) {
 }
 
 void declare_decompile(CommandLine& line, DecompileArguments* a) {
-  line.option("-o", "OUT", &a->output, Shown::kNeeded);
+  line.option("-o", tr_mark("OUT"), &a->output, Shown::kNeeded);
   line.flag("--force", &a->force);
 }
 
 void declare_diff(CommandLine& line, DiffArguments* a) {
   line.two_operands("A", "B", &a->second);
   line.checked(
-      "--format", "FORM",
+      "--format", tr_mark("FORM"),
       [a](const std::string& value) -> std::string {
         if (value != "text" && value != "json") return tr("--format is text or json");
         a->format = value;

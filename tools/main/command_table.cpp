@@ -220,8 +220,10 @@ int help(const std::vector<std::string>& args) {
   const std::string topic = args.empty() ? "" : args[0];
   // "format" is the source format's page; the command's help is 'format --help'.
   if (topic == "format") {
+    const char* page =
+        current_language() == Language::kItalian ? kSourceFormatPageItalian : kSourceFormatPage;
     write_output(Stream::kOut,
-                 std::string(kSourceFormatPage) + "\n" +
+                 std::string(page) + "\n" +
                      tr("(The command that lays the sources out: scenario-tool format --help.)") +
                      "\n");
   } else if (const Command* command = command_named(topic)) {

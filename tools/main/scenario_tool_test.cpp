@@ -232,6 +232,7 @@ TEST(ScenarioToolTest, BadUsage) {
       {{"dump", "--help"}, "--json"},
       {{"help", "plot"}, "-o FILE.svg"},
       {{"help", "format"}, "| `pendenza, P, G` | position m, gradient per mille |"},
+      {{"--lang=it", "help", "format"}, "| `pendenza, P, G` | posizione m, pendenza per mille |"},
       {{"format", "--help"}, "--check"},
   };
   for (const auto& h : helps) {
