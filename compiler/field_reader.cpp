@@ -1,8 +1,32 @@
 #include "compiler/field_reader.h"
 
+#include <cstring>
 #include <utility>
 
 #include "compiler/checked_math.h"
+
+namespace {
+
+// What a byte is to the reader: each field is cut by scanning for one of these, a table look-up
+// a byte.
+enum : unsigned char { kBlank = 1, kComma = 2, kLineEnd = 4 };
+
+struct ByteClasses {
+  unsigned char of[256] = {};
+  constexpr ByteClasses() {
+    of[static_cast<unsigned char>(' ')] = kBlank;
+    of[static_cast<unsigned char>(',')] = kComma;
+    of[static_cast<unsigned char>('\r')] = kLineEnd;
+    of[static_cast<unsigned char>('\n')] = kLineEnd;
+  }
+};
+constexpr ByteClasses kBytes;
+
+inline unsigned char byte_class(char c) {
+  return kBytes.of[static_cast<unsigned char>(c)];
+}
+
+}  // namespace
 
 FieldReader::FieldReader(std::string text) : text_(std::move(text)) {
   // Everything after the last character that is not a blank or a line end forms no field.
@@ -15,21 +39,21 @@ FieldReader::FieldReader(std::string text) : text_(std::move(text)) {
 }
 
 void FieldReader::skip_blanks() {
-  while (at_ < text_.size() && text_[at_] == ' ') ++at_;
-}
-
-bool FieldReader::at_line_end() const {
-  return at_ < text_.size() && (text_[at_] == '\r' || text_[at_] == '\n');
+  const char* s = text_.data();
+  const size_t n = text_.size();
+  while (at_ < n && s[at_] == ' ') ++at_;
 }
 
 void FieldReader::consume_delimiter_if_next() {
-  if (at_ >= text_.size()) return;
-  if (text_[at_] == ',') {
+  const char* s = text_.data();
+  const size_t n = text_.size();
+  if (at_ >= n) return;
+  if (s[at_] == ',') {
     ++at_;
-  } else if (text_[at_] == '\r') {
+  } else if (s[at_] == '\r') {
     ++at_;
-    if (at_ < text_.size() && text_[at_] == '\n') ++at_;
-  } else if (text_[at_] == '\n') {
+    if (at_ < n && s[at_] == '\n') ++at_;
+  } else if (s[at_] == '\n') {
     ++at_;
   }
 }
@@ -44,30 +68,33 @@ void FieldReader::begin_field() {
   field_offset_ = at_;
 }
 
-std::string FieldReader::read_text() {
+std::string_view FieldReader::read_text_view() {
   begin_field();
-  std::string field;
-  if (at_ < text_.size() && text_[at_] == '"') {
-    const size_t close = text_.find('"', at_ + 1);
-    if (close == std::string::npos) {
+  const char* s = text_.data();
+  const size_t n = text_.size();
+  std::string_view field;
+  if (at_ < n && s[at_] == '"') {
+    const void* quote = std::memchr(s + at_ + 1, '"', n - at_ - 1);
+    if (quote == nullptr) {
       // Never closed: the field runs to the line end.
       size_t end = at_ + 1;
-      while (end < text_.size() && text_[end] != '\r' && text_[end] != '\n') ++end;
-      field = text_.substr(at_ + 1, end - at_ - 1);
+      while (end < n && !(byte_class(s[end]) & kLineEnd)) ++end;
+      field = std::string_view(s + at_ + 1, end - at_ - 1);
       at_ = end;
       field_end_ = end;
     } else {
-      field = text_.substr(at_ + 1, close - at_ - 1);
+      const size_t close = static_cast<size_t>(static_cast<const char*>(quote) - s);
+      field = std::string_view(s + at_ + 1, close - at_ - 1);
       at_ = close + 1;
       field_end_ = at_;
-      while (at_ < text_.size() && text_[at_] != ',' && !at_line_end()) ++at_;
+      while (at_ < n && !(byte_class(s[at_]) & (kComma | kLineEnd))) ++at_;
     }
   } else {
     const size_t start = at_;
-    while (at_ < text_.size() && text_[at_] != ',' && !at_line_end()) ++at_;
+    while (at_ < n && !(byte_class(s[at_]) & (kComma | kLineEnd))) ++at_;
     size_t end = at_;
-    while (end > start && text_[end - 1] == ' ') --end;
-    field = text_.substr(start, end - start);
+    while (end > start && s[end - 1] == ' ') --end;
+    field = std::string_view(s + start, end - start);
     field_end_ = end;
   }
   consume_delimiter_if_next();
@@ -75,37 +102,18 @@ std::string FieldReader::read_text() {
   return field;
 }
 
-int64_t FieldReader::read_number(const char* what) {
-  begin_field();
-  std::string token;
-  if (at_ < text_.size() && text_[at_] == '"') {
-    // A quoted number: the text between the quotes, without its blanks.
-    const size_t close = text_.find('"', at_ + 1);
-    const size_t end = close == std::string::npos ? text_.size() : close;
-    // Without its blanks, cut once: a quoted number may hold any number of them.
-    size_t first = at_ + 1;
-    size_t last = end;
-    while (first < last && text_[first] == ' ') ++first;
-    while (last > first && text_[last - 1] == ' ') --last;
-    token = text_.substr(first, last - first);
-    at_ = close == std::string::npos ? end : close + 1;
-  } else {
-    const size_t start = at_;
-    while (at_ < text_.size() && text_[at_] != ' ' && text_[at_] != ',' && !at_line_end()) ++at_;
-    token = text_.substr(start, at_ - start);
-  }
-  field_end_ = at_;
-  skip_blanks();
-  consume_delimiter_if_next();
-  update_eof();
+namespace {
 
-  if (token.empty()) return 0;
+// The value of a number field's characters (see the header): a RunTimeFailure naming `what`
+// when they are not a number.
+int64_t number_value(const char* token, size_t size, const char* what) {
+  if (size == 0) return 0;
   size_t i = 0;
   const bool negative = token[0] == '-';
   if (token[0] == '-' || token[0] == '+') ++i;
   int64_t whole = 0;
   size_t digits = 0;
-  for (; i < token.size() && token[i] >= '0' && token[i] <= '9'; ++i, ++digits) {
+  for (; i < size && token[i] >= '0' && token[i] <= '9'; ++i, ++digits) {
     // Past this the value fits no target anyway; keep it from overflowing.
     if (whole < int64_t(1) << 40) whole = whole * 10 + (token[i] - '0');
   }
@@ -113,9 +121,8 @@ int64_t FieldReader::read_number(const char* what) {
   // up, exactly one half to the even neighbour.
   int first_fraction_digit = 0;
   bool more_after_first = false;
-  if (i < token.size() && token[i] == '.') {
-    for (size_t place = 0; ++i < token.size() && token[i] >= '0' && token[i] <= '9';
-         ++place, ++digits) {
+  if (i < size && token[i] == '.') {
+    for (size_t place = 0; ++i < size && token[i] >= '0' && token[i] <= '9'; ++place, ++digits) {
       if (place == 0) {
         first_fraction_digit = token[i] - '0';
       } else if (token[i] != '0') {
@@ -123,8 +130,9 @@ int64_t FieldReader::read_number(const char* what) {
       }
     }
   }
-  if (digits == 0 || i != token.size()) {
-    throw RunTimeFailure(tr_mark("{1}: \"{2}\" is not a number"), {what, token}, true);
+  if (digits == 0 || i != size) {
+    throw RunTimeFailure(tr_mark("{1}: \"{2}\" is not a number"), {what, std::string(token, size)},
+                         true);
   }
   const bool half = first_fraction_digit == 5 && !more_after_first;
   const bool up = first_fraction_digit > 5 || (first_fraction_digit == 5 && more_after_first) ||
@@ -133,8 +141,58 @@ int64_t FieldReader::read_number(const char* what) {
   return negative ? -value : value;
 }
 
+}  // namespace
+
+int64_t FieldReader::read_number(const char* what) {
+  begin_field();
+  const char* s = text_.data();
+  const size_t n = text_.size();
+  if (at_ < n && s[at_] == '"') {
+    // A quoted number: the text between the quotes, without its blanks.
+    const void* quote = std::memchr(s + at_ + 1, '"', n - at_ - 1);
+    const size_t end =
+        quote == nullptr ? n : static_cast<size_t>(static_cast<const char*>(quote) - s);
+    // Without its blanks, cut once: a quoted number may hold any number of them.
+    size_t first = at_ + 1;
+    size_t last = end;
+    while (first < last && s[first] == ' ') ++first;
+    while (last > first && s[last - 1] == ' ') --last;
+    at_ = quote == nullptr ? end : end + 1;
+    field_end_ = at_;
+    skip_blanks();
+    consume_delimiter_if_next();
+    update_eof();
+    return number_value(s + first, last - first, what);
+  }
+  // Most numbers are a sign and digits alone: they are cut and valued in one pass over them.
+  const size_t start = at_;
+  size_t i = start;
+  if (i < n && (s[i] == '-' || s[i] == '+')) ++i;
+  const size_t digits_from = i;
+  int64_t whole = 0;
+  for (; i < n; ++i) {
+    const unsigned digit = static_cast<unsigned char>(s[i]) - unsigned('0');
+    if (digit > 9) break;
+    // Past this the value fits no target anyway; keep it from overflowing.
+    if (whole < int64_t(1) << 40) whole = whole * 10 + digit;
+  }
+  const bool whole_number = i == n || byte_class(s[i]) != 0;
+  // Anything else (a fraction, a stray character) runs on to the field's end.
+  while (i < n && !byte_class(s[i])) ++i;
+  at_ = i;
+  field_end_ = at_;
+  skip_blanks();
+  consume_delimiter_if_next();
+  update_eof();
+  if (whole_number && i > digits_from) return s[start] == '-' ? -whole : whole;
+  return number_value(s + start, i - start, what);
+}
+
 int32_t FieldReader::read_i32(const char* what) {
-  return fit<int32_t>(read_number(what), what);
+  const int64_t value = read_number(what);
+  // In range, as nearly every value is, without the call.
+  if (value >= INT32_MIN && value <= INT32_MAX) return static_cast<int32_t>(value);
+  return fit<int32_t>(value, what);
 }
 int16_t FieldReader::read_i16(const char* what) {
   return fit<int16_t>(read_number(what), what);

@@ -23,12 +23,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 class FieldReader {
  public:
   explicit FieldReader(std::string text);
 
-  std::string read_text();
+  std::string read_text() { return std::string(read_text_view()); }
+  // The same field as read_text, as a view into the reader's own text (valid while the reader
+  // lives): a field, quoted or not, is always one stretch of the text.
+  std::string_view read_text_view();
   int32_t read_i32(const char* what);
   int16_t read_i16(const char* what);
   uint8_t read_u8(const char* what);
@@ -60,7 +64,6 @@ class FieldReader {
   int64_t read_number(const char* what);
   void begin_field();
   void skip_blanks();
-  bool at_line_end() const;
   void consume_delimiter_if_next();
   void update_eof();
 

@@ -1,5 +1,6 @@
 #include "compiler/row_walker.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "compiler/checked_math.h"
@@ -10,7 +11,7 @@ RowWalker::RowWalker(std::string text, bool curve_values)
 
 bool RowWalker::skip_to_general() {
   for (;;) {
-    const std::string field = in_.read_text();
+    const std::string_view field = in_.read_text_view();
     if (in_.eof()) return false;
     if (contains_ignoring_case(field, "[generale]")) return true;
   }
@@ -22,35 +23,78 @@ void RowWalker::begin_field() {
   row_ = nullptr;
   next_row_ = 0;
   values_read_ = 0;
+  started_known_ = false;
 }
 
 bool RowWalker::next_general_field() {
   if (in_.eof()) return false;
-  std::string field = in_.read_text();
+  std::string_view field = in_.read_text_view();
   if (in_.eof()) return false;
-  for (int k = 0; k < 10 && contains(field, "-"); ++k) field = in_.read_text();
-  field_ = std::move(field);
+  for (int k = 0; k < 10 && contains(field, "-"); ++k) field = in_.read_text_view();
+  field_.assign(field.data(), field.size());
   begin_field();
   return true;
 }
 
 bool RowWalker::next_field() {
-  if (in_.eof() || !next_keyword_field(&in_, &field_)) return false;
+  if (in_.eof()) return false;
+  std::string_view field;
+  const bool more = next_keyword_field(&in_, &field);
+  // The field stays the last one read even at the end of the source, as a reader may ask.
+  field_.assign(field.data(), field.size());
+  started_known_ = false;
+  if (!more) return false;
   begin_field();
   return true;
 }
 
-const RowGrammar* RowWalker::next_row(SourcePart part) {
-  const std::vector<const RowGrammar*>& rows = rows_of(part);
-  while (next_row_ < rows.size()) {
-    const RowGrammar* row = rows[next_row_++];
-    if (row->matches(field_)) {
-      row_ = row;
-      values_read_ = 0;
-      return row;
+uint32_t RowWalker::rows_started(SourcePart part, const std::vector<const RowGrammar*>& rows) {
+  const bool keep = field_.size() <= kLongestKeptField;
+  if (keep) {
+    // Rows of a kind mostly come together: the field found last is looked at first.
+    for (size_t n = 0; n < kept_count_; ++n) {
+      const size_t k = (kept_found_ + n) % kKeptFields;
+      if (kept_[k].part == part && kept_[k].field == field_) {
+        kept_found_ = k;
+        return kept_[k].rows;
+      }
     }
   }
-  return nullptr;
+  lower_ascii_into(field_, &lowered_);
+  uint32_t started = 0;
+  for (size_t k = 0; k < rows.size(); ++k) {
+    if (rows[k]->matches(field_, lowered_)) started |= uint32_t(1) << k;
+  }
+  if (keep) {
+    StartedRows& kept = kept_[kept_next_];
+    kept.part = part;
+    kept.field = field_;
+    kept.rows = started;
+    kept_found_ = kept_next_;
+    kept_next_ = (kept_next_ + 1) % kKeptFields;
+    kept_count_ = std::max(kept_count_, kept_next_ == 0 ? kKeptFields : kept_next_);
+  }
+  return started;
+}
+
+const RowGrammar* RowWalker::next_row(SourcePart part) {
+  if (!started_known_ || started_part_ != part) {
+    rows_ = &rows_of(part);
+    if (next_row_ >= rows_->size()) return nullptr;
+    started_ = rows_started(part, *rows_);
+    started_part_ = part;
+    started_known_ = true;
+  }
+  const size_t count = rows_->size();
+  // The rows left that the field starts (a part has fewer than 32 rows).
+  if (next_row_ >= count || (started_ >> next_row_) == 0) {
+    next_row_ = std::max(next_row_, count);
+    return nullptr;
+  }
+  while (((started_ >> next_row_) & 1) == 0) ++next_row_;
+  row_ = (*rows_)[next_row_++];
+  values_read_ = 0;
+  return row_;
 }
 
 const char* RowWalker::next_name() {

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "compiler/field_reader.h"
 #include "compiler/source_grammar.h"
@@ -69,10 +70,33 @@ class RowWalker {
  private:
   const char* next_name();
   void begin_field();
+  // Which rows of `part` the keyword field starts, a bit for each in the part's order (a part
+  // has fewer than 32 rows).
+  uint32_t rows_started(SourcePart part, const std::vector<const RowGrammar*>& rows);
 
   FieldReader in_;
   const bool curve_values_;
   std::string field_;
+  // The rows the keyword field starts, once worked out for it (rows_started), of these rows.
+  const std::vector<const RowGrammar*>* rows_ = nullptr;
+  uint32_t started_ = 0;
+  bool started_known_ = false;
+  SourcePart started_part_ = SourcePart::kGeneral;
+  // A source repeats a few keyword fields row after row: the rows each of the last few distinct
+  // ones starts are kept, so that a field is tested against the grammar once, not on every row.
+  // A field is tested in small letters (lowered_), made once for all the rows.
+  struct StartedRows {
+    SourcePart part;
+    std::string field;
+    uint32_t rows;
+  };
+  static constexpr size_t kKeptFields = 8;
+  static constexpr size_t kLongestKeptField = 64;
+  StartedRows kept_[kKeptFields] = {};
+  size_t kept_count_ = 0;
+  size_t kept_next_ = 0;
+  size_t kept_found_ = 0;
+  std::string lowered_;
   size_t row_offset_ = static_cast<size_t>(-1);
   size_t keyword_end_ = static_cast<size_t>(-1);
   const RowGrammar* row_ = nullptr;

@@ -23,11 +23,19 @@ const RowGrammar kRows[] = {
 #undef ROW
 };
 
+// The row walker keeps the rows a field starts as the bits of a uint32_t.
+static_assert(sizeof(kRows) / sizeof(kRows[0]) <= 32, "the rows of a part fit 32 bits");
+
 }  // namespace
 
-bool RowGrammar::matches(const std::string& field) const {
+bool RowGrammar::matches(std::string_view field) const {
   if (match == kExact) return contains(field, keyword) && contains(field, also);
   return contains_ignoring_case(field, keyword) && contains_ignoring_case(field, also);
+}
+
+bool RowGrammar::matches(std::string_view field, std::string_view lowered) const {
+  if (match == kExact) return contains(field, keyword) && contains(field, also);
+  return contains(lowered, keyword) && contains(lowered, also);
 }
 
 const std::vector<const RowGrammar*>& rows_of(SourcePart part) {

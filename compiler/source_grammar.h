@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 enum class RowId {
@@ -30,7 +31,10 @@ struct RowGrammar {
   const char* const* names;  // each value's name, values_count() of them
 
   // Whether a keyword field starts this row.
-  bool matches(const std::string& field) const;
+  bool matches(std::string_view field) const;
+  // The same for a field already lowered as well (lower_ascii_into): `lowered` is searched for
+  // the keywords matched in any letter case, which are written in small letters.
+  bool matches(std::string_view field, std::string_view lowered) const;
   // Fields after the keyword field.
   int values_count() const { return numbers + (text ? 1 : 0); }
 };

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "compiler/compiler_fixture.h"
+#include "compiler/keywords.h"
 
 namespace {
 
@@ -77,7 +78,26 @@ TEST(SourceGrammarTest, KeywordTests) {
       {"frenata", SourcePart::kTrain, nullptr},
       {"Velocità", SourcePart::kTrain, &grammar_of(RowId::kSpeedLimit)},
   };
+  std::string lowered;
   for (const auto& c : cases) {
     EXPECT_EQ(row_started_by(c.part, c.field), c.first) << c.field;
+    // The walker lowers a field once and searches that for every row: the same answers.
+    lower_ascii_into(c.field, &lowered);
+    for (const RowGrammar* row : rows_of(c.part)) {
+      EXPECT_EQ(row->matches(c.field, lowered), row->matches(c.field))
+          << c.field << " / " << row->keyword;
+    }
+  }
+}
+
+// The walker's search of a lowered field finds only keywords written in small letters.
+TEST(SourceGrammarTest, KeywordsMatchedInAnyCaseAreInSmallLetters) {
+  for (SourcePart part : {SourcePart::kGeneral, SourcePart::kFeatures, SourcePart::kTrain}) {
+    for (const RowGrammar* row : rows_of(part)) {
+      if (row->match != RowGrammar::kAnyCase) continue;
+      for (const char* word : {row->keyword, row->also}) {
+        for (const char* c = word; *c != 0; ++c) EXPECT_FALSE(*c >= 'A' && *c <= 'Z') << word;
+      }
+    }
   }
 }

@@ -51,7 +51,16 @@ class TrainSourceReading : public SourceReading {
   }
   // The previous speed (its fifth) and adhesion (its low 8 bits) into the cell at each cursor;
   // the callers keep the cursors within the cells.
-  void write_speed() { records_.cells[speed_cursor_++].speed = encode_speed(previous_speed_); }
+  void write_speed() {
+    // A speed fills a run of cells with the same byte: it is encoded (and range checked) at the
+    // first cell written, and again only when it changes.
+    if (!speed_encoded_ || encoded_km_h_ != previous_speed_) {
+      encoded_speed_ = encode_speed(previous_speed_);
+      encoded_km_h_ = previous_speed_;
+      speed_encoded_ = true;
+    }
+    records_.cells[speed_cursor_++].speed = encoded_speed_;
+  }
   void write_adhesion() {
     records_.cells[adhesion_cursor_++].adhesion = encode_adhesion(previous_adhesion_);
   }
@@ -61,6 +70,10 @@ class TrainSourceReading : public SourceReading {
   int32_t station_counter_ = kFirstStationEntry;
   int32_t speed_cursor_ = 0;
   int32_t previous_speed_;
+  // previous_speed_ as write_speed last encoded it.
+  bool speed_encoded_ = false;
+  int32_t encoded_km_h_ = 0;
+  uint8_t encoded_speed_ = 0;
   int32_t adhesion_cursor_ = 0;
   int32_t previous_adhesion_;
 };

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <functional>
 #include <stdexcept>
+#include <string_view>
 #include <unordered_map>
 
 #include "compiler/checked_math.h"
@@ -227,7 +228,8 @@ class UnknownFields {
 // other field.
 bool looks_like_comment(const std::string& field) {
   if (field.empty()) return false;
-  if (field[0] == '#' || field[0] == ';' || field[0] == '\'' || field.compare(0, 2, "//") == 0) {
+  if (field[0] == '#' || field[0] == ';' || field[0] == '\'' ||
+      (field.size() >= 2 && field[0] == '/' && field[1] == '/')) {
     return true;
   }
   return field.size() > 3 && (field[0] == 'r' || field[0] == 'R') &&
@@ -264,8 +266,27 @@ bool in_metres(const char* name) {
          ends_with_word(name, "end") || ends_with_word(name, "length");
 }
 
+// Which values of `row` are places or lengths in metres (in_metres of their names), a bit for
+// each: worked out once for every row of the grammar, not for every value read.
+uint32_t metres_values(const RowGrammar& row) {
+  static const std::vector<uint32_t> kMasks = [] {
+    std::vector<uint32_t> masks;
+    for (SourcePart part : {SourcePart::kGeneral, SourcePart::kFeatures, SourcePart::kTrain}) {
+      for (const RowGrammar* r : rows_of(part)) {
+        const size_t id = static_cast<size_t>(r->id);
+        if (masks.size() <= id) masks.resize(id + 1);
+        for (int i = 0; i < r->values_count() && i < 32; ++i) {
+          if (in_metres(r->names[i])) masks[id] |= uint32_t(1) << i;
+        }
+      }
+    }
+    return masks;
+  }();
+  return kMasks[static_cast<size_t>(row.id)];
+}
+
 // Whether a number reads as one to three digits, a point and three digits: "8.000", "1.500".
-bool thousands_point(const std::string& token) {
+bool thousands_point(std::string_view token) {
   const size_t point = token.find('.');
   if (point == std::string::npos || point == 0 || point > 3 || token.size() != point + 4) {
     return false;
@@ -276,7 +297,7 @@ bool thousands_point(const std::string& token) {
   return true;
 }
 
-bool is_digits(const std::string& field) {
+bool is_digits(std::string_view field) {
   if (field.empty()) return false;
   for (char c : field) {
     if (c < '0' || c > '9') return false;
@@ -388,14 +409,15 @@ class Fields {
     values->start(row);
     row_numbers_.clear();
     if (!in_.reads_values()) return;
+    const uint32_t metres_mask = metres_values(*row);
     for (int i = 0; i < row->numbers; ++i) {
-      const bool metres = in_metres(row->names[i]);
+      const bool metres = (metres_mask >> i) & 1;
       const Number value = number(metres);
       values->add(value);
       row_numbers_.push_back({value.value, value.offset, last_token_end_, metres});
       if (metres) check_thousands_point(row, i);
     }
-    if (row->numbers > 0 && in_metres(row->names[0])) {
+    if (row->numbers > 0 && (metres_mask & 1)) {
       previous_first_[row] = row_numbers_[0].value;
     }
     for (const ReadNumber& r : row_numbers_) {
@@ -453,7 +475,7 @@ class Fields {
       value = in_.i32();
     } catch (const RunTimeFailure&) {
       // Say why a field with a tab is not a number before the reading stops on it.
-      const std::string token = raw_token();
+      const std::string token(raw_token());
       const size_t tab = token.find('\t');
       if (tab != std::string::npos) {
         out_.push_back(
@@ -465,8 +487,13 @@ class Fields {
       }
       throw;
     }
-    const std::string token = raw_token();
-    const size_t point = token.find('.');
+    const std::string_view token = raw_token();
+    // Most numbers are plain: a sign at most and digits, so no point to look for.
+    const size_t sign = !token.empty() && (token[0] == '-' || token[0] == '+') ? 1 : 0;
+    bool plain = token.size() > sign;
+    for (size_t i = sign; plain && i < token.size(); ++i)
+      plain = token[i] >= '0' && token[i] <= '9';
+    const size_t point = plain ? std::string_view::npos : token.find('.');
     // A value in metres such as "1.500" is warned of as a likely thousands separator instead.
     if (point != std::string::npos && !(metres && thousands_point(token)) &&
         token.find_first_of("123456789", point) != std::string::npos) {
@@ -474,10 +501,8 @@ class Fields {
           {in_.value_offset(), "fraction rounded away",
            warning_text(tr_mark("the number {1} has a fraction, which is rounded away: it is "
                                 "read as {2} (whole numbers only; halves go to the even one)"),
-                        {quoted(token), std::to_string(value)})});
+                        {quoted(std::string(token)), std::to_string(value)})});
     }
-    const bool plain =
-        !token.empty() && is_digits(token[0] == '-' || token[0] == '+' ? token.substr(1) : token);
     last_number_ = plain ? Number{value, in_.value_offset()} : Number{0, std::string::npos};
     last_token_end_ = in_.value_offset() + token.size();
     return {value, in_.value_offset()};
@@ -541,14 +566,15 @@ class Fields {
 
  private:
   // The bytes of the field just read as a number, as the reader cut them (a quoted number:
-  // from its quote to the blank, comma or line end after it).
-  std::string raw_token() const {
-    size_t end = in_.value_offset();
+  // from its quote to the blank, comma or line end after it), where they stand in the source.
+  std::string_view raw_token() const {
+    const size_t from = std::min(in_.value_offset(), text_.size());
+    size_t end = from;
     while (end < text_.size() && text_[end] != ' ' && text_[end] != ',' && text_[end] != '\r' &&
            text_[end] != '\n') {
       ++end;
     }
-    return text_.substr(in_.value_offset(), end - in_.value_offset());
+    return std::string_view(text_).substr(from, end - from);
   }
 
   // A value in metres written as "8.000": read as 8, a point starting a fraction, where 8000 is
@@ -557,8 +583,8 @@ class Fields {
   // the one before it of its kind (or its end before its start) and the value meant does not.
   void check_thousands_point(const RowGrammar* row, size_t i) {
     const ReadNumber& r = row_numbers_[i];
+    if (!thousands_point(std::string_view(text_).substr(r.offset, r.end - r.offset))) return;
     const std::string token = text_.substr(r.offset, r.end - r.offset);
-    if (!thousands_point(token)) return;
     const size_t point = token.find('.');
     const std::string meant = token.substr(0, point) + token.substr(point + 1);
     const int64_t meant_value = std::stoll(meant);
