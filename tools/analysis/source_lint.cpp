@@ -650,8 +650,15 @@ std::string warning_text(const char* english, std::initializer_list<std::string>
   // faulty translation) leaves the English.
   const char* text = tr(english);
   if (text == english) return fill_placeholders(english, values);
-  const std::optional<std::string> bytes = windows_1252_from_utf8(text);
-  return fill_placeholders(bytes ? *bytes : std::string(english), values);
+  // A translation lives as long as the program: each is converted once per thread, not once per
+  // warning (a long source may have thousands).
+  thread_local std::unordered_map<const char*, std::string> converted;
+  auto found = converted.find(text);
+  if (found == converted.end()) {
+    const std::optional<std::string> bytes = windows_1252_from_utf8(text);
+    found = converted.emplace(text, bytes ? *bytes : std::string(english)).first;
+  }
+  return fill_placeholders(found->second, values);
 }
 
 bool looks_like_number(const std::string& field) {
