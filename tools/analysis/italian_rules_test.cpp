@@ -161,8 +161,8 @@ TEST(ItalianRulesTest, SarifRulesInItalianWithTheSameIdsAndCodes) {
        "stesso tipo si compilano nell'ordine in cui sono scritte, senza essere ordinate.",
        "Mettere le righe di questo tipo in ordine crescente di posizione."},
       {"speed-not-a-multiple-of-5", "Una velocità che non è multipla di 5 km/h.",
-       "Le velocità si registrano in unità di 5 km/h: il valore viene compilato come il più "
-       "vicino registrabile.",
+       "Le velocità sono memorizzate in unità di 5 km/h: il valore viene compilato come il "
+       "più vicino memorizzabile.",
        "Scrivere la velocità come multiplo di 5 km/h."},
   };
   for (const auto& e : expected) {
