@@ -627,7 +627,7 @@ TEST(DecompileTest, SaysItsMessagesInItalian) {
        "(compilato con --no-plan): le curve non si possono conoscere, la sezione '[curve]' resta "
        "vuota; compilare i sorgenti con --no-plan\nverificato: i sorgenti si compilano negli "
        "stessi due file, byte per byte\n"},
-      {{}, false, 1, "decompile richiede -o OUT, la cartella in cui scrivere"},
+      {{}, false, 1, "decompile richiede -o DESTINAZIONE, la cartella in cui scrivere"},
   };
   for (const auto& c : cases) {
     TempDir dir, out;
