@@ -98,11 +98,11 @@ TEST(ItalianMessagesTest, EachFamilyInItalian) {
        0,
        {"DIR/Viterbo_Attigliano_7545-.txt:6:1: avviso: la stazione 'SECONDA' (tipo 24) alle "
         "08:08:00 viene 8 min 00 s dopo la stazione che la precede nell'orario, 'PRIMA' (tipo 12) "
-        "alle 08:00:00: meno del tempo minimo di percorrenza alla velocità della linea, 8 min 18 s "
+        "alle 08:00:00: meno del tempo minimo di percorrenza alla velocità di linea, 8 min 18 s "
         "per 12450 m",
         "    nota: la stazione precedente: riga 5, 'PRIMA' (tipo 12) a 0 m, 08:00:00",
         "    nota: il tempo minimo di percorrenza: ogni cella di 50 m da 0 m a 12450 m alla "
-        "velocità della linea, senza accelerazione, frenatura né soste",
+        "velocità di linea, senza accelerazione, frenatura né soste",
         "0 errori, 1 avviso", "error_code=0 error_position=0"}},
   };
   for (const Case& c : cases) {

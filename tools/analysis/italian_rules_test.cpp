@@ -70,7 +70,7 @@ TEST(ItalianRulesTest, MeaningsAndWrongFilesInItalian) {
        {"manca il sorgente della linea Monte_linea.txt; la cartella contiene "
         "Monte_Alto_linea.txt, Monte_Borgo_linea.txt: forse si intendeva --line Monte_Alto o "
         "Monte_Borgo?"},
-       "codice di errore 101: manca il file sorgente della linea\nerror_code=101 "
+       "codice di errore 101: manca il sorgente della linea\nerror_code=101 "
        "error_position=0"},
       {"an installer has run",
        {{{"Monte_linea.dat", "x"}, {"Monte_7545.sim", "x"}}, {"--line", "Monte"}},
@@ -149,10 +149,10 @@ TEST(ItalianRulesTest, SarifRulesInItalianWithTheSameIdsAndCodes) {
        "stazione cade sulla griglia di 50 m.",
        "Scrivere la posizione della stazione come multiplo di 50 m."},
       {"error-1250",
-       "Il posto della versione nella voce 85 della tabella o nella cella 1 del binario è già "
-       "occupato.",
+       "Il posto della versione nella voce 85 della tabella dello scenario o nella cella 1 del "
+       "binario è già occupato.",
        "Errore n. 1250: il compilatore scrive per ultima la versione nella voce 85 della tabella "
-       "e nella cella 1 del binario (da 0 a 50 m), e trova che una riga vi ha già scritto; non "
+       "dello scenario e nella cella 1 del binario (da 0 a 50 m), e trova che una riga vi ha già scritto; non "
        "scrive alcun file compilato.",
        "Spostare oltre i primi 50 m la riga che vi scrive (un indicatore di velocità massima, un "
        "cartello indicatore o un segnale tra 0 e 50 m)."},
@@ -161,8 +161,8 @@ TEST(ItalianRulesTest, SarifRulesInItalianWithTheSameIdsAndCodes) {
        "stesso tipo si compilano nell'ordine in cui sono scritte, senza essere ordinate.",
        "Mettere le righe di questo tipo in ordine crescente di posizione."},
       {"speed-not-a-multiple-of-5", "Una velocità che non è multipla di 5 km/h.",
-       "Le velocità si registrano in unità di 5 km/h: il valore viene compilato come il più "
-       "vicino registrabile.",
+       "Le velocità sono memorizzate in unità di 5 km/h: il valore viene compilato come il "
+       "più vicino memorizzabile.",
        "Scrivere la velocità come multiplo di 5 km/h."},
   };
   for (const auto& e : expected) {

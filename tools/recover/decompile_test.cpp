@@ -620,14 +620,14 @@ TEST(DecompileTest, SaysItsMessagesInItalian) {
       {{},
        true,
        kExitClean,
-       "verificato: le sorgenti si compilano negli stessi tre file, byte per byte\n"},
+       "verificato: i sorgenti si compilano negli stessi tre file, byte per byte\n"},
       {{"--no-plan"},
        true,
        kExitClean,
        "(compilato con --no-plan): le curve non si possono conoscere, la sezione '[curve]' resta "
-       "vuota; compilare le sorgenti con --no-plan\nverificato: le sorgenti si compilano negli "
+       "vuota; compilare i sorgenti con --no-plan\nverificato: i sorgenti si compilano negli "
        "stessi due file, byte per byte\n"},
-      {{}, false, 1, "decompile richiede -o OUT, la cartella in cui scrivere"},
+      {{}, false, 1, "decompile richiede -o DESTINAZIONE, la cartella in cui scrivere"},
   };
   for (const auto& c : cases) {
     TempDir dir, out;

@@ -171,7 +171,7 @@ TEST(DiffTest, SaysItsChangesInItalian) {
        "limite di velocità, valori cambiati dal km 31+150 al km 26+500: 75 km/h → 60 km/h\n",
        false},
       {"rallentamento,   35700,    30", "rallentamento,   35700,    40",
-       "rallentamento, valori cambiati dal km 3+450 al km 3+150: 30 km/h su 300 m, indicatore ",
+       "rallentamento, valori cambiati dal km 3+450 al km 3+150: 30 km/h su 300 m, contrassegno ",
        false},
   };
   TempDir a;

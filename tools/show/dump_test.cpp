@@ -245,7 +245,7 @@ TEST(DumpTest, ShowsTheShippedScenarioInItalian) {
            "\n  percorso  50000 m, massa frenata 100 %, 5 vetture\n"
            "  versione  610, somma di controllo 33432 (corrisponde al nome della linea e al "
            "numero del treno)\n",
-           "     1  VITERBO P. F.: tipo 12, a 0 m, da -200 a 250 m, orario 13:08:00, indicatori "
+           "     1  VITERBO P. F.: tipo 12, a 0 m, da -200 a 250 m, orario 13:08:00, contrassegni "
            "1 0 1 0 0, valori 4 1 2 1 1\n",
            "  cella  200   10000 m  ",
            "\n  velocità  celle 0-40: 70 km/h; celle 41-159: 100 km/h",

@@ -413,8 +413,8 @@ TEST(PlotTest, TitlesInItalian) {
   for (const Element& e : elements) {
     if (e.name == "text") texts += e.text + "\n";
   }
-  for (const char* title : {"Pianta (nord in alto)\n", "Pendenza (per mille)\n",
-                            "Velocit\xC3\xA0 della linea (km/h)\n", "Tratto da 0 a "}) {
+  for (const char* title : {"Planimetria (nord in alto)\n", "Pendenza (per mille)\n",
+                            "Velocit\xC3\xA0 di linea (km/h)\n", "Tratto da 0 a "}) {
     EXPECT_NE(texts.find(title), std::string::npos) << title << "\n" << texts;
   }
   const ProcessResult off =
